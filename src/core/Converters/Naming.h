@@ -1,0 +1,32 @@
+// Naming: how object names are written into generated statements.
+//
+// A plain name ([A-Za-z_][A-Za-z0-9_]*, not a reserved word of the server it is sent to) is
+// written bare, so every fixed statement text stays as it is for ordinary schemas. Any other name
+// is quoted: square brackets for SQL Server, backquotes for MySQL, with the closing quote
+// character doubled inside. This keeps names such as `order`, `user`, `key` or `order notes`
+// working and makes it impossible for a name to inject a statement. Pure functions; any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// Letters, digits and underscores only, not starting with a digit.
+bool IsPlainIdentifier(std::string_view name);
+
+// Reserved words, compared without regard to case.
+bool IsTargetReservedWord(std::string_view name);
+bool IsSourceReservedWord(std::string_view name);
+
+// The name as it must appear in a SQL Server statement: bare or [name] with "]" doubled.
+std::string QuoteTargetName(std::string_view name);
+
+// The name as it must appear in a MySQL statement: bare or `name` with "`" doubled.
+std::string QuoteSourceName(std::string_view name);
+
+// The name inside a T-SQL string literal ('...'), single quotes doubled; for sp_rename and the
+// catalog queries that take object names as text.
+std::string QuoteTargetString(std::string_view text);
+
+}  // namespace velmora
