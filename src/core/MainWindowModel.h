@@ -1,0 +1,73 @@
+// MainWindowModel: the state behind the main window, as a plain core object. It owns what lives
+// longer than one command: both connections, the operation log, the controller state, the
+// options and the paths the commands share. The Qt main window and the terminal front end render
+// it and route their commands to it.
+//
+// Threads: the interface thread owns it; the scheduler thread reads the connections, options and
+// paths while a task runs and writes log lines. The controller state is atomic and read by every
+// long loop without a lock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "data/DataAccess.h"
+#include "tasks/OperationLog.h"
+#include "tasks/UserPort.h"
+
+namespace velmora {
+
+enum class ControllerState : uint8_t { Idle = 0, Running = 2, StopRequested = 99 };
+
+struct Options {
+    bool autoBackup = false;
+    bool tips = true;
+};
+
+class MainWindowModel {
+public:
+    MainWindowModel(UserPort& port, std::unique_ptr<DataSourceConnection> source,
+                    std::unique_ptr<DataSourceConnection> target);
+
+    UserPort& port() { return port_; }
+    OperationLog& log() { return log_; }
+
+    ControllerState controllerState() const {
+        return static_cast<ControllerState>(controllerState_.load());
+    }
+    void SetControllerState(ControllerState state) {
+        controllerState_.store(static_cast<uint8_t>(state));
+    }
+    bool StopRequested() const { return controllerState() == ControllerState::StopRequested; }
+
+    DataSourceConnection& sourceConnection() { return *source_; }
+    DataSourceConnection& targetConnection() { return *target_; }
+    // Null while that side is not connected.
+    Session* sourceSession() { return source_->session(); }
+    Session* targetSession() { return target_->session(); }
+
+    Options& options() { return options_; }
+
+    // Full path of Condition.cfg (the migration conditions).
+    const std::string& conditionFilePath() const { return conditionFilePath_; }
+    void SetConditionFilePath(std::string path) { conditionFilePath_ = std::move(path); }
+
+    // DBMS descriptions captured at connect time ("MySQL 10.11.19-MariaDB", ...).
+    std::string sourceDbms;
+    std::string targetDbms;
+    // The MySQL character set chosen last ("LATIN1" after every connect).
+    std::string currentCharset = "LATIN1";
+
+private:
+    UserPort& port_;
+    OperationLog log_;
+    std::atomic<uint8_t> controllerState_{static_cast<uint8_t>(ControllerState::Idle)};
+    std::unique_ptr<DataSourceConnection> source_;
+    std::unique_ptr<DataSourceConnection> target_;
+    Options options_;
+    std::string conditionFilePath_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,230 @@
+// The data access interface: connections, statements with their rows read as text, and catalog
+// (schema) rowsets. One real implementation runs over ODBC (data/Odbc*.h); tests may replace the
+// SQL Server target by a scripted double that implements the same interface.
+//
+// Conventions:
+// - Text is UTF-8 on this side of the interface; the implementation converts at the driver.
+// - Every operation returns a ResultCode: 0 success, negative failure, positive success with
+//   information (callers treat anything but 0 as failure). Nothing throws.
+// - A StatementRowset or SchemaRowset lives for one operation on one thread. A connection's
+//   Session is shared by the interface thread and the scheduler thread, one call at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace velmora {
+
+using ResultCode = int32_t;
+
+inline constexpr ResultCode kSuccess = 0;
+// No more rows (DB_S_ENDOFROWSET).
+inline constexpr ResultCode kEndOfRowset = 0x00040EC6;
+// The call succeeded, but the driver attached information (SQL_SUCCESS_WITH_INFO).
+inline constexpr ResultCode kSuccessWithInfo = 0x00040EDA;
+// Unspecified failure (E_FAIL), out of memory (E_OUTOFMEMORY), no data source (DB_E_NOTFOUND).
+inline constexpr ResultCode kFailure = static_cast<ResultCode>(0x80004005u);
+inline constexpr ResultCode kOutOfMemory = static_cast<ResultCode>(0x8007000Eu);
+inline constexpr ResultCode kNotConnected = static_cast<ResultCode>(0x80040E19u);
+
+// Column type codes, as the row copy and the backup pick their rendering (OLE DB type codes).
+enum TypeCode : uint16_t {
+    kTypeEmpty = 0,
+    kTypeI2 = 2,
+    kTypeI4 = 3,
+    kTypeR4 = 4,
+    kTypeR8 = 5,
+    kTypeBstr = 8,
+    kTypeBool = 11,
+    kTypeI1 = 16,
+    kTypeUI1 = 17,
+    kTypeUI2 = 18,
+    kTypeUI4 = 19,
+    kTypeI8 = 20,
+    kTypeUI8 = 21,
+    kTypeGuid = 72,
+    kTypeBytes = 128,
+    kTypeStr = 129,
+    kTypeWStr = 130,
+    kTypeNumeric = 131,
+    kTypeDbDate = 133,
+    kTypeDbTime = 134,
+    kTypeDbTimestamp = 135,
+};
+
+// Property ids of the initialisation and information property sets.
+enum PropertyId : uint32_t {
+    kPropAuthEncryptPassword = 0x06,
+    kPropAuthMaskPassword = 0x08,
+    kPropAuthPassword = 0x09,
+    kPropAuthUserId = 0x0C,
+    kPropCurrentCatalog = 0x25,
+    kPropDataSourceName = 0x26,
+    kPropDbmsName = 0x28,
+    kPropDbmsVersion = 0x29,
+    kPropInitDataSource = 0x3B,
+    kPropInitMode = 0x3F,
+    kPropInitPrompt = 0x40,
+    kPropInitProviderString = 0xA0,
+    kPropInitCatalog = 0xE9,
+    // Rowset properties sent with statements.
+    kPropUpdatability = 0x75,
+    kPropIRowset = 0x7E,
+    kPropIRowsetChange = 0x7F,
+};
+
+using PropertyValue = std::variant<bool, int32_t, std::string>;
+
+struct Property {
+    uint32_t id = 0;
+    PropertyValue value;
+};
+
+// An ordered property set; the first entry of an id is the one that counts.
+struct PropertySet {
+    std::vector<Property> entries;
+
+    void Add(uint32_t id, PropertyValue value) { entries.push_back({id, std::move(value)}); }
+    // Sets the value of an id: replaces an existing entry, or appends one.
+    void Set(uint32_t id, PropertyValue value);
+    const PropertyValue* Find(uint32_t id) const;
+    std::optional<std::string> FindText(uint32_t id) const;
+};
+
+// The property set sent with every statement: IRowset true, updatability 7.
+PropertySet StandardRowsetProperties();
+
+struct ColumnInfo {
+    std::string name;
+    uint16_t type = kTypeEmpty;  // TypeCode of the column's SQL type
+    int16_t sqlType = 0;         // the driver's own SQL type code
+    uint64_t size = 0;
+    int16_t precision = 0;
+    int16_t scale = 0;
+    bool nullable = true;
+};
+
+// One statement on a session and its optional rows. Every column is read as text; a value is
+// never cut, however long it is. Binary columns arrive as upper-case hexadecimal digits.
+class StatementRowset {
+public:
+    virtual ~StatementRowset() = default;
+
+    virtual ResultCode Create(std::string_view text) = 0;
+    virtual ResultCode Execute(const PropertySet& rowsetProperties) = 0;
+    virtual bool HasRowset() const = 0;
+    virtual ResultCode BindAllAsText(bool withLengths = true) = 0;
+    // One row forward: 0 with a row, kEndOfRowset at the end, negative on failure.
+    virtual ResultCode MoveNext() = 0;
+    virtual int ColumnCount() const = 0;
+    virtual const ColumnInfo& Column(int index) const = 0;  // 0-based
+    virtual std::string_view Value(int index) const = 0;
+    virtual size_t Length(int index) const = 0;
+    virtual bool IsNull(int index) const = 0;
+    virtual void Close() = 0;
+    // The driver's description of this statement's last failure: the last readable diagnostic
+    // record's message, or "Unknown Error!" when there is none.
+    virtual std::string ProviderErrorText() const = 0;
+};
+
+struct CatalogRecord {
+    std::string catalogName;
+    std::string description;
+};
+
+struct TableRecord {
+    std::string tableCatalog;
+    std::string tableSchema;
+    std::string tableName;
+    std::string tableType;  // "TABLE", "VIEW", "SYSTEM TABLE", ...
+    std::string description;
+};
+
+struct ColumnRecord {
+    std::string tableCatalog;
+    std::string tableSchema;
+    std::string tableName;
+    std::string columnName;
+    uint32_t ordinalPosition = 0;
+    bool hasDefault = false;
+    std::string columnDefault;
+    bool isNullable = true;
+    int16_t dataType = 0;  // the driver's SQL type code
+    std::string typeName;
+    uint64_t characterMaximumLength = 0;
+    int16_t numericPrecision = 0;
+    int16_t numericScale = 0;
+};
+
+struct IndexRecord {
+    std::string tableCatalog;
+    std::string tableSchema;
+    std::string tableName;
+    std::string indexName;
+    bool primaryKey = false;
+    bool unique = false;
+    uint32_t ordinalPosition = 0;  // position of the column within the index, from 1
+    std::string columnName;
+};
+
+// A catalog query and the record that receives one row at a time. Restrictions are positional
+// (see each kind); an absent restriction does not restrict.
+template <typename Record>
+class SchemaRowset {
+public:
+    virtual ~SchemaRowset() = default;
+    virtual ResultCode Open(const std::vector<std::optional<std::string>>& restrictions) = 0;
+    virtual ResultCode MoveNext() = 0;
+    virtual const Record& Current() const = 0;
+    virtual void Close() = 0;
+    virtual std::string ProviderErrorText() const = 0;
+};
+
+// Restrictions: catalog name.
+using CatalogsRowset = SchemaRowset<CatalogRecord>;
+// Restrictions: table catalog, table schema, table name, table type.
+using TablesRowset = SchemaRowset<TableRecord>;
+// Restrictions: table catalog, table schema, table name, column name.
+using ColumnsRowset = SchemaRowset<ColumnRecord>;
+// Restrictions: table catalog, table schema, index name, type, table name.
+using IndexesRowset = SchemaRowset<IndexRecord>;
+
+// An open session of a connection.
+class Session {
+public:
+    virtual ~Session() = default;
+    virtual std::unique_ptr<StatementRowset> NewStatement() = 0;
+    virtual std::unique_ptr<CatalogsRowset> NewCatalogsRowset() = 0;
+    virtual std::unique_ptr<TablesRowset> NewTablesRowset() = 0;
+    virtual std::unique_ptr<ColumnsRowset> NewColumnsRowset() = 0;
+    virtual std::unique_ptr<IndexesRowset> NewIndexesRowset() = 0;
+    // The driver's description of the last failed catalog call on this session.
+    virtual std::string ProviderErrorText() const = 0;
+};
+
+// One side's connection: a data source and its session, both absent while not connected.
+class DataSourceConnection {
+public:
+    virtual ~DataSourceConnection() = default;
+
+    // Opens the data source of `provider` ("MSDASQL": the ODBC driver manager; "SQLOLEDB": the
+    // installed SQL Server driver) with the initialisation properties. Releases any data source
+    // held before.
+    virtual ResultCode Open(std::string_view provider, const PropertySet& initProperties) = 0;
+    virtual ResultCode OpenSession() = 0;
+    // Null while the side is not connected.
+    virtual Session* session() = 0;
+    // A data source information property as text (DBMS name and version, data source name,
+    // current catalog).
+    virtual ResultCode GetProperty(uint32_t id, std::string& value) = 0;
+    virtual void Close() = 0;
+    // The driver's description of the last failed Open or OpenSession.
+    virtual std::string ProviderErrorText() const = 0;
+};
+
+}  // namespace velmora

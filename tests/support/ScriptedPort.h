@@ -1,0 +1,63 @@
+// ScriptedPort: the UserPort of the tests. It records everything the core shows and answers
+// questions from a script (a queue of answers; questions beyond the script are answered with
+// the default and recorded, so a test can assert exactly which questions were asked).
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tasks/UserPort.h"
+
+namespace velmora::test {
+
+class ScriptedPort : public UserPort {
+public:
+    void ShowOutputLine(const std::string& line) override;
+    void ShowHint(const std::string& text) override;
+    void ShowStatus(int pane, const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    bool AskOkCancel(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+    std::optional<std::string> ChooseFolder(const std::string& title,
+                                            const std::string& startFolder) override;
+    std::optional<std::string> PromptText(const std::string& label) override;
+    std::optional<int> ChooseOne(const std::string& title, const std::vector<std::string>& options,
+                                 int preselected) override;
+    void TreeChanged(TreeSide side) override;
+    void TaskListChanged() override;
+
+    // Answers, consumed in order. Bool answers serve AskOkCancel and AskYesNo.
+    void QueueAnswer(bool answer);
+    void QueueText(std::optional<std::string> text);  // PromptText and ChooseFolder
+    void QueueChoice(std::optional<int> choice);
+    bool defaultAnswer = true;
+
+    // What the core showed or asked, in order ("message: ...", "ok-cancel: ...", ...).
+    std::vector<std::string> Events() const;
+    std::vector<std::string> OutputLines() const;
+    std::vector<std::string> Messages() const;   // message boxes
+    std::vector<std::string> Questions() const;  // OK/Cancel and Yes/No texts
+    std::vector<std::string> Hints() const;
+    std::vector<std::string> StatusTexts(int pane) const;
+    int TreeChanges(TreeSide side) const;
+
+private:
+    void Record(const std::string& event);
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> events_;
+    std::vector<std::string> lines_;
+    std::vector<std::string> messages_;
+    std::vector<std::string> questions_;
+    std::vector<std::string> hints_;
+    std::vector<std::pair<int, std::string>> statuses_;
+    int treeChanges_[2] = {0, 0};
+    std::deque<bool> answers_;
+    std::deque<std::optional<std::string>> texts_;
+    std::deque<std::optional<int>> choices_;
+};
+
+}  // namespace velmora::test
