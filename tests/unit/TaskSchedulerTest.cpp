@@ -9,6 +9,7 @@
 #include "MainWindowModel.h"
 #include "support/ScriptedPort.h"
 #include "tasks/TaskList.h"
+#include "tasks/TaskListRows.h"
 #include "tasks/TaskScheduler.h"
 
 namespace velmora {
@@ -258,6 +259,51 @@ TEST(TaskList, SlotsKeep255BytesWithoutSplittingACharacter) {
     EXPECT_EQ(CutToSlot(std::string(300, 'x')), std::string(255, 'x'));
     EXPECT_EQ(CutToSlot(std::string(254, 'x') + "\xc3\xa9"), std::string(254, 'x'));
     EXPECT_EQ(CutToSlot("short"), "short");
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(TaskListRows, ShowsNumberTypeStateAndNamesWithWaitingProgressFive) {
+    TaskList list;
+    for (int i = 0; i < 100; ++i) {
+        auto task = std::make_shared<MigrationTask>(i == 1 ? TaskType::BackupObject : TaskType::Table, 0);
+        task->sourceDbms = "MySQL[10.11]";
+        task->sourceDatabase = "shop";
+        task->sourceObject = "orders";
+        task->targetDatabase = "sales";
+        list.Append(task);
+    }
+    list.At(2)->progress = 40;
+    list.At(2)->phase = TaskPhase::Working;
+    std::vector<TaskListRow> rows = BuildTaskListRows(list);
+    ASSERT_EQ(rows.size(), 100u);
+    EXPECT_EQ(rows[0].cells, (std::array<std::string, 10>{"01", " ", "MIGRATION", "Waiting",
+                                                          "MySQL[10.11]", "shop", "orders", "",
+                                                          "sales", ""}));
+    EXPECT_EQ(rows[0].progress, 5);
+    EXPECT_EQ(rows[1].cells[2], "BACKUP");
+    EXPECT_EQ(rows[2].cells[3], "Working");
+    EXPECT_EQ(rows[2].progress, 40);
+    EXPECT_EQ(rows[99].cells[0], "100");
+    // Started later: the task shows 0 until its first milestone.
+    list.At(0)->progress = 0;
+    EXPECT_EQ(BuildTaskListRows(list)[0].progress, 0);
+}
+
+TEST(TaskListRows, RebuildsEveryFifthTickOrAtOnceOnRequest) {
+    RefreshTicker ticker;
+    std::vector<bool> rebuilt;
+    for (int i = 0; i < 10; ++i) rebuilt.push_back(ticker.Tick(true));
+    EXPECT_EQ(rebuilt, (std::vector<bool>{false, false, false, false, true, false, false, false,
+                                          false, true}));
+    EXPECT_FALSE(ticker.Tick(false));
+    ticker.RequestListRefresh();
+    EXPECT_FALSE(ticker.Tick(false));  // only while the tab is current
+    EXPECT_TRUE(ticker.Tick(true));
 }
 
 }  // namespace

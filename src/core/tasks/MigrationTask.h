@@ -59,6 +59,8 @@ struct MigrationTask {
     std::atomic<TaskPhase> phase{TaskPhase::Waiting};
     std::atomic<int> progress{0};
     std::atomic<std::time_t> stamp;
+    // Set by the first list refresh that shows the task (its progress bar exists from then on).
+    std::atomic<bool> shownInList{false};
 };
 
 }  // namespace velmora
