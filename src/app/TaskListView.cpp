@@ -54,6 +54,7 @@ TaskListView::TaskListView(QWidget* parent)
     grid_->verticalHeader()->setVisible(false);
     grid_->verticalHeader()->setDefaultSectionSize(20);
     grid_->setWordWrap(false);
+    grid_->horizontalHeader()->setStretchLastSection(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

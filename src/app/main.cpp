@@ -1,4 +1,7 @@
+// velmora: the desktop program. Options: --screenshot FILE saves a picture of the main window
+// once it is shown, then quits (used by scripts/screenshot under Xvfb).
 #include <QApplication>
+#include <QTimer>
 
 #include "MainWindow.h"
 
@@ -21,10 +24,21 @@ public:
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QString screenshot;
+    const QStringList arguments = app.arguments();
+    const int option = arguments.indexOf(QStringLiteral("--screenshot"));
+    if (option > 0 && option + 1 < arguments.size()) screenshot = arguments[option + 1];
+
     velmora::MainWindowSetup setup;
     setup.source = std::make_unique<NotConnected>();
     setup.target = std::make_unique<NotConnected>();
     velmora::MainWindow window(std::move(setup));
     window.show();
+    if (!screenshot.isEmpty()) {
+        QTimer::singleShot(1500, &window, [&window, screenshot] {
+            const bool saved = window.grab().save(screenshot);
+            QApplication::exit(saved ? 0 : 1);
+        });
+    }
     return QApplication::exec();
 }
