@@ -13,7 +13,15 @@ QString ProgramFolder() {
     return home.isEmpty() ? QCoreApplication::applicationDirPath() : home;
 }
 
-QString ManualPath() { return QDir(ProgramFolder()).filePath(QStringLiteral("manual.html")); }
+QString ManualPath() {
+    const QString name = QStringLiteral("manual.html");
+    const QString inProgramFolder = QDir(ProgramFolder()).filePath(name);
+    if (QFileInfo(inProgramFolder).isFile()) return inProgramFolder;
+    // A program folder set by VELMORA_HOME holds the user's files; the manual ships beside the
+    // executable.
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    return QFileInfo(beside).isFile() ? beside : inProgramFolder;
+}
 
 bool OpenManual() {
     const QString path = ManualPath();

@@ -10,7 +10,7 @@ namespace velmora {
 
 // The program folder: $VELMORA_HOME when set, else the folder of the executable.
 QString ProgramFolder();
-// Full path of the manual in the program folder.
+// Full path of the manual: in the program folder, else beside the executable.
 QString ManualPath();
 // Asks the desktop to open the manual; false (and nothing opened) when the file is missing or
 // the desktop refused.
