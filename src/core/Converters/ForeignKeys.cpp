@@ -10,7 +10,6 @@
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkFiles.h"
 #include "MainWindowModel.h"
-#include "data/ErrorText.h"
 #include "data/StatementExecution.h"
 
 namespace velmora {
@@ -31,30 +30,6 @@ std::string References(const ForeignKeyRow& row) {
 
 std::string ConstraintStart(const ForeignKeyRow& row) {
     return QuoteTargetName(row.constraintName) + " FOREIGN KEY (" + QuoteTargetName(row.columnName);
-}
-
-// The names of the source's tables, read before any table is worked on.
-bool ReadTableNames(MainWindowModel& main, Session* source, std::vector<std::string>& names) {
-    if (!source) {
-        main.log().WriteText(FormatProviderError("Open tables Error: ", kNotConnected));
-        return false;
-    }
-    auto tables = source->NewTablesRowset();
-    ResultCode result = tables ? tables->Open({std::nullopt, std::nullopt, std::nullopt,
-                                               std::string("TABLE")})
-                               : kFailure;
-    if (result != kSuccess) {
-        main.log().WriteText(FormatProviderError("Open tables Error: ", result));
-        return false;
-    }
-    while (tables->MoveNext() == kSuccess) {
-        const TableRecord& record = tables->Current();
-        if (record.tableName.find(' ') != std::string::npos) continue;
-        if (record.tableType == "VIEW") continue;
-        names.push_back(record.tableName);
-    }
-    tables->Close();
-    return true;
 }
 
 }  // namespace
@@ -106,13 +81,15 @@ void ConvertForeignKeys(MainWindowModel& main, Session* source, std::string_view
                         ConversionReport* report) {
     main.log().WriteOutputLine("Convert Foreign Keys of database [%.*s]",
                                static_cast<int>(database.size()), database.data());
-    std::vector<std::string> tables;
-    if (!ReadTableNames(main, source, tables)) {
+    auto catalog = ReadSourceCatalog(main, source, "TABLE", "Open tables Error: ");
+    if (!catalog) {
         if (report) report->AddFailure("foreign keys of database " + std::string(database) +
                                        ": the table list could not be opened");
         return;
     }
-    for (const std::string& table : tables) {
+    for (const TableRecord& record : *catalog) {
+        const std::string& table = record.tableName;
+        if (table.find(' ') != std::string::npos || record.tableType == "VIEW") continue;
         WorkFile file = OpenWorkFile(table, "a+");
         if (!file) {
             main.log().WriteText(kCharacterSetText);

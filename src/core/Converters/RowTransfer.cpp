@@ -22,9 +22,12 @@ namespace {
 constexpr int64_t kProgressEvery = 1000;
 
 // The rowset properties of the row query: the standard set plus IRowsetChange.
-PropertySet RowQueryProperties() {
-    PropertySet properties = StandardRowsetProperties();
-    properties.Add(kPropIRowsetChange, true);
+const PropertySet& RowQueryProperties() {
+    static const PropertySet properties = [] {
+        PropertySet set = StandardRowsetProperties();
+        set.Set(kPropIRowsetChange, true);
+        return set;
+    }();
     return properties;
 }
 

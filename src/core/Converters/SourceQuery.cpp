@@ -1,6 +1,7 @@
 #include "Converters/SourceQuery.h"
 
 #include "MainWindowModel.h"
+#include "data/ErrorText.h"
 
 namespace velmora {
 
@@ -57,6 +58,24 @@ std::string_view SourceQuery::Value(int index) const {
 bool SourceQuery::IsNull(int index) const {
     if (index < 0 || index >= rowset_->ColumnCount()) return true;
     return rowset_->IsNull(index);
+}
+
+std::optional<std::vector<TableRecord>> ReadSourceCatalog(MainWindowModel& main, Session* source,
+                                                          const char* type,
+                                                          const char* failureMessage) {
+    std::unique_ptr<TablesRowset> catalog = source ? source->NewTablesRowset() : nullptr;
+    ResultCode result = source ? kFailure : kNotConnected;
+    if (catalog) {
+        result = catalog->Open({std::nullopt, std::nullopt, std::nullopt, std::string(type)});
+    }
+    if (result != kSuccess) {
+        main.log().WriteText(FormatProviderError(failureMessage, result));
+        return std::nullopt;
+    }
+    std::vector<TableRecord> records;
+    while (catalog->MoveNext() == kSuccess) records.push_back(catalog->Current());
+    catalog->Close();
+    return records;
 }
 
 std::string SourceStringLiteral(std::string_view text) {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/DataAccess.h"
 
@@ -60,6 +61,14 @@ private:
     bool fetchFailed_ = false;
     bool failureLogged_ = false;
 };
+
+// The source catalog's rows of one table type ("TABLE", "VIEW"), read whole and closed before the
+// caller works on any of them, so that no statement of the caller runs while the catalog is open.
+// When the catalog cannot be opened, writes FormatProviderError(failureMessage, code) and
+// returns nothing.
+std::optional<std::vector<TableRecord>> ReadSourceCatalog(MainWindowModel& main, Session* source,
+                                                          const char* type,
+                                                          const char* failureMessage);
 
 // A MySQL string literal for `text`: 'text' with quotes doubled, or, when the text holds a
 // backslash or a control character (whose reading depends on the server's SQL mode), the mode-
