@@ -18,6 +18,8 @@
 #include "LogPane.h"
 #include "Pictures.h"
 #include "TaskListView.h"
+#include "Converters/Conditions.h"
+#include "config/WorkFolder.h"
 
 namespace velmora {
 
@@ -33,6 +35,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent) : QMainWindow(par
                                                  setup.timings);
     setWindowTitle(MainWindowTitle());
     setWindowIcon(WindowPicture());
+    PrepareProgramFolder();
     BuildMenuBar();
     BuildToolBar();
 
@@ -63,6 +66,16 @@ MainWindow::~MainWindow() {
     StopForClose();
     scheduler_.reset();
     port_.Attach(nullptr);
+}
+
+// The program folder becomes the current folder, and Condition.cfg exists there.
+void MainWindow::PrepareProgramFolder() {
+    EnsureWorkFolder("./");
+    const std::string conditions = ProgramFolder() + "Condition.cfg";
+    if (!EnsureConditionFile(conditions)) {
+        model_->log().WriteOutputLine("Can not create [%s]!", conditions.c_str());
+    }
+    model_->SetConditionFilePath(conditions);
 }
 
 void MainWindow::BuildMenuBar() {

@@ -97,6 +97,7 @@ private:
     void SetStopStartButton(bool pausePicture, const QString& tooltip) override;
     QWidget* DialogParent() override { return this; }
 
+    void PrepareProgramFolder();
     void BuildMenuBar();
     void BuildToolBar();
     QWidget* BuildExplorer();

@@ -6,24 +6,21 @@
 #include <QFileInfo>
 #include <QUrl>
 
-namespace velmora {
+#include "config/WorkFolder.h"
 
-QString ProgramFolder() {
-    const QString home = qEnvironmentVariable("VELMORA_HOME");
-    return home.isEmpty() ? QCoreApplication::applicationDirPath() : home;
-}
+namespace velmora {
 
 QString ManualPath() {
     const QString name = QStringLiteral("manual.html");
-    const QString inProgramFolder = QDir(ProgramFolder()).filePath(name);
+    const QString inProgramFolder =
+        QDir(QString::fromStdString(ProgramFolder())).filePath(name);
     if (QFileInfo(inProgramFolder).isFile()) return inProgramFolder;
-    // A program folder set by VELMORA_HOME holds the user's files; the manual ships beside the
-    // executable.
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
     return QFileInfo(beside).isFile() ? beside : inProgramFolder;
 }
 
 bool OpenManual() {
+    EnsureWorkFolder("./");
     const QString path = ManualPath();
     if (!QFileInfo(path).isFile()) return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

@@ -8,12 +8,11 @@
 
 namespace velmora {
 
-// The program folder: $VELMORA_HOME when set, else the folder of the executable.
-QString ProgramFolder();
-// Full path of the manual: in the program folder, else beside the executable.
+// Full path of the manual: in the program folder, else beside the executable (a program folder
+// named by VELMORA_HOME holds the user's files, not the manual).
 QString ManualPath();
-// Asks the desktop to open the manual; false (and nothing opened) when the file is missing or
-// the desktop refused.
+// Makes the program folder the current folder and asks the desktop to open the manual; false
+// (and nothing opened) when the file is missing or the desktop refused.
 bool OpenManual();
 
 }  // namespace velmora

@@ -4,23 +4,7 @@
 #include <QTimer>
 
 #include "MainWindow.h"
-
-namespace {
-
-// A side that is not connected; Connect replaces it.
-class NotConnected : public velmora::DataSourceConnection {
-public:
-    velmora::ResultCode Open(std::string_view, const velmora::PropertySet&) override {
-        return velmora::kFailure;
-    }
-    velmora::ResultCode OpenSession() override { return velmora::kFailure; }
-    velmora::Session* session() override { return nullptr; }
-    velmora::ResultCode GetProperty(uint32_t, std::string&) override { return velmora::kFailure; }
-    void Close() override {}
-    std::string ProviderErrorText() const override { return "Unknown Error!"; }
-};
-
-}  // namespace
+#include "data/OdbcConnection.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -30,8 +14,8 @@ int main(int argc, char* argv[]) {
     if (option > 0 && option + 1 < arguments.size()) screenshot = arguments[option + 1];
 
     velmora::MainWindowSetup setup;
-    setup.source = std::make_unique<NotConnected>();
-    setup.target = std::make_unique<NotConnected>();
+    setup.source = velmora::NewOdbcConnection();
+    setup.target = velmora::NewOdbcConnection();
     velmora::MainWindow window(std::move(setup));
     window.show();
     if (!screenshot.isEmpty()) {

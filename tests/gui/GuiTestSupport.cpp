@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 #include <map>
@@ -64,6 +65,9 @@ void ModalAnswerer::Poll() {
 // Runs every registered class, or the one named by the first argument.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The program folder of the run: Condition.cfg, migrator.cfg and work folders land here.
+    QTemporaryDir home;
+    if (qEnvironmentVariableIsEmpty("VELMORA_HOME")) qputenv("VELMORA_HOME", home.path().toUtf8());
     QStringList arguments = app.arguments();
     QString only;
     if (arguments.size() > 1 && !arguments[1].startsWith('-')) only = arguments.takeAt(1);

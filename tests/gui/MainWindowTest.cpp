@@ -256,6 +256,7 @@ private slots:
         QVERIFY(manual.open(QIODevice::WriteOnly));
         manual.write("<html><title>Velmora</title></html>");
         manual.close();
+        const QByteArray previousHome = qgetenv("VELMORA_HOME");
         qputenv("VELMORA_HOME", home.path().toUtf8());
         UrlRecorder recorder;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
@@ -275,7 +276,7 @@ private slots:
             QStringLiteral("Can not open the manual [%1]!").arg(manual.fileName())));
 
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        qunsetenv("VELMORA_HOME");
+        qputenv("VELMORA_HOME", previousHome);
     }
 };
 
