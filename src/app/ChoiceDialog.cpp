@@ -22,6 +22,9 @@ ChoiceDialog::ChoiceDialog(const QString& title, const QStringList& options, int
         button->setCheckable(true);
         button->setAutoDefault(false);
         button->setMinimumWidth(84);
+        // The chosen option stands out, not just pressed in.
+        button->setStyleSheet(QStringLiteral(
+            "QPushButton:checked { background: #3c6eb4; color: white; font-weight: bold; }"));
         group_->addButton(button, i);
         grid->addWidget(button, i / columns, i % columns);
     }

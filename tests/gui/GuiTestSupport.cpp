@@ -10,14 +10,10 @@
 
 namespace velmora::test {
 
-namespace {
-
 std::map<std::string, TestFactory>& Registry() {
     static std::map<std::string, TestFactory> registry;
     return registry;
 }
-
-}  // namespace
 
 bool RegisterGuiTest(const char* name, TestFactory factory) {
     Registry()[name] = std::move(factory);
@@ -61,27 +57,3 @@ void ModalAnswerer::Poll() {
 }
 
 }  // namespace velmora::test
-
-// Runs every registered class, or the one named by the first argument.
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    // The program folder of the run: Condition.cfg, migrator.cfg and work folders land here.
-    QTemporaryDir home;
-    if (qEnvironmentVariableIsEmpty("VELMORA_HOME")) qputenv("VELMORA_HOME", home.path().toUtf8());
-    QStringList arguments = app.arguments();
-    QString only;
-    if (arguments.size() > 1 && !arguments[1].startsWith('-')) only = arguments.takeAt(1);
-    int failures = 0;
-    int ran = 0;
-    for (auto& [name, factory] : velmora::test::Registry()) {
-        if (!only.isEmpty() && only != QString::fromStdString(name)) continue;
-        std::unique_ptr<QObject> test = factory();
-        failures += QTest::qExec(test.get(), arguments);
-        ++ran;
-    }
-    if (ran == 0) {
-        qWarning("no test class named %s", qPrintable(only));
-        return 1;
-    }
-    return failures == 0 ? 0 : 1;
-}

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ namespace velmora::test {
 using TestFactory = std::function<std::unique_ptr<QObject>()>;
 // Registers a QtTest class under its name; returns true so it can initialise a static.
 bool RegisterGuiTest(const char* name, TestFactory factory);
+std::map<std::string, TestFactory>& Registry();
 
 #define VELMORA_GUI_TEST(Class)                                                              \
     static const bool Class##Registered =                                                    \
