@@ -270,7 +270,7 @@ std::optional<OdbcDriver> PreferredSqlServerDriver() {
     std::optional<OdbcDriver> best;
     int bestVersion = -1;
     for (const OdbcDriver& driver : RegisteredOdbcDrivers()) {
-        if (!IsSqlServerDriver(driver) || !FindDriverLibrary(driver.driverPath)) continue;
+        if (!IsSqlServerDriver(driver)) continue;
         int version = MicrosoftDriverVersion(driver);
         if (version > bestVersion) {
             best = driver;

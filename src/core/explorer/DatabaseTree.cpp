@@ -121,8 +121,11 @@ std::string DatabaseTree::title() const {
 }
 
 void DatabaseTree::SetTitle(std::string title) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    title_ = std::move(title);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        title_ = std::move(title);
+    }
+    Notify();
 }
 
 std::string DatabaseTree::storageEngine() const {

@@ -100,7 +100,7 @@ public:
     // The current database; empty while none has been chosen. Survives rebuilds.
     std::string currentDatabase() const;
     void SetCurrentDatabase(std::string name);
-    // The pane title: the DBMS description captured at connect time.
+    // The pane title: the DBMS description captured at connect time (a change is notified).
     std::string title() const;
     void SetTitle(std::string title);
     // "MyISAM" or "InnoDB".
