@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "config/ConnectionSettings.h"
@@ -57,6 +59,17 @@ public:
     const std::string& conditionFilePath() const { return conditionFilePath_; }
     void SetConditionFilePath(std::string path) { conditionFilePath_ = std::move(path); }
 
+    // The backup folder chosen last (set by the Backup command on the interface thread, read by
+    // the backup tasks on the scheduler thread); nothing until one has been chosen.
+    std::optional<std::string> backupFolder() const {
+        std::lock_guard<std::mutex> lock(backupFolderMutex_);
+        return backupFolder_;
+    }
+    void SetBackupFolder(std::string folder) {
+        std::lock_guard<std::mutex> lock(backupFolderMutex_);
+        backupFolder_ = std::move(folder);
+    }
+
     // DBMS descriptions captured at connect time ("MySQL 10.11.19-MariaDB", ...).
     std::string sourceDbms;
     std::string targetDbms;
@@ -85,6 +98,8 @@ private:
     std::unique_ptr<DataSourceConnection> target_;
     Options options_;
     std::string conditionFilePath_;
+    mutable std::mutex backupFolderMutex_;
+    std::optional<std::string> backupFolder_;
     DatabaseTree sourceTree_{TreeSide::Source, &port_};  // after port_: they notify it
     DatabaseTree targetTree_{TreeSide::Target, &port_};
 };
