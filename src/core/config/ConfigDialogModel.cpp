@@ -10,6 +10,7 @@
 #include "MainWindowModel.h"
 #include "config/OdbcInstallation.h"
 #include "config/ProfileFile.h"
+#include "config/WorkFolder.h"
 
 namespace velmora {
 namespace {
@@ -53,6 +54,9 @@ ConnectionSettings ConfigSideFields::Settings() const {
     return ConnectionSettings{provider, ProviderProgId(provider), sourceName, userId, password,
                               catalogName};
 }
+
+ConfigDialogModel::ConfigDialogModel(MainWindowModel& window)
+    : ConfigDialogModel(window, ConfigFilePath(ProgramFolder())) {}
 
 ConfigDialogModel::ConfigDialogModel(MainWindowModel& window, std::string configFilePath)
     : window_(window), path_(std::move(configFilePath)) {

@@ -41,6 +41,8 @@ struct ConfigSideFields {
 
 class ConfigDialogModel {
 public:
+    // migrator.cfg in the program folder (VELMORA_HOME overrides the folder).
+    explicit ConfigDialogModel(MainWindowModel& window);
     ConfigDialogModel(MainWindowModel& window, std::string configFilePath);
 
     ConfigSideFields source;

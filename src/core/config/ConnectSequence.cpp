@@ -46,10 +46,13 @@ std::string Trim(std::string_view text) {
 }
 
 // A probe that opens and releases a fresh connection of the side (or, when the window has no
-// connection factory, `fallback`, which the sequence has just released anyway).
-SourceProbe MakeProbe(MainWindowModel& window, TreeSide side, DataSourceConnection* fallback) {
-    return [&window, side, fallback](std::string_view provider, const PropertySet& set,
-                                     std::string& errorText) -> ResultCode {
+// connection factory, `fallback`, which the sequence has just released anyway). The last
+// failure's text is kept in `lastError`.
+SourceProbe MakeProbe(MainWindowModel& window, TreeSide side, DataSourceConnection* fallback,
+                      std::string& lastError) {
+    return [&window, side, fallback, &lastError](std::string_view provider,
+                                                 const PropertySet& set,
+                                                 std::string& errorText) -> ResultCode {
         std::unique_ptr<DataSourceConnection> owned;
         if (window.connectionFactory) owned = window.connectionFactory(side);
         DataSourceConnection* probe = owned ? owned.get() : fallback;
@@ -58,17 +61,20 @@ SourceProbe MakeProbe(MainWindowModel& window, TreeSide side, DataSourceConnecti
             return kFailure;
         }
         ResultCode result = probe->Open(provider, set);
-        if (result < 0) errorText = probe->ProviderErrorText();
+        if (result < 0) errorText = lastError = probe->ProviderErrorText();
         probe->Close();
         return result < 0 ? result : kSuccess;
     };
 }
 
+// `lastError` receives the text of the last failed driver probe, if any.
 bool BuildInitProperties(MainWindowModel& window, TreeSide side,
                          const ConnectionSettings& settings, PropertySet& set,
-                         DataSourceConnection* fallback, UserPort* dialogPort) {
+                         DataSourceConnection* fallback, UserPort* dialogPort,
+                         std::string& lastError) {
     if (side == TreeSide::Target) return BuildTargetInitProperties(settings, set);
-    return BuildSourceInitProperties(settings, set, MakeProbe(window, side, fallback), dialogPort);
+    return BuildSourceInitProperties(settings, set,
+                                     MakeProbe(window, side, fallback, lastError), dialogPort);
 }
 
 // The DBMS name and version the data source reports; a failed read is an output line.
@@ -105,14 +111,16 @@ bool ConnectSide(MainWindowModel& window, TreeSide side) {
     connection.Close();
     tree.Detach();
 
+    // Why a side fails is written in the driver's own words (one output line), so that a wrong
+    // password and an unreachable server can be told apart.
     PropertySet set;
-    if (!BuildInitProperties(window, side, settings, set, &connection, nullptr)) {
+    std::string probeError;
+    if (!BuildInitProperties(window, side, settings, set, &connection, nullptr, probeError)) {
+        if (!probeError.empty()) window.log().WriteText(probeError);
         ReportFailure(window, texts);
         return false;
     }
     if (connection.Open(settings.providerProgId, set) < 0) {
-        // Why it failed: the driver's own words, so that a wrong password and an unreachable
-        // server can be told apart.
         window.log().WriteText(connection.ProviderErrorText());
         connection.Close();
         ReportFailure(window, texts);
@@ -143,7 +151,8 @@ bool TestSide(MainWindowModel& window, TreeSide side, ConnectionSettings setting
     settings.providerProgId = ProviderProgId(settings.provider);
     PropertySet set;
     UserPort& port = window.port();
-    if (!BuildInitProperties(window, side, settings, set, nullptr, &port)) return false;
+    std::string probeError;  // already shown by the dialog's check
+    if (!BuildInitProperties(window, side, settings, set, nullptr, &port, probeError)) return false;
     std::unique_ptr<DataSourceConnection> probe;
     if (window.connectionFactory) probe = window.connectionFactory(side);
     if (!probe) return false;

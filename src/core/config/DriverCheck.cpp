@@ -10,6 +10,8 @@
 
 #include "MainWindowModel.h"
 #include "config/ProfileFile.h"
+#include "config/WorkFolder.h"
+#include "data/ConnectionString.h"
 
 namespace velmora {
 namespace {
@@ -147,7 +149,17 @@ ProviderState OdbcProviderState() {
 }
 
 ProviderState SqlServerProviderState() {
-    std::optional<OdbcDriver> driver = PreferredSqlServerDriver();
+    // The driver the data layer picks, so that the check and the connection agree (chosen from
+    // the files as they are now: the driver manager's own list stays as it was first read).
+    const std::vector<OdbcDriver> registered = RegisteredOdbcDrivers();
+    std::vector<InstalledDriver> installed;
+    for (const OdbcDriver& entry : registered) installed.push_back({entry.name, entry.driverPath});
+    std::optional<OdbcDriver> driver;
+    if (std::optional<InstalledDriver> picked = PickSqlServerDriver(installed)) {
+        for (const OdbcDriver& entry : registered) {
+            if (entry.name == picked->name) driver = entry;
+        }
+    }
     ProviderState state{driver.has_value(), false, ""};
     if (driver) {
         state.usable = FindDriverLibrary(driver->driverPath).has_value();
@@ -168,6 +180,9 @@ DriverReport TargetDriverReport() {
     AddTcpIpRow(report);
     return report;
 }
+
+DriverCheckModel::DriverCheckModel(MainWindowModel& window)
+    : DriverCheckModel(window, ProgramFolder()) {}
 
 DriverCheckModel::DriverCheckModel(MainWindowModel& window, std::string programFolder)
     : window_(window), programFolder_(std::move(programFolder)) {

@@ -94,6 +94,8 @@ public:
     static constexpr const char* kDriverFile = "libmyodbc3.so";
     static constexpr const char* kSetupFile = "libmyodbc3S.so";
 
+    // `programFolder` holds MyODBC3.51; by default the program's own folder.
+    explicit DriverCheckModel(MainWindowModel& window);
     DriverCheckModel(MainWindowModel& window, std::string programFolder);
 
     // "Driver Check": reads this computer again.

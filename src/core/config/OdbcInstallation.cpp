@@ -1,8 +1,8 @@
 #include "config/OdbcInstallation.h"
 
+#include <dlfcn.h>
 #include <link.h>
 #include <pwd.h>
-#include <sql.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,17 +105,6 @@ void AddDataSources(const std::string& path, std::vector<OdbcDataSource>& source
         });
         if (!known) sources.push_back({section, ReadValue(path, section, "Driver")});
     }
-}
-
-// The version number in "ODBC Driver 18 for SQL Server", or 0.
-int MicrosoftDriverVersion(const OdbcDriver& driver) {
-    const std::string name = Lower(driver.name);
-    if (name.rfind("odbc driver ", 0) == 0 && name.find("for sql server") != std::string::npos) {
-        return std::atoi(name.c_str() + 12);
-    }
-    return BaseName(ExpandEnvironmentReferences(driver.driverPath)).rfind("libmsodbcsql", 0) == 0
-               ? 1
-               : 0;
 }
 
 void AppendVariable(std::string_view name, std::string_view written, std::string& out) {
@@ -266,20 +255,6 @@ std::string MySqlOdbcDriverName(int n) {
     return "";
 }
 
-std::optional<OdbcDriver> PreferredSqlServerDriver() {
-    std::optional<OdbcDriver> best;
-    int bestVersion = -1;
-    for (const OdbcDriver& driver : RegisteredOdbcDrivers()) {
-        if (!IsSqlServerDriver(driver)) continue;
-        int version = MicrosoftDriverVersion(driver);
-        if (version > bestVersion) {
-            best = driver;
-            bestVersion = version;
-        }
-    }
-    return best;
-}
-
 std::vector<std::string> SqlServerClientAliases() {
     std::vector<std::string> aliases;
     std::vector<std::string> files;
@@ -298,19 +273,16 @@ std::vector<std::string> SqlServerClientAliases() {
 }
 
 std::optional<std::string> DriverManagerLibrary() {
-    // The loaded object named libodbc.so*: the library that SQLAllocHandle comes from.
-    (void)&SQLAllocHandle;  // the program links the driver manager, so it is loaded
-    std::optional<std::string> found;
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* data) {
-            const std::string path = info->dlpi_name ? info->dlpi_name : "";
-            if (BaseName(path).rfind("libodbc.so", 0) != 0) return 0;
-            *static_cast<std::optional<std::string>*>(data) = path;
-            return 1;
-        },
-        &found);
-    if (found && !IsRegularFile(*found)) return std::nullopt;
-    return found;
+    // The library the loader gives for the driver manager's name: the one this program runs
+    // with once a connection has been made (dlopen then only counts one more reference).
+    void* handle = dlopen("libodbc.so.2", RTLD_LAZY | RTLD_LOCAL);
+    if (!handle) return std::nullopt;
+    std::optional<std::string> path;
+    link_map* map = nullptr;
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name) path = map->l_name;
+    dlclose(handle);
+    if (path && !IsRegularFile(*path)) return std::nullopt;
+    return path;
 }
 
 }  // namespace velmora

@@ -74,11 +74,6 @@ bool IsSqlServerDriver(const OdbcDriver& driver);
 // empty when there is no such driver.
 std::string MySqlOdbcDriverName(int n);
 
-// The SQL Server driver the program uses: Microsoft's ODBC Driver for SQL Server (the highest
-// version registered), else any other SQL Server driver (FreeTDS); nothing when none is
-// registered. Whether its library can be loaded is for the caller to check.
-std::optional<OdbcDriver> PreferredSqlServerDriver();
-
 // Server sections of the FreeTDS configuration files, in file order, without duplicates.
 std::vector<std::string> SqlServerClientAliases();
 
