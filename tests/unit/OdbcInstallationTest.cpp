@@ -98,7 +98,6 @@ TEST(RegisteredDrivers, MissingFilesGiveNoDrivers) {
     OdbcSandbox sandbox;
     EXPECT_TRUE(RegisteredOdbcDrivers().empty());
     EXPECT_EQ(MySqlOdbcDriverName(1), "");
-    EXPECT_FALSE(PreferredSqlServerDriver().has_value());
 }
 
 TEST(DriverLibraries, AreFoundByPathDriverFolderOrLoaderPath) {
@@ -160,19 +159,6 @@ TEST(MySqlDrivers, CountOnlyDriversWhoseLibraryCanBeFound) {
     EXPECT_EQ(MySqlOdbcDriverName(2), "MySQL ODBC 9.0 Unicode Driver");
     EXPECT_EQ(MySqlOdbcDriverName(3), "");
     EXPECT_EQ(MySqlOdbcDriverName(0), "");
-}
-
-TEST(SqlServerDriver, PrefersMicrosoftsNewestThenOthers) {
-    OdbcSandbox sandbox;
-    sandbox.WriteSystemDrivers("[FreeTDS]\nDriver=libtdsodbc.so\n");
-    ASSERT_TRUE(PreferredSqlServerDriver().has_value());
-    EXPECT_EQ(PreferredSqlServerDriver()->name, "FreeTDS");
-    sandbox.WriteSystemDrivers(
-        "[FreeTDS]\nDriver=libtdsodbc.so\n"
-        "[ODBC Driver 17 for SQL Server]\nDriver=/opt/ms/libmsodbcsql-17.so\n"
-        "[ODBC Driver 18 for SQL Server]\nDriver=/opt/ms/libmsodbcsql-18.so\n"
-        "[MariaDB Unicode]\nDriver=libmaodbc.so\n");
-    EXPECT_EQ(PreferredSqlServerDriver()->name, "ODBC Driver 18 for SQL Server");
 }
 
 TEST(DataSources, ListUserThenSystemWithTheirDrivers) {
