@@ -33,8 +33,9 @@ std::string MariaDbServer() {
 }
 
 ConnectionSettings Source(std::string sourceName, std::string password, std::string catalog = "") {
-    return ConnectionSettings{"TCP/IP:Port", "MSDASQL", std::move(sourceName),
-                              test::LocalMariaDb().user, std::move(password), std::move(catalog)};
+    return ConnectionSettings{"TCP/IP:Port",         "MSDASQL",
+                              std::move(sourceName), test::LocalMariaDb().user,
+                              std::move(password),   std::move(catalog)};
 }
 
 ConnectionSettings GoodSource(std::string catalog = "") {
@@ -49,7 +50,7 @@ bool HasLineContaining(const test::ScriptedPort& port, const std::string& part) 
 }
 
 class Connect : public ::testing::Test {
-protected:
+  protected:
     Connect() {
         auto target = std::make_unique<test::TargetDouble>(false);
         target_ = target.get();
@@ -105,7 +106,8 @@ TEST_F(Connect, WrongPasswordFailsTheSourceOnlyWithItsMessages) {
     ConnectCommand(*window_);
     EXPECT_EQ(port_.Hints(), std::vector<std::string>{kSourceHint});
     EXPECT_EQ(Messages(), std::vector<std::string>{"Source Connection error!"});
-    EXPECT_TRUE(HasLineContaining(port_, "Access denied")) << ::testing::PrintToString(port_.OutputLines());
+    EXPECT_TRUE(HasLineContaining(port_, "Access denied"))
+        << ::testing::PrintToString(port_.OutputLines());
     EXPECT_EQ(window_->sourceSession(), nullptr);
     EXPECT_EQ(window_->sourceTree().side(), -1);
     // The target still connects.
@@ -118,7 +120,8 @@ TEST_F(Connect, ClosedPortFailsTheSource) {
     EXPECT_FALSE(ConnectSource(*window_));
     EXPECT_EQ(port_.Hints(), std::vector<std::string>{kSourceHint});
     EXPECT_EQ(Messages(), std::vector<std::string>{"Source Connection error!"});
-    EXPECT_TRUE(HasLineContaining(port_, "Can't connect")) << ::testing::PrintToString(port_.OutputLines());
+    EXPECT_TRUE(HasLineContaining(port_, "Can't connect"))
+        << ::testing::PrintToString(port_.OutputLines());
     EXPECT_FALSE(HasLineContaining(port_, "Connect Source Database!"));
 }
 
@@ -146,8 +149,8 @@ TEST_F(Connect, TargetThroughFreeTdsAgainstAClosedPortFails) {
 
 TEST_F(Connect, TargetThroughTheSqlServerProviderAgainstAClosedPortFails) {
     MainWindowModel window(port_, NewOdbcConnection(), NewOdbcConnection());
-    window.targetSettings = {"Microsoft OLE DB Provider for SQL Server", "SQLOLEDB", kClosedPort,
-                             "sa", "pw", ""};
+    window.targetSettings = {
+        "Microsoft OLE DB Provider for SQL Server", "SQLOLEDB", kClosedPort, "sa", "pw", ""};
     EXPECT_FALSE(ConnectTarget(window));
     EXPECT_EQ(Messages(), std::vector<std::string>{"Target Connection error!"});
 }
@@ -220,12 +223,14 @@ TEST_F(Connect, TestConnectionsChangesNothing) {
 
 // Probing the MySQL drivers of a private odbcinst.ini.
 class Probe : public Connect {
-protected:
+  protected:
     Probe() {
         broken_ = sandbox_.folder() / "libbroken.so";
         test::WriteTextFile(broken_, "this is no shared library");
     }
-    std::string Broken(const char* name) { return std::string("[") + name + "]\nDriver=" + broken_ + "\n"; }
+    std::string Broken(const char* name) {
+        return std::string("[") + name + "]\nDriver=" + broken_ + "\n";
+    }
     SourceProbe RealProbe() {
         return [](std::string_view provider, const PropertySet& set, std::string& error) {
             auto connection = NewOdbcConnection();
@@ -259,7 +264,8 @@ TEST_F(Probe, TheSecondOfTwoDriversWorks) {
 
 TEST_F(Probe, ThreeFailingDriversKeepTheThirdsString) {
     sandbox_.WriteSystemDrivers(Broken("MySQL ODBC A") + Broken("MySQL ODBC B") +
-                                Broken("MySQL ODBC C") + "[MariaDB Unicode]\nDriver=libmaodbc.so\n");
+                                Broken("MySQL ODBC C") +
+                                "[MariaDB Unicode]\nDriver=libmaodbc.so\n");
     PropertySet set;
     EXPECT_TRUE(BuildSourceInitProperties(GoodSource(), set, RealProbe()));
     EXPECT_EQ(set.FindText(kPropInitProviderString)->rfind(";Driver={MySQL ODBC C};", 0), 0u);
@@ -321,8 +327,9 @@ TEST_F(Connect, DialogConnectHandsOverTheTypedValues) {
 TEST_F(Connect, DialogConnectWithConfigUncheckedStillWritesTheOptions) {
     test::TempFolder program;
     const std::string path = program / "migrator.cfg";
-    test::WriteTextFile(path, "[Public]\nConfig=true\nTips=false\nAutoBackup=false\n"
-                              "[SourceDB]\nPassWord=kept\n");
+    test::WriteTextFile(path,
+                        "[Public]\nConfig=true\nTips=false\nAutoBackup=false\n"
+                        "[SourceDB]\nPassWord=kept\n");
     ConfigDialogModel dialog(*window_, path);
     dialog.LoadConfiguration();
     dialog.configChecked = false;

@@ -42,13 +42,12 @@ const TreeNode* Child(const TreeNode& node, std::string_view text) {
 
 ConnectionSettings SourceSettings(const std::string& catalog) {
     test::MariaDbAddress db = test::LocalMariaDb();
-    return ConnectionSettings{"TCP/IP:Port", "MSDASQL",
-                              db.host + ":" + std::to_string(db.port), db.user, db.password,
-                              catalog};
+    return ConnectionSettings{"TCP/IP:Port", "MSDASQL",   db.host + ":" + std::to_string(db.port),
+                              db.user,       db.password, catalog};
 }
 
 class TreeFromMariaDb : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         test::RunMariaDbClient(
             "DROP DATABASE IF EXISTS " + Db("a") + "; DROP DATABASE IF EXISTS " + Db("b") + ";" +
@@ -61,14 +60,16 @@ protected:
             "CREATE TABLE abxc (only_in_abxc INT);"
             "CREATE VIEW `my view` AS SELECT id, name FROM customers;"
             "CREATE VIEW plain_view AS SELECT city FROM customers;"
-            "USE " + Db("b") + "; CREATE TABLE t (x INT);");
+            "USE " +
+            Db("b") + "; CREATE TABLE t (x INT);");
     }
     static void TearDownTestSuite() {
         test::RunMariaDbClient("DROP DATABASE IF EXISTS " + Db("a") + "; DROP DATABASE IF EXISTS " +
                                Db("b") + ";");
     }
 
-    TreeFromMariaDb() : window_(port_, NewOdbcConnection(), std::make_unique<test::TargetDouble>()) {}
+    TreeFromMariaDb()
+        : window_(port_, NewOdbcConnection(), std::make_unique<test::TargetDouble>()) {}
 
     // Connects the source with `catalog` as the database to open first.
     void Connect(const std::string& catalog) {
@@ -133,8 +134,10 @@ TEST_F(TreeFromMariaDb, ListsDatabasesAndTheCurrentDatabasesObjects) {
 
 TEST_F(TreeFromMariaDb, TableNamesAreNotPatterns) {
     Connect(Db("a"));
-    const TreeNode& tables = window_.sourceTree().Contents()->At(
-        *window_.sourceTree().Contents()->currentDatabaseNode)->children[0];
+    const TreeNode& tables = window_.sourceTree()
+                                 .Contents()
+                                 ->At(*window_.sourceTree().Contents()->currentDatabaseNode)
+                                 ->children[0];
     EXPECT_EQ(Texts(Child(tables, "ab_c")->children[0]), std::vector<std::string>{"only_in_ab_c"});
     EXPECT_EQ(Texts(Child(tables, "abxc")->children[0]), std::vector<std::string>{"only_in_abxc"});
 }
@@ -186,7 +189,8 @@ TEST_F(TreeFromMariaDb, TheSampleDatabaseShowsItsTables) {
     }
     auto contents = window_.sourceTree().Contents();
     ASSERT_TRUE(contents->currentDatabaseNode.has_value());
-    std::vector<std::string> tables = Texts(contents->At(*contents->currentDatabaseNode)->children[0]);
+    std::vector<std::string> tables =
+        Texts(contents->At(*contents->currentDatabaseNode)->children[0]);
     EXPECT_EQ(tables, expected);
     EXPECT_FALSE(tables.empty());
 }
@@ -209,7 +213,7 @@ TEST_F(TreeFromMariaDb, NotConnectedGivesAnEmptyTreeAndNoMessage) {
 
 // The target side: the same code over the scripted SQL Server catalogs.
 class TreeFromTarget : public ::testing::Test {
-protected:
+  protected:
     TreeFromTarget() {
         auto target = std::make_unique<test::TargetDouble>();
         double_ = target.get();

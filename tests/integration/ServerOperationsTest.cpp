@@ -42,18 +42,30 @@ std::string QueryOne(Session* session, const std::string& sql) {
 }
 
 class Operations : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
-        test::RunMariaDbClient("DROP DATABASE IF EXISTS " + Db("main") + ";"
-                               "DROP DATABASE IF EXISTS `" + Db("spaced name") + "`;"
-                               "CREATE DATABASE " + Db("main") + ";"
-                               "CREATE TABLE " + Db("main") + ".t1 (id INT);"
-                               "CREATE DATABASE `" + Db("spaced name") + "`;"
-                               "CREATE TABLE `" + Db("spaced name") + "`.t2 (id INT);");
+        test::RunMariaDbClient("DROP DATABASE IF EXISTS " + Db("main") +
+                               ";"
+                               "DROP DATABASE IF EXISTS `" +
+                               Db("spaced name") +
+                               "`;"
+                               "CREATE DATABASE " +
+                               Db("main") +
+                               ";"
+                               "CREATE TABLE " +
+                               Db("main") +
+                               ".t1 (id INT);"
+                               "CREATE DATABASE `" +
+                               Db("spaced name") +
+                               "`;"
+                               "CREATE TABLE `" +
+                               Db("spaced name") + "`.t2 (id INT);");
     }
     static void TearDownTestSuite() {
-        test::RunMariaDbClient("DROP DATABASE IF EXISTS " + Db("main") + ";"
-                               "DROP DATABASE IF EXISTS `" + Db("spaced name") + "`;");
+        test::RunMariaDbClient("DROP DATABASE IF EXISTS " + Db("main") +
+                               ";"
+                               "DROP DATABASE IF EXISTS `" +
+                               Db("spaced name") + "`;");
     }
 
     Operations() {
@@ -66,8 +78,9 @@ protected:
     }
     void ConnectBoth() {
         test::MariaDbAddress db = test::LocalMariaDb();
-        window_->sourceSettings = {"TCP/IP:Port", "MSDASQL", db.host + ":" + std::to_string(db.port),
-                                   db.user, db.password, Db("main")};
+        window_->sourceSettings = {
+            "TCP/IP:Port", "MSDASQL",   db.host + ":" + std::to_string(db.port),
+            db.user,       db.password, Db("main")};
         window_->targetSettings = {"TCP/IP:Port", "MSDASQL", "mssql01", "sa", "pw", "master"};
         ConnectCommand(*window_);
         ASSERT_NE(window_->sourceSession(), nullptr);
@@ -199,7 +212,8 @@ TEST_F(Operations, DropAndRenameStatements) {
 TEST_F(Operations, RenameWithoutTargetConnectionFails) {
     EXPECT_FALSE(RenameObject(*window_, nullptr, "a", "b"));
     ASSERT_EQ(port_.OutputLines().size(), 1u);
-    EXPECT_EQ(LineMessages(port_)[0].rfind("No Connection! \r\n failed with error code:[0x", 0), 0u);
+    EXPECT_EQ(LineMessages(port_)[0].rfind("No Connection! \r\n failed with error code:[0x", 0),
+              0u);
     EXPECT_TRUE(target_->Statements().empty());
 }
 
@@ -225,12 +239,13 @@ TEST_F(Operations, UseOnTheTarget) {
 
 TEST_F(Operations, TargetVersionQuery) {
     ConnectBoth();
-    target_->AnswerWith("select @@Version",
-                        test::ScriptedResult::Text({""}, {{"first"}, {"Microsoft SQL Server 2019"}}));
+    target_->AnswerWith("select @@Version", test::ScriptedResult::Text(
+                                                {""}, {{"first"}, {"Microsoft SQL Server 2019"}}));
     EXPECT_EQ(GetTargetServerVersion(*window_, window_->targetSession()),
               "Microsoft SQL Server 2019");  // the last row's first column
     EXPECT_EQ(GetTargetServerVersion(*window_, nullptr), "");
-    EXPECT_EQ(LineMessages(port_).back().rfind("No Connection! \r\n failed with error code:", 0), 0u);
+    EXPECT_EQ(LineMessages(port_).back().rfind("No Connection! \r\n failed with error code:", 0),
+              0u);
 }
 
 TEST_F(Operations, TargetVersionQueryFailuresGiveTheirTexts) {

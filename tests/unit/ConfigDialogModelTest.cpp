@@ -27,7 +27,7 @@ std::string HostName() {
 }
 
 class ConfigDialog : public ::testing::Test {
-protected:
+  protected:
     ConfigDialog() : window_(port_, nullptr, nullptr) {
         path_ = sandbox_.folder() / "migrator.cfg";
     }
@@ -63,9 +63,9 @@ TEST_F(ConfigDialog, HandWrittenFileWithOddSpacingAndCaseIsRead) {
     dialog.LoadConfiguration();
 
     EXPECT_TRUE(dialog.configChecked);
-    EXPECT_TRUE(dialog.autoBackupChecked);  // "untrue" contains "true"
-    EXPECT_FALSE(dialog.tipsChecked);       // "TRUE" does not
-    EXPECT_FALSE(window_.options().tips);   // the Tips tab goes
+    EXPECT_TRUE(dialog.autoBackupChecked);      // "untrue" contains "true"
+    EXPECT_FALSE(dialog.tipsChecked);           // "TRUE" does not
+    EXPECT_FALSE(window_.options().tips);       // the Tips tab goes
     EXPECT_EQ(dialog.source.provider, kTcpIp);  // the list's own spelling
     EXPECT_EQ(dialog.source.providerIndex, 1);
     EXPECT_EQ(dialog.source.sourceNameLabel, "Server:Port");
@@ -148,9 +148,9 @@ TEST_F(ConfigDialog, SaveWritesEveryKeyAndKeepsOthersWithModeSixHundred) {
     EXPECT_EQ(Read("SourceDB", "CatalogName"), "Shop");
     EXPECT_EQ(Read("TargetDB", "Provider"), kTcpIp);
     EXPECT_EQ(Read("TargetDB", "SourceName"), "127.0.0.1");
-    EXPECT_EQ(ReadProfileKeys(path_, "SourceDB"),
-              (std::vector<std::string>{"Provider", "SourceName", "UserID", "PassWord",
-                                        "CatalogName"}));
+    EXPECT_EQ(
+        ReadProfileKeys(path_, "SourceDB"),
+        (std::vector<std::string>{"Provider", "SourceName", "UserID", "PassWord", "CatalogName"}));
 
     ConfigDialogModel reopened(window_, path_);
     reopened.LoadConfiguration();
@@ -199,8 +199,8 @@ TEST_F(ConfigDialog, AFileThatCannotBeWrittenIsNotReportedAsSaved) {
 }
 
 TEST_F(ConfigDialog, ProvidersPrepareTheSourceNameField) {
-    test::WriteTextFile(sandbox_.FreeTdsFile(), "[global]\n[remote1]\nhost=a\n[" +
-                                                    HostName() + "]\nhost=b\n");
+    test::WriteTextFile(sandbox_.FreeTdsFile(),
+                        "[global]\n[remote1]\nhost=a\n[" + HostName() + "]\nhost=b\n");
     sandbox_.WriteSystemDrivers(test::OdbcSandbox::MachineDriverEntries());
     test::WriteTextFile(sandbox_.UserDataSourceFile(),
                         "[shop]\nDriver=MariaDB Unicode\n[sales]\nDriver=FreeTDS\n"
@@ -215,8 +215,7 @@ TEST_F(ConfigDialog, ProvidersPrepareTheSourceNameField) {
     dialog.ChooseProvider(ConfigSide::Target, 1);  // SQL Server
     EXPECT_EQ(dialog.target.provider, kSqlServer);
     EXPECT_EQ(dialog.target.sourceNameLabel, "Source Name");
-    EXPECT_EQ(dialog.target.sourceNameChoices,
-              (std::vector<std::string>{"remote1", HostName()}));
+    EXPECT_EQ(dialog.target.sourceNameChoices, (std::vector<std::string>{"remote1", HostName()}));
     EXPECT_EQ(dialog.target.sourceName, HostName());  // the computer's own alias
 
     dialog.ChooseProvider(ConfigSide::Source, 1);  // TCP/IP:Port

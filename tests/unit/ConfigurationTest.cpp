@@ -16,7 +16,8 @@ TEST(Configuration, ProviderNamesMapToTheirIdentifiersWithoutRegardToCase) {
         {"tcp/ip:PORT", "MSDASQL"},
         {"Microsoft OLE DB Provider for SQL Server", "SQLOLEDB"},
         {"microsoft ole db provider for sql server", "SQLOLEDB"},
-        {"Microsoft OLE DB Provider for ODBC Drivers", "Microsoft OLE DB Provider for ODBC Drivers"},
+        {"Microsoft OLE DB Provider for ODBC Drivers",
+         "Microsoft OLE DB Provider for ODBC Drivers"},
         {"SQLNCLI11", "SQLNCLI11"},
         {"", ""},
     };
@@ -24,20 +25,22 @@ TEST(Configuration, ProviderNamesMapToTheirIdentifiersWithoutRegardToCase) {
 }
 
 TEST(Configuration, ProviderListsOfBothSides) {
-    EXPECT_EQ(ProviderList(ConfigSide::Source),
-              (std::vector<std::string>{"Microsoft OLE DB Provider for ODBC Divers", "TCP/IP:Port"}));
-    EXPECT_EQ(ProviderList(ConfigSide::Target),
-              (std::vector<std::string>{"Microsoft OLE DB Provider for ODBC Divers",
-                                        "Microsoft OLE DB Provider for SQL Server", "TCP/IP:Port"}));
+    EXPECT_EQ(
+        ProviderList(ConfigSide::Source),
+        (std::vector<std::string>{"Microsoft OLE DB Provider for ODBC Divers", "TCP/IP:Port"}));
+    EXPECT_EQ(
+        ProviderList(ConfigSide::Target),
+        (std::vector<std::string>{"Microsoft OLE DB Provider for ODBC Divers",
+                                  "Microsoft OLE DB Provider for SQL Server", "TCP/IP:Port"}));
 }
 
 TEST(Configuration, AFlagIsSetWhenItsValueContainsTrue) {
     struct Case {
         const char* value;
         bool set;
-    } cases[] = {{"true", true},   {"untrue", true},  {"true!", true}, {"TRUE", false},
-                 {"True", false},  {"false", false},  {"", false},     {"1", false},
-                 {"yes", false},   {" tru e", false}};
+    } cases[] = {{"true", true},  {"untrue", true}, {"true!", true}, {"TRUE", false},
+                 {"True", false}, {"false", false}, {"", false},     {"1", false},
+                 {"yes", false},  {" tru e", false}};
     for (const Case& c : cases) EXPECT_EQ(IsFlagSet(c.value), c.set) << "'" << c.value << "'";
 }
 

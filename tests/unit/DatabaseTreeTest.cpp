@@ -43,13 +43,13 @@ TEST(DatabaseTree, RemovingANodeKeepsOtherPathsPointingAtTheirNodes) {
     tree.Replace(SampleContents());
     EXPECT_EQ(port.TreeChanges(TreeSide::Target), 1);
 
-    tree.Select(NodePath{0, 0, 0, 2});  // t2
+    tree.Select(NodePath{0, 0, 0, 2});                   // t2
     ASSERT_TRUE(tree.RemoveNode(NodePath{0, 0, 0, 0}));  // t0
     EXPECT_EQ(tree.selected(), (NodePath{0, 0, 0, 1}));
     EXPECT_EQ(tree.SelectedNode()->text, "t2");
     EXPECT_EQ(port.TreeChanges(TreeSide::Target), 2);
 
-    tree.Select(NodePath{0, 2});  // db2
+    tree.Select(NodePath{0, 2});                   // db2
     ASSERT_TRUE(tree.RemoveNode(NodePath{0, 1}));  // db1
     EXPECT_EQ(tree.SelectedNode()->text, "db2");
     EXPECT_EQ(tree.Contents()->currentDatabaseNode, (NodePath{0, 0}));

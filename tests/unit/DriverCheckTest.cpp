@@ -19,8 +19,12 @@ constexpr const char* kOdbcRow = "Microsoft OLE DB Provider for ODBC Drivers|Ins
 constexpr const char* kSqlServerRowUsable =
     "Microsoft OLE DB Provider for SQL Server|Installed|Usable|";
 
-std::string SourceText() { return SourceDriverReport().text; }
-std::string TargetText() { return TargetDriverReport().text; }
+std::string SourceText() {
+    return SourceDriverReport().text;
+}
+std::string TargetText() {
+    return TargetDriverReport().text;
+}
 
 TEST(DriverCheckReport, OnThisMachineFindsMariaDbAndFreeTds) {
     // The machine's own odbcinst.ini, as Debian's packages register the drivers.
@@ -30,7 +34,8 @@ TEST(DriverCheckReport, OnThisMachineFindsMariaDbAndFreeTds) {
     env.Set("HOME", "/nonexistent-home");
     EXPECT_EQ(SourceText(), std::string(kOdbcRow) + "MariaDB Unicode|Installed|Usable|" +
                                 "TCP/IP:Port|N/A|Usable|");
-    EXPECT_EQ(TargetText(), std::string(kSqlServerRowUsable) + kOdbcRow + "TCP/IP:Port|N/A|Usable|");
+    EXPECT_EQ(TargetText(),
+              std::string(kSqlServerRowUsable) + kOdbcRow + "TCP/IP:Port|N/A|Usable|");
     // Where the libraries are is told; the absent Setup library is not held against a driver.
     const DriverReport source = SourceDriverReport();
     ASSERT_EQ(source.rows.size(), 3u);
@@ -65,8 +70,7 @@ TEST(DriverCheckReport, PreparedDriverListsGiveTheirRows) {
          "[MySQL ODBC 5.1 Driver]\nDriver=${VELMORA_T_UNSET_X}/libmyodbc5w.so\n",
          "MySQL ODBC 5.3 Unicode Driver|Installed|Usable|MySQL ODBC 5.1 Driver|Installed|Unusable|",
          "Usable", nullptr},
-        {"no MySQL driver",
-         "[FreeTDS]\nDriver=libtdsodbc.so\nSetup=libtdsS.so\n",
+        {"no MySQL driver", "[FreeTDS]\nDriver=libtdsodbc.so\nSetup=libtdsS.so\n",
          "MySQL ODBC Driver|Not installed|Unusable|", "Unusable",
          "Microsoft OLE DB Provider for SQL Server|Installed|Usable|"
          "Microsoft OLE DB Provider for ODBC Drivers|Installed|Usable|"},
@@ -80,11 +84,11 @@ TEST(DriverCheckReport, PreparedDriverListsGiveTheirRows) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
         sandbox.WriteSystemDrivers(c.drivers);
-        EXPECT_EQ(SourceText(), std::string(kOdbcRow) + c.source + "TCP/IP:Port|N/A|" +
-                                    c.sourceTcpIp + "|");
+        EXPECT_EQ(SourceText(),
+                  std::string(kOdbcRow) + c.source + "TCP/IP:Port|N/A|" + c.sourceTcpIp + "|");
         if (c.targetRows) {
-            const bool usable = std::string(c.targetRows).find("Drivers|Installed|Usable") !=
-                                std::string::npos;
+            const bool usable =
+                std::string(c.targetRows).find("Drivers|Installed|Usable") != std::string::npos;
             EXPECT_EQ(TargetText(), std::string(c.targetRows) + "TCP/IP:Port|N/A|" +
                                         (usable ? "Usable|" : "Unusable|"));
         }
@@ -122,7 +126,7 @@ TEST(DriverCheckReport, TcpIpRowNeedsAUsableDriverRow) {
 }
 
 class InstallMySqlOdbc : public ::testing::Test {
-protected:
+  protected:
     InstallMySqlOdbc() : window_(port_, nullptr, nullptr) {
         program_ = sandbox_.folder() / "program";
         target_ = sandbox_.folder() / "drivers";

@@ -85,8 +85,8 @@ TEST(RegisteredDrivers, MatchWhatTheDriverManagerLists) {
                   "[freetds]\nDriver=/other/lib.so\n[MariaDB Unicode]\nDriver=libmaodbc.so\n");
     std::vector<OdbcDriver> drivers = RegisteredOdbcDrivers();
     EXPECT_EQ(Names(drivers), DriverManagerNames());
-    ASSERT_EQ(Names(drivers), (std::vector<std::string>{
-                                  "FreeTDS", "MySQL ODBC 8.0 Unicode Driver", "MariaDB Unicode"}));
+    ASSERT_EQ(Names(drivers), (std::vector<std::string>{"FreeTDS", "MySQL ODBC 8.0 Unicode Driver",
+                                                        "MariaDB Unicode"}));
     // A name the system file registers keeps the system file's keys.
     EXPECT_EQ(drivers[0].driverPath, "libtdsodbc.so");
     EXPECT_EQ(drivers[1].driverPath, "/nowhere/libmyodbc8w.so");
@@ -136,7 +136,8 @@ TEST(DriverKinds, AreToldByNameOrLibrary) {
         {{"FreeTDS", "libtdsodbc.so", "libtdsS.so", ""}, false, true},
         {{"ODBC Driver 18 for SQL Server", "/opt/microsoft/msodbcsql18/lib64/libmsodbcsql-18.so",
           "", ""},
-         false, true},
+         false,
+         true},
         {{"SQL Server", "whatever.so", "", ""}, false, true},
         {{"TDS", "/usr/lib/libtdsodbc.so.0", "", ""}, false, true},
         {{"PostgreSQL Unicode", "psqlodbcw.so", "", ""}, false, false},
@@ -153,7 +154,8 @@ TEST(MySqlDrivers, CountOnlyDriversWhoseLibraryCanBeFound) {
         "[MySQL ODBC 5.3 Unicode Driver]\nDriver=/removed/libmyodbc5w.so\n"
         "[FreeTDS]\nDriver=libtdsodbc.so\n"
         "[MariaDB Unicode]\nDriver=libmaodbc.so\n"
-        "[MySQL ODBC 9.0 Unicode Driver]\nDriver=" + (sandbox.folder() / "libmyodbc9w.so") + "\n");
+        "[MySQL ODBC 9.0 Unicode Driver]\nDriver=" +
+        (sandbox.folder() / "libmyodbc9w.so") + "\n");
     WriteTextFile(sandbox.folder() / "libmyodbc9w.so", "stand-in library file");
     EXPECT_EQ(MySqlOdbcDriverName(1), "MariaDB Unicode");
     EXPECT_EQ(MySqlOdbcDriverName(2), "MySQL ODBC 9.0 Unicode Driver");
@@ -163,9 +165,10 @@ TEST(MySqlDrivers, CountOnlyDriversWhoseLibraryCanBeFound) {
 
 TEST(DataSources, ListUserThenSystemWithTheirDrivers) {
     OdbcSandbox sandbox;
-    WriteTextFile(sandbox.UserDataSourceFile(),
-                  "[ODBC Data Sources]\nshopdsn=MariaDB Unicode\n[shopdsn]\nDriver=MariaDB Unicode\n"
-                  "Server=127.0.0.1\n");
+    WriteTextFile(
+        sandbox.UserDataSourceFile(),
+        "[ODBC Data Sources]\nshopdsn=MariaDB Unicode\n[shopdsn]\nDriver=MariaDB Unicode\n"
+        "Server=127.0.0.1\n");
     WriteTextFile(sandbox.SystemDataSourceFile(),
                   "[ODBC]\nTrace=no\n[SHOPDSN]\nDriver=FreeTDS\n[mssql]\nDriver = FreeTDS\n");
     std::vector<OdbcDataSource> sources = OdbcDataSources();

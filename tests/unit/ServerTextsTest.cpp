@@ -22,7 +22,8 @@ std::vector<std::string> Render(const PropertySet& set) {
         std::snprintf(id, sizeof id, "0x%02X=", entry.id);
         std::string value;
         if (const bool* b = std::get_if<bool>(&entry.value)) value = *b ? "true" : "false";
-        if (const int32_t* i = std::get_if<int32_t>(&entry.value)) value = "i:" + std::to_string(*i);
+        if (const int32_t* i = std::get_if<int32_t>(&entry.value))
+            value = "i:" + std::to_string(*i);
         if (const std::string* s = std::get_if<std::string>(&entry.value)) value = *s;
         out.push_back(id + value);
     }
@@ -88,12 +89,12 @@ TEST(SourceProperties, DataSourceFormNeedsNoDriver) {
         return kSuccess;
     };
     PropertySet set;
-    ConnectionSettings settings{"Microsoft OLE DB Provider for ODBC Divers", "MSDASQL", "shopdsn",
-                                "velmora", "pw", "shop"};
+    ConnectionSettings settings{
+        "Microsoft OLE DB Provider for ODBC Divers", "MSDASQL", "shopdsn", "velmora", "pw", "shop"};
     EXPECT_TRUE(BuildSourceInitProperties(settings, set, probe));
-    EXPECT_EQ(Render(set), (std::vector<std::string>{"0x08=false", "0x09=pw", "0x0C=velmora",
-                                                     "0x3B=shopdsn", "0xE9=shop", "0x3F=i:16",
-                                                     "0x40=i:4"}));
+    EXPECT_EQ(Render(set),
+              (std::vector<std::string>{"0x08=false", "0x09=pw", "0x0C=velmora", "0x3B=shopdsn",
+                                        "0xE9=shop", "0x3F=i:16", "0x40=i:4"}));
     PropertySet empty;
     settings.sourceName = settings.catalogName = "";
     EXPECT_TRUE(BuildSourceInitProperties(settings, empty, probe));
@@ -165,8 +166,8 @@ TEST(SourceProperties, RunningOutOfDriversFails) {
     PropertySet second;
     EXPECT_FALSE(BuildSourceInitProperties(settings, second, failing, &port));
     EXPECT_EQ(probes, 1);
-    EXPECT_EQ(port.Messages(),
-              (std::vector<std::string>{"cannot connect", "No appropriate Config, Please correct!!!"}));
+    EXPECT_EQ(port.Messages(), (std::vector<std::string>{
+                                   "cannot connect", "No appropriate Config, Please correct!!!"}));
 }
 
 TEST(TargetStatements, QuoteNamesThatAreNotPlain) {
@@ -208,11 +209,10 @@ TEST(Charsets, ThirtySixNamesAndUnknownOutsideTheRange) {
     EXPECT_EQ(CharsetName(36), "UNKOWNEN");
     EXPECT_EQ(CharsetName(-1), "UNKOWNEN");
     EXPECT_EQ(CharsetStatements("UTF8"),
-              (std::vector<std::string>{"set character_set_client=UTF8;",
-                                        "set character_set_connection=UTF8;",
-                                        "set character_set_database=UTF8;",
-                                        "set character_set_results=UTF8;",
-                                        "set character_set_server=UTF8;"}));
+              (std::vector<std::string>{
+                  "set character_set_client=UTF8;", "set character_set_connection=UTF8;",
+                  "set character_set_database=UTF8;", "set character_set_results=UTF8;",
+                  "set character_set_server=UTF8;"}));
 }
 
 TEST(StorageEngine, EachUseFlipsTheChoiceAndSaysSo) {
@@ -225,8 +225,9 @@ TEST(StorageEngine, EachUseFlipsTheChoiceAndSaysSo) {
     ToggleStorageEngineCommand(window);
     EXPECT_EQ(window.storageEngineMenuText, "Change Storage Engine(MyISAM)");
     EXPECT_EQ(window.sourceTree().storageEngine(), "MyISAM");
-    EXPECT_EQ(port.Messages(), (std::vector<std::string>{"Now Storage Engine of MySQL is InnoDB!",
-                                                         "Now Storage Engine of MySQL is MyISAM!"}));
+    EXPECT_EQ(port.Messages(),
+              (std::vector<std::string>{"Now Storage Engine of MySQL is InnoDB!",
+                                        "Now Storage Engine of MySQL is MyISAM!"}));
     // "MyISAM" at the very start does not count as the current choice.
     window.storageEngineMenuText = "MyISAM";
     ToggleStorageEngineCommand(window);

@@ -25,8 +25,8 @@ std::pair<std::string, std::string> SplitHostPort(std::string_view sourceName,
 std::string SourceProviderString(std::string_view driver, std::string_view sourceName,
                                  std::string_view catalogName) {
     auto [host, port] = SplitHostPort(sourceName, "3306");
-    std::string text = ";Driver={" + std::string(driver) + "};SERVER=" + host + ";PORT=" + port +
-                       ";UID=root;";
+    std::string text =
+        ";Driver={" + std::string(driver) + "};SERVER=" + host + ";PORT=" + port + ";UID=root;";
     if (!catalogName.empty()) text += "Database=" + std::string(catalogName);
     return text;
 }
@@ -53,7 +53,7 @@ bool BuildSourceInitProperties(const ConnectionSettings& settings, PropertySet& 
             if (dialogPort) dialogPort->ShowMessage(error.empty() ? "Unknown Error!" : error);
         }
     }
-    set.Add(kPropInitMode, int32_t{16});  // share deny none
+    set.Add(kPropInitMode, int32_t{16});   // share deny none
     set.Add(kPropInitPrompt, int32_t{4});  // no prompt
     return true;
 }
@@ -90,11 +90,10 @@ std::string QueryServerVersion(MainWindowModel& window, Session* session) {
 
 const std::vector<std::string>& CharsetNames() {
     static const std::vector<std::string> names = {
-        "BIG5",   "DEC8",   "CP850",  "HP8",      "KOI8R",    "LATIN1", "LATIN2",  "SWE7",
-        "ASCII",  "UJIS",   "SJIS",   "HEBREW",   "TIS620",   "EUCKR",  "KOI8U",   "GB2312",
-        "GREEK",  "CP1250", "GBK",    "LATIN5",   "ARMSCII8", "UTF8",   "UCS2",    "CP866",
-        "KEYBCS2", "MACCE", "MACROMAN", "CP852",  "LATIN7",   "CP1251", "CP1256",  "CP1257",
-        "BINARY", "GEOSTD8", "CP932", "EUCJPMS"};
+        "BIG5",  "DEC8",   "CP850",    "HP8",    "KOI8R",  "LATIN1", "LATIN2",  "SWE7",  "ASCII",
+        "UJIS",  "SJIS",   "HEBREW",   "TIS620", "EUCKR",  "KOI8U",  "GB2312",  "GREEK", "CP1250",
+        "GBK",   "LATIN5", "ARMSCII8", "UTF8",   "UCS2",   "CP866",  "KEYBCS2", "MACCE", "MACROMAN",
+        "CP852", "LATIN7", "CP1251",   "CP1256", "CP1257", "BINARY", "GEOSTD8", "CP932", "EUCJPMS"};
     return names;
 }
 

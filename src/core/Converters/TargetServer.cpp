@@ -41,7 +41,7 @@ bool BuildTargetInitProperties(const ConnectionSettings& settings, PropertySet& 
         if (!settings.sourceName.empty()) set.Add(kPropInitDataSource, settings.sourceName);
         if (!settings.catalogName.empty()) set.Add(kPropInitCatalog, settings.catalogName);
     }
-    set.Add(kPropInitMode, int32_t{16});  // share deny none
+    set.Add(kPropInitMode, int32_t{16});   // share deny none
     set.Add(kPropInitPrompt, int32_t{4});  // no prompt
     return true;
 }
@@ -93,7 +93,9 @@ std::string DropTableStatement(std::string_view table) {
     return "drop table " + QuoteTargetName(table);
 }
 
-std::string DropViewStatement(std::string_view view) { return "drop view " + QuoteTargetName(view); }
+std::string DropViewStatement(std::string_view view) {
+    return "drop view " + QuoteTargetName(view);
+}
 
 std::string RenameStatement(std::string_view oldName, std::string_view newName) {
     // The old name is an object name (bracketed when it is not plain, so dots and blanks stay

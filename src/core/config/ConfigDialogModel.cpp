@@ -42,7 +42,8 @@ std::vector<std::string> DataSourceChoices(ConfigSide side) {
     std::vector<std::string> names;
     for (const OdbcDataSource& source : OdbcDataSources()) {
         const OdbcDriver driver = DriverOf(source, drivers);
-        bool fits = side == ConfigSide::Source ? IsMySqlOdbcDriver(driver) : IsSqlServerDriver(driver);
+        bool fits =
+            side == ConfigSide::Source ? IsMySqlOdbcDriver(driver) : IsSqlServerDriver(driver);
         if (fits) names.push_back(source.name);
     }
     return names;
@@ -51,7 +52,7 @@ std::vector<std::string> DataSourceChoices(ConfigSide side) {
 }  // namespace
 
 ConnectionSettings ConfigSideFields::Settings() const {
-    return ConnectionSettings{provider, ProviderProgId(provider), sourceName, userId, password,
+    return ConnectionSettings{provider,   ProviderProgId(provider), sourceName, userId, password,
                               catalogName};
 }
 
@@ -134,7 +135,8 @@ void ConfigDialogModel::PrepareSourceName(ConfigSide side, bool initialising) {
         f.sourceNameChoices = SqlServerClientAliases();
         const std::string computer = AsciiLower(ComputerName());
         for (const std::string& alias : f.sourceNameChoices) {
-            if (mayPreset && !computer.empty() && AsciiLower(alias) == computer) f.sourceName = alias;
+            if (mayPreset && !computer.empty() && AsciiLower(alias) == computer)
+                f.sourceName = alias;
         }
     } else {
         f.sourceNameChoices = DataSourceChoices(side);

@@ -25,9 +25,9 @@ class MainWindowModel;
 
 // One side's group of the dialog.
 struct ConfigSideFields {
-    std::vector<std::string> providers;  // the side's provider list
-    int providerIndex = 0;               // the selected entry
-    std::string provider;                // its display name
+    std::vector<std::string> providers;           // the side's provider list
+    int providerIndex = 0;                        // the selected entry
+    std::string provider;                         // its display name
     std::string sourceNameLabel = "Source Name";  // "Server:Port" for the TCP/IP route
     std::vector<std::string> sourceNameChoices;   // what the editable "Source Name:" list offers
     std::string sourceName;
@@ -40,7 +40,7 @@ struct ConfigSideFields {
 };
 
 class ConfigDialogModel {
-public:
+  public:
     // migrator.cfg in the program folder (VELMORA_HOME overrides the folder).
     explicit ConfigDialogModel(MainWindowModel& window);
     ConfigDialogModel(MainWindowModel& window, std::string configFilePath);
@@ -51,7 +51,9 @@ public:
     bool autoBackupChecked = false;  // "Auto Backup (need more time and disk space)"
     bool tipsChecked = false;        // "Display Tips"
 
-    ConfigSideFields& fields(ConfigSide side) { return side == ConfigSide::Source ? source : target; }
+    ConfigSideFields& fields(ConfigSide side) {
+        return side == ConfigSide::Source ? source : target;
+    }
     const std::string& configFilePath() const { return path_; }
 
     // Fills the dialog from the file (when Config is set there), then the provider lists: the
@@ -76,7 +78,7 @@ public:
     // "Test Connections" on the values in the fields; changes nothing in the window.
     ConnectionTestResult TestConnectionsCommand();
 
-private:
+  private:
     void PrepareSourceName(ConfigSide side, bool initialising);
     void SelectStoredProvider(ConfigSide side);
     void ReadSide(ConfigSide side);

@@ -31,7 +31,9 @@ bool IsTcpIpProvider(std::string_view displayName) {
     return AsciiLower(displayName) == AsciiLower(kProviderTcpIp);
 }
 
-bool IsFlagSet(std::string_view value) { return value.find("true") != std::string_view::npos; }
+bool IsFlagSet(std::string_view value) {
+    return value.find("true") != std::string_view::npos;
+}
 
 std::string ConfigFilePath(const std::string& programFolder) {
     if (programFolder.empty() || programFolder.back() == '/') {

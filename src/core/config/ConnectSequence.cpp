@@ -50,8 +50,7 @@ std::string Trim(std::string_view text) {
 // failure's text is kept in `lastError`.
 SourceProbe MakeProbe(MainWindowModel& window, TreeSide side, DataSourceConnection* fallback,
                       std::string& lastError) {
-    return [&window, side, fallback, &lastError](std::string_view provider,
-                                                 const PropertySet& set,
+    return [&window, side, fallback, &lastError](std::string_view provider, const PropertySet& set,
                                                  std::string& errorText) -> ResultCode {
         std::unique_ptr<DataSourceConnection> owned;
         if (window.connectionFactory) owned = window.connectionFactory(side);
@@ -68,13 +67,12 @@ SourceProbe MakeProbe(MainWindowModel& window, TreeSide side, DataSourceConnecti
 }
 
 // `lastError` receives the text of the last failed driver probe, if any.
-bool BuildInitProperties(MainWindowModel& window, TreeSide side,
-                         const ConnectionSettings& settings, PropertySet& set,
-                         DataSourceConnection* fallback, UserPort* dialogPort,
+bool BuildInitProperties(MainWindowModel& window, TreeSide side, const ConnectionSettings& settings,
+                         PropertySet& set, DataSourceConnection* fallback, UserPort* dialogPort,
                          std::string& lastError) {
     if (side == TreeSide::Target) return BuildTargetInitProperties(settings, set);
-    return BuildSourceInitProperties(settings, set,
-                                     MakeProbe(window, side, fallback, lastError), dialogPort);
+    return BuildSourceInitProperties(settings, set, MakeProbe(window, side, fallback, lastError),
+                                     dialogPort);
 }
 
 // The DBMS name and version the data source reports; a failed read is an output line.
@@ -188,9 +186,13 @@ void ConnectCommand(MainWindowModel& window) {
     window.currentCharset = "LATIN1";
 }
 
-bool ConnectSource(MainWindowModel& window) { return ConnectSide(window, TreeSide::Source); }
+bool ConnectSource(MainWindowModel& window) {
+    return ConnectSide(window, TreeSide::Source);
+}
 
-bool ConnectTarget(MainWindowModel& window) { return ConnectSide(window, TreeSide::Target); }
+bool ConnectTarget(MainWindowModel& window) {
+    return ConnectSide(window, TreeSide::Target);
+}
 
 ConnectionTestResult TestConnectionsCommand(MainWindowModel& window,
                                             const ConnectionSettings& source,

@@ -13,7 +13,7 @@ struct ConnectionSettings {
     std::string sourceName;      // data source name, SQL Server alias, or host[:port]
     std::string userId;
     std::string password;
-    std::string catalogName;     // the database to open first; may be empty
+    std::string catalogName;  // the database to open first; may be empty
 };
 
 }  // namespace velmora

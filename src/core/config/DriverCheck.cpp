@@ -19,8 +19,12 @@ namespace {
 constexpr const char* kOdbcProviderName = "Microsoft OLE DB Provider for ODBC Drivers";
 constexpr const char* kSqlServerProviderName = "Microsoft OLE DB Provider for SQL Server";
 
-const char* Installed(bool installed) { return installed ? "Installed" : "Not Installed"; }
-const char* Usable(bool usable) { return usable ? "Usable" : "Unusable"; }
+const char* Installed(bool installed) {
+    return installed ? "Installed" : "Not Installed";
+}
+const char* Usable(bool usable) {
+    return usable ? "Usable" : "Unusable";
+}
 
 bool IsFile(const std::string& path) {
     struct stat info {};
@@ -80,10 +84,10 @@ std::string Located(const std::string& written) {
 }  // namespace
 
 std::string LibraryDetail(const OdbcDriver& driver) {
-    std::string detail = "Driver: " + (driver.driverPath.empty() ? std::string("none")
-                                                                  : Located(driver.driverPath));
+    std::string detail =
+        "Driver: " + (driver.driverPath.empty() ? std::string("none") : Located(driver.driverPath));
     detail += "; Setup: " + (driver.setupPath.empty() ? std::string("none (not needed)")
-                                                       : Located(driver.setupPath));
+                                                      : Located(driver.setupPath));
     return detail;
 }
 

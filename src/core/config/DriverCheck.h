@@ -40,7 +40,7 @@ struct DriverCheckRow {
 };
 
 struct DriverReport {
-    std::string text;                 // "name|state|usability|..." as the dialog reads it
+    std::string text;                  // "name|state|usability|..." as the dialog reads it
     std::vector<DriverCheckRow> rows;  // the same, one entry per row shown
 
     void Add(DriverCheckRow row);
@@ -74,7 +74,7 @@ DriverReport TargetDriverReport();
 
 // The model of the driver check dialog.
 class DriverCheckModel {
-public:
+  public:
     static constexpr const char* kMySqlGroup = "MySQL";
     static constexpr const char* kMsSqlGroup = "MSSQL";
     static constexpr const char* kMySqlLink = "Go MySQL to get Setup";
@@ -108,7 +108,7 @@ public:
     // dialog then closes). The check is read again in every case.
     bool InstallMySqlOdbcCommand();
 
-private:
+  private:
     bool Install(const std::string& folder);
 
     MainWindowModel& window_;

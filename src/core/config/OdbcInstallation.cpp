@@ -45,7 +45,9 @@ bool ContainsNoCase(std::string_view text, std::string_view part) {
     return Lower(text).find(Lower(part)) != std::string::npos;
 }
 
-bool SameNoCase(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
+bool SameNoCase(std::string_view a, std::string_view b) {
+    return Lower(a) == Lower(b);
+}
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -87,9 +89,8 @@ std::string SystemIniFolder() {
 void AddDrivers(const std::string& path, std::vector<OdbcDriver>& drivers) {
     for (const std::string& section : ReadProfileSections(path)) {
         if (SameNoCase(section, "ODBC")) continue;  // the driver manager's own options
-        bool known = std::any_of(drivers.begin(), drivers.end(), [&](const OdbcDriver& d) {
-            return SameNoCase(d.name, section);
-        });
+        bool known = std::any_of(drivers.begin(), drivers.end(),
+                                 [&](const OdbcDriver& d) { return SameNoCase(d.name, section); });
         if (known) continue;
         drivers.push_back({section, ReadValue(path, section, "Driver"),
                            ReadValue(path, section, "Setup"),
@@ -228,7 +229,9 @@ std::optional<std::string> FindDriverLibrary(std::string_view driverPath) {
     return std::nullopt;
 }
 
-bool LibraryFileExists(std::string_view path) { return FindDriverLibrary(path).has_value(); }
+bool LibraryFileExists(std::string_view path) {
+    return FindDriverLibrary(path).has_value();
+}
 
 bool IsMySqlOdbcDriver(const OdbcDriver& driver) {
     if (driver.name.find("MySQL ODBC") != std::string::npos) return true;

@@ -69,14 +69,14 @@ struct TreeAttachment {
     DataSourceConnection* connection = nullptr;
     std::string currentDatabase;
     std::string providerProgId;
-    int side = -1;      // 0 source, 1 target
-    int dbmsKind = 0;   // 2 MySQL, 1 SQL Server
+    int side = -1;     // 0 source, 1 target
+    int dbmsKind = 0;  // 2 MySQL, 1 SQL Server
     std::string userId;
     std::string password;
 };
 
 class DatabaseTree {
-public:
+  public:
     // `pane` is the pane the tree is shown in; `port` (may be null) hears of every change.
     explicit DatabaseTree(TreeSide pane, UserPort* port = nullptr);
 
@@ -135,7 +135,7 @@ public:
     // A copy of the selected node (with its subtree); nothing when none is selected.
     std::optional<TreeNode> SelectedNode() const;
 
-private:
+  private:
     void Notify();
 
     const TreeSide pane_;

@@ -13,7 +13,9 @@ namespace {
 
 using Restrictions = std::vector<std::optional<std::string>>;
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool IsBlank(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 std::string Trim(std::string_view text) {
     size_t first = 0;
@@ -106,7 +108,8 @@ void AddDatabases(Session& session, TreeNode& root, OperationLog& log) {
         log.WriteText(rowset ? rowset->ProviderErrorText() : session.ProviderErrorText());
         return;
     }
-    while (rowset->MoveNext() == kSuccess) root.Append(kDatabaseNode, rowset->Current().catalogName);
+    while (rowset->MoveNext() == kSuccess)
+        root.Append(kDatabaseNode, rowset->Current().catalogName);
     rowset->Close();
 }
 
@@ -163,13 +166,13 @@ void ExpandTablesFolder(TreeContents& contents) {
 
 // Ends the rebuild however it ends.
 class BusyScope {
-public:
+  public:
     explicit BusyScope(DatabaseTree& tree) : tree_(tree) { tree_.BeginBusy(); }
     ~BusyScope() { tree_.EndBusy(); }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
-private:
+  private:
     DatabaseTree& tree_;
 };
 
