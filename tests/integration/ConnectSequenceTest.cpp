@@ -50,7 +50,7 @@ bool HasLineContaining(const test::ScriptedPort& port, const std::string& part) 
 }
 
 class Connect : public ::testing::Test {
-  protected:
+protected:
     Connect() {
         auto target = std::make_unique<test::TargetDouble>(false);
         target_ = target.get();
@@ -223,7 +223,7 @@ TEST_F(Connect, TestConnectionsChangesNothing) {
 
 // Probing the MySQL drivers of a private odbcinst.ini.
 class Probe : public Connect {
-  protected:
+protected:
     Probe() {
         broken_ = sandbox_.folder() / "libbroken.so";
         test::WriteTextFile(broken_, "this is no shared library");

@@ -47,7 +47,7 @@ ConnectionSettings SourceSettings(const std::string& catalog) {
 }
 
 class TreeFromMariaDb : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         test::RunMariaDbClient(
             "DROP DATABASE IF EXISTS " + Db("a") + "; DROP DATABASE IF EXISTS " + Db("b") + ";" +
@@ -213,7 +213,7 @@ TEST_F(TreeFromMariaDb, NotConnectedGivesAnEmptyTreeAndNoMessage) {
 
 // The target side: the same code over the scripted SQL Server catalogs.
 class TreeFromTarget : public ::testing::Test {
-  protected:
+protected:
     TreeFromTarget() {
         auto target = std::make_unique<test::TargetDouble>();
         double_ = target.get();

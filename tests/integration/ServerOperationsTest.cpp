@@ -42,7 +42,7 @@ std::string QueryOne(Session* session, const std::string& sql) {
 }
 
 class Operations : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         test::RunMariaDbClient("DROP DATABASE IF EXISTS " + Db("main") +
                                ";"

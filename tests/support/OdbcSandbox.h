@@ -13,7 +13,7 @@ namespace velmora::test {
 
 // A temporary folder, removed with everything in it at the end.
 class TempFolder {
-  public:
+public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
@@ -23,13 +23,13 @@ class TempFolder {
     // path() + "/" + name
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 
 // Sets (or with nothing, unsets) environment variables and restores them at the end.
 class ScopedEnvironment {
-  public:
+public:
     ScopedEnvironment() = default;
     ~ScopedEnvironment();
     ScopedEnvironment(const ScopedEnvironment&) = delete;
@@ -37,7 +37,7 @@ class ScopedEnvironment {
 
     void Set(const std::string& name, std::optional<std::string> value);
 
-  private:
+private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
@@ -46,7 +46,7 @@ std::string ReadTextFile(const std::string& path);
 unsigned FileMode(const std::string& path);  // permission bits
 
 class OdbcSandbox {
-  public:
+public:
     OdbcSandbox();
 
     const TempFolder& folder() const { return folder_; }
@@ -61,7 +61,7 @@ class OdbcSandbox {
     // The real drivers of this machine ("MariaDB Unicode", "FreeTDS") as /etc registers them.
     static std::string MachineDriverEntries();
 
-  private:
+private:
     TempFolder folder_;
     ScopedEnvironment environment_;
 };

@@ -27,7 +27,7 @@ std::string HostName() {
 }
 
 class ConfigDialog : public ::testing::Test {
-  protected:
+protected:
     ConfigDialog() : window_(port_, nullptr, nullptr) {
         path_ = sandbox_.folder() / "migrator.cfg";
     }

@@ -126,7 +126,7 @@ TEST(DriverCheckReport, TcpIpRowNeedsAUsableDriverRow) {
 }
 
 class InstallMySqlOdbc : public ::testing::Test {
-  protected:
+protected:
     InstallMySqlOdbc() : window_(port_, nullptr, nullptr) {
         program_ = sandbox_.folder() / "program";
         target_ = sandbox_.folder() / "drivers";

@@ -40,7 +40,18 @@ struct ConfigSideFields {
 };
 
 class ConfigDialogModel {
-  public:
+public:
+    // The dialog's fixed texts.
+    static constexpr const char* kTitle = "Config";
+    static constexpr const char* kSourceGroup = "MySQL";
+    static constexpr const char* kTargetGroup = "MSSQL";
+    static constexpr const char* kConfigBox = "Properties from and to config file";
+    static constexpr const char* kAutoBackupBox = "Auto Backup (need more time and disk space)";
+    static constexpr const char* kTipsBox = "Display Tips";
+    // Shown disabled, without keys in the file.
+    static constexpr const char* kOverwriteTableBox = "Overwrite the same-name table";
+    static constexpr const char* kOverwriteDatabaseBox = "Overwrite the same-name database";
+
     // migrator.cfg in the program folder (VELMORA_HOME overrides the folder).
     explicit ConfigDialogModel(MainWindowModel& window);
     ConfigDialogModel(MainWindowModel& window, std::string configFilePath);
@@ -78,7 +89,7 @@ class ConfigDialogModel {
     // "Test Connections" on the values in the fields; changes nothing in the window.
     ConnectionTestResult TestConnectionsCommand();
 
-  private:
+private:
     void PrepareSourceName(ConfigSide side, bool initialising);
     void SelectStoredProvider(ConfigSide side);
     void ReadSide(ConfigSide side);

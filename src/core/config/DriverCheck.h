@@ -74,7 +74,7 @@ DriverReport TargetDriverReport();
 
 // The model of the driver check dialog.
 class DriverCheckModel {
-  public:
+public:
     static constexpr const char* kMySqlGroup = "MySQL";
     static constexpr const char* kMsSqlGroup = "MSSQL";
     static constexpr const char* kMySqlLink = "Go MySQL to get Setup";
@@ -108,7 +108,7 @@ class DriverCheckModel {
     // dialog then closes). The check is read again in every case.
     bool InstallMySqlOdbcCommand();
 
-  private:
+private:
     bool Install(const std::string& folder);
 
     MainWindowModel& window_;

@@ -76,7 +76,7 @@ struct TreeAttachment {
 };
 
 class DatabaseTree {
-  public:
+public:
     // `pane` is the pane the tree is shown in; `port` (may be null) hears of every change.
     explicit DatabaseTree(TreeSide pane, UserPort* port = nullptr);
 
@@ -135,7 +135,7 @@ class DatabaseTree {
     // A copy of the selected node (with its subtree); nothing when none is selected.
     std::optional<TreeNode> SelectedNode() const;
 
-  private:
+private:
     void Notify();
 
     const TreeSide pane_;

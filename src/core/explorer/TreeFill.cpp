@@ -166,13 +166,13 @@ void ExpandTablesFolder(TreeContents& contents) {
 
 // Ends the rebuild however it ends.
 class BusyScope {
-  public:
+public:
     explicit BusyScope(DatabaseTree& tree) : tree_(tree) { tree_.BeginBusy(); }
     ~BusyScope() { tree_.EndBusy(); }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
-  private:
+private:
     DatabaseTree& tree_;
 };
 
