@@ -11,10 +11,11 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "DatabaseTreeView.h"
 #include "HintPane.h"
+#include "TreeMenus.h"
 #include "LogPane.h"
 #include "Pictures.h"
 #include "TaskListView.h"
@@ -31,6 +32,7 @@ QString MainWindowTitle() {
 MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent) : QMainWindow(parent) {
     model_ = std::make_unique<MainWindowModel>(port_, std::move(setup.source),
                                                std::move(setup.target));
+    model_->connectionFactory = std::move(setup.connectionFactory);
     scheduler_ = std::make_unique<TaskScheduler>(*model_, tasks_, std::move(setup.workerBodies),
                                                  setup.timings);
     setWindowTitle(MainWindowTitle());
@@ -97,18 +99,25 @@ void MainWindow::BuildMenuBar() {
                          &MainWindow::DeleteSelectedCommand);
     operation->addAction(QStringLiteral("&Backup"), this, &MainWindow::BackupCommand);
 
+    // The selection menus: each item is a tree command.
+    auto treeItem = [this](QMenu* menu, const QString& text, const QString& command) {
+        QAction* item = menu->addAction(text);
+        connect(item, &QAction::triggered, this, [this, command] { RunMenuBarTreeCommand(command); });
+        return item;
+    };
+    using namespace tree_command;
     QMenu* databases = menu(2, QStringLiteral("D&atabases"));
-    databases->addAction(QStringLiteral("New Database"));
-    databases->addAction(QStringLiteral("Change Charset"));
-    databases->addAction(QStringLiteral("Change Storage Engine(MyISAM)"));
-
+    treeItem(databases, kNewDatabase, kNewDatabase);
+    treeItem(databases, kChangeCharset, kChangeCharset);
+    storageEngineItem_ = treeItem(databases, QString::fromStdString(model_->storageEngineMenuText),
+                                  kStorageEngines);
     QMenu* database = menu(3, QStringLiteral("&Database"));
-    for (const char* item : {"Delete Database", "Clear all tables", "Clear all Data"}) {
-        database->addAction(QString::fromLatin1(item));
+    for (const QString& item : {kDeleteDatabase, kClearAllTables, kClearAllData}) {
+        treeItem(database, item, item);
     }
     QMenu* table = menu(4, QStringLiteral("&Table"));
-    for (const char* item : {"Migration Condition", "Drop Table", "Drop View", "Rename Table"}) {
-        table->addAction(QString::fromLatin1(item));
+    for (const QString& item : {kMigrationCondition, kDropTable, kDropView, kRenameTable}) {
+        treeItem(table, item, item);
     }
     QMenu* help = menu(5, QStringLiteral("&Help"));
     QAction* manual = help->addAction(QStringLiteral("&Manual"), this, &MainWindow::ManualCommand);
@@ -164,11 +173,9 @@ QWidget* MainWindow::BuildExplorer() {
                                                    : QStringLiteral("targetTitle"));
         paneTitles_[side]->setStyleSheet(QStringLiteral(
             "QLabel { background: #3c6eb4; color: white; font-weight: bold; padding: 3px 6px; }"));
-        auto* tree = new QTreeWidget;
-        tree->setHeaderHidden(true);
-        tree->setIconSize(QSize(16, 16));
+        trees_[side] = NewTreeView(static_cast<TreeSide>(side));
         layout->addWidget(paneTitles_[side]);
-        layout->addWidget(tree);
+        layout->addWidget(trees_[side]);
         explorer_->addWidget(pane);
     }
     explorer_->setStretchFactor(0, 1);
@@ -323,8 +330,6 @@ void MainWindow::ShowHintText(const QString& text) {
 void MainWindow::SetStatusText(int pane, const QString& text) {
     if (QLabel* label = statusPane(pane)) label->setText(text);
 }
-
-void MainWindow::RefreshTree(TreeSide) {}
 
 void MainWindow::RefreshTaskListSoon() { ticker_.RequestListRefresh(); }
 

@@ -24,6 +24,7 @@ class QTimer;
 
 namespace velmora {
 
+class DatabaseTreeView;
 class HintPane;
 class LogPane;
 class TaskListView;
@@ -33,6 +34,8 @@ class TaskListView;
 struct MainWindowSetup {
     std::unique_ptr<DataSourceConnection> source;
     std::unique_ptr<DataSourceConnection> target;
+    // Fresh, unconnected connections (the driver probes and the Config dialog's test).
+    std::function<std::unique_ptr<DataSourceConnection>(TreeSide)> connectionFactory;
     WorkerBodies workerBodies;
     SchedulerTimings timings;
 };
@@ -58,6 +61,7 @@ public:
     QSplitter* explorer() const { return explorer_; }
     QLabel* statusPane(int pane) const;
     QLabel* paneTitle(TreeSide side) const;
+    DatabaseTreeView* treeView(TreeSide side) const;
     // The menu bar's entries by command id 0 to 6: "&Connect", "&Operation", "D&atabases",
     // "&Database", "&Table", "&Help", "&About".
     QAction* menuEntry(int id) const;
@@ -69,6 +73,10 @@ public:
     void RefreshTaskList();
     // One tick of the one-second timer: the clock, and the task list by the refresh rule.
     void Tick();
+    // Once the window is shown: the driver check, then Config, then Connect.
+    void StartUp();
+    // A command of a tree's popup, or of the selection menus, carried out on `tree`.
+    void RunTreeCommand(DatabaseTreeView* tree, const QString& command);
 
 public slots:
     // The commands of the menus and tool bars.
@@ -99,6 +107,10 @@ private:
 
     void PrepareProgramFolder();
     void BuildMenuBar();
+    DatabaseTreeView* NewTreeView(TreeSide side);
+    void OnNodeSelected(DatabaseTreeView* tree, int kind);
+    void RunMenuBarTreeCommand(const QString& command);
+    void OpenConditionDialog(DatabaseTreeView* tree);
     void BuildToolBar();
     QWidget* BuildExplorer();
     QWidget* BuildLowerTabs();
@@ -118,6 +130,9 @@ private:
     QAction* aboutEntry_ = nullptr;
     QSplitter* explorer_ = nullptr;
     QLabel* paneTitles_[2] = {};
+    DatabaseTreeView* trees_[2] = {};
+    DatabaseTreeView* activeTree_ = nullptr;  // the tree of the last selection
+    QAction* storageEngineItem_ = nullptr;
     QTabWidget* lowerTabs_ = nullptr;
     LogPane* logPane_ = nullptr;
     HintPane* hintPane_ = nullptr;

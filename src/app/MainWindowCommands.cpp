@@ -1,17 +1,51 @@
 // The commands of the main window's menus and tool bar: each one hands over to the core object
-// that carries it out.
+// that carries it out, opening the dialog that shows it where there is one.
 #include <QMessageBox>
+#include <QTabWidget>
+#include <QTimer>
 
+#include "ConfigDialog.h"
+#include "DriverCheckDialog.h"
+#include "LogPane.h"
 #include "MainWindow.h"
 #include "Manual.h"
+#include "TaskListView.h"
+#include "config/ConfigDialogModel.h"
+#include "config/ConnectSequence.h"
+#include "config/DriverCheck.h"
+#include "config/WorkFolder.h"
+#include "explorer/MaintenanceCommands.h"
 
 namespace velmora {
 
-void MainWindow::ConfigureCommand() {}
+void MainWindow::StartUp() {
+    // Once the window is shown: the driver check, whose OK opens Config, whose Connect connects.
+    QTimer::singleShot(0, this, &MainWindow::DriverCheckCommand);
+}
 
-void MainWindow::ConnectCommand() {}
+void MainWindow::ConfigureCommand() {
+    ConfigDialogModel config(*model_, ConfigFilePath(velmora::ProgramFolder()));
+    ConfigDialog dialog(config, this);
+    SetTipsTabVisible(model_->options().tips);
+    connect(&dialog, &ConfigDialog::tipsChanged, this, &MainWindow::SetTipsTabVisible);
+    connect(&dialog, &ConfigDialog::connected, this,
+            [this] { lowerTabs_->setCurrentWidget(taskListView_); });
+    dialog.exec();
+}
 
-void MainWindow::DriverCheckCommand() {}
+void MainWindow::ConnectCommand() { velmora::ConnectCommand(*model_); }
+
+void MainWindow::DriverCheckCommand() {
+    DriverCheckModel check(*model_, velmora::ProgramFolder());
+    check.Refresh();
+    DriverCheckDialog dialog(check, this);
+    const int result = dialog.exec();
+    if (result == QDialog::Accepted) {
+        QTimer::singleShot(0, this, &MainWindow::ConfigureCommand);
+    } else if (result == DriverCheckDialog::kRecheck) {
+        QTimer::singleShot(0, this, &MainWindow::DriverCheckCommand);
+    }
+}
 
 void MainWindow::ExitCommand() {
     exitAtOnce_ = true;
@@ -20,11 +54,12 @@ void MainWindow::ExitCommand() {
 
 void MainWindow::MigrateCommand() {}
 
-void MainWindow::DeleteSelectedCommand() {}
+void MainWindow::DeleteSelectedCommand() { velmora::DeleteSelectedCommand(*model_); }
 
 void MainWindow::BackupCommand() {}
 
 void MainWindow::ManualCommand() {
+    EnsureWorkFolder("./");
     if (!OpenManual()) {
         model_->log().WriteOutputLine("Can not open the manual [%s]!",
                                       ManualPath().toStdString().c_str());

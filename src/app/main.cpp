@@ -16,9 +16,12 @@ int main(int argc, char* argv[]) {
     velmora::MainWindowSetup setup;
     setup.source = velmora::NewOdbcConnection();
     setup.target = velmora::NewOdbcConnection();
+    setup.connectionFactory = [](velmora::TreeSide) { return velmora::NewOdbcConnection(); };
     velmora::MainWindow window(std::move(setup));
     window.show();
-    if (!screenshot.isEmpty()) {
+    if (screenshot.isEmpty()) {
+        window.StartUp();
+    } else {
         QTimer::singleShot(1500, &window, [&window, screenshot] {
             const bool saved = window.grab().save(screenshot);
             QApplication::exit(saved ? 0 : 1);
