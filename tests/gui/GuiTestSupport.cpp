@@ -49,7 +49,9 @@ void ModalAnswerer::Handle(std::function<void(QWidget*)> handler) {
 }
 
 void ModalAnswerer::Poll() {
-    QWidget* modal = QApplication::activeModalWidget();
+    // A popup menu (a tree's right-click menu) comes before any dialog under it.
+    QWidget* modal = QApplication::activePopupWidget();
+    if (!modal) modal = QApplication::activeModalWidget();
     if (!modal || answers_.empty() || !modal->isVisible()) return;
     auto answer = std::move(answers_.front());
     answers_.pop_front();

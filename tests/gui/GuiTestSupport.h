@@ -27,8 +27,9 @@ std::map<std::string, TestFactory>& Registry();
     static const bool Class##Registered =                                                    \
         ::velmora::test::RegisterGuiTest(#Class, [] { return std::make_unique<Class>(); });
 
-// Answers the modal dialogs the program opens, one queued answer per dialog, in order. A
-// message box is answered by pressing a button; any other dialog by a function that gets it.
+// Answers the modal dialogs and popup menus the program opens, one queued answer per window, in
+// order. A message box is answered by pressing a button; anything else by a function that gets
+// the window.
 // Texts of the message boxes it answered are kept in order.
 class ModalAnswerer : public QObject {
     Q_OBJECT
