@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
@@ -52,10 +53,15 @@ void ModalAnswerer::Poll() {
     // A popup menu (a tree's right-click menu) comes before any dialog under it.
     QWidget* modal = QApplication::activePopupWidget();
     if (!modal) modal = QApplication::activeModalWidget();
-    if (!modal || answers_.empty() || !modal->isVisible()) return;
+    if (!modal || answers_.empty() || !modal->isVisible() || modal == handled_) return;
+    handled_ = modal;
     auto answer = std::move(answers_.front());
     answers_.pop_front();
-    answer(modal);
+    // Answered from a fresh event, not from inside this timer: an answer that opens another
+    // dialog (Save Config's message box) can then be answered by the next poll.
+    QTimer::singleShot(0, this, [answer = std::move(answer), target = QPointer<QWidget>(modal)] {
+        if (target) answer(target);
+    });
 }
 
 }  // namespace velmora::test

@@ -5,6 +5,7 @@
 
 #include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <deque>
@@ -45,6 +46,7 @@ private:
     void Poll();
 
     QTimer timer_;
+    QPointer<QWidget> handled_;  // the window answered last (never answered twice)
     std::deque<std::function<void(QWidget*)>> answers_;
     QStringList seen_;
 };
