@@ -23,6 +23,30 @@ std::string Format(const char* format, const std::string& a, const std::string& 
 
 }  // namespace
 
+std::string MigrationQuestion(TaskType type, const TaskNames& names) {
+    switch (type) {
+        case TaskType::CloneDatabase:
+            return Format("Clone database [%s] of source tree?", names.sourceDatabase);
+        case TaskType::Database:
+            return Format("Convert database [%s] into Target database [%s]?",
+                          names.sourceDatabase, names.targetDatabase);
+        case TaskType::Tables:
+            return Format("Convert tables of [%s] into Target database [%s]?",
+                          names.sourceDatabase, names.targetDatabase);
+        case TaskType::Views:
+            return Format("Convert views of [%s] into Target database [%s]?",
+                          names.sourceDatabase, names.targetDatabase);
+        case TaskType::Table:
+            return Format("Convert table [%s] into Target database [%s]?", names.sourceObject,
+                          names.targetDatabase);
+        case TaskType::View:
+            return Format("Convert view [%s] into Target database [%s]?", names.sourceObject,
+                          names.targetDatabase);
+        default:
+            return {};
+    }
+}
+
 std::optional<SelectedObject> DescribeSelection(const DatabaseTree& tree) {
     std::optional<NodePath> path = tree.selected();
     if (!path) return std::nullopt;
@@ -80,55 +104,38 @@ void MainWindowCommands::MigrateCommand() {
         return;
     }
     const std::time_t stamp = std::time(nullptr);
+    std::optional<std::pair<TaskType, TaskNames>> task;
     if (target->kind == kRootNode && source->kind == kDatabaseNode) {
-        if (!port.AskOkCancel(Format("Clone database [%s] of source tree?", source->text))) return;
-        QueueTask(TaskType::CloneDatabase, {source->text, "", source->text, "", ""}, stamp);
-        scheduler_.StartScheduler();
-        return;
-    }
-    if (target->kind != kDatabaseNode) {
+        task = {TaskType::CloneDatabase, {source->text, "", source->text, "", ""}};
+    } else if (target->kind != kDatabaseNode) {
         port.ShowHint("Please select a database in Target Database Tree!");
         port.ShowMessage("Please select a target Database!");
         return;
+    } else {
+        const std::string& into = target->text;
+        switch (source->kind) {
+            case kDatabaseNode:
+                task = {TaskType::Database, {source->text, "", into, "", ""}};
+                break;
+            case kTableNode:
+                task = {TaskType::Table, {source->grandparentText, source->text, into, "", ""}};
+                break;
+            case kTablesFolderNode:
+                task = {TaskType::Tables, {source->parentText, "", into, "", ""}};
+                break;
+            case kViewNode:
+                task = {TaskType::View, {source->grandparentText, source->text, into, "", ""}};
+                break;
+            case kViewsFolderNode:
+                task = {TaskType::Views, {source->parentText, "", into, "", ""}};
+                break;
+            default:
+                break;  // nothing to ask and nothing to queue; the scheduler still starts
+        }
     }
-    const std::string& into = target->text;
-    struct Choice {
-        const char* question;
-        TaskType type;
-        TaskNames names;
-    };
-    std::optional<Choice> choice;
-    switch (source->kind) {
-        case kDatabaseNode:
-            choice = Choice{"Convert database [%s] into Target database [%s]?", TaskType::Database,
-                            {source->text, "", into, "", ""}};
-            break;
-        case kTableNode:
-            choice = Choice{"Convert table [%s] into Target database [%s]?", TaskType::Table,
-                            {source->grandparentText, source->text, into, "", ""}};
-            break;
-        case kTablesFolderNode:
-            choice = Choice{"Convert tables of [%s] into Target database [%s]?", TaskType::Tables,
-                            {source->parentText, "", into, "", ""}};
-            break;
-        case kViewNode:
-            choice = Choice{"Convert view [%s] into Target database [%s]?", TaskType::View,
-                            {source->grandparentText, source->text, into, "", ""}};
-            break;
-        case kViewsFolderNode:
-            choice = Choice{"Convert views of [%s] into Target database [%s]?", TaskType::Views,
-                            {source->parentText, "", into, "", ""}};
-            break;
-        default:
-            break;
-    }
-    if (choice) {
-        const std::string& named = (source->kind == kTablesFolderNode ||
-                                    source->kind == kViewsFolderNode)
-                                       ? source->parentText
-                                       : source->text;
-        if (!port.AskOkCancel(Format(choice->question, named, into))) return;
-        QueueTask(choice->type, choice->names, stamp);
+    if (task) {
+        if (!port.AskOkCancel(MigrationQuestion(task->first, task->second))) return;
+        QueueTask(task->first, task->second, stamp);
     }
     scheduler_.StartScheduler();
 }

@@ -39,6 +39,10 @@ struct TaskNames {
     std::string objectKind;  // backups: "A", "T" or "V"
 };
 
+// The confirmation asked before a migration task is queued ("Convert table [%s] into Target
+// database [%s]?", ...).
+std::string MigrationQuestion(TaskType type, const TaskNames& names);
+
 class MainWindowCommands {
 public:
     MainWindowCommands(MainWindowModel& window, WorkerBodies bodies, SchedulerTimings timings = {});

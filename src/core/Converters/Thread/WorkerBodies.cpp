@@ -42,8 +42,10 @@ void SourceSelectError(WorkerContext& context, int location) {
                                           location, context.sourceDatabase.c_str());
 }
 
-// Names every failed object in the log; true when nothing failed.
+// Names every failed object in the log; true when nothing failed. The tables' counts are kept
+// for the run's summary.
 bool Clean(WorkerContext& context, const ConversionReport& report) {
+    context.window->RecordTables(report.tables);
     for (const std::string& failure : report.failures) {
         context.window->log().WriteOutputLine("FAILED: %s", failure.c_str());
     }
