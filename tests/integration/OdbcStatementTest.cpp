@@ -175,6 +175,12 @@ TEST_F(OdbcStatement, LongAndNonAsciiTextIsReadWholeAndByteExact) {
     EXPECT_EQ(*rows[1][1] + "\n", test::RunMariaDbClient("select body from " + database_->name() + ".texts where id = 4"));
     // 250,000 bytes: surrogate pairs fall on every boundary of the driver's parts.
     EXPECT_EQ(rows[2][1], Repeat("😀é中x", 25000));
+    // A connection string with its own CHARSET keeps the UTF-16 path: the same bytes.
+    auto wide = test::ConnectLocalMariaDb(database_->name(), "CHARSET=utf8mb4;");
+    ASSERT_NE(wide->session(), nullptr);
+    EXPECT_EQ(ReadAll(*wide->session(), "select id, body from texts where id in (1, 4, 5) order by id"), rows);
+    const std::string sample = "select * from shop.customers order by id";
+    EXPECT_EQ(ReadAll(*wide->session(), sample), ReadAll(*session_, sample));
 }
 
 TEST_F(OdbcStatement, BinaryIsReadWholeAsUpperCaseHexAndBitsAsDigits) {

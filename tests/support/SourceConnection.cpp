@@ -9,7 +9,7 @@
 namespace velmora::test {
 
 PropertySet LocalMariaDbProperties(const std::string& database, const std::string& user,
-                                   const std::string& password, int port) {
+                                   const std::string& password, int port, const std::string& extra) {
     MariaDbAddress address = LocalMariaDb();
     PropertySet set;
     set.Add(kPropAuthMaskPassword, false);
@@ -17,16 +17,17 @@ PropertySet LocalMariaDbProperties(const std::string& database, const std::strin
     set.Add(kPropAuthUserId, user.empty() ? address.user : user);
     std::string text = ";Driver={MariaDB Unicode};SERVER=" + address.host +
                        ";PORT=" + std::to_string(port ? port : address.port) + ";UID=root;";
-    if (!database.empty()) text += "Database=" + database;
+    if (!database.empty()) text += "Database=" + database + ";";
+    text += extra;
     set.Add(kPropInitProviderString, text);
     set.Add(kPropInitMode, int32_t{16});
     set.Add(kPropInitPrompt, int32_t{4});
     return set;
 }
 
-std::unique_ptr<DataSourceConnection> ConnectLocalMariaDb(const std::string& database) {
+std::unique_ptr<DataSourceConnection> ConnectLocalMariaDb(const std::string& database, const std::string& extra) {
     std::unique_ptr<DataSourceConnection> connection = NewOdbcConnection();
-    ResultCode opened = connection->Open("MSDASQL", LocalMariaDbProperties(database));
+    ResultCode opened = connection->Open("MSDASQL", LocalMariaDbProperties(database, "", "", 0, extra));
     EXPECT_EQ(opened, kSuccess) << connection->ProviderErrorText();
     if (opened == kSuccess) {
         EXPECT_EQ(connection->OpenSession(), kSuccess);

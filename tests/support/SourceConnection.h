@@ -16,12 +16,15 @@ namespace velmora::test {
 
 // The source properties for the local MariaDB: login, and the host-and-port provider string
 // ";Driver={MariaDB Unicode};SERVER=<host>;PORT=<port>;UID=root;" (+ "Database=<database>").
+// `extra` is appended to the provider string (for example "CHARSET=utf8mb4;").
 PropertySet LocalMariaDbProperties(const std::string& database = "", const std::string& user = "",
-                                   const std::string& password = "", int port = 0);
+                                   const std::string& password = "", int port = 0,
+                                   const std::string& extra = "");
 
 // An open connection with its session; fails the calling test (and returns the unopened
 // connection) when opening fails.
-std::unique_ptr<DataSourceConnection> ConnectLocalMariaDb(const std::string& database = "");
+std::unique_ptr<DataSourceConnection> ConnectLocalMariaDb(const std::string& database = "",
+                                                          const std::string& extra = "");
 
 // A database of the test's own, created with `ddl` (run after "USE <name>;") and dropped when
 // the object goes. The name is `prefix` plus the process id, so that tests running at the same
