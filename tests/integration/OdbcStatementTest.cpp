@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include "data/OdbcConnection.h"
 #include "support/LocalMariaDb.h"
 #include "support/SourceConnection.h"
@@ -113,6 +115,12 @@ TEST_F(OdbcStatement, WrongPasswordAndClosedPortGiveTheDriversOwnText) {
     } cases[] = {
         {test::LocalMariaDbProperties("", address.user, "wrong-password"), "Access denied for user 'velmora'"},
         {test::LocalMariaDbProperties("", address.user, address.password, 1), "Can't connect to server on '127.0.0.1'"},
+        {[] {
+             PropertySet set = test::LocalMariaDbProperties();
+             set.Set(kPropInitProviderString, ";Driver={No Such Driver};SERVER=127.0.0.1;");
+             return set;
+         }(),
+         "[unixODBC][Driver Manager]"},
     };
     for (const auto& c : cases) {
         std::unique_ptr<DataSourceConnection> connection = NewOdbcConnection();
@@ -241,6 +249,23 @@ TEST_F(OdbcStatement, StatementsNestAndOutliveTheirConnection) {
     }
     EXPECT_EQ(ids, "12345");
     EXPECT_EQ(connection_->session(), nullptr);
+}
+
+TEST_F(OdbcStatement, TheInterfaceAndTheSchedulerThreadShareOneSession) {
+    auto work = [this](int id, int& failures) {
+        for (int i = 0; i < 200; ++i) {
+            std::string expected = std::to_string(id * 1000 + i);
+            if (One(*session_, "select " + expected) != expected) ++failures;
+            auto tables = session_->NewTablesRowset();
+            if (tables->Open({std::nullopt, std::nullopt, std::string("texts")}) != kSuccess) ++failures;
+        }
+    };
+    int failuresA = 0, failuresB = 0;
+    std::thread a(work, 1, std::ref(failuresA));
+    std::thread b(work, 2, std::ref(failuresB));
+    a.join();
+    b.join();
+    EXPECT_EQ(failuresA + failuresB, 0);
 }
 
 TEST_F(OdbcStatement, SampleValuesMatchTheMariaDbClient) {
