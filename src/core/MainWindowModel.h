@@ -10,10 +10,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
+#include "config/ConnectionSettings.h"
 #include "data/DataAccess.h"
+#include "explorer/DatabaseTree.h"
 #include "tasks/OperationLog.h"
 #include "tasks/UserPort.h"
 
@@ -54,11 +59,36 @@ public:
     const std::string& conditionFilePath() const { return conditionFilePath_; }
     void SetConditionFilePath(std::string path) { conditionFilePath_ = std::move(path); }
 
+    // The backup folder chosen last (set by the Backup command on the interface thread, read by
+    // the backup tasks on the scheduler thread); nothing until one has been chosen.
+    std::optional<std::string> backupFolder() const {
+        std::lock_guard<std::mutex> lock(backupFolderMutex_);
+        return backupFolder_;
+    }
+    void SetBackupFolder(std::string folder) {
+        std::lock_guard<std::mutex> lock(backupFolderMutex_);
+        backupFolder_ = std::move(folder);
+    }
+
     // DBMS descriptions captured at connect time ("MySQL 10.11.19-MariaDB", ...).
     std::string sourceDbms;
     std::string targetDbms;
     // The MySQL character set chosen last ("LATIN1" after every connect).
     std::string currentCharset = "LATIN1";
+
+    // --- Connection settings and database trees (config/, explorer/) ---
+    // What the configuration dialog's "Connect" handed over, per side.
+    ConnectionSettings sourceSettings;
+    ConnectionSettings targetSettings;
+    DatabaseTree& sourceTree() { return sourceTree_; }
+    DatabaseTree& targetTree() { return targetTree_; }
+    DatabaseTree& tree(TreeSide side) { return side == TreeSide::Source ? sourceTree_ : targetTree_; }
+    // Makes a fresh, unconnected connection for a side: the source driver probes and the
+    // configuration dialog's connection test use their own, never the window's connections.
+    std::function<std::unique_ptr<DataSourceConnection>(TreeSide)> connectionFactory;
+    // The main menu item that shows the storage-engine choice.
+    std::string storageEngineMenuText = "Change Storage Engine(MyISAM)";
+    // --- end of connection settings and trees ---
 
 private:
     UserPort& port_;
@@ -68,6 +98,10 @@ private:
     std::unique_ptr<DataSourceConnection> target_;
     Options options_;
     std::string conditionFilePath_;
+    mutable std::mutex backupFolderMutex_;
+    std::optional<std::string> backupFolder_;
+    DatabaseTree sourceTree_{TreeSide::Source, &port_};  // after port_: they notify it
+    DatabaseTree targetTree_{TreeSide::Target, &port_};
 };
 
 }  // namespace velmora

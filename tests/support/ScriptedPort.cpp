@@ -90,6 +90,12 @@ void ScriptedPort::TaskListChanged() {
     Record("task-list-changed");
 }
 
+void ScriptedPort::ShowStopStartButton(bool pausePicture, const std::string& tooltip) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Record(std::string("stop-start: ") + (pausePicture ? "pause" : "play") +
+           (tooltip.empty() ? "" : " \"" + tooltip + "\""));
+}
+
 void ScriptedPort::QueueAnswer(bool answer) {
     std::lock_guard<std::mutex> lock(mutex_);
     answers_.push_back(answer);

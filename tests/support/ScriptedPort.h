@@ -28,6 +28,7 @@ public:
                                  int preselected) override;
     void TreeChanged(TreeSide side) override;
     void TaskListChanged() override;
+    void ShowStopStartButton(bool pausePicture, const std::string& tooltip) override;
 
     // Answers, consumed in order. Bool answers serve AskOkCancel and AskYesNo.
     void QueueAnswer(bool answer);

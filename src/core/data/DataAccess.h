@@ -89,7 +89,7 @@ struct Property {
 struct PropertySet {
     std::vector<Property> entries;
 
-    void Add(uint32_t id, PropertyValue value) { entries.push_back({id, std::move(value)}); }
+    void Add(uint32_t id, PropertyValue value);
     // Sets the value of an id: replaces an existing entry, or appends one.
     void Set(uint32_t id, PropertyValue value);
     const PropertyValue* Find(uint32_t id) const;

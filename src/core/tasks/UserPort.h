@@ -44,6 +44,9 @@ public:
     virtual void TreeChanged(TreeSide side) = 0;
     // The task list changed and should be shown again at once.
     virtual void TaskListChanged() = 0;
+    // The task list's Stop/Start button: the pause picture while the scheduler runs, the play
+    // picture otherwise; an empty tooltip leaves the tooltip as it is.
+    virtual void ShowStopStartButton(bool pausePicture, const std::string& tooltip) = 0;
 };
 
 }  // namespace velmora

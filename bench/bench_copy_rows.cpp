@@ -1,0 +1,241 @@
+// Rows per second of CopyTableRows from a 2-million-row MariaDB table into the AutoBackup data
+// file, with a target that accepts and discards every statement, next to mariadb-dump of the
+// same table (one INSERT per row, and extended inserts) in the same run; and the peak memory of
+// each. Not a timed test: it prints figures.
+//
+//   build/bench/bench_copy_rows [ROWS]      (ROWS defaults to 2,000,000)
+//
+// It creates the database velmora_bench_convert (the events table of scripts/sample-db filled
+// from seq_1_to_ROWS) in the local MariaDB (settings from VELMORA_MARIADB_*), and drops it at the
+// end. The work files go to a temporary folder that is removed afterwards.
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "Converters/RowTransfer.h"
+#include "MainWindowModel.h"
+#include "data/OdbcConnection.h"
+#include "tasks/UserPort.h"
+
+namespace {
+
+using velmora::ResultCode;
+
+std::string Env(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+const std::string kHost = Env("VELMORA_MARIADB_HOST", "127.0.0.1");
+const std::string kPort = Env("VELMORA_MARIADB_PORT", "33077");
+const std::string kUser = Env("VELMORA_MARIADB_USER", "velmora");
+const std::string kPassword = Env("VELMORA_MARIADB_PASSWORD", "velmora-local-pw");
+const char* kDatabase = "velmora_bench_convert";
+
+// A port that prints the log lines worth seeing and answers nothing.
+class PrintingPort : public velmora::UserPort {
+public:
+    void ShowOutputLine(const std::string& line) override {
+        if (line.find("00000 records converted!") == std::string::npos &&
+            line.find("records converted!") != std::string::npos) {
+            return;
+        }
+        std::printf("  log: %s\n", line.c_str());
+    }
+    void ShowHint(const std::string&) override {}
+    void ShowStatus(int, const std::string&) override {}
+    void ShowMessage(const std::string& text) override { std::printf("  message: %s\n", text.c_str()); }
+    bool AskOkCancel(const std::string&) override { return false; }
+    bool AskYesNo(const std::string&) override { return false; }
+    std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> PromptText(const std::string&) override { return std::nullopt; }
+    std::optional<int> ChooseOne(const std::string&, const std::vector<std::string>&, int) override {
+        return std::nullopt;
+    }
+    void TreeChanged(velmora::TreeSide) override {}
+    void TaskListChanged() override {}
+    void ShowStopStartButton(bool, const std::string&) override {}
+};
+
+// The target: every statement succeeds and is dropped at once, so that only the engine's own
+// work is measured and nothing grows with the table.
+class DiscardingStatement : public velmora::StatementRowset {
+public:
+    ResultCode Create(std::string_view text) override {
+        bytes_ += text.size();
+        return velmora::kSuccess;
+    }
+    ResultCode Execute(const velmora::PropertySet&) override { return velmora::kSuccess; }
+    bool HasRowset() const override { return false; }
+    ResultCode BindAllAsText(bool) override { return velmora::kFailure; }
+    ResultCode MoveNext() override { return velmora::kEndOfRowset; }
+    int ColumnCount() const override { return 0; }
+    const velmora::ColumnInfo& Column(int) const override { return column_; }
+    std::string_view Value(int) const override { return {}; }
+    size_t Length(int) const override { return 0; }
+    bool IsNull(int) const override { return true; }
+    void Close() override {}
+    std::string ProviderErrorText() const override { return "Unknown Error!"; }
+    static inline size_t bytes_ = 0;
+
+private:
+    velmora::ColumnInfo column_;
+};
+
+class DiscardingSession : public velmora::Session {
+public:
+    std::unique_ptr<velmora::StatementRowset> NewStatement() override {
+        return std::make_unique<DiscardingStatement>();
+    }
+    std::unique_ptr<velmora::CatalogsRowset> NewCatalogsRowset() override { return nullptr; }
+    std::unique_ptr<velmora::TablesRowset> NewTablesRowset() override { return nullptr; }
+    std::unique_ptr<velmora::ColumnsRowset> NewColumnsRowset() override { return nullptr; }
+    std::unique_ptr<velmora::IndexesRowset> NewIndexesRowset() override { return nullptr; }
+    std::string ProviderErrorText() const override { return "Unknown Error!"; }
+};
+
+class DiscardingTarget : public velmora::DataSourceConnection {
+public:
+    ResultCode Open(std::string_view, const velmora::PropertySet&) override { return velmora::kSuccess; }
+    ResultCode OpenSession() override { return velmora::kSuccess; }
+    velmora::Session* session() override { return &session_; }
+    ResultCode GetProperty(uint32_t, std::string& value) override {
+        value.clear();
+        return velmora::kSuccess;
+    }
+    void Close() override {}
+    std::string ProviderErrorText() const override { return {}; }
+
+private:
+    DiscardingSession session_;
+};
+
+// Runs a shell command; returns its exit status and fills the child's peak memory in KiB.
+int RunCommand(const std::string& command, long* peakKiB = nullptr) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    if (peakKiB) *peakKiB = usage.ru_maxrss;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Client() {
+    return "MYSQL_PWD='" + kPassword + "' mariadb --no-defaults --protocol=TCP -h " + kHost +
+           " -P " + kPort + " -u " + kUser;
+}
+
+std::string Dump(const std::string& options) {
+    // mariadb-dump is the server's own client; --quick streams the rows as it writes them.
+    return "MYSQL_PWD='" + kPassword + "' mariadb-dump --no-defaults --protocol=TCP -h " + kHost +
+           " -P " + kPort + " -u " + kUser + " --quick " + options + " " + kDatabase + " events";
+}
+
+bool CreateDatabase(long rows) {
+    std::string sql =
+        "DROP DATABASE IF EXISTS " + std::string(kDatabase) + "; CREATE DATABASE " + kDatabase +
+        " CHARACTER SET utf8mb4; USE " + kDatabase +
+        "; CREATE TABLE events (id bigint(20) unsigned NOT NULL AUTO_INCREMENT, kind varchar(20) "
+        "NOT NULL, payload varchar(255) DEFAULT NULL, amount decimal(10,2) DEFAULT NULL, "
+        "happened_at datetime NOT NULL, flag tinyint(1) NOT NULL DEFAULT 0, PRIMARY KEY (id), "
+        "KEY ix_events_kind (kind)) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4; "
+        "INSERT INTO events (id, kind, payload, amount, happened_at, flag) SELECT seq, "
+        "ELT(1 + seq % 4, 'click', 'view', 'purchase', 'refund'), IF(seq % 10 = 0, NULL, "
+        "CONCAT('event #', seq, ' from ''web'' / ünïcödé')), IF(seq % 7 = 0, NULL, (seq % 100000) "
+        "/ 100), '2026-01-01 00:00:00' + INTERVAL (seq % 31536000) SECOND, seq % 2 FROM seq_1_to_" +
+        std::to_string(rows) + ";";
+    return RunCommand(Client() + " --default-character-set=utf8mb4 -e \"" + sql + "\"") == 0;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+void Report(const char* what, long rows, double seconds, long peakKiB, uintmax_t bytes) {
+    std::printf("%-44s %9.0f rows/s  %7.2f s  peak %6.1f MB  output %7.1f MB\n", what,
+                static_cast<double>(rows) / seconds, seconds, peakKiB / 1024.0,
+                static_cast<double>(bytes) / 1e6);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long rows = argc > 1 ? std::atol(argv[1]) : 2000000;
+    std::printf("Creating %s.events with %ld rows...\n", kDatabase, rows);
+    if (!CreateDatabase(rows)) {
+        std::fprintf(stderr, "cannot create the bench database (is the local MariaDB running?)\n");
+        return 1;
+    }
+    namespace fs = std::filesystem;
+    fs::path work = fs::temp_directory_path() / ("velmora-bench-convert-" + std::to_string(getpid()));
+    fs::create_directories(work);
+    fs::path previous = fs::current_path();
+    fs::current_path(work);
+
+    PrintingPort port;
+    velmora::MainWindowModel main(port, velmora::NewOdbcConnection(),
+                                  std::make_unique<DiscardingTarget>());
+    velmora::PropertySet properties;
+    properties.Add(velmora::kPropInitProviderString,
+                   "Driver={MariaDB Unicode};SERVER=" + kHost + ";PORT=" + kPort +
+                       ";DATABASE=" + kDatabase + ";");
+    properties.Add(velmora::kPropAuthUserId, kUser);
+    properties.Add(velmora::kPropAuthPassword, kPassword);
+    int status = 0;
+    if (main.sourceConnection().Open("MSDASQL", properties) != velmora::kSuccess ||
+        main.sourceConnection().OpenSession() != velmora::kSuccess) {
+        std::fprintf(stderr, "cannot connect: %s\n",
+                     main.sourceConnection().ProviderErrorText().c_str());
+        status = 1;
+    } else {
+        main.options().autoBackup = true;
+        long before = 0;
+        {
+            rusage usage{};
+            getrusage(RUSAGE_SELF, &usage);
+            before = usage.ru_maxrss;
+        }
+        auto start = std::chrono::steady_clock::now();
+        velmora::RowCopyResult result = velmora::CopyTableRows(
+            main, main.sourceSession(), main.targetSession(), kDatabase, "events");
+        double seconds = Seconds(start);
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("\nCopyTableRows: %s, %lld rows read, %lld written, %lld failed "
+                    "(peak before the copy %.1f MB)\n",
+                    result.text.c_str(), static_cast<long long>(result.rowsRead),
+                    static_cast<long long>(result.rowsWritten),
+                    static_cast<long long>(result.rowsFailed), before / 1024.0);
+        Report("CopyTableRows (AutoBackup, discarding target)", rows, seconds, usage.ru_maxrss,
+               fs::file_size("events.data"));
+        fs::remove("events.data");
+
+        long peak = 0;
+        start = std::chrono::steady_clock::now();
+        RunCommand(Dump("--skip-extended-insert") + " > dump-rows.sql", &peak);
+        Report("mariadb-dump --skip-extended-insert", rows, Seconds(start), peak,
+               fs::file_size("dump-rows.sql"));
+        start = std::chrono::steady_clock::now();
+        RunCommand(Dump("") + " > dump.sql", &peak);
+        Report("mariadb-dump", rows, Seconds(start), peak, fs::file_size("dump.sql"));
+        main.sourceConnection().Close();
+    }
+    fs::current_path(previous);
+    fs::remove_all(work);
+    RunCommand(Client() + " -e \"DROP DATABASE IF EXISTS " + std::string(kDatabase) + "\"");
+    return status;
+}

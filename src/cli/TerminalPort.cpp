@@ -1,0 +1,129 @@
+#include "TerminalPort.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace velmora::cli {
+namespace {
+
+// Message texts may hold "\r\n" line breaks (failure texts); a terminal wants plain "\n".
+std::string ForTerminal(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+}  // namespace
+
+TerminalPort::TerminalPort(bool assumeYes, bool interactive)
+    : assumeYes_(assumeYes), interactive_(interactive) {}
+
+void TerminalPort::ShowOutputLine(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string text = ForTerminal(line);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void TerminalPort::ShowHint(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fprintf(stderr, "hint: %s\n", ForTerminal(text).c_str());
+}
+
+void TerminalPort::ShowStatus(int, const std::string&) {}
+
+void TerminalPort::ShowMessage(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back(text);
+    std::fprintf(stderr, "%s\n", ForTerminal(text).c_str());
+}
+
+std::optional<std::string> TerminalPort::ReadAnswer(const std::string& prompt) {
+    std::fprintf(stderr, "%s", prompt.c_str());
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return std::nullopt;
+    return answer;
+}
+
+bool TerminalPort::AskOkCancel(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string question = ForTerminal(text);
+    if (assumeYes_) {
+        std::fprintf(stderr, "%s [yes]\n", question.c_str());
+        return true;
+    }
+    if (!interactive_) {
+        unanswered_.push_back(text);
+        std::fprintf(stderr, "%s [not answered: no terminal; --yes answers yes]\n",
+                     question.c_str());
+        return false;
+    }
+    std::optional<std::string> answer = ReadAnswer(question + " [y/N] ");
+    return answer && !answer->empty() && (answer->front() == 'y' || answer->front() == 'Y');
+}
+
+bool TerminalPort::AskYesNo(const std::string& text) { return AskOkCancel(text); }
+
+std::optional<std::string> TerminalPort::ChooseFolder(const std::string&, const std::string&) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return chosenFolder_;
+}
+
+std::optional<std::string> TerminalPort::PromptText(const std::string& label) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!interactive_) {
+        unanswered_.push_back(label);
+        std::fprintf(stderr, "%s [not answered: no terminal]\n", label.c_str());
+        return std::nullopt;
+    }
+    return ReadAnswer(label + " ");
+}
+
+std::optional<int> TerminalPort::ChooseOne(const std::string& title,
+                                           const std::vector<std::string>& options,
+                                           int preselected) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!interactive_) {
+        unanswered_.push_back(title);
+        return std::nullopt;
+    }
+    for (size_t i = 0; i < options.size(); ++i) {
+        std::fprintf(stderr, "%2zu %s%s\n", i, options[i].c_str(),
+                     static_cast<int>(i) == preselected ? " (current)" : "");
+    }
+    std::optional<std::string> answer = ReadAnswer(title + " ");
+    if (!answer) return std::nullopt;
+    try {
+        int choice = std::stoi(*answer);
+        if (choice >= 0 && static_cast<size_t>(choice) < options.size()) return choice;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+void TerminalPort::TreeChanged(TreeSide) {}
+void TerminalPort::TaskListChanged() {}
+void TerminalPort::ShowStopStartButton(bool, const std::string&) {}
+
+void TerminalPort::SetChosenFolder(std::string folder) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    chosenFolder_ = std::move(folder);
+}
+
+std::vector<std::string> TerminalPort::UnansweredQuestions() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return unanswered_;
+}
+
+std::vector<std::string> TerminalPort::Messages() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return messages_;
+}
+
+}  // namespace velmora::cli

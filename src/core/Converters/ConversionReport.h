@@ -1,0 +1,50 @@
+// ConversionReport: what a conversion did, for the callers that must tell success from failure
+// (the task engine ends a task as FAILURE when any object failed; the command line prints a
+// summary). The drivers fill it next to their log lines, which stay as they are.
+//
+// Filled by the thread that runs the conversion; read after it returns.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// The counts of one table's row copy.
+struct RowCopyResult {
+    // "TRUE", "FALSE", the RESULT text or the driver's error text (see CopyTableRows).
+    std::string text;
+    int64_t rowsRead = 0;     // rows fetched from the source (one insert generated per row)
+    int64_t rowsWritten = 0;  // inserts the target accepted
+    int64_t rowsFailed = 0;   // inserts the target refused
+    bool stopped = false;     // a stop request ended the copy
+    bool readFailed = false;  // the query or a fetch failed: rows may be missing
+    bool backupFailed = false;  // AutoBackup is on and the data file could not be written
+    std::string firstError;   // the driver's text for the first refused insert
+
+    bool Succeeded() const;
+};
+
+struct TableReport {
+    std::string name;
+    int result = 0;  // ConvertTable's result: 1 created, -1 create failed, -2 no work file
+    bool primaryKeyFailed = false;
+    bool indexesFailed = false;
+    RowCopyResult rows;
+};
+
+struct ConversionReport {
+    std::vector<TableReport> tables;
+    std::vector<std::string> viewsCreated;
+    // One text per failed object or step, such as "table orders: create failed".
+    std::vector<std::string> failures;
+    bool stopped = false;
+
+    void AddFailure(std::string what) { failures.push_back(std::move(what)); }
+    bool Failed() const { return !failures.empty(); }
+    int64_t RowsWritten() const;
+    int64_t RowsFailed() const;
+};
+
+}  // namespace velmora

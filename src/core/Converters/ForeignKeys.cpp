@@ -1,0 +1,112 @@
+#include "Converters/ForeignKeys.h"
+
+#include <strings.h>
+
+#include <cstdio>
+
+#include "Converters/ConversionReport.h"
+#include "Converters/KeyBuilder.h"
+#include "Converters/Naming.h"
+#include "Converters/SourceQuery.h"
+#include "Converters/WorkFiles.h"
+#include "MainWindowModel.h"
+#include "data/StatementExecution.h"
+
+namespace velmora {
+namespace {
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+std::string ConstraintHeader(std::string_view table) {
+    return "Alter Table " + TargetTableInQuotes(table) + " ADD CONSTRAINT ";
+}
+
+std::string References(const ForeignKeyRow& row) {
+    return " REFERENCES " + QuoteTargetName(row.referencedTable) + "(" +
+           QuoteTargetName(row.referencedColumn);
+}
+
+std::string ConstraintStart(const ForeignKeyRow& row) {
+    return QuoteTargetName(row.constraintName) + " FOREIGN KEY (" + QuoteTargetName(row.columnName);
+}
+
+}  // namespace
+
+std::string ForeignKeyQuery(std::string_view database, std::string_view table) {
+    return "SELECT CONSTRAINT_NAME,TABLE_NAME,COLUMN_NAME,REFERENCED_TABLE_NAME,"
+           "REFERENCED_COLUMN_NAME \t\tFROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE \t\tWHERE "
+           "REFERENCED_TABLE_SCHEMA = " +
+           SourceStringLiteral(database) + " and TABLE_NAME=" + SourceStringLiteral(table) +
+           " \t\tAND TABLE_SCHEMA = REFERENCED_TABLE_SCHEMA \t\tAND REFERENCED_TABLE_NAME IS NOT "
+           "NULL \t\tORDER BY TABLE_NAME, CONSTRAINT_NAME, ORDINAL_POSITION";
+}
+
+std::string ForeignKeyStatementsFromRows(std::string_view table,
+                                         const std::vector<ForeignKeyRow>& rows) {
+    if (rows.empty()) return {};
+    std::string main = ConstraintHeader(table) + ConstraintStart(rows.front());
+    std::string references = References(rows.front());
+    std::string current = rows.front().constraintName;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const ForeignKeyRow& row = rows[i];
+        if (!SameNameIgnoringCase(row.constraintName, current)) {
+            references += ");\n";
+            main += ")\n" + references + ConstraintHeader(table) + ConstraintStart(row);
+            references = References(row);
+            current = row.constraintName;
+        } else {
+            main += ", " + QuoteTargetName(row.columnName);
+            references += ", " + QuoteTargetName(row.referencedColumn);
+        }
+    }
+    references += ")\n";
+    return main + ")\n" + references;
+}
+
+std::string BuildForeignKeyStatements(MainWindowModel& main, Session* source, Session* /*target*/,
+                                      std::string_view database, std::string_view table) {
+    SourceQuery query(main, source, ForeignKeyQuery(database, table));
+    if (!query.ok()) return query.failureText();
+    std::vector<ForeignKeyRow> rows;
+    while (query.Next()) {
+        rows.push_back({std::string(query.Value(0)), std::string(query.Value(2)),
+                        std::string(query.Value(3)), std::string(query.Value(4))});
+    }
+    return ForeignKeyStatementsFromRows(table, rows);
+}
+
+void ConvertForeignKeys(MainWindowModel& main, Session* source, std::string_view database,
+                        ConversionReport* report) {
+    main.log().WriteOutputLine("Convert Foreign Keys of database [%.*s]",
+                               static_cast<int>(database.size()), database.data());
+    auto catalog = ReadSourceCatalog(main, source, "TABLE", "Open tables Error: ");
+    if (!catalog) {
+        if (report) report->AddFailure("foreign keys of database " + std::string(database) +
+                                       ": the table list could not be opened");
+        return;
+    }
+    for (const TableRecord& record : *catalog) {
+        const std::string& table = record.tableName;
+        if (table.find(' ') != std::string::npos || record.tableType == "VIEW") continue;
+        WorkFile file = OpenWorkFile(table, "a+");
+        if (!file) {
+            main.log().WriteText(kCharacterSetText);
+            if (report) report->AddFailure("table " + table + ": work file could not be opened");
+            continue;
+        }
+        std::string text =
+            BuildForeignKeyStatements(main, source, main.targetSession(), database, table);
+        file.Write(text);
+        if (text.empty()) continue;
+        if (ExecuteStatement(main, main.targetSession(), text, 0)) {
+            main.log().WriteText("Create FOREIGN KEY SUCCESSFULLY!!!");
+        } else {
+            main.log().WriteText("Create FK failure!");
+            if (report) report->AddFailure("table " + table + ": foreign keys failed");
+        }
+    }
+}
+
+}  // namespace velmora

@@ -1,0 +1,36 @@
+// RowTransfer: copies the rows of one MySQL table into the SQL Server table of the same name,
+// one "insert into <table> values (...)" statement per row, narrowed by the table's stored
+// migration condition. With AutoBackup on, every statement is also written, one per line and
+// exactly as it was run, into "<table>.data" in the current folder (the file is created, or
+// emptied, on every copy).
+//
+// Memory stays bounded however large the table is: a table with a qualifying key is read in
+// keyset pages ordered by that key (KeysetPaging.h); a table without one is read in one pass,
+// which the log says. Progress: a line every 1,000 rows; a stop request is honoured after the
+// row in progress.
+//
+// Failed inserts are counted, the first one's driver text is logged once, and the summary line
+// then says how many rows failed instead of claiming success.
+//
+// Runs on the scheduler thread with the two sessions it is given.
+#pragma once
+
+#include <string_view>
+
+#include "Converters/ConversionReport.h"
+
+namespace velmora {
+
+class MainWindowModel;
+class Session;
+
+// result.text: "TRUE" when the copy loop ran (whatever ended it), "FALSE" when a session is
+// missing or the query failed, the RESULT text when the query returned no rows object, or the
+// driver's error text when the result's columns could not be read.
+RowCopyResult CopyTableRows(MainWindowModel& main, Session* source, Session* target,
+                            std::string_view database, std::string_view table);
+
+// "insert into <table> values (" with the table name quoted as the target needs it.
+std::string InsertStatementStart(std::string_view table);
+
+}  // namespace velmora

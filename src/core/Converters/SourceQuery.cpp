@@ -1,0 +1,103 @@
+#include "Converters/SourceQuery.h"
+
+#include "MainWindowModel.h"
+#include "data/ErrorText.h"
+
+namespace velmora {
+
+SourceQuery::SourceQuery(MainWindowModel& main, Session* session, std::string_view text,
+                         bool logFailures, const PropertySet& properties) {
+    auto log = [&](std::string_view line) {
+        if (logFailures) main.log().WriteText(line);
+        failureLogged_ = logFailures;
+    };
+    if (!session) {
+        log(kNoConnectionText);
+        failure_ = std::string(kNoConnectionText);
+        return;
+    }
+    rowset_ = session->NewStatement();
+    if (!rowset_) {
+        log("Unknown Error!");
+        failure_ = std::string(kFalseText);
+        return;
+    }
+    if (rowset_->Create(text) != kSuccess ||
+        rowset_->Execute(properties) != kSuccess) {
+        log(rowset_->ProviderErrorText());
+        failure_ = std::string(kFalseText);
+        return;
+    }
+    if (!rowset_->HasRowset()) {
+        log(kResultSuccessText);
+        failure_ = std::string(kResultSuccessText);
+        return;
+    }
+    if (rowset_->BindAllAsText() != kSuccess) {
+        failure_ = rowset_->ProviderErrorText();
+        return;
+    }
+}
+
+SourceQuery::~SourceQuery() {
+    if (rowset_) rowset_->Close();
+}
+
+bool SourceQuery::Next() {
+    if (!ok()) return false;
+    ResultCode result = rowset_->MoveNext();
+    fetchFailed_ = result != kSuccess && result != kEndOfRowset;
+    return result == kSuccess;
+}
+
+std::string_view SourceQuery::Value(int index) const {
+    if (index < 0 || index >= rowset_->ColumnCount()) return {};
+    return rowset_->Value(index);
+}
+
+bool SourceQuery::IsNull(int index) const {
+    if (index < 0 || index >= rowset_->ColumnCount()) return true;
+    return rowset_->IsNull(index);
+}
+
+std::optional<std::vector<TableRecord>> ReadSourceCatalog(MainWindowModel& main, Session* source,
+                                                          const char* type,
+                                                          const char* failureMessage) {
+    std::unique_ptr<TablesRowset> catalog = source ? source->NewTablesRowset() : nullptr;
+    ResultCode result = source ? kFailure : kNotConnected;
+    if (catalog) {
+        result = catalog->Open({std::nullopt, std::nullopt, std::nullopt, std::string(type)});
+    }
+    if (result != kSuccess) {
+        main.log().WriteText(FormatProviderError(failureMessage, result));
+        return std::nullopt;
+    }
+    std::vector<TableRecord> records;
+    while (catalog->MoveNext() == kSuccess) records.push_back(catalog->Current());
+    catalog->Close();
+    return records;
+}
+
+std::string SourceStringLiteral(std::string_view text) {
+    bool plain = true;
+    for (unsigned char c : text) {
+        if (c == '\\' || c < 0x20) plain = false;
+    }
+    if (plain) {
+        std::string out = "'";
+        for (char c : text) {
+            out.push_back(c);
+            if (c == '\'') out.push_back('\'');
+        }
+        return out + "'";
+    }
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out = "_utf8mb4 X'";
+    for (unsigned char c : text) {
+        out.push_back(kDigits[c >> 4]);
+        out.push_back(kDigits[c & 0x0F]);
+    }
+    return out + "'";
+}
+
+}  // namespace velmora

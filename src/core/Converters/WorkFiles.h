@@ -1,0 +1,52 @@
+// WorkFiles: the migration's work files (the table's statement file, the view's ".vw" file and
+// the ".data" file of generated inserts), written with relative names into the current folder,
+// which the migrate command has made the work folder data_cache.
+//
+// A name that holds a path separator or a NUL, or that is empty, "." or "..", is refused as a
+// name the work folder cannot take: a table named "../migrator.cfg" must not write outside it.
+//
+// A WorkFile belongs to the one operation that opened it; any thread.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// The line written when a work file cannot be opened.
+inline constexpr std::string_view kCharacterSetText =
+    "Perhaps CHARACTER SET not correct!\nPlease change and try again.";
+
+class WorkFile {
+public:
+    WorkFile() = default;
+    explicit WorkFile(std::FILE* file) : file_(file) {}
+    WorkFile(WorkFile&& other) noexcept : file_(other.file_), failed_(other.failed_) {
+        other.file_ = nullptr;
+    }
+    WorkFile& operator=(WorkFile&& other) noexcept;
+    WorkFile(const WorkFile&) = delete;
+    WorkFile& operator=(const WorkFile&) = delete;
+    ~WorkFile() { Close(); }
+
+    explicit operator bool() const { return file_ != nullptr; }
+    // Writes `text` as it stands; false once any write has failed (disk full, ...).
+    bool Write(std::string_view text);
+    // Flushes and closes; false when anything written was lost.
+    bool Close();
+    bool failed() const { return failed_; }
+
+private:
+    std::FILE* file_ = nullptr;
+    bool failed_ = false;
+};
+
+// Whether `name` can be a file name in the work folder.
+bool IsWorkFileName(std::string_view name);
+
+// Opens `name` in the current folder with fopen `mode` ("w+", "a+"); an empty WorkFile when the
+// name is refused or the file cannot be opened (errno tells why).
+WorkFile OpenWorkFile(std::string_view name, const char* mode);
+
+}  // namespace velmora

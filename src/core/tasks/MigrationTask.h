@@ -1,0 +1,66 @@
+// MigrationTask: one queued migration or backup. Records are shared (std::shared_ptr) so that a
+// running task's record stays valid whatever the interface thread does to the list meanwhile.
+//
+// Threads: the names and codes are written once, by the command that creates the task, before
+// it is queued. The run state (status, state, progress, stamp) is written by the scheduler
+// thread and read by the interface thread's refresh without a lock, so those fields are atomic.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+enum class TaskCategory : int { Migration = 256, Backup = 512 };
+
+enum class TaskType : int {
+    CloneDatabase = 257,
+    Database = 258,
+    Tables = 259,
+    Views = 260,
+    Table = 261,
+    View = 262,
+    BackupDatabase = 513,
+    BackupObject = 514,
+};
+
+// status codes of a record
+inline constexpr int kTaskWaiting = 0;
+inline constexpr int kTaskSucceeded = 1;
+inline constexpr int kTaskFailed = 3;
+
+// What the "State" column shows.
+enum class TaskPhase : uint8_t { Waiting, Working, Success, Failure };
+const char* PhaseText(TaskPhase phase);  // "Waiting", "Working", "SUCCESS", "FAILURE"
+
+// Names and descriptions are kept to 255 bytes (cut on a character boundary).
+std::string CutToSlot(std::string_view text, size_t slotBytes = 256);
+
+struct MigrationTask {
+    MigrationTask(TaskType type, std::time_t stamp);
+
+    TaskCategory category() const {
+        return static_cast<int>(type) >= 512 ? TaskCategory::Backup : TaskCategory::Migration;
+    }
+
+    const TaskType type;
+    std::string objectKind;  // backups: "A", "T" or "V"
+    std::string sourceDbms;
+    std::string targetDbms;
+    std::string sourceObject;
+    std::string sourceDatabase;
+    std::string targetObject;
+    std::string targetDatabase;
+
+    std::atomic<int> status{kTaskWaiting};
+    std::atomic<TaskPhase> phase{TaskPhase::Waiting};
+    std::atomic<int> progress{0};
+    std::atomic<std::time_t> stamp;
+    // Set by the first list refresh that shows the task (its progress bar exists from then on).
+    std::atomic<bool> shownInList{false};
+};
+
+}  // namespace velmora

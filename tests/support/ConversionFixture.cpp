@@ -1,0 +1,84 @@
+#include "support/ConversionFixture.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "data/OdbcConnection.h"
+#include "support/LocalMariaDb.h"
+#include "support/TsqlOracle.h"
+
+namespace velmora::test {
+
+ResultCode ConnectLocalMariaDb(DataSourceConnection& connection, const std::string& database) {
+    MariaDbAddress db = LocalMariaDb();
+    PropertySet properties;
+    properties.Add(kPropInitProviderString, "Driver={MariaDB Unicode};SERVER=" + db.host +
+                                                ";PORT=" + std::to_string(db.port) +
+                                                ";DATABASE=" + database + ";");
+    properties.Add(kPropAuthUserId, db.user);
+    properties.Add(kPropAuthPassword, db.password);
+    ResultCode result = connection.Open("MSDASQL", properties);
+    if (result != kSuccess) return result;
+    return connection.OpenSession();
+}
+
+void RunSql(const std::string& sql) { RunMariaDbClient(sql); }
+
+void ConversionFixture::SetUp() {
+    char folder[] = "/tmp/velmora-convert-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    workFolder_ = folder;
+    previousFolder_ = std::filesystem::current_path();
+    std::filesystem::current_path(workFolder_);
+    auto target = std::make_unique<TargetDouble>();
+    target_ = target.get();
+    main_ = std::make_unique<MainWindowModel>(port_, NewOdbcConnection(), std::move(target));
+    main_->SetConditionFilePath(workFolder_ + "/Condition.cfg");
+    UseSourceDatabase("shop");
+}
+
+void ConversionFixture::TearDown() {
+    if (main_) main_->sourceConnection().Close();
+    if (!previousFolder_.empty()) std::filesystem::current_path(previousFolder_);
+    if (!workFolder_.empty()) std::filesystem::remove_all(workFolder_);
+}
+
+void ConversionFixture::UseSourceDatabase(const std::string& database) {
+    main_->sourceConnection().Close();
+    ResultCode result = ConnectLocalMariaDb(main_->sourceConnection(), database);
+    ASSERT_EQ(result, kSuccess) << main_->sourceConnection().ProviderErrorText();
+}
+
+std::string ConversionFixture::ReadWorkFile(const std::string& name) const {
+    std::ifstream in(workFolder_ + "/" + name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool ConversionFixture::WorkFileExists(const std::string& name) const {
+    return std::filesystem::exists(workFolder_ + "/" + name);
+}
+
+std::vector<std::string> ConversionFixture::Messages() const { return main_->log().Messages(); }
+
+void ConversionFixture::ExpectTargetStatementsParse(const std::set<std::string>& invalid) const {
+    for (const std::string& statement : target_->Statements()) {
+        if (invalid.count(statement)) continue;
+        EXPECT_EQ(DescribeTsqlProblems(statement), "");
+    }
+}
+
+std::vector<std::string> ConversionFixture::TargetStatementsStartingWith(
+    const std::string& prefix) const {
+    std::vector<std::string> matching;
+    for (const std::string& statement : target_->Statements()) {
+        if (statement.rfind(prefix, 0) == 0) matching.push_back(statement);
+    }
+    return matching;
+}
+
+}  // namespace velmora::test

@@ -1,0 +1,58 @@
+// ConversionFixture: the setting of the conversion engine's integration tests. The source is the
+// real local MariaDB through the real ODBC driver; the target is the scripted TargetDouble; the
+// work folder is a fresh temporary folder that is the current folder while a test runs (the
+// migrate command makes data_cache the current folder in the program). Condition.cfg lives in
+// that folder too.
+//
+// Test thread only (the drivers run on it as well).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "MainWindowModel.h"
+#include "support/ScriptedPort.h"
+#include "support/TargetDouble.h"
+
+namespace velmora::test {
+
+// Connects `connection` to the local MariaDB with `database` as the current database, as the
+// connect sequence does (provider MSDASQL, driver "MariaDB Unicode").
+ResultCode ConnectLocalMariaDb(DataSourceConnection& connection, const std::string& database);
+
+class ConversionFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Reconnects the source with another current database.
+    void UseSourceDatabase(const std::string& database);
+
+    // The contents of a file in the work folder ("" when it does not exist).
+    std::string ReadWorkFile(const std::string& name) const;
+    bool WorkFileExists(const std::string& name) const;
+    // The log's messages (time stamps removed), oldest first.
+    std::vector<std::string> Messages() const;
+    // Asserts that every statement sent to the target parses as T-SQL, except `invalid`.
+    void ExpectTargetStatementsParse(const std::set<std::string>& invalid = {}) const;
+    // The statements sent to the target that start with `prefix`.
+    std::vector<std::string> TargetStatementsStartingWith(const std::string& prefix) const;
+
+    ScriptedPort port_;
+    TargetDouble* target_ = nullptr;
+    std::unique_ptr<MainWindowModel> main_;
+    std::string workFolder_;
+
+private:
+    std::string previousFolder_;
+};
+
+// Runs SQL on the local MariaDB through the command-line client (setup and teardown of the
+// tests' own databases).
+void RunSql(const std::string& sql);
+
+}  // namespace velmora::test
