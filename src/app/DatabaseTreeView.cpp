@@ -274,7 +274,21 @@ void DatabaseTreeView::startDrag(Qt::DropActions) {
 }
 
 void DatabaseTreeView::FinishDrag(const NodePath& dragged, Qt::DropAction action) {
-    if (action == Qt::MoveAction) model_.RemoveNode(dragged);
+    if (action != Qt::MoveAction) return;
+    // The drop has posted the Migrate command, which reads the dragged node as the selection:
+    // the node leaves the tree after that, never before (removing it first would migrate
+    // nothing, or whatever the selection fell to).
+    const std::string text = [&] {
+        const std::shared_ptr<const TreeContents> contents = model_.Contents();
+        const TreeNode* node = contents ? contents->At(dragged) : nullptr;
+        return node ? node->text : std::string();
+    }();
+    QTimer::singleShot(0, this, [this, dragged, text] {
+        const std::shared_ptr<const TreeContents> contents = model_.Contents();
+        const TreeNode* node = contents ? contents->At(dragged) : nullptr;
+        // Only the node that was dragged: a rebuild meanwhile may have put another one there.
+        if (node && node->text == text) model_.RemoveNode(dragged);
+    });
 }
 
 void DatabaseTreeView::dragEnterEvent(QDragEnterEvent* event) {

@@ -43,7 +43,8 @@ public:
 
     // Starts editing the selected node's name in place ("Rename Table").
     void StartRename();
-    // Ends a drag that started here: a move removes the dragged node from the model.
+    // Ends a drag that started here: a move removes the dragged node from the model, once the
+    // Migrate command that the drop posted has read it.
     void FinishDrag(const NodePath& dragged, Qt::DropAction action);
     // Drops a dragged node at `position` (viewport coordinates): selects the node there and asks
     // for a migration. False when there is no node to drop on.

@@ -33,8 +33,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent) : QMainWindow(par
     model_ = std::make_unique<MainWindowModel>(port_, std::move(setup.source),
                                                std::move(setup.target));
     model_->connectionFactory = std::move(setup.connectionFactory);
-    scheduler_ = std::make_unique<TaskScheduler>(*model_, tasks_, std::move(setup.workerBodies),
-                                                 setup.timings);
+    commands_ = std::make_unique<MainWindowCommands>(*model_, std::move(setup.workerBodies),
+                                                     setup.timings);
     setWindowTitle(MainWindowTitle());
     setWindowIcon(WindowPicture());
     PrepareProgramFolder();
@@ -66,7 +66,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent) : QMainWindow(par
 
 MainWindow::~MainWindow() {
     StopForClose();
-    scheduler_.reset();
+    commands_.reset();
     port_.Attach(nullptr);
 }
 
@@ -221,26 +221,28 @@ void MainWindow::LayOutStatusPanes() {
 
 void MainWindow::ConnectTaskListCommands() {
     connect(taskListView_, &TaskListView::clearAllRequested, this, [this] {
-        tasks_.Clear();
+        commands_->ClearAllTasksCommand();
         RefreshTaskList();
     });
-    connect(taskListView_, &TaskListView::deleteRequested, this, [this](int row) {
-        if (tasks_.RemoveAt(static_cast<size_t>(row))) RefreshTaskList();
-    });
-    connect(taskListView_, &TaskListView::itemUpRequested, this, [this](int row) {
-        if (tasks_.MoveUp(static_cast<size_t>(row))) {
-            RefreshTaskList();
-            taskListView_->SelectRow(row - 1);
-        }
-    });
-    connect(taskListView_, &TaskListView::itemDownRequested, this, [this](int row) {
-        if (tasks_.MoveDown(static_cast<size_t>(row))) {
-            RefreshTaskList();
-            taskListView_->SelectRow(row + 1);
-        }
-    });
+    connect(taskListView_, &TaskListView::deleteRequested, this,
+            [this] { RunListCommand(&MainWindowCommands::DeleteTaskCommand); });
+    connect(taskListView_, &TaskListView::itemUpRequested, this,
+            [this] { RunListCommand(&MainWindowCommands::ItemUpCommand); });
+    connect(taskListView_, &TaskListView::itemDownRequested, this,
+            [this] { RunListCommand(&MainWindowCommands::ItemDownCommand); });
     connect(taskListView_, &TaskListView::stopStartRequested, this,
-            [this] { scheduler_->StopStartCommand(); });
+            [this] { commands_->scheduler().StopStartCommand(); });
+}
+
+void MainWindow::RunListCommand(void (MainWindowCommands::*command)(std::optional<size_t>)) {
+    const int row = taskListView_->selectedRow();
+    std::optional<size_t> position;
+    if (row >= 0) position = static_cast<size_t>(row);
+    const TaskPtr task = position ? tasks().At(*position) : nullptr;
+    (commands_.get()->*command)(position);
+    RefreshTaskList();
+    const std::optional<size_t> now = task ? tasks().PositionOf(task.get()) : std::nullopt;
+    taskListView_->SelectRow(now ? static_cast<int>(*now) : -1);
 }
 
 QLabel* MainWindow::statusPane(int pane) const {
@@ -275,7 +277,7 @@ void MainWindow::SetTipsTabVisible(bool visible) {
     }
 }
 
-void MainWindow::RefreshTaskList() { taskListView_->ShowRows(BuildTaskListRows(tasks_)); }
+void MainWindow::RefreshTaskList() { taskListView_->ShowRows(BuildTaskListRows(tasks())); }
 
 void MainWindow::Tick() {
     statusPanes_[2]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")));
@@ -283,7 +285,7 @@ void MainWindow::Tick() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!exitAtOnce_ && !scheduler_->CloseRequest()) {
+    if (!exitAtOnce_ && !scheduler().CloseRequest()) {
         event->ignore();
         return;
     }

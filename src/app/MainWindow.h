@@ -11,10 +11,9 @@
 #include <memory>
 
 #include "PortView.h"
+#include "MainWindowCommands.h"
 #include "QtPort.h"
-#include "tasks/TaskList.h"
 #include "tasks/TaskListRows.h"
-#include "tasks/TaskScheduler.h"
 
 class QLabel;
 class QMenu;
@@ -50,8 +49,9 @@ public:
     ~MainWindow() override;
 
     MainWindowModel& model() { return *model_; }
-    TaskList& tasks() { return tasks_; }
-    TaskScheduler& scheduler() { return *scheduler_; }
+    MainWindowCommands& commands() { return *commands_; }
+    TaskList& tasks() { return commands_->tasks(); }
+    TaskScheduler& scheduler() { return commands_->scheduler(); }
     QtPort& port() { return port_; }
 
     LogPane* logPane() const { return logPane_; }
@@ -116,13 +116,14 @@ private:
     QWidget* BuildLowerTabs();
     void BuildStatusBar();
     void ConnectTaskListCommands();
+    // Runs a list command on the selected row; the selection follows the task.
+    void RunListCommand(void (MainWindowCommands::*command)(std::optional<size_t>));
     void LayOutStatusPanes();
     void StopForClose();
 
     QtPort port_;  // first: it outlives the model and the scheduler that call it
     std::unique_ptr<MainWindowModel> model_;
-    TaskList tasks_;
-    std::unique_ptr<TaskScheduler> scheduler_;
+    std::unique_ptr<MainWindowCommands> commands_;  // the task list, the scheduler, the commands
     RefreshTicker ticker_;
     bool exitAtOnce_ = false;
 

@@ -14,7 +14,6 @@
 #include "config/ConnectSequence.h"
 #include "config/DriverCheck.h"
 #include "config/WorkFolder.h"
-#include "explorer/MaintenanceCommands.h"
 
 namespace velmora {
 
@@ -52,11 +51,11 @@ void MainWindow::ExitCommand() {
     close();
 }
 
-void MainWindow::MigrateCommand() {}
+void MainWindow::MigrateCommand() { commands_->MigrateCommand(); }
 
-void MainWindow::DeleteSelectedCommand() { velmora::DeleteSelectedCommand(*model_); }
+void MainWindow::DeleteSelectedCommand() { commands_->DeleteSelectedCommand(); }
 
-void MainWindow::BackupCommand() {}
+void MainWindow::BackupCommand() { commands_->BackupCommand(); }
 
 void MainWindow::ManualCommand() {
     EnsureWorkFolder("./");

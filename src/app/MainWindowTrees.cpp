@@ -12,7 +12,7 @@
 #include "Converters/SourceServer.h"
 #include "DatabaseTreeView.h"
 #include "MainWindow.h"
-#include "explorer/MaintenanceCommands.h"
+#include "explorer/TreeGestures.h"
 
 namespace velmora {
 
@@ -37,7 +37,9 @@ DatabaseTreeView* MainWindow::NewTreeView(TreeSide side) {
     connect(view, &DatabaseTreeView::migrateDropped, this, [this](bool) { MigrateCommand(); });
     connect(view, &DatabaseTreeView::renameEdited, this,
             [this](DatabaseTreeView* tree, const NodePath& path, const QString& name) {
-                FinishRename(*model_, tree->model(), path, name.toStdString());
+                // The rename applies to the node being edited, which is the selected one.
+                tree->model().Select(path);
+                commands_->EndRename(name.toStdString());
                 tree->RequestRebuild();
             });
     if (side == TreeSide::Source) {
@@ -108,8 +110,19 @@ void MainWindow::RunTreeCommand(DatabaseTreeView* tree, const QString& command) 
     } else if (command == kStorageEngines) {
         ToggleStorageEngineCommand(*model_);
         storageEngineItem_->setText(QString::fromStdString(model_->storageEngineMenuText));
-    } else {
-        RunTargetTreeCommand(*model_, tree->model(), command.toStdString());
+    } else if (!tree->isSourceTree()) {
+        // The target tree's own commands; on the source tree they do nothing.
+        const std::pair<const QString&, void (MainWindowCommands::*)()> targetCommands[] = {
+            {kNewDatabase, &MainWindowCommands::NewDatabaseCommand},
+            {kDeleteDatabase, &MainWindowCommands::DeleteDatabaseCommand},
+            {kClearAllTables, &MainWindowCommands::ClearAllTablesCommand},
+            {kClearAllData, &MainWindowCommands::ClearAllDataCommand},
+            {kDropTable, &MainWindowCommands::DropTableCommand},
+            {kDropView, &MainWindowCommands::DropViewCommand},
+        };
+        for (const auto& [name, run] : targetCommands) {
+            if (command == name) (commands_.get()->*run)();
+        }
     }
 }
 

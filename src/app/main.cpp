@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "MainWindow.h"
+#include "Converters/Thread/WorkerBodies.h"
 #include "data/OdbcConnection.h"
 
 int main(int argc, char* argv[]) {
@@ -17,6 +18,7 @@ int main(int argc, char* argv[]) {
     setup.source = velmora::NewOdbcConnection();
     setup.target = velmora::NewOdbcConnection();
     setup.connectionFactory = [](velmora::TreeSide) { return velmora::NewOdbcConnection(); };
+    setup.workerBodies = velmora::MakeWorkerBodies();
     velmora::MainWindow window(std::move(setup));
     window.show();
     if (screenshot.isEmpty()) {

@@ -3,6 +3,7 @@
 #include <QTest>
 #include <QTreeWidgetItemIterator>
 
+#include "Converters/Thread/WorkerBodies.h"
 #include "DatabaseTreeView.h"
 #include "LogPane.h"
 #include "data/OdbcConnection.h"
@@ -17,7 +18,7 @@ ConnectionSettings LocalSourceSettings(const std::string& database) {
             db.password, database};
 }
 
-ConnectedWindow::ConnectedWindow(std::string database, WorkerBodies bodies)
+ConnectedWindow::ConnectedWindow(std::string database)
     : database_(std::move(database)) {
     RunMariaDbClient("drop database if exists " + database_ + "; create database " + database_ +
                      "; use " + database_ +
@@ -33,7 +34,7 @@ ConnectedWindow::ConnectedWindow(std::string database, WorkerBodies bodies)
     target_->AddTable("sales", "t1");
     target_->AddTable("sales", "t2");
     target_->AddTable("sales", "v1", "VIEW");
-    target_->Run("use sales;");
+    target_->SetProperty(kPropCurrentCatalog, "sales");
     target_->ClearStatements();
 
     MainWindowSetup setup;
@@ -43,7 +44,7 @@ ConnectedWindow::ConnectedWindow(std::string database, WorkerBodies bodies)
         if (side == TreeSide::Source) return NewOdbcConnection();
         return std::make_unique<TargetDouble>();
     };
-    setup.workerBodies = std::move(bodies);
+    setup.workerBodies = MakeWorkerBodies();
     setup.timings.passInterval = std::chrono::milliseconds(100);
     setup.timings.closeWait = std::chrono::milliseconds(10);
     window_ = std::make_unique<MainWindow>(std::move(setup));

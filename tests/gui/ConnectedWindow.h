@@ -16,8 +16,9 @@ namespace velmora::test {
 class ConnectedWindow {
 public:
     // Creates the source database `database` (tables orders and customers, view v_orders) and
-    // the target catalogs master and sales (tables t1, t2, view v1), then connects.
-    explicit ConnectedWindow(std::string database, WorkerBodies bodies = {});
+    // the target catalogs master and sales (tables t1, t2, view v1), then connects. The tasks
+    // run the program's own worker bodies.
+    explicit ConnectedWindow(std::string database);
     ~ConnectedWindow();
 
     MainWindow& window() { return *window_; }

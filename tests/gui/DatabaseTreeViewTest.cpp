@@ -210,7 +210,9 @@ private slots:
             source->scrollToItem(item);
             const QPoint at = source->visualItemRect(item).center();
             QToolTip::hideText();
-            QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000);
+            if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000)) {
+                return QStringLiteral("<the last tooltip stayed>");
+            }
             QHelpEvent event(QEvent::ToolTip, at, source->viewport()->mapToGlobal(at));
             QApplication::sendEvent(source->viewport(), &event);
             return QToolTip::isVisible() ? QToolTip::text() : QString();
@@ -220,28 +222,42 @@ private slots:
         QCOMPARE(tip("Tables"), QString());
     }
 
-    void shiftDropIsAMoveAndRemovesTheDraggedNode() {
-        QTreeWidgetItem* customers = fixture->Item(TreeSide::Source, "customers");
-        const NodePath dragged = DatabaseTreeView::PathOf(customers);
-        bool moved = false, asked = false;
-        QMetaObject::Connection connection = connect(
-            target, &DatabaseTreeView::migrateDropped, this, [&](bool move) {
-                asked = true;
-                moved = move;
-            });
+    void aDropQueuesTheMigrationOfTheDraggedNode() {
+        ModalAnswerer answerer;
+        answerer.Press(QMessageBox::Ok);
+        // The drag starts by selecting the dragged node; the drop selects the node dropped on.
+        QTreeWidgetItem* orders = fixture->Item(TreeSide::Source, "orders");
+        fixture->Click(TreeSide::Source, orders);
         QTreeWidgetItem* sales = fixture->Item(TreeSide::Target, "sales");
         target->scrollToItem(sales);
-        QVERIFY(target->DropAt(target->visualItemRect(sales).center(), Qt::ShiftModifier));
-        QTRY_VERIFY(asked);
-        QVERIFY(moved);
+        const size_t before = window->tasks().Size();
+        QVERIFY(target->DropAt(target->visualItemRect(sales).center(), Qt::NoModifier));
+        QTRY_COMPARE(window->tasks().Size(), before + 1);
+        QCOMPARE(answerer.seen(),
+                 QStringList{"Convert table [orders] into Target database [sales]?"});
+        const TaskPtr task = window->tasks().At(before);
+        QCOMPARE(task->type, TaskType::Table);
+        QCOMPARE(task->sourceObject, std::string("orders"));
+        QCOMPARE(task->sourceDatabase, fixture->database());
+        QCOMPARE(task->targetDatabase, std::string("sales"));
         QCOMPARE(target->model().SelectedNode()->text, std::string("sales"));
+        QVERIFY(fixture->Item(TreeSide::Source, "orders"));  // a copy leaves the node
+        // The task runs (and its worker rebuilds the trees, which clears their selections).
+        QTRY_COMPARE_WITH_TIMEOUT(task->phase.load(), TaskPhase::Success, 20000);
+
+        // With Shift the drop is a move: the dragged node leaves the source tree, after the
+        // Migrate command has taken it (the drag ends before the posted command runs).
+        answerer.Press(QMessageBox::Cancel);
+        QTreeWidgetItem* customers = fixture->Item(TreeSide::Source, "customers");
+        fixture->Click(TreeSide::Source, customers);
+        const NodePath dragged = DatabaseTreeView::PathOf(customers);
+        sales = fixture->Item(TreeSide::Target, "sales");
+        QVERIFY(target->DropAt(target->visualItemRect(sales).center(), Qt::ShiftModifier));
         source->FinishDrag(dragged, Qt::MoveAction);
+        QTRY_COMPARE(answerer.seen().size(), 2);
+        QCOMPARE(answerer.seen()[1], QStringLiteral("Convert table [customers] into Target database [sales]?"));
         QTRY_VERIFY(!fixture->Item(TreeSide::Source, "customers"));
-        // A copy leaves the dragged node where it was.
-        QTreeWidgetItem* orders = fixture->Item(TreeSide::Source, "orders");
-        source->FinishDrag(DatabaseTreeView::PathOf(orders), Qt::CopyAction);
-        QVERIFY(fixture->Item(TreeSide::Source, "orders"));
-        disconnect(connection);
+        QCOMPARE(window->tasks().Size(), before + 1);  // Cancel queued nothing
     }
 
     void storageEngineAndNewDatabaseFromTheMenuBar() {
