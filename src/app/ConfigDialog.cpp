@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -54,25 +53,33 @@ ConfigDialog::ConfigDialog(ConfigDialogModel& model, QWidget* parent)
         emit tipsChanged(on);
     });
 
-    auto* buttons = new QDialogButtonBox;
-    save_ = buttons->addButton(QStringLiteral("Save Config"), QDialogButtonBox::ActionRole);
-    test_ = buttons->addButton(QStringLiteral("Test Connections"), QDialogButtonBox::ActionRole);
-    connect_ = buttons->addButton(QStringLiteral("Connect"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QDialogButtonBox::Cancel);
+    // In the order of the work: save, test, connect.
+    auto* buttons = new QHBoxLayout;
+    save_ = new QPushButton(QStringLiteral("Save Config"));
+    test_ = new QPushButton(QStringLiteral("Test Connections"));
+    connect_ = new QPushButton(QStringLiteral("Connect"));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+    buttons->addWidget(save_);
+    buttons->addWidget(test_);
+    buttons->addStretch();
+    buttons->addWidget(connect_);
+    buttons->addWidget(cancel);
+    save_->setAutoDefault(false);
+    test_->setAutoDefault(false);
+    cancel->setAutoDefault(false);
     connect_->setDefault(true);
     connect(save_, &QPushButton::clicked, this, &ConfigDialog::OnSaveConfig);
     connect(test_, &QPushButton::clicked, this, &ConfigDialog::OnTestConnections);
     connect(connect_, &QPushButton::clicked, this, &ConfigDialog::OnConnect);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(groups);
     layout->addWidget(options);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
 
     model_.LoadConfiguration();
     ShowModel();
-    emit tipsChanged(model_.tipsChecked);
 }
 
 QWidget* ConfigDialog::BuildSide(ConfigSide which, const QString& title, const QString& kindLabel) {

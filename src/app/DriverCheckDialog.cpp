@@ -46,8 +46,9 @@ QLabel* RowLabel(const std::string& text, const std::string& detail) {
 
 }  // namespace
 
+// A darker green than pure RGB 0,255,0, which is barely readable on a light dialog.
 const QColor& DriverCheckDialog::UsableColour() {
-    static const QColor green(0, 255, 0);
+    static const QColor green(0, 150, 0);
     return green;
 }
 

@@ -44,8 +44,19 @@ TaskListView::TaskListView(QWidget* parent)
     QStringList headers;
     for (const char* title : titles) headers << QString::fromUtf8(title);
     grid_->setHorizontalHeaderLabels(headers);
+    // The given widths, but never narrower than the column's longest fixed text ("MIGRATION",
+    // "SUCCESS") in the desktop's font: a cut state tells the user nothing.
+    const QFontMetrics metrics(grid_->font());
+    const QStringList longest[] = {{}, {}, {"MIGRATION", "BACKUP"},
+                                   {"Waiting", "Working", "SUCCESS", "FAILURE"}};
     for (int column = 0; column < static_cast<int>(widths.size()); ++column) {
-        if (widths[column] > 0) grid_->setColumnWidth(column, widths[column]);
+        int width = widths[column];
+        if (column < 4) {
+            for (const QString& text : longest[column]) {
+                width = std::max(width, metrics.horizontalAdvance(text) + 16);
+            }
+        }
+        if (width > 0) grid_->setColumnWidth(column, width);
     }
     grid_->setShowGrid(true);
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -86,10 +97,14 @@ void TaskListView::ShowRows(const std::vector<TaskListRow>& rows) {
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         for (int column = 0; column < static_cast<int>(rows[row].cells.size()); ++column) {
             const QString text = QString::fromStdString(rows[row].cells[column]);
-            if (QTableWidgetItem* item = grid_->item(row, column)) {
-                if (item->text() != text) item->setText(text);
-            } else {
-                grid_->setItem(row, column, new QTableWidgetItem(text));
+            QTableWidgetItem* item = grid_->item(row, column);
+            if (!item) {
+                item = new QTableWidgetItem;
+                grid_->setItem(row, column, item);
+            }
+            if (item->text() != text) {
+                item->setText(text);
+                item->setToolTip(text.trimmed());  // the whole text of a cut cell
             }
         }
         QProgressBar* bar = progressBar(row);

@@ -93,10 +93,14 @@ private slots:
         QCOMPARE(titles, QStringList({"NO.", "Progress", "Type", "State", "Source DBMS",
                                       "Source DB", "Source T(V)", "Targert DBMS", "Target DB",
                                       "Target T(V)"}));
+        // The given widths, widened where the longest fixed text would be cut.
         const QList<int> widths = {32, -1, 62, 60, 200, -1, -1, 200, -1, -1};
-        for (int column = 0; column < widths.size(); ++column) {
-            if (widths[column] > 0) QCOMPARE(grid->columnWidth(column), widths[column]);
-        }
+        for (int column : {0, 4, 7}) QCOMPARE(grid->columnWidth(column), widths[column]);
+        const QFontMetrics metrics(grid->font());
+        QVERIFY(grid->columnWidth(2) >= 62);
+        QVERIFY(grid->columnWidth(2) > metrics.horizontalAdvance("MIGRATION"));
+        QVERIFY(grid->columnWidth(3) >= 60);
+        QVERIFY(grid->columnWidth(3) > metrics.horizontalAdvance("FAILURE"));
         QVERIFY(grid->showGrid());
         QCOMPARE(grid->selectionBehavior(), QAbstractItemView::SelectRows);
 

@@ -14,7 +14,21 @@
 #include <cstdio>
 #include <functional>
 
+#include <QFile>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTreeWidgetItemIterator>
+
 #include "ConditionDialog.h"
+#include "ConfigDialog.h"
+#include "Converters/SourceServer.h"
+#include "Converters/Thread/WorkerBodies.h"
+#include "DatabaseTreeView.h"
+#include "HintPane.h"
+#include "LogPane.h"
+#include "TaskListView.h"
+#include "config/WorkFolder.h"
+#include "support/LocalMariaDb.h"
 #include "GuiTestSupport.h"
 #include "MainWindow.h"
 #include "data/OdbcConnection.h"
@@ -60,23 +74,88 @@ private:
 
 }  // namespace
 
+// migrator.cfg for the sample source and a target the double stands for.
+void WriteConfig() {
+    const MariaDbAddress db = LocalMariaDb();
+    QFile file(QString::fromStdString(ProgramFolder()) + "migrator.cfg");
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(QStringLiteral("[Public]\nConfig=true\nAutoBackup=false\nTips=true\n"
+                              "[SourceDB]\nProvider=TCP/IP:Port\nSourceName=%1:%2\nUserID=%3\n"
+                              "PassWord=%4\nCatalogName=shop\n"
+                              "[TargetDB]\nProvider=TCP/IP:Port\nSourceName=sqlserver01:1433\n"
+                              "UserID=sa\nPassWord=secret\nCatalogName=sales\n")
+                   .arg(QString::fromStdString(db.host), QString::number(db.port),
+                        QString::fromStdString(db.user), QString::fromStdString(db.password))
+                   .toUtf8());
+}
+
+QTreeWidgetItem* Find(DatabaseTreeView* tree, const QString& text) {
+    tree->Rebuild();
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        if ((*it)->text(0) == text) return *it;
+    }
+    return nullptr;
+}
+
+void Select(DatabaseTreeView* tree, QTreeWidgetItem* item) {
+    tree->scrollToItem(item);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+}
+
 int RunTour(const QString& folder) {
     QDir().mkpath(folder);
+    WriteConfig();
     MainWindowSetup setup;
     setup.source = NewOdbcConnection();
     auto target = std::make_unique<TargetDouble>();
-    target->AddCatalog("shop_copy");
+    target->AddCatalog("master");
+    target->AddCatalog("sales");
+    target->SetProperty(kPropCurrentCatalog, "sales");
     setup.target = std::move(target);
+    setup.connectionFactory = [](TreeSide side) -> std::unique_ptr<DataSourceConnection> {
+        if (side == TreeSide::Source) return NewOdbcConnection();
+        return std::make_unique<TargetDouble>();
+    };
+    setup.workerBodies = MakeWorkerBodies();
     MainWindow window(std::move(setup));
     window.resize(1180, 760);
     window.show();
-    if (ConnectLocalMariaDb(window.model().sourceConnection(), "shop") != kSuccess) {
-        std::fprintf(stderr, "gui_screenshots: cannot connect to the local MariaDB: %s\n",
-                     window.model().sourceConnection().ProviderErrorText().c_str());
-        return 1;
-    }
     Tour tour(folder, window);
+    tour.Save(&window, QStringLiteral("start"));
+
+    // The start-up order: the driver check, then Config, whose Connect connects.
+    tour.SaveModal(QStringLiteral("driver-check"), [&] { window.DriverCheckCommand(); });
+    {
+        ModalAnswerer answerer;
+        answerer.Handle([&](QWidget* dialog) {
+            tour.Save(dialog, QStringLiteral("config-dialog"));
+            static_cast<ConfigDialog*>(dialog)->connectButton()->click();
+        });
+        window.ConfigureCommand();
+    }
+    QTest::qWait(500);
+
+    // Migrate the sample database into the target database "sales".
+    DatabaseTreeView* source = window.treeView(TreeSide::Source);
+    DatabaseTreeView* targetTree = window.treeView(TreeSide::Target);
+    if (QTreeWidgetItem* shop = Find(source, "shop")) Select(source, shop);
+    if (QTreeWidgetItem* sales = Find(targetTree, "sales")) Select(targetTree, sales);
+    tour.SaveModal(QStringLiteral("question-box"), [&] { window.MigrateCommand(); });
+    {
+        ModalAnswerer answerer;
+        answerer.Press(QMessageBox::Ok);
+        window.MigrateCommand();
+    }
+    window.lowerTabs()->setCurrentWidget(window.taskListView());
+    if (!QTest::qWaitFor([&] { return window.statusPane(1)->text() == "NO PROCESSING!!!"; },
+                         120000)) {
+        std::fprintf(stderr, "gui_screenshots: the migration did not end within two minutes\n");
+    }
+    window.RefreshTaskList();
+    if (QTreeWidgetItem* orders = Find(source, "orders")) Select(source, orders);
     tour.Save(&window, QStringLiteral("main-window"));
+    window.lowerTabs()->setCurrentWidget(window.logPane());
+    tour.Save(&window, QStringLiteral("main-window-log"));
 
     tour.SaveModal(QStringLiteral("condition-dialog"), [&] {
         ConditionDialogModel model(window.model(), window.model().conditionFilePath(), "shop",
@@ -89,24 +168,17 @@ int RunTour(const QString& folder) {
     tour.SaveModal(QStringLiteral("db-name-prompt"),
                    [&] { window.port().PromptText("DB Name:"); });
     tour.SaveModal(QStringLiteral("charset-choice"), [&] {
-        const std::vector<std::string> sets = {
-            "BIG5",   "DEC8",    "CP850",  "HP8",    "KOI8R",    "LATIN1",  "LATIN2",  "SWE7",
-            "ASCII",  "UJIS",    "SJIS",   "HEBREW", "TIS620",   "EUCKR",   "KOI8U",   "GB2312",
-            "GREEK",  "CP1250",  "GBK",    "LATIN5", "ARMSCII8", "UTF8",    "UCS2",    "CP866",
-            "KEYBCS2", "MACCE",  "MACROMAN", "CP852", "LATIN7",  "CP1251",  "CP1256",  "CP1257",
-            "BINARY", "GEOSTD8", "CP932",  "EUCJPMS"};
-        window.port().ChooseOne("Character Set", sets, 5);
-    });
-    tour.SaveModal(QStringLiteral("question-box"), [&] {
-        window.port().AskOkCancel("Clone database [shop] of source tree?");
+        window.port().ChooseOne("Character Set", CharsetNames(), 5);
     });
     tour.SaveModal(QStringLiteral("warning-box"), [&] {
         window.port().AskYesNo(
-            "After remove, you can not restore [shop_copy] again! Continue?\nPress YES to Continue "
+            "After remove, you can not restore [sales] again! Continue?\nPress YES to Continue "
             "Removing!");
     });
     tour.SaveModal(QStringLiteral("message-box"),
                    [&] { window.port().ShowMessage("No Target DataSource Connection!"); });
+    window.lowerTabs()->setCurrentWidget(window.hintPane());
+    tour.Save(&window, QStringLiteral("main-window-tips"));
     return tour.failures() == 0 ? 0 : 1;
 }
 
