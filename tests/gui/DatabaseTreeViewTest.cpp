@@ -14,7 +14,9 @@
 
 #include "ConnectedWindow.h"
 #include "Converters/Conditions.h"
+#include "ChoiceDialog.h"
 #include "DatabaseTreeView.h"
+#include <QPushButton>
 #include "GuiTestSupport.h"
 
 namespace velmora::test {
@@ -284,6 +286,33 @@ private slots:
         window->findAction(QStringLiteral("New Database"))->trigger();
         QCOMPARE(fixture->target().Statements(),
                  std::vector<std::string>{"create database archive;"});
+    }
+
+    void changeCharsetOnTheSourceServer() {
+        ModalAnswerer answerer;
+        QString preselected;
+        answerer.Handle([&](QWidget* widget) {
+            auto* dialog = qobject_cast<ChoiceDialog*>(widget);
+            QVERIFY(dialog);
+            for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                if (button->isChecked()) preselected = button->text();
+                if (button->text() == "UTF8") button->click();
+            }
+            dialog->accept();
+        });
+        window->RunTreeCommand(source, QStringLiteral("Change Charset"));
+        QCOMPARE(answerer.pending(), 0);
+        QCOMPARE(preselected, QStringLiteral("LATIN1"));
+        QCOMPARE(window->model().currentCharset, std::string("UTF8"));
+        // The session now speaks UTF8 (MariaDB calls it utf8mb3).
+        auto statement = window->model().sourceSession()->NewStatement();
+        QCOMPARE(statement->Create("select @@character_set_client"), kSuccess);
+        QCOMPARE(statement->Execute(StandardRowsetProperties()), kSuccess);
+        QCOMPARE(statement->BindAllAsText(), kSuccess);
+        QCOMPARE(statement->MoveNext(), kSuccess);
+        QVERIFY2(std::string(statement->Value(0)).rfind("utf8", 0) == 0,
+                 std::string(statement->Value(0)).c_str());
+        statement->Close();
     }
 
     void migrationConditionFromTheTableMenuOpensTheDialog() {
