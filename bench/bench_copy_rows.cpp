@@ -64,6 +64,7 @@ public:
     }
     void TreeChanged(velmora::TreeSide) override {}
     void TaskListChanged() override {}
+    void ShowStopStartButton(bool, const std::string&) override {}
 };
 
 // The target: every statement succeeds and is dropped at once, so that only the engine's own

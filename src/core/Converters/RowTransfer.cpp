@@ -44,7 +44,7 @@ bool RunTargetStatement(Session* target, std::string_view statement, std::string
         if (error) *error = "Unknown Error!";
         return false;
     }
-    bool ran = rowset->Create(statement) == kSuccess &&
+    bool ran = rowset->Create(statement) >= 0 &&
                rowset->Execute(StandardRowsetProperties()) == kSuccess;
     if (!ran && error) *error = rowset->ProviderErrorText();
     rowset->Close();
@@ -216,8 +216,10 @@ RowCopyResult CopyTableRows(MainWindowModel& main, Session* source, Session* tar
     }
     const std::string name(table);
     std::string condition = LookupCondition(main.conditionFilePath(), database, table);
+    // A driver that streams rows holds about one row at a time: one pass is bounded already.
     bool readable = false;
-    std::optional<PagingKey> key = FindPagingKey(main, source, table, readable);
+    std::optional<PagingKey> key;
+    if (!source->StreamsRows()) key = FindPagingKey(main, source, table, readable);
     if (!key && readable) {
         main.log().WriteOutputLine(
             "[%s] has no primary key and no unique key over NOT NULL columns: its rows are read "
