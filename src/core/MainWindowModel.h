@@ -10,12 +10,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "config/ConnectionSettings.h"
 #include "data/DataAccess.h"
+#include "explorer/DatabaseTree.h"
 #include "tasks/OperationLog.h"
 #include "tasks/UserPort.h"
 
@@ -73,6 +76,20 @@ public:
     // The MySQL character set chosen last ("LATIN1" after every connect).
     std::string currentCharset = "LATIN1";
 
+    // --- Connection settings and database trees (config/, explorer/) ---
+    // What the configuration dialog's "Connect" handed over, per side.
+    ConnectionSettings sourceSettings;
+    ConnectionSettings targetSettings;
+    DatabaseTree& sourceTree() { return sourceTree_; }
+    DatabaseTree& targetTree() { return targetTree_; }
+    DatabaseTree& tree(TreeSide side) { return side == TreeSide::Source ? sourceTree_ : targetTree_; }
+    // Makes a fresh, unconnected connection for a side: the source driver probes and the
+    // configuration dialog's connection test use their own, never the window's connections.
+    std::function<std::unique_ptr<DataSourceConnection>(TreeSide)> connectionFactory;
+    // The main menu item that shows the storage-engine choice.
+    std::string storageEngineMenuText = "Change Storage Engine(MyISAM)";
+    // --- end of connection settings and trees ---
+
 private:
     UserPort& port_;
     OperationLog log_;
@@ -83,6 +100,8 @@ private:
     std::string conditionFilePath_;
     mutable std::mutex backupFolderMutex_;
     std::optional<std::string> backupFolder_;
+    DatabaseTree sourceTree_{TreeSide::Source, &port_};  // after port_: they notify it
+    DatabaseTree targetTree_{TreeSide::Target, &port_};
 };
 
 }  // namespace velmora

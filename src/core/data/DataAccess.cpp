@@ -2,6 +2,10 @@
 
 namespace velmora {
 
+void PropertySet::Add(uint32_t id, PropertyValue value) {
+    entries.push_back({id, std::move(value)});
+}
+
 void PropertySet::Set(uint32_t id, PropertyValue value) {
     for (Property& entry : entries) {
         if (entry.id == id) {

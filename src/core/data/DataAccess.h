@@ -89,7 +89,7 @@ struct Property {
 struct PropertySet {
     std::vector<Property> entries;
 
-    void Add(uint32_t id, PropertyValue value) { entries.push_back({id, std::move(value)}); }
+    void Add(uint32_t id, PropertyValue value);
     // Sets the value of an id: replaces an existing entry, or appends one.
     void Set(uint32_t id, PropertyValue value);
     const PropertyValue* Find(uint32_t id) const;
@@ -205,6 +205,11 @@ public:
     virtual std::unique_ptr<IndexesRowset> NewIndexesRowset() = 0;
     // The driver's description of the last failed catalog call on this session.
     virtual std::string ProviderErrorText() const = 0;
+    // True when the rows of a statement come from the server as they are read, so that one
+    // statement over a huge table holds about one row in memory. False when the driver keeps a
+    // whole result in client memory (MariaDB Connector/ODBC before 3.1.17): a reader of a huge
+    // table should then read it in pages (keyset order) so that memory stays bounded.
+    virtual bool StreamsRows() const { return false; }
 };
 
 // One side's connection: a data source and its session, both absent while not connected.

@@ -1,17 +1,47 @@
-// Failure texts: the fixed format "%s \r\n failed with error code:[0x%08x] \r\n discription:%s"
-// filled with a message, a code and the system's description of the code. Any thread.
+// ErrorText: the texts that report a failure. Two builders put a code into the one failure
+// format ("<message> \r\n failed with error code:[0x<8 hex digits>] \r\n discription:<text>");
+// the third gives the driver's own description of a failed call.
+//
+// They never show anything and never throw. Any thread; FormatLastSystemError reads the calling
+// thread's errno, so call it directly after the failure.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "data/DataAccess.h"
 
 namespace velmora {
 
-// With the calling thread's last system error (errno) and its strerror text.
+struct DiagnosticRecord;
+
+inline constexpr const char* kUnknownError = "Unknown Error!";
+
+// The failure format filled with `message`, `code` and `description`.
+std::string FormatFailure(std::string_view message, uint32_t code, std::string_view description);
+
+// `message` with the calling thread's errno and its system text (strerror).
 std::string FormatLastSystemError(std::string_view message);
 
-// With a data access result code and the description of that code.
-std::string FormatProviderError(std::string_view message, int32_t resultCode);
+// `message` with a result code of the data access layer and the text for that code.
+std::string FormatProviderError(std::string_view message, ResultCode code);
+
+// The text that stands for a result code of the data access layer ("No more rows." ...); for
+// codes without a text of their own, "Unknown error".
+std::string ResultCodeText(ResultCode code);
+
+// The driver's description of a failure: the message of the last record that could be read,
+// or "Unknown Error!" when there is none.
+std::string GetProviderErrorText(const std::vector<DiagnosticRecord>& records);
+
+// The same for the objects of the data access layer (their last failure).
+inline std::string GetProviderErrorText(const StatementRowset& statement) {
+    return statement.ProviderErrorText();
+}
+inline std::string GetProviderErrorText(const Session& session) { return session.ProviderErrorText(); }
+inline std::string GetProviderErrorText(const DataSourceConnection& connection) {
+    return connection.ProviderErrorText();
+}
 
 }  // namespace velmora

@@ -1,0 +1,45 @@
+#include "config/Configuration.h"
+
+namespace velmora {
+
+const std::vector<std::string>& ProviderList(ConfigSide side) {
+    static const std::vector<std::string> source = {std::string(kProviderOdbc),
+                                                    std::string(kProviderTcpIp)};
+    static const std::vector<std::string> target = {
+        std::string(kProviderOdbc), std::string(kProviderSqlServer), std::string(kProviderTcpIp)};
+    return side == ConfigSide::Source ? source : target;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::string ProviderProgId(std::string_view displayName) {
+    const std::string name = AsciiLower(displayName);
+    if (name == AsciiLower(kProviderOdbc) || name == AsciiLower(kProviderTcpIp)) {
+        return std::string(kProgIdOdbc);
+    }
+    if (name == AsciiLower(kProviderSqlServer)) return std::string(kProgIdSqlServer);
+    return std::string(displayName);
+}
+
+bool IsTcpIpProvider(std::string_view displayName) {
+    return AsciiLower(displayName) == AsciiLower(kProviderTcpIp);
+}
+
+bool IsFlagSet(std::string_view value) {
+    return value.find("true") != std::string_view::npos;
+}
+
+std::string ConfigFilePath(const std::string& programFolder) {
+    if (programFolder.empty() || programFolder.back() == '/') {
+        return programFolder + std::string(kConfigFileName);
+    }
+    return programFolder + "/" + std::string(kConfigFileName);
+}
+
+}  // namespace velmora

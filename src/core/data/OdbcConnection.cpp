@@ -1,0 +1,135 @@
+#include "data/OdbcConnection.h"
+
+#include <cstdio>
+
+#include "data/ConnectionString.h"
+#include "data/ErrorText.h"
+#include "data/OdbcCatalogs.h"
+#include "data/OdbcHandles.h"
+#include "data/OdbcStatement.h"
+#include "data/WideText.h"
+
+namespace velmora {
+namespace {
+
+class OdbcSession final : public Session {
+public:
+    explicit OdbcSession(std::shared_ptr<OdbcLink> link) : link_(std::move(link)) {}
+
+    std::unique_ptr<StatementRowset> NewStatement() override {
+        return std::make_unique<OdbcStatementRowset>(link_);
+    }
+    std::unique_ptr<CatalogsRowset> NewCatalogsRowset() override { return NewOdbcCatalogsRowset(link_); }
+    std::unique_ptr<TablesRowset> NewTablesRowset() override { return NewOdbcTablesRowset(link_); }
+    std::unique_ptr<ColumnsRowset> NewColumnsRowset() override { return NewOdbcColumnsRowset(link_); }
+    std::unique_ptr<IndexesRowset> NewIndexesRowset() override { return NewOdbcIndexesRowset(link_); }
+    std::string ProviderErrorText() const override {
+        std::string text = link_->CatalogError();
+        return text.empty() ? kUnknownError : text;
+    }
+    bool StreamsRows() const override { return link_->streamsRows; }
+
+private:
+    std::shared_ptr<OdbcLink> link_;
+};
+
+class OdbcConnection final : public DataSourceConnection {
+public:
+    ResultCode Open(std::string_view provider, const PropertySet& initProperties) override;
+    ResultCode OpenSession() override;
+    Session* session() override { return session_.get(); }
+    ResultCode GetProperty(uint32_t id, std::string& value) override;
+    void Close() override {
+        session_.reset();
+        link_.reset();
+    }
+    std::string ProviderErrorText() const override {
+        return errorText_.empty() ? kUnknownError : errorText_;
+    }
+
+private:
+    ResultCode Fail(std::string text) {
+        errorText_ = std::move(text);
+        return kFailure;
+    }
+
+    std::shared_ptr<OdbcLink> link_;
+    std::unique_ptr<OdbcSession> session_;
+    std::string errorText_;
+};
+
+ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& initProperties) {
+    Close();
+    errorText_.clear();
+    ConnectionStringResult connection =
+        BuildOdbcConnectionString(provider, initProperties, InstalledOdbcDrivers());
+    if (connection.text.empty()) return Fail(connection.error);
+
+    OdbcHandle environment = OdbcHandle::Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    if (!environment) return Fail("The ODBC driver manager could not allocate an environment.");
+    SQLSetEnvAttr(environment.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    OdbcHandle dbc = OdbcHandle::Allocate(SQL_HANDLE_DBC, environment.get());
+    if (!dbc) return Fail(GetProviderErrorText(ReadDiagnostics(SQL_HANDLE_ENV, environment.get())));
+    SQLSetConnectAttrW(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0);
+
+    std::u16string text = Utf8ToUtf16(connection.text);
+    SQLSMALLINT outLength = 0;
+    SQLRETURN rc = SQLDriverConnectW(dbc.get(), nullptr, WideArg(text), static_cast<SQLSMALLINT>(text.size()),
+                                     nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    if (!Succeeded(rc)) return Fail(GetProviderErrorText(ReadDiagnostics(SQL_HANDLE_DBC, dbc.get())));
+
+    auto link = std::make_shared<OdbcLink>(std::move(environment), std::move(dbc));
+    link->driverName = GetInfoText(link->dbc(), SQL_DRIVER_NAME);
+    link->driverVersion = GetInfoText(link->dbc(), SQL_DRIVER_VER);
+    link->searchEscape = Utf8ToUtf16(GetInfoText(link->dbc(), SQL_SEARCH_PATTERN_ESCAPE));
+    link->dataSourceName = connection.dataSourceName.empty()
+                               ? GetInfoText(link->dbc(), SQL_DATA_SOURCE_NAME)
+                               : connection.dataSourceName;
+    bool askedToStream = connection.text.find("NO_CACHE=1;") != std::string::npos;
+    link->streamsRows = askedToStream && link->driverName.find("maodbc") != std::string::npos &&
+                        MariaDbDriverStreams(link->driverVersion);
+    link_ = std::move(link);
+    return kSuccess;
+}
+
+ResultCode OdbcConnection::OpenSession() {
+    if (!link_) return kNotConnected;
+    session_ = std::make_unique<OdbcSession>(link_);
+    return kSuccess;
+}
+
+ResultCode OdbcConnection::GetProperty(uint32_t id, std::string& value) {
+    value.clear();
+    if (!link_) return kNotConnected;
+    switch (id) {
+        case kPropDbmsName: value = GetInfoText(link_->dbc(), SQL_DBMS_NAME); return kSuccess;
+        case kPropDbmsVersion: value = GetInfoText(link_->dbc(), SQL_DBMS_VER); return kSuccess;
+        case kPropDataSourceName: value = link_->dataSourceName; return kSuccess;
+        case kPropCurrentCatalog: {
+            std::optional<std::string> catalog = CurrentCatalog(link_->dbc());
+            if (!catalog) return Fail(GetProviderErrorText(ReadDiagnostics(SQL_HANDLE_DBC, link_->dbc())));
+            value = *catalog;
+            return kSuccess;
+        }
+        default: {
+            char text[80];
+            std::snprintf(text, sizeof text, "The property 0x%x is not supported.", id);
+            return Fail(text);
+        }
+    }
+}
+
+}  // namespace
+
+bool MariaDbDriverStreams(std::string_view driverVersion) {
+    int major = 0, minor = 0, patch = 0;
+    if (std::sscanf(std::string(driverVersion).c_str(), "%d.%d.%d", &major, &minor, &patch) != 3) return false;
+    if (major != 3) return major > 3;
+    if (minor != 1) return minor > 1;
+    return patch >= 17;
+}
+
+std::unique_ptr<DataSourceConnection> NewOdbcConnection() { return std::make_unique<OdbcConnection>(); }
+
+}  // namespace velmora

@@ -1,0 +1,25 @@
+// OdbcConnection: the DataSourceConnection of the program, over the unixODBC driver manager.
+// Open maps the provider and its properties onto one connection string (ConnectionString.h)
+// and connects with SQLDriverConnectW; the session hands out statements and catalog rowsets
+// on that connection.
+//
+// Threads: Open, OpenSession and Close run on the interface thread while no task runs. The
+// session is used by the interface thread and the scheduler thread, one call at a time.
+#pragma once
+
+#include <memory>
+
+#include "data/DataAccess.h"
+
+namespace velmora {
+
+std::unique_ptr<DataSourceConnection> NewOdbcConnection();
+
+// Seconds that a connection attempt may take before the driver gives up.
+inline constexpr int kLoginTimeoutSeconds = 20;
+
+// Whether MariaDB Connector/ODBC of `driverVersion` ("03.01.0017") streams rows when asked to
+// with NO_CACHE=1 and FORWARDONLY=1: from 3.1.17 on.
+bool MariaDbDriverStreams(std::string_view driverVersion);
+
+}  // namespace velmora

@@ -1,0 +1,175 @@
+#include "data/OdbcHandles.h"
+
+#include <algorithm>
+
+#include "data/WideText.h"
+
+namespace velmora {
+
+OdbcHandle& OdbcHandle::operator=(OdbcHandle&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        type_ = other.type_;
+        handle_ = other.handle_;
+        other.handle_ = SQL_NULL_HANDLE;
+    }
+    return *this;
+}
+
+OdbcHandle OdbcHandle::Allocate(SQLSMALLINT type, SQLHANDLE parent) {
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+    if (!Succeeded(SQLAllocHandle(type, parent, &handle))) return {};
+    return OdbcHandle(type, handle);
+}
+
+void OdbcHandle::Reset() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+    handle_ = SQL_NULL_HANDLE;
+}
+
+std::vector<DiagnosticRecord> ReadDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+    std::vector<DiagnosticRecord> records;
+    if (handle == SQL_NULL_HANDLE) return records;
+    for (SQLSMALLINT number = 1;; ++number) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        std::u16string message(1024, u'\0');
+        SQLRETURN rc = SQLGetDiagRecW(type, handle, number, state, &native, WideArg(message),
+                                      static_cast<SQLSMALLINT>(message.size()), &length);
+        if (rc == SQL_NO_DATA || rc == SQL_INVALID_HANDLE) break;
+        if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(message.size())) {
+            // The message was longer than the buffer: read it again whole.
+            message.assign(static_cast<size_t>(length) + 1, u'\0');
+            rc = SQLGetDiagRecW(type, handle, number, state, &native, WideArg(message),
+                                static_cast<SQLSMALLINT>(message.size()), &length);
+        }
+        if (!Succeeded(rc)) {
+            if (number > 64) break;  // a driver that keeps failing: do not loop for ever
+            continue;
+        }
+        message.resize(std::min<size_t>(static_cast<size_t>(length), message.size()));
+        DiagnosticRecord record;
+        record.sqlState = Utf16ToUtf8(std::u16string_view(reinterpret_cast<char16_t*>(state), 5));
+        record.nativeError = native;
+        record.message = Utf16ToUtf8(message);
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+OdbcLink::~OdbcLink() {
+    if (connection_) SQLDisconnect(connection_.get());
+}
+
+void OdbcLink::SetCatalogError(std::string text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    catalogError_ = std::move(text);
+}
+
+std::string OdbcLink::CatalogError() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return catalogError_;
+}
+
+std::optional<std::string> CurrentCatalog(SQLHDBC dbc) {
+    std::u16string catalog(512, u'\0');
+    SQLINTEGER length = 0;
+    SQLRETURN rc = SQLGetConnectAttrW(dbc, SQL_ATTR_CURRENT_CATALOG, WideArg(catalog),
+                                      static_cast<SQLINTEGER>(catalog.size() * sizeof(char16_t)), &length);
+    if (!Succeeded(rc)) return std::nullopt;
+    if (length == SQL_NULL_DATA) return std::string();
+    catalog.resize(std::min(catalog.size(), static_cast<size_t>(std::max<SQLINTEGER>(length, 0)) / sizeof(char16_t)));
+    return Utf16ToUtf8(catalog);
+}
+
+std::string GetInfoText(SQLHDBC dbc, SQLUSMALLINT infoType) {
+    std::u16string value(512, u'\0');
+    SQLSMALLINT length = 0;
+    SQLRETURN rc = SQLGetInfoW(dbc, infoType, WideArg(value),
+                               static_cast<SQLSMALLINT>(value.size() * sizeof(char16_t)), &length);
+    if (!Succeeded(rc)) return {};
+    value.resize(std::min(value.size(), static_cast<size_t>(length) / sizeof(char16_t)));
+    return Utf16ToUtf8(value);
+}
+
+bool GetTextData(SQLHSTMT statement, SQLUSMALLINT column, std::u16string& buffer,
+                 std::string& value, bool& isNull) {
+    constexpr size_t kUnit = sizeof(char16_t);
+    if (buffer.size() < 4096) buffer.resize(4096);
+    size_t held = 0;  // UTF-16 units read so far
+    isNull = false;
+    for (;;) {
+        size_t room = buffer.size() - held;
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQLGetData(statement, column, SQL_C_WCHAR, buffer.data() + held,
+                                  static_cast<SQLLEN>(room * kUnit), &indicator);
+        if (rc == SQL_NO_DATA) break;  // the previous part was the last one
+        if (!Succeeded(rc)) return false;
+        if (indicator == SQL_NULL_DATA) {
+            isNull = true;
+            value.clear();
+            return true;
+        }
+        bool whole = indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) / kUnit < room;
+        if (whole) {
+            held += static_cast<size_t>(indicator) / kUnit;
+            break;
+        }
+        // Part of the value: the driver filled the room and ended it with a terminator. Make
+        // room for the rest (known, or twice as much when the driver cannot say) and go on.
+        held += room - 1;
+        size_t needed = indicator == SQL_NO_TOTAL
+                            ? buffer.size() * 2
+                            : held + (static_cast<size_t>(indicator) / kUnit - (room - 1)) + 1;
+        buffer.resize(std::max(needed, held + 4096));
+    }
+    value.clear();
+    AppendUtf16AsUtf8(std::u16string_view(buffer.data(), held), value);
+    return true;
+}
+
+bool GetBinaryAsHex(SQLHSTMT statement, SQLUSMALLINT column, std::vector<unsigned char>& buffer,
+                    std::string& value, bool& isNull) {
+    if (buffer.size() < 8192) buffer.resize(8192);
+    size_t held = 0;
+    isNull = false;
+    for (;;) {
+        size_t room = buffer.size() - held;
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQLGetData(statement, column, SQL_C_BINARY, buffer.data() + held,
+                                  static_cast<SQLLEN>(room), &indicator);
+        if (rc == SQL_NO_DATA) break;
+        if (!Succeeded(rc)) return false;
+        if (indicator == SQL_NULL_DATA) {
+            isNull = true;
+            value.clear();
+            return true;
+        }
+        bool whole = indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) <= room;
+        if (whole) {
+            held += static_cast<size_t>(indicator);
+            break;
+        }
+        held += room;  // binary parts have no terminator
+        size_t needed = indicator == SQL_NO_TOTAL
+                            ? buffer.size() * 2
+                            : held + (static_cast<size_t>(indicator) - room);
+        buffer.resize(std::max(needed, held + 8192));
+    }
+    value.clear();
+    AppendHex(buffer.data(), held, value);
+    return true;
+}
+
+bool GetBitAsDigit(SQLHSTMT statement, SQLUSMALLINT column, std::string& value, bool& isNull) {
+    unsigned char bit = 0;
+    SQLLEN indicator = 0;
+    if (!Succeeded(SQLGetData(statement, column, SQL_C_BIT, &bit, sizeof bit, &indicator))) return false;
+    isNull = indicator == SQL_NULL_DATA;
+    value.clear();
+    if (!isNull) value.push_back(bit ? '1' : '0');
+    return true;
+}
+
+}  // namespace velmora

@@ -1,0 +1,62 @@
+// OdbcStatementRowset: one statement on an ODBC connection and its rows, every value read as
+// text. Values are read whole however long they are (repeated SQLGetData); binary columns are
+// read as bytes and arrive as upper-case hexadecimal digits. Rows are fetched one at a time;
+// the buffers are reused from row to row. Close frees the driver's result (with a driver that
+// holds whole results in memory, that is the memory of the whole result).
+//
+// Threads: one statement object is used by one thread for one operation.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/DataAccess.h"
+#include "data/OdbcHandles.h"
+
+namespace velmora {
+
+class OdbcStatementRowset final : public StatementRowset {
+public:
+    explicit OdbcStatementRowset(std::shared_ptr<OdbcLink> link) : link_(std::move(link)) {}
+    ~OdbcStatementRowset() override { Close(); }
+
+    ResultCode Create(std::string_view text) override;
+    ResultCode Execute(const PropertySet& rowsetProperties) override;
+    bool HasRowset() const override { return hasRowset_; }
+    ResultCode BindAllAsText(bool withLengths = true) override;
+    ResultCode MoveNext() override;
+    int ColumnCount() const override { return static_cast<int>(columns_.size()); }
+    const ColumnInfo& Column(int index) const override;
+    std::string_view Value(int index) const override;
+    size_t Length(int index) const override;
+    bool IsNull(int index) const override;
+    void Close() override;
+    std::string ProviderErrorText() const override;
+
+private:
+    ResultCode FailWithDiagnostics(SQLSMALLINT type, SQLHANDLE handle);
+    ResultCode Fail(std::string text);
+    // After execution: skips leading results without columns (row counts of a batch) and
+    // notes whether a rowset came back. A failure in a later result fails the statement.
+    ResultCode FindRowset(SQLRETURN executeResult);
+    ResultCode DescribeColumns();
+    bool ValidIndex(int index) const { return index >= 0 && index < ColumnCount() && rowHeld_; }
+
+    std::shared_ptr<OdbcLink> link_;  // declared first: the statement handle goes before it
+    OdbcHandle statement_;
+    std::u16string text_;
+    bool created_ = false;
+    bool executed_ = false;
+    bool hasRowset_ = false;
+    bool bound_ = false;
+    bool rowHeld_ = false;
+    std::vector<ColumnInfo> columns_;
+    std::vector<std::string> values_;
+    std::vector<char> nulls_;
+    std::u16string textBuffer_;
+    std::vector<unsigned char> byteBuffer_;
+    std::string errorText_;
+};
+
+}  // namespace velmora

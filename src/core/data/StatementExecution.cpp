@@ -1,0 +1,67 @@
+#include "data/StatementExecution.h"
+
+#include <chrono>
+#include <thread>
+
+#include "MainWindowModel.h"
+#include "data/DataAccess.h"
+#include "data/ErrorText.h"
+
+namespace velmora {
+
+bool ExecuteStatement(MainWindowModel& window, Session* session, const std::string& text,
+                      int successLineFlag) {
+    if (!session) {
+        window.log().WriteText(FormatLastSystemError(kNoConnection));
+        return false;
+    }
+    std::unique_ptr<StatementRowset> statement = session->NewStatement();
+    bool ran = statement->Create(text) >= 0 &&
+               statement->Execute(StandardRowsetProperties()) == kSuccess;
+    // A rowset that came back is closed unread; only a statement without rows earns the line.
+    if (ran && !statement->HasRowset() && successLineFlag == 1) window.log().WriteText(kSuccessLine);
+    statement->Close();
+    return ran;
+}
+
+bool ShowQueryResult(MainWindowModel& window, Session* session, const std::string& text,
+                     int successLineFlag) {
+    OperationLog& log = window.log();
+    if (!session) {
+        log.WriteText(FormatLastSystemError(kNoConnection));
+        return false;
+    }
+    std::unique_ptr<StatementRowset> statement = session->NewStatement();
+    if (statement->Create(text) < 0 || statement->Execute(StandardRowsetProperties()) != kSuccess) {
+        log.WriteText(statement->ProviderErrorText());
+        statement->Close();
+        return false;
+    }
+    if (!statement->HasRowset()) {
+        if (successLineFlag == 1) log.WriteText(kSuccessLine);
+        statement->Close();
+        return true;
+    }
+    if (statement->BindAllAsText(false) != kSuccess) {
+        log.WriteText(statement->ProviderErrorText());
+        statement->Close();
+        return false;
+    }
+    // A short pause before the first fetch, as the result pane has always had.
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Rows past the first 100 are fetched but not shown.
+    ResultCode fetched = kSuccess;
+    for (int row = 0; (fetched = statement->MoveNext()) == kSuccess; ++row) {
+        if (row >= kShownRows) continue;
+        for (int column = 0; column < statement->ColumnCount(); ++column) {
+            log.WriteText(statement->IsNull(column) ? std::string_view(kNullText) : statement->Value(column));
+        }
+    }
+    // A fetch that fails part-way (a lost connection) is a failure, not a shorter result.
+    bool complete = fetched >= 0;
+    if (!complete) log.WriteText(statement->ProviderErrorText());
+    statement->Close();
+    return complete;
+}
+
+}  // namespace velmora

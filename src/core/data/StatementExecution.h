@@ -1,0 +1,34 @@
+// StatementExecution: running one statement on a session and reporting it in the log.
+//
+// ExecuteStatement runs a statement whose rows, if any, nobody reads; it is the workhorse of
+// the conversion drivers, the worker bodies and the maintenance commands. ShowQueryResult runs a
+// statement and writes what it returns: one log line per column value, for the first 100 rows.
+//
+// Both take the session of one side (null when that side is not connected) and a success-line
+// flag: only the value 1 asks for "RESULT:    The operation completed SUCCESSFULLY" after a
+// statement that returned no rowset. Both return true when the statement ran.
+//
+// Threads: the interface thread and the scheduler thread; no state is kept between calls.
+#pragma once
+
+#include <string>
+
+namespace velmora {
+
+class MainWindowModel;
+class Session;
+
+inline constexpr const char* kSuccessLine = "RESULT:    The operation completed SUCCESSFULLY";
+inline constexpr const char* kNoConnection = "No Connection!";
+inline constexpr const char* kNullText = "(NULL)";
+inline constexpr int kShownRows = 100;
+
+// A failed statement writes nothing: the callers report failures in their own words.
+bool ExecuteStatement(MainWindowModel& window, Session* session, const std::string& text,
+                      int successLineFlag);
+
+// A failed statement writes the driver's description of the failure.
+bool ShowQueryResult(MainWindowModel& window, Session* session, const std::string& text,
+                     int successLineFlag);
+
+}  // namespace velmora

@@ -1,0 +1,271 @@
+#include "explorer/TreeFill.h"
+
+#include <cctype>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "MainWindowModel.h"
+#include "tasks/OperationLog.h"
+
+namespace velmora {
+namespace {
+
+using Restrictions = std::vector<std::optional<std::string>>;
+
+bool IsBlank(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+std::string Trim(std::string_view text) {
+    size_t first = 0;
+    while (first < text.size() && IsBlank(text[first])) ++first;
+    size_t last = text.size();
+    while (last > first && IsBlank(text[last - 1])) --last;
+    return std::string(text.substr(first, last - first));
+}
+
+std::string TrimRight(std::string_view text) {
+    size_t last = text.size();
+    while (last > 0 && IsBlank(text[last - 1])) --last;
+    return std::string(text.substr(0, last));
+}
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct TableRow {
+    std::string schema;
+    std::string name;
+    std::string type;
+};
+
+// All rows of a tables rowset of one type. The rows are read before any details are asked for,
+// so no second catalog query runs while this one still has rows pending (some drivers allow
+// only one active result per connection).
+ResultCode ReadTables(Session& session, const char* type, std::vector<TableRow>& rows) {
+    auto rowset = session.NewTablesRowset();
+    if (!rowset) return kOutOfMemory;
+    ResultCode result = rowset->Open(Restrictions{std::nullopt, std::nullopt, std::nullopt, type});
+    if (result != kSuccess) return result;
+    while (rowset->MoveNext() == kSuccess) {
+        const TableRecord& record = rowset->Current();
+        rows.push_back({record.tableSchema, record.tableName, record.tableType});
+    }
+    rowset->Close();
+    return kSuccess;
+}
+
+// The folder of `kind` under the current database node (or at the top level when the current
+// database has no node of its own).
+std::vector<TreeNode>* FolderChildren(TreeContents& contents, int folderKind) {
+    std::vector<TreeNode>* siblings = &contents.topLevel;
+    if (contents.currentDatabaseNode) {
+        TreeNode* database = contents.At(*contents.currentDatabaseNode);
+        if (!database) return nullptr;
+        siblings = &database->children;
+    }
+    for (TreeNode& node : *siblings) {
+        if (node.kind == folderKind) return &node.children;
+    }
+    return nullptr;
+}
+
+// The nodes under construction and the folders that objects go into.
+struct TreeBuild {
+    TreeContents contents;
+
+    void AddObject(TreeNode node) {
+        std::vector<TreeNode>* folder =
+            FolderChildren(contents, node.kind == kViewNode ? kViewsFolderNode : kTablesFolderNode);
+        if (folder) folder->push_back(std::move(node));
+    }
+};
+
+std::string DataSourceName(DataSourceConnection& connection, UserPort& port) {
+    std::string name;
+    if (connection.GetProperty(kPropDataSourceName, name) != kSuccess) {
+        port.ShowMessage("Get Datasource Name Error!");
+        name.clear();
+    }
+    return Trim(name);
+}
+
+// Adds the database nodes; false when the catalogs could not be read (the driver's text is
+// then an output line).
+void AddDatabases(Session& session, TreeNode& root, OperationLog& log) {
+    auto rowset = session.NewCatalogsRowset();
+    ResultCode result = rowset ? rowset->Open(Restrictions{std::nullopt}) : kOutOfMemory;
+    if (result != kSuccess) {
+        log.WriteText(rowset ? rowset->ProviderErrorText() : session.ProviderErrorText());
+        return;
+    }
+    while (rowset->MoveNext() == kSuccess)
+        root.Append(kDatabaseNode, rowset->Current().catalogName);
+    rowset->Close();
+}
+
+// Places "Tables" and "Views" under the current database's node (found without regard to
+// case), or at the top level when no database node matches.
+void AddFolders(TreeBuild& build, const std::string& currentDatabase) {
+    TreeContents& contents = build.contents;
+    const TreeNode& root = contents.topLevel.front();
+    for (size_t i = 0; i < root.children.size(); ++i) {
+        if (SameNoCase(root.children[i].text, currentDatabase)) {
+            contents.currentDatabaseNode = NodePath{0, i};
+            break;
+        }
+    }
+    std::vector<TreeNode>& siblings = contents.currentDatabaseNode
+                                          ? contents.At(*contents.currentDatabaseNode)->children
+                                          : contents.topLevel;
+    siblings.push_back(TreeNode{kTablesFolderNode, "Tables", false, {}});
+    siblings.push_back(TreeNode{kViewsFolderNode, "Views", false, {}});
+}
+
+// Tables (and views that a driver lists as tables); false when they could not be listed.
+bool AddTables(TreeBuild& build, Session& session) {
+    std::vector<TableRow> rows;
+    if (ReadTables(session, "TABLE", rows) != kSuccess) return false;
+    for (const TableRow& row : rows) {
+        if (row.name.find(' ') != std::string::npos) continue;
+        const int kind = row.type == "VIEW" ? kViewNode : kTableNode;
+        TreeNode node;
+        ReadObjectNode(session, kind, row.name, node);
+        build.AddObject(std::move(node));
+    }
+    return true;
+}
+
+void AddViews(TreeBuild& build, Session& session) {
+    std::vector<TableRow> rows;
+    if (ReadTables(session, "VIEW", rows) != kSuccess) return;
+    for (const TableRow& row : rows) {
+        if (row.type != "VIEW" || row.schema == "sys" || row.schema == "INFORMATION_SCHEMA") {
+            continue;
+        }
+        TreeNode node;
+        ReadObjectNode(session, kViewNode, row.name, node);
+        build.AddObject(std::move(node));
+    }
+}
+
+void ExpandTablesFolder(TreeContents& contents) {
+    if (!contents.currentDatabaseNode) return;
+    TreeNode* database = contents.At(*contents.currentDatabaseNode);
+    if (database && !database->children.empty()) database->children.front().expanded = true;
+}
+
+// Ends the rebuild however it ends.
+class BusyScope {
+public:
+    explicit BusyScope(DatabaseTree& tree) : tree_(tree) { tree_.BeginBusy(); }
+    ~BusyScope() { tree_.EndBusy(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    DatabaseTree& tree_;
+};
+
+}  // namespace
+
+ResultCode ReadObjectNode(Session& session, int kind, std::string_view name, TreeNode& node) {
+    node = TreeNode{kind == kViewNode ? kViewNode : kTableNode, std::string(name), false, {}};
+    const size_t fields = node.Append(kFieldsFolderNode, "Fields");
+    std::optional<size_t> indexes;
+    if (node.kind == kTableNode) indexes = node.Append(kIndexesFolderNode, "Indexes");
+
+    auto columns = session.NewColumnsRowset();
+    if (!columns) return kOutOfMemory;
+    ResultCode result =
+        columns->Open(Restrictions{std::nullopt, std::nullopt, std::string(name), std::nullopt});
+    if (result != kSuccess) return result;
+    while (columns->MoveNext() == kSuccess) {
+        node.children[fields].Append(kColumnNode, columns->Current().columnName);
+    }
+    columns->Close();
+    if (!indexes) return kSuccess;
+
+    auto rowset = session.NewIndexesRowset();
+    if (!rowset) return kOutOfMemory;
+    result = rowset->Open(
+        Restrictions{std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::string(name)});
+    if (result != kSuccess) return result;
+    while (rowset->MoveNext() == kSuccess) {
+        std::string indexName = TrimRight(rowset->Current().indexName);
+        if (!indexName.empty()) node.children[*indexes].Append(kIndexNode, std::move(indexName));
+    }
+    rowset->Close();
+    return kSuccess;
+}
+
+void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port) {
+    BusyScope busy(tree);
+    TreeBuild build;
+    DataSourceConnection* connection = tree.connection();
+    Session* session = connection ? connection->session() : nullptr;
+    if (!session) {
+        tree.Replace({});
+        return;
+    }
+
+    const std::string serverName = DataSourceName(*connection, port);
+    build.contents.topLevel.push_back(
+        TreeNode{kRootNode, serverName.empty() ? "DATABASES" : serverName, false, {}});
+    build.contents.serverNode = NodePath{0};
+    AddDatabases(*session, build.contents.topLevel.front(), log);
+
+    std::string current = tree.currentDatabase();
+    if (current.empty()) {
+        if (connection->GetProperty(kPropCurrentCatalog, current) == kSuccess) {
+            tree.SetCurrentDatabase(current);
+        } else {
+            current.clear();
+        }
+    }
+    if (current.empty() || SameNoCase(current, "null")) {
+        build.contents.topLevel.front().expanded = true;
+        tree.Replace(std::move(build.contents));
+        return;
+    }
+
+    AddFolders(build, current);
+    if (!AddTables(build, *session)) {
+        tree.Replace(std::move(build.contents));
+        return;
+    }
+    ExpandTablesFolder(build.contents);
+    AddViews(build, *session);
+    build.contents.topLevel.front().expanded = true;
+    tree.Replace(std::move(build.contents));
+}
+
+void FillDatabaseTree(MainWindowModel& window, DatabaseTree& tree) {
+    FillDatabaseTree(tree, window.log(), window.port());
+}
+
+ResultCode AddObjectDetails(DatabaseTree& tree, int kind, std::string_view name) {
+    Session* session = tree.session();
+    if (!session) return kNotConnected;
+    TreeNode node;
+    ResultCode result = ReadObjectNode(*session, kind, name, node);
+    const int folderKind = node.kind == kViewNode ? kViewsFolderNode : kTablesFolderNode;
+    bool added = tree.Modify([&](TreeContents& contents) {
+        std::vector<TreeNode>* folder = FolderChildren(contents, folderKind);
+        if (!folder) return false;
+        folder->push_back(node);
+        return true;
+    });
+    return added ? result : kFailure;
+}
+
+}  // namespace velmora

@@ -1,0 +1,46 @@
+// TreeFill: fills a DatabaseTree from the catalogs of its connection (catalog rowsets, not SQL),
+// so the same code serves the MySQL source and the SQL Server target.
+//
+// Shape of a filled tree:
+//   server node (the data source name, or "DATABASES")
+//     one database node per catalog, in the catalogs' order
+//       under the current database only: "Tables", then "Views"
+//         "Tables": one node per table, each with "Fields" (its columns) and "Indexes"
+//         "Views":  one node per view, each with "Fields"
+//
+// Rules: table names holding a blank are left out, view names holding one are kept; views of
+// the schemas "sys" and "INFORMATION_SCHEMA" are left out; a current database "null" (any case)
+// lists the databases only; the current database matches a catalog without regard to case; the
+// index rows come one per index column, so an index over two columns is listed twice.
+//
+// Threads: runs on the thread that asks (the interface thread, or the scheduler thread when a
+// worker reloads the target tree). The nodes are built apart and published in one step, so a
+// reader never sees a half-built tree; the tree's busy flag brackets the rebuild.
+#pragma once
+
+#include <string_view>
+
+#include "data/DataAccess.h"
+#include "explorer/DatabaseTree.h"
+
+namespace velmora {
+
+class MainWindowModel;
+class OperationLog;
+
+// Rebuilds the whole tree. Failures become a message box ("Get Datasource Name Error!") or an
+// output line (the driver's text when the catalogs cannot be read); the rebuild goes on.
+void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port);
+void FillDatabaseTree(MainWindowModel& window, DatabaseTree& tree);
+
+// Reads one table (kind 2: "Fields" and "Indexes") or view (kind 8: "Fields") into `node`.
+// Returns the result of the last catalog call (0 on success); on failure `node` keeps the
+// folders read so far.
+ResultCode ReadObjectNode(Session& session, int kind, std::string_view name, TreeNode& node);
+
+// Adds a table or view, with its details, under the "Tables" or "Views" folder of the tree's
+// current database node. Returns the result of the last catalog call; kNotConnected without a
+// session, kFailure when the tree has no such folder.
+ResultCode AddObjectDetails(DatabaseTree& tree, int kind, std::string_view name);
+
+}  // namespace velmora

@@ -1,0 +1,119 @@
+// TargetDouble: the SQL Server target of the tests. No SQL Server runs on these machines, so
+// the target side is this scripted, in-memory DataSourceConnection. It records every statement
+// text in the order executed, answers from a script and lists scripted catalogs.
+//
+//   auto target = std::make_unique<test::TargetDouble>();   // connected, catalog "master"
+//   test::TargetDouble& t = *target;
+//   t.AddCatalog("sales");
+//   t.AddTable("sales", "orders");
+//   t.AddColumn("sales", "orders", "id", SQL_INTEGER, "int");
+//   t.AnswerWith("select @@Version", test::ScriptedResult::Text({""}, {{"Microsoft SQL Server 2022"}}));
+//   t.FailOn("drop table orders", "Cannot drop the table 'orders', because it does not exist.");
+//   t.FailWhen([](const std::string& s) { return s.starts_with("insert into blobs"); }, "String or binary data would be truncated.");
+//   MainWindowModel window(port, NewOdbcConnection(), std::move(target));
+//   ... run the code under test ...
+//   EXPECT_EQ(t.Statements(), (std::vector<std::string>{"use sales;", "create table ..."}));
+//   for (const auto& s : t.Statements()) EXPECT_EQ(test::DescribeTsqlProblems(s), "");
+//
+// Rules:
+// - A statement is recorded when it is executed (failing ones too). Failures are looked up
+//   first (exact text, then predicates in the order added), then answers (the same order).
+//   Anything unscripted succeeds without a rowset.
+// - A successful "use <name>" (optionally in brackets, optionally ending in ";") makes <name>
+//   the current catalog, as on the server.
+// - Catalog rowsets filter the scripted catalogs by their restrictions (exact names); an absent
+//   catalog restriction means the current catalog, as the real layer does.
+// - Open records the provider and properties and succeeds unless RefuseOpen was called;
+//   Close disconnects (session() becomes null).
+//
+// Threads: every member may be called from any thread (one lock inside): the scheduler thread
+// executes while the test thread scripts and reads.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/DataAccess.h"
+
+namespace velmora::test {
+
+using ScriptedRow = std::vector<std::optional<std::string>>;  // nullopt is NULL
+
+// What a scripted statement returns: columns and rows of text values.
+struct ScriptedResult {
+    std::vector<ColumnInfo> columns;
+    std::vector<ScriptedRow> rows;
+
+    // Text columns (kTypeWStr) with these names.
+    static ScriptedResult Text(const std::vector<std::string>& names, std::vector<ScriptedRow> rows = {});
+};
+
+using StatementPredicate = std::function<bool(const std::string& statement)>;
+
+class TargetDouble : public DataSourceConnection {
+public:
+    explicit TargetDouble(bool connected = true);
+    ~TargetDouble() override;
+
+    // ---- Script ----
+    void AnswerWith(const std::string& statement, ScriptedResult result);
+    void AnswerWhen(StatementPredicate matches, ScriptedResult result);
+    // `code` is what Execute returns: any failure code, or kSuccessWithInfo to check that a
+    // caller treats success-with-information as failure.
+    void FailOn(const std::string& statement, std::string errorText, ResultCode code = kFailure);
+    void FailWhen(StatementPredicate matches, std::string errorText, ResultCode code = kFailure);
+    void RefuseOpen(std::string errorText);
+    // DBMS name ("Microsoft SQL Server"), version ("16.00.4135"), data source name (""),
+    // current catalog ("master") are preset; this replaces one.
+    void SetProperty(uint32_t id, std::string value);
+    void SetStreamsRows(bool streams);
+
+    void AddCatalog(const std::string& name);
+    void AddTable(const std::string& catalog, const std::string& name, const std::string& type = "TABLE",
+                  const std::string& schema = "dbo");
+    void AddColumn(const std::string& catalog, const std::string& table, const std::string& column,
+                   int16_t dataType = SQL_WVARCHAR, const std::string& typeName = "nvarchar");
+    // One call per index column, in column order.
+    void AddIndex(const std::string& catalog, const std::string& table, const std::string& index,
+                  const std::string& column, bool primaryKey = false, bool unique = false);
+
+    // ---- Observe ----
+    std::vector<std::string> Statements() const;
+    void ClearStatements();
+    std::string currentCatalog() const;
+    std::string lastOpenProvider() const;
+    PropertySet lastOpenProperties() const;
+    int openCount() const;
+
+    // ---- DataSourceConnection ----
+    ResultCode Open(std::string_view provider, const PropertySet& initProperties) override;
+    ResultCode OpenSession() override;
+    Session* session() override;
+    ResultCode GetProperty(uint32_t id, std::string& value) override;
+    void Close() override;
+    std::string ProviderErrorText() const override;
+
+    // The answer to one statement (used by the double's statements).
+    struct Outcome {
+        ResultCode code = kSuccess;
+        std::string errorText;
+        std::optional<ScriptedResult> result;
+    };
+    Outcome Run(const std::string& statement);
+
+    struct State;  // the script and the catalogs, shared with the double's rowsets
+
+private:
+    std::shared_ptr<State> state_;
+    std::unique_ptr<Session> session_;
+    bool opened_ = false;
+};
+
+}  // namespace velmora::test

@@ -1,0 +1,55 @@
+#include "config/Configuration.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+TEST(Configuration, ProviderNamesMapToTheirIdentifiersWithoutRegardToCase) {
+    struct Case {
+        const char* display;
+        const char* progId;
+    } cases[] = {
+        {"Microsoft OLE DB Provider for ODBC Divers", "MSDASQL"},
+        {"MICROSOFT ole db provider FOR odbc divers", "MSDASQL"},
+        {"TCP/IP:Port", "MSDASQL"},
+        {"tcp/ip:PORT", "MSDASQL"},
+        {"Microsoft OLE DB Provider for SQL Server", "SQLOLEDB"},
+        {"microsoft ole db provider for sql server", "SQLOLEDB"},
+        {"Microsoft OLE DB Provider for ODBC Drivers",
+         "Microsoft OLE DB Provider for ODBC Drivers"},
+        {"SQLNCLI11", "SQLNCLI11"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ProviderProgId(c.display), c.progId) << c.display;
+}
+
+TEST(Configuration, ProviderListsOfBothSides) {
+    EXPECT_EQ(
+        ProviderList(ConfigSide::Source),
+        (std::vector<std::string>{"Microsoft OLE DB Provider for ODBC Divers", "TCP/IP:Port"}));
+    EXPECT_EQ(
+        ProviderList(ConfigSide::Target),
+        (std::vector<std::string>{"Microsoft OLE DB Provider for ODBC Divers",
+                                  "Microsoft OLE DB Provider for SQL Server", "TCP/IP:Port"}));
+}
+
+TEST(Configuration, AFlagIsSetWhenItsValueContainsTrue) {
+    struct Case {
+        const char* value;
+        bool set;
+    } cases[] = {{"true", true},  {"untrue", true}, {"true!", true}, {"TRUE", false},
+                 {"True", false}, {"false", false}, {"", false},     {"1", false},
+                 {"yes", false},  {" tru e", false}};
+    for (const Case& c : cases) EXPECT_EQ(IsFlagSet(c.value), c.set) << "'" << c.value << "'";
+}
+
+TEST(Configuration, TheFileLivesInTheProgramFolder) {
+    EXPECT_EQ(ConfigFilePath("/opt/velmora/"), "/opt/velmora/migrator.cfg");
+    EXPECT_EQ(ConfigFilePath("/opt/velmora"), "/opt/velmora/migrator.cfg");
+    EXPECT_TRUE(IsTcpIpProvider("TCP/IP:PORT"));
+    EXPECT_FALSE(IsTcpIpProvider("TCP/IP"));
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,207 @@
+// The backup of target objects against the scripted SQL Server target: folder tree, file names
+// and contents, failures, stop, and that every written script parses as T-SQL.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "MainWindowModel.h"
+#include "backup/TargetBackup.h"
+#include "support/ScriptedPort.h"
+#include "support/TargetDouble.h"
+#include "support/TsqlOracle.h"
+
+namespace velmora {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "(missing " + path + ")";
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string CurrentFolder() {
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof buffer) ? buffer : "";
+}
+
+ColumnInfo Column(const char* name, uint16_t type) {
+    ColumnInfo column;
+    column.name = name;
+    column.type = type;
+    return column;
+}
+
+class BackupTest : public testing::Test {
+protected:
+    void SetUp() override {
+        char folder[] = "/tmp/velmora-backup-XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        root_ = folder;
+        start_ = CurrentFolder();
+        auto target = std::make_unique<test::TargetDouble>();
+        double_ = target.get();
+        window_ = std::make_unique<MainWindowModel>(port_, std::make_unique<test::TargetDouble>(false),
+                                                    std::move(target));
+        Script();
+    }
+    void TearDown() override {
+        ASSERT_EQ(chdir(start_.c_str()), 0);
+        std::string command = "rm -rf '" + root_ + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    void Script() {
+        test::TargetDouble& t = *double_;
+        t.AddCatalog("sales");
+        t.SetProperty(kPropCurrentCatalog, "sales");
+        t.AddTable("sales", "orders");
+        t.AddTable("sales", "order notes");
+        t.AddTable("sales", "v_totals", "VIEW");
+        t.AddTable("sales", "sysview", "VIEW", "sys");
+        t.AnswerWith(TableDefinitionQuery("orders"),
+                     test::ScriptedResult::Text(
+                         {"Column_name", "Type", "Length", "Nullable", "Default"},
+                         {{"id", "int", " ", "NOT NULL", ""},
+                          {"note", "nvarchar", "(50)", "NULL", ""},
+                          {"created", "datetime2", " ", "NOT NULL", "default (getdate())"}}));
+        test::ScriptedResult rows;
+        rows.columns = {Column("id", kTypeI4), Column("note", kTypeWStr),
+                        Column("created", kTypeDbTimestamp), Column("blob", kTypeBytes)};
+        rows.rows = {{"1", "it's", "2026-01-10 09:00:00", "00FF00"},
+                     {"2", std::nullopt, "2026-02-11 10:30:00.5", std::nullopt}};
+        t.AnswerWith("select * from orders", rows);
+        t.AnswerWith("sp_helptext v_totals",
+                     test::ScriptedResult::Text(
+                         {"Text"}, {{"-- a comment line\r\n"},
+                                    {"CREATE VIEW dbo.v_totals AS\r\n"},
+                                    {"SELECT count(*) AS n FROM orders\r\n"}}));
+    }
+
+    test::ScriptedPort port_;
+    std::unique_ptr<MainWindowModel> window_;
+    test::TargetDouble* double_ = nullptr;
+    std::string root_;
+    std::string start_;
+};
+
+TEST_F(BackupTest, WholeDatabaseWritesTheFolderTreeAndScriptsThatParse) {
+    port_.QueueText(root_ + "/backups");
+    ASSERT_TRUE(ChooseBackupFolder(*window_));
+    EXPECT_EQ(window_->backupFolder(), root_ + "/backups");
+    BackupReport report;
+    EXPECT_EQ(BackupDatabaseTables(*window_, &window_->targetConnection(), "sales", &report), 0);
+    EXPECT_EQ(BackupDatabaseViews(*window_, &window_->targetConnection(), "sales", &report), 0);
+    EXPECT_TRUE(report.failures.empty());
+    EXPECT_EQ(CurrentFolder(), root_ + "/backups/sales");
+
+    const std::string base = root_ + "/backups/sales/";
+    const std::string definition = ReadFile(base + "TABLES/orders.tbl");
+    EXPECT_EQ(definition,
+              "create table orders(\nid int   NOT NULL  ,\nnote nvarchar (50) NULL  ,\n"
+              "created datetime2   NOT NULL default (getdate()) )\n");
+    const std::string data = ReadFile(base + "DATA/orders.data");
+    EXPECT_EQ(data,
+              "insert into orders values (1,N'it''s','2026-01-10T09:00:00',0x00FF00);\n"
+              "insert into orders values (2,NULL,'2026-02-11T10:30:00.5',NULL);\n");
+    EXPECT_EQ(ReadFile(base + "VIEWS/v_totals.vw"),
+              "create view dbo.v_totals as\r\nselect count(*) as n from orders\r\n\n");
+    // The table with a blank and the view of schema sys are left out.
+    struct stat info {};
+    EXPECT_NE(stat((base + "TABLES/order notes.tbl").c_str(), &info), 0);
+    EXPECT_NE(stat((base + "VIEWS/sysview.vw").c_str(), &info), 0);
+
+    for (const std::string& script : {definition, ReadFile(base + "VIEWS/v_totals.vw")}) {
+        EXPECT_EQ(test::DescribeTsqlProblems(script), "");
+    }
+    std::istringstream lines(data);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(test::DescribeTsqlProblems(line), "");
+    }
+    std::vector<std::string> messages = window_->log().Messages();
+    EXPECT_EQ(messages.front(), "Backup Tables of database [sales]");
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "[orders]       2 records backuped!!!"),
+              messages.end());
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "Bakcup View [sales].[v_totals]"),
+              messages.end());
+    for (const std::string& statement : double_->Statements()) {
+        if (statement.rfind("sp_helptext", 0) != 0) {
+            EXPECT_EQ(test::DescribeTsqlProblems(statement), "");
+        }
+    }
+}
+
+TEST_F(BackupTest, RootFoldersGetABackupFolderOfTheirOwn) {
+    EXPECT_EQ(BackupFolderPath("/"), "/Backup.Script");
+    EXPECT_EQ(BackupFolderPath("C:\\"), "C:\\Backup.Script");
+    EXPECT_EQ(BackupFolderPath("/ab"), "/ab/Backup.Script");
+    EXPECT_EQ(BackupFolderPath("/srv/backups"), "/srv/backups");
+    // A shorter folder after a longer one is used exactly.
+    port_.QueueText(root_ + "/a-long-folder-name");
+    ASSERT_TRUE(ChooseBackupFolder(*window_));
+    port_.QueueText(root_ + "/b");
+    ASSERT_TRUE(ChooseBackupFolder(*window_));
+    EXPECT_EQ(window_->backupFolder(), root_ + "/b");
+    EXPECT_EQ(CurrentFolder(), root_ + "/b");
+    // Cancel keeps the folder.
+    EXPECT_FALSE(ChooseBackupFolder(*window_));
+    EXPECT_EQ(window_->backupFolder(), root_ + "/b");
+}
+
+TEST_F(BackupTest, DrivePrefixLeavesTheDatabaseFolderName) {
+    window_->SetBackupFolder(root_);
+    double_->AddCatalog("C:\\sales");
+    BackupDatabaseViews(*window_, &window_->targetConnection(), "C:\\sales");
+    EXPECT_EQ(CurrentFolder(), root_ + "/sales");
+}
+
+TEST_F(BackupTest, UnopenableScriptFileLeavesTheFolderAndReportsIt) {
+    ASSERT_EQ(chdir(root_.c_str()), 0);
+    BackupReport report;
+    EXPECT_EQ(BackupTable(*window_, &window_->targetConnection(), "sales", "a/b", &report), -2);
+    EXPECT_EQ(CurrentFolder(), root_);
+    EXPECT_EQ(window_->log().Messages().back(),
+              "Perhaps CHARACTER SET not correct!\nPlease change and try again.");
+    EXPECT_EQ(report.failures.size(), 1u);
+    EXPECT_EQ(BackupView(*window_, &window_->targetConnection(), "sales", "..", &report), -2);
+    EXPECT_EQ(CurrentFolder(), root_);
+}
+
+TEST_F(BackupTest, StopEndsTheDataScriptAfterTheCurrentRow) {
+    ASSERT_EQ(chdir(root_.c_str()), 0);
+    window_->SetControllerState(ControllerState::StopRequested);
+    EXPECT_EQ(WriteTableDataScript(*window_, &window_->targetConnection(), "orders", "sales"), "TRUE");
+    EXPECT_EQ(ReadFile(root_ + "/orders.data"),
+              "insert into orders values (1,N'it''s','2026-01-10T09:00:00',0x00FF00);\n");
+    std::vector<std::string> messages = window_->log().Messages();
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[messages.size() - 2], "Data Backup Terminaled!");
+    EXPECT_EQ(messages.back(), "[orders]       1 records backuped!!!");
+}
+
+TEST_F(BackupTest, ReadersReportFailuresAndMissingConnections) {
+    double_->FailOn("select * from orders", "Invalid object name 'orders'.");
+    bool ok = true;
+    EXPECT_EQ(WriteTableDataScript(*window_, &window_->targetConnection(), "orders", "sales", &ok),
+              "Invalid object name 'orders'.");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(ReadViewText(*window_, nullptr, "v", &ok), "No Connection!");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(window_->log().Messages().back(), "No Connection!");
+    // Names that need it are bracketed in every statement.
+    double_->ClearStatements();
+    ReadViewText(*window_, &window_->targetConnection(), "my view");
+    WriteTableDataScript(*window_, &window_->targetConnection(), "order", "sales");
+    EXPECT_EQ(double_->Statements(),
+              (std::vector<std::string>{"sp_helptext N'[my view]'", "select * from [order]"}));
+    EXPECT_NE(TableDefinitionQuery("it's").find("object_id('[it''s]')"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velmora
