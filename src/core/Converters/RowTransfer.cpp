@@ -184,6 +184,7 @@ void CopyRemainingPages(MainWindowModel& main, Session* source, std::string_view
             result.readFailed = true;
             return;
         }
+        ++result.queries;
         page = copier.CopyPage(next.rows(), &key);
         if (page.rows > 0 && page.lastKey == after) {
             main.log().WriteOutputLine("[%s] the key order does not advance; the copy ends here",
@@ -234,6 +235,7 @@ RowCopyResult CopyTableRows(MainWindowModel& main, Session* source, Session* tar
         result.text = query.failureText();
         return result;
     }
+    ++result.queries;
     WorkFile data = OpenWorkFile(name + ".data", "w+");
     const bool autoBackup = main.options().autoBackup;
     if (!data && autoBackup) {
