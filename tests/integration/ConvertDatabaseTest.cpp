@@ -119,13 +119,11 @@ TEST_F(ConvertDatabaseTest, AllTablesThenTheirForeignKeys) {
                                         "table shipments: foreign keys failed"}));
     EXPECT_EQ(report.tables.size(), 8u);
     EXPECT_EQ(report.RowsWritten(), 3 + 5 + 5 + 5000 + 5 + 4);
-    std::set<std::string> invalid;
     for (const std::string& s : target_->Statements()) {
         if (StartsWith(s, "create table products") || StartsWith(s, "create table shipments")) {
-            invalid.insert(s);
+            DeclareInvalid(s);
         }
     }
-    ExpectTargetStatementsParse(invalid);
 }
 
 TEST_F(ConvertDatabaseTest, AStopDuringALargeTableEndsTheLoopButNotTheForeignKeys) {
@@ -170,19 +168,17 @@ TEST_F(ConvertDatabaseTest, AStopDuringALargeTableEndsTheLoopButNotTheForeignKey
 }
 
 TEST_F(ConvertDatabaseTest, ADatabaseWithoutTablesStillRunsTheForeignKeyStep) {
-    RunSql("DROP DATABASE IF EXISTS velmora_it_convert_empty; CREATE DATABASE "
-           "velmora_it_convert_empty;");
-    UseSourceDatabase("velmora_it_convert_empty");
+    const std::string empty = ProcessDatabaseName("velmora_it_convert_empty");
+    RunSql("DROP DATABASE IF EXISTS " + empty + "; CREATE DATABASE " + empty + ";");
+    UseSourceDatabase(empty);
     ConversionReport report;
-    EXPECT_EQ(ConvertDatabaseTables(*main_, main_->sourceSession(), "velmora_it_convert_empty",
-                                    &report),
-              0);
-    EXPECT_EQ(Messages(), (std::vector<std::string>{
-                              "Convert Tables of database [velmora_it_convert_empty]",
-                              "Convert Foreign Keys of database [velmora_it_convert_empty]"}));
+    EXPECT_EQ(ConvertDatabaseTables(*main_, main_->sourceSession(), empty, &report), 0);
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Convert Tables of database [" + empty + "]",
+                                                    "Convert Foreign Keys of database [" + empty +
+                                                        "]"}));
     EXPECT_TRUE(target_->Statements().empty());
     EXPECT_FALSE(report.Failed());
-    RunSql("DROP DATABASE velmora_it_convert_empty;");
+    RunSql("DROP DATABASE " + empty + ";");
 }
 
 TEST_F(ConvertDatabaseTest, NoSourceConnectionFailsTheCatalog) {
@@ -229,7 +225,7 @@ TEST_F(ConvertDatabaseTest, AllViews) {
     // SQL Server takes parenthesised joined tables, "((a join b on ...) join c on ...)", as
     // MariaDB prints them; the grammar of the T-SQL oracle lacks that form, so this one
     // statement is left out of its check.
-    ExpectTargetStatementsParse({expected[1]});
+    DeclareInvalid(expected[1]);
 }
 
 TEST_F(ConvertDatabaseTest, AStopEndsTheViewLoopAfterTheViewInProgress) {

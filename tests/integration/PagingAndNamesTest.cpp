@@ -17,7 +17,7 @@
 namespace velmora::test {
 namespace {
 
-constexpr const char* kDatabase = "velmora_it_convert_paging";
+const std::string kDatabase = ProcessDatabaseName("velmora_it_convert_paging");
 
 class PagingTest : public ConversionFixture {
 protected:
@@ -136,7 +136,7 @@ TEST_F(PagingTest, AMissingTableOrConnection) {
     EXPECT_TRUE(target_->Statements().empty());
 }
 
-constexpr const char* kNamesDatabase = "velmora_it_convert_names";
+const std::string kNamesDatabase = ProcessDatabaseName("velmora_it_convert_names");
 
 class NamesTest : public ConversionFixture {
 protected:
@@ -189,7 +189,6 @@ TEST_F(NamesTest, ReservedWordsAndBlanksAreQuotedInEveryStatement) {
                   "insert into [user] values (2,NULL)\n",
                   "Alter Table [order] ADD CONSTRAINT [fk order user] FOREIGN KEY ([user])\n"
                   " REFERENCES [user]([key])\n"}));
-    ExpectTargetStatementsParse();
 }
 
 TEST_F(NamesTest, ViewsKeepTheirProductsAndCountsAndLoseTheCommaJoin) {
@@ -202,7 +201,6 @@ TEST_F(NamesTest, ViewsKeepTheirProductsAndCountsAndLoseTheCommaJoin) {
                   "create view ratios as select count(0) as n,sum(a.c / (a.x * a.id)) as r from "
                   "a"}));
     EXPECT_EQ(ReadWorkFile("comma join.vw"), target_->Statements()[0]);
-    ExpectTargetStatementsParse();
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 namespace velmora::test {
 namespace {
 
-constexpr const char* kDatabase = "velmora_it_convert_types";
+const std::string kDatabase = ProcessDatabaseName("velmora_it_convert_types");
 
 // Column, its MariaDB type, the SQL of a value, and the literal expected for that value.
 struct TypeCase {

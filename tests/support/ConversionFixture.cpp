@@ -27,6 +27,10 @@ ResultCode ConnectLocalMariaDb(DataSourceConnection& connection, const std::stri
 
 void RunSql(const std::string& sql) { RunMariaDbClient(sql); }
 
+std::string ProcessDatabaseName(const std::string& prefix) {
+    return prefix + "_" + std::to_string(getpid());
+}
+
 void ConversionFixture::SetUp() {
     char folder[] = "/tmp/velmora-convert-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
@@ -41,6 +45,7 @@ void ConversionFixture::SetUp() {
 }
 
 void ConversionFixture::TearDown() {
+    if (target_) ExpectTargetStatementsParse();
     if (main_) main_->sourceConnection().Close();
     if (!previousFolder_.empty()) std::filesystem::current_path(previousFolder_);
     if (!workFolder_.empty()) std::filesystem::remove_all(workFolder_);
@@ -65,10 +70,12 @@ bool ConversionFixture::WorkFileExists(const std::string& name) const {
 
 std::vector<std::string> ConversionFixture::Messages() const { return main_->log().Messages(); }
 
-void ConversionFixture::ExpectTargetStatementsParse(const std::set<std::string>& invalid) const {
+void ConversionFixture::ExpectTargetStatementsParse() {
     for (const std::string& statement : target_->Statements()) {
-        if (invalid.count(statement)) continue;
-        EXPECT_EQ(DescribeTsqlProblems(statement), "");
+        if (invalid_.count(statement) || parsed_.count(statement)) continue;
+        std::string problems = DescribeTsqlProblems(statement);
+        EXPECT_EQ(problems, "");
+        if (problems.empty()) parsed_.insert(statement);
     }
 }
 
