@@ -8,21 +8,16 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include "CliOptions.h"
+#include "CliRun.h"
 #include "Converters/DdlTranslator.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
-
-const char* const kUsage =
-    "Usage: velmora-cli COMMAND [ARGS]\n"
-    "\n"
-    "Commands:\n"
-    "  translate-table [FILE]   print the SQL Server CREATE TABLE statement for a MySQL\n"
-    "                           \"show create table\" text read from FILE or standard input\n"
-    "\n"
-    "Run 'velmora-cli COMMAND --help' for the options of a command.\n";
 
 const char* const kTranslateUsage =
     "Usage: velmora-cli translate-table [FILE]\n"
@@ -37,7 +32,8 @@ bool WantsHelp(const std::vector<std::string>& args) {
     return false;
 }
 
-int TranslateTable(const std::vector<std::string>& args) {
+int TranslateTable(std::vector<std::string> args) {
+    args.erase(args.begin());  // the command itself
     if (WantsHelp(args)) {
         std::fputs(kTranslateUsage, stdout);
         return kExitOk;
@@ -68,17 +64,21 @@ int TranslateTable(const std::vector<std::string>& args) {
 
 int main(int argc, char* argv[]) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        std::fputs(kUsage, stderr);
+    velmora::cli::ParseResult parsed = velmora::cli::ParseCommandLine(args);
+    const velmora::cli::CliOptions& options = parsed.options;
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "velmora-cli: %s\n\n%s", parsed.error.c_str(),
+                     velmora::cli::HelpText(options.command));
         return kExitUsage;
     }
-    const std::string command = args[0];
-    args.erase(args.begin());
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kUsage, stdout);
+    if (options.command.empty() || options.command == "help") {
+        std::fputs(velmora::cli::HelpText(""), options.help || options.command == "help" ? stdout : stderr);
+        return options.help || options.command == "help" ? kExitOk : kExitUsage;
+    }
+    if (options.command == "translate-table") return TranslateTable(args);
+    if (options.help) {
+        std::fputs(velmora::cli::HelpText(options.command), stdout);
         return kExitOk;
     }
-    if (command == "translate-table") return TranslateTable(args);
-    std::fprintf(stderr, "velmora-cli: unknown command '%s'\n\n%s", command.c_str(), kUsage);
-    return kExitUsage;
+    return velmora::cli::RunCommand(options, isatty(STDIN_FILENO) != 0);
 }

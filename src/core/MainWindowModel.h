@@ -15,7 +15,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "Converters/ConversionReport.h"
 #include "config/ConnectionSettings.h"
 #include "data/DataAccess.h"
 #include "explorer/DatabaseTree.h"
@@ -70,6 +72,16 @@ public:
         backupFolder_ = std::move(folder);
     }
 
+    // What the conversions of this run did, table by table (the command line's summary).
+    void RecordTables(const std::vector<TableReport>& tables) {
+        std::lock_guard<std::mutex> lock(tablesMutex_);
+        tables_.insert(tables_.end(), tables.begin(), tables.end());
+    }
+    std::vector<TableReport> RecordedTables() const {
+        std::lock_guard<std::mutex> lock(tablesMutex_);
+        return tables_;
+    }
+
     // DBMS descriptions captured at connect time ("MySQL 10.11.19-MariaDB", ...).
     std::string sourceDbms;
     std::string targetDbms;
@@ -98,6 +110,8 @@ private:
     std::unique_ptr<DataSourceConnection> target_;
     Options options_;
     std::string conditionFilePath_;
+    mutable std::mutex tablesMutex_;
+    std::vector<TableReport> tables_;
     mutable std::mutex backupFolderMutex_;
     std::optional<std::string> backupFolder_;
     DatabaseTree sourceTree_{TreeSide::Source, &port_};  // after port_: they notify it

@@ -24,15 +24,32 @@ function check(statement) {
   return errors;
 }
 
-const input = readline.createInterface({ input: process.stdin, terminal: false });
-input.on('line', (line) => {
-  if (line.trim() === '') return;
-  let answer;
+function answer(line) {
   try {
     const errors = check(JSON.parse(line));
-    answer = errors.length === 0 ? 'OK' : 'ERR ' + JSON.stringify(errors);
+    return errors.length === 0 ? 'OK' : 'ERR ' + JSON.stringify(errors);
   } catch (e) {
-    answer = 'ERR ' + JSON.stringify(['oracle failure: ' + e.message]);
+    return 'ERR ' + JSON.stringify(['oracle failure: ' + e.message]);
   }
-  process.stdout.write(answer + '\n');
-});
+}
+
+function serve(input, output) {
+  const lines = readline.createInterface({ input, terminal: false });
+  lines.on('line', (line) => {
+    if (line.trim() !== '') output.write(answer(line) + '\n');
+  });
+}
+
+// With --socket PATH the oracle stays up and answers every test program that connects to the
+// socket, so that the grammar is loaded once per test run instead of once per test program.
+const socketAt = process.argv.indexOf('--socket');
+if (socketAt > 0) {
+  const net = require('net');
+  const fs = require('fs');
+  const path = process.argv[socketAt + 1];
+  check('select 1');  // loads the grammar before the first client waits for it
+  try { fs.unlinkSync(path); } catch (e) { /* not there */ }
+  net.createServer((connection) => serve(connection, connection)).listen(path);
+} else {
+  serve(process.stdin, process.stdout);
+}

@@ -1,8 +1,12 @@
 #include "support/TsqlOracle.h"
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <cstdio>
 #include <mutex>
@@ -35,6 +39,24 @@ std::string JsonString(const std::string& text) {
 
 class OracleProcess {
 public:
+    // The shared oracle of the test run (scripts/test starts it), when there is one.
+    bool Connect(const char* socketPath) {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (fd < 0) return false;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(fd);
+            return false;
+        }
+        int other = dup(fd);
+        signal(SIGPIPE, SIG_IGN);
+        in_ = fdopen(fd, "w");
+        out_ = fdopen(other, "r");
+        return in_ && out_;
+    }
+
     bool Start() {
         int toChild[2];
         int fromChild[2];
@@ -86,7 +108,8 @@ std::vector<std::string> TsqlSyntaxErrors(const std::string& statement) {
     if (!started) {
         started = true;
         oracle = new OracleProcess();
-        if (!oracle->Start()) {
+        const char* socketPath = std::getenv("VELMORA_TSQL_ORACLE_SOCKET");
+        if (!(socketPath && *socketPath && oracle->Connect(socketPath)) && !oracle->Start()) {
             delete oracle;
             oracle = nullptr;
         }

@@ -1,5 +1,7 @@
 #include "Converters/ConversionDrivers.h"
 
+#include <chrono>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -102,8 +104,12 @@ int ConvertTable(MainWindowModel& main, Session* source, std::string_view databa
                  std::string_view table, ConversionReport* report) {
     TableReport outcome;
     outcome.name = Text(table);
+    outcome.database = Text(database);
+    const auto started = std::chrono::steady_clock::now();
     auto finish = [&](int result) {
         outcome.result = result;
+        outcome.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         if (report) report->tables.push_back(outcome);
         return result;
     };

@@ -28,7 +28,9 @@ struct RowCopyResult {
 };
 
 struct TableReport {
+    std::string database;
     std::string name;
+    double seconds = 0;  // the whole conversion of the table, rows included
     int result = 0;  // ConvertTable's result: 1 created, -1 create failed, -2 no work file
     bool primaryKeyFailed = false;
     bool indexesFailed = false;

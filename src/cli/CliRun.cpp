@@ -1,0 +1,400 @@
+#include "CliRun.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "Converters/Conditions.h"
+#include "Converters/Thread/WorkerBodies.h"
+#include "MainWindowCommands.h"
+#include "ScriptTarget.h"
+#include "TerminalPort.h"
+#include "backup/TargetBackup.h"
+#include "config/ConnectSequence.h"
+#include "config/Configuration.h"
+#include "config/DriverCheck.h"
+#include "config/ProfileFile.h"
+#include "config/WorkFolder.h"
+#include "data/OdbcConnection.h"
+
+namespace velmora::cli {
+namespace {
+
+// A failure that ends the command with exit code 2 and a clear message on standard error.
+struct UsageError {
+    std::string message;
+};
+
+std::string ConfigPath(const CliOptions& options) {
+    return options.config ? *options.config : ConfigFilePath(ProgramFolder());
+}
+
+// One side's settings: [SourceDB] / [TargetDB] of migrator.cfg, then the command line.
+ConnectionSettings LoadSide(const std::string& path, ConfigSide side, const SideOverrides& with) {
+    const std::string_view section = side == ConfigSide::Source ? kSectionSource : kSectionTarget;
+    auto read = [&](const char* key) {
+        return ReadProfileString(path, section, key, "", kConfigValueBuffer);
+    };
+    ConnectionSettings settings;
+    settings.provider = read("Provider");
+    settings.sourceName = read("SourceName");
+    settings.userId = read("UserID");
+    settings.password = read("PassWord");
+    settings.catalogName = read("CatalogName");
+    if (with.server) {
+        settings.sourceName = *with.server;
+        if (!with.provider) settings.provider = std::string(kProviderTcpIp);
+    }
+    if (with.provider) settings.provider = *with.provider;
+    if (settings.provider.empty()) settings.provider = std::string(kProviderTcpIp);
+    if (with.user) settings.userId = *with.user;
+    if (with.database) settings.catalogName = *with.database;
+    if (with.passwordEnv) {
+        const char* password = std::getenv(with.passwordEnv->c_str());
+        if (!password) {
+            throw UsageError{"the environment variable " + *with.passwordEnv +
+                             " (the password) is not set"};
+        }
+        settings.password = password;
+    }
+    const std::vector<std::string>& providers = ProviderList(side);
+    bool known = false;
+    for (const std::string& provider : providers) known = known || AsciiLower(provider) == AsciiLower(settings.provider);
+    if (!known) {
+        std::string list;
+        for (const std::string& provider : providers) list += "\n  " + provider;
+        throw UsageError{"unknown " + std::string(side == ConfigSide::Source ? "source" : "target") +
+                         " provider '" + settings.provider + "'; one of:" + list};
+    }
+    settings.providerProgId = ProviderProgId(settings.provider);
+    settings.sourceName = AsciiLower(settings.sourceName);
+    settings.catalogName = AsciiLower(settings.catalogName);
+    return settings;
+}
+
+// Everything one command works with.
+class Run {
+public:
+    Run(const CliOptions& options, bool interactive, std::unique_ptr<DataSourceConnection> target)
+        : options_(options), port_(options.yes, interactive), configPath_(ConfigPath(options)) {
+        window_ = std::make_unique<MainWindowModel>(port_, NewOdbcConnection(), std::move(target));
+        window_->connectionFactory = [](TreeSide) { return NewOdbcConnection(); };
+        window_->options().autoBackup =
+            IsFlagSet(ReadProfileString(configPath_, kSectionPublic, "AutoBackup", "", kConfigValueBuffer));
+        EnsureWorkFolder("./");
+        const std::string conditions = ProgramFolder() + "Condition.cfg";
+        EnsureConditionFile(conditions);
+        window_->SetConditionFilePath(conditions);
+        SchedulerTimings timings;
+        // A terminal run ends as soon as its tasks are done: no three-second poll at the end.
+        timings.passInterval = std::chrono::milliseconds(100);
+        commands_ = std::make_unique<MainWindowCommands>(*window_, MakeWorkerBodies(), timings);
+    }
+
+    MainWindowModel& window() { return *window_; }
+    MainWindowCommands& commands() { return *commands_; }
+    TerminalPort& port() { return port_; }
+
+    void ConnectSourceSide(const std::string& database) {
+        window_->sourceSettings = LoadSide(configPath_, ConfigSide::Source, options_.source);
+        if (!database.empty()) window_->sourceSettings.catalogName = database;
+        if (!ConnectSource(*window_)) throw UsageError{"cannot connect to the source"};
+    }
+
+    void ConnectTargetSide() {
+        window_->targetSettings = LoadSide(configPath_, ConfigSide::Target, options_.target);
+        if (!ConnectTarget(*window_)) throw UsageError{"cannot connect to the target"};
+    }
+
+    void RefuseUnanswered() {
+        std::vector<std::string> unanswered = port_.UnansweredQuestions();
+        if (!unanswered.empty()) {
+            throw UsageError{"a question needs an answer and there is no terminal to ask: \"" +
+                             unanswered.front() + "\"; run with --yes to answer yes"};
+        }
+    }
+
+    // Runs the queued tasks to their end; the exit code by their results.
+    int RunTasks() {
+        commands_->scheduler().StartScheduler();
+        commands_->scheduler().WaitUntilIdle();
+        int code = kExitSuccess;
+        for (const TaskPtr& task : commands_->tasks().Snapshot()) {
+            if (task->status.load() != kTaskSucceeded) code = kExitTaskFailed;
+        }
+        Summarise(code);
+        return code;
+    }
+
+private:
+    void Summarise(int code);
+
+    const CliOptions& options_;
+    TerminalPort port_;
+    std::string configPath_;
+    std::unique_ptr<MainWindowModel> window_;
+    std::unique_ptr<MainWindowCommands> commands_;
+};
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+void Run::Summarise(int code) {
+    std::vector<TableReport> tables = window_->RecordedTables();
+    if (!tables.empty()) {
+        std::printf("\n%-40s %12s %12s %10s %9s\n", "table", "rows read", "rows written",
+                    "rows failed", "seconds");
+        for (const TableReport& table : tables) {
+            std::printf("%-40s %12lld %12lld %10lld %9.2f\n",
+                        (table.database + "." + table.name).c_str(),
+                        static_cast<long long>(table.rows.rowsRead),
+                        static_cast<long long>(table.rows.rowsWritten),
+                        static_cast<long long>(table.rows.rowsFailed), table.seconds);
+        }
+    }
+    for (const TaskPtr& task : commands_->tasks().Snapshot()) {
+        std::printf("task %d: %s\n", static_cast<int>(task->type), PhaseText(task->phase));
+    }
+    std::fflush(stdout);
+    if (!options_.report) return;
+    std::ofstream json(*options_.report);
+    json << "{\n  \"exitCode\": " << code << ",\n  \"tasks\": [";
+    bool first = true;
+    for (const TaskPtr& task : commands_->tasks().Snapshot()) {
+        json << (first ? "\n" : ",\n") << "    {\"type\": " << static_cast<int>(task->type)
+             << ", \"state\": " << JsonText(PhaseText(task->phase))
+             << ", \"sourceDatabase\": " << JsonText(task->sourceDatabase)
+             << ", \"targetDatabase\": " << JsonText(task->targetDatabase) << "}";
+        first = false;
+    }
+    json << "\n  ],\n  \"tables\": [";
+    first = true;
+    for (const TableReport& table : tables) {
+        json << (first ? "\n" : ",\n") << "    {\"database\": " << JsonText(table.database)
+             << ", \"table\": " << JsonText(table.name) << ", \"rowsRead\": " << table.rows.rowsRead
+             << ", \"rowsWritten\": " << table.rows.rowsWritten
+             << ", \"rowsFailed\": " << table.rows.rowsFailed << ", \"seconds\": " << table.seconds
+             << ", \"created\": " << (table.result == 1 ? "true" : "false") << "}";
+        first = false;
+    }
+    json << "\n  ]\n}\n";
+    if (!json) std::fprintf(stderr, "cannot write the report %s\n", options_.report->c_str());
+}
+
+void Expect(const std::vector<std::string>& words, size_t count, const char* usage) {
+    if (words.size() != count) throw UsageError{std::string("usage: velmora-cli ") + usage};
+}
+
+int Migrate(const CliOptions& options, bool interactive) {
+    const std::vector<std::string>& w = options.words;
+    if (w.empty()) throw UsageError{"usage: velmora-cli migrate database|clone|tables|views|table|view ..."};
+    const std::string kind = w[0];
+    TaskType type;
+    TaskNames names;
+    if (kind == "database" || kind == "tables" || kind == "views") {
+        Expect(w, 3, ("migrate " + kind + " SRC TGT").c_str());
+        type = kind == "database" ? TaskType::Database
+                                  : (kind == "tables" ? TaskType::Tables : TaskType::Views);
+        names = {w[1], "", w[2], "", ""};
+    } else if (kind == "clone") {
+        Expect(w, 2, "migrate clone SRC");
+        type = TaskType::CloneDatabase;
+        names = {w[1], "", w[1], "", ""};
+    } else if (kind == "table" || kind == "view") {
+        Expect(w, 4, ("migrate " + kind + " SRC " + (kind == "table" ? "TABLE" : "VIEW") + " TGT").c_str());
+        type = kind == "table" ? TaskType::Table : TaskType::View;
+        names = {w[1], w[2], w[3], "", ""};
+    } else {
+        throw UsageError{"unknown migration '" + kind + "' (database, clone, tables, views, table, view)"};
+    }
+    std::unique_ptr<DataSourceConnection> target =
+        options.targetScript
+            ? std::unique_ptr<DataSourceConnection>(new ScriptTarget(*options.targetScript,
+                                                                     names.targetDatabase))
+            : NewOdbcConnection();
+    Run run(options, interactive, std::move(target));
+    run.ConnectSourceSide(names.sourceDatabase);
+    run.ConnectTargetSide();
+    EnsureWorkFolder("./data_cache");
+    bool confirmed = run.port().AskOkCancel(MigrationQuestion(type, names));
+    run.RefuseUnanswered();
+    if (!confirmed) return kExitUsage;
+    run.commands().QueueTask(type, names, std::time(nullptr));
+    int code = run.RunTasks();
+    if (options.targetScript) {
+        std::fprintf(stderr, "script: %s/%s\n", options.targetScript->c_str(),
+                     ScriptFileName(names.targetDatabase).c_str());
+    }
+    return code;
+}
+
+int Backup(const CliOptions& options, bool interactive) {
+    const std::vector<std::string>& w = options.words;
+    if (options.targetScript) {
+        throw UsageError{"backup reads the target server: it cannot run against --target-script"};
+    }
+    if (!options.backupFolder) throw UsageError{"backup needs --to DIR"};
+    TaskType type = TaskType::BackupDatabase;
+    TaskNames names;
+    if (!w.empty() && (w[0] == "database" || w[0] == "tables" || w[0] == "views")) {
+        Expect(w, 2, ("backup " + w[0] + " TGT --to DIR").c_str());
+        names = {"", "", w[1], "", w[0] == "database" ? "A" : (w[0] == "tables" ? "T" : "V")};
+    } else if (!w.empty() && (w[0] == "table" || w[0] == "view")) {
+        Expect(w, 3, ("backup " + w[0] + " TGT OBJECT --to DIR").c_str());
+        type = TaskType::BackupObject;
+        names = {"", "", w[1], w[2], w[0] == "table" ? "T" : "V"};
+    } else {
+        throw UsageError{"usage: velmora-cli backup database|tables|views|table|view TGT [OBJECT] --to DIR"};
+    }
+    Run run(options, interactive, NewOdbcConnection());
+    run.ConnectTargetSide();
+    char absolute[PATH_MAX];
+    std::string folder = realpath(options.backupFolder->c_str(), absolute) ? absolute : *options.backupFolder;
+    run.port().SetChosenFolder(folder);
+    EnsureWorkFolder("./backup");
+    if (!ChooseBackupFolder(run.window())) throw UsageError{"cannot use the backup folder " + folder};
+    run.commands().QueueTask(type, names, std::time(nullptr));
+    return run.RunTasks();
+}
+
+int Condition(const CliOptions& options, bool interactive) {
+    const std::vector<std::string>& w = options.words;
+    if (w.size() < 3 || (w[0] != "show" && w[0] != "set" && w[0] != "test") ||
+        (w[0] == "show" && w.size() != 3) || (w[0] != "show" && w.size() != 4)) {
+        throw UsageError{"usage: velmora-cli condition show SRC TABLE | set|test SRC TABLE CONDITION"};
+    }
+    Run run(options, interactive, NewOdbcConnection());
+    const std::string path = run.window().conditionFilePath();
+    if (w[0] == "show") {
+        std::string condition = LookupCondition(path, w[1], w[2]);
+        std::printf("%s\n", condition.empty() ? "(no condition: all rows are copied)" : condition.c_str());
+        return kExitSuccess;
+    }
+    run.ConnectSourceSide(w[1]);
+    ConditionDialogModel dialog(run.window(), path, w[1], w[2]);
+    dialog.SetConditionText(w[3]);
+    dialog.Test();
+    std::printf("%s\n", dialog.resultText().c_str());
+    if (!dialog.saveEnabled()) return kExitTaskFailed;
+    if (w[0] == "set" && !dialog.Save()) return kExitTaskFailed;
+    return kExitSuccess;
+}
+
+void PrintNode(const TreeNode& node, int depth) {
+    std::printf("%*s%s\n", depth * 2, "", node.text.c_str());
+    for (const TreeNode& child : node.children) PrintNode(child, depth + 1);
+}
+
+int Tree(const CliOptions& options, bool interactive) {
+    const std::vector<std::string>& w = options.words;
+    if (w.size() != 1 || (w[0] != "source" && w[0] != "target")) {
+        throw UsageError{"usage: velmora-cli tree source|target"};
+    }
+    std::unique_ptr<DataSourceConnection> target =
+        options.targetScript ? std::unique_ptr<DataSourceConnection>(
+                                   new ScriptTarget(*options.targetScript, "target"))
+                             : NewOdbcConnection();
+    Run run(options, interactive, std::move(target));
+    if (w[0] == "source") {
+        run.ConnectSourceSide("");
+    } else {
+        run.ConnectTargetSide();
+    }
+    DatabaseTree& tree = run.window().tree(w[0] == "source" ? TreeSide::Source : TreeSide::Target);
+    for (const TreeNode& node : tree.Contents()->topLevel) PrintNode(node, 0);
+    return kExitSuccess;
+}
+
+int Drivers() {
+    for (const DriverReport& report : {SourceDriverReport(), TargetDriverReport()}) {
+        for (const DriverCheckRow& row : report.rows) {
+            std::printf("%-46s %-14s %-9s %s\n", row.name.c_str(), row.state.c_str(),
+                        row.usability.c_str(), row.detail.c_str());
+        }
+        std::printf("\n");
+    }
+    return kExitSuccess;
+}
+
+}  // namespace
+
+const char* HelpText(const std::string& command) {
+    if (command == "migrate") {
+        return "Usage: velmora-cli migrate KIND ... [connection options] [--yes] [--report FILE]\n"
+               "  migrate database SRC TGT      a whole source database into target database TGT\n"
+               "  migrate clone SRC             a new target database named SRC, then everything\n"
+               "  migrate tables SRC TGT        all tables of SRC (then their foreign keys)\n"
+               "  migrate views SRC TGT         all views of SRC\n"
+               "  migrate table SRC TABLE TGT   one table\n"
+               "  migrate view SRC VIEW TGT     one view\n"
+               "  --target-script DIR           no live target: write DIR/TGT.sql (run it with sqlcmd -x)\n";
+    }
+    if (command == "backup") {
+        return "Usage: velmora-cli backup database|tables|views TGT --to DIR\n"
+               "       velmora-cli backup table|view TGT OBJECT --to DIR\n"
+               "Writes TABLES/*.tbl, DATA/*.data and VIEWS/*.vw of the target database under DIR.\n";
+    }
+    if (command == "condition") {
+        return "Usage: velmora-cli condition show SRC TABLE\n"
+               "       velmora-cli condition test SRC TABLE CONDITION   count the rows it selects\n"
+               "       velmora-cli condition set SRC TABLE CONDITION    test, then store it\n"
+               "A condition is an SQL WHERE clause (without 'where') kept in Condition.cfg.\n";
+    }
+    if (command == "tree") return "Usage: velmora-cli tree source|target\n";
+    if (command == "drivers") return "Usage: velmora-cli drivers\nThe driver and provider check.\n";
+    return "Usage: velmora-cli COMMAND [ARGS] [OPTIONS]\n"
+           "\n"
+           "Commands:\n"
+           "  translate-table [FILE]   MySQL 'show create table' text in, SQL Server statement out\n"
+           "  tree source|target       the databases, tables and views of one side\n"
+           "  migrate KIND ...         queue a migration and run it (see migrate --help)\n"
+           "  backup KIND ... --to DIR back up target objects into script files\n"
+           "  condition show|set|test  the per-table migration conditions\n"
+           "  drivers                  the driver and provider check\n"
+           "\n"
+           "Connection options (each overrides [SourceDB] / [TargetDB] of migrator.cfg):\n"
+           "  --config FILE            migrator.cfg to read (default: beside the program)\n"
+           "  --source HOST[:PORT]     --source-user U  --source-password-env VAR\n"
+           "  --source-database DB     --source-provider NAME (default \"TCP/IP:Port\")\n"
+           "  --target HOST[:PORT]     --target-user U  --target-password-env VAR\n"
+           "  --target-database DB     --target-provider NAME\n"
+           "Other options: --yes (answer every question yes), --report FILE (JSON summary),\n"
+           "  --target-script DIR (write the target's statements into DIR instead of running them)\n"
+           "Passwords are never taken as argument values: use an environment variable or migrator.cfg.\n"
+           "Exit codes: 0 every task succeeded, 1 a task failed, 2 usage or connection error.\n";
+}
+
+int RunCommand(const CliOptions& options, bool interactive) {
+    try {
+        if (options.command == "migrate") return Migrate(options, interactive);
+        if (options.command == "backup") return Backup(options, interactive);
+        if (options.command == "condition") return Condition(options, interactive);
+        if (options.command == "tree") return Tree(options, interactive);
+        if (options.command == "drivers") return Drivers();
+        throw UsageError{"unknown command '" + options.command + "'"};
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "velmora-cli: %s\n", error.message.c_str());
+        return kExitUsage;
+    }
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,422 @@
+#include "MainWindowCommands.h"
+
+#include <cstdio>
+
+#include "Converters/Naming.h"
+#include "Converters/TargetServer.h"
+#include "backup/TargetBackup.h"
+#include "config/WorkFolder.h"
+#include "data/StatementExecution.h"
+#include "explorer/TreeFill.h"
+
+namespace velmora {
+namespace {
+
+std::string Format(const char* format, const std::string& a, const std::string& b = "") {
+    std::string out(format);
+    size_t at = out.find("%s");
+    if (at != std::string::npos) out.replace(at, 2, a);
+    at = out.find("%s", at == std::string::npos ? 0 : at + a.size());
+    if (at != std::string::npos) out.replace(at, 2, b);
+    return out;
+}
+
+}  // namespace
+
+std::string MigrationQuestion(TaskType type, const TaskNames& names) {
+    switch (type) {
+        case TaskType::CloneDatabase:
+            return Format("Clone database [%s] of source tree?", names.sourceDatabase);
+        case TaskType::Database:
+            return Format("Convert database [%s] into Target database [%s]?",
+                          names.sourceDatabase, names.targetDatabase);
+        case TaskType::Tables:
+            return Format("Convert tables of [%s] into Target database [%s]?",
+                          names.sourceDatabase, names.targetDatabase);
+        case TaskType::Views:
+            return Format("Convert views of [%s] into Target database [%s]?",
+                          names.sourceDatabase, names.targetDatabase);
+        case TaskType::Table:
+            return Format("Convert table [%s] into Target database [%s]?", names.sourceObject,
+                          names.targetDatabase);
+        case TaskType::View:
+            return Format("Convert view [%s] into Target database [%s]?", names.sourceObject,
+                          names.targetDatabase);
+        default:
+            return {};
+    }
+}
+
+std::optional<SelectedObject> DescribeSelection(const DatabaseTree& tree) {
+    std::optional<NodePath> path = tree.selected();
+    if (!path) return std::nullopt;
+    std::shared_ptr<const TreeContents> contents = tree.Contents();
+    const TreeNode* node = contents->At(*path);
+    if (!node) return std::nullopt;
+    SelectedObject selected;
+    selected.kind = node->kind;
+    selected.text = node->text;
+    selected.path = *path;
+    NodePath ancestor = *path;
+    for (std::string* text : {&selected.parentText, &selected.grandparentText}) {
+        if (ancestor.size() <= 1) break;
+        ancestor.pop_back();
+        if (const TreeNode* up = contents->At(ancestor)) *text = up->text;
+    }
+    return selected;
+}
+
+MainWindowCommands::MainWindowCommands(MainWindowModel& window, WorkerBodies bodies,
+                                       SchedulerTimings timings)
+    : window_(window), scheduler_(window, tasks_, std::move(bodies), timings) {}
+
+TaskPtr MainWindowCommands::QueueTask(TaskType type, const TaskNames& names, std::time_t stamp) {
+    auto task = std::make_shared<MigrationTask>(type, stamp);
+    task->objectKind = CutToSlot(names.objectKind);
+    if (task->category() == TaskCategory::Migration) task->sourceDbms = CutToSlot(window_.sourceDbms);
+    task->targetDbms = CutToSlot(window_.targetDbms);
+    task->sourceDatabase = CutToSlot(names.sourceDatabase);
+    task->sourceObject = CutToSlot(names.sourceObject);
+    task->targetDatabase = CutToSlot(names.targetDatabase);
+    task->targetObject = CutToSlot(names.targetObject);
+    tasks_.Append(task);
+    return task;
+}
+
+void MainWindowCommands::MigrateCommand() {
+    UserPort& port = window_.port();
+    if (!window_.targetTree().session()) {
+        port.ShowHint("Please confirm your Target Database Connection is valid!");
+        port.ShowMessage("No Target DataSource Connection!");
+        return;
+    }
+    EnsureWorkFolder("./data_cache");
+    std::optional<SelectedObject> source = DescribeSelection(window_.sourceTree());
+    if (!source) {
+        port.ShowHint("Please Select a Object to Convert in Source Databases Tree!");
+        port.ShowMessage("No Selected Source Database Object!");
+        return;
+    }
+    std::optional<SelectedObject> target = DescribeSelection(window_.targetTree());
+    if (!target) {
+        port.ShowHint("Please Select a object in Target Tree!");
+        port.ShowMessage("No Selected Target Objects!");
+        return;
+    }
+    const std::time_t stamp = std::time(nullptr);
+    std::optional<std::pair<TaskType, TaskNames>> task;
+    if (target->kind == kRootNode && source->kind == kDatabaseNode) {
+        task = {TaskType::CloneDatabase, {source->text, "", source->text, "", ""}};
+    } else if (target->kind != kDatabaseNode) {
+        port.ShowHint("Please select a database in Target Database Tree!");
+        port.ShowMessage("Please select a target Database!");
+        return;
+    } else {
+        const std::string& into = target->text;
+        switch (source->kind) {
+            case kDatabaseNode:
+                task = {TaskType::Database, {source->text, "", into, "", ""}};
+                break;
+            case kTableNode:
+                task = {TaskType::Table, {source->grandparentText, source->text, into, "", ""}};
+                break;
+            case kTablesFolderNode:
+                task = {TaskType::Tables, {source->parentText, "", into, "", ""}};
+                break;
+            case kViewNode:
+                task = {TaskType::View, {source->grandparentText, source->text, into, "", ""}};
+                break;
+            case kViewsFolderNode:
+                task = {TaskType::Views, {source->parentText, "", into, "", ""}};
+                break;
+            default:
+                break;  // nothing to ask and nothing to queue; the scheduler still starts
+        }
+    }
+    if (task) {
+        if (!port.AskOkCancel(MigrationQuestion(task->first, task->second))) return;
+        QueueTask(task->first, task->second, stamp);
+    }
+    scheduler_.StartScheduler();
+}
+
+void MainWindowCommands::BackupCommand() {
+    UserPort& port = window_.port();
+    if (!window_.targetTree().session()) {
+        port.ShowHint("Please confirm your target Database connected SUCCESSFULLY!");
+        port.ShowMessage("No Target DataSource Connection!");
+        return;
+    }
+    EnsureWorkFolder("./backup");
+    const std::time_t stamp = std::time(nullptr);
+    std::optional<SelectedObject> target = DescribeSelection(window_.targetTree());
+    if (!target) {
+        port.ShowHint("Please select a Object in Target Databases Tree to backup!");
+        port.ShowMessage("No selected Objects to backup!");
+    } else {
+        if (!ChooseBackupFolder(window_)) return;
+        switch (target->kind) {
+            case kDatabaseNode:
+                QueueTask(TaskType::BackupDatabase, {"", "", target->text, "", "A"}, stamp);
+                break;
+            case kTablesFolderNode:
+                QueueTask(TaskType::BackupDatabase, {"", "", target->parentText, "", "T"}, stamp);
+                break;
+            case kViewsFolderNode:
+                QueueTask(TaskType::BackupDatabase, {"", "", target->parentText, "", "V"}, stamp);
+                break;
+            case kTableNode:
+                QueueTask(TaskType::BackupObject,
+                          {"", "", target->grandparentText, target->text, "T"}, stamp);
+                break;
+            case kViewNode:
+                QueueTask(TaskType::BackupObject,
+                          {"", "", target->grandparentText, target->text, "V"}, stamp);
+                break;
+            default:
+                break;
+        }
+    }
+    scheduler_.StartScheduler();
+}
+
+void MainWindowCommands::DeleteTaskCommand(std::optional<size_t> row) {
+    if (row && tasks_.RemoveAt(*row)) window_.port().TaskListChanged();
+}
+
+void MainWindowCommands::ClearAllTasksCommand() {
+    tasks_.Clear();
+    window_.port().TaskListChanged();
+}
+
+void MainWindowCommands::ItemUpCommand(std::optional<size_t> row) {
+    if (row && tasks_.MoveUp(*row)) window_.port().TaskListChanged();
+}
+
+void MainWindowCommands::ItemDownCommand(std::optional<size_t> row) {
+    if (row && tasks_.MoveDown(*row)) window_.port().TaskListChanged();
+}
+
+bool MainWindowCommands::ConfirmTwice(const std::string& question, const std::string& warning) {
+    return window_.port().AskOkCancel(question) && window_.port().AskYesNo(warning);
+}
+
+int MainWindowCommands::DropChildren(const NodePath& folder, bool views, bool removeNodes) {
+    DatabaseTree& tree = window_.targetTree();
+    std::shared_ptr<const TreeContents> contents = tree.Contents();
+    const TreeNode* node = contents->At(folder);
+    if (!node) return 0;
+    std::vector<size_t> dropped;
+    for (size_t i = 0; i < node->children.size(); ++i) {
+        const std::string& name = node->children[i].text;
+        bool ok = views ? DropView(window_, name) : DropTable(window_, "", name);
+        if (ok) dropped.push_back(i);
+    }
+    if (removeNodes) {
+        // From the last to the first, so that the earlier paths stay valid.
+        for (auto it = dropped.rbegin(); it != dropped.rend(); ++it) {
+            NodePath child = folder;
+            child.push_back(*it);
+            tree.RemoveNode(child);
+        }
+    }
+    return static_cast<int>(dropped.size());
+}
+
+void MainWindowCommands::DeleteSelectedCommand() {
+    UserPort& port = window_.port();
+    switch (window_.controllerState()) {
+        case ControllerState::Running:
+            if (port.AskOkCancel("Some Tasks is Processing, STOP ALL?")) scheduler_.RequestStop();
+            return;
+        case ControllerState::StopRequested:
+            port.ShowMessage("Some Tasks is Stopping, Please try again later!!!");
+            return;
+        case ControllerState::Idle:
+            break;
+    }
+    DatabaseTree& tree = window_.targetTree();
+    if (!tree.session()) {
+        port.ShowHint("Press Config button, and get a successful target Connection!");
+        port.ShowMessage("No Source DataSource Connection!");
+        return;
+    }
+    std::optional<SelectedObject> node = DescribeSelection(tree);
+    if (!node) {
+        port.ShowHint("Please select a table, tables, views or database on target Database Tree!");
+        port.ShowMessage("No selected Object to delete!");
+        return;
+    }
+    const std::string noRestore =
+        "After remove, you can not restore [%s] again! Continue?\nPress YES to Continue Removing!";
+    OperationLog& log = window_.log();
+    switch (node->kind) {
+        case kDatabaseNode:
+            if (!ConfirmTwice(Format("Delete database [%s]?", node->text),
+                              Format(noRestore.c_str(), node->text))) {
+                return;
+            }
+            log.WriteOutputLine("Remove Database [%s]!", node->text.c_str());
+            if (DropDatabase(window_, node->text)) tree.RemoveNode(node->path);
+            break;
+        case kTableNode: {
+            std::string question =
+                Format("Delete the table [%s.%s]?", node->grandparentText, node->text);
+            if (!ConfirmTwice(question,
+                              Format("After remove, you can not restore the table [%s.%s]! "
+                                     "Continue?\nPress YES to Continue Removing!",
+                                     node->grandparentText, node->text))) {
+                return;
+            }
+            log.WriteText(question);
+            if (DropTable(window_, node->grandparentText, node->text)) tree.RemoveNode(node->path);
+            break;
+        }
+        case kTablesFolderNode: {
+            std::string question = Format("Delete all the tables of [%s]?", node->parentText);
+            if (!ConfirmTwice(question, Format(noRestore.c_str(), node->parentText))) return;
+            log.WriteText(question);
+            log.WriteOutputLine("[%d] tables removed!", DropChildren(node->path, false, true));
+            break;
+        }
+        case kViewNode: {
+            std::string question =
+                Format("Delete the view [%s.%s]?", node->grandparentText, node->text);
+            if (!ConfirmTwice(question,
+                              Format("After remove, you can not restore the view [%s.%s] again! "
+                                     "Continue?\nPress YES to Continue Removing!",
+                                     node->grandparentText, node->text))) {
+                return;
+            }
+            log.WriteText(question);
+            if (DropView(window_, node->text)) tree.RemoveNode(node->path);
+            break;
+        }
+        case kViewsFolderNode: {
+            std::string question = Format("Delete all the views of [%s]?", node->parentText);
+            if (!ConfirmTwice(question,
+                              Format("After remove, you can not restore the views of [%s] again! "
+                                     "Continue?\nPress YES to Continue Removing!",
+                                     node->parentText))) {
+                return;
+            }
+            log.WriteText(question);
+            log.WriteOutputLine("[%d] views removed!", DropChildren(node->path, true, true));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void MainWindowCommands::NewDatabaseCommand() {
+    std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
+    if (!node || node->kind != kRootNode) {
+        window_.port().ShowMessage(
+            "Can only create database in TARGET!!!\nPlease Select Target ROOT to create new "
+            "database!");
+        return;
+    }
+    if (CreateDatabase(window_, "", false)) FillDatabaseTree(window_, window_.targetTree());
+}
+
+std::optional<SelectedObject> MainWindowCommands::SelectedDatabase() {
+    std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
+    if (!node || node->kind != kDatabaseNode) {
+        window_.port().ShowMessage("No Database in TARGET Side be Selected!");
+        return std::nullopt;
+    }
+    return node;
+}
+
+namespace {
+const char* const kDatabaseWarning =
+    "After remove, you can not restore [%s] again! Continue?\nPress YES to Continue Removing!";
+
+// The folder of a database node: "Tables" is its first child, "Views" the next one.
+std::optional<NodePath> FolderOf(const DatabaseTree& tree, const NodePath& database, int kind) {
+    std::shared_ptr<const TreeContents> contents = tree.Contents();
+    const TreeNode* node = contents->At(database);
+    if (!node) return std::nullopt;
+    for (size_t i = 0; i < node->children.size(); ++i) {
+        if (node->children[i].kind == kind) {
+            NodePath path = database;
+            path.push_back(i);
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+}  // namespace
+
+void MainWindowCommands::DeleteDatabaseCommand() {
+    std::optional<SelectedObject> node = SelectedDatabase();
+    if (!node || !ConfirmTwice(Format("Remove database [%s]?", node->text),
+                               Format(kDatabaseWarning, node->text))) {
+        return;
+    }
+    DropDatabase(window_, node->text);
+    FillDatabaseTree(window_, window_.targetTree());
+}
+
+void MainWindowCommands::ClearAllTablesCommand() {
+    std::optional<SelectedObject> node = SelectedDatabase();
+    if (!node || !ConfirmTwice(Format("Remove all the tables of [%s]?", node->text),
+                               Format(kDatabaseWarning, node->text))) {
+        return;
+    }
+    DatabaseTree& tree = window_.targetTree();
+    if (auto views = FolderOf(tree, node->path, kViewsFolderNode)) DropChildren(*views, true, false);
+    if (auto tables = FolderOf(tree, node->path, kTablesFolderNode)) {
+        DropChildren(*tables, false, false);
+    }
+    FillDatabaseTree(window_, tree);
+}
+
+void MainWindowCommands::ClearAllDataCommand() {
+    std::optional<SelectedObject> node = SelectedDatabase();
+    if (!node || !ConfirmTwice(Format("Delete all the data of [%s]?", node->text),
+                               Format(kDatabaseWarning, node->text))) {
+        return;
+    }
+    // The rows go, the tables stay: "Clear all Data" must not take the table definitions with it.
+    DatabaseTree& tree = window_.targetTree();
+    std::optional<NodePath> tables = FolderOf(tree, node->path, kTablesFolderNode);
+    if (!tables) return;
+    std::shared_ptr<const TreeContents> contents = tree.Contents();
+    if (const TreeNode* folder = contents->At(*tables)) {
+        for (const TreeNode& table : folder->children) {
+            ExecuteStatement(window_, tree.session(), "delete from " + QuoteTargetName(table.text),
+                             0);
+        }
+    }
+}
+
+void MainWindowCommands::DropTableCommand() {
+    std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
+    if (!node || node->kind != kTableNode) return;
+    if (DropTable(window_, node->grandparentText, node->text)) {
+        window_.targetTree().RemoveNode(node->path);
+    }
+}
+
+void MainWindowCommands::DropViewCommand() {
+    std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
+    if (!node || node->kind != kViewNode) return;
+    if (DropView(window_, node->text)) window_.targetTree().RemoveNode(node->path);
+}
+
+bool MainWindowCommands::EndRename(const std::string& newName) {
+    DatabaseTree& tree = window_.targetTree();
+    bool accepted = false;
+    std::optional<SelectedObject> node = DescribeSelection(tree);
+    if (tree.renameConfirmed() != 0 && node &&
+        RenameObject(window_, tree.session(), node->text, newName)) {
+        tree.SetNodeText(node->path, newName);
+        accepted = true;
+    }
+    tree.SetRenameConfirmed(0);
+    return accepted;
+}
+
+}  // namespace velmora

@@ -1,0 +1,87 @@
+// MainWindowCommands: the commands of the main window that act on tasks and on target objects,
+// as plain core code that the desktop program and the command line route to:
+// - Migrate and Backup turn the two tree selections into one queued task and start the
+//   scheduler; the task list commands delete, clear and reorder the queue;
+// - the object maintenance commands create, drop, empty and rename target objects at once,
+//   each behind its two-step confirmation where it destroys something.
+// It owns the TaskList and the TaskScheduler.
+//
+// Threads: the interface thread (the scheduler's workers run on its own thread).
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "MainWindowModel.h"
+#include "tasks/TaskList.h"
+#include "tasks/TaskScheduler.h"
+
+namespace velmora {
+
+// A selected tree node with the texts the commands take from it and its ancestors.
+struct SelectedObject {
+    int kind = 0;
+    std::string text;
+    std::string parentText;
+    std::string grandparentText;
+    NodePath path;
+};
+
+std::optional<SelectedObject> DescribeSelection(const DatabaseTree& tree);
+
+// The names a task carries; which ones are filled depends on its type.
+struct TaskNames {
+    std::string sourceDatabase;
+    std::string sourceObject;
+    std::string targetDatabase;
+    std::string targetObject;
+    std::string objectKind;  // backups: "A", "T" or "V"
+};
+
+// The confirmation asked before a migration task is queued ("Convert table [%s] into Target
+// database [%s]?", ...).
+std::string MigrationQuestion(TaskType type, const TaskNames& names);
+
+class MainWindowCommands {
+public:
+    MainWindowCommands(MainWindowModel& window, WorkerBodies bodies, SchedulerTimings timings = {});
+
+    TaskList& tasks() { return tasks_; }
+    TaskScheduler& scheduler() { return scheduler_; }
+
+    // --- Tasks ---
+    void MigrateCommand();
+    void BackupCommand();
+    // Appends a waiting task (names cut to their slots); the Migrate and Backup commands and the
+    // command line queue through here. Does not start the scheduler.
+    TaskPtr QueueTask(TaskType type, const TaskNames& names, std::time_t stamp);
+    void DeleteTaskCommand(std::optional<size_t> row);
+    void ClearAllTasksCommand();
+    void ItemUpCommand(std::optional<size_t> row);
+    void ItemDownCommand(std::optional<size_t> row);
+
+    // --- Target objects ---
+    void DeleteSelectedCommand();
+    void NewDatabaseCommand();
+    void DeleteDatabaseCommand();
+    void ClearAllTablesCommand();
+    void ClearAllDataCommand();
+    void DropTableCommand();
+    void DropViewCommand();
+    // The end of an in-place rename of the selected target table: true when the node takes the
+    // new name (only after Enter, and only when the server renamed the table).
+    bool EndRename(const std::string& newName);
+
+private:
+    bool ConfirmTwice(const std::string& question, const std::string& warning);
+    std::optional<SelectedObject> SelectedDatabase();
+    // Drops every child of a folder node, in order; returns how many were dropped.
+    int DropChildren(const NodePath& folder, bool views, bool removeNodes);
+
+    MainWindowModel& window_;
+    TaskList tasks_;
+    TaskScheduler scheduler_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,173 @@
+// Every task type end to end: the real local MariaDB as source, the scripted target, the real
+// scheduler thread and worker bodies.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "Converters/Thread/WorkerBodies.h"
+#include "MainWindowCommands.h"
+#include "support/ConversionFixture.h"
+#include "support/LocalMariaDb.h"
+
+namespace velmora {
+namespace {
+
+using namespace std::chrono_literals;
+
+class TaskEngineTest : public test::ConversionFixture {
+protected:
+    void SetUp() override {
+        ConversionFixture::SetUp();
+        test::MariaDbAddress db = test::LocalMariaDb();
+        main_->sourceTree().Attach({&main_->sourceConnection(), "shop", "MSDASQL", 0, 2, db.user,
+                                    db.password});
+        main_->targetTree().Attach({&main_->targetConnection(), "", "SQLOLEDB", 1, 1, "", ""});
+        target_->AddCatalog("sales");
+        SchedulerTimings fast;
+        fast.passInterval = 10ms;
+        fast.threadStartDelay = fast.startWait = fast.workerStartDelay = fast.closeWait = 0ms;
+        commands_ = std::make_unique<MainWindowCommands>(*main_, MakeWorkerBodies(), fast);
+    }
+    void TearDown() override {
+        commands_.reset();
+        ConversionFixture::TearDown();
+    }
+
+    TaskPtr Run(TaskType type, const TaskNames& names) {
+        TaskPtr task = commands_->QueueTask(type, names, 0);
+        commands_->scheduler().StartScheduler();
+        commands_->scheduler().WaitUntilIdle();
+        return task;
+    }
+
+    bool Logged(const std::string& message) const {
+        std::vector<std::string> messages = Messages();
+        return std::find(messages.begin(), messages.end(), message) != messages.end();
+    }
+
+    std::unique_ptr<MainWindowCommands> commands_;
+};
+
+TEST_F(TaskEngineTest, TableTaskSelectsBothDatabasesConvertsAndSucceeds) {
+    TaskPtr task = Run(TaskType::Table, {"shop", "categories", "sales", "", ""});
+    EXPECT_EQ(task->status.load(), kTaskSucceeded);
+    EXPECT_STREQ(PhaseText(task->phase), "SUCCESS");
+    EXPECT_EQ(task->progress.load(), 100);
+    std::vector<std::string> statements = target_->Statements();
+    ASSERT_GE(statements.size(), 3u);
+    EXPECT_EQ(statements[0], "use sales;");
+    EXPECT_EQ(statements[1].rfind("create table categories (", 0), 0u) << statements[1];
+    EXPECT_TRUE(Logged("TABLE: [shop].[categories] Converting..... "));
+    EXPECT_EQ(Messages().back(), "Operation completed SUCCESSFULLY!");
+    EXPECT_EQ(main_->targetTree().currentDatabase(), "sales");
+    EXPECT_EQ(main_->sourceTree().currentDatabase(), "shop");
+    EXPECT_EQ(main_->controllerState(), ControllerState::Idle);
+    ExpectTargetStatementsParse();
+}
+
+struct FailureCase {
+    TaskType type;
+    TaskNames names;
+    const char* failingTargetUse;  // "" when the target use works
+    const char* message;           // the location message, "" when the body writes none
+};
+
+TEST_F(TaskEngineTest, SelectionFailuresWriteTheirLocationAndEndTheTaskAsFailure) {
+    const FailureCase cases[] = {
+        {TaskType::Database, {"shop", "", "nowhere", "", ""}, "use nowhere;",
+         "[Thread](375)Select Target Database [nowhere] Error!"},
+        {TaskType::Database, {"no_such_db", "", "sales", "", ""}, "",
+         "[Thread](394)Select Source Database[no_such_db] Error!"},
+        {TaskType::Tables, {"shop", "", "nowhere", "", ""}, "use nowhere;",
+         "[Thread](451)Select Target Database[nowhere] Error!"},
+        {TaskType::Tables, {"no_such_db", "", "sales", "", ""}, "",
+         "[Thread](473)Select Source Database[no_such_db] Error!"},
+        {TaskType::Table, {"shop", "orders", "nowhere", "", ""}, "use nowhere;",
+         "Select Target Database[nowhere] Error!"},
+        {TaskType::Table, {"no_such_db", "orders", "sales", "", ""}, "",
+         "[Thread](587)Select Source Database[no_such_db] Error!"},
+        {TaskType::View, {"no_such_db", "v", "sales", "", ""}, "",
+         "[Thread](650)Select Source Database[no_such_db] Error!"},
+        {TaskType::CloneDatabase, {"no_such_db", "", "no_such_db", "", ""}, "",
+         "[Thread](319)Select Source Database[no_such_db] Error!"},
+        {TaskType::Views, {"shop", "", "nowhere", "", ""}, "use nowhere;", ""},
+    };
+    for (const FailureCase& c : cases) {
+        if (*c.failingTargetUse) target_->FailOn(c.failingTargetUse, "Database 'nowhere' does not exist.");
+        size_t before = Messages().size();
+        TaskPtr task = Run(c.type, c.names);
+        std::vector<std::string> messages = Messages();
+        messages.erase(messages.begin(), messages.begin() + static_cast<std::ptrdiff_t>(before));
+        EXPECT_EQ(task->status.load(), kTaskFailed) << c.message;
+        EXPECT_STREQ(PhaseText(task->phase), "FAILURE");
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back(), "Operation FAILURE!");
+        if (*c.message) {
+            ASSERT_GE(messages.size(), 2u);
+            EXPECT_EQ(messages[messages.size() - 2], c.message);
+        } else {
+            EXPECT_EQ(messages.size(), 1u) << messages.front();
+        }
+        EXPECT_LT(task->progress.load(), 50);
+    }
+}
+
+TEST_F(TaskEngineTest, AFailedObjectEndsTheTaskAsFailureAndIsNamed) {
+    target_->FailWhen(
+        [](const std::string& s) { return s.rfind("create table products", 0) == 0; },
+        "Column, parameter, or variable #12: Cannot find data type enum.");
+    TaskPtr task = Run(TaskType::Tables, {"shop", "", "sales", "", ""});
+    EXPECT_EQ(task->status.load(), kTaskFailed);
+    EXPECT_EQ(task->progress.load(), 100);
+    EXPECT_TRUE(Logged("TABLE: Create [shop].[products] ERROR !"));
+    std::vector<std::string> messages = Messages();
+    bool named = std::any_of(messages.begin(), messages.end(), [](const std::string& m) {
+        return m.rfind("FAILED: ", 0) == 0 && m.find("products") != std::string::npos;
+    });
+    EXPECT_TRUE(named);
+    EXPECT_EQ(messages.back(), "Operation FAILURE!");
+    // The other tables were still converted.
+    EXPECT_FALSE(TargetStatementsStartingWith("create table customers").empty());
+}
+
+TEST_F(TaskEngineTest, CloneCreatesTheDatabaseAndConvertsEverything) {
+    TaskPtr task = Run(TaskType::CloneDatabase, {"shop", "", "shop", "", ""});
+    std::vector<std::string> statements = target_->Statements();
+    ASSERT_GE(statements.size(), 2u);
+    EXPECT_EQ(statements[0], "create database shop;");
+    EXPECT_EQ(statements[1], "use shop;");
+    EXPECT_FALSE(TargetStatementsStartingWith("create view order_totals").empty());
+    EXPECT_EQ(task->progress.load(), 100);
+    EXPECT_EQ(main_->targetSettings.catalogName, "shop");
+    EXPECT_EQ(main_->targetTree().currentDatabase(), "shop");
+}
+
+TEST_F(TaskEngineTest, ViewTaskSucceedsOnlyWhenTheViewWasCreated) {
+    TaskPtr created = Run(TaskType::View, {"shop", "order_totals", "sales", "", ""});
+    EXPECT_EQ(created->status.load(), kTaskSucceeded);
+    target_->FailWhen([](const std::string& s) { return s.rfind("create view", 0) == 0; },
+                      "Incorrect syntax near 'view'.");
+    TaskPtr failed = Run(TaskType::View, {"shop", "order_totals", "sales", "", ""});
+    EXPECT_EQ(failed->status.load(), kTaskFailed);
+    EXPECT_TRUE(Logged("Create VIEW [order_totals] failure!!!"));
+}
+
+TEST_F(TaskEngineTest, BackupObjectTaskUsesTheDatabaseAndWritesTheScripts) {
+    main_->SetBackupFolder(workFolder_ + "/backups");
+    std::filesystem::create_directories(workFolder_ + "/backups");
+    std::filesystem::current_path(workFolder_ + "/backups");
+    target_->AnswerWith("sp_helptext v",
+                        test::ScriptedResult::Text({"Text"}, {{"CREATE VIEW v AS SELECT 1\n"}}));
+    TaskPtr task = Run(TaskType::BackupObject, {"", "", "sales", "v", "V"});
+    EXPECT_EQ(task->status.load(), kTaskSucceeded);
+    EXPECT_EQ(target_->Statements().front(), "use sales");
+    EXPECT_TRUE(std::filesystem::exists(workFolder_ + "/backups/VIEWS/v.vw"));
+    // A database backup whose catalog cannot be listed fails.
+    target_->FailOn("use gone", "Database 'gone' does not exist.");
+    TaskPtr gone = Run(TaskType::BackupObject, {"", "", "gone", "v", "V"});
+    EXPECT_EQ(gone->status.load(), kTaskFailed);
+}
+
+}  // namespace
+}  // namespace velmora
