@@ -11,6 +11,7 @@
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
 #include "Converters/RowTransfer.h"
+#include "Converters/TableDefinitionReader.h"
 #include "support/ConversionFixture.h"
 #include "support/LocalMariaDb.h"
 
@@ -42,7 +43,17 @@ protected:
                "INSERT INTO wide SELECT seq, REPEAT('w', 20000) FROM seq_1_to_1200;"
                // A floating-point primary key does not qualify for paging.
                "CREATE TABLE measured (v double PRIMARY KEY, n int);"
-               "INSERT INTO measured VALUES (0.1, 1), (0.2, 2), (0.3, 3);");
+               "INSERT INTO measured VALUES (0.1, 1), (0.2, 2), (0.3, 3);" +
+               LongDefinition());
+    }
+    // A table whose show create table text is far longer than 8,192 bytes.
+    static std::string LongDefinition() {
+        std::string sql = "CREATE TABLE long_definition (id int PRIMARY KEY";
+        for (int i = 0; i < 100; ++i) {
+            sql += ", column_number_" + std::to_string(i) + " varchar(10) COMMENT '" +
+                   std::string(100, 'x') + "'";
+        }
+        return sql + ");";
     }
     static void TearDownTestSuite() {
         RunSql(std::string("DROP DATABASE IF EXISTS ") + kDatabase + ";");
@@ -134,6 +145,17 @@ TEST_F(PagingTest, AMissingTableOrConnection) {
     EXPECT_EQ(std::vector<std::string>(messages.end() - 2, messages.end()),
               (std::vector<std::string>{"No Source Connection!", "No Target Connection!"}));
     EXPECT_TRUE(target_->Statements().empty());
+}
+
+TEST_F(PagingTest, ADefinitionLongerThan8KBIsReadWhole) {
+    std::string create =
+        TranslateTableDefinition(main_->sourceSession(), kDatabase, "long_definition", *main_);
+    EXPECT_GT(create.size(), 15000u);
+    EXPECT_EQ(create.rfind("create table long_definition (\n  id int not null,\n", 0), 0u);
+    const std::string end =
+        "  column_number_99 varchar(10) default null comment '" + std::string(100, 'x') + "'\n)\n";
+    ASSERT_GT(create.size(), end.size());
+    EXPECT_EQ(create.substr(create.size() - end.size()), end);
 }
 
 const std::string kNamesDatabase = ProcessDatabaseName("velmora_it_convert_names");
