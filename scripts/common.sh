@@ -12,7 +12,7 @@ VELMORA_PACKAGES=(
   unixodbc unixodbc-dev odbc-mariadb tdsodbc
   libpcre2-dev
   mariadb-server mariadb-client
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev time
   xvfb xauth
 )
 

@@ -145,6 +145,9 @@ TEST_F(Connect, TargetThroughFreeTdsAgainstAClosedPortFails) {
               (std::vector<std::string>{"Source Connection error!", "Target Connection error!"}));
     EXPECT_EQ(window.targetSession(), nullptr);
     EXPECT_EQ(window.targetTree().side(), -1);
+    // The real FreeTDS driver tried and said why it failed.
+    EXPECT_TRUE(HasLineContaining(port_, "[FreeTDS]"))
+        << ::testing::PrintToString(port_.OutputLines());
 }
 
 TEST_F(Connect, TargetThroughTheSqlServerProviderAgainstAClosedPortFails) {
@@ -153,6 +156,8 @@ TEST_F(Connect, TargetThroughTheSqlServerProviderAgainstAClosedPortFails) {
         "Microsoft OLE DB Provider for SQL Server", "SQLOLEDB", kClosedPort, "sa", "pw", ""};
     EXPECT_FALSE(ConnectTarget(window));
     EXPECT_EQ(Messages(), std::vector<std::string>{"Target Connection error!"});
+    EXPECT_TRUE(HasLineContaining(port_, "[FreeTDS]"))
+        << ::testing::PrintToString(port_.OutputLines());
 }
 
 TEST_F(Connect, AnEmptyDbmsNameTakesTheVersionQuery) {

@@ -445,6 +445,4 @@ std::string TargetDouble::ProviderErrorText() const {
     return state_->refuseOpen.value_or("Unknown Error!");
 }
 
-TargetDouble::Outcome TargetDouble::Run(const std::string& statement) { return state_->Run(statement); }
-
 }  // namespace velmora::test

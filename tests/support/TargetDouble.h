@@ -100,14 +100,12 @@ public:
     void Close() override;
     std::string ProviderErrorText() const override;
 
-    // The answer to one statement (used by the double's statements).
+    // The answer to one statement, as the double's statements get it.
     struct Outcome {
         ResultCode code = kSuccess;
         std::string errorText;
         std::optional<ScriptedResult> result;
     };
-    Outcome Run(const std::string& statement);
-
     struct State;  // the script and the catalogs, shared with the double's rowsets
 
 private:

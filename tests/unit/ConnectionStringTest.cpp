@@ -57,14 +57,14 @@ INSTANTIATE_TEST_SUITE_P(
                   ";Driver={MariaDB Unicode};SERVER=db1;PORT=3307;UID=root;Database=shop"),
              {kFreeTds, kMariaDb},
              "Driver={MariaDB Unicode};UID=velmora;PWD=s3cret;SERVER=db1;PORT=3307;Database=shop;"
-             "NO_CACHE=1;FORWARDONLY=1;",
+             "CHARSET=utf8mb4;NO_CACHE=1;FORWARDONLY=1;",
              ""},
         Case{"PasswordWithSeparatorsIsBraced", "MSDASQL",
              With(Login("ann", "p;w}d{x=1 !"), kPropInitProviderString,
                   ";Driver={MariaDB Unicode};SERVER=db1;PORT=3306;UID=root;"),
              {kMariaDb},
-             "Driver={MariaDB Unicode};UID=ann;PWD={p;w}}d{x=1 !};SERVER=db1;PORT=3306;NO_CACHE=1;"
-             "FORWARDONLY=1;",
+             "Driver={MariaDB Unicode};UID=ann;PWD={p;w}}d{x=1 !};SERVER=db1;PORT=3306;CHARSET=utf8mb4;"
+             "NO_CACHE=1;FORWARDONLY=1;",
              ""},
         Case{"MySqlDriverGetsNoMariaDbOptions", "MSDASQL",
              With(Login("u", "p"), kPropInitProviderString,
@@ -106,6 +106,18 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"SqlOleDbWithoutServer", "SQLOLEDB", Login("sa", "pw"), {kFreeTds}, "", "No SQL Server name"},
         Case{"UnknownProvider", "Microsoft.Jet.OLEDB.4.0", Login("u", "p"), {kMariaDb}, "", "is not known"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(ConnectionString, Utf8TextOnlyWhereTheLayerPinnedTheCharacterSet) {
+    PropertySet properties = Login("u", "p");
+    properties.Add(kPropInitProviderString, ";Driver={MariaDB Unicode};SERVER=h;PORT=3306;UID=root;");
+    EXPECT_TRUE(BuildOdbcConnectionString("MSDASQL", properties, {kMariaDb}).textAsUtf8);
+    properties.Set(kPropInitProviderString, ";Driver={MariaDB Unicode};SERVER=h;CHARSET=latin1;");
+    ConnectionStringResult own = BuildOdbcConnectionString("MSDASQL", properties, {kMariaDb});
+    EXPECT_FALSE(own.textAsUtf8);
+    EXPECT_EQ(own.text, "Driver={MariaDB Unicode};UID=u;PWD=p;SERVER=h;CHARSET=latin1;NO_CACHE=1;FORWARDONLY=1;");
+    properties.Set(kPropInitProviderString, ";Driver={MySQL ODBC 8.0 Unicode Driver};SERVER=h;");
+    EXPECT_FALSE(BuildOdbcConnectionString("MSDASQL", properties, {kMySql}).textAsUtf8);
+}
 
 TEST(ConnectionString, DataSourceNameIsTheDsnOrTheServer) {
     EXPECT_EQ(BuildOdbcConnectionString("MSDASQL", With(Login("u", "p"), kPropInitDataSource, "shopdsn"), {})

@@ -71,5 +71,13 @@ TEST(OperationLog, LinesFromTwoThreadsAreAllKeptInOrderPerThread) {
     EXPECT_EQ(nextB, 400);
 }
 
+TEST(OperationLog, HintsGoToThePortAndNotIntoTheLog) {
+    test::ScriptedPort port;
+    OperationLog log(&port);
+    log.ShowHint("Please select a target database!");
+    EXPECT_EQ(port.Hints(), std::vector<std::string>{"Please select a target database!"});
+    EXPECT_EQ(log.LineCount(), 0u);
+}
+
 }  // namespace
 }  // namespace velmora

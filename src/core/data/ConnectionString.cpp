@@ -140,9 +140,13 @@ void ApplySqlServerDriver(ConnectionPairs& pairs, const InstalledDriver& driver)
     SetKey(pairs, "Driver", driver.name);
 }
 
-void AddStreamingOptions(ConnectionPairs& pairs) {
+// True when it pinned the character set.
+bool AddMariaDbOptions(ConnectionPairs& pairs) {
+    bool pinned = FindKey(pairs, "CHARSET") == pairs.end();
+    if (pinned) pairs.emplace_back("CHARSET", "utf8mb4");
     if (FindKey(pairs, "NO_CACHE") == pairs.end()) pairs.emplace_back("NO_CACHE", "1");
     if (FindKey(pairs, "FORWARDONLY") == pairs.end()) pairs.emplace_back("FORWARDONLY", "1");
+    return pinned;
 }
 
 ConnectionStringResult Failure(std::string error) {
@@ -178,7 +182,7 @@ ConnectionStringResult BuildDriverManagerString(const PropertySet& properties,
             ApplySqlServerDriver(pairs, *sqlServer);
         } else if (const InstalledDriver* driver = FindDriver(drivers, Trim(driverKey->second));
                    driver && IsMariaDbDriver(*driver)) {
-            AddStreamingOptions(pairs);
+            result.textAsUtf8 = AddMariaDbOptions(pairs);
         }
     }
     ApplyLogin(pairs, properties);

@@ -16,7 +16,8 @@
 // Driver needs are added here, not by the callers that build provider strings: FreeTDS takes
 // the port as Port= (the SQL Server form "Address=host,port" or "Server=host,port" is split);
 // Microsoft's driver has no Port key and takes "Server=host,port"; MariaDB Connector/ODBC gets
-// NO_CACHE=1 and FORWARDONLY=1, which stream rows from 3.1.17 on and are ignored before.
+// CHARSET=utf8mb4 (every character arrives, as UTF-8) and NO_CACHE=1 with FORWARDONLY=1, which
+// stream rows from 3.1.17 on and are ignored before.
 //
 // Pure functions except InstalledOdbcDrivers; any thread.
 #pragma once
@@ -41,6 +42,9 @@ struct ConnectionStringResult {
     std::string text;   // the ODBC connection string; empty on failure
     std::string error;  // why there is none
     std::string dataSourceName;  // what the data source name property should report
+    // The layer pinned the MariaDB driver to UTF-8 (CHARSET=utf8mb4): character data may be
+    // fetched as the UTF-8 it is. A connection string with a CHARSET of its own keeps UTF-16.
+    bool textAsUtf8 = false;
 };
 
 ConnectionStringResult BuildOdbcConnectionString(std::string_view provider,

@@ -86,9 +86,10 @@ ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& in
     link->dataSourceName = connection.dataSourceName.empty()
                                ? GetInfoText(link->dbc(), SQL_DATA_SOURCE_NAME)
                                : connection.dataSourceName;
-    bool askedToStream = connection.text.find("NO_CACHE=1;") != std::string::npos;
-    link->streamsRows = askedToStream && link->driverName.find("maodbc") != std::string::npos &&
+    bool mariaDb = link->driverName.find("maodbc") != std::string::npos;
+    link->streamsRows = mariaDb && connection.text.find("NO_CACHE=1;") != std::string::npos &&
                         MariaDbDriverStreams(link->driverVersion);
+    link->textAsUtf8 = mariaDb && connection.textAsUtf8;
     link_ = std::move(link);
     return kSuccess;
 }

@@ -129,6 +129,38 @@ bool GetTextData(SQLHSTMT statement, SQLUSMALLINT column, std::u16string& buffer
     return true;
 }
 
+bool GetUtf8TextData(SQLHSTMT statement, SQLUSMALLINT column, std::vector<char>& buffer,
+                     std::string& value, bool& isNull) {
+    if (buffer.size() < 8192) buffer.resize(8192);
+    size_t held = 0;  // bytes read so far
+    isNull = false;
+    for (;;) {
+        size_t room = buffer.size() - held;
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQLGetData(statement, column, SQL_C_CHAR, buffer.data() + held,
+                                  static_cast<SQLLEN>(room), &indicator);
+        if (rc == SQL_NO_DATA) break;
+        if (!Succeeded(rc)) return false;
+        if (indicator == SQL_NULL_DATA) {
+            isNull = true;
+            value.clear();
+            return true;
+        }
+        bool whole = indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) < room;
+        if (whole) {
+            held += static_cast<size_t>(indicator);
+            break;
+        }
+        held += room - 1;  // the part ends with a terminator
+        size_t needed = indicator == SQL_NO_TOTAL
+                            ? buffer.size() * 2
+                            : held + (static_cast<size_t>(indicator) - (room - 1)) + 1;
+        buffer.resize(std::max(needed, held + 8192));
+    }
+    value.assign(buffer.data(), held);
+    return true;
+}
+
 bool GetBinaryAsHex(SQLHSTMT statement, SQLUSMALLINT column, std::vector<unsigned char>& buffer,
                     std::string& value, bool& isNull) {
     if (buffer.size() < 8192) buffer.resize(8192);

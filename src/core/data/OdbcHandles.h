@@ -77,6 +77,10 @@ public:
     std::string driverVersion;  // SQL_DRIVER_VER, e.g. 03.01.0015
     std::u16string searchEscape;  // SQL_SEARCH_PATTERN_ESCAPE, usually "\"
     bool streamsRows = false;
+    // Character data is fetched as the UTF-8 the driver already holds (SQL_C_CHAR) instead of
+    // UTF-16: MariaDB Connector/ODBC with CHARSET=utf8mb4. Its conversion to UTF-16 made reading
+    // six times slower (3.1.15: 42,000 against 250,000 rows per second, measured).
+    bool textAsUtf8 = false;
     std::string dataSourceName;  // what the data source name property reports
 
     // The driver's text for the last failed catalog call on this connection.
@@ -103,6 +107,8 @@ std::string GetInfoText(SQLHDBC dbc, SQLUSMALLINT infoType);
 // As text: the UTF-8 form of the value. As bytes: its upper-case hexadecimal digits.
 bool GetTextData(SQLHSTMT statement, SQLUSMALLINT column, std::u16string& buffer,
                  std::string& value, bool& isNull);
+bool GetUtf8TextData(SQLHSTMT statement, SQLUSMALLINT column, std::vector<char>& buffer,
+                     std::string& value, bool& isNull);
 bool GetBinaryAsHex(SQLHSTMT statement, SQLUSMALLINT column, std::vector<unsigned char>& buffer,
                     std::string& value, bool& isNull);
 // A bit column as "0" or "1".

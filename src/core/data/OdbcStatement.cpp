@@ -141,7 +141,9 @@ ResultCode OdbcStatementRowset::MoveNext() {
                 break;
             case ReadKind::Bit: read = GetBitAsDigit(statement_.get(), column, values_[i], isNull); break;
             case ReadKind::Text:
-                read = GetTextData(statement_.get(), column, textBuffer_, values_[i], isNull);
+                read = link_->textAsUtf8
+                           ? GetUtf8TextData(statement_.get(), column, utf8Buffer_, values_[i], isNull)
+                           : GetTextData(statement_.get(), column, textBuffer_, values_[i], isNull);
                 break;
         }
         if (!read) return FailWithDiagnostics(SQL_HANDLE_STMT, statement_.get());
@@ -180,6 +182,7 @@ void OdbcStatementRowset::Close() {
     std::vector<std::string>().swap(values_);
     std::vector<char>().swap(nulls_);
     std::u16string().swap(textBuffer_);
+    std::vector<char>().swap(utf8Buffer_);
     std::vector<unsigned char>().swap(byteBuffer_);
     std::u16string().swap(text_);
 }

@@ -1,5 +1,5 @@
 // OdbcStatementRowset: one statement on an ODBC connection and its rows, every value read as
-// text. Values are read whole however long they are (repeated SQLGetData); binary columns are
+// text (as UTF-16, or as UTF-8 where the driver holds UTF-8: see OdbcLink::textAsUtf8). Values are read whole however long they are (repeated SQLGetData); binary columns are
 // read as bytes and arrive as upper-case hexadecimal digits. Rows are fetched one at a time;
 // the buffers are reused from row to row. Close frees the driver's result (with a driver that
 // holds whole results in memory, that is the memory of the whole result).
@@ -55,6 +55,7 @@ private:
     std::vector<std::string> values_;
     std::vector<char> nulls_;
     std::u16string textBuffer_;
+    std::vector<char> utf8Buffer_;
     std::vector<unsigned char> byteBuffer_;
     std::string errorText_;
 };
