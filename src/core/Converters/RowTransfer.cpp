@@ -44,8 +44,8 @@ bool RunTargetStatement(Session* target, std::string_view statement, std::string
         if (error) *error = "Unknown Error!";
         return false;
     }
-    bool ran = rowset->Create(statement) >= 0 &&
-               rowset->Execute(StandardRowsetProperties()) == kSuccess;
+    static const PropertySet properties = StandardRowsetProperties();
+    bool ran = rowset->Create(statement) >= 0 && rowset->Execute(properties) == kSuccess;
     if (!ran && error) *error = rowset->ProviderErrorText();
     rowset->Close();
     return ran;
