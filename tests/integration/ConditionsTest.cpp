@@ -32,9 +32,9 @@ TEST_F(ConditionsTest, AStoredConditionNarrowsTheCopy) {
     EXPECT_EQ(Messages().back(), "[orders] 2 records converted, convertion completed SUCCESSFULLY!");
 }
 
-TEST_F(ConditionsTest, AConditionOverSeveralLinesWithATopLevelOrIsKeptWhole) {
+TEST_F(ConditionsTest, AConditionWithLineBreaksATopLevelOrAndACommentIsKeptWhole) {
     // Paged reads add their own key filter: the condition must stay one term.
-    ASSERT_TRUE(SaveCondition(path(), "shop", "orders", "id = 1\nor id = 4"));
+    ASSERT_TRUE(SaveCondition(path(), "shop", "orders", "id = 1\nor id = 4 -- and id = 3"));
     CopyTableRows(*main_, main_->sourceSession(), main_->targetSession(), "shop", "orders");
     std::vector<std::string> statements = target_->Statements();
     ASSERT_EQ(statements.size(), 2u);
