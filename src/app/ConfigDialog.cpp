@@ -1,0 +1,173 @@
+#include "ConfigDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace velmora {
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+std::string S(const QString& text) { return text.toStdString(); }
+
+}  // namespace
+
+ConfigDialog::ConfigDialog(ConfigDialogModel& model, QWidget* parent)
+    : QDialog(parent), model_(model) {
+    setWindowTitle(QStringLiteral("Config"));
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(BuildSide(ConfigSide::Source, QStringLiteral("MySQL"),
+                                QStringLiteral("Source DB:")));
+    groups->addWidget(BuildSide(ConfigSide::Target, QStringLiteral("MSSQL"),
+                                QStringLiteral("Target DB:")));
+
+    auto* options = new QGroupBox(QStringLiteral("Options"));
+    auto* optionLayout = new QVBoxLayout(options);
+    config_ = new QCheckBox(QStringLiteral("Properties from and to config file"));
+    autoBackup_ = new QCheckBox(QStringLiteral("Auto Backup (need more time and disk space)"));
+    tips_ = new QCheckBox(QStringLiteral("Display Tips"));
+    auto* overwriteTable = new QCheckBox(QStringLiteral("Overwrite the same-name table"));
+    auto* overwriteDatabase = new QCheckBox(QStringLiteral("Overwrite the same-name database"));
+    overwriteTable->setEnabled(false);
+    overwriteDatabase->setEnabled(false);
+    for (QCheckBox* box : {config_, autoBackup_, tips_, overwriteTable, overwriteDatabase}) {
+        optionLayout->addWidget(box);
+    }
+    connect(config_, &QCheckBox::toggled, this, [this](bool on) {
+        if (!showing_) model_.configChecked = on;
+    });
+    connect(autoBackup_, &QCheckBox::toggled, this, [this](bool on) {
+        if (!showing_) model_.autoBackupChecked = on;
+    });
+    connect(tips_, &QCheckBox::toggled, this, [this](bool on) {
+        if (showing_) return;
+        model_.SetTipsChecked(on);
+        emit tipsChanged(on);
+    });
+
+    auto* buttons = new QDialogButtonBox;
+    save_ = buttons->addButton(QStringLiteral("Save Config"), QDialogButtonBox::ActionRole);
+    test_ = buttons->addButton(QStringLiteral("Test Connections"), QDialogButtonBox::ActionRole);
+    connect_ = buttons->addButton(QStringLiteral("Connect"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QDialogButtonBox::Cancel);
+    connect_->setDefault(true);
+    connect(save_, &QPushButton::clicked, this, &ConfigDialog::OnSaveConfig);
+    connect(test_, &QPushButton::clicked, this, &ConfigDialog::OnTestConnections);
+    connect(connect_, &QPushButton::clicked, this, &ConfigDialog::OnConnect);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(groups);
+    layout->addWidget(options);
+    layout->addWidget(buttons);
+
+    model_.LoadConfiguration();
+    ShowModel();
+    emit tipsChanged(model_.tipsChecked);
+}
+
+QWidget* ConfigDialog::BuildSide(ConfigSide which, const QString& title, const QString& kindLabel) {
+    SideWidgets& side = sides_[static_cast<int>(which)];
+    auto* group = new QGroupBox(title);
+    auto* form = new QFormLayout(group);
+    side.kind = new QComboBox;
+    side.kind->addItem(title);
+    side.kind->setEnabled(false);
+    side.provider = new QComboBox;
+    side.provider->setMinimumWidth(300);
+    side.sourceNameLabel = new QLabel;
+    side.sourceName = new QComboBox;
+    side.sourceName->setEditable(true);
+    side.userId = new QLineEdit;
+    side.password = new QLineEdit;
+    side.password->setEchoMode(QLineEdit::Password);
+    side.catalogName = new QLineEdit;
+    form->addRow(kindLabel, side.kind);
+    form->addRow(QStringLiteral("Provider:"), side.provider);
+    form->addRow(side.sourceNameLabel, side.sourceName);
+    form->addRow(QStringLiteral("User ID:"), side.userId);
+    form->addRow(QStringLiteral("Password:"), side.password);
+    form->addRow(QStringLiteral("Catalog Name:"), side.catalogName);
+    connect(side.provider, &QComboBox::currentIndexChanged, this,
+            [this, which](int index) { OnProviderChosen(which, index); });
+    return group;
+}
+
+void ConfigDialog::ShowModel() {
+    showing_ = true;
+    ShowSide(ConfigSide::Source);
+    ShowSide(ConfigSide::Target);
+    config_->setChecked(model_.configChecked);
+    autoBackup_->setChecked(model_.autoBackupChecked);
+    tips_->setChecked(model_.tipsChecked);
+    showing_ = false;
+}
+
+void ConfigDialog::ShowSide(ConfigSide which) {
+    const ConfigSideFields& fields = model_.fields(which);
+    SideWidgets& side = sides_[static_cast<int>(which)];
+    QSignalBlocker block(side.provider);
+    side.provider->clear();
+    for (const std::string& provider : fields.providers) side.provider->addItem(Q(provider));
+    side.provider->setCurrentIndex(fields.providerIndex);
+    side.sourceNameLabel->setText(Q(fields.sourceNameLabel) + QLatin1Char(':'));
+    side.sourceName->clear();
+    for (const std::string& choice : fields.sourceNameChoices) side.sourceName->addItem(Q(choice));
+    side.sourceName->setEditText(Q(fields.sourceName));
+    side.userId->setText(Q(fields.userId));
+    side.password->setText(Q(fields.password));
+    side.catalogName->setText(Q(fields.catalogName));
+}
+
+// The typed values into the model, before any button acts on them.
+void ConfigDialog::TakeFields() {
+    for (ConfigSide which : {ConfigSide::Source, ConfigSide::Target}) {
+        ConfigSideFields& fields = model_.fields(which);
+        const SideWidgets& side = sides_[static_cast<int>(which)];
+        fields.sourceName = S(side.sourceName->currentText());
+        fields.userId = S(side.userId->text());
+        fields.password = S(side.password->text());
+        fields.catalogName = S(side.catalogName->text());
+    }
+    model_.configChecked = config_->isChecked();
+    model_.autoBackupChecked = autoBackup_->isChecked();
+    model_.tipsChecked = tips_->isChecked();
+}
+
+void ConfigDialog::OnProviderChosen(ConfigSide which, int index) {
+    if (index < 0) return;
+    TakeFields();
+    model_.ChooseProvider(which, index);
+    showing_ = true;
+    ShowSide(which);
+    showing_ = false;
+}
+
+void ConfigDialog::OnSaveConfig() {
+    TakeFields();
+    model_.SaveConfigCommand();
+}
+
+void ConfigDialog::OnTestConnections() {
+    TakeFields();
+    model_.TestConnectionsCommand();
+}
+
+void ConfigDialog::OnConnect() {
+    TakeFields();
+    hide();
+    model_.ConnectButton();
+    emit connected();
+    accept();
+}
+
+}  // namespace velmora

@@ -1,0 +1,75 @@
+// The commands of the main window's menus and tool bar: each one hands over to the core object
+// that carries it out, opening the dialog that shows it where there is one.
+#include <QMessageBox>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "ConfigDialog.h"
+#include "DriverCheckDialog.h"
+#include "LogPane.h"
+#include "MainWindow.h"
+#include "Manual.h"
+#include "TaskListView.h"
+#include "config/ConfigDialogModel.h"
+#include "config/ConnectSequence.h"
+#include "config/DriverCheck.h"
+#include "config/WorkFolder.h"
+
+namespace velmora {
+
+void MainWindow::StartUp() {
+    // Once the window is shown: the driver check, whose OK opens Config, whose Connect connects.
+    QTimer::singleShot(0, this, &MainWindow::DriverCheckCommand);
+}
+
+void MainWindow::ConfigureCommand() {
+    ConfigDialogModel config(*model_, ConfigFilePath(velmora::ProgramFolder()));
+    ConfigDialog dialog(config, this);
+    SetTipsTabVisible(model_->options().tips);
+    connect(&dialog, &ConfigDialog::tipsChanged, this, &MainWindow::SetTipsTabVisible);
+    connect(&dialog, &ConfigDialog::connected, this,
+            [this] { lowerTabs_->setCurrentWidget(taskListView_); });
+    dialog.exec();
+}
+
+void MainWindow::ConnectCommand() { velmora::ConnectCommand(*model_); }
+
+void MainWindow::DriverCheckCommand() {
+    DriverCheckModel check(*model_, velmora::ProgramFolder());
+    check.Refresh();
+    DriverCheckDialog dialog(check, this);
+    const int result = dialog.exec();
+    if (result == QDialog::Accepted) {
+        QTimer::singleShot(0, this, &MainWindow::ConfigureCommand);
+    } else if (result == DriverCheckDialog::kRecheck) {
+        QTimer::singleShot(0, this, &MainWindow::DriverCheckCommand);
+    }
+}
+
+void MainWindow::ExitCommand() {
+    exitAtOnce_ = true;
+    close();
+}
+
+void MainWindow::MigrateCommand() { commands_->MigrateCommand(); }
+
+void MainWindow::DeleteSelectedCommand() { commands_->DeleteSelectedCommand(); }
+
+void MainWindow::BackupCommand() { commands_->BackupCommand(); }
+
+void MainWindow::ManualCommand() {
+    EnsureWorkFolder("./");
+    if (!OpenManual()) {
+        model_->log().WriteOutputLine("Can not open the manual [%s]!",
+                                      ManualPath().toStdString().c_str());
+    }
+}
+
+void MainWindow::AboutCommand() {
+    QMessageBox::about(this, QStringLiteral("About Velmora"),
+                       MainWindowTitle() +
+                           QStringLiteral("\n\nMigrates MySQL and MariaDB databases into "
+                                          "Microsoft SQL Server."));
+}
+
+}  // namespace velmora

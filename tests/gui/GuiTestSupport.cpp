@@ -1,0 +1,67 @@
+#include "GuiTestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstring>
+#include <map>
+
+namespace velmora::test {
+
+std::map<std::string, TestFactory>& Registry() {
+    static std::map<std::string, TestFactory> registry;
+    return registry;
+}
+
+bool RegisterGuiTest(const char* name, TestFactory factory) {
+    Registry()[name] = std::move(factory);
+    return true;
+}
+
+ModalAnswerer::ModalAnswerer() {
+    timer_.setInterval(20);
+    connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::Poll);
+    timer_.start();
+}
+
+void ModalAnswerer::Press(QMessageBox::StandardButton button) {
+    answers_.push_back([this, button](QWidget* widget) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (!box) {
+            seen_ << QStringLiteral("(not a message box: %1)").arg(widget->metaObject()->className());
+            static_cast<QDialog*>(widget)->reject();
+            return;
+        }
+        seen_ << box->text();
+        if (QAbstractButton* target = box->button(button)) {
+            target->click();
+        } else {
+            seen_ << QStringLiteral("(button missing)");
+            box->reject();
+        }
+    });
+}
+
+void ModalAnswerer::Handle(std::function<void(QWidget*)> handler) {
+    answers_.push_back(std::move(handler));
+}
+
+void ModalAnswerer::Poll() {
+    // A popup menu (a tree's right-click menu) comes before any dialog under it.
+    QWidget* modal = QApplication::activePopupWidget();
+    if (!modal) modal = QApplication::activeModalWidget();
+    if (!modal || answers_.empty() || !modal->isVisible() || modal == handled_) return;
+    handled_ = modal;
+    auto answer = std::move(answers_.front());
+    answers_.pop_front();
+    // Answered from a fresh event, not from inside this timer: an answer that opens another
+    // dialog (Save Config's message box) can then be answered by the next poll.
+    QTimer::singleShot(0, this, [answer = std::move(answer), target = QPointer<QWidget>(modal)] {
+        if (target) answer(target);
+    });
+}
+
+}  // namespace velmora::test

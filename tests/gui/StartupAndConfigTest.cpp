@@ -1,0 +1,205 @@
+// The start-up order (driver check, then Config, then Connect) and the Config and Driver Check
+// dialogs reading and writing migrator.cfg, with the local MariaDB as the source and the SQL
+// Server double as the target.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <sys/stat.h>
+
+#include "ConfigDialog.h"
+#include "DatabaseTreeView.h"
+#include "DriverCheckDialog.h"
+#include "GuiTestSupport.h"
+#include "LogPane.h"
+#include "MainWindow.h"
+#include "TaskListView.h"
+#include "config/WorkFolder.h"
+#include "data/OdbcConnection.h"
+#include "support/LocalMariaDb.h"
+#include "support/TargetDouble.h"
+
+namespace velmora::test {
+
+namespace {
+
+QString ConfigPath() { return QString::fromStdString(ProgramFolder()) + "migrator.cfg"; }
+
+void WriteConfig(const QString& text) {
+    QFile file(ConfigPath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+}
+
+QString ReadConfig() {
+    QFile file(ConfigPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString SampleConfig(bool tips) {
+    MariaDbAddress db = LocalMariaDb();
+    return QStringLiteral(
+               "[Public]\nConfig=true\nAutoBackup=true\nTips=%1\n"
+               "[SourceDB]\nProvider=TCP/IP:Port\nSourceName=%2:%3\nUserID=%4\nPassWord=%5\n"
+               "CatalogName=shop\n"
+               "[TargetDB]\nProvider=TCP/IP:Port\nSourceName=SqlHost:1433\nUserID=sa\n"
+               "PassWord=secret\nCatalogName=master\n")
+        .arg(tips ? "true" : "false", QString::fromStdString(db.host), QString::number(db.port),
+             QString::fromStdString(db.user), QString::fromStdString(db.password));
+}
+
+std::unique_ptr<MainWindow> NewWindow() {
+    MainWindowSetup setup;
+    setup.source = NewOdbcConnection();
+    setup.target = std::make_unique<TargetDouble>();
+    setup.connectionFactory = [](TreeSide side) -> std::unique_ptr<DataSourceConnection> {
+        if (side == TreeSide::Source) return NewOdbcConnection();
+        return std::make_unique<TargetDouble>();
+    };
+    auto window = std::make_unique<MainWindow>(std::move(setup));
+    window->show();
+    return window;
+}
+
+QStringList Messages(MainWindow& window) {
+    QStringList messages;
+    for (const QString& line : window.logPane()->lines()) messages << line.mid(24);
+    return messages;
+}
+
+}  // namespace
+
+class StartupAndConfigTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QFile::remove(ConfigPath()); }
+
+    void startUpRunsDriverCheckThenConfigThenConnect() {
+        WriteConfig(SampleConfig(true));
+        auto window = NewWindow();
+        ModalAnswerer answerer;
+        QStringList order;
+        QList<QColor> usabilityColours;
+        QStringList usabilityTexts;
+        answerer.Handle([&](QWidget* widget) {
+            auto* check = qobject_cast<DriverCheckDialog*>(widget);
+            QVERIFY(check);
+            order << check->windowTitle();
+            const QList<QLabel*> labels = check->rowLabels(true) + check->rowLabels(false);
+            for (int i = 2; i < labels.size(); i += 3) {
+                usabilityTexts << labels[i]->text();
+                usabilityColours << labels[i]->palette().color(QPalette::WindowText);
+            }
+            check->accept();
+        });
+        answerer.Handle([&](QWidget* widget) {
+            auto* config = qobject_cast<ConfigDialog*>(widget);
+            QVERIFY(config);
+            order << config->windowTitle();
+            QTest::mouseClick(config->connectButton(), Qt::LeftButton);
+        });
+        window->StartUp();
+        QTRY_COMPARE_WITH_TIMEOUT(answerer.pending(), 0, 10000);
+        QCOMPARE(order, QStringList({"Driver Check", "Config"}));
+        QTRY_VERIFY_WITH_TIMEOUT(Messages(*window).contains("Connect Target Database!"), 20000);
+        QVERIFY(Messages(*window).contains("Connect Source Database!"));
+        QCOMPARE(window->lowerTabs()->currentWidget(), static_cast<QWidget*>(window->taskListView()));
+        QTRY_VERIFY(window->treeView(TreeSide::Source)->topLevelItemCount() == 1);
+        QCOMPARE(window->model().sourceSettings.catalogName, std::string("shop"));
+        QCOMPARE(window->model().targetSettings.sourceName, std::string("sqlhost:1433"));
+        QVERIFY(window->model().options().autoBackup);
+
+        // Each row says Usable in green or Unusable in red; the machine has the MariaDB driver.
+        QVERIFY(usabilityTexts.contains("Usable"));
+        for (int i = 0; i < usabilityTexts.size(); ++i) {
+            const QColor expected = usabilityTexts[i].startsWith("Unusable")
+                                        ? DriverCheckDialog::UnusableColour()
+                                        : DriverCheckDialog::UsableColour();
+            QCOMPARE(usabilityColours[i], expected);
+        }
+    }
+
+    void cancelAtTheDriverCheckOpensNothingElse() {
+        auto window = NewWindow();
+        ModalAnswerer answerer;
+        answerer.Handle([](QWidget* widget) { static_cast<QDialog*>(widget)->reject(); });
+        answerer.Handle([](QWidget* widget) { static_cast<QDialog*>(widget)->reject(); });
+        window->DriverCheckCommand();
+        QTest::qWait(300);
+        QCOMPARE(answerer.pending(), 1);
+    }
+
+    void configDialogShowsMigratorCfg() {
+        WriteConfig(SampleConfig(false));
+        auto window = NewWindow();
+        ModalAnswerer answerer;
+        answerer.Handle([&](QWidget* widget) {
+            auto* config = qobject_cast<ConfigDialog*>(widget);
+            QVERIFY(config);
+            const ConfigDialog::SideWidgets& source = config->side(ConfigSide::Source);
+            const ConfigDialog::SideWidgets& target = config->side(ConfigSide::Target);
+            QCOMPARE(source.provider->count(), 2);
+            QCOMPARE(target.provider->count(), 3);
+            QCOMPARE(source.provider->currentText(), QStringLiteral("TCP/IP:Port"));
+            QCOMPARE(source.sourceNameLabel->text(), QStringLiteral("Server:Port:"));
+            QCOMPARE(target.sourceName->currentText(), QStringLiteral("SqlHost:1433"));
+            QCOMPARE(source.catalogName->text(), QStringLiteral("shop"));
+            QCOMPARE(target.userId->text(), QStringLiteral("sa"));
+            QCOMPARE(target.password->text(), QStringLiteral("secret"));
+            QCOMPARE(target.password->echoMode(), QLineEdit::Password);
+            QVERIFY(!source.kind->isEnabled());
+            QVERIFY(config->configBox()->isChecked());
+            QVERIFY(config->autoBackupBox()->isChecked());
+            QVERIFY(!config->tipsBox()->isChecked());
+            QVERIFY(config->connectButton()->isDefault());
+            config->reject();
+        });
+        window->ConfigureCommand();
+        QCOMPARE(answerer.pending(), 0);
+        // Tips=false in the file: the Tips tab is gone.
+        QCOMPARE(window->lowerTabs()->count(), 2);
+    }
+
+    void saveConfigWritesWhatTheDialogShows() {
+        WriteConfig(SampleConfig(false));
+        auto window = NewWindow();
+        ModalAnswerer answerer;
+        answerer.Handle([&](QWidget* widget) {
+            auto* config = qobject_cast<ConfigDialog*>(widget);
+            QVERIFY(config);
+            config->side(ConfigSide::Target).userId->setText("migrator");
+            config->side(ConfigSide::Target).provider->setCurrentText(
+                "Microsoft OLE DB Provider for SQL Server");
+            QCOMPARE(config->side(ConfigSide::Target).sourceNameLabel->text(),
+                     QStringLiteral("Source Name:"));
+            config->side(ConfigSide::Target).sourceName->setEditText("ProdServer");
+            config->tipsBox()->click();  // the tab comes back at once
+            QCOMPARE(window->lowerTabs()->count(), 3);
+            QTest::mouseClick(config->saveButton(), Qt::LeftButton);
+            config->reject();
+        });
+        answerer.Press(QMessageBox::Ok);
+        window->ConfigureCommand();
+        QCOMPARE(answerer.seen(), QStringList{"The Config Infomation saved successfully!"});
+        const QString written = ReadConfig();
+        QVERIFY2(written.contains("UserID=migrator"), qPrintable(written));
+        QVERIFY(written.contains("Provider=Microsoft OLE DB Provider for SQL Server"));
+        QVERIFY(written.contains("SourceName=ProdServer"));
+        QVERIFY(written.contains("Tips=true"));
+        struct stat info {};
+        QCOMPARE(::stat(ConfigPath().toLocal8Bit().constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0600u);
+    }
+};
+
+VELMORA_GUI_TEST(StartupAndConfigTest)
+
+}  // namespace velmora::test
+
+#include "StartupAndConfigTest.moc"
