@@ -12,7 +12,6 @@
 namespace velmora {
 namespace {
 
-constexpr const char* kSuccessText = "RESULT:    The operation completed SUCCESSFULLY";
 constexpr int kMaxDriverProbes = 3;
 
 }  // namespace
