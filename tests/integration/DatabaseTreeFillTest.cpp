@@ -92,9 +92,18 @@ TEST_F(TreeFromMariaDb, ListsDatabasesAndTheCurrentDatabasesObjects) {
     EXPECT_TRUE(root.expanded);
 
     // One node per catalog, in the catalogs' order; only the current database has folders.
+    // Other test programs create and drop their own scratch databases meanwhile (ctest runs
+    // them in parallel), so those are left out of the comparison.
+    auto stable = [](const std::vector<std::string>& names) {
+        std::vector<std::string> kept;
+        for (const std::string& name : names) {
+            if (name.rfind("velmora_it_", 0) != 0 || name.rfind(Db(""), 0) == 0) kept.push_back(name);
+        }
+        return kept;
+    };
     std::vector<std::string> expected;
     for (const auto& row : test::QueryRows("SHOW DATABASES")) expected.push_back(row.at(0));
-    EXPECT_EQ(Texts(root), expected);
+    EXPECT_EQ(stable(Texts(root)), stable(expected));
     for (const TreeNode& database : root.children) {
         EXPECT_EQ(database.kind, kDatabaseNode);
         EXPECT_FALSE(database.expanded);

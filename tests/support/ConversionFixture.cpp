@@ -27,6 +27,10 @@ ResultCode ConnectLocalMariaDb(DataSourceConnection& connection, const std::stri
 
 void RunSql(const std::string& sql) { RunMariaDbClient(sql); }
 
+std::string ProcessDatabaseName(const std::string& prefix) {
+    return prefix + "_" + std::to_string(getpid());
+}
+
 void ConversionFixture::SetUp() {
     char folder[] = "/tmp/velmora-convert-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
@@ -41,6 +45,7 @@ void ConversionFixture::SetUp() {
 }
 
 void ConversionFixture::TearDown() {
+    if (target_) ExpectTargetStatementsParse();
     if (main_) main_->sourceConnection().Close();
     if (!previousFolder_.empty()) std::filesystem::current_path(previousFolder_);
     if (!workFolder_.empty()) std::filesystem::remove_all(workFolder_);
@@ -65,10 +70,35 @@ bool ConversionFixture::WorkFileExists(const std::string& name) const {
 
 std::vector<std::string> ConversionFixture::Messages() const { return main_->log().Messages(); }
 
-void ConversionFixture::ExpectTargetStatementsParse(const std::set<std::string>& invalid) const {
+namespace {
+
+// Statements the oracle cannot take although the system sends them knowingly:
+// - a CREATE TABLE that keeps a MySQL enum(...) or set(...) column: SQL Server has no such type
+//   and the translation passes the column through (a documented limit), so the target refuses
+//   the create and says why;
+// - a CREATE VIEW with parenthesised joined tables, "((a join b on ...) join c on ...)", as
+//   MariaDB prints joins: SQL Server takes it, the oracle's grammar lacks the form.
+bool KnownUnparsable(const std::string& statement) {
+    if (statement.rfind("create table ", 0) == 0) {
+        return statement.find(" enum(") != std::string::npos ||
+               statement.find(" set(") != std::string::npos;
+    }
+    if (statement.rfind("create view ", 0) == 0) {
+        return statement.find(" from ((") != std::string::npos &&
+               statement.find(" join ") != std::string::npos;
+    }
+    return false;
+}
+
+}  // namespace
+
+void ConversionFixture::ExpectTargetStatementsParse() {
     for (const std::string& statement : target_->Statements()) {
-        if (invalid.count(statement)) continue;
-        EXPECT_EQ(DescribeTsqlProblems(statement), "");
+        if (invalid_.count(statement) || parsed_.count(statement)) continue;
+        if (KnownUnparsable(statement)) continue;
+        std::string problems = DescribeTsqlProblems(statement);
+        EXPECT_EQ(problems, "");
+        if (problems.empty()) parsed_.insert(statement);
     }
 }
 

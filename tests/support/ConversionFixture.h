@@ -37,8 +37,12 @@ protected:
     bool WorkFileExists(const std::string& name) const;
     // The log's messages (time stamps removed), oldest first.
     std::vector<std::string> Messages() const;
-    // Asserts that every statement sent to the target parses as T-SQL, except `invalid`.
-    void ExpectTargetStatementsParse(const std::set<std::string>& invalid = {}) const;
+    // Asserts that every statement sent to the target so far parses as T-SQL, except the ones
+    // declared invalid and the known forms listed in ConversionFixture.cpp. TearDown runs it once more, so no test can skip it; a statement that
+    // has passed once is not sent to the oracle again.
+    void ExpectTargetStatementsParse();
+    // A statement the test sends on purpose although (or because) it is no valid T-SQL.
+    void DeclareInvalid(const std::string& statement) { invalid_.insert(statement); }
     // The statements sent to the target that start with `prefix`.
     std::vector<std::string> TargetStatementsStartingWith(const std::string& prefix) const;
 
@@ -49,7 +53,13 @@ protected:
 
 private:
     std::string previousFolder_;
+    std::set<std::string> invalid_;
+    std::set<std::string> parsed_;
 };
+
+// `prefix` followed by this process's id: ctest runs test cases in parallel processes, and each
+// must create and drop its own database.
+std::string ProcessDatabaseName(const std::string& prefix);
 
 // Runs SQL on the local MariaDB through the command-line client (setup and teardown of the
 // tests' own databases).

@@ -50,7 +50,7 @@ TEST(KeysetPaging, PageQueriesKeepTheConditionAndAdvancePastTheLastKey) {
     EXPECT_EQ(PageQuery("events", "", single, {}, 1000),
               "select * from events order by id limit 1000");
     EXPECT_EQ(PageQuery("events", "kind = 'click'", single, {"1000"}, 500),
-              "select * from events where (kind = 'click') and ((id > 1000)) order by id limit 500");
+              "select * from events where (kind = 'click'\n) and ((id > 1000)) order by id limit 500");
     PagingKey composite{"PRIMARY", {"order_id", "key"}, {KeyValueKind::Number, KeyValueKind::Text}};
     EXPECT_EQ(PageQuery("order notes", "", composite, {"7", "it's"}, 10),
               "select * from `order notes` where ((order_id > 7) or (order_id = 7 and `key` > "

@@ -36,6 +36,24 @@ bool CreateKeys(MainWindowModel& main, WorkFile& file, const std::string& text,
     return created;
 }
 
+// What went wrong in a row copy, for the report.
+std::string RowCopyFailure(const RowCopyResult& rows) {
+    std::vector<std::string> parts;
+    if (rows.text != kTrueText) parts.push_back("the rows could not be read");
+    if (rows.rowsFailed > 0) {
+        parts.push_back(std::to_string(rows.rowsFailed) + " of " + std::to_string(rows.rowsRead) +
+                        " rows failed");
+    }
+    if (rows.readFailed) {
+        parts.push_back("reading the rows failed after " + std::to_string(rows.rowsRead) +
+                        " rows");
+    }
+    if (rows.backupFailed) parts.push_back("the data file could not be written");
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+    return text;
+}
+
 }  // namespace
 
 int ConvertDatabaseTables(MainWindowModel& main, Session* source, std::string_view database,
@@ -129,12 +147,7 @@ int ConvertTable(MainWindowModel& main, Session* source, std::string_view databa
     outcome.rows =
         CopyTableRows(main, main.sourceSession(), main.targetSession(), database, table);
     if (!outcome.rows.Succeeded()) {
-        Fail(report, "table " + outcome.name + ": " +
-                         std::to_string(outcome.rows.rowsFailed) + " of " +
-                         std::to_string(outcome.rows.rowsRead) + " rows failed" +
-                         (outcome.rows.readFailed ? ", rows could not be read" : "") +
-                         (outcome.rows.backupFailed ? ", the data file could not be written" : "") +
-                         (outcome.rows.text != "TRUE" ? ", " + outcome.rows.text : ""));
+        Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));
     }
     if (!file.Close()) {
         main.log().WriteOutputLine("[%s] The work file could not be written completely!",

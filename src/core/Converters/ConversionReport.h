@@ -18,6 +18,7 @@ struct RowCopyResult {
     int64_t rowsRead = 0;     // rows fetched from the source (one insert generated per row)
     int64_t rowsWritten = 0;  // inserts the target accepted
     int64_t rowsFailed = 0;   // inserts the target refused
+    int64_t queries = 0;      // source queries that read rows (pages, or 1 for one pass)
     bool stopped = false;     // a stop request ended the copy
     bool readFailed = false;  // the query or a fetch failed: rows may be missing
     bool backupFailed = false;  // AutoBackup is on and the data file could not be written

@@ -121,7 +121,8 @@ std::string PageQuery(std::string_view table, std::string_view condition, const 
                       const std::vector<std::string>& after, long long limit) {
     std::string query = "select * from " + QuoteSourceName(table);
     std::vector<std::string> filters;
-    if (!condition.empty()) filters.push_back("(" + std::string(condition) + ")");
+    // The line feed ends a trailing "-- comment" of the condition before the parenthesis.
+    if (!condition.empty()) filters.push_back("(" + std::string(condition) + "\n)");
     if (!after.empty()) {
         // (k1 > v1) or (k1 = v1 and k2 > v2) or ...: ranges the server reads from the index.
         std::string disjunction;

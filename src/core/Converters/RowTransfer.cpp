@@ -44,8 +44,8 @@ bool RunTargetStatement(Session* target, std::string_view statement, std::string
         if (error) *error = "Unknown Error!";
         return false;
     }
-    bool ran = rowset->Create(statement) == kSuccess &&
-               rowset->Execute(StandardRowsetProperties()) == kSuccess;
+    static const PropertySet properties = StandardRowsetProperties();
+    bool ran = rowset->Create(statement) >= 0 && rowset->Execute(properties) == kSuccess;
     if (!ran && error) *error = rowset->ProviderErrorText();
     rowset->Close();
     return ran;
@@ -184,6 +184,7 @@ void CopyRemainingPages(MainWindowModel& main, Session* source, std::string_view
             result.readFailed = true;
             return;
         }
+        ++result.queries;
         page = copier.CopyPage(next.rows(), &key);
         if (page.rows > 0 && page.lastKey == after) {
             main.log().WriteOutputLine("[%s] the key order does not advance; the copy ends here",
@@ -216,8 +217,10 @@ RowCopyResult CopyTableRows(MainWindowModel& main, Session* source, Session* tar
     }
     const std::string name(table);
     std::string condition = LookupCondition(main.conditionFilePath(), database, table);
+    // A driver that streams rows holds about one row at a time: one pass is bounded already.
     bool readable = false;
-    std::optional<PagingKey> key = FindPagingKey(main, source, table, readable);
+    std::optional<PagingKey> key;
+    if (!source->StreamsRows()) key = FindPagingKey(main, source, table, readable);
     if (!key && readable) {
         main.log().WriteOutputLine(
             "[%s] has no primary key and no unique key over NOT NULL columns: its rows are read "
@@ -232,6 +235,7 @@ RowCopyResult CopyTableRows(MainWindowModel& main, Session* source, Session* tar
         result.text = query.failureText();
         return result;
     }
+    ++result.queries;
     WorkFile data = OpenWorkFile(name + ".data", "w+");
     const bool autoBackup = main.options().autoBackup;
     if (!data && autoBackup) {

@@ -1,5 +1,7 @@
 #include "Converters/SourceServer.h"
 
+#include "Converters/TargetServer.h"
+
 #include "MainWindowModel.h"
 #include "config/Configuration.h"
 #include "config/OdbcInstallation.h"
@@ -10,7 +12,6 @@
 namespace velmora {
 namespace {
 
-constexpr const char* kSuccessText = "RESULT:    The operation completed SUCCESSFULLY";
 constexpr int kMaxDriverProbes = 3;
 
 }  // namespace
@@ -63,29 +64,7 @@ std::string QueryServerVersion(MainWindowModel& window, Session* session) {
         window.log().WriteText("No Connection!");
         return "No Connection!";
     }
-    auto statement = session->NewStatement();
-    if (!statement) return "Unknown Error!";
-    if (statement->Create("select @@Version") < 0 ||
-        statement->Execute(StandardRowsetProperties()) != kSuccess) {
-        std::string error = statement->ProviderErrorText();
-        statement->Close();
-        return error;
-    }
-    if (!statement->HasRowset()) {
-        statement->Close();
-        return kSuccessText;
-    }
-    if (statement->BindAllAsText(false) != kSuccess) {
-        std::string error = statement->ProviderErrorText();
-        statement->Close();
-        return error;
-    }
-    std::string version;
-    while (statement->MoveNext() == kSuccess) {
-        version = statement->ColumnCount() > 0 ? std::string(statement->Value(0)) : "";
-    }
-    statement->Close();
-    return version;
+    return ReadServerVersion(window, *session, false);
 }
 
 const std::vector<std::string>& CharsetNames() {

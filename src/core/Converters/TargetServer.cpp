@@ -46,12 +46,8 @@ bool BuildTargetInitProperties(const ConnectionSettings& settings, PropertySet& 
     return true;
 }
 
-std::string GetTargetServerVersion(MainWindowModel& window, Session* session) {
-    if (!session) {
-        window.log().WriteText(FormatLastSystemError("No Connection!"));
-        return "";
-    }
-    auto statement = session->NewStatement();
+std::string ReadServerVersion(MainWindowModel& window, Session& session, bool logNoRowset) {
+    auto statement = session.NewStatement();
     if (!statement) return "Unknown Error!";
     if (statement->Create("select @@Version") < 0 ||
         statement->Execute(StandardRowsetProperties()) != kSuccess) {
@@ -61,7 +57,7 @@ std::string GetTargetServerVersion(MainWindowModel& window, Session* session) {
     }
     if (!statement->HasRowset()) {
         statement->Close();
-        window.log().WriteText(kSuccessText);
+        if (logNoRowset) window.log().WriteText(kSuccessText);
         return kSuccessText;
     }
     if (statement->BindAllAsText(true) != kSuccess) {
@@ -75,6 +71,14 @@ std::string GetTargetServerVersion(MainWindowModel& window, Session* session) {
     }
     statement->Close();
     return version;
+}
+
+std::string GetTargetServerVersion(MainWindowModel& window, Session* session) {
+    if (!session) {
+        window.log().WriteText(FormatLastSystemError("No Connection!"));
+        return "";
+    }
+    return ReadServerVersion(window, *session, true);
 }
 
 std::string UseStatement(std::string_view database, int side) {

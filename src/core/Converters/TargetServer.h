@@ -33,6 +33,9 @@ bool BuildTargetInitProperties(const ConnectionSettings& settings, PropertySet& 
 // the success text when no rows came back, or "" without a session (after a "No Connection!"
 // output line).
 std::string GetTargetServerVersion(MainWindowModel& window, Session* session);
+// "select @@Version" on either side: the first column of the last row, the driver's error text,
+// or the success text when no rows came back (also logged when `logNoRowset`).
+std::string ReadServerVersion(MainWindowModel& window, Session& session, bool logNoRowset);
 
 // The statement texts (the names quoted as the server needs).
 std::string UseStatement(std::string_view database, int side);

@@ -112,6 +112,16 @@ void EnterDatabaseFolder(MainWindowModel& window, const std::string& database) {
     EnterSubfolder(DatabaseFolderName(database));
 }
 
+// Opens the target's catalog of one table type ("TABLE" or "VIEW") in the current database.
+std::unique_ptr<TablesRowset> OpenObjectCatalog(DataSourceConnection* target, const char* type,
+                                                ResultCode& opened) {
+    Session* session = target ? target->session() : nullptr;
+    std::unique_ptr<TablesRowset> rowset = session ? session->NewTablesRowset() : nullptr;
+    opened = rowset ? rowset->Open({std::nullopt, std::nullopt, std::nullopt, std::string(type)})
+                    : kNotConnected;
+    return rowset;
+}
+
 }  // namespace
 
 std::string TableDefinitionQuery(const std::string& table) {
@@ -157,11 +167,8 @@ int BackupDatabaseTables(MainWindowModel& window, DataSourceConnection* target,
                          const std::string& database, BackupReport* report) {
     window.log().WriteOutputLine("Backup Tables of database [%s]", database.c_str());
     EnterDatabaseFolder(window, database);
-    Session* session = target ? target->session() : nullptr;
-    std::unique_ptr<TablesRowset> tables = session ? session->NewTablesRowset() : nullptr;
-    ResultCode opened = tables ? tables->Open({std::nullopt, std::nullopt, std::nullopt,
-                                               std::string("TABLE")})
-                               : kNotConnected;
+    ResultCode opened = kSuccess;
+    std::unique_ptr<TablesRowset> tables = OpenObjectCatalog(target, "TABLE", opened);
     if (opened != kSuccess) {
         window.port().ShowMessage(FormatProviderError("Open tables Error: ", opened));
         if (report) report->Add("the tables of [" + database + "] could not be listed");
@@ -184,11 +191,8 @@ int BackupDatabaseViews(MainWindowModel& window, DataSourceConnection* target,
                         const std::string& database, BackupReport* report) {
     window.log().WriteOutputLine("Backup Views of database [%s]", database.c_str());
     EnterDatabaseFolder(window, database);
-    Session* session = target ? target->session() : nullptr;
-    std::unique_ptr<TablesRowset> views = session ? session->NewTablesRowset() : nullptr;
-    ResultCode opened = views ? views->Open({std::nullopt, std::nullopt, std::nullopt,
-                                             std::string("VIEW")})
-                              : kNotConnected;
+    ResultCode opened = kSuccess;
+    std::unique_ptr<TablesRowset> views = OpenObjectCatalog(target, "VIEW", opened);
     if (opened != kSuccess) {
         window.log().WriteText(FormatProviderError("Open views Error: ", opened));
         if (report) report->Add("the views of [" + database + "] could not be listed");
