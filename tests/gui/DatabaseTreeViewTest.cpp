@@ -136,6 +136,17 @@ private slots:
         }
     }
 
+    void aSelectionDuringARebuildLeavesTheMenusAlone() {
+        fixture->Click(TreeSide::Target, target->topLevelItem(0));
+        QVERIFY(window->menuEntry(2)->isVisible());
+        target->model().BeginBusy();
+        fixture->Click(TreeSide::Target, fixture->Item(TreeSide::Target, "t2"));
+        target->model().EndBusy();
+        QVERIFY(window->menuEntry(2)->isVisible());
+        QVERIFY(!window->menuEntry(4)->isVisible());
+        QCOMPARE(target->model().SelectedNode()->kind, int(kRootNode));
+    }
+
     void popupsOfBothTrees() {
         const QString db = QString::fromStdString(fixture->database());
         QCOMPARE(RightClick(source, fixture->Item(TreeSide::Source, db)), QStringList());

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,6 +135,59 @@ private slots:
         window->DriverCheckCommand();
         QTest::qWait(300);
         QCOMPARE(answerer.pending(), 1);
+    }
+
+    void testConnectionsSaysPerSideAndChangesNothing() {
+        WriteConfig(SampleConfig(true));
+        auto window = NewWindow();
+        ModalAnswerer answerer;
+        answerer.Handle([&](QWidget* widget) {
+            auto* config = qobject_cast<ConfigDialog*>(widget);
+            QVERIFY(config);
+            config->side(ConfigSide::Source).password->setText("wrong password");
+            QTest::mouseClick(config->testButton(), Qt::LeftButton);
+            config->reject();
+        });
+        for (int i = 0; i < 4; ++i) answerer.Press(QMessageBox::Ok);
+        window->ConfigureCommand();
+        QTRY_COMPARE(answerer.pending(), 0);
+        // The wrong password fails the source only; the target (the double) connects.
+        QVERIFY2(answerer.seen().contains("Source DB Connect ERROR!"),
+                 qPrintable(answerer.seen().join(" | ")));
+        QVERIFY(answerer.seen().contains("Target Connection Successful!"));
+        QVERIFY(!window->model().sourceSession());
+        QVERIFY(window->model().sourceSettings.sourceName.empty());
+        QCOMPARE(window->treeView(TreeSide::Source)->topLevelItemCount(), 0);
+    }
+
+    void installButtonLeadsToAFreshCheck() {
+        auto window = NewWindow();
+        QTemporaryDir folder;
+        ModalAnswerer answerer;
+        answerer.Handle([](QWidget* widget) {
+            auto* check = qobject_cast<DriverCheckDialog*>(widget);
+            QVERIFY(check);
+            QTest::mouseClick(check->installButton(), Qt::LeftButton);
+        });
+        answerer.Handle([&](QWidget* widget) {  // the install folder
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Please choise install directory:"));
+            dialog->setDirectory(folder.path());
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        answerer.Press(QMessageBox::Ok);  // no driver files are shipped beside the test program
+        QString second;
+        answerer.Handle([&](QWidget* widget) {
+            second = widget->windowTitle();
+            static_cast<QDialog*>(widget)->reject();
+        });
+        window->DriverCheckCommand();
+        QTRY_COMPARE(answerer.pending(), 0);
+        QVERIFY2(answerer.seen().value(0).startsWith("No MySQL ODBC 3.51 Driver to install"),
+                 qPrintable(answerer.seen().join(" | ")));
+        QCOMPARE(second, QStringLiteral("Driver Check"));
+        QVERIFY(QDir(folder.path()).isEmpty());
     }
 
     void configDialogShowsMigratorCfg() {
