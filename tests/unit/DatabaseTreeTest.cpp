@@ -78,13 +78,22 @@ TEST(DatabaseTree, SnapshotsStayAsTheyWereWhenTheTreeChanges) {
     EXPECT_EQ(tree.Contents()->At(NodePath{0, 0, 0, 9}), nullptr);
 }
 
-TEST(DatabaseTree, SelectionIsClearedByARebuildAndRefusesMissingNodes) {
+TEST(DatabaseTree, ARebuildKeepsTheSelectionOnlyWhileTheNodeIsStillThere) {
     DatabaseTree tree(TreeSide::Source);
     tree.Replace(SampleContents());
     tree.Select(NodePath{0, 1});
     EXPECT_EQ(tree.SelectedNode()->kind, kDatabaseNode);
+    const std::string selectedText = tree.SelectedNode()->text;
+    // A worker's reload with the same nodes keeps what the user selected.
     tree.Replace(SampleContents());
+    ASSERT_TRUE(tree.selected().has_value());
+    EXPECT_EQ(tree.SelectedNode()->text, selectedText);
+    // The node renamed (or anything else at that place): the selection goes.
+    TreeContents changed = SampleContents();
+    changed.topLevel[0].children[1].text = "another";
+    tree.Replace(changed);
     EXPECT_FALSE(tree.selected().has_value());
+    // A path that names no node is refused.
     tree.Select(NodePath{0, 9});
     EXPECT_FALSE(tree.selected().has_value());
 }

@@ -147,11 +147,35 @@ void DatabaseTree::Notify() {
     if (port_) port_->TreeChanged(pane_);
 }
 
+namespace {
+
+// Whether `path` names the same node (the same kinds and texts all the way down) in both.
+bool SameNodeAt(const TreeContents& before, const TreeContents& after, const NodePath& path) {
+    const std::vector<TreeNode>* a = &before.topLevel;
+    const std::vector<TreeNode>* b = &after.topLevel;
+    for (size_t index : path) {
+        if (index >= a->size() || index >= b->size()) return false;
+        const TreeNode& x = (*a)[index];
+        const TreeNode& y = (*b)[index];
+        if (x.kind != y.kind || x.text != y.text) return false;
+        a = &x.children;
+        b = &y.children;
+    }
+    return !path.empty();
+}
+
+}  // namespace
+
 void DatabaseTree::Replace(TreeContents contents) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        contents_ = std::make_shared<const TreeContents>(std::move(contents));
-        selected_.reset();
+        auto replacement = std::make_shared<const TreeContents>(std::move(contents));
+        // A rebuild (a worker reloads the target tree after every task) keeps the user's
+        // selection when the selected node is still there; otherwise the selection goes.
+        if (selected_ && !(contents_ && SameNodeAt(*contents_, *replacement, *selected_))) {
+            selected_.reset();
+        }
+        contents_ = std::move(replacement);
     }
     Notify();
 }

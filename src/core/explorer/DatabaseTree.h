@@ -118,7 +118,8 @@ public:
 
     // --- Nodes ---
     std::shared_ptr<const TreeContents> Contents() const;
-    // Publishes new nodes (clears the selection) and tells the port.
+    // Publishes new nodes and tells the port. The selection stays when the new nodes still hold
+    // the selected node at the same place (same kinds and texts down its path), else it goes.
     void Replace(TreeContents contents);
     // Changes one node; false when the path names no node.
     bool SetNodeText(const NodePath& path, std::string text);
