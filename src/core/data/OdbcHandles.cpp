@@ -93,104 +93,71 @@ std::string GetInfoText(SQLHDBC dbc, SQLUSMALLINT infoType) {
     return Utf16ToUtf8(value);
 }
 
-bool GetTextData(SQLHSTMT statement, SQLUSMALLINT column, std::u16string& buffer,
-                 std::string& value, bool& isNull) {
-    constexpr size_t kUnit = sizeof(char16_t);
-    if (buffer.size() < 4096) buffer.resize(4096);
-    size_t held = 0;  // UTF-16 units read so far
+namespace {
+
+// Reads a whole value with as many SQLGetData calls as it takes, growing `buffer` by at least
+// `step` units at a time. `terminator` is the number of units the driver ends every part with
+// (1 for text, 0 for binary). Sets `held` to the units read; false on a driver failure.
+template <typename Buffer>
+bool ReadWholeValue(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType, size_t terminator,
+                    size_t step, Buffer& buffer, size_t& held, bool& isNull) {
+    constexpr size_t kUnit = sizeof(typename Buffer::value_type);
+    if (buffer.size() < step) buffer.resize(step);
+    held = 0;
     isNull = false;
     for (;;) {
         size_t room = buffer.size() - held;
         SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(statement, column, SQL_C_WCHAR, buffer.data() + held,
+        SQLRETURN rc = SQLGetData(statement, column, cType, buffer.data() + held,
                                   static_cast<SQLLEN>(room * kUnit), &indicator);
-        if (rc == SQL_NO_DATA) break;  // the previous part was the last one
+        if (rc == SQL_NO_DATA) return true;  // the previous part was the last one
         if (!Succeeded(rc)) return false;
         if (indicator == SQL_NULL_DATA) {
             isNull = true;
-            value.clear();
             return true;
         }
-        bool whole = indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) / kUnit < room;
-        if (whole) {
+        const size_t usable = room - terminator;
+        if (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) / kUnit <= usable) {
             held += static_cast<size_t>(indicator) / kUnit;
-            break;
+            return true;
         }
-        // Part of the value: the driver filled the room and ended it with a terminator. Make
-        // room for the rest (known, or twice as much when the driver cannot say) and go on.
-        held += room - 1;
+        // Part of the value: the driver filled the room (and ended it with its terminator).
+        // Make room for the rest (known, or twice as much when the driver cannot say) and go on.
+        held += usable;
         size_t needed = indicator == SQL_NO_TOTAL
                             ? buffer.size() * 2
-                            : held + (static_cast<size_t>(indicator) / kUnit - (room - 1)) + 1;
-        buffer.resize(std::max(needed, held + 4096));
+                            : held + (static_cast<size_t>(indicator) / kUnit - usable) + terminator;
+        buffer.resize(std::max(needed, held + step));
     }
+}
+
+}  // namespace
+
+bool GetTextData(SQLHSTMT statement, SQLUSMALLINT column, std::u16string& buffer,
+                 std::string& value, bool& isNull) {
+    size_t held = 0;
+    if (!ReadWholeValue(statement, column, SQL_C_WCHAR, 1, 4096, buffer, held, isNull)) return false;
     value.clear();
-    AppendUtf16AsUtf8(std::u16string_view(buffer.data(), held), value);
+    if (!isNull) AppendUtf16AsUtf8(std::u16string_view(buffer.data(), held), value);
     return true;
 }
 
 bool GetUtf8TextData(SQLHSTMT statement, SQLUSMALLINT column, std::vector<char>& buffer,
                      std::string& value, bool& isNull) {
-    if (buffer.size() < 8192) buffer.resize(8192);
-    size_t held = 0;  // bytes read so far
-    isNull = false;
-    for (;;) {
-        size_t room = buffer.size() - held;
-        SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(statement, column, SQL_C_CHAR, buffer.data() + held,
-                                  static_cast<SQLLEN>(room), &indicator);
-        if (rc == SQL_NO_DATA) break;
-        if (!Succeeded(rc)) return false;
-        if (indicator == SQL_NULL_DATA) {
-            isNull = true;
-            value.clear();
-            return true;
-        }
-        bool whole = indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) < room;
-        if (whole) {
-            held += static_cast<size_t>(indicator);
-            break;
-        }
-        held += room - 1;  // the part ends with a terminator
-        size_t needed = indicator == SQL_NO_TOTAL
-                            ? buffer.size() * 2
-                            : held + (static_cast<size_t>(indicator) - (room - 1)) + 1;
-        buffer.resize(std::max(needed, held + 8192));
-    }
-    value.assign(buffer.data(), held);
+    size_t held = 0;
+    if (!ReadWholeValue(statement, column, SQL_C_CHAR, 1, 8192, buffer, held, isNull)) return false;
+    value.assign(buffer.data(), isNull ? 0 : held);
     return true;
 }
 
 bool GetBinaryAsHex(SQLHSTMT statement, SQLUSMALLINT column, std::vector<unsigned char>& buffer,
                     std::string& value, bool& isNull) {
-    if (buffer.size() < 8192) buffer.resize(8192);
     size_t held = 0;
-    isNull = false;
-    for (;;) {
-        size_t room = buffer.size() - held;
-        SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(statement, column, SQL_C_BINARY, buffer.data() + held,
-                                  static_cast<SQLLEN>(room), &indicator);
-        if (rc == SQL_NO_DATA) break;
-        if (!Succeeded(rc)) return false;
-        if (indicator == SQL_NULL_DATA) {
-            isNull = true;
-            value.clear();
-            return true;
-        }
-        bool whole = indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) <= room;
-        if (whole) {
-            held += static_cast<size_t>(indicator);
-            break;
-        }
-        held += room;  // binary parts have no terminator
-        size_t needed = indicator == SQL_NO_TOTAL
-                            ? buffer.size() * 2
-                            : held + (static_cast<size_t>(indicator) - room);
-        buffer.resize(std::max(needed, held + 8192));
+    if (!ReadWholeValue(statement, column, SQL_C_BINARY, 0, 8192, buffer, held, isNull)) {
+        return false;
     }
     value.clear();
-    AppendHex(buffer.data(), held, value);
+    if (!isNull) AppendHex(buffer.data(), held, value);
     return true;
 }
 
