@@ -53,8 +53,11 @@ void ModalAnswerer::Poll() {
     // A popup menu (a tree's right-click menu) comes before any dialog under it.
     QWidget* modal = QApplication::activePopupWidget();
     if (!modal) modal = QApplication::activeModalWidget();
-    if (!modal || answers_.empty() || !modal->isVisible() || modal == handled_) return;
-    handled_ = modal;
+    if (!modal || answers_.empty() || !modal->isVisible()) return;
+    for (const QPointer<QWidget>& answered : handled_) {
+        if (answered == modal) return;
+    }
+    handled_.emplace_back(modal);
     auto answer = std::move(answers_.front());
     answers_.pop_front();
     // Answered from a fresh event, not from inside this timer: an answer that opens another

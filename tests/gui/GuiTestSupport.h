@@ -46,7 +46,9 @@ private:
     void Poll();
 
     QTimer timer_;
-    QPointer<QWidget> handled_;  // the window answered last (never answered twice)
+    // Every window answered so far that still exists: none is answered twice, even when it
+    // becomes the active modal window again after the one above it closed.
+    std::vector<QPointer<QWidget>> handled_;
     std::deque<std::function<void(QWidget*)>> answers_;
     QStringList seen_;
 };
