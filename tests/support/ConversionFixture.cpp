@@ -8,19 +8,13 @@
 
 #include "data/OdbcConnection.h"
 #include "support/LocalMariaDb.h"
+#include "support/SourceConnection.h"
 #include "support/TsqlOracle.h"
 
 namespace velmora::test {
 
 ResultCode ConnectLocalMariaDb(DataSourceConnection& connection, const std::string& database) {
-    MariaDbAddress db = LocalMariaDb();
-    PropertySet properties;
-    properties.Add(kPropInitProviderString, "Driver={MariaDB Unicode};SERVER=" + db.host +
-                                                ";PORT=" + std::to_string(db.port) +
-                                                ";DATABASE=" + database + ";");
-    properties.Add(kPropAuthUserId, db.user);
-    properties.Add(kPropAuthPassword, db.password);
-    ResultCode result = connection.Open("MSDASQL", properties);
+    ResultCode result = connection.Open("MSDASQL", LocalMariaDbProperties(database));
     if (result != kSuccess) return result;
     return connection.OpenSession();
 }
