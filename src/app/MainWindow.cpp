@@ -33,7 +33,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent) : QMainWindow(par
     model_ = std::make_unique<MainWindowModel>(port_, std::move(setup.source),
                                                std::move(setup.target));
     model_->connectionFactory = std::move(setup.connectionFactory);
-    commands_ = std::make_unique<MainWindowCommands>(*model_, std::move(setup.workerBodies),
+    commands_ = std::make_unique<MainWindowCommands>(*model_, std::move(setup.taskRunner),
                                                      setup.timings);
     setWindowTitle(MainWindowTitle());
     setWindowIcon(WindowPicture());

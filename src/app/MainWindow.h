@@ -29,13 +29,14 @@ class LogPane;
 class TaskListView;
 
 // What the window is built from: the two connections (real ODBC ones in the program, the
-// target double in tests), the worker bodies of the task types and the scheduler's timings.
+// target double in tests), the task runner (empty: the worker bodies of the task types) and the
+// scheduler's timings.
 struct MainWindowSetup {
     std::unique_ptr<DataSourceConnection> source;
     std::unique_ptr<DataSourceConnection> target;
     // Fresh, unconnected connections (the driver probes and the Config dialog's test).
     std::function<std::unique_ptr<DataSourceConnection>(TreeSide)> connectionFactory;
-    WorkerBodies workerBodies;
+    TaskRunner taskRunner;
     SchedulerTimings timings;
 };
 

@@ -11,6 +11,7 @@
 #include "Manual.h"
 #include "TaskListView.h"
 #include "config/ConfigDialogModel.h"
+#include "ConnectCommands.h"
 #include "config/ConnectSequence.h"
 #include "config/DriverCheck.h"
 #include "config/WorkFolder.h"
@@ -23,7 +24,7 @@ void MainWindow::StartUp() {
 }
 
 void MainWindow::ConfigureCommand() {
-    ConfigDialogModel config(*model_, ConfigFilePath(velmora::ProgramFolder()));
+    ConfigDialogModel config(WindowConfigHost(*model_), ConfigFilePath(velmora::ProgramFolder()));
     ConfigDialog dialog(config, this);
     SetTipsTabVisible(model_->options().tips);
     connect(&dialog, &ConfigDialog::tipsChanged, this, &MainWindow::SetTipsTabVisible);
@@ -35,7 +36,7 @@ void MainWindow::ConfigureCommand() {
 void MainWindow::ConnectCommand() { velmora::ConnectCommand(*model_); }
 
 void MainWindow::DriverCheckCommand() {
-    DriverCheckModel check(*model_, velmora::ProgramFolder());
+    DriverCheckModel check(model_->port(), velmora::ProgramFolder());
     check.Refresh();
     DriverCheckDialog dialog(check, this);
     const int result = dialog.exec();

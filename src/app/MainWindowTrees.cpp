@@ -12,6 +12,8 @@
 #include "Converters/SourceServer.h"
 #include "DatabaseTreeView.h"
 #include "MainWindow.h"
+#include "explorer/TreeCommands.h"
+#include "explorer/TreeFill.h"
 #include "explorer/TreeGestures.h"
 
 namespace velmora {
@@ -32,7 +34,7 @@ DatabaseTreeView* MainWindow::NewTreeView(TreeSide side) {
     connect(view, &DatabaseTreeView::popupCommand, this, &MainWindow::RunTreeCommand);
     connect(view, &DatabaseTreeView::nodeDoubleClicked, this,
             [this](DatabaseTreeView* tree, const NodePath& path) {
-                DoubleClickNode(*model_, tree->model(), path);
+                DoubleClickNode(model_->log(), model_->port(), tree->model(), path);
             });
     connect(view, &DatabaseTreeView::migrateDropped, this, [this](bool) { MigrateCommand(); });
     connect(view, &DatabaseTreeView::renameEdited, this,
@@ -56,6 +58,11 @@ DatabaseTreeView* MainWindow::NewTreeView(TreeSide side) {
 }
 
 void MainWindow::RefreshTree(TreeSide side) {
+    // A task changed the target: its tree is filled again here, on the interface thread, with
+    // the window's own connection (the fill notifies again, and finds the request taken).
+    if (side == TreeSide::Target && model_->TakeTargetReload()) {
+        FillDatabaseTree(model_->targetTree(), model_->log(), model_->port());
+    }
     const int index = static_cast<int>(side);
     trees_[index]->RequestRebuild();
     const std::string title = model_->tree(side).title();
@@ -106,9 +113,11 @@ void MainWindow::RunTreeCommand(DatabaseTreeView* tree, const QString& command) 
     } else if (command == kMigrationCondition) {
         if (tree->isSourceTree()) OpenConditionDialog(tree);
     } else if (command == kChangeCharset) {
-        ChangeCharsetCommand(*model_, tree->model());
+        ChangeCharsetCommand(model_->log(), model_->port(), tree->model(),
+                             model_->currentCharset);
     } else if (command == kStorageEngines) {
-        ToggleStorageEngineCommand(*model_);
+        ToggleStorageEngineCommand(model_->port(), model_->sourceTree(),
+                                   model_->storageEngineMenuText);
         storageEngineItem_->setText(QString::fromStdString(model_->storageEngineMenuText));
     } else if (!tree->isSourceTree()) {
         // The target tree's own commands; on the source tree they do nothing.
@@ -132,7 +141,8 @@ void MainWindow::OpenConditionDialog(DatabaseTreeView* tree) {
     if ((kind != kTableNode && kind != kViewNode) || !item->parent() || !item->parent()->parent()) {
         return;
     }
-    ConditionDialogModel condition(*model_, model_->conditionFilePath(),
+    ConditionDialogModel condition(model_->log(), model_->sourceSession(),
+                                   model_->conditionFilePath(),
                                    Text(item->parent()->parent()), Text(item));
     ConditionDialog dialog(condition, this);
     dialog.exec();

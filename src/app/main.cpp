@@ -4,7 +4,6 @@
 #include <QTimer>
 
 #include "MainWindow.h"
-#include "Converters/Thread/WorkerBodies.h"
 #include "data/OdbcConnection.h"
 
 int main(int argc, char* argv[]) {
@@ -18,7 +17,6 @@ int main(int argc, char* argv[]) {
     setup.source = velmora::NewOdbcConnection();
     setup.target = velmora::NewOdbcConnection();
     setup.connectionFactory = [](velmora::TreeSide) { return velmora::NewOdbcConnection(); };
-    setup.workerBodies = velmora::MakeWorkerBodies();
     velmora::MainWindow window(std::move(setup));
     window.show();
     if (screenshot.isEmpty()) {

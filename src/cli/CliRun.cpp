@@ -15,6 +15,7 @@
 #include "ScriptTarget.h"
 #include "TerminalPort.h"
 #include "backup/TargetBackup.h"
+#include "ConnectCommands.h"
 #include "config/ConnectSequence.h"
 #include "config/Configuration.h"
 #include "config/DriverCheck.h"
@@ -72,8 +73,9 @@ ConnectionSettings LoadSide(const std::string& path, ConfigSide side, const Side
                          " provider '" + settings.provider + "'; one of:" + list};
     }
     settings.providerProgId = ProviderProgId(settings.provider);
+    // Host names do not depend on case; database names do on a Linux MariaDB, so the catalog
+    // keeps the case it was given in.
     settings.sourceName = AsciiLower(settings.sourceName);
-    settings.catalogName = AsciiLower(settings.catalogName);
     return settings;
 }
 
@@ -82,8 +84,16 @@ class Run {
 public:
     Run(const CliOptions& options, bool interactive, std::unique_ptr<DataSourceConnection> target)
         : options_(options), port_(options.yes, interactive), configPath_(ConfigPath(options)) {
+        // Every task opens its own connections; against a script, the target's is a handle on the
+        // one script of the command.
+        auto* script = dynamic_cast<ScriptTarget*>(target.get());
         window_ = std::make_unique<MainWindowModel>(port_, NewOdbcConnection(), std::move(target));
-        window_->connectionFactory = [](TreeSide) { return NewOdbcConnection(); };
+        window_->connectionFactory = [script](TreeSide side) -> std::unique_ptr<DataSourceConnection> {
+            if (side == TreeSide::Target && script) {
+                return std::make_unique<ScriptTargetHandle>(*script);
+            }
+            return NewOdbcConnection();
+        };
         window_->options().autoBackup =
             IsFlagSet(ReadProfileString(configPath_, kSectionPublic, "AutoBackup", "", kConfigValueBuffer));
         EnsureWorkFolder("./");
@@ -93,7 +103,7 @@ public:
         SchedulerTimings timings;
         // A terminal run ends as soon as its tasks are done: no three-second poll at the end.
         timings.passInterval = std::chrono::milliseconds(100);
-        commands_ = std::make_unique<MainWindowCommands>(*window_, MakeWorkerBodies(), timings);
+        commands_ = std::make_unique<MainWindowCommands>(*window_, timings);
     }
 
     MainWindowModel& window() { return *window_; }
@@ -270,8 +280,9 @@ int Backup(const CliOptions& options, bool interactive) {
     char absolute[PATH_MAX];
     std::string folder = realpath(options.backupFolder->c_str(), absolute) ? absolute : *options.backupFolder;
     run.port().SetChosenFolder(folder);
-    EnsureWorkFolder("./backup");
-    if (!ChooseBackupFolder(run.window())) throw UsageError{"cannot use the backup folder " + folder};
+    std::optional<std::string> chosen = ChooseBackupFolder(run.port(), run.window().backupFolder());
+    if (!chosen) throw UsageError{"cannot use the backup folder " + folder};
+    run.window().SetBackupFolder(*chosen);
     run.commands().QueueTask(type, names, std::time(nullptr));
     return run.RunTasks();
 }
@@ -290,7 +301,7 @@ int Condition(const CliOptions& options, bool interactive) {
         return kExitSuccess;
     }
     run.ConnectSourceSide(w[1]);
-    ConditionDialogModel dialog(run.window(), path, w[1], w[2]);
+    ConditionDialogModel dialog(run.window().log(), run.window().sourceSession(), path, w[1], w[2]);
     dialog.SetConditionText(w[3]);
     dialog.Test();
     std::printf("%s\n", dialog.resultText().c_str());

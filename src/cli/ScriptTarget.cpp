@@ -167,3 +167,16 @@ bool ScriptTarget::Append(std::string_view statement) {
 }
 
 }  // namespace velmora::cli
+
+namespace velmora::cli {
+
+ResultCode ScriptTargetHandle::Open(std::string_view provider, const PropertySet& initProperties) {
+    if (script_.session()) return kSuccess;
+    return script_.Open(provider, initProperties);
+}
+
+ResultCode ScriptTargetHandle::OpenSession() {
+    return script_.session() ? kSuccess : script_.OpenSession();
+}
+
+}  // namespace velmora::cli

@@ -52,3 +52,26 @@ private:
 std::string ScriptFileName(const std::string& database);
 
 }  // namespace velmora::cli
+
+namespace velmora::cli {
+
+// A task's "own" connection to the script: the statements of every task go, in order, into the
+// one script the command opened, so the handle shares that ScriptTarget instead of truncating
+// the file again. Opening it opens the script when nothing has yet; closing it leaves it open.
+class ScriptTargetHandle : public DataSourceConnection {
+public:
+    explicit ScriptTargetHandle(ScriptTarget& script) : script_(script) {}
+    ResultCode Open(std::string_view provider, const PropertySet& initProperties) override;
+    ResultCode OpenSession() override;
+    Session* session() override { return script_.session(); }
+    ResultCode GetProperty(uint32_t id, std::string& value) override {
+        return script_.GetProperty(id, value);
+    }
+    void Close() override {}
+    std::string ProviderErrorText() const override { return script_.ProviderErrorText(); }
+
+private:
+    ScriptTarget& script_;
+};
+
+}  // namespace velmora::cli

@@ -8,6 +8,7 @@
 #include "config/WorkFolder.h"
 #include "data/StatementExecution.h"
 #include "explorer/TreeFill.h"
+#include "tasks/OperationLog.h"
 
 namespace velmora {
 namespace {
@@ -66,9 +67,36 @@ std::optional<SelectedObject> DescribeSelection(const DatabaseTree& tree) {
     return selected;
 }
 
-MainWindowCommands::MainWindowCommands(MainWindowModel& window, WorkerBodies bodies,
+TaskEnvironment WindowTaskEnvironment(MainWindowModel& window) {
+    TaskEnvironment environment;
+    environment.log = &window.log();
+    environment.state = &window.controller();
+    environment.connectionFactory = [&window](TreeSide side) {
+        return window.connectionFactory ? window.connectionFactory(side) : nullptr;
+    };
+    environment.settings = [&window](TreeSide side) { return window.settings(side); };
+    environment.conditionFile = [&window] { return window.conditionFilePath(); };
+    environment.backupFolder = [&window] { return window.backupFolder(); };
+    // The worker's thread must not rebuild the tree; the window reloads it on its own thread.
+    environment.targetChanged = [&window] {
+        window.RequestTargetReload();
+        window.port().TreeChanged(TreeSide::Target);
+    };
+    environment.tablesConverted = [&window](const std::vector<TableReport>& tables) {
+        window.RecordTables(tables);
+    };
+    return environment;
+}
+
+MainWindowCommands::MainWindowCommands(MainWindowModel& window, SchedulerTimings timings)
+    : MainWindowCommands(window, TaskRunner(), timings) {}
+
+MainWindowCommands::MainWindowCommands(MainWindowModel& window, TaskRunner runner,
                                        SchedulerTimings timings)
-    : window_(window), scheduler_(window, tasks_, std::move(bodies), timings) {}
+    : window_(window),
+      scheduler_(window.controller(), window.port(), window.log(), tasks_,
+                 runner ? std::move(runner) : MakeTaskRunner(WindowTaskEnvironment(window)),
+                 timings) {}
 
 TaskPtr MainWindowCommands::QueueTask(TaskType type, const TaskNames& names, std::time_t stamp) {
     auto task = std::make_shared<MigrationTask>(type, stamp);
@@ -79,6 +107,7 @@ TaskPtr MainWindowCommands::QueueTask(TaskType type, const TaskNames& names, std
     task->sourceObject = CutToSlot(names.sourceObject);
     task->targetDatabase = CutToSlot(names.targetDatabase);
     task->targetObject = CutToSlot(names.targetObject);
+    task->options = window_.options().ForTask();
     tasks_.Append(task);
     return task;
 }
@@ -154,7 +183,9 @@ void MainWindowCommands::BackupCommand() {
         port.ShowHint("Please select a Object in Target Databases Tree to backup!");
         port.ShowMessage("No selected Objects to backup!");
     } else {
-        if (!ChooseBackupFolder(window_)) return;
+        std::optional<std::string> folder = ChooseBackupFolder(port, window_.backupFolder());
+        if (!folder) return;
+        window_.SetBackupFolder(*folder);
         switch (target->kind) {
             case kDatabaseNode:
                 QueueTask(TaskType::BackupDatabase, {"", "", target->text, "", "A"}, stamp);
@@ -201,7 +232,23 @@ bool MainWindowCommands::ConfirmTwice(const std::string& question, const std::st
     return window_.port().AskOkCancel(question) && window_.port().AskYesNo(warning);
 }
 
-int MainWindowCommands::DropChildren(const NodePath& folder, bool views, bool removeNodes) {
+bool MainWindowCommands::RefusedWhileTasksRun() {
+    UserPort& port = window_.port();
+    switch (window_.controllerState()) {
+        case ControllerState::Running:
+            if (port.AskOkCancel("Some Tasks is Processing, STOP ALL?")) scheduler_.RequestStop();
+            return true;
+        case ControllerState::StopRequested:
+            port.ShowMessage("Some Tasks is Stopping, Please try again later!!!");
+            return true;
+        case ControllerState::Idle:
+            break;
+    }
+    return false;
+}
+
+int MainWindowCommands::DropChildren(const NodePath& folder, const std::string& database,
+                                     bool views, bool removeNodes) {
     DatabaseTree& tree = window_.targetTree();
     std::shared_ptr<const TreeContents> contents = tree.Contents();
     const TreeNode* node = contents->At(folder);
@@ -209,7 +256,8 @@ int MainWindowCommands::DropChildren(const NodePath& folder, bool views, bool re
     std::vector<size_t> dropped;
     for (size_t i = 0; i < node->children.size(); ++i) {
         const std::string& name = node->children[i].text;
-        bool ok = views ? DropView(window_, name) : DropTable(window_, "", name);
+        bool ok = views ? DropView(window_.log(), tree.session(), database, name)
+                        : DropTable(window_.log(), tree.session(), database, name);
         if (ok) dropped.push_back(i);
     }
     if (removeNodes) {
@@ -225,20 +273,11 @@ int MainWindowCommands::DropChildren(const NodePath& folder, bool views, bool re
 
 void MainWindowCommands::DeleteSelectedCommand() {
     UserPort& port = window_.port();
-    switch (window_.controllerState()) {
-        case ControllerState::Running:
-            if (port.AskOkCancel("Some Tasks is Processing, STOP ALL?")) scheduler_.RequestStop();
-            return;
-        case ControllerState::StopRequested:
-            port.ShowMessage("Some Tasks is Stopping, Please try again later!!!");
-            return;
-        case ControllerState::Idle:
-            break;
-    }
+    if (RefusedWhileTasksRun()) return;
     DatabaseTree& tree = window_.targetTree();
     if (!tree.session()) {
         port.ShowHint("Press Config button, and get a successful target Connection!");
-        port.ShowMessage("No Source DataSource Connection!");
+        port.ShowMessage("No Target DataSource Connection!");
         return;
     }
     std::optional<SelectedObject> node = DescribeSelection(tree);
@@ -257,7 +296,8 @@ void MainWindowCommands::DeleteSelectedCommand() {
                 return;
             }
             log.WriteOutputLine("Remove Database [%s]!", node->text.c_str());
-            if (DropDatabase(window_, node->text)) tree.RemoveNode(node->path);
+            tree.SetCurrentDatabase("");
+            if (DropDatabase(log, tree.session(), node->text)) tree.RemoveNode(node->path);
             break;
         case kTableNode: {
             std::string question =
@@ -269,14 +309,17 @@ void MainWindowCommands::DeleteSelectedCommand() {
                 return;
             }
             log.WriteText(question);
-            if (DropTable(window_, node->grandparentText, node->text)) tree.RemoveNode(node->path);
+            if (DropTable(log, tree.session(), node->grandparentText, node->text)) {
+                tree.RemoveNode(node->path);
+            }
             break;
         }
         case kTablesFolderNode: {
             std::string question = Format("Delete all the tables of [%s]?", node->parentText);
             if (!ConfirmTwice(question, Format(noRestore.c_str(), node->parentText))) return;
             log.WriteText(question);
-            log.WriteOutputLine("[%d] tables removed!", DropChildren(node->path, false, true));
+            log.WriteOutputLine("[%d] tables removed!",
+                                DropChildren(node->path, node->parentText, false, true));
             break;
         }
         case kViewNode: {
@@ -289,7 +332,9 @@ void MainWindowCommands::DeleteSelectedCommand() {
                 return;
             }
             log.WriteText(question);
-            if (DropView(window_, node->text)) tree.RemoveNode(node->path);
+            if (DropView(log, tree.session(), node->grandparentText, node->text)) {
+                tree.RemoveNode(node->path);
+            }
             break;
         }
         case kViewsFolderNode: {
@@ -301,7 +346,8 @@ void MainWindowCommands::DeleteSelectedCommand() {
                 return;
             }
             log.WriteText(question);
-            log.WriteOutputLine("[%d] views removed!", DropChildren(node->path, true, true));
+            log.WriteOutputLine("[%d] views removed!",
+                                DropChildren(node->path, node->parentText, true, true));
             break;
         }
         default:
@@ -317,7 +363,12 @@ void MainWindowCommands::NewDatabaseCommand() {
             "database!");
         return;
     }
-    if (CreateDatabase(window_, "", false)) FillDatabaseTree(window_, window_.targetTree());
+    std::optional<std::string> name = window_.port().PromptText("DB Name:");
+    if (!name) return;
+    DatabaseTree& tree = window_.targetTree();
+    if (CreateDatabase(window_.log(), tree.session(), *name)) {
+        FillDatabaseTree(tree, window_.log(), window_.port());
+    }
 }
 
 std::optional<SelectedObject> MainWindowCommands::SelectedDatabase() {
@@ -350,30 +401,37 @@ std::optional<NodePath> FolderOf(const DatabaseTree& tree, const NodePath& datab
 }  // namespace
 
 void MainWindowCommands::DeleteDatabaseCommand() {
+    if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = SelectedDatabase();
     if (!node || !ConfirmTwice(Format("Remove database [%s]?", node->text),
                                Format(kDatabaseWarning, node->text))) {
         return;
     }
-    DropDatabase(window_, node->text);
-    FillDatabaseTree(window_, window_.targetTree());
+    DatabaseTree& tree = window_.targetTree();
+    tree.SetCurrentDatabase("");
+    DropDatabase(window_.log(), tree.session(), node->text);
+    FillDatabaseTree(tree, window_.log(), window_.port());
 }
 
 void MainWindowCommands::ClearAllTablesCommand() {
+    if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = SelectedDatabase();
     if (!node || !ConfirmTwice(Format("Remove all the tables of [%s]?", node->text),
                                Format(kDatabaseWarning, node->text))) {
         return;
     }
     DatabaseTree& tree = window_.targetTree();
-    if (auto views = FolderOf(tree, node->path, kViewsFolderNode)) DropChildren(*views, true, false);
-    if (auto tables = FolderOf(tree, node->path, kTablesFolderNode)) {
-        DropChildren(*tables, false, false);
+    if (auto views = FolderOf(tree, node->path, kViewsFolderNode)) {
+        DropChildren(*views, node->text, true, false);
     }
-    FillDatabaseTree(window_, tree);
+    if (auto tables = FolderOf(tree, node->path, kTablesFolderNode)) {
+        DropChildren(*tables, node->text, false, false);
+    }
+    FillDatabaseTree(tree, window_.log(), window_.port());
 }
 
 void MainWindowCommands::ClearAllDataCommand() {
+    if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = SelectedDatabase();
     if (!node || !ConfirmTwice(Format("Delete all the data of [%s]?", node->text),
                                Format(kDatabaseWarning, node->text))) {
@@ -384,34 +442,43 @@ void MainWindowCommands::ClearAllDataCommand() {
     std::optional<NodePath> tables = FolderOf(tree, node->path, kTablesFolderNode);
     if (!tables) return;
     std::shared_ptr<const TreeContents> contents = tree.Contents();
+    // The rows of this database's tables, never of same-named tables in another database.
+    if (!UseDatabase(window_.log(), tree.session(), node->text, 1)) return;
     if (const TreeNode* folder = contents->At(*tables)) {
         for (const TreeNode& table : folder->children) {
-            ExecuteStatement(window_, tree.session(), "delete from " + QuoteTargetName(table.text),
-                             0);
+            ExecuteStatement(window_.log(), tree.session(),
+                             "delete from " + QuoteTargetName(table.text), 0);
         }
     }
 }
 
 void MainWindowCommands::DropTableCommand() {
+    if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
     if (!node || node->kind != kTableNode) return;
-    if (DropTable(window_, node->grandparentText, node->text)) {
+    if (DropTable(window_.log(), window_.targetTree().session(), node->grandparentText,
+                  node->text)) {
         window_.targetTree().RemoveNode(node->path);
     }
 }
 
 void MainWindowCommands::DropViewCommand() {
+    if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
     if (!node || node->kind != kViewNode) return;
-    if (DropView(window_, node->text)) window_.targetTree().RemoveNode(node->path);
+    if (DropView(window_.log(), window_.targetTree().session(), node->grandparentText,
+                 node->text)) {
+        window_.targetTree().RemoveNode(node->path);
+    }
 }
 
 bool MainWindowCommands::EndRename(const std::string& newName) {
     DatabaseTree& tree = window_.targetTree();
     bool accepted = false;
     std::optional<SelectedObject> node = DescribeSelection(tree);
-    if (tree.renameConfirmed() != 0 && node &&
-        RenameObject(window_, tree.session(), node->text, newName)) {
+    if (tree.renameConfirmed() != 0 && node && !RefusedWhileTasksRun() &&
+        RenameObject(window_.log(), tree.session(), node->grandparentText, node->text,
+                     newName)) {
         tree.SetNodeText(node->path, newName);
         accepted = true;
     }

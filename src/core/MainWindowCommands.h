@@ -4,7 +4,8 @@
 //   scheduler; the task list commands delete, clear and reorder the queue;
 // - the object maintenance commands create, drop, empty and rename target objects at once,
 //   each behind its two-step confirmation where it destroys something.
-// It owns the TaskList and the TaskScheduler.
+// It owns the TaskList and the TaskScheduler. The object commands act on the window's browsing
+// target session, and always in the database of the node acted on.
 //
 // Threads: the interface thread (the scheduler's workers run on its own thread).
 #pragma once
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "Converters/Thread/WorkerBodies.h"
 #include "MainWindowModel.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskScheduler.h"
@@ -43,9 +45,16 @@ struct TaskNames {
 // database [%s]?", ...).
 std::string MigrationQuestion(TaskType type, const TaskNames& names);
 
+// What the worker bodies get from the window: its log, controller state, connection factory,
+// settings, conditions and backup folder, and the notifications back to it.
+TaskEnvironment WindowTaskEnvironment(MainWindowModel& window);
+
 class MainWindowCommands {
 public:
-    MainWindowCommands(MainWindowModel& window, WorkerBodies bodies, SchedulerTimings timings = {});
+    // The scheduler runs the worker bodies on the window's task environment.
+    explicit MainWindowCommands(MainWindowModel& window, SchedulerTimings timings = {});
+    // The scheduler runs `runner` instead (tests of the queue and the scheduler).
+    MainWindowCommands(MainWindowModel& window, TaskRunner runner, SchedulerTimings timings = {});
 
     TaskList& tasks() { return tasks_; }
     TaskScheduler& scheduler() { return scheduler_; }
@@ -74,10 +83,14 @@ public:
     bool EndRename(const std::string& newName);
 
 private:
+    // True, after the question or message of a busy scheduler, while a task runs or stops: the
+    // destructive commands then change nothing.
+    bool RefusedWhileTasksRun();
     bool ConfirmTwice(const std::string& question, const std::string& warning);
     std::optional<SelectedObject> SelectedDatabase();
     // Drops every child of a folder node, in order; returns how many were dropped.
-    int DropChildren(const NodePath& folder, bool views, bool removeNodes);
+    int DropChildren(const NodePath& folder, const std::string& database, bool views,
+                     bool removeNodes);
 
     MainWindowModel& window_;
     TaskList tasks_;

@@ -3,9 +3,12 @@
 // options and the paths the commands share. The Qt main window and the terminal front end render
 // it and route their commands to it.
 //
-// Threads: the interface thread owns it; the scheduler thread reads the connections, options and
-// paths while a task runs and writes log lines. The controller state is atomic and read by every
-// long loop without a lock.
+// Threads: the interface thread owns it and is the only one that uses its connections, trees,
+// options and settings. A task runs on the scheduler thread with its own WorkerContext (its own
+// connections, a copy of the options, the settings of the moment it starts); from the window it
+// only writes log lines, reads the controller state, the backup folder and the settings (which
+// change only while no task runs), and records its tables. The controller state is atomic and
+// read by every long loop without a lock.
 #pragma once
 
 #include <atomic>
@@ -18,20 +21,16 @@
 #include <vector>
 
 #include "Converters/ConversionReport.h"
+#include "config/ConnectSequence.h"
 #include "config/ConnectionSettings.h"
+#include "config/Options.h"
 #include "data/DataAccess.h"
 #include "explorer/DatabaseTree.h"
+#include "tasks/ControllerState.h"
 #include "tasks/OperationLog.h"
 #include "tasks/UserPort.h"
 
 namespace velmora {
-
-enum class ControllerState : uint8_t { Idle = 0, Running = 2, StopRequested = 99 };
-
-struct Options {
-    bool autoBackup = false;
-    bool tips = true;
-};
 
 class MainWindowModel {
 public:
@@ -41,13 +40,10 @@ public:
     UserPort& port() { return port_; }
     OperationLog& log() { return log_; }
 
-    ControllerState controllerState() const {
-        return static_cast<ControllerState>(controllerState_.load());
-    }
-    void SetControllerState(ControllerState state) {
-        controllerState_.store(static_cast<uint8_t>(state));
-    }
-    bool StopRequested() const { return controllerState() == ControllerState::StopRequested; }
+    ControllerStateCell& controller() { return controllerState_; }
+    ControllerState controllerState() const { return controllerState_.Get(); }
+    void SetControllerState(ControllerState state) { controllerState_.Set(state); }
+    bool StopRequested() const { return controllerState_.StopRequested(); }
 
     DataSourceConnection& sourceConnection() { return *source_; }
     DataSourceConnection& targetConnection() { return *target_; }
@@ -82,6 +78,11 @@ public:
         return tables_;
     }
 
+    // A task changed the target's objects: the interface thread fills the target tree again the
+    // next time it hears TreeChanged(Target). True once per request.
+    void RequestTargetReload() { targetReload_.store(true); }
+    bool TakeTargetReload() { return targetReload_.exchange(false); }
+
     // DBMS descriptions captured at connect time ("MySQL 10.11.19-MariaDB", ...).
     std::string sourceDbms;
     std::string targetDbms;
@@ -89,15 +90,20 @@ public:
     std::string currentCharset = "LATIN1";
 
     // --- Connection settings and database trees (config/, explorer/) ---
-    // What the configuration dialog's "Connect" handed over, per side.
+    // What the configuration dialog's "Connect" handed over, per side. Written only while no task
+    // runs (Connect refuses otherwise); a task reads them when it starts, to open its own
+    // connections.
     ConnectionSettings sourceSettings;
     ConnectionSettings targetSettings;
+    const ConnectionSettings& settings(TreeSide side) const {
+        return side == TreeSide::Source ? sourceSettings : targetSettings;
+    }
     DatabaseTree& sourceTree() { return sourceTree_; }
     DatabaseTree& targetTree() { return targetTree_; }
     DatabaseTree& tree(TreeSide side) { return side == TreeSide::Source ? sourceTree_ : targetTree_; }
-    // Makes a fresh, unconnected connection for a side: the source driver probes and the
-    // configuration dialog's connection test use their own, never the window's connections.
-    std::function<std::unique_ptr<DataSourceConnection>(TreeSide)> connectionFactory;
+    // Makes a fresh, unconnected connection for a side: every task, the source driver probes and
+    // the configuration dialog's connection test use their own, never the window's connections.
+    ConnectionFactory connectionFactory;
     // The main menu item that shows the storage-engine choice.
     std::string storageEngineMenuText = "Change Storage Engine(MyISAM)";
     // --- end of connection settings and trees ---
@@ -105,7 +111,8 @@ public:
 private:
     UserPort& port_;
     OperationLog log_;
-    std::atomic<uint8_t> controllerState_{static_cast<uint8_t>(ControllerState::Idle)};
+    ControllerStateCell controllerState_;
+    std::atomic<bool> targetReload_{false};
     std::unique_ptr<DataSourceConnection> source_;
     std::unique_ptr<DataSourceConnection> target_;
     Options options_;

@@ -6,7 +6,7 @@
 
 #include "Converters/Naming.h"
 #include "Converters/SourceQuery.h"
-#include "MainWindowModel.h"
+#include "tasks/OperationLog.h"
 #include "config/ProfileFile.h"
 
 namespace velmora {
@@ -108,10 +108,10 @@ std::string ConditionTooltipText(const std::string& path, std::string_view datab
     return condition.empty() ? "Convert All" : "Condition : " + condition;
 }
 
-std::string QuerySingleValue(MainWindowModel& main, Session* session, std::string_view query,
+std::string QuerySingleValue(OperationLog& log, Session* session, std::string_view query,
                              int resultLineFlag) {
     if (!session) {
-        main.log().WriteText(kNoConnectionText);
+        log.WriteText(kNoConnectionText);
         return {};
     }
     auto rowset = session->NewStatement();
@@ -128,9 +128,9 @@ std::string QuerySingleValue(MainWindowModel& main, Session* session, std::strin
             for (int row = 0; row < kQueryRowLimit && !found && rowset->MoveNext() == kSuccess;
                  ++row) {
                 for (int column = 0; column < rowset->ColumnCount() && !found; ++column) {
-                    if (resultLineFlag == 1) main.log().WriteText(kResultSuccessText);
+                    if (resultLineFlag == 1) log.WriteText(kResultSuccessText);
                     if (rowset->IsNull(column)) {
-                        main.log().WriteText("(NULL)");
+                        log.WriteText("(NULL)");
                     } else if (!LeadingIntegerNegative(rowset->Value(column))) {
                         answer = std::string(rowset->Value(column));
                         found = true;
@@ -143,9 +143,11 @@ std::string QuerySingleValue(MainWindowModel& main, Session* session, std::strin
     return answer;
 }
 
-ConditionDialogModel::ConditionDialogModel(MainWindowModel& main, std::string conditionFilePath,
-                                           std::string database, std::string table)
-    : main_(main),
+ConditionDialogModel::ConditionDialogModel(OperationLog& log, Session* source,
+                                           std::string conditionFilePath, std::string database,
+                                           std::string table)
+    : log_(log),
+      source_(source),
       path_(std::move(conditionFilePath)),
       database_(std::move(database)),
       table_(std::move(table)) {
@@ -164,8 +166,8 @@ void ConditionDialogModel::Test() {
     testedCondition_ = conditionText_;
     std::string query = "select count(*) from " + QuoteSourceName(table_);
     if (!testedCondition_.empty()) query += " where " + testedCondition_;
-    Session* source = main_.sourceSession();
-    std::string answer = QuerySingleValue(main_, source, query, 0);
+    Session* source = source_;
+    std::string answer = QuerySingleValue(log_, source, query, 0);
     std::string reason;
     if (!source) {
         reason = kNoConnectionText;

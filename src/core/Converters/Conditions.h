@@ -21,7 +21,7 @@
 
 namespace velmora {
 
-class MainWindowModel;
+class OperationLog;
 class Session;
 
 // Longest condition the dialog's editor accepts, in characters.
@@ -52,7 +52,7 @@ std::string ConditionTooltipText(const std::string& path, std::string_view datab
 // resultLineFlag 1, the RESULT line before every value examined. No session: writes
 // "No Connection!" and returns "". A failed query: the driver's error text. Nothing qualifies:
 // the RESULT text.
-std::string QuerySingleValue(MainWindowModel& main, Session* session, std::string_view query,
+std::string QuerySingleValue(OperationLog& log, Session* session, std::string_view query,
                              int resultLineFlag);
 
 // The Migration Condition dialog without its widgets: the query label, the condition editor's
@@ -60,8 +60,9 @@ std::string QuerySingleValue(MainWindowModel& main, Session* session, std::strin
 // only the tested text) and Close. Interface thread only.
 class ConditionDialogModel {
 public:
-    // Creates Condition.cfg when missing and reads the table's stored condition.
-    ConditionDialogModel(MainWindowModel& main, std::string conditionFilePath,
+    // Creates Condition.cfg when missing and reads the table's stored condition. `source` is
+    // the window's source session (null while not connected).
+    ConditionDialogModel(OperationLog& log, Session* source, std::string conditionFilePath,
                          std::string database, std::string table);
 
     // "select * from <table> where"
@@ -84,7 +85,8 @@ public:
     const std::string& testedCondition() const { return testedCondition_; }
 
 private:
-    MainWindowModel& main_;
+    OperationLog& log_;
+    Session* source_;
     std::string path_;
     std::string database_;
     std::string table_;

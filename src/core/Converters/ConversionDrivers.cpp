@@ -14,7 +14,7 @@
 #include "Converters/TableDefinitionReader.h"
 #include "Converters/ViewTranslator.h"
 #include "Converters/WorkFiles.h"
-#include "MainWindowModel.h"
+#include "Converters/WorkerContext.h"
 #include "data/StatementExecution.h"
 
 namespace velmora {
@@ -26,13 +26,16 @@ void Fail(ConversionReport* report, const std::string& what) {
     if (report) report->AddFailure(what);
 }
 
-// Writes a key or index text to the work file and, when not empty, runs it on the target.
-bool CreateKeys(MainWindowModel& main, WorkFile& file, const std::string& text,
+// Writes a key or index text to the work file and, when not empty, runs it on the target. A
+// failure is followed by the driver's reason.
+bool CreateKeys(WorkerContext& context, WorkFile& file, const std::string& text,
                 const char* success, const char* failure) {
     file.Write(text);
     if (text.empty()) return true;
-    bool created = ExecuteStatement(main, main.targetSession(), text, 0);
-    main.log().WriteText(created ? success : failure);
+    std::string why;
+    bool created = ExecuteStatement(context.Log(), context.TargetSession(), text, 0, &why);
+    context.Log().WriteText(created ? success : failure);
+    if (!created) context.Log().WriteText(why);
     return created;
 }
 
@@ -56,32 +59,40 @@ std::string RowCopyFailure(const RowCopyResult& rows) {
 
 }  // namespace
 
-int ConvertDatabaseTables(MainWindowModel& main, Session* source, std::string_view database,
+int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
                           ConversionReport* report) {
-    main.log().WriteOutputLine("Convert Tables of database [%s]", Text(database).c_str());
-    auto tables = ReadSourceCatalog(main, source, "TABLE", "Open tables Error: ");
+    OperationLog& log = context.Log();
+    log.WriteOutputLine("Convert Tables of database [%s]", Text(database).c_str());
+    auto tables = ReadSourceCatalog(log, context.SourceSession(), "TABLE", "Open tables Error: ");
     if (!tables) {
         Fail(report, "tables of database " + Text(database) + ": the catalog cannot be opened");
         return -1;
     }
     for (const TableRecord& record : *tables) {
-        if (record.tableName.find(' ') != std::string::npos) continue;
         if (record.tableType == "VIEW") continue;
-        ConvertTable(main, source, database, record.tableName, report);
-        if (main.StopRequested()) {
-            main.log().WriteText("Tables Converting Terminaled!");
+        if (record.tableName.find(' ') != std::string::npos) {
+            // Never silently: the table is named as skipped, and the task cannot end SUCCESS.
+            log.WriteOutputLine("TABLE: [%s].[%s] SKIPPED: its name holds a blank",
+                                Text(database).c_str(), record.tableName.c_str());
+            if (report) report->AddSkipped(Text(database), record.tableName, "its name holds a blank");
+            continue;
+        }
+        ConvertTable(context, database, record.tableName, report);
+        if (context.StopRequested()) {
+            log.WriteText("Tables Converting Terminaled!");
             if (report) report->stopped = true;
             break;
         }
     }
-    ConvertForeignKeys(main, source, database, report);
+    ConvertForeignKeys(context, database, report);
     return 0;
 }
 
-int ConvertDatabaseViews(MainWindowModel& main, Session* source, std::string_view database,
+int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
                          ConversionReport* report) {
-    main.log().WriteOutputLine("Convert Views of database [%s]", Text(database).c_str());
-    auto views = ReadSourceCatalog(main, source, "VIEW", "Open views Error: ");
+    OperationLog& log = context.Log();
+    log.WriteOutputLine("Convert Views of database [%s]", Text(database).c_str());
+    auto views = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: ");
     if (!views) {
         Fail(report, "views of database " + Text(database) + ": the catalog cannot be opened");
         return -1;
@@ -89,10 +100,10 @@ int ConvertDatabaseViews(MainWindowModel& main, Session* source, std::string_vie
     for (const TableRecord& record : *views) {
         if (record.tableType == "VIEW" && record.tableSchema != "sys" &&
             record.tableSchema != "INFORMATION_SCHEMA") {
-            ConvertView(main, source, database, record.tableName, report);
+            ConvertView(context, database, record.tableName, report);
         }
-        if (main.StopRequested()) {
-            main.log().WriteText("Views Converting Terminaled!");
+        if (context.StopRequested()) {
+            log.WriteText("Views Converting Terminaled!");
             if (report) report->stopped = true;
             break;
         }
@@ -100,8 +111,9 @@ int ConvertDatabaseViews(MainWindowModel& main, Session* source, std::string_vie
     return 0;
 }
 
-int ConvertTable(MainWindowModel& main, Session* source, std::string_view database,
-                 std::string_view table, ConversionReport* report) {
+int ConvertTable(WorkerContext& context, std::string_view database, std::string_view table,
+                 ConversionReport* report) {
+    OperationLog& log = context.Log();
     TableReport outcome;
     outcome.name = Text(table);
     outcome.database = Text(database);
@@ -113,68 +125,98 @@ int ConvertTable(MainWindowModel& main, Session* source, std::string_view databa
         if (report) report->tables.push_back(outcome);
         return result;
     };
-    WorkFile file = OpenWorkFile(table, "w+");
+    WorkFile file = OpenWorkFile(context.workFolder, table, "w+");
     if (!file) {
-        main.log().WriteText(kCharacterSetText);
+        log.WriteText(kCharacterSetText);
         Fail(report, "table " + outcome.name + ": its work file cannot be opened");
         return finish(-2);
     }
     const std::string db = Text(database);
-    main.log().WriteOutputLine("TABLE: [%s].[%s] Converting..... ", db.c_str(),
-                               outcome.name.c_str());
-    std::string definition = TranslateTableDefinition(source, database, table, main);
-    file.Write(definition);
-    if (!ExecuteStatement(main, main.targetSession(), definition, 0)) {
-        main.log().WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(),
-                                   outcome.name.c_str());
-        Fail(report, "table " + outcome.name + ": create failed");
+    log.WriteOutputLine("TABLE: [%s].[%s] Converting..... ", db.c_str(), outcome.name.c_str());
+    std::string readFailure;
+    std::string definition = TranslateTableDefinition(context.SourceSession(), database, table,
+                                                      log, &readFailure);
+    if (!readFailure.empty()) {
+        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
+        log.WriteText(readFailure);
+        Fail(report, "table " + outcome.name + ": its definition could not be read: " + readFailure);
         return finish(-1);
     }
-    main.log().WriteOutputLine("Create table [%s] SUCCESSFULLY!!!", outcome.name.c_str());
-    std::string primaryKey =
-        BuildPrimaryKeyStatement(main, main.sourceSession(), main.targetSession(), table);
-    if (!CreateKeys(main, file, primaryKey, "Create PRIMARY KEY SUCCESSFULLY!!!",
-                    "Create PK failure!")) {
+    file.Write(definition);
+    std::string why;
+    if (!ExecuteStatement(log, context.TargetSession(), definition, 0, &why)) {
+        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
+        log.WriteText(why);
+        Fail(report, "table " + outcome.name + ": create failed: " + why);
+        return finish(-1);
+    }
+    log.WriteOutputLine("Create table [%s] SUCCESSFULLY!!!", outcome.name.c_str());
+    std::string keyFailure;
+    std::string primaryKey = BuildPrimaryKeyStatement(log, context.SourceSession(),
+                                                      context.TargetSession(), table, &keyFailure);
+    if (!keyFailure.empty()) {
+        log.WriteText("Create PK failure!");
+        log.WriteText(keyFailure);
+        outcome.primaryKeyFailed = true;
+        Fail(report, "table " + outcome.name + ": primary key could not be read");
+    } else if (!CreateKeys(context, file, primaryKey, "Create PRIMARY KEY SUCCESSFULLY!!!",
+                           "Create PK failure!")) {
         outcome.primaryKeyFailed = true;
         Fail(report, "table " + outcome.name + ": primary key failed");
     }
-    std::string indexes =
-        BuildUniqueIndexStatements(main, main.sourceSession(), main.targetSession(), table);
-    if (!CreateKeys(main, file, indexes, "Create Index SUCCESSFULLY!!!", "Create Index failure!")) {
+    std::string indexFailure;
+    std::string indexes = BuildUniqueIndexStatements(
+        log, context.SourceSession(), context.TargetSession(), table, &indexFailure);
+    if (!indexFailure.empty()) {
+        log.WriteText("Create Index failure!");
+        log.WriteText(indexFailure);
+        outcome.indexesFailed = true;
+        Fail(report, "table " + outcome.name + ": indexes could not be read");
+    } else if (!CreateKeys(context, file, indexes, "Create Index SUCCESSFULLY!!!",
+                           "Create Index failure!")) {
         outcome.indexesFailed = true;
         Fail(report, "table " + outcome.name + ": indexes failed");
     }
-    outcome.rows =
-        CopyTableRows(main, main.sourceSession(), main.targetSession(), database, table);
+    outcome.rows = CopyTableRows(context, database, table);
     if (!outcome.rows.Succeeded()) {
         Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));
     }
     if (!file.Close()) {
-        main.log().WriteOutputLine("[%s] The work file could not be written completely!",
-                                   outcome.name.c_str());
+        log.WriteOutputLine("[%s] The work file could not be written completely!",
+                            outcome.name.c_str());
     }
     return finish(1);
 }
 
-bool ConvertView(MainWindowModel& main, Session* source, std::string_view database,
-                 std::string_view view, ConversionReport* report) {
+bool ConvertView(WorkerContext& context, std::string_view database, std::string_view view,
+                 ConversionReport* report) {
+    OperationLog& log = context.Log();
     const std::string name = Text(view);
-    WorkFile file = OpenWorkFile(name + ".vw", "w+");
+    WorkFile file = OpenWorkFile(context.workFolder, name + ".vw", "w+");
     if (!file) {
-        main.log().WriteText(kCharacterSetText);
+        log.WriteText(kCharacterSetText);
         Fail(report, "view " + name + ": its work file cannot be opened");
         return false;
     }
-    main.log().WriteOutputLine("VIEW: [%s].[%s] Converting..... ", Text(database).c_str(),
-                               name.c_str());
-    std::string statement = TranslateViewDefinition(source, database, view, main);
-    file.Write(statement);
-    if (!ExecuteStatement(main, main.targetSession(), statement, 0)) {
-        main.log().WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
-        Fail(report, "view " + name + ": create failed");
+    log.WriteOutputLine("VIEW: [%s].[%s] Converting..... ", Text(database).c_str(), name.c_str());
+    std::string readFailure;
+    std::string statement =
+        TranslateViewDefinition(context.SourceSession(), database, view, log, &readFailure);
+    if (!readFailure.empty()) {
+        log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
+        log.WriteText(readFailure);
+        Fail(report, "view " + name + ": its definition could not be read: " + readFailure);
         return false;
     }
-    main.log().WriteOutputLine("Create VIEW [%s] SUCCESSFULLY!!!", name.c_str());
+    file.Write(statement);
+    std::string why;
+    if (!ExecuteStatement(log, context.TargetSession(), statement, 0, &why)) {
+        log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
+        log.WriteText(why);
+        Fail(report, "view " + name + ": create failed: " + why);
+        return false;
+    }
+    log.WriteOutputLine("Create VIEW [%s] SUCCESSFULLY!!!", name.c_str());
     if (report) report->viewsCreated.push_back(name);
     return true;
 }

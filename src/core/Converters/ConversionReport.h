@@ -32,6 +32,7 @@ struct TableReport {
     std::string name;
     double seconds = 0;  // the whole conversion of the table, rows included
     int result = 0;  // ConvertTable's result: 1 created, -1 create failed, -2 no work file
+    std::string skipped;  // why the table was not migrated at all (empty when it was tried)
     bool primaryKeyFailed = false;
     bool indexesFailed = false;
     RowCopyResult rows;
@@ -45,6 +46,16 @@ struct ConversionReport {
     bool stopped = false;
 
     void AddFailure(std::string what) { failures.push_back(std::move(what)); }
+    // A skipped table is a failure of the run as well: it is named, never lost.
+    void AddSkipped(const std::string& database, const std::string& name,
+                    const std::string& reason) {
+        TableReport table;
+        table.database = database;
+        table.name = name;
+        table.skipped = reason;
+        tables.push_back(std::move(table));
+        AddFailure("table " + name + ": skipped, " + reason);
+    }
     bool Failed() const { return !failures.empty(); }
     int64_t RowsWritten() const;
     int64_t RowsFailed() const;

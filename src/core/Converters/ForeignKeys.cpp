@@ -9,7 +9,7 @@
 #include "Converters/Naming.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkFiles.h"
-#include "MainWindowModel.h"
+#include "Converters/WorkerContext.h"
 #include "data/StatementExecution.h"
 
 namespace velmora {
@@ -65,23 +65,33 @@ std::string ForeignKeyStatementsFromRows(std::string_view table,
     return main + ")\n" + references;
 }
 
-std::string BuildForeignKeyStatements(MainWindowModel& main, Session* source, Session* /*target*/,
-                                      std::string_view database, std::string_view table) {
-    SourceQuery query(main, source, ForeignKeyQuery(database, table));
-    if (!query.ok()) return query.failureText();
+std::string BuildForeignKeyStatements(OperationLog& log, Session* source, Session* /*target*/,
+                                      std::string_view database, std::string_view table,
+                                      std::string* readFailure) {
+    SourceQuery query(log, source, ForeignKeyQuery(database, table));
+    if (!query.ok()) {
+        if (readFailure) *readFailure = query.reason();
+        return query.failureText();
+    }
     std::vector<ForeignKeyRow> rows;
     while (query.Next()) {
         rows.push_back({std::string(query.Value(0)), std::string(query.Value(2)),
                         std::string(query.Value(3)), std::string(query.Value(4))});
     }
+    if (query.fetchFailed()) {
+        if (readFailure) *readFailure = query.rows().MostInformativeError();
+        return "FALSE";
+    }
     return ForeignKeyStatementsFromRows(table, rows);
 }
 
-void ConvertForeignKeys(MainWindowModel& main, Session* source, std::string_view database,
+void ConvertForeignKeys(WorkerContext& context, std::string_view database,
                         ConversionReport* report) {
-    main.log().WriteOutputLine("Convert Foreign Keys of database [%.*s]",
+    OperationLog& log = context.Log();
+    Session* source = context.SourceSession();
+    log.WriteOutputLine("Convert Foreign Keys of database [%.*s]",
                                static_cast<int>(database.size()), database.data());
-    auto catalog = ReadSourceCatalog(main, source, "TABLE", "Open tables Error: ");
+    auto catalog = ReadSourceCatalog(log, source, "TABLE", "Open tables Error: ");
     if (!catalog) {
         if (report) report->AddFailure("foreign keys of database " + std::string(database) +
                                        ": the table list could not be opened");
@@ -90,20 +100,30 @@ void ConvertForeignKeys(MainWindowModel& main, Session* source, std::string_view
     for (const TableRecord& record : *catalog) {
         const std::string& table = record.tableName;
         if (table.find(' ') != std::string::npos || record.tableType == "VIEW") continue;
-        WorkFile file = OpenWorkFile(table, "a+");
+        WorkFile file = OpenWorkFile(context.workFolder, table, "a+");
         if (!file) {
-            main.log().WriteText(kCharacterSetText);
+            log.WriteText(kCharacterSetText);
             if (report) report->AddFailure("table " + table + ": work file could not be opened");
             continue;
         }
-        std::string text =
-            BuildForeignKeyStatements(main, source, main.targetSession(), database, table);
+        std::string readFailure;
+        std::string text = BuildForeignKeyStatements(log, source, context.TargetSession(),
+                                                     database, table, &readFailure);
+        if (!readFailure.empty()) {
+            // A failed read is never run as a statement nor written as one.
+            log.WriteText("Create FK failure!");
+            log.WriteText(readFailure);
+            if (report) report->AddFailure("table " + table + ": foreign keys could not be read");
+            continue;
+        }
         file.Write(text);
         if (text.empty()) continue;
-        if (ExecuteStatement(main, main.targetSession(), text, 0)) {
-            main.log().WriteText("Create FOREIGN KEY SUCCESSFULLY!!!");
+        std::string why;
+        if (ExecuteStatement(log, context.TargetSession(), text, 0, &why)) {
+            log.WriteText("Create FOREIGN KEY SUCCESSFULLY!!!");
         } else {
-            main.log().WriteText("Create FK failure!");
+            log.WriteText("Create FK failure!");
+            log.WriteText(why);
             if (report) report->AddFailure("table " + table + ": foreign keys failed");
         }
     }

@@ -17,8 +17,9 @@
 
 namespace velmora {
 
-class MainWindowModel;
+class OperationLog;
 class Session;
+struct WorkerContext;
 struct ConversionReport;
 
 // One key column: the constraint, its column, the referenced table and column.
@@ -31,13 +32,14 @@ struct ForeignKeyRow {
 
 // Writes its lines; failures (a catalog that cannot be opened, a batch the target refused) are
 // also added to `report` when given.
-void ConvertForeignKeys(MainWindowModel& main, Session* source, std::string_view database,
+void ConvertForeignKeys(WorkerContext& context, std::string_view database,
                         ConversionReport* report = nullptr);
 
 // The statements for one table, "" when it has no foreign key into the database, or a
-// SourceQuery failure text.
-std::string BuildForeignKeyStatements(MainWindowModel& main, Session* source, Session* target,
-                                      std::string_view database, std::string_view table);
+// SourceQuery failure text (and then the reason in `readFailure`: nothing must run).
+std::string BuildForeignKeyStatements(OperationLog& log, Session* source, Session* target,
+                                      std::string_view database, std::string_view table,
+                                      std::string* readFailure = nullptr);
 
 std::string ForeignKeyStatementsFromRows(std::string_view table,
                                          const std::vector<ForeignKeyRow>& rows);

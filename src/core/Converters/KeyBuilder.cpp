@@ -4,7 +4,7 @@
 
 #include "Converters/Naming.h"
 #include "Converters/SourceQuery.h"
-#include "MainWindowModel.h"
+#include "tasks/OperationLog.h"
 
 namespace velmora {
 namespace {
@@ -19,11 +19,13 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 // Runs an index query and collects its rows; false with `failure` set when it failed.
-bool ReadIndexRows(MainWindowModel& main, Session* source, const std::string& query,
-                   std::vector<IndexColumnRow>& rows, std::string& failure) {
-    SourceQuery result(main, source, query);
+bool ReadIndexRows(OperationLog& log, Session* source, const std::string& query,
+                   std::vector<IndexColumnRow>& rows, std::string& failure,
+                   std::string* readFailure) {
+    SourceQuery result(log, source, query);
     if (!result.ok()) {
         failure = result.failureText();
+        if (readFailure) *readFailure = result.reason();
         return false;
     }
     while (result.Next()) {
@@ -32,6 +34,11 @@ bool ReadIndexRows(MainWindowModel& main, Session* source, const std::string& qu
         row.columnName = result.Value(kColumnNameColumn);
         row.nonUnique = result.Value(kNonUniqueColumn) != "0";
         rows.push_back(std::move(row));
+    }
+    if (result.fetchFailed()) {
+        failure = result.rows().ProviderErrorText();
+        if (readFailure) *readFailure = result.rows().MostInformativeError();
+        return false;
     }
     return true;
 }
@@ -89,19 +96,24 @@ std::string IndexStatementsFromRows(std::string_view table,
     return text + ")\n";
 }
 
-std::string BuildPrimaryKeyStatement(MainWindowModel& main, Session* source, Session* /*target*/,
-                                     std::string_view table) {
+std::string BuildPrimaryKeyStatement(OperationLog& log, Session* source, Session* /*target*/,
+                                     std::string_view table, std::string* readFailure) {
     std::vector<IndexColumnRow> rows;
     std::string failure;
-    if (!ReadIndexRows(main, source, PrimaryKeyQuery(table), rows, failure)) return failure;
+    if (!ReadIndexRows(log, source, PrimaryKeyQuery(table), rows, failure, readFailure)) {
+        return failure;
+    }
     return PrimaryKeyStatementFromRows(table, rows);
 }
 
-std::string BuildUniqueIndexStatements(MainWindowModel& main, Session* source,
-                                       Session* /*target*/, std::string_view table) {
+std::string BuildUniqueIndexStatements(OperationLog& log, Session* source,
+                                       Session* /*target*/, std::string_view table,
+                                       std::string* readFailure) {
     std::vector<IndexColumnRow> rows;
     std::string failure;
-    if (!ReadIndexRows(main, source, IndexQuery(table), rows, failure)) return failure;
+    if (!ReadIndexRows(log, source, IndexQuery(table), rows, failure, readFailure)) {
+        return failure;
+    }
     return IndexStatementsFromRows(table, rows);
 }
 

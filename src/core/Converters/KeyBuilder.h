@@ -17,7 +17,7 @@
 
 namespace velmora {
 
-class MainWindowModel;
+class OperationLog;
 class Session;
 
 // One row of "show indexes": the index, its column, and whether the index allows duplicates.
@@ -27,11 +27,14 @@ struct IndexColumnRow {
     bool nonUnique = false;
 };
 
-std::string BuildPrimaryKeyStatement(MainWindowModel& main, Session* source, Session* target,
-                                     std::string_view table);
+// Both give the statement text ("" without keys), or the reader's failure text; a failed read
+// also leaves its reason in `readFailure`, so that the caller runs nothing.
+std::string BuildPrimaryKeyStatement(OperationLog& log, Session* source, Session* target,
+                                     std::string_view table, std::string* readFailure = nullptr);
 
-std::string BuildUniqueIndexStatements(MainWindowModel& main, Session* source, Session* target,
-                                       std::string_view table);
+std::string BuildUniqueIndexStatements(OperationLog& log, Session* source, Session* target,
+                                       std::string_view table,
+                                       std::string* readFailure = nullptr);
 
 // The statement texts from rows already read, in the order the server returned them.
 std::string PrimaryKeyStatementFromRows(std::string_view table,

@@ -77,12 +77,12 @@ std::optional<PagingKey> ChoosePagingKey(const std::vector<IndexDescription>& in
     return std::nullopt;
 }
 
-std::optional<PagingKey> FindPagingKey(MainWindowModel& main, Session* source,
+std::optional<PagingKey> FindPagingKey(OperationLog& log, Session* source,
                                        std::string_view table, bool& readable) {
     readable = false;
     std::vector<IndexDescription> indexes;
     {
-        SourceQuery query(main, source, "show indexes from " + QuoteSourceName(table), false);
+        SourceQuery query(log, source, "show indexes from " + QuoteSourceName(table), false);
         if (!query.ok()) return std::nullopt;
         while (query.Next()) {
             // Non_unique, Key_name, Column_name and Null ("YES" when nullable).
@@ -93,7 +93,7 @@ std::optional<PagingKey> FindPagingKey(MainWindowModel& main, Session* source,
     }
     std::vector<ColumnDescription> columns;
     {
-        SourceQuery query(main, source, "show columns from " + QuoteSourceName(table), false);
+        SourceQuery query(log, source, "show columns from " + QuoteSourceName(table), false);
         if (!query.ok()) return std::nullopt;
         while (query.Next()) {
             columns.push_back({std::string(query.Value(0)), std::string(query.Value(1))});

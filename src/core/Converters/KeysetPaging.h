@@ -20,7 +20,7 @@
 
 namespace velmora {
 
-class MainWindowModel;
+class OperationLog;
 class Session;
 
 enum class KeyValueKind { Number, Text, Binary };
@@ -55,7 +55,7 @@ std::optional<PagingKey> ChoosePagingKey(const std::vector<IndexDescription>& in
 
 // Reads the table's indexes and columns from the source; nothing when the table has no
 // qualifying key. `readable` turns false when those queries failed (nothing is logged).
-std::optional<PagingKey> FindPagingKey(MainWindowModel& main, Session* source,
+std::optional<PagingKey> FindPagingKey(OperationLog& log, Session* source,
                                        std::string_view table, bool& readable);
 
 // The query of one page. `after` holds the last row's key values (empty for the first page).

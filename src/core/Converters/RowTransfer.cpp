@@ -14,7 +14,7 @@
 #include "Converters/SourceQuery.h"
 #include "Converters/ValueLiterals.h"
 #include "Converters/WorkFiles.h"
-#include "MainWindowModel.h"
+#include "Converters/WorkerContext.h"
 
 namespace velmora {
 namespace {
@@ -63,9 +63,9 @@ struct PageOutcome {
 // Turns the rows of one result into inserts, runs them and writes the data file.
 class RowCopier {
 public:
-    RowCopier(MainWindowModel& main, Session* target, std::string_view table, WorkFile* data,
+    RowCopier(WorkerContext& context, Session* target, std::string_view table, WorkFile* data,
               RowCopyResult& result)
-        : main_(main), target_(target), table_(table), data_(data), result_(result),
+        : context_(context), target_(target), table_(table), data_(data), result_(result),
           start_(InsertStatementStart(table)) {}
 
     PageOutcome CopyPage(StatementRowset& rows, const PagingKey* key) {
@@ -75,7 +75,7 @@ public:
             ResultCode fetched = rows.MoveNext();
             if (fetched == kEndOfRowset) return page;
             if (fetched != kSuccess) {
-                main_.log().WriteText(rows.ProviderErrorText());
+                context_.Log().WriteText(rows.ProviderErrorText());
                 page.end = PageEnd::FetchFailed;
                 return page;
             }
@@ -85,8 +85,8 @@ public:
                 page.lastKey.clear();
                 for (int column : keyColumns) page.lastKey.emplace_back(rows.Value(column));
             }
-            if (main_.StopRequested()) {
-                main_.log().WriteText("Data Converting Terminaled!");
+            if (context_.StopRequested()) {
+                context_.Log().WriteText("Data Converting Terminaled!");
                 page.end = PageEnd::Stopped;
                 return page;
             }
@@ -122,24 +122,24 @@ private:
         }
         statement_ += ")\n";
         ++result_.rowsRead;
-        if (data_ && main_.options().autoBackup) data_->Write(statement_);
+        if (data_ && context_.options.autoBackup) data_->Write(statement_);
         std::string* error = result_.rowsFailed == 0 ? &result_.firstError : nullptr;
         if (RunTargetStatement(target_, statement_, error)) {
             ++result_.rowsWritten;
         } else {
             if (++result_.rowsFailed == 1) {
-                main_.log().WriteOutputLine("[%s] INSERT failed: %s", table_.c_str(),
+                context_.Log().WriteOutputLine("[%s] INSERT failed: %s", table_.c_str(),
                                             result_.firstError.c_str());
             }
         }
         if (result_.rowsRead % kProgressEvery == 0) {
-            main_.log().WriteOutputLine("[%s] %lld records converted!", table_.c_str(),
+            context_.Log().WriteOutputLine("[%s] %lld records converted!", table_.c_str(),
                                         static_cast<long long>(result_.rowsRead));
         }
         return bytes;
     }
 
-    MainWindowModel& main_;
+    WorkerContext& context_;
     Session* target_;
     std::string table_;
     WorkFile* data_;
@@ -148,28 +148,28 @@ private:
     std::string statement_;
 };
 
-void WriteSummary(MainWindowModel& main, std::string_view table, const RowCopyResult& result) {
+void WriteSummary(OperationLog& log, std::string_view table, const RowCopyResult& result) {
     std::string name(table);
     if (result.rowsFailed > 0) {
-        main.log().WriteOutputLine("[%s] %lld records converted, %lld records FAILED!",
+        log.WriteOutputLine("[%s] %lld records converted, %lld records FAILED!",
                                    name.c_str(), static_cast<long long>(result.rowsWritten),
                                    static_cast<long long>(result.rowsFailed));
     } else if (result.readFailed) {
-        main.log().WriteOutputLine("[%s] %lld records converted, reading the rows FAILED!",
+        log.WriteOutputLine("[%s] %lld records converted, reading the rows FAILED!",
                                    name.c_str(), static_cast<long long>(result.rowsWritten));
     } else {
-        main.log().WriteOutputLine("[%s] %lld records converted, convertion completed SUCCESSFULLY!",
+        log.WriteOutputLine("[%s] %lld records converted, convertion completed SUCCESSFULLY!",
                                    name.c_str(), static_cast<long long>(result.rowsRead));
     }
 }
 
 // Reads the pages after the first one until the rows end, a stop, or a failure.
-void CopyRemainingPages(MainWindowModel& main, Session* source, std::string_view table,
+void CopyRemainingPages(OperationLog& log, Session* source, std::string_view table,
                         std::string_view condition, const PagingKey& key, RowCopier& copier,
                         PageOutcome page, long long limit, RowCopyResult& result) {
     while (page.end == PageEnd::EndOfRows && page.rows >= limit) {
         if (page.lastKey.size() != key.columns.size()) {
-            main.log().WriteOutputLine("[%s] the key columns are missing from the rows; the copy "
+            log.WriteOutputLine("[%s] the key columns are missing from the rows; the copy "
                                        "ends here",
                                        std::string(table).c_str());
             result.readFailed = true;
@@ -177,17 +177,17 @@ void CopyRemainingPages(MainWindowModel& main, Session* source, std::string_view
         }
         std::vector<std::string> after = page.lastKey;
         limit = NextPageRows(page.rows, page.bytes);
-        SourceQuery next(main, source, PageQuery(table, condition, key, after, limit), true,
+        SourceQuery next(log, source, PageQuery(table, condition, key, after, limit), true,
                          RowQueryProperties());
         if (!next.ok()) {
-            if (!next.failureLogged()) main.log().WriteText(next.failureText());
+            if (!next.failureLogged()) log.WriteText(next.failureText());
             result.readFailed = true;
             return;
         }
         ++result.queries;
         page = copier.CopyPage(next.rows(), &key);
         if (page.rows > 0 && page.lastKey == after) {
-            main.log().WriteOutputLine("[%s] the key order does not advance; the copy ends here",
+            log.WriteOutputLine("[%s] the key order does not advance; the copy ends here",
                                        std::string(table).c_str());
             result.readFailed = true;
             return;
@@ -203,31 +203,34 @@ std::string InsertStatementStart(std::string_view table) {
     return "insert into " + QuoteTargetName(table) + " values (";
 }
 
-RowCopyResult CopyTableRows(MainWindowModel& main, Session* source, Session* target,
-                            std::string_view database, std::string_view table) {
+RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
+                            std::string_view table) {
+    OperationLog& log = context.Log();
+    Session* source = context.SourceSession();
+    Session* target = context.TargetSession();
     RowCopyResult result;
     result.text = kFalseText;
     if (!source) {
-        main.log().WriteText("No Source Connection!");
+        log.WriteText("No Source Connection!");
         return result;
     }
     if (!target) {
-        main.log().WriteText("No Target Connection!");
+        log.WriteText("No Target Connection!");
         return result;
     }
     const std::string name(table);
-    std::string condition = LookupCondition(main.conditionFilePath(), database, table);
+    std::string condition = LookupCondition(context.conditionFile, database, table);
     // A driver that streams rows holds about one row at a time: one pass is bounded already.
     bool readable = false;
     std::optional<PagingKey> key;
-    if (!source->StreamsRows()) key = FindPagingKey(main, source, table, readable);
+    if (!source->StreamsRows()) key = FindPagingKey(log, source, table, readable);
     if (!key && readable) {
-        main.log().WriteOutputLine(
+        log.WriteOutputLine(
             "[%s] has no primary key and no unique key over NOT NULL columns: its rows are read "
             "in one pass",
             name.c_str());
     }
-    SourceQuery query(main, source,
+    SourceQuery query(log, source,
                       key ? PageQuery(table, condition, *key, {}, kFirstPageRows)
                           : OnePassQuery(table, condition),
                       true, RowQueryProperties());
@@ -236,25 +239,25 @@ RowCopyResult CopyTableRows(MainWindowModel& main, Session* source, Session* tar
         return result;
     }
     ++result.queries;
-    WorkFile data = OpenWorkFile(name + ".data", "w+");
-    const bool autoBackup = main.options().autoBackup;
+    WorkFile data = OpenWorkFile(context.workFolder, name + ".data", "w+");
+    const bool autoBackup = context.options.autoBackup;
     if (!data && autoBackup) {
-        main.log().WriteOutputLine("[%s] The data file %s.data cannot be created: %s", name.c_str(),
+        log.WriteOutputLine("[%s] The data file %s.data cannot be created: %s", name.c_str(),
                                    name.c_str(), std::strerror(errno));
         result.backupFailed = true;
     }
-    RowCopier copier(main, target, table, data ? &data : nullptr, result);
+    RowCopier copier(context, target, table, data ? &data : nullptr, result);
     PageOutcome first = copier.CopyPage(query.rows(), key ? &*key : nullptr);
     if (key) {
-        CopyRemainingPages(main, source, table, condition, *key, copier, std::move(first),
+        CopyRemainingPages(log, source, table, condition, *key, copier, std::move(first),
                            kFirstPageRows, result);
     } else {
         result.stopped = first.end == PageEnd::Stopped;
         result.readFailed = first.end == PageEnd::FetchFailed;
     }
-    WriteSummary(main, table, result);
+    WriteSummary(log, table, result);
     if (data && !data.Close() && autoBackup) {
-        main.log().WriteOutputLine("[%s] The data file %s.data could not be written completely!",
+        log.WriteOutputLine("[%s] The data file %s.data could not be written completely!",
                                    name.c_str(), name.c_str());
         result.backupFailed = true;
     }

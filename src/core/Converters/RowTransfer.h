@@ -1,7 +1,7 @@
 // RowTransfer: copies the rows of one MySQL table into the SQL Server table of the same name,
 // one "insert into <table> values (...)" statement per row, narrowed by the table's stored
 // migration condition. With AutoBackup on, every statement is also written, one per line and
-// exactly as it was run, into "<table>.data" in the current folder (the file is created, or
+// exactly as it was run, into "<table>.data" in the task's work folder (the file is created, or
 // emptied, on every copy).
 //
 // Memory stays bounded however large the table is: a table with a qualifying key is read in
@@ -12,7 +12,7 @@
 // Failed inserts are counted, the first one's driver text is logged once, and the summary line
 // then says how many rows failed instead of claiming success.
 //
-// Runs on the scheduler thread with the two sessions it is given.
+// Runs on the scheduler thread with the task's own two sessions.
 #pragma once
 
 #include <string_view>
@@ -21,14 +21,13 @@
 
 namespace velmora {
 
-class MainWindowModel;
-class Session;
+struct WorkerContext;
 
 // result.text: "TRUE" when the copy loop ran (whatever ended it), "FALSE" when a session is
 // missing or the query failed, the RESULT text when the query returned no rows object, or the
 // driver's error text when the result's columns could not be read.
-RowCopyResult CopyTableRows(MainWindowModel& main, Session* source, Session* target,
-                            std::string_view database, std::string_view table);
+RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
+                            std::string_view table);
 
 // "insert into <table> values (" with the table name quoted as the target needs it.
 std::string InsertStatementStart(std::string_view table);

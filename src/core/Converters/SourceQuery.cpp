@@ -1,40 +1,44 @@
 #include "Converters/SourceQuery.h"
 
-#include "MainWindowModel.h"
+#include "tasks/OperationLog.h"
 #include "data/ErrorText.h"
 
 namespace velmora {
 
-SourceQuery::SourceQuery(MainWindowModel& main, Session* session, std::string_view text,
+SourceQuery::SourceQuery(OperationLog& log, Session* session, std::string_view text,
                          bool logFailures, const PropertySet& properties) {
-    auto log = [&](std::string_view line) {
-        if (logFailures) main.log().WriteText(line);
+    auto report = [&](std::string_view line) {
+        if (logFailures) log.WriteText(line);
         failureLogged_ = logFailures;
+        reason_ = std::string(line);
     };
     if (!session) {
-        log(kNoConnectionText);
+        report(kNoConnectionText);
         failure_ = std::string(kNoConnectionText);
         return;
     }
     rowset_ = session->NewStatement();
     if (!rowset_) {
-        log("Unknown Error!");
+        report("Unknown Error!");
         failure_ = std::string(kFalseText);
         return;
     }
     if (rowset_->Create(text) != kSuccess ||
         rowset_->Execute(properties) != kSuccess) {
-        log(rowset_->ProviderErrorText());
+        report(rowset_->ProviderErrorText());
+        reason_ = rowset_->MostInformativeError();
         failure_ = std::string(kFalseText);
         return;
     }
     if (!rowset_->HasRowset()) {
-        log(kResultSuccessText);
+        report(kResultSuccessText);
+        reason_ = "the query returned no rows";
         failure_ = std::string(kResultSuccessText);
         return;
     }
     if (rowset_->BindAllAsText() != kSuccess) {
         failure_ = rowset_->ProviderErrorText();
+        reason_ = rowset_->MostInformativeError();
         return;
     }
 }
@@ -60,7 +64,7 @@ bool SourceQuery::IsNull(int index) const {
     return rowset_->IsNull(index);
 }
 
-std::optional<std::vector<TableRecord>> ReadSourceCatalog(MainWindowModel& main, Session* source,
+std::optional<std::vector<TableRecord>> ReadSourceCatalog(OperationLog& log, Session* source,
                                                           const char* type,
                                                           const char* failureMessage) {
     std::unique_ptr<TablesRowset> catalog = source ? source->NewTablesRowset() : nullptr;
@@ -69,7 +73,7 @@ std::optional<std::vector<TableRecord>> ReadSourceCatalog(MainWindowModel& main,
         result = catalog->Open({std::nullopt, std::nullopt, std::nullopt, std::string(type)});
     }
     if (result != kSuccess) {
-        main.log().WriteText(FormatProviderError(failureMessage, result));
+        log.WriteText(FormatProviderError(failureMessage, result));
         return std::nullopt;
     }
     std::vector<TableRecord> records;

@@ -8,7 +8,9 @@
 // | the query returns no rows     | kResultSuccessText            | kResultSuccessText        |
 // | column information unreadable | none                          | the driver's error text   |
 //
-// Callers pass the failure text on as their own result, so that the next step fails visibly.
+// Readers return the failure text as their result (it is what the person sees) and also say that
+// the read failed, with the reason: a failure text is never run as a statement or written into a
+// work file.
 // Runs on the caller's thread; a SourceQuery lives for one operation.
 #pragma once
 
@@ -22,7 +24,7 @@
 
 namespace velmora {
 
-class MainWindowModel;
+class OperationLog;
 
 inline constexpr std::string_view kNoConnectionText = "No Connection!";
 inline constexpr std::string_view kFalseText = "FALSE";
@@ -35,7 +37,7 @@ public:
     // Runs `text` on `session` (null: not connected) and binds its columns as text. On failure
     // the line is written (unless `logFailures` is false) and failureText() holds the text to
     // return.
-    SourceQuery(MainWindowModel& main, Session* session, std::string_view text,
+    SourceQuery(OperationLog& log, Session* session, std::string_view text,
                 bool logFailures = true,
                 const PropertySet& properties = StandardRowsetProperties());
     ~SourceQuery();
@@ -44,6 +46,8 @@ public:
     const std::string& failureText() const { return *failure_; }
     // Whether the failure has been written as a line (all but unreadable column information).
     bool failureLogged() const { return failureLogged_; }
+    // Why it failed, in the driver's most informative words.
+    const std::string& reason() const { return reason_; }
 
     // The next row; false at the end of the rows or on a failed fetch.
     bool Next();
@@ -57,6 +61,7 @@ public:
 
 private:
     std::optional<std::string> failure_;
+    std::string reason_;
     std::unique_ptr<StatementRowset> rowset_;
     bool fetchFailed_ = false;
     bool failureLogged_ = false;
@@ -66,7 +71,7 @@ private:
 // caller works on any of them, so that no statement of the caller runs while the catalog is open.
 // When the catalog cannot be opened, writes FormatProviderError(failureMessage, code) and
 // returns nothing.
-std::optional<std::vector<TableRecord>> ReadSourceCatalog(MainWindowModel& main, Session* source,
+std::optional<std::vector<TableRecord>> ReadSourceCatalog(OperationLog& log, Session* source,
                                                           const char* type,
                                                           const char* failureMessage);
 

@@ -4,7 +4,7 @@
 
 #include "Converters/DdlTranslator.h"
 #include "Converters/SourceQuery.h"
-#include "MainWindowModel.h"
+#include "tasks/OperationLog.h"
 
 namespace velmora {
 
@@ -18,15 +18,30 @@ std::string ShowCreateTableStatement(std::string_view table) {
 }
 
 std::string TranslateTableDefinition(Session* source, std::string_view /*database*/,
-                                     std::string_view table, MainWindowModel& main) {
+                                     std::string_view table, OperationLog& log,
+                                    std::string* readFailure) {
     try {
-        SourceQuery query(main, source, ShowCreateTableStatement(table));
-        if (!query.ok()) return query.failureText();
+        SourceQuery query(log, source, ShowCreateTableStatement(table));
+        if (!query.ok()) {
+            if (readFailure) *readFailure = query.reason();
+            return query.failureText();
+        }
         std::string definition;
-        while (query.Next()) definition.assign(query.Value(1));
+        bool found = false;
+        while (query.Next()) {
+            definition.assign(query.Value(1));
+            found = true;
+        }
+        if (query.fetchFailed() || !found) {
+            std::string why = query.fetchFailed() ? query.rows().MostInformativeError()
+                                                  : "the server returned no definition";
+            if (readFailure) *readFailure = why;
+            return "FALSE";
+        }
         return RewriteTableDefinition(definition);
     } catch (const std::exception& e) {
-        main.port().ShowMessage(e.what());
+        log.ShowMessage(e.what());
+        if (readFailure) *readFailure = e.what();
         return {};
     }
 }

@@ -14,13 +14,16 @@
 
 namespace velmora {
 
-class MainWindowModel;
+class OperationLog;
 class Session;
 
 // `database` is carried for the caller's lines; the statement runs against the source session's
 // current database, which the worker has selected.
+// A failed read gives its fixed text ("FALSE", "No Connection!", ...) and leaves the reason in
+// `readFailure`: the caller must not run that text.
 std::string TranslateTableDefinition(Session* source, std::string_view database,
-                                     std::string_view table, MainWindowModel& main);
+                                     std::string_view table, OperationLog& log,
+                                     std::string* readFailure = nullptr);
 
 // "show create table `name`" with any backquote in the name doubled.
 std::string ShowCreateTableStatement(std::string_view table);

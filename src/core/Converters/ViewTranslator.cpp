@@ -6,7 +6,7 @@
 #include "Converters/Naming.h"
 #include "Converters/PatternService.h"
 #include "Converters/SourceQuery.h"
-#include "MainWindowModel.h"
+#include "tasks/OperationLog.h"
 
 namespace velmora {
 namespace {
@@ -52,15 +52,30 @@ std::string RewriteViewDefinition(std::string_view definition) {
 }
 
 std::string TranslateViewDefinition(Session* source, std::string_view /*database*/,
-                                    std::string_view view, MainWindowModel& main) {
+                                    std::string_view view, OperationLog& log,
+                                    std::string* readFailure) {
     try {
-        SourceQuery query(main, source, "show create view " + QuoteSourceName(view));
-        if (!query.ok()) return query.failureText();
+        SourceQuery query(log, source, "show create view " + QuoteSourceName(view));
+        if (!query.ok()) {
+            if (readFailure) *readFailure = query.reason();
+            return query.failureText();
+        }
         std::string definition;
-        while (query.Next()) definition.assign(query.Value(1));
+        bool found = false;
+        while (query.Next()) {
+            definition.assign(query.Value(1));
+            found = true;
+        }
+        if (query.fetchFailed() || !found) {
+            std::string why = query.fetchFailed() ? query.rows().MostInformativeError()
+                                                  : "the server returned no definition";
+            if (readFailure) *readFailure = why;
+            return "FALSE";
+        }
         return RewriteViewDefinition(definition);
     } catch (const std::exception& e) {
-        main.port().ShowMessage(e.what());
+        log.ShowMessage(e.what());
+        if (readFailure) *readFailure = e.what();
         return {};
     }
 }

@@ -13,13 +13,15 @@
 
 namespace velmora {
 
-class MainWindowModel;
+class OperationLog;
 class Session;
 
 // The translated statement (no line feed added), or "No Connection!", "FALSE" (the driver's
 // error text is logged), the RESULT text, or "Error" from the pattern engine.
+// A failed read also leaves its reason in `readFailure`: the caller must not run that text.
 std::string TranslateViewDefinition(Session* source, std::string_view database,
-                                    std::string_view view, MainWindowModel& main);
+                                    std::string_view view, OperationLog& log,
+                                    std::string* readFailure = nullptr);
 
 // The rewriting steps alone, on a "show create view" text.
 std::string RewriteViewDefinition(std::string_view definition);

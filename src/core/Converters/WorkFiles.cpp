@@ -35,12 +35,12 @@ bool IsWorkFileName(std::string_view name) {
            name.find('\0') == std::string_view::npos;
 }
 
-WorkFile OpenWorkFile(std::string_view name, const char* mode) {
+WorkFile OpenWorkFile(std::string_view folder, std::string_view name, const char* mode) {
     if (!IsWorkFileName(name)) {
         errno = EINVAL;
         return WorkFile();
     }
-    return WorkFile(std::fopen(std::string(name).c_str(), mode));
+    return WorkFile(std::fopen((std::string(folder) + std::string(name)).c_str(), mode));
 }
 
 }  // namespace velmora

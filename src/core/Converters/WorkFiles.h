@@ -1,6 +1,6 @@
 // WorkFiles: the migration's work files (the table's statement file, the view's ".vw" file and
-// the ".data" file of generated inserts), written with relative names into the current folder,
-// which the migrate command has made the work folder data_cache.
+// the ".data" file of generated inserts), written into the task's work folder (data_cache beside
+// the program) by absolute path: the process's current folder is never used.
 //
 // A name that holds a path separator or a NUL, or that is empty, "." or "..", is refused as a
 // name the work folder cannot take: a table named "../migrator.cfg" must not write outside it.
@@ -45,8 +45,8 @@ private:
 // Whether `name` can be a file name in the work folder.
 bool IsWorkFileName(std::string_view name);
 
-// Opens `name` in the current folder with fopen `mode` ("w+", "a+"); an empty WorkFile when the
-// name is refused or the file cannot be opened (errno tells why).
-WorkFile OpenWorkFile(std::string_view name, const char* mode);
+// Opens `name` in `folder` (a path ending in "/") with fopen `mode` ("w+", "a+"); an empty
+// WorkFile when the name is refused or the file cannot be opened (errno tells why).
+WorkFile OpenWorkFile(std::string_view folder, std::string_view name, const char* mode);
 
 }  // namespace velmora

@@ -1,8 +1,5 @@
 #include "backup/TargetBackup.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -11,6 +8,8 @@
 #include "Converters/PatternService.h"
 #include "Converters/ValueLiterals.h"
 #include "config/WorkFolder.h"
+#include "Converters/WorkerContext.h"
+#include "tasks/UserPort.h"
 #include "data/ErrorText.h"
 
 namespace velmora {
@@ -41,28 +40,13 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// A script file named after an object in the current folder. A name that would leave the
-// folder (a path separator, "." or "..") is refused like any name the file system refuses.
-File OpenScript(const std::string& name, const char* extension) {
+// A script file named after an object in `folder` (absolute, ending in "/"), which is made
+// first. A name that would leave the folder (a path separator, "." or "..") is refused like any
+// name the file system refuses.
+File OpenScript(const std::string& folder, const std::string& name, const char* extension) {
     if (name.find('/') != std::string::npos || name == "." || name == "..") return nullptr;
-    return File(std::fopen((name + extension).c_str(), "w+"));
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0;
-}
-
-// Creates `path` as a folder, replacing a file of that name.
-bool MakeFolder(const std::string& path) {
-    if (Exists(path) && !IsFolder(path)) std::remove(path.c_str());
-    if (!Exists(path) && mkdir(path.c_str(), 0755) != 0) return false;
-    return true;
+    if (!MakeFolders(folder)) return nullptr;
+    return File(std::fopen((folder + name + extension).c_str(), "w+"));
 }
 
 // A name inside a string literal ('...'): the name as a statement would write it (bare when
@@ -85,13 +69,13 @@ std::string ProcedureArgument(const std::string& name) {
 }
 
 // Runs `query` on the target; on failure returns the text to give back.
-std::optional<std::string> RunQuery(MainWindowModel& window, const std::string& query,
+std::optional<std::string> RunQuery(OperationLog& log, const std::string& query,
                                     StatementRowset& statement, const PropertySet& properties) {
     if (statement.Create(query) != kSuccess || statement.Execute(properties) != kSuccess) {
         return GetProviderErrorText(statement);
     }
     if (!statement.HasRowset()) {
-        window.log().WriteText(kResultLine);
+        log.WriteText(kResultLine);
         return std::string(kResultLine);
     }
     if (statement.BindAllAsText(true) != kSuccess) return GetProviderErrorText(statement);
@@ -102,14 +86,11 @@ std::string DatabaseFolderName(const std::string& database) {
     return ReplaceAll(database, "[a-zA-Z]:[\\\\|/]", "");
 }
 
-// Enters <backup root>/<database>.
-void EnterDatabaseFolder(MainWindowModel& window, const std::string& database) {
-    if (std::optional<std::string> root = window.backupFolder()) {
-        EnterFolder(*root);
-    } else {
-        EnsureWorkFolder("./backup");
-    }
-    EnterSubfolder(DatabaseFolderName(database));
+// <backup root>/<database>/<part>/ ("TABLES", "DATA", "VIEWS"); the task's work folder is the
+// backup root.
+std::string ScriptFolder(const WorkerContext& context, const std::string& database,
+                         const char* part) {
+    return context.workFolder + DatabaseFolderName(database) + "/" + part + "/";
 }
 
 // Opens the target's catalog of one table type ("TABLE" or "VIEW") in the current database.
@@ -136,50 +117,35 @@ std::string BackupFolderPath(const std::string& chosen) {
            "Backup.Script";
 }
 
-bool ChooseBackupFolder(MainWindowModel& window) {
+std::optional<std::string> ChooseBackupFolder(UserPort& port,
+                                              const std::optional<std::string>& current) {
     std::optional<std::string> chosen =
-        window.port().ChooseFolder("Please choise your backup directory:",
-                                   window.backupFolder().value_or(""));
-    if (!chosen || chosen->empty()) return false;
+        port.ChooseFolder("Please choise your backup directory:", current.value_or(""));
+    if (!chosen || chosen->empty()) return std::nullopt;
     std::string folder = BackupFolderPath(*chosen);
-    window.SetBackupFolder(folder);
-    EnterFolder(folder);
-    return true;
+    MakeFolders(folder);
+    return folder;
 }
 
-bool EnterFolder(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (!IsFolder(path)) {
-        std::string parent = slash == std::string::npos ? "." : path.substr(0, slash);
-        if (parent.empty()) parent = "/";
-        if (!IsFolder(parent)) EnterFolder(parent);
-        if (!MakeFolder(path)) return false;
-    }
-    return chdir(path.c_str()) == 0;
-}
-
-bool EnterSubfolder(const std::string& name) {
-    if (name != ".." && !MakeFolder(name)) return false;
-    return chdir(name.c_str()) == 0;
-}
-
-int BackupDatabaseTables(MainWindowModel& window, DataSourceConnection* target,
-                         const std::string& database, BackupReport* report) {
-    window.log().WriteOutputLine("Backup Tables of database [%s]", database.c_str());
-    EnterDatabaseFolder(window, database);
+int BackupDatabaseTables(WorkerContext& context, const std::string& database,
+                         BackupReport* report) {
+    OperationLog& log = context.Log();
+    log.WriteOutputLine("Backup Tables of database [%s]", database.c_str());
     ResultCode opened = kSuccess;
-    std::unique_ptr<TablesRowset> tables = OpenObjectCatalog(target, "TABLE", opened);
+    std::unique_ptr<TablesRowset> tables =
+        OpenObjectCatalog(context.targetConnection.get(), "TABLE", opened);
     if (opened != kSuccess) {
-        window.port().ShowMessage(FormatProviderError("Open tables Error: ", opened));
+        log.ShowMessage(FormatProviderError("Open tables Error: ", opened));
+        if (tables) log.WriteText(tables->ProviderErrorText());
         if (report) report->Add("the tables of [" + database + "] could not be listed");
         return -1;
     }
     while (tables->MoveNext() == kSuccess) {
         const TableRecord& row = tables->Current();
         if (row.tableName.find(' ') != std::string::npos || row.tableType == "VIEW") continue;
-        BackupTable(window, target, database, row.tableName, report);
-        if (window.StopRequested()) {
-            window.log().WriteText("Tables Backup Terminaled!");
+        BackupTable(context, database, row.tableName, report);
+        if (context.StopRequested()) {
+            log.WriteText("Tables Backup Terminaled!");
             break;
         }
     }
@@ -187,14 +153,16 @@ int BackupDatabaseTables(MainWindowModel& window, DataSourceConnection* target,
     return 0;
 }
 
-int BackupDatabaseViews(MainWindowModel& window, DataSourceConnection* target,
-                        const std::string& database, BackupReport* report) {
-    window.log().WriteOutputLine("Backup Views of database [%s]", database.c_str());
-    EnterDatabaseFolder(window, database);
+int BackupDatabaseViews(WorkerContext& context, const std::string& database,
+                        BackupReport* report) {
+    OperationLog& log = context.Log();
+    log.WriteOutputLine("Backup Views of database [%s]", database.c_str());
     ResultCode opened = kSuccess;
-    std::unique_ptr<TablesRowset> views = OpenObjectCatalog(target, "VIEW", opened);
+    std::unique_ptr<TablesRowset> views =
+        OpenObjectCatalog(context.targetConnection.get(), "VIEW", opened);
     if (opened != kSuccess) {
-        window.log().WriteText(FormatProviderError("Open views Error: ", opened));
+        log.WriteText(FormatProviderError("Open views Error: ", opened));
+        if (views) log.WriteText(views->ProviderErrorText());
         if (report) report->Add("the views of [" + database + "] could not be listed");
         return -1;
     }
@@ -202,10 +170,10 @@ int BackupDatabaseViews(MainWindowModel& window, DataSourceConnection* target,
         const TableRecord& row = views->Current();
         if (row.tableType == "VIEW" && row.tableSchema != "sys" &&
             row.tableSchema != "INFORMATION_SCHEMA") {
-            BackupView(window, target, database, row.tableName, report);
+            BackupView(context, database, row.tableName, report);
         }
-        if (window.StopRequested()) {
-            window.log().WriteText("Views Backup Terminaled!");
+        if (context.StopRequested()) {
+            log.WriteText("Views Backup Terminaled!");
             break;
         }
     }
@@ -213,67 +181,61 @@ int BackupDatabaseViews(MainWindowModel& window, DataSourceConnection* target,
     return 0;
 }
 
-int BackupTable(MainWindowModel& window, DataSourceConnection* target, const std::string& database,
-                const std::string& table, BackupReport* report) {
-    EnterSubfolder("TABLES");
-    File file = OpenScript(table, ".tbl");
+int BackupTable(WorkerContext& context, const std::string& database, const std::string& table,
+                BackupReport* report) {
+    OperationLog& log = context.Log();
+    File file = OpenScript(ScriptFolder(context, database, "TABLES"), table, ".tbl");
     if (!file) {
-        window.log().WriteText(kCannotOpenFile);
-        EnterSubfolder("..");
+        log.WriteText(kCannotOpenFile);
         if (report) report->Add("table " + table + ": its script file cannot be created");
         return -2;
     }
     bool definitionRead = false;
-    std::string definition = ReadTableDefinitionScript(window, target, table, &definitionRead);
+    std::string definition =
+        ReadTableDefinitionScript(log, context.TargetSession(), table, &definitionRead);
     std::fwrite(definition.data(), 1, definition.size(), file.get());
     file.reset();
-    EnterSubfolder("..");
-    EnterSubfolder("DATA");
     bool dataWritten = false;
-    WriteTableDataScript(window, target, table, database, &dataWritten);
-    EnterSubfolder("..");
+    WriteTableDataScript(context, ScriptFolder(context, database, "DATA"), table, &dataWritten);
     if (report && !definitionRead) report->Add("table " + table + ": definition not read");
     if (report && !dataWritten) report->Add("table " + table + ": data not written");
     return 1;
 }
 
-int BackupView(MainWindowModel& window, DataSourceConnection* target, const std::string& database,
-               const std::string& view, BackupReport* report) {
-    EnterSubfolder("VIEWS");
-    File file = OpenScript(view, ".vw");
+int BackupView(WorkerContext& context, const std::string& database, const std::string& view,
+               BackupReport* report) {
+    OperationLog& log = context.Log();
+    File file = OpenScript(ScriptFolder(context, database, "VIEWS"), view, ".vw");
     if (!file) {
-        window.log().WriteText(kCannotOpenFile);
-        EnterSubfolder("..");
+        log.WriteText(kCannotOpenFile);
         if (report) report->Add("view " + view + ": its script file cannot be created");
         return -2;
     }
-    window.log().WriteOutputLine("Bakcup View [%s].[%s]", database.c_str(), view.c_str());
+    log.WriteOutputLine("Bakcup View [%s].[%s]", database.c_str(), view.c_str());
     bool textRead = false;
-    std::string text = ReadViewText(window, target, view, &textRead);
+    std::string text = ReadViewText(log, context.TargetSession(), view, &textRead);
     if (report && !textRead) report->Add("view " + view + ": text not read");
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    if (text.find("create view") != std::string::npos) window.log().WriteText(kResultLine);
+    if (text.find("create view") != std::string::npos) log.WriteText(kResultLine);
     size_t at = text.find(" view ");
     // Without " view " (a reader's failure text) the whole text follows, so the file tells why.
     std::string line = "create" + (at == std::string::npos ? " " + text : text.substr(at)) + "\n";
     std::fwrite(line.data(), 1, line.size(), file.get());
     file.reset();
-    EnterSubfolder("..");
     return 1;
 }
 
-std::string ReadTableDefinitionScript(MainWindowModel& window, DataSourceConnection* target,
+std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
                                       const std::string& table, bool* ok) {
     if (ok) *ok = false;
-    Session* session = target ? target->session() : nullptr;
     if (!session) {
-        window.log().WriteText(kNoConnection);
+        log.WriteText(kNoConnection);
         return kNoConnection;
     }
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
-    if (auto failed = RunQuery(window, TableDefinitionQuery(table), *statement,
+    if (auto failed = RunQuery(log, TableDefinitionQuery(table), *statement,
                                StandardRowsetProperties())) {
         statement->Close();
         return *failed;
@@ -285,7 +247,7 @@ std::string ReadTableDefinitionScript(MainWindowModel& window, DataSourceConnect
         first = false;
         for (int column = 0; column < statement->ColumnCount(); ++column) {
             if (statement->IsNull(column)) {
-                window.log().WriteText("HAS (NULL)!!!");
+                log.WriteText("HAS (NULL)!!!");
                 continue;
             }
             std::string value(statement->Value(column));
@@ -298,27 +260,27 @@ std::string ReadTableDefinitionScript(MainWindowModel& window, DataSourceConnect
     return script + ")\n";
 }
 
-std::string WriteTableDataScript(MainWindowModel& window, DataSourceConnection* target,
-                                 const std::string& table, const std::string& /*database*/,
-                                 bool* ok) {
+std::string WriteTableDataScript(WorkerContext& context, const std::string& folder,
+                                 const std::string& table, bool* ok) {
     if (ok) *ok = false;
-    Session* session = target ? target->session() : nullptr;
+    OperationLog& log = context.Log();
+    Session* session = context.TargetSession();
     if (!session) {
-        window.log().WriteText(kNoConnection);
+        log.WriteText(kNoConnection);
         return kNoConnection;
     }
     PropertySet properties = StandardRowsetProperties();
     properties.Add(kPropIRowsetChange, true);
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
     const std::string name = QuoteTargetName(table);
-    if (auto failed = RunQuery(window, "select * from " + name, *statement, properties)) {
+    if (auto failed = RunQuery(log, "select * from " + name, *statement, properties)) {
         statement->Close();
         return *failed;
     }
-    File file = OpenScript(table, ".data");
+    File file = OpenScript(folder, table, ".data");
     if (!file) {
         statement->Close();
-        window.log().WriteText(kCannotOpenFile);
+        log.WriteText(kCannotOpenFile);
         return kCannotOpenFile;
     }
     const std::string head = "insert into " + name + " values (";
@@ -336,15 +298,15 @@ std::string WriteTableDataScript(MainWindowModel& window, DataSourceConnection* 
         line += ");\n";
         written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
         ++rows;
-        if (window.StopRequested()) {
-            window.log().WriteText("Data Backup Terminaled!");
+        if (context.StopRequested()) {
+            log.WriteText("Data Backup Terminaled!");
             break;
         }
     }
-    window.log().WriteOutputLine("[%s]%8d records backuped!!!", table.c_str(), rows);
+    log.WriteOutputLine("[%s]%8d records backuped!!!", table.c_str(), rows);
     // A failed fetch (not the end of the rows) or a failed write leaves rows out of the script.
     if (fetched < 0) {
-        window.log().WriteText(GetProviderErrorText(*statement));
+        log.WriteText(GetProviderErrorText(*statement));
         written = false;
     }
     written = std::fflush(file.get()) == 0 && written;
@@ -353,16 +315,15 @@ std::string WriteTableDataScript(MainWindowModel& window, DataSourceConnection* 
     return written ? "TRUE" : "FALSE";
 }
 
-std::string ReadViewText(MainWindowModel& window, DataSourceConnection* target,
-                         const std::string& view, bool* ok) {
+std::string ReadViewText(OperationLog& log, Session* session, const std::string& view,
+                         bool* ok) {
     if (ok) *ok = false;
-    Session* session = target ? target->session() : nullptr;
     if (!session) {
-        window.log().WriteText(kNoConnection);
+        log.WriteText(kNoConnection);
         return kNoConnection;
     }
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
-    if (auto failed = RunQuery(window, "sp_helptext " + ProcedureArgument(view), *statement,
+    if (auto failed = RunQuery(log, "sp_helptext " + ProcedureArgument(view), *statement,
                                StandardRowsetProperties())) {
         statement->Close();
         return *failed;
@@ -375,7 +336,7 @@ std::string ReadViewText(MainWindowModel& window, DataSourceConnection* target,
         }
         for (int column = 0; column < statement->ColumnCount(); ++column) {
             if (statement->IsNull(column)) {
-                window.log().WriteText("HAS Unexpect Info!!!");
+                log.WriteText("HAS Unexpect Info!!!");
                 continue;
             }
             text.append(statement->Value(column));

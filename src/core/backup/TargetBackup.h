@@ -1,22 +1,27 @@
 // TargetBackup: script files of SQL Server tables and views, written into a backup folder tree:
 // <backup folder>/<database>/TABLES/<table>.tbl (the definition), DATA/<table>.data (one insert
-// per row) and VIEWS/<view>.vw. Every file is written with a relative name into the process's
-// current folder, which the folder steps (EnterFolder, EnterSubfolder) move.
+// per row) and VIEWS/<view>.vw. The backup folder is the task's work folder; every file is named
+// by absolute path, so the process's current folder plays no part.
 //
 // The data scripts restore the data: every value is a valid T-SQL literal of its type (the same
 // rendering as the row copy), and names that need it are [bracketed].
 //
 // Threads: ChooseBackupFolder runs on the interface thread; everything else on the scheduler
-// thread inside a backup task. The stop request is read per object and per row.
+// thread inside a backup task, on the task's own target connection. The stop check is read per
+// object and per row.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "MainWindowModel.h"
-
 namespace velmora {
+
+class OperationLog;
+class Session;
+class UserPort;
+struct WorkerContext;
 
 // What a backup could not do, one text per failed object or step (the log lines stay as they
 // are); the task engine ends the task as FAILURE when it is not empty.
@@ -29,38 +34,32 @@ struct BackupReport {
 // root) a folder "Backup.Script" in it.
 std::string BackupFolderPath(const std::string& chosen);
 
-// Asks for the backup folder ("Please choise your backup directory:"), remembers it and enters
-// it. A root folder gets "Backup.Script" appended. False when the user cancels.
-bool ChooseBackupFolder(MainWindowModel& window);
-
-// Makes `path` (absolute) the current folder, creating it when missing and replacing a file of
-// that name by a folder.
-bool EnterFolder(const std::string& path);
-// The same for a name relative to the current folder (also "..").
-bool EnterSubfolder(const std::string& name);
+// Asks for the backup folder ("Please choise your backup directory:"), starting at `current`,
+// and makes it. A root folder gets "Backup.Script" appended. Nothing when the user cancels.
+std::optional<std::string> ChooseBackupFolder(UserPort& port,
+                                              const std::optional<std::string>& current);
 
 // 0, or -1 when the catalog cannot be opened.
-int BackupDatabaseTables(MainWindowModel& window, DataSourceConnection* target,
-                         const std::string& database, BackupReport* report = nullptr);
-int BackupDatabaseViews(MainWindowModel& window, DataSourceConnection* target,
-                        const std::string& database, BackupReport* report = nullptr);
+int BackupDatabaseTables(WorkerContext& context, const std::string& database,
+                         BackupReport* report = nullptr);
+int BackupDatabaseViews(WorkerContext& context, const std::string& database,
+                        BackupReport* report = nullptr);
 
 // 1, or -2 when the script file cannot be opened.
-int BackupTable(MainWindowModel& window, DataSourceConnection* target, const std::string& database,
-                const std::string& table, BackupReport* report = nullptr);
-int BackupView(MainWindowModel& window, DataSourceConnection* target, const std::string& database,
-               const std::string& view, BackupReport* report = nullptr);
+int BackupTable(WorkerContext& context, const std::string& database, const std::string& table,
+                BackupReport* report = nullptr);
+int BackupView(WorkerContext& context, const std::string& database, const std::string& view,
+               BackupReport* report = nullptr);
 
 // The readers behind BackupTable and BackupView. Each returns its text, or "No Connection!",
 // the driver's error text, or the "RESULT:" line; `ok` (when given) tells which.
-std::string ReadTableDefinitionScript(MainWindowModel& window, DataSourceConnection* target,
+std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
                                       const std::string& table, bool* ok = nullptr);
-// Writes <table>.data; "TRUE" when every row was written.
-std::string WriteTableDataScript(MainWindowModel& window, DataSourceConnection* target,
-                                 const std::string& table, const std::string& database,
-                                 bool* ok = nullptr);
-std::string ReadViewText(MainWindowModel& window, DataSourceConnection* target,
-                         const std::string& view, bool* ok = nullptr);
+// Writes <folder><table>.data; "TRUE" when every row was written.
+std::string WriteTableDataScript(WorkerContext& context, const std::string& folder,
+                                 const std::string& table, bool* ok = nullptr);
+std::string ReadViewText(OperationLog& log, Session* session, const std::string& view,
+                         bool* ok = nullptr);
 
 // The column catalog query of the definition script, with the table name in place.
 std::string TableDefinitionQuery(const std::string& table);

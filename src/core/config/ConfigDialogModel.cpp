@@ -7,7 +7,6 @@
 #include <cstring>
 #include <fstream>
 
-#include "MainWindowModel.h"
 #include "config/OdbcInstallation.h"
 #include "config/ProfileFile.h"
 #include "config/WorkFolder.h"
@@ -56,11 +55,11 @@ ConnectionSettings ConfigSideFields::Settings() const {
                               catalogName};
 }
 
-ConfigDialogModel::ConfigDialogModel(MainWindowModel& window)
-    : ConfigDialogModel(window, ConfigFilePath(ProgramFolder())) {}
+ConfigDialogModel::ConfigDialogModel(ConfigDialogHost host)
+    : ConfigDialogModel(std::move(host), ConfigFilePath(ProgramFolder())) {}
 
-ConfigDialogModel::ConfigDialogModel(MainWindowModel& window, std::string configFilePath)
-    : window_(window), path_(std::move(configFilePath)) {
+ConfigDialogModel::ConfigDialogModel(ConfigDialogHost host, std::string configFilePath)
+    : host_(std::move(host)), path_(std::move(configFilePath)) {
     source.providers = ProviderList(ConfigSide::Source);
     target.providers = ProviderList(ConfigSide::Target);
 }
@@ -94,6 +93,10 @@ void ConfigDialogModel::LoadConfiguration() {
             ReadSide(ConfigSide::Target);
         }
         autoBackupChecked = flag("AutoBackup");
+        // Absent (a file of an earlier version) means Full.
+        translation = ParseTranslationMode(ReadProfileString(path_, kSectionPublic, "Translation",
+                                                             "", kConfigValueBuffer))
+                          .value_or(TranslationMode::Full);
         SetTipsChecked(flag("Tips"));
     }
     SelectStoredProvider(ConfigSide::Source);
@@ -145,7 +148,7 @@ void ConfigDialogModel::PrepareSourceName(ConfigSide side, bool initialising) {
 
 void ConfigDialogModel::SetTipsChecked(bool checked) {
     tipsChecked = checked;
-    window_.options().tips = checked;
+    if (host_.options) host_.options->tips = checked;
 }
 
 bool ConfigDialogModel::Write(std::string_view section, std::string_view key,
@@ -159,6 +162,7 @@ bool ConfigDialogModel::Write(std::string_view section, std::string_view key,
 bool ConfigDialogModel::WriteOptions() {
     bool ok = Write(kSectionPublic, "Tips", tipsChecked ? kTrue : kFalse);
     ok = Write(kSectionPublic, "AutoBackup", autoBackupChecked ? kTrue : kFalse) && ok;
+    ok = Write(kSectionPublic, "Translation", TranslationModeName(translation)) && ok;
     return ok;
 }
 
@@ -178,8 +182,10 @@ bool ConfigDialogModel::WriteSide(ConfigSide side) {
 void ConfigDialogModel::ReportWriteFailure() {
     const char* reason = writeErrno_ == EINVAL ? "a value holds a line break or is not allowed"
                                                : std::strerror(writeErrno_);
-    window_.port().ShowMessage("The Config Infomation could not be saved to " + path_ + ": " +
-                               reason);
+    if (host_.port) {
+        host_.port->ShowMessage("The Config Infomation could not be saved to " + path_ + ": " +
+                                reason);
+    }
 }
 
 bool ConfigDialogModel::SaveConfigCommand() {
@@ -194,7 +200,7 @@ bool ConfigDialogModel::SaveConfigCommand() {
         ok = Write(kSectionPublic, "Config", kFalse);
     }
     if (ok) {
-        window_.port().ShowMessage("The Config Infomation saved successfully!");
+        if (host_.port) host_.port->ShowMessage("The Config Infomation saved successfully!");
     } else {
         ReportWriteFailure();
     }
@@ -213,19 +219,24 @@ void ConfigDialogModel::ConnectButton() {
     }
     if (!ok) ReportWriteFailure();  // the settings still reach the window below
 
+    ConnectionSettings settings[2];
     for (ConfigSide side : {ConfigSide::Source, ConfigSide::Target}) {
-        ConnectionSettings settings = fields(side).Settings();
+        ConnectionSettings& one = settings[static_cast<int>(side)];
+        one = fields(side).Settings();
         // Server and data source names do not depend on case; database names do on a Linux
         // MariaDB, so the catalog keeps the case it was typed in.
-        settings.sourceName = AsciiLower(settings.sourceName);
-        (side == ConfigSide::Source ? window_.sourceSettings : window_.targetSettings) = settings;
+        one.sourceName = AsciiLower(one.sourceName);
     }
-    window_.options().autoBackup = autoBackupChecked;
-    ConnectCommand(window_);
+    if (host_.options) {
+        host_.options->autoBackup = autoBackupChecked;
+        host_.options->translation = translation;
+    }
+    if (host_.connect) host_.connect(settings[0], settings[1]);
 }
 
 ConnectionTestResult ConfigDialogModel::TestConnectionsCommand() {
-    return velmora::TestConnectionsCommand(window_, source.Settings(), target.Settings());
+    if (!host_.testConnections) return {};
+    return host_.testConnections(source.Settings(), target.Settings());
 }
 
 }  // namespace velmora

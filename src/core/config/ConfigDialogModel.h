@@ -12,16 +12,29 @@
 // Threads: the interface thread (it runs the connect sequence).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "config/Configuration.h"
 #include "config/ConnectSequence.h"
 #include "config/ConnectionSettings.h"
+#include "config/Options.h"
 
 namespace velmora {
 
-class MainWindowModel;
+class UserPort;
+
+// What the dialog hands over to the window: the options as they change, the settings on Connect
+// (the window then runs its connect sequence), and the test of both sides.
+struct ConfigDialogHost {
+    UserPort* port = nullptr;
+    Options* options = nullptr;
+    std::function<void(const ConnectionSettings& source, const ConnectionSettings& target)> connect;
+    std::function<ConnectionTestResult(const ConnectionSettings& source,
+                                       const ConnectionSettings& target)>
+        testConnections;
+};
 
 // One side's group of the dialog.
 struct ConfigSideFields {
@@ -53,14 +66,16 @@ public:
     static constexpr const char* kOverwriteDatabaseBox = "Overwrite the same-name database";
 
     // migrator.cfg in the program folder (VELMORA_HOME overrides the folder).
-    explicit ConfigDialogModel(MainWindowModel& window);
-    ConfigDialogModel(MainWindowModel& window, std::string configFilePath);
+    explicit ConfigDialogModel(ConfigDialogHost host);
+    ConfigDialogModel(ConfigDialogHost host, std::string configFilePath);
 
     ConfigSideFields source;
     ConfigSideFields target;
     bool configChecked = false;      // "Properties from and to config file"
     bool autoBackupChecked = false;  // "Auto Backup (need more time and disk space)"
     bool tipsChecked = false;        // "Display Tips"
+    // "Translation": Full (the default) or Classic.
+    TranslationMode translation = TranslationMode::Full;
 
     ConfigSideFields& fields(ConfigSide side) {
         return side == ConfigSide::Source ? source : target;
@@ -98,7 +113,7 @@ private:
     bool Write(std::string_view section, std::string_view key, std::string_view value);
     void ReportWriteFailure();
 
-    MainWindowModel& window_;
+    ConfigDialogHost host_;
     std::string path_;
     int writeErrno_ = 0;
 };

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "MainWindowModel.h"
+#include "tasks/UserPort.h"
 #include "config/ProfileFile.h"
 #include "config/WorkFolder.h"
 #include "data/ConnectionString.h"
@@ -185,11 +185,11 @@ DriverReport TargetDriverReport() {
     return report;
 }
 
-DriverCheckModel::DriverCheckModel(MainWindowModel& window)
-    : DriverCheckModel(window, ProgramFolder()) {}
+DriverCheckModel::DriverCheckModel(UserPort& port)
+    : DriverCheckModel(port, ProgramFolder()) {}
 
-DriverCheckModel::DriverCheckModel(MainWindowModel& window, std::string programFolder)
-    : window_(window), programFolder_(std::move(programFolder)) {
+DriverCheckModel::DriverCheckModel(UserPort& port, std::string programFolder)
+    : port_(port), programFolder_(std::move(programFolder)) {
     Refresh();
 }
 
@@ -200,14 +200,14 @@ void DriverCheckModel::Refresh() {
 
 bool DriverCheckModel::InstallMySqlOdbcCommand() {
     std::optional<std::string> folder =
-        window_.port().ChooseFolder("Please choise install directory:", programFolder_);
+        port_.ChooseFolder("Please choise install directory:", programFolder_);
     bool installed = folder && !folder->empty() && Install(*folder);
     Refresh();
     return installed;
 }
 
 bool DriverCheckModel::Install(const std::string& folder) {
-    UserPort& port = window_.port();
+    UserPort& port = port_;
     const std::string shipped = JoinPath(programFolder_, "MyODBC3.51");
     const std::string driverFrom = JoinPath(shipped, kDriverFile);
     const std::string setupFrom = JoinPath(shipped, kSetupFile);

@@ -28,7 +28,7 @@
 
 namespace velmora {
 
-class MainWindowModel;
+class UserPort;
 
 struct DriverCheckRow {
     std::string name;
@@ -95,8 +95,8 @@ public:
     static constexpr const char* kSetupFile = "libmyodbc3S.so";
 
     // `programFolder` holds MyODBC3.51; by default the program's own folder.
-    explicit DriverCheckModel(MainWindowModel& window);
-    DriverCheckModel(MainWindowModel& window, std::string programFolder);
+    explicit DriverCheckModel(UserPort& port);
+    DriverCheckModel(UserPort& port, std::string programFolder);
 
     // "Driver Check": reads this computer again.
     void Refresh();
@@ -111,7 +111,7 @@ public:
 private:
     bool Install(const std::string& folder);
 
-    MainWindowModel& window_;
+    UserPort& port_;
     std::string programFolder_;
     DriverReport source_;
     DriverReport target_;

@@ -22,23 +22,38 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
 }
 
-bool EnsureWorkFolder(const std::string& name) {
-    std::string programFolder = ProgramFolder();
-    if (programFolder.empty()) return false;
-    std::string path = programFolder + name;
+std::string WorkFolderPath(const std::string& name) {
+    std::string folder = ProgramFolder();
+    if (folder.empty()) return {};
+    std::string rest = name;
+    while (rest.rfind("./", 0) == 0) rest.erase(0, 2);
+    if (rest == ".") rest.clear();
+    std::string path = folder + rest;
+    if (path.back() != '/') path += '/';
+    return path;
+}
+
+bool MakeFolders(const std::string& path) {
     struct stat info {};
-    bool exists = stat(path.c_str(), &info) == 0;
-    if (!exists && lstat(path.c_str(), &info) == 0) exists = true;  // a dangling link
-    if (exists && !S_ISDIR(info.st_mode)) {
-        unlink(path.c_str());
-        exists = false;
+    if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        std::string part = path.substr(0, slash);
+        if (stat(part.c_str(), &info) != 0 && mkdir(part.c_str(), 0700) != 0) return false;
     }
-    if (!exists) {
-        if (chdir(programFolder.c_str()) != 0) return false;
-        // Work files hold table data: the folder is the user's own.
-        if (mkdir(path.c_str(), 0700) != 0) return false;
-    }
-    return chdir(path.c_str()) == 0;
+    if (stat(path.c_str(), &info) != 0 && mkdir(path.c_str(), 0700) != 0) return false;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string EnsureWorkFolder(const std::string& name) {
+    std::string path = WorkFolderPath(name);
+    if (path.empty()) return {};
+    std::string bare = path.substr(0, path.size() - 1);
+    struct stat info {};
+    bool exists = stat(bare.c_str(), &info) == 0;
+    if (!exists && lstat(bare.c_str(), &info) == 0) exists = true;  // a dangling link
+    if (exists && !S_ISDIR(info.st_mode)) unlink(bare.c_str());
+    return MakeFolders(path) ? path : std::string();
 }
 
 }  // namespace velmora

@@ -2,11 +2,10 @@
 //
 // The program folder is the folder of the executable (/proc/self/exe), ending in "/"; the
 // environment variable VELMORA_HOME, when set and not empty, overrides it (tests give each case
-// its own). Files that later steps write with relative names land in the current folder, which
-// EnsureWorkFolder sets.
+// its own). Work folders are always named by absolute path: nothing here (or anywhere in the
+// program) changes the process's current folder, which two threads would otherwise share.
 //
-// Threads: the current folder belongs to the whole process; call from the thread that is about
-// to write the files (one task at a time runs on the scheduler thread).
+// Any thread.
 #pragma once
 
 #include <string>
@@ -16,9 +15,16 @@ namespace velmora {
 // The program folder, ending in "/"; empty when it cannot be found.
 std::string ProgramFolder();
 
-// Makes "<program folder><name>" (for example "./data_cache", "./backup", "./") a folder and
-// the current folder. A file of that name is deleted first; a missing folder is created (from
-// the program folder). Failures are swallowed: the result is false and nothing is shown.
-bool EnsureWorkFolder(const std::string& name);
+// "<program folder><name>" (for example "./data_cache", "./backup", "./") as a clean absolute
+// path ending in "/" ("./" is the program folder itself); empty without a program folder.
+std::string WorkFolderPath(const std::string& name);
+
+// Makes "<program folder><name>" a folder: a file of that name is deleted first; a missing folder
+// is created (mode 0700: work files hold table data). Gives the folder's absolute path ending in
+// "/", or nothing when it cannot be made (nothing is shown).
+std::string EnsureWorkFolder(const std::string& name);
+
+// Makes `path` (absolute) a folder, creating what is missing of it; true when it is one.
+bool MakeFolders(const std::string& path);
 
 }  // namespace velmora

@@ -37,4 +37,34 @@ PropertySet StandardRowsetProperties() {
     return set;
 }
 
+namespace {
+
+bool IsGenericRecord(const std::string& message) {
+    return message.find("The statement has been terminated.") != std::string::npos ||
+           message.find("Unable to connect to data source") != std::string::npos;
+}
+
+std::string Describe(const DiagnosticRecord& record) {
+    std::string text;
+    if (!record.sqlState.empty()) text += "[" + record.sqlState + "] ";
+    if (record.nativeError != 0) text += "(" + std::to_string(record.nativeError) + ") ";
+    return text + record.message;
+}
+
+}  // namespace
+
+std::string MostInformativeText(const std::vector<DiagnosticRecord>& records,
+                                std::string_view fallback) {
+    for (const DiagnosticRecord& record : records) {
+        bool warning = record.sqlState.rfind("01", 0) == 0;
+        if (!record.message.empty() && !warning && !IsGenericRecord(record.message)) {
+            return Describe(record);
+        }
+    }
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (!it->message.empty()) return Describe(*it);
+    }
+    return std::string(fallback);
+}
+
 }  // namespace velmora

@@ -6,8 +6,9 @@
 // - Text is UTF-8 on this side of the interface; the implementation converts at the driver.
 // - Every operation returns a ResultCode: 0 success, negative failure, positive success with
 //   information (callers treat anything but 0 as failure). Nothing throws.
-// - A StatementRowset or SchemaRowset lives for one operation on one thread. A connection's
-//   Session is shared by the interface thread and the scheduler thread, one call at a time.
+// - A StatementRowset or SchemaRowset lives for one operation on one thread. A connection and its
+//   Session belong to one thread at a time: the window's browsing connections to the interface
+//   thread, a task's own connections to the scheduler thread.
 #pragma once
 
 #include <cstdint>
@@ -99,6 +100,23 @@ struct PropertySet {
 // The property set sent with every statement: IRowset true, updatability 7.
 PropertySet StandardRowsetProperties();
 
+// One diagnostic record of a failed call: its SQLSTATE, the server's native error code and the
+// message (UTF-8), in the order the driver gave them.
+struct DiagnosticRecord {
+    std::string sqlState;
+    int32_t nativeError = 0;
+    std::string message;
+};
+
+// The record of a failure that says why. The specified failure texts stay what they are; this
+// is the line written after them. It is the first error record (SQLSTATE not of class 01, a
+// warning) that is neither SQL Server's trailing "The statement has been terminated." nor a
+// generic "Unable to connect to data source" while another record says more; failing that, the
+// last readable record; failing that, `fallback`. Prefixed with the SQLSTATE and native code
+// when the driver gave them: "[42000] (2812) Could not find stored procedure 'x'."
+std::string MostInformativeText(const std::vector<DiagnosticRecord>& records,
+                                std::string_view fallback);
+
 struct ColumnInfo {
     std::string name;
     uint16_t type = kTypeEmpty;  // TypeCode of the column's SQL type
@@ -130,6 +148,12 @@ public:
     // The driver's description of this statement's last failure: the last readable diagnostic
     // record's message, or "Unknown Error!" when there is none.
     virtual std::string ProviderErrorText() const = 0;
+    // Every diagnostic record of the last failure (empty when the implementation keeps none).
+    virtual std::vector<DiagnosticRecord> Diagnostics() const { return {}; }
+    // The record that says why the last call failed (see MostInformativeText).
+    std::string MostInformativeError() const {
+        return MostInformativeText(Diagnostics(), ProviderErrorText());
+    }
 };
 
 struct CatalogRecord {
@@ -230,6 +254,11 @@ public:
     virtual void Close() = 0;
     // The driver's description of the last failed Open or OpenSession.
     virtual std::string ProviderErrorText() const = 0;
+    // Every diagnostic record of the last failed Open or OpenSession.
+    virtual std::vector<DiagnosticRecord> Diagnostics() const { return {}; }
+    std::string MostInformativeError() const {
+        return MostInformativeText(Diagnostics(), ProviderErrorText());
+    }
 };
 
 }  // namespace velmora

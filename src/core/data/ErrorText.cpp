@@ -41,6 +41,8 @@ std::string ResultCodeText(ResultCode code) {
     }
 }
 
+std::string NoConnectionText() { return FormatProviderError("No Connection!", kNotConnected); }
+
 std::string FormatProviderError(std::string_view message, ResultCode code) {
     return FormatFailure(message, static_cast<uint32_t>(code), ResultCodeText(code));
 }

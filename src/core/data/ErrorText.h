@@ -14,8 +14,6 @@
 
 namespace velmora {
 
-struct DiagnosticRecord;
-
 inline constexpr const char* kUnknownError = "Unknown Error!";
 
 // The failure format filled with `message`, `code` and `description`.
@@ -23,6 +21,10 @@ std::string FormatFailure(std::string_view message, uint32_t code, std::string_v
 
 // `message` with the calling thread's errno and its system text (strerror).
 std::string FormatLastSystemError(std::string_view message);
+
+// "No Connection!" in the failure format, with the data layer's code for a missing connection
+// (not whatever errno the thread happens to hold).
+std::string NoConnectionText();
 
 // `message` with a result code of the data access layer and the text for that code.
 std::string FormatProviderError(std::string_view message, ResultCode code);

@@ -46,21 +46,28 @@ public:
     std::string ProviderErrorText() const override {
         return errorText_.empty() ? kUnknownError : errorText_;
     }
+    std::vector<DiagnosticRecord> Diagnostics() const override { return diagnostics_; }
 
 private:
     ResultCode Fail(std::string text) {
         errorText_ = std::move(text);
         return kFailure;
     }
+    ResultCode Fail(std::vector<DiagnosticRecord> records) {
+        diagnostics_ = std::move(records);
+        return Fail(GetProviderErrorText(diagnostics_));
+    }
 
     std::shared_ptr<OdbcLink> link_;
     std::unique_ptr<OdbcSession> session_;
     std::string errorText_;
+    std::vector<DiagnosticRecord> diagnostics_;
 };
 
 ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& initProperties) {
     Close();
     errorText_.clear();
+    diagnostics_.clear();
     ConnectionStringResult connection =
         BuildOdbcConnectionString(provider, initProperties, InstalledOdbcDrivers());
     if (connection.text.empty()) return Fail(connection.error);
@@ -69,7 +76,7 @@ ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& in
     if (!environment) return Fail("The ODBC driver manager could not allocate an environment.");
     SQLSetEnvAttr(environment.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     OdbcHandle dbc = OdbcHandle::Allocate(SQL_HANDLE_DBC, environment.get());
-    if (!dbc) return Fail(GetProviderErrorText(ReadDiagnostics(SQL_HANDLE_ENV, environment.get())));
+    if (!dbc) return Fail(ReadDiagnostics(SQL_HANDLE_ENV, environment.get()));
     SQLSetConnectAttrW(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0);
 
@@ -77,7 +84,7 @@ ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& in
     SQLSMALLINT outLength = 0;
     SQLRETURN rc = SQLDriverConnectW(dbc.get(), nullptr, WideArg(text), static_cast<SQLSMALLINT>(text.size()),
                                      nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
-    if (!Succeeded(rc)) return Fail(GetProviderErrorText(ReadDiagnostics(SQL_HANDLE_DBC, dbc.get())));
+    if (!Succeeded(rc)) return Fail(ReadDiagnostics(SQL_HANDLE_DBC, dbc.get()));
 
     auto link = std::make_shared<OdbcLink>(std::move(environment), std::move(dbc));
     link->driverName = GetInfoText(link->dbc(), SQL_DRIVER_NAME);
@@ -109,7 +116,7 @@ ResultCode OdbcConnection::GetProperty(uint32_t id, std::string& value) {
         case kPropDataSourceName: value = link_->dataSourceName; return kSuccess;
         case kPropCurrentCatalog: {
             std::optional<std::string> catalog = CurrentCatalog(link_->dbc());
-            if (!catalog) return Fail(GetProviderErrorText(ReadDiagnostics(SQL_HANDLE_DBC, link_->dbc())));
+            if (!catalog) return Fail(ReadDiagnostics(SQL_HANDLE_DBC, link_->dbc()));
             value = *catalog;
             return kSuccess;
         }

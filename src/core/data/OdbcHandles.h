@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/DataAccess.h"
+
 namespace velmora {
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters must be UTF-16 units");
@@ -48,12 +50,6 @@ public:
 private:
     SQLSMALLINT type_ = 0;
     SQLHANDLE handle_ = SQL_NULL_HANDLE;
-};
-
-struct DiagnosticRecord {
-    std::string sqlState;
-    int32_t nativeError = 0;
-    std::string message;  // UTF-8
 };
 
 // Every diagnostic record that the last call on `handle` left, in the driver's order. Records

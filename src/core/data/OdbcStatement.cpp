@@ -23,6 +23,7 @@ bool IsKnownRowsetProperty(uint32_t id) {
 ResultCode OdbcStatementRowset::Create(std::string_view text) {
     Close();
     errorText_.clear();
+    diagnostics_.clear();
     if (!link_) return Fail("No Connection!");
     statement_ = OdbcHandle::Allocate(SQL_HANDLE_STMT, link_->dbc());
     if (!statement_) return FailWithDiagnostics(SQL_HANDLE_DBC, link_->dbc());
@@ -192,11 +193,13 @@ std::string OdbcStatementRowset::ProviderErrorText() const {
 }
 
 ResultCode OdbcStatementRowset::FailWithDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
-    errorText_ = GetProviderErrorText(ReadDiagnostics(type, handle));
+    diagnostics_ = ReadDiagnostics(type, handle);
+    errorText_ = GetProviderErrorText(diagnostics_);
     return kFailure;
 }
 
 ResultCode OdbcStatementRowset::Fail(std::string text) {
+    diagnostics_.clear();
     errorText_ = std::move(text);
     return kFailure;
 }

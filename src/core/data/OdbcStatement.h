@@ -33,6 +33,7 @@ public:
     bool IsNull(int index) const override;
     void Close() override;
     std::string ProviderErrorText() const override;
+    std::vector<DiagnosticRecord> Diagnostics() const override { return diagnostics_; }
 
 private:
     ResultCode FailWithDiagnostics(SQLSMALLINT type, SQLHANDLE handle);
@@ -58,6 +59,7 @@ private:
     std::vector<char> utf8Buffer_;
     std::vector<unsigned char> byteBuffer_;
     std::string errorText_;
+    std::vector<DiagnosticRecord> diagnostics_;
 };
 
 }  // namespace velmora

@@ -3,32 +3,33 @@
 #include <chrono>
 #include <thread>
 
-#include "MainWindowModel.h"
 #include "data/DataAccess.h"
 #include "data/ErrorText.h"
+#include "tasks/OperationLog.h"
 
 namespace velmora {
 
-bool ExecuteStatement(MainWindowModel& window, Session* session, const std::string& text,
-                      int successLineFlag) {
+bool ExecuteStatement(OperationLog& log, Session* session, const std::string& text,
+                      int successLineFlag, std::string* whyFailed) {
     if (!session) {
-        window.log().WriteText(FormatLastSystemError(kNoConnection));
+        log.WriteText(NoConnectionText());
+        if (whyFailed) *whyFailed = "there is no connection";
         return false;
     }
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
     bool ran = statement->Create(text) >= 0 &&
                statement->Execute(StandardRowsetProperties()) == kSuccess;
+    if (!ran && whyFailed) *whyFailed = statement->MostInformativeError();
     // A rowset that came back is closed unread; only a statement without rows earns the line.
-    if (ran && !statement->HasRowset() && successLineFlag == 1) window.log().WriteText(kSuccessLine);
+    if (ran && !statement->HasRowset() && successLineFlag == 1) log.WriteText(kSuccessLine);
     statement->Close();
     return ran;
 }
 
-bool ShowQueryResult(MainWindowModel& window, Session* session, const std::string& text,
+bool ShowQueryResult(OperationLog& log, Session* session, const std::string& text,
                      int successLineFlag) {
-    OperationLog& log = window.log();
     if (!session) {
-        log.WriteText(FormatLastSystemError(kNoConnection));
+        log.WriteText(NoConnectionText());
         return false;
     }
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
@@ -62,6 +63,33 @@ bool ShowQueryResult(MainWindowModel& window, Session* session, const std::strin
     if (!complete) log.WriteText(statement->ProviderErrorText());
     statement->Close();
     return complete;
+}
+
+std::string ReadServerVersion(OperationLog& log, Session& session, bool logNoRowset) {
+    auto statement = session.NewStatement();
+    if (!statement) return kUnknownError;
+    if (statement->Create("select @@Version") < 0 ||
+        statement->Execute(StandardRowsetProperties()) != kSuccess) {
+        std::string error = statement->ProviderErrorText();
+        statement->Close();
+        return error;
+    }
+    if (!statement->HasRowset()) {
+        statement->Close();
+        if (logNoRowset) log.WriteText(kSuccessLine);
+        return kSuccessLine;
+    }
+    if (statement->BindAllAsText(true) != kSuccess) {
+        std::string error = statement->ProviderErrorText();
+        statement->Close();
+        return error;
+    }
+    std::string version;
+    while (statement->MoveNext() == kSuccess) {
+        version = statement->ColumnCount() > 0 ? std::string(statement->Value(0)) : "";
+    }
+    statement->Close();
+    return version;
 }
 
 }  // namespace velmora

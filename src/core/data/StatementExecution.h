@@ -4,8 +4,8 @@
 // the conversion drivers, the worker bodies and the maintenance commands. ShowQueryResult runs a
 // statement and writes what it returns: one log line per column value, for the first 100 rows.
 //
-// Both take the session of one side (null when that side is not connected) and a success-line
-// flag: only the value 1 asks for "RESULT:    The operation completed SUCCESSFULLY" after a
+// Both take the output-line sink, the session of one side (null when that side is not
+// connected) and a success-line flag: only the value 1 asks for "RESULT:    The operation completed SUCCESSFULLY" after a
 // statement that returned no rowset. Both return true when the statement ran.
 //
 // Threads: the interface thread and the scheduler thread; no state is kept between calls.
@@ -15,7 +15,7 @@
 
 namespace velmora {
 
-class MainWindowModel;
+class OperationLog;
 class Session;
 
 inline constexpr const char* kSuccessLine = "RESULT:    The operation completed SUCCESSFULLY";
@@ -23,12 +23,18 @@ inline constexpr const char* kNoConnection = "No Connection!";
 inline constexpr const char* kNullText = "(NULL)";
 inline constexpr int kShownRows = 100;
 
-// A failed statement writes nothing: the callers report failures in their own words.
-bool ExecuteStatement(MainWindowModel& window, Session* session, const std::string& text,
-                      int successLineFlag);
+// A failed statement writes nothing: the callers report failures in their own words. With
+// `whyFailed`, a failure leaves there the driver's most informative diagnostic (see
+// MostInformativeError), so that a caller can say why after its own failure line.
+bool ExecuteStatement(OperationLog& log, Session* session, const std::string& text,
+                      int successLineFlag, std::string* whyFailed = nullptr);
 
 // A failed statement writes the driver's description of the failure.
-bool ShowQueryResult(MainWindowModel& window, Session* session, const std::string& text,
+bool ShowQueryResult(OperationLog& log, Session* session, const std::string& text,
                      int successLineFlag);
+
+// "select @@Version": the first column of the last row, the driver's error text, or the success
+// text when no rows came back (also logged when `logNoRowset`).
+std::string ReadServerVersion(OperationLog& log, Session& session, bool logNoRowset);
 
 }  // namespace velmora

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "MainWindowModel.h"
 #include "tasks/OperationLog.h"
 
 namespace velmora {
@@ -247,10 +246,6 @@ void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port) {
     AddViews(build, *session);
     build.contents.topLevel.front().expanded = true;
     tree.Replace(std::move(build.contents));
-}
-
-void FillDatabaseTree(MainWindowModel& window, DatabaseTree& tree) {
-    FillDatabaseTree(tree, window.log(), window.port());
 }
 
 ResultCode AddObjectDetails(DatabaseTree& tree, int kind, std::string_view name) {

@@ -13,8 +13,8 @@
 // lists the databases only; the current database matches a catalog without regard to case; the
 // index rows come one per index column, so an index over two columns is listed twice.
 //
-// Threads: runs on the thread that asks (the interface thread, or the scheduler thread when a
-// worker reloads the target tree). The nodes are built apart and published in one step, so a
+// Threads: the interface thread, on the tree's own (browsing) session; a task never fills a
+// tree, it tells the window that the target changed. The nodes are built apart and published in one step, so a
 // reader never sees a half-built tree; the tree's busy flag brackets the rebuild.
 #pragma once
 
@@ -25,13 +25,11 @@
 
 namespace velmora {
 
-class MainWindowModel;
 class OperationLog;
 
 // Rebuilds the whole tree. Failures become a message box ("Get Datasource Name Error!") or an
 // output line (the driver's text when the catalogs cannot be read); the rebuild goes on.
 void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port);
-void FillDatabaseTree(MainWindowModel& window, DatabaseTree& tree);
 
 // Reads one table (kind 2: "Fields" and "Indexes") or view (kind 8: "Fields") into `node`.
 // Returns the result of the last catalog call (0 on success); on failure `node` keeps the

@@ -1,23 +1,23 @@
 #include "explorer/TreeGestures.h"
 
 #include "Converters/TargetServer.h"
-#include "MainWindowModel.h"
 #include "data/StatementExecution.h"
 #include "explorer/TreeFill.h"
+#include "tasks/OperationLog.h"
 
 namespace velmora {
 
-void DoubleClickNode(MainWindowModel& window, DatabaseTree& tree, const NodePath& path) {
+void DoubleClickNode(OperationLog& log, UserPort& port, DatabaseTree& tree, const NodePath& path) {
     if (tree.busy()) return;
     tree.Select(path);
     std::optional<TreeNode> node = tree.SelectedNode();
     if (!node || node->kind != kDatabaseNode) return;
     tree.SetCurrentDatabase(node->text);
-    window.log().WriteOutputLine("Select Database [%s]", node->text.c_str());
+    log.WriteOutputLine("Select Database [%s]", node->text.c_str());
     // The name is quoted as the side's server needs it, so no name can add a statement.
-    ShowQueryResult(window, tree.session(), UseStatement(node->text, static_cast<int>(tree.pane())),
+    ShowQueryResult(log, tree.session(), UseStatement(node->text, static_cast<int>(tree.pane())),
                     0);
-    FillDatabaseTree(window, tree);
+    FillDatabaseTree(tree, log, port);
 }
 
 }  // namespace velmora

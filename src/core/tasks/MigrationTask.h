@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "config/Options.h"
+
 namespace velmora {
 
 enum class TaskCategory : int { Migration = 256, Backup = 512 };
@@ -54,6 +56,8 @@ struct MigrationTask {
     std::string sourceDatabase;
     std::string targetObject;
     std::string targetDatabase;
+    // The options of the moment the task was queued (AutoBackup, translation mode).
+    TaskOptions options;
 
     std::atomic<int> status{kTaskWaiting};
     std::atomic<TaskPhase> phase{TaskPhase::Waiting};

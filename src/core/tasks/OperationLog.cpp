@@ -66,6 +66,10 @@ void OperationLog::ShowHint(const std::string& text) {
     if (port_) port_->ShowHint(text);
 }
 
+void OperationLog::ShowMessage(const std::string& text) {
+    if (port_) port_->ShowMessage(text);
+}
+
 std::vector<std::string> OperationLog::Lines() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return {lines_.begin(), lines_.end()};

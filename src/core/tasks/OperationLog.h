@@ -34,6 +34,8 @@ public:
     void WriteText(std::string_view message);
     // Writes the hint through the port.
     void ShowHint(const std::string& text);
+    // Shows a message box through the port (nothing without a port).
+    void ShowMessage(const std::string& text);
 
     std::vector<std::string> Lines() const;
     size_t LineCount() const;

@@ -6,39 +6,44 @@
 
 namespace velmora {
 
-TaskScheduler::TaskScheduler(MainWindowModel& window, TaskList& tasks, WorkerBodies bodies,
-                             SchedulerTimings timings)
-    : window_(window), tasks_(tasks), bodies_(std::move(bodies)), timings_(timings) {}
+TaskScheduler::TaskScheduler(ControllerStateCell& state, UserPort& port, OperationLog& log,
+                             TaskList& tasks, TaskRunner runner, SchedulerTimings timings)
+    : state_(state),
+      port_(port),
+      log_(log),
+      tasks_(tasks),
+      runner_(std::move(runner)),
+      timings_(timings) {}
 
 TaskScheduler::~TaskScheduler() {
     {
         std::lock_guard<std::mutex> lock(wakeMutex_);
         shuttingDown_ = true;
     }
-    if (window_.controllerState() == ControllerState::Running) {
-        window_.SetControllerState(ControllerState::StopRequested);
+    if (state_.Get() == ControllerState::Running) {
+        state_.Set(ControllerState::StopRequested);
     }
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
 }
 
 void TaskScheduler::StartScheduler() {
-    if (window_.controllerState() == ControllerState::Idle && StartThread()) {
-        window_.port().ShowStopStartButton(true, "");
+    if (state_.Get() == ControllerState::Idle && StartThread()) {
+        port_.ShowStopStartButton(true, "");
     }
-    window_.port().TaskListChanged();
+    port_.TaskListChanged();
 }
 
 bool TaskScheduler::StartThread() {
     // A thread that ended on its own is collected before the next one starts.
     if (thread_.joinable()) thread_.join();
     try {
-        window_.SetControllerState(ControllerState::Running);
+        state_.Set(ControllerState::Running);
         thread_ = std::thread(&TaskScheduler::Run, this);
     } catch (const std::system_error& error) {
-        window_.SetControllerState(ControllerState::Idle);
+        state_.Set(ControllerState::Idle);
         errno = error.code().value();
-        window_.log().WriteText(FormatLastSystemError("Main Controller Error!"));
+        log_.WriteText(FormatLastSystemError("Main Controller Error!"));
         return false;
     }
     std::this_thread::sleep_for(timings_.startWait);
@@ -46,31 +51,31 @@ bool TaskScheduler::StartThread() {
 }
 
 void TaskScheduler::StopStartCommand() {
-    switch (window_.controllerState()) {
+    switch (state_.Get()) {
         case ControllerState::Running:
-            if (window_.port().AskOkCancel("Some Tasks is Processing, STOP ALL?")) RequestStop();
+            if (port_.AskOkCancel("Some Tasks is Processing, STOP ALL?")) RequestStop();
             break;
         case ControllerState::StopRequested:
-            window_.port().ShowMessage("Some Tasks is Stopping, Please Wait!!!");
+            port_.ShowMessage("Some Tasks is Stopping, Please Wait!!!");
             break;
         case ControllerState::Idle:
-            window_.port().ShowStopStartButton(true, "");
+            port_.ShowStopStartButton(true, "");
             StartThread();
             break;
     }
 }
 
 void TaskScheduler::RequestStop() {
-    window_.SetControllerState(ControllerState::StopRequested);
-    window_.port().ShowStopStartButton(false, "");
+    state_.Set(ControllerState::StopRequested);
+    port_.ShowStopStartButton(false, "");
 }
 
 bool TaskScheduler::CloseRequest() {
-    if (window_.controllerState() == ControllerState::Running) {
-        if (!window_.port().AskOkCancel("Some Tasks is Processing, STOP ALL and EXIT?")) {
+    if (state_.Get() == ControllerState::Running) {
+        if (!port_.AskOkCancel("Some Tasks is Processing, STOP ALL and EXIT?")) {
             return false;
         }
-        window_.SetControllerState(ControllerState::StopRequested);
+        state_.Set(ControllerState::StopRequested);
         std::this_thread::sleep_for(timings_.closeWait);
     }
     return true;
@@ -87,15 +92,17 @@ void TaskScheduler::Sleep(std::chrono::milliseconds duration) {
 
 void TaskScheduler::Run() {
     Sleep(timings_.threadStartDelay);
-    window_.port().ShowStopStartButton(true, "Stop tasks");
-    window_.port().ShowStatus(1, "Some Tasks are WORKING!!!");
+    port_.ShowStopStartButton(true, "Stop tasks");
+    port_.ShowStatus(1, "Some Tasks are WORKING!!!");
     do {
         RunPass();
         Sleep(timings_.passInterval);
-    } while (window_.controllerState() != ControllerState::StopRequested);
-    window_.SetControllerState(ControllerState::Idle);
-    window_.port().ShowStopStartButton(false, "Start tasks");
-    window_.port().ShowStatus(1, "NO PROCESSING!!!");
+    } while (state_.Get() != ControllerState::StopRequested);
+    // The port may wait for the interface thread, which may be about to start the scheduler
+    // again and join this thread: the port is called first, and Idle is the very last step.
+    port_.ShowStopStartButton(false, "Start tasks");
+    port_.ShowStatus(1, "NO PROCESSING!!!");
+    state_.Set(ControllerState::Idle);
 }
 
 void TaskScheduler::RunPass() {
@@ -117,27 +124,14 @@ void TaskScheduler::RunTask(const TaskPtr& task) {
     task->stamp = now;
     task->progress = 0;
     task->phase = TaskPhase::Working;
-    window_.port().TaskListChanged();
-
-    WorkerContext context;
-    context.stamp = now;
-    context.window = &window_;
-    context.sourceConnection = &window_.sourceConnection();
-    context.targetConnection = &window_.targetConnection();
-    context.sourceObject = task->sourceObject;
-    context.sourceDatabase = task->sourceDatabase;
-    context.targetObject = task->targetObject;
-    context.targetDatabase = task->targetDatabase;
-    context.objectKind = task->objectKind;
-    context.progress = &task->progress;
+    port_.TaskListChanged();
 
     std::this_thread::sleep_for(timings_.workerStartDelay);
     bool succeeded = false;
-    auto body = bodies_.find(task->type);
-    if (body != bodies_.end()) {
-        succeeded = body->second(context);
+    if (runner_) {
+        succeeded = runner_(*task);
     } else {
-        window_.log().WriteOutputLine("No worker for task type %d!", static_cast<int>(task->type));
+        log_.WriteOutputLine("No worker for task type %d!", static_cast<int>(task->type));
     }
     RecordResult(task, succeeded);
 }
@@ -148,9 +142,9 @@ void TaskScheduler::RecordResult(const TaskPtr& task, bool succeeded) {
     // the list while it ran.
     task->status = succeeded ? kTaskSucceeded : kTaskFailed;
     task->phase = succeeded ? TaskPhase::Success : TaskPhase::Failure;
-    window_.log().WriteText(succeeded ? "Operation completed SUCCESSFULLY!" : "Operation FAILURE!");
+    log_.WriteText(succeeded ? "Operation completed SUCCESSFULLY!" : "Operation FAILURE!");
     if (tasks_.Empty() || !tasks_.AnyWaiting()) RequestStop();
-    window_.port().TaskListChanged();
+    port_.TaskListChanged();
 }
 
 }  // namespace velmora

@@ -4,47 +4,34 @@
 // records the result. The thread ends after a pass once a stop has been requested, by the user
 // or by the bookkeeping when no waiting task is left.
 //
+// The scheduler knows no task type: it is handed the runner that does one task's work (the worker
+// bodies, Converters/Thread), and only keeps the list's bookkeeping.
+//
 // Threads: StartScheduler, StopStartCommand, RequestStop and CloseRequest are called from the
-// interface thread; the worker bodies run on the scheduler thread. The controller state is the
-// atomic byte of MainWindowModel. The interface thread never waits for the run lock.
+// interface thread; the runner runs on the scheduler thread. The controller state is the window's
+// atomic byte. The interface thread never waits for the run lock, and never waits for a scheduler
+// thread that may itself be waiting for the interface: the thread calls the port for the last
+// time before it says Idle.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 
-#include "MainWindowModel.h"
+#include "tasks/ControllerState.h"
+#include "tasks/OperationLog.h"
 #include "tasks/TaskList.h"
+#include "tasks/UserPort.h"
 
 namespace velmora {
 
-// What a worker body receives: the task's names, the connections of the moment the scheduler
-// started, and the running task's progress.
-struct WorkerContext {
-    std::time_t stamp = 0;
-    MainWindowModel* window = nullptr;
-    DataSourceConnection* sourceConnection = nullptr;
-    DataSourceConnection* targetConnection = nullptr;
-    std::string sourceObject;
-    std::string sourceDatabase;
-    std::string targetObject;
-    std::string targetDatabase;
-    std::string objectKind;
-    std::atomic<int>* progress = nullptr;
-
-    void SetProgress(int percent) const {
-        if (progress) progress->store(percent);
-    }
-};
-
-// A worker body: runs one task to its end; true when its work succeeded.
-using WorkerBody = std::function<bool(WorkerContext&)>;
-using WorkerBodies = std::map<TaskType, WorkerBody>;
+// Runs one task to its end (its record is marked Working, its progress is 0); true when its
+// work succeeded. Called on the scheduler thread.
+using TaskRunner = std::function<bool(MigrationTask& task)>;
 
 struct SchedulerTimings {
     std::chrono::milliseconds passInterval{3000};
@@ -56,8 +43,8 @@ struct SchedulerTimings {
 
 class TaskScheduler {
 public:
-    TaskScheduler(MainWindowModel& window, TaskList& tasks, WorkerBodies bodies,
-                  SchedulerTimings timings = {});
+    TaskScheduler(ControllerStateCell& state, UserPort& port, OperationLog& log, TaskList& tasks,
+                  TaskRunner runner, SchedulerTimings timings = {});
     // Requests a stop and waits for the thread to end.
     ~TaskScheduler();
 
@@ -86,9 +73,11 @@ private:
     void RecordResult(const TaskPtr& task, bool succeeded);
     void Sleep(std::chrono::milliseconds duration);
 
-    MainWindowModel& window_;
+    ControllerStateCell& state_;
+    UserPort& port_;
+    OperationLog& log_;
     TaskList& tasks_;
-    WorkerBodies bodies_;
+    TaskRunner runner_;
     SchedulerTimings timings_;
     std::recursive_mutex runLock_;  // held for a whole pass and the bookkeeping
     std::mutex wakeMutex_;

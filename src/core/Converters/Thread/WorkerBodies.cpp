@@ -1,14 +1,15 @@
 #include "Converters/Thread/WorkerBodies.h"
 
-#include <thread>
+#include <map>
 
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
 #include "Converters/PatternService.h"
 #include "Converters/TargetServer.h"
 #include "backup/TargetBackup.h"
+#include "config/WorkFolder.h"
+#include "data/ErrorText.h"
 #include "data/StatementExecution.h"
-#include "explorer/TreeFill.h"
 
 namespace velmora {
 namespace {
@@ -16,45 +17,39 @@ namespace {
 // The source unit named in the location messages of the selection failures.
 constexpr const char* kUnit = "Thread";
 
-Session* SessionOf(DataSourceConnection* connection) {
-    return connection ? connection->session() : nullptr;
-}
-
-// "use on target/source": record the name as the tree's current database, then run
-// "use <name>" on that side's connection.
+// "use" on one side of the task's own connections; the semicolon is left out where a worker has
+// always sent the bare statement.
 bool UseOn(WorkerContext& context, TreeSide side, const std::string& database,
            bool withSemicolon = true) {
-    MainWindowModel& window = *context.window;
-    window.tree(side).SetCurrentDatabase(database);
     std::string statement = UseStatement(database, side == TreeSide::Source ? 0 : 1);
     if (!withSemicolon && !statement.empty() && statement.back() == ';') statement.pop_back();
-    DataSourceConnection* connection =
-        side == TreeSide::Source ? context.sourceConnection : context.targetConnection;
-    return ExecuteStatement(window, SessionOf(connection), statement, 0);
+    Session* session =
+        side == TreeSide::Source ? context.SourceSession() : context.TargetSession();
+    return ExecuteStatement(context.Log(), session, statement, 0);
 }
 
 void ReloadTarget(WorkerContext& context) {
-    FillDatabaseTree(*context.window, context.window->targetTree());
+    if (context.targetChanged) context.targetChanged();
 }
 
 void SourceSelectError(WorkerContext& context, int location) {
-    context.window->log().WriteOutputLine("[%s](%d)Select Source Database[%s] Error!", kUnit,
-                                          location, context.sourceDatabase.c_str());
+    context.Log().WriteOutputLine("[%s](%d)Select Source Database[%s] Error!", kUnit, location,
+                                  context.sourceDatabase.c_str());
 }
 
 // Names every failed object in the log; true when nothing failed. The tables' counts are kept
 // for the run's summary.
 bool Clean(WorkerContext& context, const ConversionReport& report) {
-    context.window->RecordTables(report.tables);
+    if (context.tablesConverted) context.tablesConverted(report.tables);
     for (const std::string& failure : report.failures) {
-        context.window->log().WriteOutputLine("FAILED: %s", failure.c_str());
+        context.Log().WriteOutputLine("FAILED: %s", failure.c_str());
     }
     return !report.Failed();
 }
 
 bool Clean(WorkerContext& context, const BackupReport& report) {
     for (const std::string& failure : report.failures) {
-        context.window->log().WriteOutputLine("FAILED: %s", failure.c_str());
+        context.Log().WriteOutputLine("FAILED: %s", failure.c_str());
     }
     return report.failures.empty();
 }
@@ -63,48 +58,123 @@ bool Clean(WorkerContext& context, const BackupReport& report) {
 // database (50 after the tables, then `afterViews`).
 bool ConvertWholeDatabase(WorkerContext& context, int afterViews) {
     ConversionReport report;
-    Session* source = SessionOf(context.sourceConnection);
-    if (ConvertDatabaseTables(*context.window, source, context.sourceDatabase, &report) < 0) {
+    if (ConvertDatabaseTables(context, context.sourceDatabase, &report) < 0) {
         report.AddFailure("the tables of [" + context.sourceDatabase + "] could not be listed");
     }
     context.SetProgress(50);
-    if (ConvertDatabaseViews(*context.window, source, context.sourceDatabase, &report) < 0) {
+    if (ConvertDatabaseViews(context, context.sourceDatabase, &report) < 0) {
         report.AddFailure("the views of [" + context.sourceDatabase + "] could not be listed");
     }
     context.SetProgress(afterViews);
     return Clean(context, report);
 }
 
-// The one-object tasks select both databases (with tree rebuilds) before converting.
+// The one-object tasks select both databases before converting.
 bool SelectForObject(WorkerContext& context, int sourceLocation) {
-    MainWindowModel& window = *context.window;
-    if (!UseDatabase(window, context.targetDatabase, 1)) {
-        window.log().WriteOutputLine("Select Target Database[%s] Error!",
-                                     context.targetDatabase.c_str());
+    if (!UseOn(context, TreeSide::Target, context.targetDatabase)) {
+        context.Log().WriteOutputLine("Select Target Database[%s] Error!",
+                                      context.targetDatabase.c_str());
         return false;
     }
-    if (!UseDatabase(window, context.sourceDatabase, 0)) {
+    if (!UseOn(context, TreeSide::Source, context.sourceDatabase)) {
         SourceSelectError(context, sourceLocation);
         return false;
     }
     return true;
 }
 
+const std::map<TaskType, bool (*)(WorkerContext&)>& Bodies() {
+    static const std::map<TaskType, bool (*)(WorkerContext&)> bodies = {
+        {TaskType::CloneDatabase, RunCloneDatabaseTask},
+        {TaskType::Database, RunDatabaseTask},
+        {TaskType::Tables, RunTablesTask},
+        {TaskType::Views, RunViewsTask},
+        {TaskType::Table, RunTableTask},
+        {TaskType::View, RunViewTask},
+        {TaskType::BackupDatabase, RunBackupDatabaseTask},
+        {TaskType::BackupObject, RunBackupObjectTask},
+    };
+    return bodies;
+}
+
+// The work folder of a task: data_cache for migrations, the chosen backup folder for backups.
+std::string WorkFolderOf(const TaskEnvironment& environment, const MigrationTask& task) {
+    if (task.category() == TaskCategory::Migration) return EnsureWorkFolder("./data_cache");
+    std::optional<std::string> chosen =
+        environment.backupFolder ? environment.backupFolder() : std::nullopt;
+    if (!chosen) return EnsureWorkFolder("./backup");
+    std::string folder = *chosen;
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return MakeFolders(folder) ? folder : std::string();
+}
+
+bool RunOneTask(const TaskEnvironment& environment, MigrationTask& task) {
+    OperationLog& log = *environment.log;
+    auto body = Bodies().find(task.type);
+    if (body == Bodies().end()) {
+        log.WriteOutputLine("No worker for task type %d!", static_cast<int>(task.type));
+        return false;
+    }
+    WorkerContext context;
+    context.stamp = task.stamp;
+    context.log = environment.log;
+    ControllerStateCell* state = environment.state;
+    context.stopCheck = [state] { return state && state->StopRequested(); };
+    context.options = task.options;
+    if (environment.conditionFile) context.conditionFile = environment.conditionFile();
+    context.sourceObject = task.sourceObject;
+    context.sourceDatabase = task.sourceDatabase;
+    context.targetObject = task.targetObject;
+    context.targetDatabase = task.targetDatabase;
+    context.objectKind = task.objectKind;
+    context.progress = &task.progress;
+    context.targetChanged = environment.targetChanged;
+    context.tablesConverted = environment.tablesConverted;
+    context.workFolder = WorkFolderOf(environment, task);
+    if (context.workFolder.empty()) {
+        log.WriteText(FormatLastSystemError("The work folder cannot be made!"));
+        return false;
+    }
+    // The task's own connections: the window's browsing connections stay the user's.
+    if (task.category() == TaskCategory::Migration) {
+        context.sourceConnection = OpenTaskConnection(
+            log, TreeSide::Source, environment.settings(TreeSide::Source),
+            environment.connectionFactory);
+        if (!context.sourceConnection) return false;
+    }
+    context.targetConnection =
+        OpenTaskConnection(log, TreeSide::Target, environment.settings(TreeSide::Target),
+                           environment.connectionFactory);
+    if (!context.targetConnection) return false;
+    bool succeeded = body->second(context);
+    if (task.type == TaskType::CloneDatabase && succeeded && environment.databaseCloned) {
+        environment.databaseCloned(context.targetDatabase);
+    }
+    context.targetConnection->Close();
+    if (context.sourceConnection) context.sourceConnection->Close();
+    return succeeded;
+}
+
 }  // namespace
 
+TaskRunner MakeTaskRunner(TaskEnvironment environment) {
+    return [environment = std::move(environment)](MigrationTask& task) {
+        return RunOneTask(environment, task);
+    };
+}
+
 bool RunCloneDatabaseTask(WorkerContext& context) {
-    MainWindowModel& window = *context.window;
+    OperationLog& log = context.Log();
     std::string name = context.targetDatabase;
-    if (!CreateDatabase(window, name, true)) {
-        window.log().WriteOutputLine("Create Target Database [%s] Error!", name.c_str());
+    if (!CreateDatabase(log, context.TargetSession(), name)) {
+        log.WriteOutputLine("Create Target Database [%s] Error!", name.c_str());
         return false;
     }
     const char* drivePrefix = "^[a-zA-Z]:\\\\";
     if (LastMatch(name, drivePrefix).size() == 3) name = ReplaceAll(name, drivePrefix, "");
-    if (!UseDatabase(window, name, 1)) return false;
-    window.targetTree().SetCurrentDatabase(name);
-    window.targetSettings.catalogName = name;
-    if (!UseDatabase(window, context.sourceDatabase, 0)) {
+    context.targetDatabase = name;
+    if (!UseDatabase(log, context.TargetSession(), name, 1)) return false;
+    if (!UseDatabase(log, context.SourceSession(), context.sourceDatabase, 0)) {
         SourceSelectError(context, 319);
         return false;
     }
@@ -114,10 +184,9 @@ bool RunCloneDatabaseTask(WorkerContext& context) {
 }
 
 bool RunDatabaseTask(WorkerContext& context) {
-    MainWindowModel& window = *context.window;
     if (!UseOn(context, TreeSide::Target, context.targetDatabase)) {
-        window.log().WriteOutputLine("[%s](%d)Select Target Database [%s] Error!", kUnit, 375,
-                                     context.targetDatabase.c_str());
+        context.Log().WriteOutputLine("[%s](%d)Select Target Database [%s] Error!", kUnit, 375,
+                                      context.targetDatabase.c_str());
         return false;
     }
     if (!UseOn(context, TreeSide::Source, context.sourceDatabase)) {
@@ -131,10 +200,9 @@ bool RunDatabaseTask(WorkerContext& context) {
 }
 
 bool RunTablesTask(WorkerContext& context) {
-    MainWindowModel& window = *context.window;
     if (!UseOn(context, TreeSide::Target, context.targetDatabase)) {
-        window.log().WriteOutputLine("[%s](%d)Select Target Database[%s] Error!", kUnit, 451,
-                                     context.targetDatabase.c_str());
+        context.Log().WriteOutputLine("[%s](%d)Select Target Database[%s] Error!", kUnit, 451,
+                                      context.targetDatabase.c_str());
         return false;
     }
     if (!UseOn(context, TreeSide::Source, context.sourceDatabase)) {
@@ -142,8 +210,7 @@ bool RunTablesTask(WorkerContext& context) {
         return false;
     }
     ConversionReport report;
-    if (ConvertDatabaseTables(window, SessionOf(context.sourceConnection),
-                              context.sourceDatabase, &report) < 0) {
+    if (ConvertDatabaseTables(context, context.sourceDatabase, &report) < 0) {
         report.AddFailure("the tables of [" + context.sourceDatabase + "] could not be listed");
     }
     context.SetProgress(90);
@@ -156,8 +223,7 @@ bool RunViewsTask(WorkerContext& context) {
     if (!UseOn(context, TreeSide::Target, context.targetDatabase)) return false;
     if (!UseOn(context, TreeSide::Source, context.sourceDatabase)) return false;
     ConversionReport report;
-    if (ConvertDatabaseViews(*context.window, SessionOf(context.sourceConnection),
-                             context.sourceDatabase, &report) < 0) {
+    if (ConvertDatabaseViews(context, context.sourceDatabase, &report) < 0) {
         report.AddFailure("the views of [" + context.sourceDatabase + "] could not be listed");
     }
     context.SetProgress(90);
@@ -169,8 +235,7 @@ bool RunViewsTask(WorkerContext& context) {
 bool RunTableTask(WorkerContext& context) {
     if (!SelectForObject(context, 587)) return false;
     ConversionReport report;
-    ConvertTable(*context.window, SessionOf(context.sourceConnection), context.sourceDatabase,
-                 context.sourceObject, &report);
+    ConvertTable(context, context.sourceDatabase, context.sourceObject, &report);
     context.SetProgress(90);
     ReloadTarget(context);
     context.SetProgress(100);
@@ -180,8 +245,7 @@ bool RunTableTask(WorkerContext& context) {
 bool RunViewTask(WorkerContext& context) {
     if (!SelectForObject(context, 650)) return false;
     ConversionReport report;
-    bool created = ConvertView(*context.window, SessionOf(context.sourceConnection),
-                               context.sourceDatabase, context.sourceObject, &report);
+    bool created = ConvertView(context, context.sourceDatabase, context.sourceObject, &report);
     context.SetProgress(90);
     ReloadTarget(context);
     context.SetProgress(100);
@@ -189,48 +253,33 @@ bool RunViewTask(WorkerContext& context) {
 }
 
 bool RunBackupDatabaseTask(WorkerContext& context) {
-    MainWindowModel& window = *context.window;
-    if (!UseDatabase(window, context.targetDatabase, 1)) return false;
+    if (!UseDatabase(context.Log(), context.TargetSession(), context.targetDatabase, 1)) {
+        return false;
+    }
     BackupReport report;
     if (context.objectKind == "A" || context.objectKind == "T") {
-        BackupDatabaseTables(window, context.targetConnection, context.targetDatabase, &report);
+        BackupDatabaseTables(context, context.targetDatabase, &report);
     }
     context.SetProgress(50);
     if (context.objectKind == "A" || context.objectKind == "V") {
-        BackupDatabaseViews(window, context.targetConnection, context.targetDatabase, &report);
+        BackupDatabaseViews(context, context.targetDatabase, &report);
     }
     context.SetProgress(100);
     return Clean(context, report);
 }
 
 bool RunBackupObjectTask(WorkerContext& context) {
-    MainWindowModel& window = *context.window;
     if (!UseOn(context, TreeSide::Target, context.targetDatabase, false)) return false;
     BackupReport report;
     if (context.objectKind == "T") {
-        BackupTable(window, context.targetConnection, context.targetDatabase,
-                    context.targetObject, &report);
+        BackupTable(context, context.targetDatabase, context.targetObject, &report);
     }
     context.SetProgress(50);
     if (context.objectKind == "V") {
-        BackupView(window, context.targetConnection, context.targetDatabase, context.targetObject,
-                   &report);
+        BackupView(context, context.targetDatabase, context.targetObject, &report);
     }
     context.SetProgress(100);
     return Clean(context, report);
-}
-
-WorkerBodies MakeWorkerBodies() {
-    return {
-        {TaskType::CloneDatabase, RunCloneDatabaseTask},
-        {TaskType::Database, RunDatabaseTask},
-        {TaskType::Tables, RunTablesTask},
-        {TaskType::Views, RunViewsTask},
-        {TaskType::Table, RunTableTask},
-        {TaskType::View, RunViewTask},
-        {TaskType::BackupDatabase, RunBackupDatabaseTask},
-        {TaskType::BackupObject, RunBackupObjectTask},
-    };
 }
 
 }  // namespace velmora

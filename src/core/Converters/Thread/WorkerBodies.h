@@ -1,19 +1,50 @@
-// WorkerBodies: what each task type does when the scheduler runs it: select the databases,
-// call the conversion drivers or the backup, set the progress milestones, and tell whether the
-// work succeeded. A task succeeds only when its selections worked and no driver reported a
-// failed object; the failures are named in the log before "Operation FAILURE!".
+// WorkerBodies: what each task type does when the scheduler runs it. The runner builds the task's
+// WorkerContext (its own connections opened from the settings of the moment, the work folder,
+// the options the task was queued with, the conditions), runs the body of the task's type and
+// closes the connections. A body selects the databases on the task's connections, calls the
+// conversion drivers or the backup, sets the progress milestones, and tells whether the work
+// succeeded: only when its selections worked and no driver reported a failed object; the failures
+// are named in the log before "Operation FAILURE!".
 //
-// Runs on the scheduler thread.
+// Runs on the scheduler thread. Nothing here touches the window: what the window must hear (the
+// target changed, the tables converted, a cloned database) goes through the environment's
+// notifications.
 #pragma once
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Converters/WorkerContext.h"
+#include "config/ConnectSequence.h"
+#include "tasks/ControllerState.h"
 #include "tasks/TaskScheduler.h"
 
 namespace velmora {
 
-// One body per task type, for the TaskScheduler.
-WorkerBodies MakeWorkerBodies();
+// What the runner needs from the window to build a task's context. Each function is called on
+// the scheduler thread and must be safe there (the window guards what it shares).
+struct TaskEnvironment {
+    OperationLog* log = nullptr;
+    ControllerStateCell* state = nullptr;
+    ConnectionFactory connectionFactory;
+    // The settings of both sides, read when a task starts.
+    std::function<ConnectionSettings(TreeSide)> settings;
+    // The full path of Condition.cfg.
+    std::function<std::string()> conditionFile;
+    // The backup folder chosen last (nothing: <program folder>/backup).
+    std::function<std::optional<std::string>()> backupFolder;
+    std::function<void()> targetChanged;
+    std::function<void(const std::vector<TableReport>&)> tablesConverted;
+    // A clone created this target database (the window keeps it as the target's catalog).
+    std::function<void(const std::string&)> databaseCloned;
+};
 
-// The bodies, one by one (the scheduler reaches them through MakeWorkerBodies).
+// The scheduler's runner over the bodies below.
+TaskRunner MakeTaskRunner(TaskEnvironment environment);
+
+// The bodies, one by one, on a context whose connections are open.
 bool RunCloneDatabaseTask(WorkerContext& context);
 bool RunDatabaseTask(WorkerContext& context);
 bool RunTablesTask(WorkerContext& context);

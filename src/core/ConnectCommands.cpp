@@ -1,0 +1,93 @@
+#include "ConnectCommands.h"
+
+#include "explorer/TreeFill.h"
+
+namespace velmora {
+namespace {
+
+// A task is running or stopping: Connect must not replace the connections or the settings.
+bool RefusedWhileTasksRun(MainWindowModel& window) {
+    switch (window.controllerState()) {
+        case ControllerState::Running:
+            if (window.port().AskOkCancel("Some Tasks is Processing, STOP ALL?")) {
+                window.SetControllerState(ControllerState::StopRequested);
+            }
+            return true;
+        case ControllerState::StopRequested:
+            window.port().ShowMessage("Some Tasks is Stopping, Please try again later!!!");
+            return true;
+        case ControllerState::Idle:
+            break;
+    }
+    return false;
+}
+
+bool ConnectSide(MainWindowModel& window, TreeSide side) {
+    const bool isSource = side == TreeSide::Source;
+    DataSourceConnection& connection =
+        isSource ? window.sourceConnection() : window.targetConnection();
+    DatabaseTree& tree = window.tree(side);
+    const ConnectionSettings settings = window.settings(side);
+    tree.Detach();
+    std::string description;
+    bool connected = ConnectDataSource(
+        window.log(), window.port(), side, connection, settings, window.connectionFactory,
+        [&] {
+            tree.Attach({&connection, settings.catalogName, settings.providerProgId,
+                         isSource ? 0 : 1, isSource ? 2 : 1, settings.userId, settings.password});
+            FillDatabaseTree(tree, window.log(), window.port());
+        },
+        description);
+    if (!connected) return false;
+    tree.SetTitle(description);
+    (isSource ? window.sourceDbms : window.targetDbms) = description;
+    return true;
+}
+
+}  // namespace
+
+void ConnectCommand(MainWindowModel& window) {
+    if (RefusedWhileTasksRun(window)) return;
+    ConnectSource(window);
+    ConnectTarget(window);
+    window.currentCharset = "LATIN1";
+}
+
+bool ConnectSource(MainWindowModel& window) { return ConnectSide(window, TreeSide::Source); }
+
+bool ConnectTarget(MainWindowModel& window) { return ConnectSide(window, TreeSide::Target); }
+
+ConnectionTestResult TestConnectionsCommand(MainWindowModel& window,
+                                            const ConnectionSettings& source,
+                                            const ConnectionSettings& target) {
+    ConnectionTestResult result;
+    UserPort& port = window.port();
+    result.source =
+        TestDataSource(window.log(), port, TreeSide::Source, source, window.connectionFactory);
+    const SideTexts& sourceTexts = TextsOf(TreeSide::Source);
+    port.ShowMessage(result.source ? sourceTexts.testSuccess : sourceTexts.testFailure);
+    result.target =
+        TestDataSource(window.log(), port, TreeSide::Target, target, window.connectionFactory);
+    const SideTexts& targetTexts = TextsOf(TreeSide::Target);
+    port.ShowMessage(result.target ? targetTexts.testSuccess : targetTexts.testFailure);
+    return result;
+}
+
+ConfigDialogHost WindowConfigHost(MainWindowModel& window) {
+    ConfigDialogHost host;
+    host.port = &window.port();
+    host.options = &window.options();
+    host.connect = [&window](const ConnectionSettings& source, const ConnectionSettings& target) {
+        if (RefusedWhileTasksRun(window)) return;
+        window.sourceSettings = source;
+        window.targetSettings = target;
+        ConnectCommand(window);
+    };
+    host.testConnections = [&window](const ConnectionSettings& source,
+                                     const ConnectionSettings& target) {
+        return TestConnectionsCommand(window, source, target);
+    };
+    return host;
+}
+
+}  // namespace velmora

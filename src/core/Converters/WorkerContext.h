@@ -1,0 +1,65 @@
+// WorkerContext: everything one task needs while it runs, and nothing of the window.
+//
+// - its own source and target connections, opened from the settings when the task starts and
+//   closed when it ends (the window's browsing connections are never used by a task);
+// - the output-line sink and the stop check;
+// - the absolute work folder (data_cache for migrations, the chosen backup folder for backups),
+//   so that no step depends on the process's current folder;
+// - the options as they were when the task was queued (AutoBackup, translation mode);
+// - the condition store (Condition.cfg);
+// - the task's names and progress, and two notifications for the window: the target's objects
+//   changed (its tree reloads), and the tables converted (the command line's summary).
+//
+// Threads: built and used by the scheduler thread for one task; the notifications are called on
+// that thread and must not wait for the interface thread.
+#pragma once
+
+#include <atomic>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Converters/ConversionReport.h"
+#include "config/Options.h"
+#include "data/DataAccess.h"
+#include "tasks/OperationLog.h"
+
+namespace velmora {
+
+struct WorkerContext {
+    std::time_t stamp = 0;
+    OperationLog* log = nullptr;
+    std::function<bool()> stopCheck;
+
+    std::unique_ptr<DataSourceConnection> sourceConnection;
+    std::unique_ptr<DataSourceConnection> targetConnection;
+
+    std::string workFolder;     // absolute, ends in "/"
+    TaskOptions options;
+    std::string conditionFile;  // full path of Condition.cfg
+
+    std::string sourceObject;
+    std::string sourceDatabase;
+    std::string targetObject;
+    std::string targetDatabase;
+    std::string objectKind;
+    std::atomic<int>* progress = nullptr;
+
+    std::function<void()> targetChanged;
+    std::function<void(const std::vector<TableReport>&)> tablesConverted;
+
+    OperationLog& Log() const { return *log; }
+    bool StopRequested() const { return stopCheck && stopCheck(); }
+    // Null while that side has no open session.
+    Session* SourceSession() const { return sourceConnection ? sourceConnection->session() : nullptr; }
+    Session* TargetSession() const { return targetConnection ? targetConnection->session() : nullptr; }
+    // `name` inside the work folder.
+    std::string WorkPath(const std::string& name) const { return workFolder + name; }
+    void SetProgress(int percent) const {
+        if (progress) progress->store(percent);
+    }
+};
+
+}  // namespace velmora

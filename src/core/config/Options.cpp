@@ -1,0 +1,20 @@
+#include "config/Options.h"
+
+#include <cctype>
+#include <string>
+
+namespace velmora {
+
+const char* TranslationModeName(TranslationMode mode) {
+    return mode == TranslationMode::Full ? "Full" : "Classic";
+}
+
+std::optional<TranslationMode> ParseTranslationMode(std::string_view text) {
+    std::string lowered;
+    for (char c : text) lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lowered == "full") return TranslationMode::Full;
+    if (lowered == "classic") return TranslationMode::Classic;
+    return std::nullopt;
+}
+
+}  // namespace velmora
