@@ -21,7 +21,7 @@
 #include <string>
 
 #include "Converters/RowTransfer.h"
-#include "MainWindowModel.h"
+#include "Converters/WorkerContext.h"
 #include "data/OdbcConnection.h"
 #include "tasks/UserPort.h"
 
@@ -183,12 +183,14 @@ int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     fs::path work = fs::temp_directory_path() / ("velmora-bench-convert-" + std::to_string(getpid()));
     fs::create_directories(work);
-    fs::path previous = fs::current_path();
-    fs::current_path(work);
-
     PrintingPort port;
-    velmora::MainWindowModel main(port, velmora::NewOdbcConnection(),
-                                  std::make_unique<DiscardingTarget>());
+    velmora::OperationLog log(&port);
+    velmora::WorkerContext context;
+    context.log = &log;
+    context.sourceConnection = velmora::NewOdbcConnection();
+    context.targetConnection = std::make_unique<DiscardingTarget>();
+    context.workFolder = work.string() + "/";
+    velmora::DataSourceConnection& source = *context.sourceConnection;
     velmora::PropertySet properties;
     properties.Add(velmora::kPropInitProviderString,
                    "Driver={MariaDB Unicode};SERVER=" + kHost + ";PORT=" + kPort +
@@ -196,13 +198,12 @@ int main(int argc, char** argv) {
     properties.Add(velmora::kPropAuthUserId, kUser);
     properties.Add(velmora::kPropAuthPassword, kPassword);
     int status = 0;
-    if (main.sourceConnection().Open("MSDASQL", properties) != velmora::kSuccess ||
-        main.sourceConnection().OpenSession() != velmora::kSuccess) {
-        std::fprintf(stderr, "cannot connect: %s\n",
-                     main.sourceConnection().ProviderErrorText().c_str());
+    if (source.Open("MSDASQL", properties) != velmora::kSuccess ||
+        source.OpenSession() != velmora::kSuccess) {
+        std::fprintf(stderr, "cannot connect: %s\n", source.ProviderErrorText().c_str());
         status = 1;
     } else {
-        main.options().autoBackup = true;
+        context.options.autoBackup = true;
         long before = 0;
         {
             rusage usage{};
@@ -210,8 +211,7 @@ int main(int argc, char** argv) {
             before = usage.ru_maxrss;
         }
         auto start = std::chrono::steady_clock::now();
-        velmora::RowCopyResult result = velmora::CopyTableRows(
-            main, main.sourceSession(), main.targetSession(), kDatabase, "events");
+        velmora::RowCopyResult result = velmora::CopyTableRows(context, kDatabase, "events");
         double seconds = Seconds(start);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
@@ -221,8 +221,9 @@ int main(int argc, char** argv) {
                     static_cast<long long>(result.rowsWritten),
                     static_cast<long long>(result.rowsFailed), before / 1024.0);
         Report("CopyTableRows (AutoBackup, discarding target)", rows, seconds, usage.ru_maxrss,
-               fs::file_size("events.data"));
-        fs::remove("events.data");
+               fs::file_size(work / "events.data"));
+        fs::remove(work / "events.data");
+        fs::current_path(work);  // the dumps below are written by the shell
 
         long peak = 0;
         start = std::chrono::steady_clock::now();
@@ -232,9 +233,9 @@ int main(int argc, char** argv) {
         start = std::chrono::steady_clock::now();
         RunCommand(Dump("") + " > dump.sql", &peak);
         Report("mariadb-dump", rows, Seconds(start), peak, fs::file_size("dump.sql"));
-        main.sourceConnection().Close();
+        source.Close();
     }
-    fs::current_path(previous);
+    fs::current_path(fs::temp_directory_path());
     fs::remove_all(work);
     RunCommand(Client() + " -e \"DROP DATABASE IF EXISTS " + std::string(kDatabase) + "\"");
     return status;

@@ -57,7 +57,8 @@ private slots:
     void init() { QFile::remove(QString::fromStdString(window->model().conditionFilePath())); }
 
     void opensWithTheStoredConditionAndTestsIt() {
-        ConditionDialogModel model(window->model(), window->model().conditionFilePath(), kDatabase,
+        ConditionDialogModel model(window->model().log(), window->model().sourceSession(),
+                                   window->model().conditionFilePath(), kDatabase,
                                    "orders");
         ConditionDialog dialog(model, window.get());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Migration Condition"));
@@ -87,14 +88,16 @@ private slots:
                  QStringLiteral("status = 'open' and id > 30"));
 
         // A second dialog shows what was stored.
-        ConditionDialogModel again(window->model(), window->model().conditionFilePath(), kDatabase,
+        ConditionDialogModel again(window->model().log(), window->model().sourceSession(),
+                                   window->model().conditionFilePath(), kDatabase,
                                    "orders");
         ConditionDialog reopened(again, window.get());
         QCOMPARE(reopened.editor()->toPlainText(), QStringLiteral("status = 'open' and id > 30"));
     }
 
     void aConditionTheServerRejectsCannotBeSaved() {
-        ConditionDialogModel model(window->model(), window->model().conditionFilePath(), kDatabase,
+        ConditionDialogModel model(window->model().log(), window->model().sourceSession(),
+                                   window->model().conditionFilePath(), kDatabase,
                                    "orders");
         ConditionDialog dialog(model, window.get());
         QTest::mouseClick(dialog.testButton(), Qt::LeftButton);
@@ -108,7 +111,8 @@ private slots:
     }
 
     void closeWritesNothing() {
-        ConditionDialogModel model(window->model(), window->model().conditionFilePath(), kDatabase,
+        ConditionDialogModel model(window->model().log(), window->model().sourceSession(),
+                                   window->model().conditionFilePath(), kDatabase,
                                    "orders");
         ConditionDialog dialog(model, window.get());
         dialog.show();
@@ -121,7 +125,8 @@ private slots:
     }
 
     void theEditorStopsAt1024Characters() {
-        ConditionDialogModel model(window->model(), window->model().conditionFilePath(), kDatabase,
+        ConditionDialogModel model(window->model().log(), window->model().sourceSession(),
+                                   window->model().conditionFilePath(), kDatabase,
                                    "orders");
         ConditionDialog dialog(model, window.get());
         dialog.editor()->setPlainText(QString(1500, QLatin1Char('x')));

@@ -8,6 +8,7 @@
 #include "LogPane.h"
 #include "data/OdbcConnection.h"
 #include "support/LocalMariaDb.h"
+#include "support/SharedConnection.h"
 #include "tasks/OperationLog.h"
 
 namespace velmora::test {
@@ -40,11 +41,13 @@ ConnectedWindow::ConnectedWindow(std::string database)
     MainWindowSetup setup;
     setup.source = NewOdbcConnection();
     setup.target = std::move(target);
-    setup.connectionFactory = [](TreeSide side) -> std::unique_ptr<DataSourceConnection> {
+    // A task's own target connection stands for the window's target double, so that the
+    // statements of every task can be read from it.
+    TargetDouble* shared = target_;
+    setup.connectionFactory = [shared](TreeSide side) -> std::unique_ptr<DataSourceConnection> {
         if (side == TreeSide::Source) return NewOdbcConnection();
-        return std::make_unique<TargetDouble>();
+        return std::make_unique<SharedConnection>(*shared);
     };
-    setup.workerBodies = MakeWorkerBodies();
     setup.timings.passInterval = std::chrono::milliseconds(100);
     setup.timings.closeWait = std::chrono::milliseconds(10);
     window_ = std::make_unique<MainWindow>(std::move(setup));

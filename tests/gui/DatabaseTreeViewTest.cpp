@@ -192,8 +192,9 @@ private slots:
         Editor(target)->setText("t1_new");
         QTest::keyClick(Editor(target), Qt::Key_Return);
         QTRY_VERIFY(!Editor(target));
+        // The rename acts in the table's own database, selected first.
         QCOMPARE(fixture->target().Statements(),
-                 std::vector<std::string>{"sp_rename 't1', 't1_new', 'object'"});
+                 (std::vector<std::string>{"use sales;", "sp_rename 't1', 't1_new', 'object'"}));
         QTRY_VERIFY(fixture->Item(TreeSide::Target, "t1_new"));
         QVERIFY(!fixture->Item(TreeSide::Target, "t1"));
         QVERIFY(window->isVisible());  // Enter and Escape went to the editor only

@@ -37,13 +37,11 @@ SchedulerTimings FastTimings() {
 }
 
 // A window whose every task type runs `body`.
-std::unique_ptr<MainWindow> NewWindow(WorkerBody body = [](WorkerContext&) { return true; }) {
+std::unique_ptr<MainWindow> NewWindow(TaskRunner body = [](MigrationTask&) { return true; }) {
     MainWindowSetup setup;
     setup.source = std::make_unique<NotConnectedSide>();
     setup.target = std::make_unique<NotConnectedSide>();
-    for (int type : {257, 258, 259, 260, 261, 262, 513, 514}) {
-        setup.workerBodies[static_cast<TaskType>(type)] = body;
-    }
+    setup.taskRunner = std::move(body);
     setup.timings = FastTimings();
     auto window = std::make_unique<MainWindow>(std::move(setup));
     window->show();
@@ -204,7 +202,7 @@ private slots:
     void exitClosesAtOnceWhileATaskRuns() {
         std::promise<void> release;
         std::shared_future<void> released = release.get_future().share();
-        auto window = NewWindow([released](WorkerContext&) {
+        auto window = NewWindow([released](MigrationTask&) {
             released.wait_for(10s);
             return true;
         });
@@ -221,7 +219,7 @@ private slots:
     void closeButtonAsksWhileATaskRuns() {
         std::promise<void> release;
         std::shared_future<void> released = release.get_future().share();
-        auto window = NewWindow([released](WorkerContext&) {
+        auto window = NewWindow([released](MigrationTask&) {
             released.wait_for(10s);
             return true;
         });

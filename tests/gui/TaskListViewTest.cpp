@@ -60,16 +60,13 @@ private slots:
         auto gateCopy = gate;
         // Every task reports 50 and waits for the gate, then succeeds, except tasks on the
         // table "broken", which fail.
-        WorkerBody body = [gateCopy](WorkerContext& context) {
-            context.SetProgress(50);
+        setup.taskRunner = [gateCopy](MigrationTask& task) {
+            task.progress = 50;
             for (int i = 0; i < 1000 && !gateCopy->load(); ++i) std::this_thread::sleep_for(5ms);
-            if (context.sourceObject == "broken") return false;
-            context.SetProgress(100);
+            if (task.sourceObject == "broken") return false;
+            task.progress = 100;
             return true;
         };
-        for (int type : {257, 258, 259, 260, 261, 262, 513, 514}) {
-            setup.workerBodies[static_cast<TaskType>(type)] = body;
-        }
         setup.timings.passInterval = 50ms;
         setup.timings.threadStartDelay = 1ms;
         setup.timings.startWait = 1ms;

@@ -92,11 +92,14 @@ TEST_F(CliTest, EveryMigrateKindWritesAScriptThatParses) {
         std::string arguments;
         std::string script;
         std::vector<std::string> firstStatements;
+        // The classic translation skips the table `order notes` (its name holds a blank): a
+        // migration of all tables names it and ends FAILURE, exit code 1.
+        bool skipsATable = false;
     };
     const Case cases[] = {
-        {"migrate database shop sales", "sales.sql", {"use sales;"}},
-        {"migrate clone shop", "shop.sql", {"create database shop;", "use shop;"}},
-        {"migrate tables shop sales2", "sales2.sql", {"use sales2;"}},
+        {"migrate database shop sales", "sales.sql", {"use sales;"}, true},
+        {"migrate clone shop", "shop.sql", {"create database shop;", "use shop;"}, true},
+        {"migrate tables shop sales2", "sales2.sql", {"use sales2;"}, true},
         {"migrate views shop sales3", "sales3.sql",
          {"use sales3;", "create view [active products] as select"}},
         {"migrate table shop customers sales4", "sales4.sql",
@@ -106,7 +109,8 @@ TEST_F(CliTest, EveryMigrateKindWritesAScriptThatParses) {
     };
     for (const Case& c : cases) {
         CliResult result = Cli(c.arguments + " --yes --target-script '" + home_ + "/out'");
-        EXPECT_EQ(result.exitCode, 0) << c.arguments << "\n" << result.err << result.out;
+        EXPECT_EQ(result.exitCode, c.skipsATable ? 1 : 0)
+            << c.arguments << "\n" << result.err << result.out;
         const std::string script = home_ + "/out/" + c.script;
         std::vector<std::string> statements = ScriptStatements(script);
         ASSERT_GT(statements.size(), c.firstStatements.size()) << c.arguments;
@@ -120,7 +124,13 @@ TEST_F(CliTest, EveryMigrateKindWritesAScriptThatParses) {
         // SQL Server accepts a parenthesised joined table, the grammar of the oracle does not.
         ExpectScriptParses(script, {"create table products", "create table shipments",
                                     "create view order_lines"});
-        EXPECT_NE(result.out.find("Operation completed SUCCESSFULLY!"), std::string::npos);
+        if (c.skipsATable) {
+            EXPECT_NE(result.out.find("TABLE: [shop].[order notes] SKIPPED: its name holds a blank"),
+                      std::string::npos);
+            EXPECT_NE(result.out.find("Operation FAILURE!"), std::string::npos);
+        } else {
+            EXPECT_NE(result.out.find("Operation completed SUCCESSFULLY!"), std::string::npos);
+        }
     }
 }
 

@@ -22,7 +22,7 @@ protected:
 TEST_F(ConditionsTest, AStoredConditionNarrowsTheCopy) {
     ASSERT_TRUE(SaveCondition(path(), "shop", "orders", "total > 20"));
     RowCopyResult result =
-        CopyTableRows(*main_, main_->sourceSession(), main_->targetSession(), "shop", "orders");
+        CopyTableRows(context_, "shop", "orders");
     EXPECT_EQ(result.text, "TRUE");
     EXPECT_EQ(target_->Statements(),
               (std::vector<std::string>{
@@ -35,7 +35,7 @@ TEST_F(ConditionsTest, AStoredConditionNarrowsTheCopy) {
 TEST_F(ConditionsTest, AConditionWithLineBreaksATopLevelOrAndACommentIsKeptWhole) {
     // Paged reads add their own key filter: the condition must stay one term.
     ASSERT_TRUE(SaveCondition(path(), "shop", "orders", "id = 1\nor id = 4 -- and id = 3"));
-    CopyTableRows(*main_, main_->sourceSession(), main_->targetSession(), "shop", "orders");
+    CopyTableRows(context_, "shop", "orders");
     std::vector<std::string> statements = target_->Statements();
     ASSERT_EQ(statements.size(), 2u);
     EXPECT_EQ(statements[0].rfind("insert into orders values (1,", 0), 0u);
@@ -44,14 +44,14 @@ TEST_F(ConditionsTest, AConditionWithLineBreaksATopLevelOrAndACommentIsKeptWhole
 
 TEST_F(ConditionsTest, AConditionBelongsToItsDatabaseOnly) {
     ASSERT_TRUE(SaveCondition(path(), "other_db", "orders", "id = 1"));
-    CopyTableRows(*main_, main_->sourceSession(), main_->targetSession(), "shop", "orders");
+    CopyTableRows(context_, "shop", "orders");
     EXPECT_EQ(target_->Statements().size(), 4u);
 }
 
 TEST_F(ConditionsTest, AStoredConditionThatNoLongerWorksFailsTheCopy) {
     ASSERT_TRUE(SaveCondition(path(), "shop", "orders", "no_such_column > 1"));
     ConversionReport report;
-    EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", "orders", &report), 1);
+    EXPECT_EQ(ConvertTable(context_, "shop", "orders", &report), 1);
     std::vector<std::string> messages = Messages();
     ASSERT_FALSE(messages.empty());
     EXPECT_NE(messages.back().find("no_such_column"), std::string::npos) << messages.back();
@@ -62,7 +62,7 @@ TEST_F(ConditionsTest, AStoredConditionThatNoLongerWorksFailsTheCopy) {
 }
 
 TEST_F(ConditionsTest, TestThenSaveStoresTheTestedText) {
-    ConditionDialogModel dialog(*main_, path(), "shop", "orders");
+    ConditionDialogModel dialog(main_->log(), context_.SourceSession(), path(), "shop", "orders");
     EXPECT_EQ(dialog.queryLabel(), "select * from orders where");
     EXPECT_EQ(dialog.conditionText(), "");
     EXPECT_FALSE(dialog.saveEnabled());
@@ -81,7 +81,7 @@ TEST_F(ConditionsTest, TestThenSaveStoresTheTestedText) {
     EXPECT_EQ(ConditionTooltipText(path(), "shop", "orders"), "Condition : id > 2");
 
     // Opening the dialog again shows the stored condition.
-    ConditionDialogModel again(*main_, path(), "shop", "orders");
+    ConditionDialogModel again(main_->log(), context_.SourceSession(), path(), "shop", "orders");
     EXPECT_EQ(again.conditionText(), "id > 2");
     again.Close();
     again.SetConditionText("id > 3");
@@ -92,7 +92,7 @@ TEST_F(ConditionsTest, TestThenSaveStoresTheTestedText) {
 
 TEST_F(ConditionsTest, TheEmptyConditionCountsEveryRowAndSavesNoCondition) {
     ASSERT_TRUE(SaveCondition(path(), "shop", "order notes", "id = 1"));
-    ConditionDialogModel dialog(*main_, path(), "shop", "order notes");
+    ConditionDialogModel dialog(main_->log(), context_.SourceSession(), path(), "shop", "order notes");
     EXPECT_EQ(dialog.queryLabel(), "select * from order notes where");
     EXPECT_EQ(dialog.conditionText(), "id = 1");
     dialog.SetConditionText("");
@@ -104,7 +104,7 @@ TEST_F(ConditionsTest, TheEmptyConditionCountsEveryRowAndSavesNoCondition) {
 }
 
 TEST_F(ConditionsTest, ARejectedConditionCannotBeSaved) {
-    ConditionDialogModel dialog(*main_, path(), "shop", "orders");
+    ConditionDialogModel dialog(main_->log(), context_.SourceSession(), path(), "shop", "orders");
     dialog.SetConditionText("id > 2");
     dialog.Test();
     ASSERT_TRUE(dialog.saveEnabled());
@@ -119,8 +119,8 @@ TEST_F(ConditionsTest, ARejectedConditionCannotBeSaved) {
 }
 
 TEST_F(ConditionsTest, ATestWithoutASourceConnectionFails) {
-    main_->sourceConnection().Close();
-    ConditionDialogModel dialog(*main_, path(), "shop", "orders");
+    context_.sourceConnection->Close();
+    ConditionDialogModel dialog(main_->log(), context_.SourceSession(), path(), "shop", "orders");
     dialog.Test();
     EXPECT_EQ(dialog.resultText(), "Test failed!\r\n  Because:  No Connection!");
     EXPECT_FALSE(dialog.saveEnabled());
@@ -128,7 +128,7 @@ TEST_F(ConditionsTest, ATestWithoutASourceConnectionFails) {
 }
 
 TEST_F(ConditionsTest, AConditionTooLongToReadBackCannotBeSaved) {
-    ConditionDialogModel dialog(*main_, path(), "shop", "orders");
+    ConditionDialogModel dialog(main_->log(), context_.SourceSession(), path(), "shop", "orders");
     // 996 characters, but 1,086 once its 90 line breaks are stored as backslash-n.
     std::string condition = "id > 0";
     for (int i = 0; i < 90; ++i) condition += "\nand id > 0";
@@ -147,23 +147,23 @@ TEST_F(ConditionsTest, AConditionTooLongToReadBackCannotBeSaved) {
 }
 
 TEST_F(ConditionsTest, QuerySingleValueSkipsNullsAndNegativeValues) {
-    Session* source = main_->sourceSession();
-    EXPECT_EQ(QuerySingleValue(*main_, source, "select NULL, -5, 7, 8", 0), "7");
+    Session* source = context_.SourceSession();
+    EXPECT_EQ(QuerySingleValue(main_->log(), source, "select NULL, -5, 7, 8", 0), "7");
     EXPECT_EQ(Messages(), std::vector<std::string>{"(NULL)"});
-    EXPECT_EQ(QuerySingleValue(*main_, source, "select NULL, -5, 7", 1), "7");
+    EXPECT_EQ(QuerySingleValue(main_->log(), source, "select NULL, -5, 7", 1), "7");
     std::vector<std::string> messages = Messages();
     EXPECT_EQ(std::vector<std::string>(messages.begin() + 1, messages.end()),
               (std::vector<std::string>{"RESULT:    The operation completed SUCCESSFULLY", "(NULL)",
                                         "RESULT:    The operation completed SUCCESSFULLY",
                                         "RESULT:    The operation completed SUCCESSFULLY"}));
-    EXPECT_EQ(QuerySingleValue(*main_, source, "select -1", 0),
+    EXPECT_EQ(QuerySingleValue(main_->log(), source, "select -1", 0),
               "RESULT:    The operation completed SUCCESSFULLY");
-    EXPECT_EQ(QuerySingleValue(*main_, source, "select 'abc'", 0), "abc");
-    EXPECT_EQ(QuerySingleValue(*main_, source, "select count(*) from events", 0), "5000");
-    std::string error = QuerySingleValue(*main_, source, "select nonsense from nowhere", 0);
+    EXPECT_EQ(QuerySingleValue(main_->log(), source, "select 'abc'", 0), "abc");
+    EXPECT_EQ(QuerySingleValue(main_->log(), source, "select count(*) from events", 0), "5000");
+    std::string error = QuerySingleValue(main_->log(), source, "select nonsense from nowhere", 0);
     EXPECT_NE(error.find("nowhere"), std::string::npos) << error;
     // Only the first 100 rows are examined.
-    EXPECT_EQ(QuerySingleValue(*main_, source,
+    EXPECT_EQ(QuerySingleValue(main_->log(), source,
                                "select -id from events where id <= 150 union all select 1", 0),
               "RESULT:    The operation completed SUCCESSFULLY");
 }

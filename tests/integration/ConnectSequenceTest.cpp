@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include "Converters/SourceServer.h"
+#include "config/ConnectionProperties.h"
 #include "MainWindowModel.h"
 #include "config/ConfigDialogModel.h"
+#include "ConnectCommands.h"
 #include "config/ConnectSequence.h"
 #include "config/ProfileFile.h"
 #include "data/OdbcConnection.h"
@@ -301,7 +303,7 @@ TEST_F(Connect, DialogConnectHandsOverTheTypedValues) {
     test::RunMariaDbClient("CREATE DATABASE `" + mixed + "`; CREATE TABLE `" + mixed +
                            "`.t (id INT);");
     test::TempFolder program;
-    ConfigDialogModel dialog(*window_, program / "migrator.cfg");
+    ConfigDialogModel dialog(WindowConfigHost((*window_)), program / "migrator.cfg");
     dialog.LoadConfiguration();
     dialog.configChecked = true;
     dialog.autoBackupChecked = true;
@@ -335,7 +337,7 @@ TEST_F(Connect, DialogConnectWithConfigUncheckedStillWritesTheOptions) {
     test::WriteTextFile(path,
                         "[Public]\nConfig=true\nTips=false\nAutoBackup=false\n"
                         "[SourceDB]\nPassWord=kept\n");
-    ConfigDialogModel dialog(*window_, path);
+    ConfigDialogModel dialog(WindowConfigHost((*window_)), path);
     dialog.LoadConfiguration();
     dialog.configChecked = false;
     dialog.SetTipsChecked(true);

@@ -73,7 +73,7 @@ protected:
 TEST_F(ConvertDatabaseTest, AllTablesThenTheirForeignKeys) {
     RefuseEnumAndSetTables();
     ConversionReport report;
-    EXPECT_EQ(ConvertDatabaseTables(*main_, main_->sourceSession(), "shop", &report), 0);
+    EXPECT_EQ(ConvertDatabaseTables(context_, "shop", &report), 0);
 
     std::vector<std::string> statements = WithoutInserts(target_->Statements());
     std::vector<std::string> creates;
@@ -100,24 +100,36 @@ TEST_F(ConvertDatabaseTest, AllTablesThenTheirForeignKeys) {
                                         "[events] 5000 records converted!",
                                         "[events] 5000 records converted, convertion completed "
                                         "SUCCESSFULLY!"}));
-    std::vector<std::string> tail(messages.end() - 6, messages.end());
+    // Each failure line is followed by the driver's reason.
+    const std::string why = "Foreign key references invalid table.";
+    std::vector<std::string> tail(messages.end() - 9, messages.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"Convert Foreign Keys of database [shop]",
                                               "Create FOREIGN KEY SUCCESSFULLY!!!",
                                               "Create FOREIGN KEY SUCCESSFULLY!!!",
-                                              "Create FK failure!", "Create FK failure!",
-                                              "Create FK failure!"}));
+                                              "Create FK failure!", why, "Create FK failure!", why,
+                                              "Create FK failure!", why}));
+    // The table whose name holds a blank is named as skipped, never silently left out.
+    EXPECT_NE(std::find(messages.begin(), messages.end(),
+                        "TABLE: [shop].[order notes] SKIPPED: its name holds a blank"),
+              messages.end());
     // The foreign keys were appended to the tables' work files.
     std::string orders = ReadWorkFile("orders");
     EXPECT_EQ(orders.substr(orders.size() - kForeignKeyBatches[1].size()), kForeignKeyBatches[1]);
     EXPECT_EQ(ReadWorkFile("customers").find("Alter Table"), std::string::npos);
 
     EXPECT_EQ(report.failures,
-              (std::vector<std::string>{"table products: create failed",
-                                        "table shipments: create failed",
+              (std::vector<std::string>{"table order notes: skipped, its name holds a blank",
+                                        "table products: create failed: Cannot find data type enum.",
+                                        "table shipments: create failed: Cannot find data type enum.",
                                         "table order_items: foreign keys failed",
                                         "table products: foreign keys failed",
                                         "table shipments: foreign keys failed"}));
-    EXPECT_EQ(report.tables.size(), 8u);
+    ASSERT_EQ(report.tables.size(), 9u);  // the skipped one included, with its reason
+    auto skipped = std::find_if(report.tables.begin(), report.tables.end(),
+                                [](const TableReport& table) { return !table.skipped.empty(); });
+    ASSERT_NE(skipped, report.tables.end());
+    EXPECT_EQ(skipped->name, "order notes");
+    EXPECT_EQ(skipped->skipped, "its name holds a blank");
     EXPECT_EQ(report.RowsWritten(), 3 + 5 + 5 + 5000 + 5 + 4);
     for (const std::string& s : target_->Statements()) {
         if (StartsWith(s, "create table products") || StartsWith(s, "create table shipments")) {
@@ -136,7 +148,7 @@ TEST_F(ConvertDatabaseTest, AStopDuringALargeTableEndsTheLoopButNotTheForeignKey
         return false;
     }, "");
     ConversionReport report;
-    EXPECT_EQ(ConvertDatabaseTables(*main_, main_->sourceSession(), "shop", &report), 0);
+    EXPECT_EQ(ConvertDatabaseTables(context_, "shop", &report), 0);
     EXPECT_TRUE(report.stopped);
     ASSERT_EQ(report.tables.size(), 4u);
     EXPECT_EQ(report.tables.back().name, "events");
@@ -172,7 +184,7 @@ TEST_F(ConvertDatabaseTest, ADatabaseWithoutTablesStillRunsTheForeignKeyStep) {
     RunSql("DROP DATABASE IF EXISTS " + empty + "; CREATE DATABASE " + empty + ";");
     UseSourceDatabase(empty);
     ConversionReport report;
-    EXPECT_EQ(ConvertDatabaseTables(*main_, main_->sourceSession(), empty, &report), 0);
+    EXPECT_EQ(ConvertDatabaseTables(context_, empty, &report), 0);
     EXPECT_EQ(Messages(), (std::vector<std::string>{"Convert Tables of database [" + empty + "]",
                                                     "Convert Foreign Keys of database [" + empty +
                                                         "]"}));
@@ -183,8 +195,9 @@ TEST_F(ConvertDatabaseTest, ADatabaseWithoutTablesStillRunsTheForeignKeyStep) {
 
 TEST_F(ConvertDatabaseTest, NoSourceConnectionFailsTheCatalog) {
     ConversionReport report;
-    EXPECT_EQ(ConvertDatabaseTables(*main_, nullptr, "shop", &report), -1);
-    EXPECT_EQ(ConvertDatabaseViews(*main_, nullptr, "shop", &report), -1);
+    context_.sourceConnection->Close();
+    EXPECT_EQ(ConvertDatabaseTables(context_, "shop", &report), -1);
+    EXPECT_EQ(ConvertDatabaseViews(context_, "shop", &report), -1);
     std::vector<std::string> messages = Messages();
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[0], "Convert Tables of database [shop]");
@@ -199,7 +212,7 @@ TEST_F(ConvertDatabaseTest, NoSourceConnectionFailsTheCatalog) {
 
 TEST_F(ConvertDatabaseTest, AllViews) {
     ConversionReport report;
-    EXPECT_EQ(ConvertDatabaseViews(*main_, main_->sourceSession(), "shop", &report), 0);
+    EXPECT_EQ(ConvertDatabaseViews(context_, "shop", &report), 0);
     const std::vector<std::string> expected = {
         "create view [active products] as select products.sku as sku,products.title as title,"
         "products.price as price from products where products.state = 'active'",
@@ -237,18 +250,21 @@ TEST_F(ConvertDatabaseTest, AStopEndsTheViewLoopAfterTheViewInProgress) {
         return StartsWith(s, "create view [active products]");
     }, "Invalid object name 'products'.");
     ConversionReport report;
-    EXPECT_EQ(ConvertDatabaseViews(*main_, main_->sourceSession(), "shop", &report), 0);
+    EXPECT_EQ(ConvertDatabaseViews(context_, "shop", &report), 0);
     EXPECT_EQ(Messages(), (std::vector<std::string>{
                               "Convert Views of database [shop]",
                               "VIEW: [shop].[active products] Converting..... ",
                               "Create VIEW [active products] failure!!!",
+                              "Invalid object name 'products'.",
                               "Views Converting Terminaled!"}));
-    EXPECT_EQ(report.failures, std::vector<std::string>{"view active products: create failed"});
+    EXPECT_EQ(report.failures, std::vector<std::string>{
+                                   "view active products: create failed: Invalid object name "
+                                   "'products'."});
     EXPECT_TRUE(report.stopped);
 }
 
 TEST_F(ConvertDatabaseTest, StopDuringTheCopyOfALargeTable) {
-    main_->options().autoBackup = true;
+    context_.options.autoBackup = true;
     MainWindowModel* main = main_.get();
     target_->FailWhen([main](const std::string& s) {
         if (StartsWith(s, "insert into events values (1234,")) {
@@ -257,7 +273,7 @@ TEST_F(ConvertDatabaseTest, StopDuringTheCopyOfALargeTable) {
         return false;
     }, "");
     RowCopyResult result =
-        CopyTableRows(*main_, main_->sourceSession(), main_->targetSession(), "shop", "events");
+        CopyTableRows(context_, "shop", "events");
     EXPECT_EQ(result.text, "TRUE");
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.rowsRead, 1234);

@@ -148,13 +148,13 @@ std::vector<SampleTable> SampleTables() {
 class ConvertTableTest : public ConversionFixture {};
 
 TEST_F(ConvertTableTest, EverySampleTableWithItsStatementsFilesAndLines) {
-    main_->options().autoBackup = true;
+    context_.options.autoBackup = true;
     for (const SampleTable& table : SampleTables()) {
         SCOPED_TRACE(table.name);
         target_->ClearStatements();
         size_t linesBefore = Messages().size();
         ConversionReport report;
-        EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", table.name, &report), 1);
+        EXPECT_EQ(ConvertTable(context_, "shop", table.name, &report), 1);
 
         std::string create = table.create.empty() ? TranslatedCreate(table.name) : table.create;
         EXPECT_EQ(create, TranslatedCreate(table.name));
@@ -197,24 +197,26 @@ TEST_F(ConvertTableTest, ARefusedCreateLeavesOutKeysAndRows) {
                       "Column, parameter, or variable #12: Cannot find data type enum.");
     DeclareInvalid(TranslatedCreate("products"));
     ConversionReport report;
-    EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", "products", &report), -1);
+    EXPECT_EQ(ConvertTable(context_, "shop", "products", &report), -1);
     EXPECT_EQ(target_->Statements(), std::vector<std::string>{TranslatedCreate("products")});
+    const std::string why = "Column, parameter, or variable #12: Cannot find data type enum.";
     EXPECT_EQ(Messages(), (std::vector<std::string>{"TABLE: [shop].[products] Converting..... ",
-                                                    "TABLE: Create [shop].[products] ERROR !"}));
+                                                    "TABLE: Create [shop].[products] ERROR !",
+                                                    why}));
     EXPECT_EQ(ReadWorkFile("products"), TranslatedCreate("products"));
     EXPECT_FALSE(WorkFileExists("products.data"));
-    EXPECT_EQ(report.failures, std::vector<std::string>{"table products: create failed"});
+    EXPECT_EQ(report.failures, std::vector<std::string>{"table products: create failed: " + why});
 }
 
 TEST_F(ConvertTableTest, RefusedInsertsAreCountedAndTheFirstErrorIsShownOnce) {
-    main_->options().autoBackup = true;
+    context_.options.autoBackup = true;
     const std::string error = "Violation of PRIMARY KEY constraint. Cannot insert duplicate key.";
     target_->FailWhen([](const std::string& s) {
         return s.rfind("insert into order_items values (1,", 0) == 0 ||
                s.rfind("insert into order_items values (4,", 0) == 0;
     }, error);
     ConversionReport report;
-    EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", "order_items", &report), 1);
+    EXPECT_EQ(ConvertTable(context_, "shop", "order_items", &report), 1);
     EXPECT_EQ(Messages(),
               (std::vector<std::string>{"TABLE: [shop].[order_items] Converting..... ",
                                         "Create table [order_items] SUCCESSFULLY!!!",
@@ -239,66 +241,81 @@ TEST_F(ConvertTableTest, RefusedKeysAreReportedAndTheRowsStillCome) {
     target_->FailWhen([](const std::string& s) { return s.rfind("CREATE UNIQUE INDEX", 0) == 0; },
                       "no");
     ConversionReport report;
-    EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", "customers", &report), 1);
+    EXPECT_EQ(ConvertTable(context_, "shop", "customers", &report), 1);
     std::vector<std::string> messages = Messages();
-    ASSERT_EQ(messages.size(), 5u);
+    ASSERT_EQ(messages.size(), 7u);
     EXPECT_EQ(messages[2], "Create PK failure!");
-    EXPECT_EQ(messages[3], "Create Index failure!");
-    EXPECT_EQ(messages[4], "[customers] 5 records converted, convertion completed SUCCESSFULLY!");
+    EXPECT_EQ(messages[3], "no");  // the driver's reason
+    EXPECT_EQ(messages[4], "Create Index failure!");
+    EXPECT_EQ(messages[5], "no");
+    EXPECT_EQ(messages[6], "[customers] 5 records converted, convertion completed SUCCESSFULLY!");
     EXPECT_EQ(report.failures, (std::vector<std::string>{"table customers: primary key failed",
                                                          "table customers: indexes failed"}));
     EXPECT_EQ(TargetStatementsStartingWith("insert into customers").size(), 5u);
 }
 
 TEST_F(ConvertTableTest, AutoBackupOffLeavesAnEmptyDataFile) {
-    main_->options().autoBackup = false;
-    EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", "orders"), 1);
+    context_.options.autoBackup = false;
+    EXPECT_EQ(ConvertTable(context_, "shop", "orders"), 1);
     EXPECT_TRUE(WorkFileExists("orders.data"));
     EXPECT_EQ(ReadWorkFile("orders.data"), "");
     EXPECT_EQ(TargetStatementsStartingWith("insert into orders").size(), 4u);
 }
 
 TEST_F(ConvertTableTest, ConvertingTwiceOverwritesTheWorkFileAndTheSecondCreateFails) {
-    EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", "order notes"), 1);
+    EXPECT_EQ(ConvertTable(context_, "shop", "order notes"), 1);
     target_->FailOn(TranslatedCreate("order notes"),
                     "There is already an object named 'order notes' in the database.");
-    EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", "order notes"), -1);
+    EXPECT_EQ(ConvertTable(context_, "shop", "order notes"), -1);
     EXPECT_EQ(ReadWorkFile("order notes"), TranslatedCreate("order notes"));
-    EXPECT_EQ(Messages().back(), "TABLE: Create [shop].[order notes] ERROR !");
+    std::vector<std::string> messages = Messages();
+    EXPECT_EQ(messages[messages.size() - 2], "TABLE: Create [shop].[order notes] ERROR !");
+    EXPECT_EQ(messages.back(), "There is already an object named 'order notes' in the database.");
 }
 
 TEST_F(ConvertTableTest, AMissingTableFailsVisibly) {
-    target_->FailOn("FALSE", "Could not find stored procedure 'FALSE'.");
-    DeclareInvalid("FALSE");
     ConversionReport report;
-    EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", "no_such_table", &report), -1);
-    // The definition could not be read: "FALSE" went to the work file and to the target.
-    EXPECT_EQ(target_->Statements(), std::vector<std::string>{"FALSE"});
-    EXPECT_EQ(ReadWorkFile("no_such_table"), "FALSE");
+    EXPECT_EQ(ConvertTable(context_, "shop", "no_such_table", &report), -1);
+    // The definition could not be read: nothing reaches the target or the work file (the fixed
+    // text "FALSE" was once run as a statement), and the reason follows the failure line.
+    EXPECT_TRUE(target_->Statements().empty());
+    EXPECT_EQ(ReadWorkFile("no_such_table"), "");
     std::vector<std::string> messages = Messages();
-    ASSERT_EQ(messages.size(), 3u);
+    ASSERT_EQ(messages.size(), 4u);
     EXPECT_NE(messages[1].find("no_such_table"), std::string::npos) << messages[1];
     EXPECT_EQ(messages[2], "TABLE: Create [shop].[no_such_table] ERROR !");
+    // The driver's own words, with the server's SQLSTATE and error number.
+    EXPECT_EQ(messages[3].rfind("[42S02] (1146) ", 0), 0u) << messages[3];
+    for (const std::string& message : messages) {
+        EXPECT_EQ(message.find("SUCCESSFULLY"), std::string::npos) << message;
+    }
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_NE(report.failures[0].find("could not be read"), std::string::npos);
 }
 
 TEST_F(ConvertTableTest, ANameThatIsNoFileNameIsRefused) {
     ConversionReport report;
-    EXPECT_EQ(ConvertTable(*main_, main_->sourceSession(), "shop", "../escape", &report), -2);
+    EXPECT_EQ(ConvertTable(context_, "shop", "../escape", &report), -2);
     EXPECT_EQ(Messages(), std::vector<std::string>{
                               "Perhaps CHARACTER SET not correct!\nPlease change and try again."});
     EXPECT_TRUE(target_->Statements().empty());
     EXPECT_FALSE(std::filesystem::exists(workFolder_ + "/../escape"));
 }
 
-TEST_F(ConvertTableTest, NoSourceConnection) {
-    main_->sourceConnection().Close();
-    target_->FailOn("No Connection!", "Incorrect syntax near '!'.");
-    DeclareInvalid("No Connection!");
-    EXPECT_EQ(ConvertTable(*main_, nullptr, "shop", "orders"), -1);
-    EXPECT_EQ(target_->Statements(), std::vector<std::string>{"No Connection!"});
+// A failed read is never run as a statement: the fixed text stays in the log, the object fails
+// with the reason, and nothing reaches the target or the work file.
+TEST_F(ConvertTableTest, NoSourceConnectionSendsNothing) {
+    context_.sourceConnection->Close();
+    ConversionReport report;
+    EXPECT_EQ(ConvertTable(context_, "shop", "orders", &report), -1);
+    EXPECT_TRUE(target_->Statements().empty());
     EXPECT_EQ(Messages(), (std::vector<std::string>{"TABLE: [shop].[orders] Converting..... ",
                                                     "No Connection!",
-                                                    "TABLE: Create [shop].[orders] ERROR !"}));
+                                                    "TABLE: Create [shop].[orders] ERROR !",
+                                                    "No Connection!"}));
+    EXPECT_EQ(ReadWorkFile("orders"), "");
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_NE(report.failures[0].find("could not be read"), std::string::npos);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "MainWindowModel.h"
+#include "ConnectCommands.h"
 #include "config/ConnectSequence.h"
 #include "data/OdbcConnection.h"
 #include "explorer/TreeFill.h"
@@ -156,7 +157,7 @@ TEST_F(TreeFromMariaDb, CurrentDatabaseMatchesACatalogSpelledInAnotherCase) {
     std::string upper = Db("a");
     std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
     window_.sourceTree().SetCurrentDatabase(upper);
-    FillDatabaseTree(window_, window_.sourceTree());
+    FillDatabaseTree(window_.sourceTree(), window_.log(), window_.port());
     auto contents = window_.sourceTree().Contents();
     ASSERT_TRUE(contents->currentDatabaseNode.has_value());
     EXPECT_EQ(contents->At(*contents->currentDatabaseNode)->text, Db("a"));
@@ -167,7 +168,7 @@ TEST_F(TreeFromMariaDb, NullCatalogListsDatabasesOnly) {
     Connect("");
     for (const char* current : {"null", "NULL", "Null"}) {
         window_.sourceTree().SetCurrentDatabase(current);
-        FillDatabaseTree(window_, window_.sourceTree());
+        FillDatabaseTree(window_.sourceTree(), window_.log(), window_.port());
         auto contents = window_.sourceTree().Contents();
         ASSERT_EQ(contents->topLevel.size(), 1u) << current;
         EXPECT_TRUE(contents->topLevel[0].expanded);
@@ -214,7 +215,7 @@ TEST_F(TreeFromMariaDb, AddObjectDetailsAppendsAfterTheLastSibling) {
 }
 
 TEST_F(TreeFromMariaDb, NotConnectedGivesAnEmptyTreeAndNoMessage) {
-    FillDatabaseTree(window_, window_.sourceTree());
+    FillDatabaseTree(window_.sourceTree(), window_.log(), window_.port());
     EXPECT_TRUE(window_.sourceTree().Contents()->topLevel.empty());
     EXPECT_TRUE(port_.Messages().empty());
     EXPECT_FALSE(window_.sourceTree().busy());

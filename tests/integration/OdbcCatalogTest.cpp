@@ -174,18 +174,18 @@ TEST_F(OdbcCatalog, ShowQueryResultAndExecuteStatementOnTheRealServer) {
     MainWindowModel window(port, test::ConnectLocalMariaDb(database_->name()), std::make_unique<test::TargetDouble>());
     Session* source = window.sourceSession();
     ASSERT_NE(source, nullptr);
-    EXPECT_TRUE(ExecuteStatement(window, source, "use shop;", 1));
-    EXPECT_TRUE(ExecuteStatement(window, source, "select * from customers", 1));  // rows unread, no line
-    EXPECT_FALSE(ExecuteStatement(window, source, "selec 1", 1));
+    EXPECT_TRUE(ExecuteStatement(window.log(), source, "use shop;", 1));
+    EXPECT_TRUE(ExecuteStatement(window.log(), source, "select * from customers", 1));  // rows unread, no line
+    EXPECT_FALSE(ExecuteStatement(window.log(), source, "selec 1", 1));
     EXPECT_EQ(window.log().Messages(), Names{kSuccessLine});
-    EXPECT_TRUE(ShowQueryResult(window, source, "select 'x%s', NULL, '', 'ünï 🙂'", 0));
-    EXPECT_TRUE(ShowQueryResult(window, source, "select seq, seq * 2, 'r' from seq_1_to_250", 0));
+    EXPECT_TRUE(ShowQueryResult(window.log(), source, "select 'x%s', NULL, '', 'ünï 🙂'", 0));
+    EXPECT_TRUE(ShowQueryResult(window.log(), source, "select seq, seq * 2, 'r' from seq_1_to_250", 0));
     Names lines = window.log().Messages();
     ASSERT_EQ(lines.size(), 1u + 4u + 300u);
     EXPECT_EQ(Names(lines.begin() + 1, lines.begin() + 8), (Names{"x%s", "(NULL)", "", "ünï 🙂", "1", "2", "r"}));
     EXPECT_EQ(lines.back(), "r");
     EXPECT_EQ(lines[lines.size() - 3], "100");
-    EXPECT_FALSE(ShowQueryResult(window, source, "select * from no_such_table", 0));
+    EXPECT_FALSE(ShowQueryResult(window.log(), source, "select * from no_such_table", 0));
     EXPECT_NE(window.log().Messages().back().find("no_such_table' doesn't exist"), std::string::npos);
 }
 

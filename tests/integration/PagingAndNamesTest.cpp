@@ -64,7 +64,7 @@ protected:
     }
 
     RowCopyResult Copy(const std::string& table) {
-        return CopyTableRows(*main_, main_->sourceSession(), main_->targetSession(), kDatabase,
+        return CopyTableRows(context_, kDatabase,
                              table);
     }
 };
@@ -137,19 +137,22 @@ TEST_F(PagingTest, AMissingTableOrConnection) {
     EXPECT_NE(Messages()[0].find("no_such_table"), std::string::npos) << Messages()[0];
     EXPECT_FALSE(WorkFileExists("no_such_table.data"));
 
-    result = CopyTableRows(*main_, nullptr, main_->targetSession(), kDatabase, "wide");
+    auto target = std::move(context_.targetConnection);
+    result = CopyTableRows(context_, kDatabase, "wide");  // no target
     EXPECT_EQ(result.text, "FALSE");
-    result = CopyTableRows(*main_, main_->sourceSession(), nullptr, kDatabase, "wide");
+    context_.targetConnection = std::move(target);
+    context_.sourceConnection->Close();
+    result = CopyTableRows(context_, kDatabase, "wide");
     EXPECT_EQ(result.text, "FALSE");
     std::vector<std::string> messages = Messages();
     EXPECT_EQ(std::vector<std::string>(messages.end() - 2, messages.end()),
-              (std::vector<std::string>{"No Source Connection!", "No Target Connection!"}));
+              (std::vector<std::string>{"No Target Connection!", "No Source Connection!"}));
     EXPECT_TRUE(target_->Statements().empty());
 }
 
 TEST_F(PagingTest, ADefinitionLongerThan8KBIsReadWhole) {
     std::string create =
-        TranslateTableDefinition(main_->sourceSession(), kDatabase, "long_definition", *main_);
+        TranslateTableDefinition(context_.SourceSession(), kDatabase, "long_definition", main_->log());
     EXPECT_GT(create.size(), 15000u);
     EXPECT_EQ(create.rfind("create table long_definition (\n  id int not null,\n", 0), 0u);
     const std::string end =
@@ -188,7 +191,7 @@ protected:
 
 TEST_F(NamesTest, ReservedWordsAndBlanksAreQuotedInEveryStatement) {
     ConversionReport report;
-    EXPECT_EQ(ConvertDatabaseTables(*main_, main_->sourceSession(), kNamesDatabase, &report), 0);
+    EXPECT_EQ(ConvertDatabaseTables(context_, kNamesDatabase, &report), 0);
     EXPECT_FALSE(report.Failed());
     EXPECT_EQ(target_->Statements(),
               (std::vector<std::string>{
@@ -215,7 +218,7 @@ TEST_F(NamesTest, ReservedWordsAndBlanksAreQuotedInEveryStatement) {
 
 TEST_F(NamesTest, ViewsKeepTheirProductsAndCountsAndLoseTheCommaJoin) {
     ConversionReport report;
-    EXPECT_EQ(ConvertDatabaseViews(*main_, main_->sourceSession(), kNamesDatabase, &report), 0);
+    EXPECT_EQ(ConvertDatabaseViews(context_, kNamesDatabase, &report), 0);
     EXPECT_EQ(target_->Statements(),
               (std::vector<std::string>{
                   "create view [comma join] as select a.x as x,b.y as y from a , b where a.id = "

@@ -6,6 +6,8 @@
 #include "Converters/SourceServer.h"
 #include "Converters/TargetServer.h"
 #include "MainWindowModel.h"
+#include "explorer/TreeCommands.h"
+#include "ConnectCommands.h"
 #include "config/ConnectSequence.h"
 #include "data/OdbcConnection.h"
 #include "support/LocalMariaDb.h"
@@ -108,7 +110,7 @@ protected:
 
 TEST_F(Operations, UseOnTheSourceSwitchesDatabaseAndRebuildsTheTree) {
     ConnectBoth();
-    ASSERT_TRUE(UseDatabase(*window_, Db("spaced name"), 0));
+    ASSERT_TRUE(SelectTreeDatabase(window_->log(), port_, window_->sourceTree(), Db("spaced name"), 0));
     EXPECT_EQ(QueryOne(window_->sourceSession(), "select database()"), Db("spaced name"));
     auto contents = window_->sourceTree().Contents();
     ASSERT_TRUE(contents->currentDatabaseNode.has_value());
@@ -120,7 +122,7 @@ TEST_F(Operations, UseOnTheSourceSwitchesDatabaseAndRebuildsTheTree) {
 TEST_F(Operations, NoNameCanAddAStatementOfItsOwn) {
     ConnectBoth();
     const std::string attack = Db("main") + "; drop database " + Db("main");
-    EXPECT_FALSE(UseDatabase(*window_, attack, 0));
+    EXPECT_FALSE(SelectTreeDatabase(window_->log(), port_, window_->sourceTree(), attack, 0));
     EXPECT_EQ(window_->sourceTree().currentDatabase(), attack);  // set before the statement ran
     EXPECT_EQ(test::QueryRows("SHOW DATABASES LIKE '" + Db("main") + "'").size(), 1u);
     EXPECT_EQ(QueryOne(window_->sourceSession(), "select database()"), Db("main"));
@@ -128,9 +130,9 @@ TEST_F(Operations, NoNameCanAddAStatementOfItsOwn) {
 
 TEST_F(Operations, SourceVersionIsTheServersVersion) {
     ConnectBoth();
-    EXPECT_EQ(QueryServerVersion(*window_, window_->sourceSession()),
+    EXPECT_EQ(QueryServerVersion(window_->log(), window_->sourceSession()),
               test::QueryRows("SELECT @@version").at(0).at(0));
-    EXPECT_EQ(QueryServerVersion(*window_, nullptr), "No Connection!");
+    EXPECT_EQ(QueryServerVersion(window_->log(), nullptr), "No Connection!");
     EXPECT_EQ(LineMessages(port_).back(), "No Connection!");
 }
 
@@ -138,7 +140,7 @@ TEST_F(Operations, CharsetCommandRunsTheFiveStatementsAndRebuilds) {
     ConnectBoth();
     const int changesBefore = port_.TreeChanges(TreeSide::Source);
     port_.QueueChoice(21);  // UTF8
-    ChangeCharsetCommand(*window_, window_->sourceTree());
+    ChangeCharsetCommand(window_->log(), port_, window_->sourceTree(), window_->currentCharset);
     EXPECT_EQ(window_->currentCharset, "UTF8");
     EXPECT_NE(port_.Events().end(),
               std::find(port_.Events().begin(), port_.Events().end(),
@@ -154,7 +156,7 @@ TEST_F(Operations, CharsetCommandRunsTheFiveStatementsAndRebuilds) {
     // statement; the four reported ones print the driver's text.
     const size_t linesBefore = port_.OutputLines().size();
     port_.QueueChoice(99);
-    ChangeCharsetCommand(*window_, window_->sourceTree());
+    ChangeCharsetCommand(window_->log(), port_, window_->sourceTree(), window_->currentCharset);
     EXPECT_EQ(window_->currentCharset, "UNKOWNEN");
     std::vector<std::string> lines = LineMessages(port_);
     EXPECT_EQ(lines.size() - linesBefore, 4u);
@@ -164,26 +166,24 @@ TEST_F(Operations, CharsetCommandRunsTheFiveStatementsAndRebuilds) {
 
 TEST_F(Operations, CharsetCommandActsOnlyOnAConnectedMySqlTree) {
     ConnectBoth();
-    ChangeCharsetCommand(*window_, window_->targetTree());
+    ChangeCharsetCommand(window_->log(), port_, window_->targetTree(), window_->currentCharset);
     EXPECT_TRUE(target_->Statements().empty());
     for (const std::string& event : port_.Events()) {
         EXPECT_NE(event.rfind("choose:", 0), 0u) << event;  // no question was asked
     }
     port_.QueueChoice(std::nullopt);  // cancelled
-    ChangeCharsetCommand(*window_, window_->sourceTree());
+    ChangeCharsetCommand(window_->log(), port_, window_->sourceTree(), window_->currentCharset);
     EXPECT_EQ(window_->currentCharset, "LATIN1");
 }
 
-TEST_F(Operations, CreateDatabaseDropsADrivePrefixOrAsksForTheName) {
+TEST_F(Operations, CreateDatabaseDropsADrivePrefix) {
     ConnectBoth();
-    EXPECT_TRUE(CreateDatabase(*window_, "C:\\sales2", true));
-    EXPECT_TRUE(CreateDatabase(*window_, "d:\\Data\\x", true));
-    EXPECT_TRUE(CreateDatabase(*window_, "sales3", true));
-    EXPECT_TRUE(CreateDatabase(*window_, "x:C:\\y", true));  // only at the very start
-    port_.QueueText(std::nullopt);
-    EXPECT_FALSE(CreateDatabase(*window_, "ignored", false));
-    port_.QueueText(std::string("typed db"));
-    EXPECT_TRUE(CreateDatabase(*window_, "ignored", false));
+    Session* target = window_->targetSession();
+    EXPECT_TRUE(CreateDatabase(window_->log(), target, "C:\\sales2"));
+    EXPECT_TRUE(CreateDatabase(window_->log(), target, "d:\\Data\\x"));
+    EXPECT_TRUE(CreateDatabase(window_->log(), target, "sales3"));
+    EXPECT_TRUE(CreateDatabase(window_->log(), target, "x:C:\\y"));  // only at the very start
+    EXPECT_TRUE(CreateDatabase(window_->log(), target, "typed db"));
     EXPECT_EQ(target_->Statements(),
               (std::vector<std::string>{"create database sales2;", "create database [Data\\x];",
                                         "create database sales3;", "create database [x:C:\\y];",
@@ -196,21 +196,22 @@ TEST_F(Operations, DropAndRenameStatements) {
     ConnectBoth();
     window_->targetTree().SetCurrentDatabase("sales");
     target_->FailOn("drop view [my view]", "Cannot drop the view 'my view'.");
-    EXPECT_TRUE(DropDatabase(*window_, "old db"));
-    EXPECT_EQ(window_->targetTree().currentDatabase(), "");
-    EXPECT_TRUE(DropTable(*window_, "unused", "order"));
-    EXPECT_FALSE(DropView(*window_, "my view"));
-    EXPECT_TRUE(RenameObject(*window_, window_->targetSession(), "orders", "orders_2024"));
+    Session* target = window_->targetSession();
+    EXPECT_TRUE(DropDatabase(window_->log(), target, "old db"));
+    // Each object statement acts in the database of the node: it is selected first.
+    EXPECT_TRUE(DropTable(window_->log(), target, "sales", "order"));
+    EXPECT_FALSE(DropView(window_->log(), target, "sales", "my view"));
+    EXPECT_TRUE(RenameObject(window_->log(), target, "sales", "orders", "orders_2024"));
     EXPECT_EQ(target_->Statements(),
-              (std::vector<std::string>{"drop database [old db];", "drop table [order]",
-                                        "drop view [my view]",
+              (std::vector<std::string>{"drop database [old db];", "use sales;", "drop table [order]",
+                                        "use sales;", "drop view [my view]", "use sales;",
                                         "sp_rename 'orders', 'orders_2024', 'object'"}));
     ExpectTargetStatementsParse();
     EXPECT_EQ(NewLines(), std::vector<std::string>{kSuccessLine});  // the rename's
 }
 
 TEST_F(Operations, RenameWithoutTargetConnectionFails) {
-    EXPECT_FALSE(RenameObject(*window_, nullptr, "a", "b"));
+    EXPECT_FALSE(RenameObject(window_->log(), nullptr, "sales", "a", "b"));
     ASSERT_EQ(port_.OutputLines().size(), 1u);
     EXPECT_EQ(LineMessages(port_)[0].rfind("No Connection! \r\n failed with error code:[0x", 0),
               0u);
@@ -221,18 +222,18 @@ TEST_F(Operations, UseOnTheTarget) {
     ConnectBoth();
     target_->FailOn("use nosuchdb;", "Database 'nosuchdb' does not exist.");
     const int changes = port_.TreeChanges(TreeSide::Target);
-    EXPECT_FALSE(UseDatabase(*window_, "nosuchdb", 1));
+    EXPECT_FALSE(SelectTreeDatabase(window_->log(), port_, window_->targetTree(), "nosuchdb", 1));
     EXPECT_EQ(window_->targetTree().currentDatabase(), "nosuchdb");
     EXPECT_EQ(port_.TreeChanges(TreeSide::Target), changes);  // not rebuilt
 
-    EXPECT_TRUE(UseDatabase(*window_, "sales", 1));
+    EXPECT_TRUE(SelectTreeDatabase(window_->log(), port_, window_->targetTree(), "sales", 1));
     EXPECT_GT(port_.TreeChanges(TreeSide::Target), changes);
     auto contents = window_->targetTree().Contents();
     ASSERT_TRUE(contents->currentDatabaseNode.has_value());
     EXPECT_EQ(contents->At(*contents->currentDatabaseNode)->children.at(0).children.at(0).text,
               "orders");
 
-    EXPECT_TRUE(UseDatabase(*window_, "ignored", 2));  // no such side: nothing runs
+    EXPECT_TRUE(SelectTreeDatabase(window_->log(), port_, window_->targetTree(), "ignored", 2));
     EXPECT_EQ(target_->Statements(), (std::vector<std::string>{"use nosuchdb;", "use sales;"}));
     ExpectTargetStatementsParse();
 }
@@ -241,9 +242,9 @@ TEST_F(Operations, TargetVersionQuery) {
     ConnectBoth();
     target_->AnswerWith("select @@Version", test::ScriptedResult::Text(
                                                 {""}, {{"first"}, {"Microsoft SQL Server 2019"}}));
-    EXPECT_EQ(GetTargetServerVersion(*window_, window_->targetSession()),
+    EXPECT_EQ(GetTargetServerVersion(window_->log(), window_->targetSession()),
               "Microsoft SQL Server 2019");  // the last row's first column
-    EXPECT_EQ(GetTargetServerVersion(*window_, nullptr), "");
+    EXPECT_EQ(GetTargetServerVersion(window_->log(), nullptr), "");
     EXPECT_EQ(LineMessages(port_).back().rfind("No Connection! \r\n failed with error code:", 0),
               0u);
 }
@@ -251,13 +252,13 @@ TEST_F(Operations, TargetVersionQuery) {
 TEST_F(Operations, TargetVersionQueryFailuresGiveTheirTexts) {
     ConnectBoth();
     target_->FailOn("select @@Version", "Could not find stored procedure.");
-    EXPECT_EQ(GetTargetServerVersion(*window_, window_->targetSession()),
+    EXPECT_EQ(GetTargetServerVersion(window_->log(), window_->targetSession()),
               "Could not find stored procedure.");
 }
 
 TEST_F(Operations, TargetVersionQueryWithoutRowsetGivesTheSuccessText) {
     ConnectBoth();  // unscripted statements succeed without a rowset
-    EXPECT_EQ(GetTargetServerVersion(*window_, window_->targetSession()), kSuccessLine);
+    EXPECT_EQ(GetTargetServerVersion(window_->log(), window_->targetSession()), kSuccessLine);
     EXPECT_EQ(LineMessages(port_).back(), kSuccessLine);
 }
 

@@ -8,6 +8,8 @@
 #include "Converters/Thread/WorkerBodies.h"
 #include "MainWindowCommands.h"
 #include "support/ConversionFixture.h"
+#include "data/OdbcConnection.h"
+#include "support/SharedConnection.h"
 #include "support/LocalMariaDb.h"
 
 namespace velmora {
@@ -20,14 +22,22 @@ protected:
     void SetUp() override {
         ConversionFixture::SetUp();
         test::MariaDbAddress db = test::LocalMariaDb();
-        main_->sourceTree().Attach({&main_->sourceConnection(), "shop", "MSDASQL", 0, 2, db.user,
-                                    db.password});
-        main_->targetTree().Attach({&main_->targetConnection(), "", "SQLOLEDB", 1, 1, "", ""});
+        // Every task opens its own connections from the settings: the source is the local
+        // MariaDB, the target stands for the fixture's target double.
+        main_->sourceSettings = {"TCP/IP:Port", "MSDASQL",
+                                 db.host + ":" + std::to_string(db.port), db.user, db.password,
+                                 ""};
+        main_->targetSettings = {"TCP/IP:Port", "MSDASQL", "mssql01:1433", "sa", "pw", ""};
+        DataSourceConnection* target = context_.targetConnection.get();
+        main_->connectionFactory = [target](TreeSide side) -> std::unique_ptr<DataSourceConnection> {
+            if (side == TreeSide::Target) return std::make_unique<test::SharedConnection>(*target);
+            return NewOdbcConnection();
+        };
         target_->AddCatalog("sales");
         SchedulerTimings fast;
         fast.passInterval = 10ms;
         fast.threadStartDelay = fast.startWait = fast.workerStartDelay = fast.closeWait = 0ms;
-        commands_ = std::make_unique<MainWindowCommands>(*main_, MakeWorkerBodies(), fast);
+        commands_ = std::make_unique<MainWindowCommands>(*main_, fast);
     }
     void TearDown() override {
         commands_.reset();
@@ -60,8 +70,12 @@ TEST_F(TaskEngineTest, TableTaskSelectsBothDatabasesConvertsAndSucceeds) {
     EXPECT_EQ(statements[1].rfind("create table categories (", 0), 0u) << statements[1];
     EXPECT_TRUE(Logged("TABLE: [shop].[categories] Converting..... "));
     EXPECT_EQ(Messages().back(), "Operation completed SUCCESSFULLY!");
-    EXPECT_EQ(main_->targetTree().currentDatabase(), "sales");
-    EXPECT_EQ(main_->sourceTree().currentDatabase(), "shop");
+    // The task worked on its own connections: the window's stay unconnected, its trees as they
+    // were, and the target tree is asked to reload.
+    EXPECT_EQ(main_->sourceSession(), nullptr);
+    EXPECT_EQ(main_->targetSession(), nullptr);
+    EXPECT_EQ(main_->targetTree().currentDatabase(), "");
+    EXPECT_TRUE(main_->TakeTargetReload());
     EXPECT_EQ(main_->controllerState(), ControllerState::Idle);
     ExpectTargetStatementsParse();
 }
@@ -139,8 +153,9 @@ TEST_F(TaskEngineTest, CloneCreatesTheDatabaseAndConvertsEverything) {
     EXPECT_EQ(statements[1], "use shop;");
     EXPECT_FALSE(TargetStatementsStartingWith("create view order_totals").empty());
     EXPECT_EQ(task->progress.load(), 100);
-    EXPECT_EQ(main_->targetSettings.catalogName, "shop");
-    EXPECT_EQ(main_->targetTree().currentDatabase(), "shop");
+    // The user's settings and browsing state are not the task's to change.
+    EXPECT_EQ(main_->targetSettings.catalogName, "");
+    EXPECT_EQ(main_->targetTree().currentDatabase(), "");
 }
 
 TEST_F(TaskEngineTest, ViewTaskSucceedsOnlyWhenTheViewWasCreated) {
@@ -155,8 +170,6 @@ TEST_F(TaskEngineTest, ViewTaskSucceedsOnlyWhenTheViewWasCreated) {
 
 TEST_F(TaskEngineTest, BackupObjectTaskUsesTheDatabaseAndWritesTheScripts) {
     main_->SetBackupFolder(workFolder_ + "/backups");
-    std::filesystem::create_directories(workFolder_ + "/backups");
-    std::filesystem::current_path(workFolder_ + "/backups");
     target_->AnswerWith("sp_helptext v",
                         test::ScriptedResult::Text({"Text"}, {{"CREATE VIEW v AS SELECT 1\n"}}));
     TaskPtr task = Run(TaskType::BackupObject, {"", "", "sales", "v", "V"});

@@ -99,9 +99,9 @@ protected:
 
 TEST_F(ValueRenderingTest, EveryColumnTypeBecomesItsLiteral) {
     const std::vector<TypeCase> cases = Cases();
-    main_->options().autoBackup = true;
+    context_.options.autoBackup = true;
     RowCopyResult result =
-        CopyTableRows(*main_, main_->sourceSession(), main_->targetSession(), kDatabase, "t");
+        CopyTableRows(context_, kDatabase, "t");
     EXPECT_EQ(result.text, "TRUE");
     EXPECT_EQ(result.rowsWritten, 2);
     std::vector<std::string> statements = target_->Statements();

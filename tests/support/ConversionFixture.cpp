@@ -29,26 +29,30 @@ void ConversionFixture::SetUp() {
     char folder[] = "/tmp/velmora-convert-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     workFolder_ = folder;
-    previousFolder_ = std::filesystem::current_path();
-    std::filesystem::current_path(workFolder_);
+    main_ = std::make_unique<MainWindowModel>(port_, NewOdbcConnection(), NewOdbcConnection());
+    main_->SetConditionFilePath(workFolder_ + "/Condition.cfg");
     auto target = std::make_unique<TargetDouble>();
     target_ = target.get();
-    main_ = std::make_unique<MainWindowModel>(port_, NewOdbcConnection(), std::move(target));
-    main_->SetConditionFilePath(workFolder_ + "/Condition.cfg");
+    context_.log = &main_->log();
+    MainWindowModel* window = main_.get();
+    context_.stopCheck = [window] { return window->StopRequested(); };
+    context_.sourceConnection = NewOdbcConnection();
+    context_.targetConnection = std::move(target);
+    context_.workFolder = workFolder_ + "/";
+    context_.conditionFile = main_->conditionFilePath();
     UseSourceDatabase("shop");
 }
 
 void ConversionFixture::TearDown() {
     if (target_) ExpectTargetStatementsParse();
-    if (main_) main_->sourceConnection().Close();
-    if (!previousFolder_.empty()) std::filesystem::current_path(previousFolder_);
+    if (context_.sourceConnection) context_.sourceConnection->Close();
     if (!workFolder_.empty()) std::filesystem::remove_all(workFolder_);
 }
 
 void ConversionFixture::UseSourceDatabase(const std::string& database) {
-    main_->sourceConnection().Close();
-    ResultCode result = ConnectLocalMariaDb(main_->sourceConnection(), database);
-    ASSERT_EQ(result, kSuccess) << main_->sourceConnection().ProviderErrorText();
+    context_.sourceConnection->Close();
+    ResultCode result = ConnectLocalMariaDb(*context_.sourceConnection, database);
+    ASSERT_EQ(result, kSuccess) << context_.sourceConnection->ProviderErrorText();
 }
 
 std::string ConversionFixture::ReadWorkFile(const std::string& name) const {

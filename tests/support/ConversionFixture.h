@@ -1,8 +1,8 @@
-// ConversionFixture: the setting of the conversion engine's integration tests. The source is the
-// real local MariaDB through the real ODBC driver; the target is the scripted TargetDouble; the
-// work folder is a fresh temporary folder that is the current folder while a test runs (the
-// migrate command makes data_cache the current folder in the program). Condition.cfg lives in
-// that folder too.
+// ConversionFixture: the setting of the conversion engine's integration tests: a task's
+// WorkerContext whose source is the real local MariaDB through the real ODBC driver and whose
+// target is the scripted TargetDouble; its work folder is a fresh temporary folder (named by
+// absolute path, as every task's is; the current folder stays where it is). Condition.cfg lives in
+// that folder too. The window model supplies the log and the stop state.
 //
 // Test thread only (the drivers run on it as well).
 #pragma once
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Converters/WorkerContext.h"
 #include "MainWindowModel.h"
 #include "support/ScriptedPort.h"
 #include "support/TargetDouble.h"
@@ -49,10 +50,10 @@ protected:
     ScriptedPort port_;
     TargetDouble* target_ = nullptr;
     std::unique_ptr<MainWindowModel> main_;
+    WorkerContext context_;
     std::string workFolder_;
 
 private:
-    std::string previousFolder_;
     std::set<std::string> invalid_;
     std::set<std::string> parsed_;
 };

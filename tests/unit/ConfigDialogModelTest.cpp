@@ -1,3 +1,4 @@
+#include "ConnectCommands.h"
 #include "config/ConfigDialogModel.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +60,7 @@ TEST_F(ConfigDialog, HandWrittenFileWithOddSpacingAndCaseIsRead) {
                   "Provider=Microsoft OLE DB Provider for Oracle\n"
                   "SourceName=mssql\n");
     window_.options().tips = true;
-    ConfigDialogModel dialog(window_, path_);
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
     dialog.LoadConfiguration();
 
     EXPECT_TRUE(dialog.configChecked);
@@ -86,7 +87,7 @@ TEST_F(ConfigDialog, ConfigFalseLeavesTheConnectionFieldsEmpty) {
                   "[SourceDB]\nProvider=TCP/IP:Port\nSourceName=db\nUserID=u\nPassWord=p\n"
                   "CatalogName=c\n");
     window_.options().tips = false;
-    ConfigDialogModel dialog(window_, path_);
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
     dialog.LoadConfiguration();
     EXPECT_FALSE(dialog.configChecked);
     EXPECT_TRUE(dialog.autoBackupChecked);
@@ -101,7 +102,7 @@ TEST_F(ConfigDialog, ConfigFalseLeavesTheConnectionFieldsEmpty) {
 
 TEST_F(ConfigDialog, MissingFileLeavesEverythingEmptyAndTheTipsTabAsItWas) {
     window_.options().tips = true;
-    ConfigDialogModel dialog(window_, path_);
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
     dialog.LoadConfiguration();
     EXPECT_FALSE(dialog.configChecked || dialog.autoBackupChecked || dialog.tipsChecked);
     EXPECT_TRUE(window_.options().tips);
@@ -114,7 +115,7 @@ TEST_F(ConfigDialog, ValuesCountUpToSeventyNineCharacters) {
     const std::string long80(80, 'x');
     WriteTextFile(path_, "[Public]\nConfig=true\n[SourceDB]\nPassWord=" + long80 +
                              "\nUserID=" + std::string(79, 'u') + "\n");
-    ConfigDialogModel dialog(window_, path_);
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
     dialog.LoadConfiguration();
     EXPECT_EQ(dialog.source.password, std::string(79, 'x'));
     EXPECT_EQ(dialog.source.userId, std::string(79, 'u'));
@@ -123,7 +124,7 @@ TEST_F(ConfigDialog, ValuesCountUpToSeventyNineCharacters) {
 TEST_F(ConfigDialog, SaveWritesEveryKeyAndKeepsOthersWithModeSixHundred) {
     WriteTextFile(path_, "[Public]\nLanguage=de\n[Extra]\nkeep=me\n");
     chmod(path_.c_str(), 0644);
-    ConfigDialogModel dialog(window_, path_);
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
     dialog.LoadConfiguration();
     dialog.configChecked = true;
     dialog.tipsChecked = true;
@@ -152,7 +153,7 @@ TEST_F(ConfigDialog, SaveWritesEveryKeyAndKeepsOthersWithModeSixHundred) {
         ReadProfileKeys(path_, "SourceDB"),
         (std::vector<std::string>{"Provider", "SourceName", "UserID", "PassWord", "CatalogName"}));
 
-    ConfigDialogModel reopened(window_, path_);
+    ConfigDialogModel reopened(WindowConfigHost(window_), path_);
     reopened.LoadConfiguration();
     EXPECT_EQ(reopened.source.password, "secret");
     EXPECT_EQ(reopened.target.provider, kTcpIp);
@@ -164,7 +165,7 @@ TEST_F(ConfigDialog, SaveWithConfigUncheckedWritesOnlyConfigFalse) {
         "[Public]\nConfig=true\nTips=true\nAutoBackup=true\n[SourceDB]\nProvider=TCP/IP:Port\n"
         "SourceName=db:3307\nPassWord=pw\n";
     WriteTextFile(path_, before);
-    ConfigDialogModel dialog(window_, path_);
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
     dialog.LoadConfiguration();
     dialog.configChecked = false;
     dialog.SetTipsChecked(false);
@@ -179,7 +180,7 @@ TEST_F(ConfigDialog, SaveWithConfigUncheckedWritesOnlyConfigFalse) {
 
 TEST_F(ConfigDialog, AFileThatCannotBeWrittenIsNotReportedAsSaved) {
     WriteTextFile(sandbox_.folder() / "blocker", "a file where a folder should be");
-    ConfigDialogModel dialog(window_, sandbox_.folder() / "blocker/migrator.cfg");
+    ConfigDialogModel dialog(WindowConfigHost(window_), sandbox_.folder() / "blocker/migrator.cfg");
     dialog.LoadConfiguration();
     dialog.configChecked = true;
     EXPECT_FALSE(dialog.SaveConfigCommand());
@@ -189,7 +190,7 @@ TEST_F(ConfigDialog, AFileThatCannotBeWrittenIsNotReportedAsSaved) {
         << port_.Messages()[0];
 
     // A value that would break the file's lines is refused, not written half.
-    ConfigDialogModel second(window_, path_);
+    ConfigDialogModel second(WindowConfigHost(window_), path_);
     second.LoadConfiguration();
     second.configChecked = true;
     second.source.password = "two\nlines";
@@ -206,7 +207,7 @@ TEST_F(ConfigDialog, ProvidersPrepareTheSourceNameField) {
                         "[shop]\nDriver=MariaDB Unicode\n[sales]\nDriver=FreeTDS\n"
                         "[direct]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so\n"
                         "[pg]\nDriver=PostgreSQL\n");
-    ConfigDialogModel dialog(window_, path_);
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
     dialog.LoadConfiguration();
     EXPECT_EQ(dialog.source.sourceNameLabel, "Source Name");
     EXPECT_EQ(dialog.source.sourceNameChoices, (std::vector<std::string>{"shop", "direct"}));
@@ -228,7 +229,7 @@ TEST_F(ConfigDialog, ProvidersPrepareTheSourceNameField) {
 }
 
 TEST_F(ConfigDialog, DisplayTipsTogglesTheTabAtOnce) {
-    ConfigDialogModel dialog(window_, path_);
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
     dialog.LoadConfiguration();
     dialog.SetTipsChecked(true);
     EXPECT_TRUE(window_.options().tips);

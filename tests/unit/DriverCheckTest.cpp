@@ -148,7 +148,7 @@ protected:
 
 TEST_F(InstallMySqlOdbc, RegistersTheShippedDriverInTheUsersDriverList) {
     Ship(true);
-    DriverCheckModel check(window_, program_);
+    DriverCheckModel check(window_.port(), program_);
     EXPECT_EQ(check.sourceReport().rows.size(), 3u);  // ODBC, MariaDB Unicode, TCP/IP
     port_.QueueText(target_);
     EXPECT_TRUE(check.InstallMySqlOdbcCommand());
@@ -176,7 +176,7 @@ TEST_F(InstallMySqlOdbc, RegistersTheShippedDriverInTheUsersDriverList) {
 TEST_F(InstallMySqlOdbc, KeepsFilesAlreadyInTheFolderAndWorksWithoutSetupLibrary) {
     Ship(false);
     WriteTextFile(target_ + "/libmyodbc3.so", "already there");
-    DriverCheckModel check(window_, program_);
+    DriverCheckModel check(window_.port(), program_);
     port_.QueueText(target_);
     EXPECT_TRUE(check.InstallMySqlOdbcCommand());
     EXPECT_EQ(test::ReadTextFile(target_ + "/libmyodbc3.so"), "already there");
@@ -187,7 +187,7 @@ TEST_F(InstallMySqlOdbc, KeepsFilesAlreadyInTheFolderAndWorksWithoutSetupLibrary
 }
 
 TEST_F(InstallMySqlOdbc, WithoutShippedFilesNothingIsCopiedOrRegistered) {
-    DriverCheckModel check(window_, program_);
+    DriverCheckModel check(window_.port(), program_);
     const std::string before = test::ReadTextFile(sandbox_.SystemDriverFile());
     port_.QueueText(target_);
     EXPECT_FALSE(check.InstallMySqlOdbcCommand());
@@ -200,7 +200,7 @@ TEST_F(InstallMySqlOdbc, WithoutShippedFilesNothingIsCopiedOrRegistered) {
 
 TEST_F(InstallMySqlOdbc, CancelledFolderChoiceDoesNothing) {
     Ship(true);
-    DriverCheckModel check(window_, program_);
+    DriverCheckModel check(window_.port(), program_);
     port_.QueueText(std::nullopt);
     EXPECT_FALSE(check.InstallMySqlOdbcCommand());
     EXPECT_TRUE(port_.Messages().empty());
@@ -209,7 +209,7 @@ TEST_F(InstallMySqlOdbc, CancelledFolderChoiceDoesNothing) {
 
 TEST_F(InstallMySqlOdbc, AFolderThatCannotTakeTheFilesIsReported) {
     Ship(true);
-    DriverCheckModel check(window_, program_);
+    DriverCheckModel check(window_.port(), program_);
     port_.QueueText(program_ + "/MyODBC3.51/libmyodbc3.so/inside");  // a file, not a folder
     EXPECT_FALSE(check.InstallMySqlOdbcCommand());
     ASSERT_EQ(port_.Messages().size(), 1u);
@@ -220,7 +220,7 @@ TEST_F(InstallMySqlOdbc, AFolderThatCannotTakeTheFilesIsReported) {
 TEST_F(InstallMySqlOdbc, AnUnwritableDriverListIsReported) {
     Ship(true);
     sandbox_.environment().Set("ODBCINSTINI", "odbcinst.ini/not-a-folder.ini");
-    DriverCheckModel check(window_, program_);
+    DriverCheckModel check(window_.port(), program_);
     port_.QueueText(target_);
     EXPECT_FALSE(check.InstallMySqlOdbcCommand());
     EXPECT_EQ(port_.Messages(), std::vector<std::string>{"Write Register Error!"});

@@ -80,7 +80,7 @@ TEST(WorkFiles, NamesThatWouldLeaveTheWorkFolderAreRefused) {
         EXPECT_FALSE(IsWorkFileName(bad)) << bad;
     }
     EXPECT_FALSE(IsWorkFileName(std::string("a\0b", 3)));
-    EXPECT_FALSE(OpenWorkFile("../x", "w+"));
+    EXPECT_FALSE(OpenWorkFile("/tmp/", "../x", "w+"));
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "Converters/SourceServer.h"
+#include "config/ConnectionProperties.h"
 #include "Converters/TargetServer.h"
 #include "MainWindowModel.h"
+#include "explorer/TreeCommands.h"
 #include "support/OdbcSandbox.h"
 #include "support/ScriptedPort.h"
 #include "support/TsqlOracle.h"
@@ -219,10 +221,10 @@ TEST(StorageEngine, EachUseFlipsTheChoiceAndSaysSo) {
     test::ScriptedPort port;
     MainWindowModel window(port, nullptr, nullptr);
     EXPECT_EQ(window.storageEngineMenuText, "Change Storage Engine(MyISAM)");
-    ToggleStorageEngineCommand(window);
+    ToggleStorageEngineCommand(port, window.sourceTree(), window.storageEngineMenuText);
     EXPECT_EQ(window.storageEngineMenuText, "Change Storage Engine(InnoDB)");
     EXPECT_EQ(window.sourceTree().storageEngine(), "InnoDB");
-    ToggleStorageEngineCommand(window);
+    ToggleStorageEngineCommand(port, window.sourceTree(), window.storageEngineMenuText);
     EXPECT_EQ(window.storageEngineMenuText, "Change Storage Engine(MyISAM)");
     EXPECT_EQ(window.sourceTree().storageEngine(), "MyISAM");
     EXPECT_EQ(port.Messages(),
@@ -230,7 +232,7 @@ TEST(StorageEngine, EachUseFlipsTheChoiceAndSaysSo) {
                                         "Now Storage Engine of MySQL is MyISAM!"}));
     // "MyISAM" at the very start does not count as the current choice.
     window.storageEngineMenuText = "MyISAM";
-    ToggleStorageEngineCommand(window);
+    ToggleStorageEngineCommand(port, window.sourceTree(), window.storageEngineMenuText);
     EXPECT_EQ(window.storageEngineMenuText, "Change Storage Engine(MyISAM)");
 }
 

@@ -28,12 +28,16 @@ protected:
     std::unique_ptr<MainWindowModel> window_;
 };
 
+// The failure format carries the data layer's code for a missing connection, never whatever
+// errno the thread happens to hold (here a stale EACCES).
 TEST_F(StatementExecution, WithoutSessionBothWriteNoConnectionInTheFailureFormat) {
-    errno = 0;
-    EXPECT_FALSE(ExecuteStatement(*window_, nullptr, "use sales;", 1));
-    errno = 0;
-    EXPECT_FALSE(ShowQueryResult(*window_, window_->sourceSession(), "select 1", 1));
-    const std::string line = "No Connection! \r\n failed with error code:[0x00000000] \r\n discription:Success";
+    errno = EACCES;
+    EXPECT_FALSE(ExecuteStatement((*window_).log(), nullptr, "use sales;", 1));
+    errno = EACCES;
+    EXPECT_FALSE(ShowQueryResult((*window_).log(), window_->sourceSession(), "select 1", 1));
+    const std::string line =
+        "No Connection! \r\n failed with error code:[0x80040e19] \r\n discription:No connection "
+        "to the data source.";
     EXPECT_EQ(Messages(), (std::vector<std::string>{line, line}));
     EXPECT_TRUE(target_->Statements().empty());
 }
@@ -54,7 +58,7 @@ TEST_F(StatementExecution, SuccessLineOnlyWithFlagOneAndNoRowset) {
     target_->AnswerWith("select name from sys.tables", test::ScriptedResult::Text({"name"}, {{"orders"}}));
     for (const auto& c : cases) {
         window_->log().WriteText("--");
-        EXPECT_TRUE(ExecuteStatement(*window_, target(), c.statement, c.flag)) << c.statement;
+        EXPECT_TRUE(ExecuteStatement((*window_).log(), target(), c.statement, c.flag)) << c.statement;
         std::vector<std::string> messages = Messages();
         bool wroteLine = messages.back() == kSuccessLine;
         EXPECT_EQ(wroteLine, c.line) << c.statement;
@@ -68,16 +72,16 @@ TEST_F(StatementExecution, SuccessLineOnlyWithFlagOneAndNoRowset) {
 
 TEST_F(StatementExecution, FailuresAreSilentInExecuteAndReportedInShowQueryResult) {
     target_->FailOn("drop table missing", "Cannot drop the table 'missing', because it does not exist.");
-    EXPECT_FALSE(ExecuteStatement(*window_, target(), "drop table missing", 1));
+    EXPECT_FALSE(ExecuteStatement((*window_).log(), target(), "drop table missing", 1));
     EXPECT_TRUE(Messages().empty());
-    EXPECT_FALSE(ShowQueryResult(*window_, target(), "drop table missing", 1));
+    EXPECT_FALSE(ShowQueryResult((*window_).log(), target(), "drop table missing", 1));
     EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot drop the table 'missing', because it does not exist."});
 }
 
 TEST_F(StatementExecution, SuccessWithInformationCountsAsFailure) {
     target_->FailOn("use sales;", "", kSuccessWithInfo);
-    EXPECT_FALSE(ExecuteStatement(*window_, target(), "use sales;", 1));
-    EXPECT_FALSE(ShowQueryResult(*window_, target(), "use sales;", 1));
+    EXPECT_FALSE(ExecuteStatement((*window_).log(), target(), "use sales;", 1));
+    EXPECT_FALSE(ShowQueryResult((*window_).log(), target(), "use sales;", 1));
     EXPECT_EQ(Messages(), std::vector<std::string>{"Unknown Error!"});
 }
 
@@ -87,7 +91,7 @@ TEST_F(StatementExecution, ShowQueryResultWritesOneLinePerValueForTheFirstHundre
         rows.push_back({std::to_string(i), i % 2 ? std::optional<std::string>() : "even", std::string()});
     }
     target_->AnswerWith("select * from t", test::ScriptedResult::Text({"a", "b", "c"}, rows));
-    EXPECT_TRUE(ShowQueryResult(*window_, target(), "select * from t", 1));
+    EXPECT_TRUE(ShowQueryResult((*window_).log(), target(), "select * from t", 1));
     std::vector<std::string> messages = Messages();
     ASSERT_EQ(messages.size(), 300u);
     EXPECT_EQ(std::vector<std::string>(messages.begin(), messages.begin() + 6),
@@ -99,7 +103,7 @@ TEST_F(StatementExecution, ShowQueryResultWritesOneLinePerValueForTheFirstHundre
 
 TEST_F(StatementExecution, ValuesWithPercentSignsAndLongValuesAreWrittenLiterally) {
     target_->AnswerWith("select note", test::ScriptedResult::Text({"note"}, {{"100% %s %d"}, {std::string(3000, 'x')}}));
-    EXPECT_TRUE(ShowQueryResult(*window_, target(), "select note", 0));
+    EXPECT_TRUE(ShowQueryResult((*window_).log(), target(), "select note", 0));
     EXPECT_EQ(Messages(), (std::vector<std::string>{"100% %s %d", std::string(1024, 'x')}));
 }
 

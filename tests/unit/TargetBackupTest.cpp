@@ -1,6 +1,8 @@
 // The backup of target objects against the scripted SQL Server target: folder tree, file names
 // and contents, failures, stop, and that every written script parses as T-SQL.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,8 +12,10 @@
 #include <sstream>
 
 #include "MainWindowModel.h"
+#include "Converters/WorkerContext.h"
 #include "backup/TargetBackup.h"
 #include "support/ScriptedPort.h"
+#include "support/SharedConnection.h"
 #include "support/TargetDouble.h"
 #include "support/TsqlOracle.h"
 
@@ -84,8 +88,21 @@ protected:
                                     {"SELECT count(*) AS n FROM orders\r\n"}}));
     }
 
+    // A backup task's context: its own target connection (standing for the double), the log and
+    // stop state of the window, and the backup folder as its work folder.
+    WorkerContext& Context(const std::string& folder) {
+        context_ = WorkerContext();
+        context_.log = &window_->log();
+        MainWindowModel* window = window_.get();
+        context_.stopCheck = [window] { return window->StopRequested(); };
+        context_.targetConnection = std::make_unique<test::SharedConnection>(*double_);
+        context_.workFolder = folder.back() == '/' ? folder : folder + "/";
+        return context_;
+    }
+
     test::ScriptedPort port_;
     std::unique_ptr<MainWindowModel> window_;
+    WorkerContext context_;
     test::TargetDouble* double_ = nullptr;
     std::string root_;
     std::string start_;
@@ -93,13 +110,14 @@ protected:
 
 TEST_F(BackupTest, WholeDatabaseWritesTheFolderTreeAndScriptsThatParse) {
     port_.QueueText(root_ + "/backups");
-    ASSERT_TRUE(ChooseBackupFolder(*window_));
-    EXPECT_EQ(window_->backupFolder(), root_ + "/backups");
+    std::optional<std::string> folder = ChooseBackupFolder(port_, std::nullopt);
+    ASSERT_EQ(folder, root_ + "/backups");
     BackupReport report;
-    EXPECT_EQ(BackupDatabaseTables(*window_, &window_->targetConnection(), "sales", &report), 0);
-    EXPECT_EQ(BackupDatabaseViews(*window_, &window_->targetConnection(), "sales", &report), 0);
+    WorkerContext& context = Context(*folder);
+    EXPECT_EQ(BackupDatabaseTables(context, "sales", &report), 0);
+    EXPECT_EQ(BackupDatabaseViews(context, "sales", &report), 0);
     EXPECT_TRUE(report.failures.empty());
-    EXPECT_EQ(CurrentFolder(), root_ + "/backups/sales");
+    EXPECT_EQ(CurrentFolder(), start_);  // every file by absolute path
 
     const std::string base = root_ + "/backups/sales/";
     const std::string definition = ReadFile(base + "TABLES/orders.tbl");
@@ -144,39 +162,38 @@ TEST_F(BackupTest, RootFoldersGetABackupFolderOfTheirOwn) {
     EXPECT_EQ(BackupFolderPath("/srv/backups"), "/srv/backups");
     // A shorter folder after a longer one is used exactly.
     port_.QueueText(root_ + "/a-long-folder-name");
-    ASSERT_TRUE(ChooseBackupFolder(*window_));
+    std::optional<std::string> first = ChooseBackupFolder(port_, std::nullopt);
+    ASSERT_EQ(first, root_ + "/a-long-folder-name");
     port_.QueueText(root_ + "/b");
-    ASSERT_TRUE(ChooseBackupFolder(*window_));
-    EXPECT_EQ(window_->backupFolder(), root_ + "/b");
-    EXPECT_EQ(CurrentFolder(), root_ + "/b");
-    // Cancel keeps the folder.
-    EXPECT_FALSE(ChooseBackupFolder(*window_));
-    EXPECT_EQ(window_->backupFolder(), root_ + "/b");
+    EXPECT_EQ(ChooseBackupFolder(port_, first), root_ + "/b");
+    EXPECT_TRUE(std::filesystem::is_directory(root_ + "/b"));
+    EXPECT_EQ(CurrentFolder(), start_);
+    // Cancel chooses nothing.
+    EXPECT_EQ(ChooseBackupFolder(port_, root_ + "/b"), std::nullopt);
 }
 
 TEST_F(BackupTest, DrivePrefixLeavesTheDatabaseFolderName) {
-    window_->SetBackupFolder(root_);
     double_->AddCatalog("C:\\sales");
-    BackupDatabaseViews(*window_, &window_->targetConnection(), "C:\\sales");
-    EXPECT_EQ(CurrentFolder(), root_ + "/sales");
+    BackupDatabaseViews(Context(root_), "C:\\sales");
+    EXPECT_TRUE(std::filesystem::exists(root_ + "/sales/VIEWS/v_totals.vw"));
 }
 
 TEST_F(BackupTest, UnopenableScriptFileLeavesTheFolderAndReportsIt) {
-    ASSERT_EQ(chdir(root_.c_str()), 0);
     BackupReport report;
-    EXPECT_EQ(BackupTable(*window_, &window_->targetConnection(), "sales", "a/b", &report), -2);
-    EXPECT_EQ(CurrentFolder(), root_);
+    EXPECT_EQ(BackupTable(Context(root_), "sales", "a/b", &report), -2);
     EXPECT_EQ(window_->log().Messages().back(),
               "Perhaps CHARACTER SET not correct!\nPlease change and try again.");
     EXPECT_EQ(report.failures.size(), 1u);
-    EXPECT_EQ(BackupView(*window_, &window_->targetConnection(), "sales", "..", &report), -2);
-    EXPECT_EQ(CurrentFolder(), root_);
+    EXPECT_EQ(BackupView(Context(root_), "sales", "..", &report), -2);
+    EXPECT_EQ(CurrentFolder(), start_);
+    // A one-object backup writes straight into the backup folder.
+    EXPECT_EQ(BackupView(Context(root_), "sales", "v_totals", &report), 1);
+    EXPECT_TRUE(std::filesystem::exists(root_ + "/VIEWS/v_totals.vw"));
 }
 
 TEST_F(BackupTest, StopEndsTheDataScriptAfterTheCurrentRow) {
-    ASSERT_EQ(chdir(root_.c_str()), 0);
     window_->SetControllerState(ControllerState::StopRequested);
-    EXPECT_EQ(WriteTableDataScript(*window_, &window_->targetConnection(), "orders", "sales"), "TRUE");
+    EXPECT_EQ(WriteTableDataScript(Context(root_), root_ + "/", "orders"), "TRUE");
     EXPECT_EQ(ReadFile(root_ + "/orders.data"),
               "insert into orders values (1,N'it''s','2026-01-10T09:00:00',0x00FF00);\n");
     std::vector<std::string> messages = window_->log().Messages();
@@ -188,16 +205,16 @@ TEST_F(BackupTest, StopEndsTheDataScriptAfterTheCurrentRow) {
 TEST_F(BackupTest, ReadersReportFailuresAndMissingConnections) {
     double_->FailOn("select * from orders", "Invalid object name 'orders'.");
     bool ok = true;
-    EXPECT_EQ(WriteTableDataScript(*window_, &window_->targetConnection(), "orders", "sales", &ok),
+    EXPECT_EQ(WriteTableDataScript(Context(root_), root_ + "/", "orders", &ok),
               "Invalid object name 'orders'.");
     EXPECT_FALSE(ok);
-    EXPECT_EQ(ReadViewText(*window_, nullptr, "v", &ok), "No Connection!");
+    EXPECT_EQ(ReadViewText(window_->log(), nullptr, "v", &ok), "No Connection!");
     EXPECT_FALSE(ok);
     EXPECT_EQ(window_->log().Messages().back(), "No Connection!");
     // Names that need it are bracketed in every statement.
     double_->ClearStatements();
-    ReadViewText(*window_, &window_->targetConnection(), "my view");
-    WriteTableDataScript(*window_, &window_->targetConnection(), "order", "sales");
+    ReadViewText(window_->log(), double_->session(), "my view");
+    WriteTableDataScript(Context(root_), root_ + "/", "order");
     EXPECT_EQ(double_->Statements(),
               (std::vector<std::string>{"sp_helptext N'[my view]'", "select * from [order]"}));
     EXPECT_NE(TableDefinitionQuery("it's").find("object_id('[it''s]')"), std::string::npos);

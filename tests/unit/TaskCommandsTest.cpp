@@ -53,13 +53,8 @@ protected:
         SchedulerTimings fast;
         fast.passInterval = 5ms;
         fast.threadStartDelay = fast.startWait = fast.workerStartDelay = fast.closeWait = 0ms;
-        WorkerBodies bodies;
-        for (TaskType type : {TaskType::CloneDatabase, TaskType::Database, TaskType::Tables,
-                              TaskType::Views, TaskType::Table, TaskType::View,
-                              TaskType::BackupDatabase, TaskType::BackupObject}) {
-            bodies[type] = [](WorkerContext&) { return true; };
-        }
-        commands_ = std::make_unique<MainWindowCommands>(*window_, bodies, fast);
+        commands_ = std::make_unique<MainWindowCommands>(
+            *window_, [](MigrationTask&) { return true; }, fast);
     }
     void TearDown() override {
         commands_.reset();
@@ -127,8 +122,9 @@ TEST_F(CommandsTest, MigrateQueuesOneTaskPerSelectionPair) {
         EXPECT_EQ(task->sourceDbms, "MySQL[10.11]");
         EXPECT_EQ(task->targetDbms, "Microsoft SQL Server[16.00]");
     }
-    // The migrate command works in data_cache beside the program.
-    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(home_) / "data_cache");
+    // The migrate command makes data_cache beside the program, and leaves the current folder.
+    EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(home_) / "data_cache"));
+    EXPECT_EQ(std::filesystem::current_path(), previous_);
 }
 
 TEST_F(CommandsTest, MigrateRefusesWithoutConnectionSelectionOrTargetDatabase) {
@@ -210,7 +206,9 @@ TEST_F(CommandsTest, DeleteSelectedOnATablesFolderCountsTheTablesDropped) {
                   "Delete all the tables of [sales]?",
                   "After remove, you can not restore [sales] again! Continue?\nPress YES to "
                   "Continue Removing!"}));
-    EXPECT_EQ(target_->Statements(), (std::vector<std::string>{"drop table t", "drop table t2"}));
+    // Each drop acts in the folder's database, selected first.
+    EXPECT_EQ(target_->Statements(), (std::vector<std::string>{"use sales;", "drop table t",
+                                                               "use sales;", "drop table t2"}));
     EXPECT_EQ(window_->log().Messages(), (std::vector<std::string>{
                                              "Delete all the tables of [sales]?",
                                              "[1] tables removed!"}));
@@ -230,7 +228,7 @@ TEST_F(CommandsTest, DeleteSelectedAsksTwiceAndStopsAtCancelOrNo) {
     commands_->DeleteSelectedCommand();
     EXPECT_TRUE(target_->Statements().empty());
     commands_->DeleteSelectedCommand();
-    EXPECT_EQ(target_->Statements(), (std::vector<std::string>{"drop table t"}));
+    EXPECT_EQ(target_->Statements(), (std::vector<std::string>{"use sales;", "drop table t"}));
     EXPECT_EQ(port_.Questions().back(),
               "After remove, you can not restore the table [sales.t]! Continue?\nPress YES to "
               "Continue Removing!");
@@ -239,10 +237,19 @@ TEST_F(CommandsTest, DeleteSelectedAsksTwiceAndStopsAtCancelOrNo) {
     EXPECT_EQ(port_.Messages().back(), "No selected Object to delete!");
 }
 
-TEST_F(CommandsTest, DeleteSelectedWhileTasksRunOnlyStopsThem) {
+TEST_F(CommandsTest, DestructiveCommandsWhileTasksRunOnlyStopThem) {
     window_->SetControllerState(ControllerState::StopRequested);
     commands_->DeleteSelectedCommand();
     EXPECT_EQ(port_.Messages().back(), "Some Tasks is Stopping, Please try again later!!!");
+    Select(TreeSide::Target, NodePath{0, 0});
+    commands_->ClearAllDataCommand();
+    commands_->ClearAllTablesCommand();
+    commands_->DeleteDatabaseCommand();
+    Select(TreeSide::Target, NodePath{0, 0, 0, 0});
+    commands_->DropTableCommand();
+    window_->targetTree().SetRenameConfirmed(1);
+    EXPECT_FALSE(commands_->EndRename("t_new"));
+    EXPECT_EQ(port_.Messages().size(), 6u);
     window_->SetControllerState(ControllerState::Idle);
     EXPECT_TRUE(target_->Statements().empty());
 }
@@ -254,13 +261,21 @@ TEST_F(CommandsTest, DatabaseCommandsNeedADatabaseAndClearAllDataKeepsTheTables)
     Select(TreeSide::Target, NodePath{0, 0});
     commands_->ClearAllDataCommand();
     EXPECT_EQ(target_->Statements(),
-              (std::vector<std::string>{"delete from t", "delete from t2"}));
+              (std::vector<std::string>{"use sales;", "delete from t", "delete from t2"}));
     target_->ClearStatements();
     commands_->ClearAllTablesCommand();
     std::vector<std::string> statements = target_->Statements();
-    ASSERT_GE(statements.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(statements.begin(), statements.begin() + 3),
-              (std::vector<std::string>{"drop view tv", "drop table t", "drop table t2"}));
+    ASSERT_GE(statements.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(statements.begin(), statements.begin() + 6),
+              (std::vector<std::string>{"use sales;", "drop view tv", "use sales;", "drop table t",
+                                        "use sales;", "drop table t2"}));
+    // The rows of a database whose name cannot be selected are left alone.
+    target_->ClearStatements();
+    target_->FailOn("use sales;", "Database 'sales' does not exist.");
+    window_->targetTree().Replace(SampleTree("mssql", "sales", "t", "tv"));
+    Select(TreeSide::Target, NodePath{0, 0});
+    commands_->ClearAllDataCommand();
+    EXPECT_EQ(target_->Statements(), std::vector<std::string>{"use sales;"});
 }
 
 TEST_F(CommandsTest, NewDatabaseOnlyFromTheRootAndRenameOnlyAfterEnter) {
@@ -281,7 +296,8 @@ TEST_F(CommandsTest, NewDatabaseOnlyFromTheRootAndRenameOnlyAfterEnter) {
     EXPECT_TRUE(target_->Statements().empty());
     window_->targetTree().SetRenameConfirmed(1);
     EXPECT_TRUE(commands_->EndRename("t_new"));
-    EXPECT_EQ(target_->Statements(), (std::vector<std::string>{"sp_rename 't', 't_new', 'object'"}));
+    EXPECT_EQ(target_->Statements(),
+              (std::vector<std::string>{"use sales;", "sp_rename 't', 't_new', 'object'"}));
     EXPECT_EQ(window_->targetTree().Contents()->At(NodePath{0, 0, 0, 0})->text, "t_new");
     EXPECT_EQ(window_->targetTree().renameConfirmed(), 0);
 }

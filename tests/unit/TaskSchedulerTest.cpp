@@ -50,16 +50,8 @@ protected:
     SchedulerTest()
         : window(port, std::make_unique<UnconnectedSide>(), std::make_unique<UnconnectedSide>()) {}
 
-    // Every task type runs `body`.
-    WorkerBodies AllTypes(const WorkerBody& body) {
-        WorkerBodies bodies;
-        for (TaskType type : {TaskType::CloneDatabase, TaskType::Database, TaskType::Tables,
-                              TaskType::Views, TaskType::Table, TaskType::View,
-                              TaskType::BackupDatabase, TaskType::BackupObject}) {
-            bodies[type] = body;
-        }
-        return bodies;
-    }
+    // Every task runs `body`.
+    TaskRunner AllTypes(std::function<bool(MigrationTask&)> body) { return body; }
 
     std::vector<std::string> Ran() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -75,10 +67,10 @@ protected:
 
 TEST_F(SchedulerTest, RunsWaitingTasksInListOrderInOnePassThenStopsItself) {
     for (const char* name : {"a", "b", "c"}) list.Append(NewTask(name));
-    TaskScheduler scheduler(window, list, AllTypes([this](WorkerContext& context) {
+    TaskScheduler scheduler(window.controller(), window.port(), window.log(), list, AllTypes([this](MigrationTask& context) {
         std::lock_guard<std::mutex> lock(mutex);
         ran.push_back(context.sourceObject);
-        context.SetProgress(100);
+        context.progress = 100;
         return true;
     }), FastTimings());
     scheduler.StartScheduler();
@@ -104,7 +96,7 @@ TEST_F(SchedulerTest, RunsWaitingTasksInListOrderInOnePassThenStopsItself) {
 TEST_F(SchedulerTest, TaskAddedDuringARunAfterTheRunningOneStartsInTheSamePass) {
     list.Append(NewTask("first"));
     list.Append(NewTask("second"));
-    TaskScheduler scheduler(window, list, AllTypes([this](WorkerContext& context) {
+    TaskScheduler scheduler(window.controller(), window.port(), window.log(), list, AllTypes([this](MigrationTask& context) {
         if (context.sourceObject == "first") list.Append(NewTask("added"));
         std::lock_guard<std::mutex> lock(mutex);
         ran.push_back(context.sourceObject);
@@ -120,9 +112,9 @@ TEST_F(SchedulerTest, StopDuringTheFirstTaskStillStartsTheOthersInThatPass) {
     for (const char* name : {"a", "b", "c"}) list.Append(NewTask(name));
     std::vector<bool> sawStop;
     TaskScheduler* self = nullptr;
-    TaskScheduler scheduler(window, list, AllTypes([&](WorkerContext& context) {
+    TaskScheduler scheduler(window.controller(), window.port(), window.log(), list, AllTypes([&](MigrationTask& context) {
         if (context.sourceObject == "a") self->RequestStop();
-        sawStop.push_back(context.window->StopRequested());
+        sawStop.push_back(window.StopRequested());
         return true;
     }), FastTimings());
     self = &scheduler;
@@ -135,7 +127,7 @@ TEST_F(SchedulerTest, StopDuringTheFirstTaskStillStartsTheOthersInThatPass) {
 
 TEST_F(SchedulerTest, FailedWorkIsRecordedAsFailure) {
     list.Append(NewTask("bad"));
-    TaskScheduler scheduler(window, list, AllTypes([](WorkerContext&) { return false; }),
+    TaskScheduler scheduler(window.controller(), window.port(), window.log(), list, AllTypes([](MigrationTask&) { return false; }),
                             FastTimings());
     scheduler.StartScheduler();
     scheduler.WaitUntilIdle();
@@ -151,13 +143,13 @@ TEST_F(SchedulerTest, ListEditsDuringARunNeverTouchTheRunningRecord) {
     std::condition_variable changed;
     bool started = false;
     bool edited = false;
-    TaskScheduler scheduler(window, list, AllTypes([&](WorkerContext& context) {
+    TaskScheduler scheduler(window.controller(), window.port(), window.log(), list, AllTypes([&](MigrationTask& context) {
         if (context.sourceObject == "running") {
             std::unique_lock<std::mutex> lock(gate);
             started = true;
             changed.notify_all();
             changed.wait(lock, [&] { return edited; });
-            context.SetProgress(90);  // the record must still be alive
+            context.progress = 90;  // the record must still be alive
         }
         std::lock_guard<std::mutex> lock(mutex);
         ran.push_back(context.sourceObject);
@@ -187,7 +179,7 @@ TEST_F(SchedulerTest, CloseRequestAsksWhileRunning) {
     std::mutex gate;
     std::condition_variable released;
     bool release = false;
-    TaskScheduler scheduler(window, list, AllTypes([&](WorkerContext&) {
+    TaskScheduler scheduler(window.controller(), window.port(), window.log(), list, AllTypes([&](MigrationTask&) {
         std::unique_lock<std::mutex> lock(gate);
         released.wait(lock, [&] { return release; });
         return true;
@@ -215,7 +207,7 @@ TEST_F(SchedulerTest, CloseRequestAsksWhileRunning) {
 }
 
 TEST_F(SchedulerTest, StopStartButtonFollowsTheState) {
-    TaskScheduler scheduler(window, list, AllTypes([](WorkerContext&) { return true; }),
+    TaskScheduler scheduler(window.controller(), window.port(), window.log(), list, AllTypes([](MigrationTask&) { return true; }),
                             FastTimings());
     scheduler.StopStartCommand();  // Idle: starts, and keeps polling an empty list
     EXPECT_EQ(window.controllerState(), ControllerState::Running);

@@ -25,7 +25,7 @@ protected:
         target_->AddTable("master", "spt_values");
         target_->AddTable("sales", "orders");
         tree().Attach({&window_->targetConnection(), "sales", "SQLOLEDB", 1, 1, "sa", "pw"});
-        FillDatabaseTree(*window_, tree());
+        FillDatabaseTree(tree(), (*window_).log(), (*window_).port());
         target_->ClearStatements();
     }
 
@@ -48,7 +48,7 @@ protected:
 
 TEST_F(TreeGestures, DoubleClickOnADatabaseMakesItCurrent) {
     ASSERT_EQ(Text({0, 1}), "sales");
-    DoubleClickNode(*window_, tree(), {0, 0});
+    DoubleClickNode(window_->log(), window_->port(), tree(), {0, 0});
     EXPECT_EQ(tree().currentDatabase(), "master");
     EXPECT_EQ(Messages(), std::vector<std::string>{"Select Database [master]"});
     EXPECT_EQ(target_->Statements(), std::vector<std::string>{"use master;"});
@@ -60,7 +60,7 @@ TEST_F(TreeGestures, DoubleClickOnADatabaseMakesItCurrent) {
 }
 
 TEST_F(TreeGestures, DoubleClickOnAnythingElseOnlySelects) {
-    DoubleClickNode(*window_, tree(), {0, 1, 0});  // the Tables folder of sales
+    DoubleClickNode(window_->log(), window_->port(), tree(), {0, 1, 0});  // the Tables folder of sales
     EXPECT_EQ(tree().SelectedNode()->text, "Tables");
     EXPECT_EQ(tree().currentDatabase(), "sales");
     EXPECT_TRUE(target_->Statements().empty());
@@ -69,7 +69,7 @@ TEST_F(TreeGestures, DoubleClickOnAnythingElseOnlySelects) {
 
 TEST_F(TreeGestures, NothingHappensWhileTheTreeIsRebuilt) {
     tree().BeginBusy();
-    DoubleClickNode(*window_, tree(), {0, 0});
+    DoubleClickNode(window_->log(), window_->port(), tree(), {0, 0});
     tree().EndBusy();
     EXPECT_EQ(tree().currentDatabase(), "sales");
     EXPECT_FALSE(tree().selected().has_value());
@@ -78,9 +78,9 @@ TEST_F(TreeGestures, NothingHappensWhileTheTreeIsRebuilt) {
 
 TEST_F(TreeGestures, ANameThatIsNotPlainIsQuoted) {
     target_->AddCatalog("odd name]x");
-    FillDatabaseTree(*window_, tree());
+    FillDatabaseTree(tree(), (*window_).log(), (*window_).port());
     target_->ClearStatements();
-    DoubleClickNode(*window_, tree(), {0, 2});
+    DoubleClickNode(window_->log(), window_->port(), tree(), {0, 2});
     ASSERT_EQ(target_->Statements().size(), 1u);
     EXPECT_EQ(target_->Statements()[0], "use [odd name]]x];");
     EXPECT_EQ(test::DescribeTsqlProblems(target_->Statements()[0]), "");

@@ -42,31 +42,40 @@ TEST_F(WorkFolder, ProgramFolderIsTheHomeWithATrailingSlash) {
     EXPECT_TRUE(fs::exists(fs::path(folder) / "unit_tests"));
 }
 
-TEST_F(WorkFolder, CreatesTheFolderAndMakesItCurrent) {
-    EXPECT_TRUE(EnsureWorkFolder("./data_cache"));
+TEST_F(WorkFolder, CreatesTheFolderAndGivesItsPathWithoutChangingTheCurrentFolder) {
+    const std::string cache = home_.string() + "/data_cache/";
+    EXPECT_EQ(EnsureWorkFolder("./data_cache"), cache);
     EXPECT_TRUE(fs::is_directory(home_ / "data_cache"));
-    EXPECT_TRUE(fs::equivalent(fs::current_path(), home_ / "data_cache"));
+    EXPECT_TRUE(fs::equivalent(fs::current_path(), saved_));
     // Again, with the folder there and a file in it: nothing is lost.
     std::ofstream(home_ / "data_cache" / "orders") << "kept";
-    fs::current_path(saved_);
-    EXPECT_TRUE(EnsureWorkFolder("./data_cache"));
+    EXPECT_EQ(EnsureWorkFolder("./data_cache"), cache);
     EXPECT_TRUE(fs::exists(home_ / "data_cache" / "orders"));
-    EXPECT_TRUE(EnsureWorkFolder("./"));
-    EXPECT_TRUE(fs::equivalent(fs::current_path(), home_));
+    EXPECT_EQ(EnsureWorkFolder("./"), home_.string() + "/");
+    EXPECT_TRUE(fs::equivalent(fs::current_path(), saved_));
 }
 
 TEST_F(WorkFolder, AFileOfThatNameIsReplacedByTheFolder) {
     std::ofstream(home_ / "backup") << "in the way";
-    EXPECT_TRUE(EnsureWorkFolder("./backup"));
+    EXPECT_EQ(EnsureWorkFolder("./backup"), home_.string() + "/backup/");
     EXPECT_TRUE(fs::is_directory(home_ / "backup"));
 }
 
-TEST_F(WorkFolder, FailuresGiveFalseAndLeaveTheCurrentFolder) {
+TEST_F(WorkFolder, FailuresGiveNothingAndLeaveTheCurrentFolder) {
     setenv("VELMORA_HOME", (home_ / "missing").c_str(), 1);
-    EXPECT_FALSE(EnsureWorkFolder("./data_cache"));
+    EXPECT_EQ(EnsureWorkFolder("./data_cache"), "");
+    EXPECT_FALSE(fs::exists(home_ / "missing"));
     EXPECT_TRUE(fs::equivalent(fs::current_path(), saved_));
     setenv("VELMORA_HOME", home_.c_str(), 1);
-    EXPECT_FALSE(EnsureWorkFolder("./a/b"));  // one level only
+    EXPECT_EQ(EnsureWorkFolder("./a/b"), "");  // one level only
+}
+
+TEST_F(WorkFolder, MakeFoldersCreatesEveryMissingLevel) {
+    const std::string deep = home_.string() + "/x/y/z/";
+    EXPECT_TRUE(MakeFolders(deep));
+    EXPECT_TRUE(fs::is_directory(deep));
+    std::ofstream(home_ / "file") << "not a folder";
+    EXPECT_FALSE(MakeFolders(home_.string() + "/file"));
 }
 
 }  // namespace

@@ -86,12 +86,16 @@ std::string DatabaseFolderName(const std::string& database) {
     return ReplaceAll(database, "[a-zA-Z]:[\\\\|/]", "");
 }
 
-// <backup root>/<database>/<part>/ ("TABLES", "DATA", "VIEWS"); the task's work folder is the
-// backup root.
-std::string ScriptFolder(const WorkerContext& context, const std::string& database,
-                         const char* part) {
-    return context.workFolder + DatabaseFolderName(database) + "/" + part + "/";
+// The folder of a whole database's scripts: <backup root>/<database>/. A one-object backup writes
+// straight into the backup root (the task's work folder).
+std::string DatabaseFolder(const WorkerContext& context, const std::string& database) {
+    return context.workFolder + DatabaseFolderName(database) + "/";
 }
+
+int BackupTableIn(WorkerContext& context, const std::string& base, const std::string& table,
+                  BackupReport* report);
+int BackupViewIn(WorkerContext& context, const std::string& base, const std::string& database,
+                 const std::string& view, BackupReport* report);
 
 // Opens the target's catalog of one table type ("TABLE" or "VIEW") in the current database.
 std::unique_ptr<TablesRowset> OpenObjectCatalog(DataSourceConnection* target, const char* type,
@@ -143,7 +147,7 @@ int BackupDatabaseTables(WorkerContext& context, const std::string& database,
     while (tables->MoveNext() == kSuccess) {
         const TableRecord& row = tables->Current();
         if (row.tableName.find(' ') != std::string::npos || row.tableType == "VIEW") continue;
-        BackupTable(context, database, row.tableName, report);
+        BackupTableIn(context, DatabaseFolder(context, database), row.tableName, report);
         if (context.StopRequested()) {
             log.WriteText("Tables Backup Terminaled!");
             break;
@@ -170,7 +174,8 @@ int BackupDatabaseViews(WorkerContext& context, const std::string& database,
         const TableRecord& row = views->Current();
         if (row.tableType == "VIEW" && row.tableSchema != "sys" &&
             row.tableSchema != "INFORMATION_SCHEMA") {
-            BackupView(context, database, row.tableName, report);
+            BackupViewIn(context, DatabaseFolder(context, database), database, row.tableName,
+                         report);
         }
         if (context.StopRequested()) {
             log.WriteText("Views Backup Terminaled!");
@@ -181,10 +186,22 @@ int BackupDatabaseViews(WorkerContext& context, const std::string& database,
     return 0;
 }
 
-int BackupTable(WorkerContext& context, const std::string& database, const std::string& table,
+int BackupTable(WorkerContext& context, const std::string& /*database*/, const std::string& table,
                 BackupReport* report) {
+    return BackupTableIn(context, context.workFolder, table, report);
+}
+
+int BackupView(WorkerContext& context, const std::string& database, const std::string& view,
+               BackupReport* report) {
+    return BackupViewIn(context, context.workFolder, database, view, report);
+}
+
+namespace {
+
+int BackupTableIn(WorkerContext& context, const std::string& base, const std::string& table,
+                  BackupReport* report) {
     OperationLog& log = context.Log();
-    File file = OpenScript(ScriptFolder(context, database, "TABLES"), table, ".tbl");
+    File file = OpenScript(base + "TABLES/", table, ".tbl");
     if (!file) {
         log.WriteText(kCannotOpenFile);
         if (report) report->Add("table " + table + ": its script file cannot be created");
@@ -196,16 +213,16 @@ int BackupTable(WorkerContext& context, const std::string& database, const std::
     std::fwrite(definition.data(), 1, definition.size(), file.get());
     file.reset();
     bool dataWritten = false;
-    WriteTableDataScript(context, ScriptFolder(context, database, "DATA"), table, &dataWritten);
+    WriteTableDataScript(context, base + "DATA/", table, &dataWritten);
     if (report && !definitionRead) report->Add("table " + table + ": definition not read");
     if (report && !dataWritten) report->Add("table " + table + ": data not written");
     return 1;
 }
 
-int BackupView(WorkerContext& context, const std::string& database, const std::string& view,
-               BackupReport* report) {
+int BackupViewIn(WorkerContext& context, const std::string& base, const std::string& database,
+                 const std::string& view, BackupReport* report) {
     OperationLog& log = context.Log();
-    File file = OpenScript(ScriptFolder(context, database, "VIEWS"), view, ".vw");
+    File file = OpenScript(base + "VIEWS/", view, ".vw");
     if (!file) {
         log.WriteText(kCannotOpenFile);
         if (report) report->Add("view " + view + ": its script file cannot be created");
@@ -226,6 +243,8 @@ int BackupView(WorkerContext& context, const std::string& database, const std::s
     file.reset();
     return 1;
 }
+
+}  // namespace
 
 std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
                                       const std::string& table, bool* ok) {

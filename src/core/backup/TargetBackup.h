@@ -1,6 +1,7 @@
 // TargetBackup: script files of SQL Server tables and views, written into a backup folder tree:
 // <backup folder>/<database>/TABLES/<table>.tbl (the definition), DATA/<table>.data (one insert
-// per row) and VIEWS/<view>.vw. The backup folder is the task's work folder; every file is named
+// per row) and VIEWS/<view>.vw; a one-object backup writes its TABLES, DATA or VIEWS folder
+// straight into the backup folder. The backup folder is the task's work folder; every file is named
 // by absolute path, so the process's current folder plays no part.
 //
 // The data scripts restore the data: every value is a valid T-SQL literal of its type (the same
@@ -45,7 +46,7 @@ int BackupDatabaseTables(WorkerContext& context, const std::string& database,
 int BackupDatabaseViews(WorkerContext& context, const std::string& database,
                         BackupReport* report = nullptr);
 
-// 1, or -2 when the script file cannot be opened.
+// 1, or -2 when the script file cannot be opened. Into the backup folder itself.
 int BackupTable(WorkerContext& context, const std::string& database, const std::string& table,
                 BackupReport* report = nullptr);
 int BackupView(WorkerContext& context, const std::string& database, const std::string& view,

@@ -48,12 +48,16 @@ bool MakeFolders(const std::string& path) {
 std::string EnsureWorkFolder(const std::string& name) {
     std::string path = WorkFolderPath(name);
     if (path.empty()) return {};
+    // The program folder must be there: only the work folder itself is made.
+    struct stat program {};
+    if (stat(ProgramFolder().c_str(), &program) != 0 || !S_ISDIR(program.st_mode)) return {};
     std::string bare = path.substr(0, path.size() - 1);
     struct stat info {};
     bool exists = stat(bare.c_str(), &info) == 0;
     if (!exists && lstat(bare.c_str(), &info) == 0) exists = true;  // a dangling link
     if (exists && !S_ISDIR(info.st_mode)) unlink(bare.c_str());
-    return MakeFolders(path) ? path : std::string();
+    if (stat(bare.c_str(), &info) != 0 && mkdir(bare.c_str(), 0700) != 0) return {};
+    return stat(bare.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? path : std::string();
 }
 
 }  // namespace velmora

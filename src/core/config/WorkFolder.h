@@ -20,7 +20,7 @@ std::string ProgramFolder();
 std::string WorkFolderPath(const std::string& name);
 
 // Makes "<program folder><name>" a folder: a file of that name is deleted first; a missing folder
-// is created (mode 0700: work files hold table data). Gives the folder's absolute path ending in
+// is created, one level below the program folder (mode 0700: work files hold table data). Gives the folder's absolute path ending in
 // "/", or nothing when it cannot be made (nothing is shown).
 std::string EnsureWorkFolder(const std::string& name);
 

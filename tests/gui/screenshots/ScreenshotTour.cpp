@@ -116,7 +116,6 @@ int RunTour(const QString& folder) {
         if (side == TreeSide::Source) return NewOdbcConnection();
         return std::make_unique<TargetDouble>();
     };
-    setup.workerBodies = MakeWorkerBodies();
     MainWindow window(std::move(setup));
     window.resize(1180, 760);
     window.show();
@@ -158,7 +157,8 @@ int RunTour(const QString& folder) {
     tour.Save(&window, QStringLiteral("main-window-log"));
 
     tour.SaveModal(QStringLiteral("condition-dialog"), [&] {
-        ConditionDialogModel model(window.model(), window.model().conditionFilePath(), "shop",
+        ConditionDialogModel model(window.model().log(), window.model().sourceSession(),
+                                   window.model().conditionFilePath(), "shop",
                                    "orders");
         ConditionDialog dialog(model, &window);
         dialog.editor()->setPlainText(QStringLiteral("customer_id > 10"));

@@ -147,9 +147,6 @@ bool RunOneTask(const TaskEnvironment& environment, MigrationTask& task) {
                            environment.connectionFactory);
     if (!context.targetConnection) return false;
     bool succeeded = body->second(context);
-    if (task.type == TaskType::CloneDatabase && succeeded && environment.databaseCloned) {
-        environment.databaseCloned(context.targetDatabase);
-    }
     context.targetConnection->Close();
     if (context.sourceConnection) context.sourceConnection->Close();
     return succeeded;

@@ -7,8 +7,7 @@
 // are named in the log before "Operation FAILURE!".
 //
 // Runs on the scheduler thread. Nothing here touches the window: what the window must hear (the
-// target changed, the tables converted, a cloned database) goes through the environment's
-// notifications.
+// target changed, the tables converted) goes through the environment's notifications.
 #pragma once
 
 #include <functional>
@@ -37,8 +36,6 @@ struct TaskEnvironment {
     std::function<std::optional<std::string>()> backupFolder;
     std::function<void()> targetChanged;
     std::function<void(const std::vector<TableReport>&)> tablesConverted;
-    // A clone created this target database (the window keeps it as the target's catalog).
-    std::function<void(const std::string&)> databaseCloned;
 };
 
 // The scheduler's runner over the bodies below.
