@@ -304,7 +304,10 @@ std::string TsqlWriter::NumericFunction(const SqlNode& call, const std::vector<s
 
 std::string TsqlWriter::Cast(const SqlNode& call) {
     NeedArguments(call, 1, 1);
-    return "CAST(" + Value(*call.children[0]) + " AS " + CastTargetType(call.castType) + ")";
+    const std::string type = CastTargetType(call.castType);
+    // MySQL rounds a fraction to the nearest integer here; T-SQL's CAST truncates it.
+    if (type == "bigint" || type == "decimal(20, 0)") return "CAST(ROUND(" + Value(*call.children[0]) + ", 0) AS " + type + ")";
+    return "CAST(" + Value(*call.children[0]) + " AS " + type + ")";
 }
 
 std::string TsqlWriter::Aggregate(const SqlNode& call) {
