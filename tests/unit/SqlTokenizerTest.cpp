@@ -15,9 +15,9 @@ struct OneToken {
     const char* value;  // StringTokenValue / QuotedNameValue / LiteralDigits, where it applies
 };
 
-class SingleToken : public ::testing::TestWithParam<OneToken> {};
+class TokenizerSingleToken : public ::testing::TestWithParam<OneToken> {};
 
-TEST_P(SingleToken, IsReadWholeWithItsKindAndValue) {
+TEST_P(TokenizerSingleToken, IsReadWholeWithItsKindAndValue) {
     const OneToken& c = GetParam();
     const SqlTokens tokens = TokenizeSql(c.text);
     ASSERT_TRUE(tokens.ok()) << tokens.error;
@@ -32,7 +32,7 @@ TEST_P(SingleToken, IsReadWholeWithItsKindAndValue) {
     EXPECT_EQ(value, c.value) << c.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Strings, SingleToken, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Strings, TokenizerSingleToken, ::testing::Values(
     OneToken{"'Mixed Case'", K::String, "Mixed Case"},
     OneToken{"'It''s'", K::String, "It's"},
     OneToken{"'a\\'b\\\\c'", K::String, "a'b\\c"},
@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(Strings, SingleToken, ::testing::Values(
     OneToken{"N'national'", K::String, "national"},
     OneToken{"''", K::String, ""}));
 
-INSTANTIATE_TEST_SUITE_P(Literals, SingleToken, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Literals, TokenizerSingleToken, ::testing::Values(
     OneToken{"x'ab'", K::HexLiteral, "ab"},
     OneToken{"X'00FF'", K::HexLiteral, "00FF"},
     OneToken{"0xAb", K::HexLiteral, "Ab"},
@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Literals, SingleToken, ::testing::Values(
     OneToken{"1e3", K::Number, ""},
     OneToken{"2.5E-3", K::Number, ""}));
 
-INSTANTIATE_TEST_SUITE_P(NamesAndWords, SingleToken, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(NamesAndWords, TokenizerSingleToken, ::testing::Values(
     OneToken{"`order notes`", K::QuotedName, "order notes"},
     OneToken{"`we``ird`", K::QuotedName, "we`ird"},
     OneToken{"`Mixed`", K::QuotedName, "Mixed"},
@@ -67,13 +67,13 @@ INSTANTIATE_TEST_SUITE_P(NamesAndWords, SingleToken, ::testing::Values(
     OneToken{"@total", K::Variable, ""},
     OneToken{"@@session.sql_mode", K::Variable, ""}));
 
-INSTANTIATE_TEST_SUITE_P(Operators, SingleToken, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Operators, TokenizerSingleToken, ::testing::Values(
     OneToken{"<=>", K::Operator, ""}, OneToken{":=", K::Operator, ""}, OneToken{"||", K::Operator, ""},
     OneToken{"&&", K::Operator, ""}, OneToken{"!=", K::Operator, ""}, OneToken{"<>", K::Operator, ""},
     OneToken{"->", K::Operator, ""}, OneToken{"->>", K::Operator, ""}, OneToken{"<=", K::Operator, ""},
     OneToken{">=", K::Operator, ""}, OneToken{"<<", K::Operator, ""}, OneToken{"%", K::Operator, ""}));
 
-INSTANTIATE_TEST_SUITE_P(Comments, SingleToken, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Comments, TokenizerSingleToken, ::testing::Values(
     OneToken{"-- to the end", K::Comment, ""}, OneToken{"# hash", K::Comment, ""},
     OneToken{"/* block\n over lines */", K::Comment, ""}));
 

@@ -55,9 +55,9 @@ private:
         out += FromClause(query);
         const std::vector<const SqlNode*> grouping = GroupingExpressions(query);
         if (!grouping.empty()) {
-            out += " GROUP BY ";
+            out += query.withRollup ? " GROUP BY ROLLUP (" : " GROUP BY ";
             for (std::size_t i = 0; i < grouping.size(); ++i) out += (i ? ", " : "") + expressions_.Value(*grouping[i]);
-            if (query.withRollup) out += " WITH ROLLUP";
+            if (query.withRollup) out += ")";
         }
         if (query.having) {
             for (const auto& item : query.items)

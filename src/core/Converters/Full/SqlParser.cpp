@@ -331,9 +331,10 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
         }
         node->parts.push_back(ReadName());
     }
-    if (call && node->parts.size() == 1) {
-        ExpectText("(");  // `name`(...) is a stored function call
-        throw Untranslatable{"function " + node->parts[0]};
+    if (Peek() && Peek()->text == "(") {  // `name`(...) or `db`.`name`(...): a stored function
+        std::string name;
+        for (const auto& part : node->parts) name += (name.empty() ? "" : ".") + part;
+        throw Untranslatable{"stored function " + name};
     }
     return node;
 }
@@ -354,15 +355,15 @@ SqlNodePtr SqlParser::ParseFunction(std::string name) {
 void SqlParser::ParseSpecialArguments(SqlNode& call) {
     const std::string& name = call.name;
     call.distinct = AcceptWord("distinct") || AcceptWord("distinctrow");
-    if (name == "cast" || (name == "convert" && !PeekWord("using", 1))) {
+    if (name == "cast" || name == "convert") {
         call.children.push_back(ParseExpression());
-        if (name == "cast") ExpectWord("as");
-        else if (!AcceptText(",")) {
-            ExpectWord("using");
-            call.castType = "char";
+        if (name == "convert" && AcceptWord("using")) {  // a character set conversion: text stays text
             ReadName();
+            call.castType = "char";
             return;
         }
+        if (name == "cast") ExpectWord("as");
+        else ExpectText(",");
         call.castType = ParseCastType();
         return;
     }
