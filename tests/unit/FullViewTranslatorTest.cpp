@@ -133,6 +133,31 @@ TEST(TranslateViewFull, RefusesWhatHasNoFaithfulForm) {
               "unreadable text (expected view at the end)");
 }
 
+TEST(TranslateViewFull, BadInputIsRefusedWithoutCrashing) {
+    const struct {
+        std::string body;
+        std::string construct;
+    } cases[] = {
+        {"select " + std::string(20000, '(') + "1" + std::string(20000, ')') + " AS `x`", "expression nested too deeply"},
+        {"select 1" + [] { std::string s; for (int i = 0; i < 50000; ++i) s += "+1"; return s; }() + " AS `x`",
+         "expression nested too deeply"},
+        {"select " + [] { std::string s; for (int i = 0; i < 50000; ++i) s += "not "; return s; }() + "1 AS `x`",
+         "expression nested too deeply"},
+        {"select `t`.`a` AS `a`,count(0) AS `n` from `t` group by 99999999999999999999999", "number out of range"},
+        {"select cast(`t`.`a` as decimal(99999999999999999999,2)) AS `a` from `t`", "number out of range"},
+        {"select substr(`t`.`a`,-99999999999999999999) AS `a` from `t`", "number out of range"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TranslateViewFull(kHeader + c.body, "v", {"shop", ""}).untranslatable, c.construct);
+    // Every cut of a real view text ends in a translation or a named refusal, never a crash.
+    const std::string text = kHeader + "select `t`.`c` AS `c`,group_concat(distinct `t`.`n` order by `t`.`n` ASC separator '|') "
+                                       "AS `names`,if(`t`.`a` > 1,_utf8mb4'Yes',NULL) AS `f` from (`t` join `u` on(`t`.`id` = "
+                                       "`u`.`id`)) where `t`.`d` > now() - interval 1 day group by `t`.`c` order by 1 limit 5";
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        const FullViewTranslation out = TranslateViewFull(text.substr(0, cut), "v", {"shop", ""});
+        EXPECT_NE(out.ok(), out.statement.empty()) << cut;
+    }
+}
+
 using Views = std::vector<std::pair<std::string, std::vector<std::string>>>;
 
 TEST(OrderViewsByDependency, PutsEveryViewAfterTheViewsItSelectsFrom) {

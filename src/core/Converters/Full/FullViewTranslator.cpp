@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <stdexcept>
 
 #include "Converters/Full/SqlParser.h"
 #include "Converters/Full/ViewGrouping.h"
@@ -192,6 +193,10 @@ FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::
     } catch (const Untranslatable& problem) {
         FullViewTranslation failed;
         failed.untranslatable = problem.construct;
+        return failed;
+    } catch (const std::out_of_range&) {  // a length, position or limit beyond any integer
+        FullViewTranslation failed;
+        failed.untranslatable = "number out of range";
         return failed;
     }
 }

@@ -18,6 +18,8 @@ SqlNodePtr MakeNode(SqlNode::Kind kind, std::string text = {}) {
 
 SqlNodePtr MakeBinary(std::string op, SqlNodePtr left, SqlNodePtr right) {
     auto node = MakeNode(SqlNode::Kind::Binary);
+    node->depth = 1 + std::max(left->depth, right->depth);
+    if (node->depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
     node->op = std::move(op);
     node->children.push_back(std::move(left));
     node->children.push_back(std::move(right));
@@ -110,7 +112,16 @@ std::string SqlParser::ReadDottedName(std::vector<std::string>& parts) {
     return parts.back();
 }
 
-SqlNodePtr SqlParser::ParseExpression() { return ParseOr(); }
+SqlParser::NestingGuard::NestingGuard(SqlParser& parser) : parser_(parser) {
+    if (++parser_.nesting_ > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+}
+
+SqlParser::NestingGuard::~NestingGuard() { --parser_.nesting_; }
+
+SqlNodePtr SqlParser::ParseExpression() {
+    NestingGuard guard(*this);
+    return ParseOr();
+}
 
 SqlNodePtr SqlParser::ParseOr() {
     SqlNodePtr left = ParseXor();
@@ -227,6 +238,7 @@ SqlNodePtr SqlParser::ParseBinaryLevel(int level) {
 }
 
 SqlNodePtr SqlParser::ParseUnary() {
+    NestingGuard guard(*this);
     const SqlToken* token = Peek();
     if (token && token->kind == SqlTokenKind::Operator &&
         (token->text == "-" || token->text == "+" || token->text == "~" || token->text == "!")) {

@@ -69,6 +69,7 @@ private:
     std::string Window(const SqlNode& call);
 
     const ExpressionNames& names_;
+    int nesting_ = 0;
 };
 
 // True for nodes that MySQL evaluates as truth values: comparisons, AND/OR/NOT, LIKE, IN, ...
