@@ -145,6 +145,7 @@ std::string TsqlWriter::Value(const SqlNode& node) {
 
 std::string TsqlWriter::Operand(const SqlNode& node) {
     using K = SqlNode::Kind;
+    if (node.kind == K::Collate && CollationClause(node.name).empty()) return Operand(*node.children[0]);
     const bool compound = (node.kind == K::Binary && !IsConditionNode(node)) || node.kind == K::Collate ||
                           (node.kind == K::Unary && node.op != "not") ||
                           (node.kind == K::Number && node.text[0] == '-');
@@ -156,7 +157,6 @@ std::string TsqlWriter::Condition(const SqlNode& node) {
     const WriterNesting guard(nesting_);
     if (node.kind == K::Boolean) return node.text == "1" ? "1 = 1" : "1 = 0";
     if (!IsConditionNode(node)) {
-        if (node.kind == K::Null) return "1 = 0 AND NULL IS NOT NULL";
         return Operand(node) + " <> 0";  // MySQL: any non-zero value is true
     }
     if (node.kind == K::Binary && IsComparisonOp(node.op)) return Comparison(node);

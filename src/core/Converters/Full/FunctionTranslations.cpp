@@ -101,13 +101,17 @@ std::string DatePart(const std::string& unit) {
 
 }  // namespace
 
+bool IsAggregateName(const std::string& name) {
+    static const std::array<std::string_view, 16> kAggregates = {
+        "count", "sum", "min", "max", "avg", "group_concat", "std", "stddev", "stddev_pop", "stddev_samp",
+        "variance", "var_pop", "var_samp", "bit_and", "bit_or", "bit_xor"};
+    return std::find(kAggregates.begin(), kAggregates.end(), name) != kAggregates.end();
+}
+
 std::string TsqlWriter::Function(const SqlNode& call) {
     const std::string& name = call.name;
     if (call.hasWindow) return Window(call);
-    static const std::array<std::string_view, 14> kAggregates = {
-        "count", "sum", "min", "max", "avg", "group_concat", "std", "stddev", "stddev_pop", "stddev_samp",
-        "variance", "var_pop", "var_samp", "bit_and"};
-    if (std::find(kAggregates.begin(), kAggregates.end(), name) != kAggregates.end()) return Aggregate(call);
+    if (IsAggregateName(name)) return Aggregate(call);
     if (call.distinct) throw Untranslatable{"DISTINCT in " + name};
     if (name == "cast" || name == "convert") return Cast(call);
     if (name == "timestampdiff") return TimestampDiff(call);
