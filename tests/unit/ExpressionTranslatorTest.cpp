@@ -173,7 +173,7 @@ TEST(ExpressionAsCondition, WritesSearchConditionsForChecksAndFilters) {
         {"`flag`", "flag <> 0"},
         {"NULL", "NULL <> 0"},  // unknown, also under NOT
         {"`s` = 'x' collate utf8mb4_general_ci", "s = N'x'"},
-        {"`s` = _utf8mb4'X' collate utf8mb4_bin", "s = N'X' COLLATE Latin1_General_100_BIN2"},
+        {"`s` = _utf8mb4'X' collate utf8mb4_bin", "s = (N'X' COLLATE Latin1_General_100_BIN2)"},
         {"`a` is true", "a <> 0"},
         {"`a` in (select 1)", ""},  // a subquery needs the view translation
     };
