@@ -1,0 +1,34 @@
+// ExpressionTranslator: turns one MySQL/MariaDB expression, as the server prints it in view
+// definitions, generated columns, CHECK constraints and default expressions, into the T-SQL
+// expression that computes the same value. Literals and names keep their case; only what T-SQL
+// spells differently changes, and MySQL's semantics (NULL handling included) are kept. A construct
+// without a faithful T-SQL form is reported, never passed through.
+// Pure and stateless: any thread may call it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// Names the translation rewrites: a qualifier naming the source database becomes the target
+// database (or goes when targetDatabase is empty).
+struct ExpressionNames {
+    std::string sourceDatabase;
+    std::string targetDatabase;
+};
+
+// The T-SQL text, or the construct that has no faithful T-SQL form.
+struct TranslatedExpression {
+    std::string text;
+    std::string untranslatable;  // empty when translated; otherwise names the construct ("REGEXP", "user variable @x", ...)
+    bool ok() const { return untranslatable.empty(); }
+};
+
+TranslatedExpression TranslateExpression(std::string_view mysqlExpression, const ExpressionNames& names);
+
+// The same expression as a T-SQL search condition, for CHECK constraints and WHERE clauses: T-SQL
+// does not accept a value there, nor a truth value where a value is expected.
+TranslatedExpression TranslateCondition(std::string_view mysqlExpression, const ExpressionNames& names);
+
+}  // namespace velmora
