@@ -74,6 +74,8 @@ public:
     // current catalog ("master") are preset; this replaces one.
     void SetProperty(uint32_t id, std::string value);
     void SetStreamsRows(bool streams);
+    // Forgets every answer scripted so far (failures stay).
+    void ClearAnswers();
 
     void AddCatalog(const std::string& name);
     void AddTable(const std::string& catalog, const std::string& name, const std::string& type = "TABLE",

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,35 @@ struct RowCopyResult {
     bool Succeeded() const;
 };
 
+// One row that the verification found missing, extra or different (see Verification.h).
+struct VerificationDifference {
+    std::string kind;    // "missing", "extra" or "different"
+    std::string key;     // "id=7", "a=1, b=x"
+    std::string column;  // the first column that differs ("different" only)
+    std::optional<std::string> source;  // the values of that column (NULL: nothing)
+    std::optional<std::string> target;
+};
+
+// What the verification of one table found.
+struct TableVerification {
+    std::string mode;          // "count" or "full"
+    int64_t sourceRows = -1;   // the source's rows under the migration condition (-1: unknown)
+    int64_t targetRows = -1;
+    int64_t rowsCompared = 0;  // rows found on both sides and compared value by value
+    int64_t missing = 0;       // source rows absent from the target
+    int64_t extra = 0;         // target rows absent from the source
+    int64_t different = 0;     // rows on both sides with at least one differing value
+    std::string note;          // why a full verification compared the counts only
+    std::string error;         // why the table could not be verified (empty: it was)
+    bool stopped = false;
+    std::vector<VerificationDifference> differences;  // the first ten, in key order
+
+    bool Matches() const {
+        return error.empty() && !stopped && sourceRows == targetRows && missing == 0 &&
+               extra == 0 && different == 0;
+    }
+};
+
 struct TableReport {
     std::string database;
     std::string name;
@@ -36,6 +66,7 @@ struct TableReport {
     bool primaryKeyFailed = false;
     bool indexesFailed = false;
     RowCopyResult rows;
+    std::optional<TableVerification> verification;
 };
 
 struct ConversionReport {

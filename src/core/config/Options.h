@@ -21,10 +21,19 @@ const char* TranslationModeName(TranslationMode mode);
 // "full" / "classic" in any case; nothing for any other text.
 std::optional<TranslationMode> ParseTranslationMode(std::string_view text);
 
+// Whether a migration is followed by a verification of the copied rows, and how deep: the row
+// counts only, or every value in key order.
+enum class VerifyMode { None, Count, Full };
+// "none", "count", "full".
+const char* VerifyModeName(VerifyMode mode);
+// "none" / "count" / "full" in any case; nothing for any other text.
+std::optional<VerifyMode> ParseVerifyMode(std::string_view text);
+
 // The options of a task, copied when it is queued.
 struct TaskOptions {
     bool autoBackup = false;
     TranslationMode translation = TranslationMode::Classic;
+    VerifyMode verify = VerifyMode::None;
 };
 
 // The window's options.
@@ -32,8 +41,9 @@ struct Options {
     bool autoBackup = false;
     bool tips = true;
     TranslationMode translation = TranslationMode::Classic;
+    VerifyMode verify = VerifyMode::None;
 
-    TaskOptions ForTask() const { return {autoBackup, translation}; }
+    TaskOptions ForTask() const { return {autoBackup, translation, verify}; }
 };
 
 }  // namespace velmora
