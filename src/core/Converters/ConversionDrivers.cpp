@@ -9,6 +9,7 @@
 #include "Converters/ConversionReport.h"
 #include "Converters/ForeignKeys.h"
 #include "Converters/KeyBuilder.h"
+#include "Converters/Resume.h"
 #include "Converters/RowTransfer.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/TableDefinitionReader.h"
@@ -125,6 +126,19 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
         if (report) report->tables.push_back(outcome);
         return result;
     };
+    if (context.options.resume) {
+        ResumePlan plan = PlanTableResume(context, database, table);
+        if (plan.action != ResumeAction::Migrate) {
+            if (!ResumeTable(context, database, table, plan, outcome)) {
+                Fail(report, "table " + outcome.name + ": resume failed");
+            } else if (!outcome.rows.Succeeded()) {
+                Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));
+            }
+            return finish(1);
+        }
+        outcome.resume = "not on the target yet: migrated";
+        log.WriteOutputLine("[%s] resume: %s", outcome.name.c_str(), outcome.resume.c_str());
+    }
     WorkFile file = OpenWorkFile(context.workFolder, table, "w+");
     if (!file) {
         log.WriteText(kCharacterSetText);
@@ -192,6 +206,10 @@ bool ConvertView(WorkerContext& context, std::string_view database, std::string_
                  ConversionReport* report) {
     OperationLog& log = context.Log();
     const std::string name = Text(view);
+    if (context.options.resume && TargetViewExists(context, view)) {
+        log.WriteOutputLine("[%s] resume: the view exists already: not created again", name.c_str());
+        return true;
+    }
     WorkFile file = OpenWorkFile(context.workFolder, name + ".vw", "w+");
     if (!file) {
         log.WriteText(kCharacterSetText);

@@ -66,6 +66,7 @@ struct TableReport {
     bool primaryKeyFailed = false;
     bool indexesFailed = false;
     RowCopyResult rows;
+    std::string resume;  // what a resumed migration did with the table (empty: not resumed)
     std::optional<TableVerification> verification;
 };
 

@@ -121,6 +121,81 @@ int CompareKeyValues(KeyOrder order, std::string_view left, std::string_view rig
     return Sign(left.compare(right));
 }
 
+std::string AfterKeyCondition(const OrderedReadSpec& spec, const std::vector<std::string>& after) {
+    return AfterKey(spec, after);
+}
+
+std::optional<int64_t> CountRows(OperationLog& log, Session* session, SqlDialect dialect,
+                                 std::string_view table, std::string_view condition,
+                                 std::string& error) {
+    const bool mysql = dialect == SqlDialect::MySql;
+    std::string query = std::string(mysql ? "select count(*)" : "select count_big(*)") +
+                        " from " + QuoteName(dialect, table);
+    if (mysql && !condition.empty()) query += " where (" + std::string(condition) + "\n)";
+    SourceQuery count(log, session, query, false);
+    if (!count.ok()) {
+        error = count.reason().empty() ? count.failureText() : count.reason();
+        return std::nullopt;
+    }
+    if (!count.Next() || count.IsNull(0)) {
+        error = "the count query returned no count";
+        return std::nullopt;
+    }
+    std::string_view value = count.Value(0);
+    int64_t rows = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9') {
+            error = "the count query returned '" + std::string(value) + "'";
+            return std::nullopt;
+        }
+        rows = rows * 10 + (c - '0');
+    }
+    return rows;
+}
+
+TableShape ReadTableShape(OperationLog& log, Session* source, std::string_view table) {
+    TableShape shape;
+    SourceQuery query(log, source, "show columns from " + QuoteSourceName(table),
+                      false);
+    if (!query.ok()) {
+        shape.error = "its columns cannot be read: " + query.reason();
+        return shape;
+    }
+    while (query.Next()) {
+        shape.columns.push_back({std::string(query.Value(0)), std::string(query.Value(1))});
+    }
+    bool readable = false;
+    shape.key = FindPagingKey(log, source, table, readable);
+    if (!readable) shape.error = "its keys cannot be read";
+    return shape;
+}
+
+OrderedReadSpec ReadSpecOf(SqlDialect dialect, std::string_view table, const TableShape& shape,
+                       bool streams) {
+    OrderedReadSpec spec;
+    spec.dialect = dialect;
+    spec.table = std::string(table);
+    spec.streams = streams;
+    for (const ColumnDescription& column : shape.columns) {
+        bool mysql = dialect == SqlDialect::MySql;
+        std::string name = QuoteSqlName(dialect, column.name);
+        // Spatial values arrive on the target as WKT text.
+        if (mysql && FamilyOfMySqlType(column.type) == ValueFamily::Spatial) {
+            name = "ST_AsText(" + name + ")";
+        }
+        spec.selectList.push_back(name);
+    }
+    for (const std::string& keyColumn : shape.key->columns) {
+        for (size_t i = 0; i < shape.columns.size(); ++i) {
+            if (shape.columns[i].name != keyColumn) continue;
+            spec.key.columns.push_back(keyColumn);
+            spec.key.orders.push_back(KeyOrderOfType(shape.columns[i].type).value_or(KeyOrder::Text));
+            spec.keyPositions.push_back(i);
+        }
+    }
+    return spec;
+}
+
 std::string QuoteSqlName(SqlDialect dialect, std::string_view name) {
     return QuoteName(dialect, name);
 }

@@ -15,12 +15,14 @@
 // Runs on the caller's thread with the session it is given.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Converters/KeysetPaging.h"
 #include "data/DataAccess.h"
 
 namespace velmora {
@@ -85,9 +87,32 @@ private:
     bool ended_ = false;
 };
 
+// The columns (name and MySQL type) and the key of a source table.
+struct TableShape {
+    std::vector<ColumnDescription> columns;
+    std::optional<PagingKey> key;  // nothing: no primary key and no unique NOT NULL key
+    std::string error;             // why the shape could not be read
+};
+TableShape ReadTableShape(OperationLog& log, Session* source, std::string_view table);
+
+// The ordered read of `shape` on one side: every column (spatial ones as WKT on MySQL), ordered
+// by the key. The shape must have a key.
+OrderedReadSpec ReadSpecOf(SqlDialect dialect, std::string_view table, const TableShape& shape,
+                           bool streams);
+
 // The order of two key values of one kind: <0, 0, >0. Numbers by value, binary by bytes, text by
 // code point with trailing blanks ignored, dates and times by their canonical text.
 int CompareKeyValues(KeyOrder order, std::string_view left, std::string_view right);
+
+// The predicate "after these key values" of a page, in the spec's dialect:
+// (k1 > v1) or (k1 = v1 and k2 > v2) ...
+std::string AfterKeyCondition(const OrderedReadSpec& spec, const std::vector<std::string>& after);
+
+// The rows of a table (MySQL: under `condition`); nothing, with the driver's reason in `error`,
+// when the count cannot be read.
+std::optional<int64_t> CountRows(OperationLog& log, Session* session, SqlDialect dialect,
+                                 std::string_view table, std::string_view condition,
+                                 std::string& error);
 
 // A name in a query of that dialect: `name` for MySQL, [name] for T-SQL.
 std::string QuoteSqlName(SqlDialect dialect, std::string_view name);

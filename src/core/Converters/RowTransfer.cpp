@@ -204,7 +204,7 @@ std::string InsertStatementStart(std::string_view table) {
 }
 
 RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
-                            std::string_view table) {
+                            std::string_view table, std::string_view narrower) {
     OperationLog& log = context.Log();
     Session* source = context.SourceSession();
     Session* target = context.TargetSession();
@@ -220,6 +220,10 @@ RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
     }
     const std::string name(table);
     std::string condition = LookupCondition(context.conditionFile, database, table);
+    if (!narrower.empty()) {
+        condition = condition.empty() ? std::string(narrower)
+                                      : "(" + condition + "\n) and " + std::string(narrower);
+    }
     // A driver that streams rows holds about one row at a time: one pass is bounded already.
     bool readable = false;
     std::optional<PagingKey> key;

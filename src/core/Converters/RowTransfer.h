@@ -26,8 +26,10 @@ struct WorkerContext;
 // result.text: "TRUE" when the copy loop ran (whatever ended it), "FALSE" when a session is
 // missing or the query failed, the RESULT text when the query returned no rows object, or the
 // driver's error text when the result's columns could not be read.
+// `narrower`, when given, is a further MySQL predicate the rows must meet (a resumed copy's
+// "after the last key on the target").
 RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
-                            std::string_view table);
+                            std::string_view table, std::string_view narrower = {});
 
 // "insert into <table> values (" with the table name quoted as the target needs it.
 std::string InsertStatementStart(std::string_view table);

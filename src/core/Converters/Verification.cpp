@@ -19,33 +19,16 @@ constexpr int64_t kProgressEvery = 100000;
 
 std::string Text(std::string_view view) { return std::string(view); }
 
-// The first value of a one-row query as a count; nothing (and `error`) when it fails.
-std::optional<int64_t> CountOf(OperationLog& log, Session* session, const std::string& query,
-                               std::string& error) {
-    SourceQuery count(log, session, query, false);
-    if (!count.ok()) {
-        error = count.reason().empty() ? count.failureText() : count.reason();
-        return std::nullopt;
-    }
-    if (!count.Next() || count.IsNull(0)) {
-        error = "the count query returned no count";
-        return std::nullopt;
-    }
-    return std::stoll(std::string(count.Value(0)));
-}
-
 void CompareCounts(WorkerContext& context, std::string_view table, const std::string& condition,
                    TableVerification& result) {
-    std::string query = "select count(*) from " + QuoteSourceName(table);
-    if (!condition.empty()) query += " where (" + condition + "\n)";
     std::string error;
-    auto source = CountOf(context.Log(), context.SourceSession(), query, error);
+    auto source = CountRows(context.Log(), context.SourceSession(), SqlDialect::MySql, table,
+                            condition, error);
     if (!source) {
         result.error = "the source rows cannot be counted: " + error;
         return;
     }
-    auto target = CountOf(context.Log(), context.TargetSession(),
-                          "select count_big(*) from " + QuoteSqlName(SqlDialect::Tsql, table), error);
+    auto target = CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, "", error);
     if (!target) {
         result.error = "the target rows cannot be counted: " + error;
         return;
@@ -54,57 +37,6 @@ void CompareCounts(WorkerContext& context, std::string_view table, const std::st
     result.targetRows = *target;
     if (*source > *target) result.missing = *source - *target;
     if (*target > *source) result.extra = *target - *source;
-}
-
-struct TableShape {
-    std::vector<ColumnDescription> columns;
-    std::optional<PagingKey> key;
-    std::string error;
-};
-
-TableShape ReadShape(WorkerContext& context, std::string_view table) {
-    TableShape shape;
-    OperationLog& log = context.Log();
-    SourceQuery query(log, context.SourceSession(), "show columns from " + QuoteSourceName(table),
-                      false);
-    if (!query.ok()) {
-        shape.error = "its columns cannot be read: " + query.reason();
-        return shape;
-    }
-    while (query.Next()) {
-        shape.columns.push_back({std::string(query.Value(0)), std::string(query.Value(1))});
-    }
-    bool readable = false;
-    shape.key = FindPagingKey(log, context.SourceSession(), table, readable);
-    if (!readable) shape.error = "its keys cannot be read";
-    return shape;
-}
-
-// The read of one side: select list, key order and positions.
-OrderedReadSpec SpecOf(SqlDialect dialect, std::string_view table, const TableShape& shape,
-                       bool streams) {
-    OrderedReadSpec spec;
-    spec.dialect = dialect;
-    spec.table = Text(table);
-    spec.streams = streams;
-    for (const ColumnDescription& column : shape.columns) {
-        bool mysql = dialect == SqlDialect::MySql;
-        std::string name = QuoteSqlName(dialect, column.name);
-        // Spatial values arrive on the target as WKT text.
-        if (mysql && FamilyOfMySqlType(column.type) == ValueFamily::Spatial) {
-            name = "ST_AsText(" + name + ")";
-        }
-        spec.selectList.push_back(name);
-    }
-    for (const std::string& keyColumn : shape.key->columns) {
-        for (size_t i = 0; i < shape.columns.size(); ++i) {
-            if (shape.columns[i].name != keyColumn) continue;
-            spec.key.columns.push_back(keyColumn);
-            spec.key.orders.push_back(KeyOrderOfType(shape.columns[i].type).value_or(KeyOrder::Text));
-            spec.keyPositions.push_back(i);
-        }
-    }
-    return spec;
 }
 
 // Merges the two ordered reads and compares the rows both have.
@@ -225,7 +157,7 @@ private:
 
 void CompareRows(WorkerContext& context, std::string_view table, const std::string& condition,
                  TableVerification& result) {
-    TableShape shape = ReadShape(context, table);
+    TableShape shape = ReadTableShape(context.Log(), context.SourceSession(), table);
     if (!shape.error.empty()) {
         result.error = shape.error;
         return;
@@ -237,9 +169,9 @@ void CompareRows(WorkerContext& context, std::string_view table, const std::stri
     }
     Session* sourceSession = context.SourceSession();
     Session* targetSession = context.TargetSession();
-    OrderedReadSpec sourceSpec = SpecOf(SqlDialect::MySql, table, shape, sourceSession->StreamsRows());
+    OrderedReadSpec sourceSpec = ReadSpecOf(SqlDialect::MySql, table, shape, sourceSession->StreamsRows());
     sourceSpec.condition = condition;
-    OrderedReadSpec targetSpec = SpecOf(SqlDialect::Tsql, table, shape, targetSession->StreamsRows());
+    OrderedReadSpec targetSpec = ReadSpecOf(SqlDialect::Tsql, table, shape, targetSession->StreamsRows());
     OrderedRowReader source(context.Log(), sourceSession, sourceSpec);
     OrderedRowReader target(context.Log(), targetSession, targetSpec);
     RowMerge(context, table, shape, source, target, result).Run(sourceSpec);

@@ -34,6 +34,8 @@ struct TaskOptions {
     bool autoBackup = false;
     TranslationMode translation = TranslationMode::Classic;
     VerifyMode verify = VerifyMode::None;
+    // Complete what an earlier run left on the target instead of creating it again.
+    bool resume = false;
 };
 
 // The window's options.
@@ -42,8 +44,9 @@ struct Options {
     bool tips = true;
     TranslationMode translation = TranslationMode::Classic;
     VerifyMode verify = VerifyMode::None;
+    bool resume = false;
 
-    TaskOptions ForTask() const { return {autoBackup, translation, verify}; }
+    TaskOptions ForTask() const { return {autoBackup, translation, verify, resume}; }
 };
 
 }  // namespace velmora
