@@ -51,6 +51,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             options.help = true;
         } else if (arg == "--yes" || arg == "-y") {
             options.yes = true;
+        } else if (arg == "--resume") {
+            options.resume = true;
         } else if (arg == "--source-password" || arg == "--target-password") {
             result.error = arg + " is not accepted: a password on the command line is visible to "
                                  "every user of the machine. Put it in an environment variable and "

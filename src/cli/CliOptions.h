@@ -23,6 +23,7 @@ struct CliOptions {
     std::vector<std::string> words;      // the command's positional words
     bool help = false;
     bool yes = false;
+    bool resume = false;  // --resume: complete what an earlier run left on the target
     std::optional<std::string> config;   // --config FILE
     std::optional<std::string> targetScript;
     std::optional<std::string> report;

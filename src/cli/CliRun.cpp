@@ -208,6 +208,7 @@ int Migrate(const CliOptions& options, bool interactive) {
     run.ConnectSourceSide(names.sourceDatabase);
     run.ConnectTargetSide();
     run.window().options().verify = VerifyModeOption(options, VerifyMode::None);
+    run.window().options().resume = options.resume;
     if (options.targetScript && run.window().options().verify != VerifyMode::None) {
         throw UsageError{"--verify reads the target server: it cannot run against --target-script"};
     }
@@ -346,7 +347,11 @@ const char* HelpText(const std::string& command) {
                "  migrate table SRC TABLE TGT   one table\n"
                "  migrate view SRC VIEW TGT     one view\n"
                "  --target-script DIR           no live target: write DIR/TGT.sql (run it with sqlcmd -x)\n"
-               "  --verify count|full           then compare the copied tables with the source\n";
+               "  --verify count|full           then compare the copied tables with the source\n"
+               "  --resume                      complete what an earlier run left on the target:\n"
+               "                                complete tables are skipped, partly copied ones\n"
+               "                                continue after their largest key (or are copied\n"
+               "                                again), existing foreign keys and views are kept\n";
     }
     if (command == "verify") {
         return "Usage: velmora-cli verify SRC_DB TGT_DB [TABLE] [--verify count|full] [--report FILE]\n"

@@ -68,7 +68,10 @@ std::vector<TableReport> MergeTableEntries(const std::vector<TableReport>& recor
     for (const TableReport& table : recorded) {
         TableReport* earlier = nullptr;
         for (TableReport& entry : merged) {
-            if (entry.database == table.database && entry.name == table.name) earlier = &entry;
+            if (entry.kind == table.kind && entry.database == table.database &&
+                entry.name == table.name) {
+                earlier = &entry;
+            }
         }
         // A verification task's entry (nothing migrated) completes the migration's entry.
         if (earlier && table.result == 0 && table.skipped.empty() && table.verification) {
@@ -91,7 +94,7 @@ std::string TableOutcome(const TableReport& table, std::string* reason) {
     }
     if (table.result == 0) return table.verification ? "verified" : "skipped";
     if (table.result == -1) {
-        set("the table could not be created");
+        set(table.failure.empty() ? "it could not be created" : table.failure);
         return "failed";
     }
     if (table.result == -2) {
@@ -122,12 +125,15 @@ void PrintSummaryTable(const std::vector<TableReport>& tables) {
                            (v.error.empty() ? "" : " (" + v.error + ")");
         }
         std::printf("%-40s %-9s %12lld %12lld %10lld %9.2f  %s\n",
-                    (table.database + "." + table.name).c_str(), outcome.c_str(),
+                    (table.database + "." + table.name +
+                     (table.kind == "table" ? "" : " (" + table.kind + ")")).c_str(),
+                    outcome.c_str(),
                     static_cast<long long>(table.rows.rowsRead),
                     static_cast<long long>(table.rows.rowsWritten),
                     static_cast<long long>(table.rows.rowsFailed), table.seconds,
                     verification.c_str());
         if (!reason.empty()) std::printf("    %s\n", reason.c_str());
+        if (!table.resume.empty()) std::printf("    resume: %s\n", table.resume.c_str());
     }
 }
 
@@ -146,14 +152,15 @@ void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr
              << ", \"targetDatabase\": " << JsonText(task->targetDatabase) << "}";
         first = false;
     }
-    json << "\n  ],\n  \"tables\": [";
+    json << "\n  ],\n  \"objects\": [";
     first = true;
     for (const TableReport& table : tables) {
         std::string reason;
         std::string outcome = TableOutcome(table, &reason);
         json << (first ? "\n" : ",\n") << "    {\"database\": " << JsonText(table.database)
-             << ", \"table\": " << JsonText(table.name) << ", \"outcome\": " << JsonText(outcome)
-             << ", \"reason\": " << JsonText(reason) << ", \"rowsRead\": " << table.rows.rowsRead
+             << ", \"kind\": " << JsonText(table.kind) << ", \"name\": " << JsonText(table.name)
+             << ", \"outcome\": " << JsonText(outcome) << ", \"reason\": " << JsonText(reason)
+             << ", \"resume\": " << JsonText(table.resume) << ", \"rowsRead\": " << table.rows.rowsRead
              << ", \"rowsWritten\": " << table.rows.rowsWritten
              << ", \"rowsFailed\": " << table.rows.rowsFailed << ", \"seconds\": " << table.seconds
              << ", \"created\": " << (table.result == 1 ? "true" : "false")

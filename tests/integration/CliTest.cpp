@@ -147,11 +147,14 @@ TEST_F(CliTest, TheScriptHoldsEveryRowAndTheReportCountsThem) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(std::to_string(inserts), rows[0][0]);
     std::string report = ReadFile(home_ + "/report.json");
-    EXPECT_NE(report.find("\"table\": \"events\", \"rowsRead\": " + rows[0][0] +
+    EXPECT_NE(report.find("\"kind\": \"table\", \"name\": \"events\", \"outcome\": \"migrated\", "
+                          "\"reason\": \"\", \"resume\": \"\", \"rowsRead\": " + rows[0][0] +
                           ", \"rowsWritten\": " + rows[0][0] + ", \"rowsFailed\": 0"),
               std::string::npos)
         << report;
     EXPECT_NE(report.find("\"exitCode\": 0"), std::string::npos);
+    EXPECT_NE(report.find("\"formatVersion\": 2"), std::string::npos);
+    EXPECT_NE(report.find("\"tool\": {\"name\": \"velmora-cli\", \"version\": \""), std::string::npos);
     EXPECT_NE(report.find("\"state\": \"SUCCESS\""), std::string::npos);
     EXPECT_NE(result.out.find("[events] 1000 records converted!"), std::string::npos);
 }

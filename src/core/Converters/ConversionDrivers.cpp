@@ -153,6 +153,7 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
     if (!readFailure.empty()) {
         log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
         log.WriteText(readFailure);
+        outcome.failure = "its definition could not be read: " + readFailure;
         Fail(report, "table " + outcome.name + ": its definition could not be read: " + readFailure);
         return finish(-1);
     }
@@ -161,6 +162,7 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
     if (!ExecuteStatement(log, context.TargetSession(), definition, 0, &why)) {
         log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
         log.WriteText(why);
+        outcome.failure = why;
         Fail(report, "table " + outcome.name + ": create failed: " + why);
         return finish(-1);
     }
@@ -206,15 +208,28 @@ bool ConvertView(WorkerContext& context, std::string_view database, std::string_
                  ConversionReport* report) {
     OperationLog& log = context.Log();
     const std::string name = Text(view);
+    // The view's entry in the report: created (result 1) or failed with the reason.
+    auto record = [&](bool created, const std::string& failure) {
+        if (!report) return created;
+        TableReport entry;
+        entry.kind = "view";
+        entry.database = Text(database);
+        entry.name = name;
+        entry.result = created ? 1 : -1;
+        entry.failure = failure;
+        entry.rows.text = std::string(kTrueText);
+        report->tables.push_back(std::move(entry));
+        return created;
+    };
     if (context.options.resume && TargetViewExists(context, view)) {
         log.WriteOutputLine("[%s] resume: the view exists already: not created again", name.c_str());
-        return true;
+        return record(true, "");
     }
     WorkFile file = OpenWorkFile(context.workFolder, name + ".vw", "w+");
     if (!file) {
         log.WriteText(kCharacterSetText);
         Fail(report, "view " + name + ": its work file cannot be opened");
-        return false;
+        return record(false, "its work file cannot be opened");
     }
     log.WriteOutputLine("VIEW: [%s].[%s] Converting..... ", Text(database).c_str(), name.c_str());
     std::string readFailure;
@@ -224,7 +239,7 @@ bool ConvertView(WorkerContext& context, std::string_view database, std::string_
         log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
         log.WriteText(readFailure);
         Fail(report, "view " + name + ": its definition could not be read: " + readFailure);
-        return false;
+        return record(false, "its definition could not be read: " + readFailure);
     }
     file.Write(statement);
     std::string why;
@@ -232,11 +247,11 @@ bool ConvertView(WorkerContext& context, std::string_view database, std::string_
         log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
         log.WriteText(why);
         Fail(report, "view " + name + ": create failed: " + why);
-        return false;
+        return record(false, why);
     }
     log.WriteOutputLine("Create VIEW [%s] SUCCESSFULLY!!!", name.c_str());
     if (report) report->viewsCreated.push_back(name);
-    return true;
+    return record(true, "");
 }
 
 }  // namespace velmora

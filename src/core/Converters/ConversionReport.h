@@ -57,7 +57,9 @@ struct TableVerification {
     }
 };
 
+// One source object of a task: a table, a view, or the foreign keys of a table.
 struct TableReport {
+    std::string kind = "table";  // "table", "view" or "foreign keys" (named by their table)
     std::string database;
     std::string name;
     double seconds = 0;  // the whole conversion of the table, rows included
@@ -66,6 +68,7 @@ struct TableReport {
     bool primaryKeyFailed = false;
     bool indexesFailed = false;
     RowCopyResult rows;
+    std::string failure;  // the driver's text when the object could not be created
     std::string resume;  // what a resumed migration did with the table (empty: not resumed)
     std::optional<TableVerification> verification;
 };

@@ -125,7 +125,18 @@ void ConvertForeignKeys(WorkerContext& context, std::string_view database,
         file.Write(text);
         if (text.empty()) continue;
         std::string why;
-        if (ExecuteStatement(log, context.TargetSession(), text, 0, &why)) {
+        bool created = ExecuteStatement(log, context.TargetSession(), text, 0, &why);
+        if (report) {
+            TableReport entry;
+            entry.kind = "foreign keys";
+            entry.database = std::string(database);
+            entry.name = table;
+            entry.result = created ? 1 : -1;
+            entry.failure = created ? "" : why;
+            entry.rows.text = "TRUE";
+            report->tables.push_back(std::move(entry));
+        }
+        if (created) {
             log.WriteText("Create FOREIGN KEY SUCCESSFULLY!!!");
         } else {
             log.WriteText("Create FK failure!");

@@ -238,7 +238,7 @@ void VerifyIntoReport(WorkerContext& context, std::string_view database, std::st
         report.AddFailure("table " + Text(table) + ": verification failed, " + why);
     }
     for (TableReport& entry : report.tables) {
-        if (entry.database == database && entry.name == table) {
+        if (entry.kind == "table" && entry.database == database && entry.name == table) {
             entry.verification = std::move(result);
             return;
         }
@@ -276,7 +276,7 @@ void VerifyMigratedTables(WorkerContext& context, VerifyMode mode, ConversionRep
     if (mode == VerifyMode::None) return;
     std::vector<std::pair<std::string, std::string>> created;
     for (const TableReport& table : report.tables) {
-        if (table.result == 1) created.emplace_back(table.database, table.name);
+        if (table.kind == "table" && table.result == 1) created.emplace_back(table.database, table.name);
     }
     for (const auto& [database, name] : created) {
         if (context.StopRequested()) break;
