@@ -162,10 +162,14 @@ TEST_F(ConvertDatabaseTest, AStopDuringALargeTableEndsTheLoopButNotTheForeignKey
     ConversionReport report;
     EXPECT_EQ(ConvertDatabaseTables(context_, "shop", &report), 0);
     EXPECT_TRUE(report.stopped);
-    ASSERT_EQ(report.tables.size(), 4u);
-    EXPECT_EQ(report.tables.back().name, "events");
-    EXPECT_TRUE(report.tables.back().rows.stopped);
-    EXPECT_EQ(report.tables.back().rows.rowsRead, 2500);
+    std::vector<TableReport> tables;
+    for (const TableReport& entry : report.tables) {
+        if (entry.kind == "table") tables.push_back(entry);
+    }
+    ASSERT_EQ(tables.size(), 4u);
+    EXPECT_EQ(tables.back().name, "events");
+    EXPECT_TRUE(tables.back().rows.stopped);
+    EXPECT_EQ(tables.back().rows.rowsRead, 2500);
     EXPECT_FALSE(report.Failed());
 
     std::vector<std::string> inserts = TargetStatementsStartingWith("insert into events values (");
