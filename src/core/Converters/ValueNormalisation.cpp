@@ -199,9 +199,10 @@ bool SameFloatingPoint(bool single, const NormalisedValue& expected, const Norma
         return single ? static_cast<float>(a) == static_cast<float>(b) : a == b;
     };
     if (same(want, got)) return true;
-    // The driver printed fewer digits than the value has: compare at those digits.
+    // The driver printed fewer digits than the value has (drivers print at least 6 for real and
+    // 15 for float): compare at those digits. Fewer digits than that are a different value.
     int digits = actual.significantDigits;
-    if (digits <= 0 || digits >= 17) return false;
+    if (digits < (single ? 6 : 15) || digits >= 17) return false;
     char rounded[64];
     std::snprintf(rounded, sizeof rounded, "%.*g", digits,
                   single ? static_cast<double>(static_cast<float>(want)) : want);

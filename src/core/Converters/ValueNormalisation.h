@@ -9,8 +9,9 @@
 //   always with the column's scale ("1.50"): numbers are compared as canonical decimals (no sign
 //   on zero, no leading or trailing zeros), so trailing zeros never count.
 // - float(53) and real with up to 17 significant digits: floating point values are parsed and
-//   compared as binary values; when the driver printed fewer digits, the source value is
-//   rounded to that many before comparing.
+//   compared as binary values; when the driver printed fewer digits (but at least 6 for real
+//   and 15 for float(53), the precisions drivers print), the source value is rounded to that
+//   many before comparing.
 // - datetime2(n), time(n) with n fraction digits, datetime with 3 (its steps are 1/300 s):
 //   dates and times are compared to the precision of the target column (its scale, or the
 //   digits it printed), so what differs only below that precision counts as equal. The date and
