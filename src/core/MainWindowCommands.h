@@ -62,6 +62,9 @@ public:
     // --- Tasks ---
     void MigrateCommand();
     void BackupCommand();
+    // Verify: the selected source table or database against the selected target database, as a
+    // task (full, or count when the window's verify option says count).
+    void VerifyCommand();
     // Appends a waiting task (names cut to their slots); the Migrate and Backup commands and the
     // command line queue through here. Does not start the scheduler.
     TaskPtr QueueTask(TaskType type, const TaskNames& names, std::time_t stamp);
@@ -87,6 +90,9 @@ private:
     // destructive commands then change nothing.
     bool RefusedWhileTasksRun();
     bool ConfirmTwice(const std::string& question, const std::string& warning);
+    // Whether a migration into a target that already holds its tables resumes (the person's
+    // choice; the window's resume option when nothing is there yet).
+    bool AskResume(TaskType type, const TaskNames& names);
     std::optional<SelectedObject> SelectedDatabase();
     // Drops every child of a folder node, in order; returns how many were dropped.
     int DropChildren(const NodePath& folder, const std::string& database, bool views,
