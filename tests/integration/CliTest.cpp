@@ -159,6 +159,22 @@ TEST_F(CliTest, TheScriptHoldsEveryRowAndTheReportCountsThem) {
     EXPECT_NE(result.out.find("[events] 1000 records converted!"), std::string::npos);
 }
 
+TEST_F(CliTest, VerifyRefusesWhatItCannotDo) {
+    // A verification reads the target server; a script cannot answer.
+    CliResult script = Cli("verify shop sales --target-script '" + home_ + "/out'");
+    EXPECT_EQ(script.exitCode, 2);
+    EXPECT_NE(script.err.find("verify reads the target server"), std::string::npos) << script.err;
+    CliResult migrate = Cli("migrate table shop events sales --yes --verify full --target-script '" +
+                            home_ + "/out'");
+    EXPECT_EQ(migrate.exitCode, 2);
+    CliResult mode = Cli("verify shop sales --verify everything");
+    EXPECT_EQ(mode.exitCode, 2);
+    EXPECT_NE(mode.err.find("--verify takes count, full or none"), std::string::npos) << mode.err;
+    CliResult words = Cli("verify shop");
+    EXPECT_EQ(words.exitCode, 2);
+    EXPECT_NE(words.err.find("usage: velmora-cli verify SRC_DB TGT_DB [TABLE]"), std::string::npos);
+}
+
 TEST_F(CliTest, ExitCodes) {
     // A stored condition that the server refuses makes the row copy fail: the task fails.
     std::ofstream(home_ + "/Condition.cfg") << "[shop]\norders=no_such_column > 1\n";
