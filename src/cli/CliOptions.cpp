@@ -13,6 +13,7 @@ const std::map<std::string, Setter>& ValueOptions() {
         {"--target-script", [](CliOptions& o, const std::string& v) { o.targetScript = v; }},
         {"--report", [](CliOptions& o, const std::string& v) { o.report = v; }},
         {"--to", [](CliOptions& o, const std::string& v) { o.backupFolder = v; }},
+        {"--translation", [](CliOptions& o, const std::string& v) { o.translation = v; }},
         {"--source", [](CliOptions& o, const std::string& v) { o.source.server = v; }},
         {"--source-user", [](CliOptions& o, const std::string& v) { o.source.user = v; }},
         {"--source-password-env",
