@@ -27,4 +27,8 @@ struct TranslatedExpression {
 
 TranslatedExpression TranslateExpression(std::string_view mysqlExpression, const ExpressionNames& names);
 
+// The same expression as a T-SQL search condition, for CHECK constraints and WHERE clauses: T-SQL
+// does not accept a value there, nor a truth value where a value is expected.
+TranslatedExpression TranslateCondition(std::string_view mysqlExpression, const ExpressionNames& names);
+
 }  // namespace velmora

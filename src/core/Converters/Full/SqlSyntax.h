@@ -1,0 +1,95 @@
+// SqlSyntax: the syntax tree of a MySQL expression or SELECT query, as SqlParser builds it and
+// the T-SQL writers (ExpressionTranslator, FullViewTranslator) read it. Plain data; any thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+struct SqlQuery;
+
+// The construct that has no faithful T-SQL form, or text the parser cannot read. Thrown inside
+// the translation and turned into the `untranslatable` text at its entry points.
+struct Untranslatable {
+    std::string construct;
+};
+
+struct SqlNode;
+using SqlNodePtr = std::unique_ptr<SqlNode>;
+
+struct SqlNode {
+    enum class Kind {
+        Null,        // NULL
+        Boolean,     // TRUE / FALSE (text "1" / "0")
+        Number,      // text as written
+        String,      // text = the value (escapes resolved)
+        Hex,         // text = hexadecimal digits
+        Bits,        // text = binary digits
+        TypedLiteral,// DATE '...', TIME '...', TIMESTAMP '...': name = the type, children[0] = String
+        Name,        // parts = qualifier(s) and name
+        Star,        // parts = optional qualifier(s)
+        Function,    // name = lower-case function name, children = arguments
+        Unary,       // op = "-", "+", "~", "not"
+        Binary,      // op = lower-case operator ("+", "and", "=", "<=>", "div", "like", ...)
+        Between,     // children = value, low, high; negated
+        In,          // children[0] = value, rest = list; or query = subquery; negated
+        Is,          // children[0]; name = "null" / "true" / "false" / "unknown"; negated
+        Case,        // children[0] = operand or empty; then when/then pairs; elseValue
+        Interval,    // children[0] = amount; name = unit (upper case)
+        Subquery,    // query
+        Exists,      // query
+        Collate,     // children[0]; name = collation
+    };
+    Kind kind = Kind::Null;
+    std::string text;
+    std::string name;
+    std::string op;
+    std::vector<std::string> parts;
+    std::vector<SqlNodePtr> children;
+    SqlNodePtr elseValue;           // CASE ... ELSE; LIKE ... ESCAPE
+    std::shared_ptr<SqlQuery> query;
+    bool negated = false;
+    bool distinct = false;          // aggregate(DISTINCT ...)
+    // Function extras: CAST/CONVERT target type, GROUP_CONCAT ordering and separator, OVER, TRIM.
+    std::string castType;           // lower case, e.g. "decimal(10,2)", "char", "signed"
+    std::vector<std::pair<SqlNodePtr, bool>> orderBy;  // expression, descending
+    SqlNodePtr separator;
+    bool hasWindow = false;
+    std::vector<SqlNodePtr> partitionBy;
+};
+
+struct SqlSelectItem {
+    SqlNodePtr expr;
+    std::string alias;  // empty when none
+};
+
+struct SqlTableRef {
+    enum class Kind { Table, Derived, Join };
+    Kind kind = Kind::Table;
+    std::vector<std::string> nameParts;   // Table: [database.]table
+    std::string alias;
+    std::shared_ptr<SqlQuery> derived;    // Derived
+    std::string joinType;                 // Join: "join", "left join", "right join", "cross join", "straight_join"
+    std::unique_ptr<SqlTableRef> left, right;
+    SqlNodePtr on;
+    std::vector<std::string> usingColumns;
+};
+
+struct SqlQuery {
+    bool distinct = false;
+    std::vector<SqlSelectItem> items;
+    std::vector<std::unique_ptr<SqlTableRef>> from;  // comma-separated list
+    SqlNodePtr where;
+    std::vector<SqlNodePtr> groupBy;
+    bool withRollup = false;
+    SqlNodePtr having;
+    std::vector<std::pair<SqlNodePtr, bool>> orderBy;  // expression, descending
+    SqlNodePtr limit, offset;
+    // UNION / INTERSECT / EXCEPT: this query's next branch and how it joins ("union all", ...).
+    std::string setOperator;
+    std::shared_ptr<SqlQuery> next;
+};
+
+}  // namespace velmora

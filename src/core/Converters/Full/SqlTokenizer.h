@@ -1,0 +1,54 @@
+// SqlTokenizer: splits MySQL/MariaDB SQL text (view definitions as the server prints them,
+// expressions of generated columns, defaults and checks) into tokens, each with its kind, its
+// exact source text and its offset. Whitespace is skipped; comments are kept as tokens so that a
+// caller decides what to do with them. Pure; any thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+enum class SqlTokenKind {
+    Word,         // keyword or bare name: select, shop, count, _utf8mb4 (alone)
+    QuotedName,   // `name`, with doubled backquotes inside
+    String,       // 'x', "x", N'x', _utf8mb4'x' (introducer included in the text)
+    HexLiteral,   // x'ab', X'AB', 0xAB
+    BitLiteral,   // b'01', 0b01
+    Number,       // 12, 1.5, .5, 1e3, 2.5E-3
+    Variable,     // @x, @`x`, @'x', @@session.sql_mode
+    Operator,     // = <=> := || && != <> <= >= -> ->> << >> + - * / % ^ & | ~ ! < >
+    Punctuation,  // ( ) , . ;
+    Comment,      // -- x, # x, /* x */
+};
+
+struct SqlToken {
+    SqlTokenKind kind;
+    std::string text;    // exactly as in the source
+    std::size_t offset;  // byte offset of the first character in the source
+};
+
+struct SqlTokens {
+    std::vector<SqlToken> tokens;
+    std::string error;  // empty when the whole text was read; else what stopped it, with the offset
+    bool ok() const { return error.empty(); }
+};
+
+SqlTokens TokenizeSql(std::string_view text);
+
+// The value of a String token: the introducer and quotes gone, escapes resolved (\n, \t, \0, \\,
+// \', doubled quotes, ...; \% and \_ keep their backslash, as MySQL keeps it for LIKE).
+std::string StringTokenValue(const SqlToken& token);
+
+// The introducer of a String token ("_utf8mb4", "N"), or "" when it has none.
+std::string StringTokenIntroducer(const SqlToken& token);
+
+// The name of a QuotedName token without its backquotes, doubled backquotes made single.
+std::string QuotedNameValue(const SqlToken& token);
+
+// The hexadecimal digits of a HexLiteral token or the binary digits of a BitLiteral token.
+std::string LiteralDigits(const SqlToken& token);
+
+}  // namespace velmora
