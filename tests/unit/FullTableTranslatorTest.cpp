@@ -45,6 +45,12 @@ bool HasAdjustment(const FullTableTranslation& t, const std::string& column, con
     return false;
 }
 
+// The column line, the last of the table or followed by more lines.
+bool HasColumnLine(const FullTableTranslation& t, const std::string& line) {
+    return t.createTable.find("\n  " + line + "\n") != std::string::npos ||
+           t.createTable.find("\n  " + line + ",\n") != std::string::npos;
+}
+
 struct TypeRow {
     const char* column;  // the column line as the server prints it
     const char* target;  // the expected target column definition
@@ -52,67 +58,67 @@ struct TypeRow {
 
 TEST(FullTableTranslator, MapsEveryTypeSoThatEveryValueFits) {
     const TypeRow rows[] = {
-        {"`c` tinyint(4) NOT NULL", "[c] smallint NOT NULL"},  // -128..127 needs more than tinyint
-        {"`c` tinyint(3) unsigned DEFAULT NULL", "[c] tinyint NULL"},
-        {"`c` tinyint(1) DEFAULT NULL", "[c] smallint NULL"},  // printed booleans hold -128..127
-        {"`c` bool DEFAULT NULL", "[c] bit NULL"},
-        {"`c` smallint(6) DEFAULT NULL", "[c] smallint NULL"},
-        {"`c` smallint(5) unsigned DEFAULT NULL", "[c] int NULL"},
-        {"`c` mediumint(9) DEFAULT NULL", "[c] int NULL"},
-        {"`c` mediumint(8) unsigned DEFAULT NULL", "[c] int NULL"},
-        {"`c` int(11) DEFAULT NULL", "[c] int NULL"},
-        {"`c` int(10) unsigned zerofill DEFAULT NULL", "[c] bigint NULL"},
-        {"`c` bigint(20) DEFAULT NULL", "[c] bigint NULL"},
-        {"`c` bigint(20) unsigned DEFAULT NULL", "[c] decimal(20,0) NULL"},
-        {"`c` decimal(10,2) DEFAULT NULL", "[c] decimal(10,2) NULL"},
-        {"`c` decimal(38,38) DEFAULT NULL", "[c] decimal(38,38) NULL"},
-        {"`c` decimal(65,30) DEFAULT NULL", "[c] decimal(38,3) NULL"},
-        {"`c` float DEFAULT NULL", "[c] real NULL"},
-        {"`c` float(7,2) DEFAULT NULL", "[c] real NULL"},
-        {"`c` double DEFAULT NULL", "[c] float(53) NULL"},
-        {"`c` double(10,3) unsigned DEFAULT NULL", "[c] float(53) NULL"},
-        {"`c` bit(1) DEFAULT NULL", "[c] bit NULL"},
-        {"`c` bit(9) DEFAULT NULL", "[c] binary(2) NULL"},
-        {"`c` bit(64) DEFAULT NULL", "[c] binary(8) NULL"},
-        {"`c` char(10) DEFAULT NULL", "[c] nchar(20) NULL"},  // emoji take two UTF-16 units
-        {"`c` char(10) CHARACTER SET latin1 DEFAULT NULL", "[c] nchar(10) NULL"},
-        {"`c` varchar(2000) DEFAULT NULL", "[c] nvarchar(4000) NULL"},
-        {"`c` varchar(2001) DEFAULT NULL", "[c] nvarchar(max) NULL"},
-        {"`c` varchar(4000) CHARACTER SET utf8mb3 COLLATE utf8mb3_general_ci DEFAULT NULL", "[c] nvarchar(4000) NULL"},
-        {"`c` char(255) DEFAULT NULL", "[c] nchar(510) NULL"},
-        {"`c` tinytext DEFAULT NULL", "[c] nvarchar(255) NULL"},
-        {"`c` text DEFAULT NULL", "[c] nvarchar(max) NULL"},
-        {"`c` mediumtext DEFAULT NULL", "[c] nvarchar(max) NULL"},
-        {"`c` longtext NOT NULL", "[c] nvarchar(max) NOT NULL"},
-        {"`c` binary(16) DEFAULT NULL", "[c] binary(16) NULL"},
-        {"`c` varbinary(8000) DEFAULT NULL", "[c] varbinary(8000) NULL"},
-        {"`c` varbinary(8001) DEFAULT NULL", "[c] varbinary(max) NULL"},
-        {"`c` tinyblob DEFAULT NULL", "[c] varbinary(255) NULL"},
-        {"`c` blob DEFAULT NULL", "[c] varbinary(max) NULL"},
-        {"`c` longblob DEFAULT NULL", "[c] varbinary(max) NULL"},
-        {"`c` date DEFAULT NULL", "[c] date NULL"},
-        {"`c` datetime DEFAULT NULL", "[c] datetime2(0) NULL"},
-        {"`c` datetime(6) DEFAULT NULL", "[c] datetime2(6) NULL"},
-        {"`c` timestamp(3) NULL DEFAULT NULL", "[c] datetime2(3) NULL"},
-        {"`c` time DEFAULT NULL", "[c] time(0) NULL"},
-        {"`c` time(6) DEFAULT NULL", "[c] time(6) NULL"},
-        {"`c` year(4) DEFAULT NULL", "[c] smallint NULL"},
-        {"`c` enum('a','bbb','cc') DEFAULT NULL", "[c] nvarchar(3) NULL"},
-        {"`c` enum('\xF0\x9F\x98\x80x') DEFAULT NULL", "[c] nvarchar(3) NULL"},
-        {"`c` set('a','bbb','cc') DEFAULT NULL", "[c] nvarchar(8) NULL"},
-        {"`c` geometry DEFAULT NULL", "[c] nvarchar(max) NULL"},
-        {"`c` point NOT NULL", "[c] nvarchar(max) NOT NULL"},
-        {"`c` uuid DEFAULT NULL", "[c] uniqueidentifier NULL"},
-        {"`c` inet6 DEFAULT NULL", "[c] nvarchar(45) NULL"},
-        {"`c` inet4 DEFAULT NULL", "[c] nvarchar(45) NULL"},
-        {"`c` json DEFAULT NULL", "[c] nvarchar(max) NULL"},
-        {"`c` vector(3) DEFAULT NULL", "[c] nvarchar(max) NULL"},
+        {"`c` tinyint(4) NOT NULL", "c smallint NOT NULL"},  // -128..127 needs more than tinyint
+        {"`c` tinyint(3) unsigned DEFAULT NULL", "c tinyint NULL"},
+        {"`c` tinyint(1) DEFAULT NULL", "c smallint NULL"},  // printed booleans hold -128..127
+        {"`c` bool DEFAULT NULL", "c bit NULL"},
+        {"`c` smallint(6) DEFAULT NULL", "c smallint NULL"},
+        {"`c` smallint(5) unsigned DEFAULT NULL", "c int NULL"},
+        {"`c` mediumint(9) DEFAULT NULL", "c int NULL"},
+        {"`c` mediumint(8) unsigned DEFAULT NULL", "c int NULL"},
+        {"`c` int(11) DEFAULT NULL", "c int NULL"},
+        {"`c` int(10) unsigned zerofill DEFAULT NULL", "c bigint NULL"},
+        {"`c` bigint(20) DEFAULT NULL", "c bigint NULL"},
+        {"`c` bigint(20) unsigned DEFAULT NULL", "c decimal(20,0) NULL"},
+        {"`c` decimal(10,2) DEFAULT NULL", "c decimal(10,2) NULL"},
+        {"`c` decimal(38,38) DEFAULT NULL", "c decimal(38,38) NULL"},
+        {"`c` decimal(65,30) DEFAULT NULL", "c decimal(38,3) NULL"},
+        {"`c` float DEFAULT NULL", "c real NULL"},
+        {"`c` float(7,2) DEFAULT NULL", "c real NULL"},
+        {"`c` double DEFAULT NULL", "c float(53) NULL"},
+        {"`c` double(10,3) unsigned DEFAULT NULL", "c float(53) NULL"},
+        {"`c` bit(1) DEFAULT NULL", "c bit NULL"},
+        {"`c` bit(9) DEFAULT NULL", "c binary(2) NULL"},
+        {"`c` bit(64) DEFAULT NULL", "c binary(8) NULL"},
+        {"`c` char(10) DEFAULT NULL", "c nchar(20) NULL"},  // emoji take two UTF-16 units
+        {"`c` char(10) CHARACTER SET latin1 DEFAULT NULL", "c nchar(10) NULL"},
+        {"`c` varchar(2000) DEFAULT NULL", "c nvarchar(4000) NULL"},
+        {"`c` varchar(2001) DEFAULT NULL", "c nvarchar(max) NULL"},
+        {"`c` varchar(4000) CHARACTER SET utf8mb3 COLLATE utf8mb3_general_ci DEFAULT NULL", "c nvarchar(4000) NULL"},
+        {"`c` char(255) DEFAULT NULL", "c nchar(510) NULL"},
+        {"`c` tinytext DEFAULT NULL", "c nvarchar(255) NULL"},
+        {"`c` text DEFAULT NULL", "c nvarchar(max) NULL"},
+        {"`c` mediumtext DEFAULT NULL", "c nvarchar(max) NULL"},
+        {"`c` longtext NOT NULL", "c nvarchar(max) NOT NULL"},
+        {"`c` binary(16) DEFAULT NULL", "c binary(16) NULL"},
+        {"`c` varbinary(8000) DEFAULT NULL", "c varbinary(8000) NULL"},
+        {"`c` varbinary(8001) DEFAULT NULL", "c varbinary(max) NULL"},
+        {"`c` tinyblob DEFAULT NULL", "c varbinary(255) NULL"},
+        {"`c` blob DEFAULT NULL", "c varbinary(max) NULL"},
+        {"`c` longblob DEFAULT NULL", "c varbinary(max) NULL"},
+        {"`c` date DEFAULT NULL", "c date NULL"},
+        {"`c` datetime DEFAULT NULL", "c datetime2(0) NULL"},
+        {"`c` datetime(6) DEFAULT NULL", "c datetime2(6) NULL"},
+        {"`c` timestamp(3) NULL DEFAULT NULL", "c datetime2(3) NULL"},
+        {"`c` time DEFAULT NULL", "c time(0) NULL"},
+        {"`c` time(6) DEFAULT NULL", "c time(6) NULL"},
+        {"`c` year(4) DEFAULT NULL", "c smallint NULL"},
+        {"`c` enum('a','bbb','cc') DEFAULT NULL", "c nvarchar(3) NULL"},
+        {"`c` enum('\xF0\x9F\x98\x80x') DEFAULT NULL", "c nvarchar(3) NULL"},
+        {"`c` set('a','bbb','cc') DEFAULT NULL", "c nvarchar(8) NULL"},
+        {"`c` geometry DEFAULT NULL", "c nvarchar(max) NULL"},
+        {"`c` point NOT NULL", "c nvarchar(max) NOT NULL"},
+        {"`c` uuid DEFAULT NULL", "c uniqueidentifier NULL"},
+        {"`c` inet6 DEFAULT NULL", "c nvarchar(45) NULL"},
+        {"`c` inet4 DEFAULT NULL", "c nvarchar(45) NULL"},
+        {"`c` json DEFAULT NULL", "c nvarchar(max) NULL"},
+        {"`c` vector(3) DEFAULT NULL", "c nvarchar(max) NULL"},
     };
     for (const TypeRow& row : rows) {
         SCOPED_TRACE(row.column);
         FullTableTranslation t = TranslateTableFull(Table(row.column), kNames);
         ASSERT_TRUE(t.ok()) << t.error;
-        EXPECT_NE(t.createTable.find("\n  " + std::string(row.target) + "\n"), std::string::npos) << t.createTable;
+        EXPECT_TRUE(HasColumnLine(t, row.target)) << t.createTable;
         ExpectValidTsql(t);
     }
 }
@@ -139,29 +145,29 @@ TEST(FullTableTranslator, ReportsWhatTheMappingChanges) {
 
 TEST(FullTableTranslator, WritesDefaultsAsTheTargetReadsThem) {
     const TypeRow rows[] = {
-        {"`c` varchar(10) DEFAULT 'it''s'", "[c] nvarchar(20) NULL DEFAULT N'it''s'"},
-        {"`c` int(11) NOT NULL DEFAULT 0", "[c] int NOT NULL DEFAULT 0"},
-        {"`c` int(11) NOT NULL DEFAULT -5", "[c] int NOT NULL DEFAULT -5"},
-        {"`c` int NOT NULL DEFAULT '7'", "[c] int NOT NULL DEFAULT 7"},  // MySQL 8 quotes numbers
-        {"`c` decimal(5,2) DEFAULT 1.50", "[c] decimal(5,2) NULL DEFAULT 1.50"},
-        {"`c` bit(1) NOT NULL DEFAULT b'1'", "[c] bit NOT NULL DEFAULT 1"},
-        {"`c` bit(1) NOT NULL DEFAULT b'0'", "[c] bit NOT NULL DEFAULT 0"},
-        {"`c` bit(12) DEFAULT b'101'", "[c] binary(2) NULL DEFAULT 0x0005"},
-        {"`c` binary(2) DEFAULT 'AB'", "[c] binary(2) NULL DEFAULT 0x4142"},
-        {"`c` datetime DEFAULT '2024-01-15 10:30:00'", "[c] datetime2(0) NULL DEFAULT '2024-01-15T10:30:00'"},
-        {"`c` timestamp NOT NULL DEFAULT current_timestamp()", "[c] datetime2(0) NOT NULL DEFAULT SYSDATETIME()"},
-        {"`c` datetime(6) DEFAULT CURRENT_TIMESTAMP(6)", "[c] datetime2(6) NULL DEFAULT SYSDATETIME()"},
-        {"`c` timestamp NOT NULL DEFAULT now()", "[c] datetime2(0) NOT NULL DEFAULT SYSDATETIME()"},
-        {"`c` enum('on','off') NOT NULL DEFAULT 'on'", "[c] nvarchar(3) NOT NULL DEFAULT N'on'"},
-        {"`c` year(4) DEFAULT 2024", "[c] smallint NULL DEFAULT 2024"},
-        {"`c` date DEFAULT '0000-00-00'", "[c] date NULL"},
-        {"`c` varchar(5) DEFAULT NULL", "[c] nvarchar(10) NULL"},
+        {"`c` varchar(10) DEFAULT 'it''s'", "c nvarchar(20) NULL DEFAULT N'it''s'"},
+        {"`c` int(11) NOT NULL DEFAULT 0", "c int NOT NULL DEFAULT 0"},
+        {"`c` int(11) NOT NULL DEFAULT -5", "c int NOT NULL DEFAULT -5"},
+        {"`c` int NOT NULL DEFAULT '7'", "c int NOT NULL DEFAULT 7"},  // MySQL 8 quotes numbers
+        {"`c` decimal(5,2) DEFAULT 1.50", "c decimal(5,2) NULL DEFAULT 1.50"},
+        {"`c` bit(1) NOT NULL DEFAULT b'1'", "c bit NOT NULL DEFAULT 1"},
+        {"`c` bit(1) NOT NULL DEFAULT b'0'", "c bit NOT NULL DEFAULT 0"},
+        {"`c` bit(12) DEFAULT b'101'", "c binary(2) NULL DEFAULT 0x0005"},
+        {"`c` binary(2) DEFAULT 'AB'", "c binary(2) NULL DEFAULT 0x4142"},
+        {"`c` datetime DEFAULT '2024-01-15 10:30:00'", "c datetime2(0) NULL DEFAULT '2024-01-15T10:30:00'"},
+        {"`c` timestamp NOT NULL DEFAULT current_timestamp()", "c datetime2(0) NOT NULL DEFAULT SYSDATETIME()"},
+        {"`c` datetime(6) DEFAULT CURRENT_TIMESTAMP(6)", "c datetime2(6) NULL DEFAULT SYSDATETIME()"},
+        {"`c` timestamp NOT NULL DEFAULT now()", "c datetime2(0) NOT NULL DEFAULT SYSDATETIME()"},
+        {"`c` enum('on','off') NOT NULL DEFAULT 'on'", "c nvarchar(3) NOT NULL DEFAULT N'on'"},
+        {"`c` year(4) DEFAULT 2024", "c smallint NULL DEFAULT 2024"},
+        {"`c` date DEFAULT '0000-00-00'", "c date NULL"},
+        {"`c` varchar(5) DEFAULT NULL", "c nvarchar(10) NULL"},
     };
     for (const TypeRow& row : rows) {
         SCOPED_TRACE(row.column);
         FullTableTranslation t = TranslateTableFull(Table(row.column), kNames);
         ASSERT_TRUE(t.ok()) << t.error;
-        EXPECT_NE(t.createTable.find("\n  " + std::string(row.target) + "\n"), std::string::npos) << t.createTable;
+        EXPECT_TRUE(HasColumnLine(t, row.target)) << t.createTable;
         ExpectValidTsql(t);
     }
 }

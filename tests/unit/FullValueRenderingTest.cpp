@@ -35,8 +35,9 @@ TEST(FullValueRendering, WritesEachValueForItsColumn) {
         {Column(R::Boolean), "1", false, "1", ValueOutcome::Written},
         {Column(R::Boolean), "00", false, "0", ValueOutcome::Written},
         {Column(R::Boolean), "\x01", false, "1", ValueOutcome::Written},
-        {Column(R::BitBytes, true, 2), "5", false, "0x0005", ValueOutcome::Written},
+        {Column(R::BitBytes, true, 2), "05", false, "0x0005", ValueOutcome::Written},
         {Column(R::BitBytes, true, 2), "01FF", false, "0x01FF", ValueOutcome::Written},
+        {Column(R::BitBytes, true, 2), "\x01", false, "0x0001", ValueOutcome::Written},  // a raw byte
         {Column(R::BitBytes, true, 8), "FFFFFFFFFFFFFFFF", false, "0xFFFFFFFFFFFFFFFF", ValueOutcome::Written},
         {Column(R::Text), "it's \xF0\x9F\x98\x80", false, "N'it''s \xF0\x9F\x98\x80'", ValueOutcome::Written},
         {Column(R::Text), "a,b", false, "N'a,b'", ValueOutcome::Written},  // a set value

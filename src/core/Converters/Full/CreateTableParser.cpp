@@ -3,12 +3,69 @@
 #include <charconv>
 #include <stdexcept>
 
-#include "Converters/Full/SqlTokens.h"
+#include "Converters/Full/SqlParser.h"
+#include "Converters/Full/SqlTokenizer.h"
 
 namespace velmora {
 namespace {
 
-using Kind = SqlToken::Kind;
+// A token as this parser reads it: names and strings unquoted, literals as their digits, version
+// comments (/*!50100 ... */, /*M!100301 ... */) opened up so that their contents count, as the
+// server reads them; other comments gone. The text ends with one End token.
+struct Token {
+    enum class Kind { Word, QuotedName, String, BitString, HexString, Number, Symbol, End };
+    Kind kind = Kind::End;
+    std::string text;
+    size_t begin = 0;
+    size_t end = 0;
+
+    bool IsWord(std::string_view word) const {
+        if (kind != Kind::Word || text.size() != word.size()) return false;
+        for (size_t i = 0; i < word.size(); ++i) {
+            char a = text[i], b = word[i];
+            if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+            if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+            if (a != b) return false;
+        }
+        return true;
+    }
+    bool IsSymbol(std::string_view symbol) const { return kind == Kind::Symbol && text == symbol; }
+};
+
+using Kind = Token::Kind;
+
+// Appends the tokens of `text` (which starts at offset `base` of the whole text); returns an
+// error text or "".
+std::string AppendTokens(std::string_view text, size_t base, std::vector<Token>& out) {
+    SqlTokens tokens = TokenizeSql(text);
+    if (!tokens.ok()) return tokens.error;
+    for (const SqlToken& t : tokens.tokens) {
+        Token token;
+        token.begin = base + t.offset;
+        token.end = token.begin + t.text.size();
+        token.text = t.text;
+        switch (t.kind) {
+            case SqlTokenKind::Word: token.kind = Kind::Word; break;
+            case SqlTokenKind::QuotedName: token.kind = Kind::QuotedName; token.text = QuotedNameValue(t); break;
+            case SqlTokenKind::String: token.kind = Kind::String; token.text = StringTokenValue(t); break;
+            case SqlTokenKind::HexLiteral: token.kind = Kind::HexString; token.text = LiteralDigits(t); break;
+            case SqlTokenKind::BitLiteral: token.kind = Kind::BitString; token.text = LiteralDigits(t); break;
+            case SqlTokenKind::Number: token.kind = Kind::Number; break;
+            case SqlTokenKind::Comment: {
+                std::string_view body(t.text);
+                size_t skip = body.starts_with("/*!") ? 3 : body.starts_with("/*M!") ? 4 : 0;
+                if (skip == 0 || !body.ends_with("*/") || body.size() < skip + 2) continue;
+                while (skip < body.size() - 2 && body[skip] >= '0' && body[skip] <= '9') ++skip;
+                std::string error = AppendTokens(body.substr(skip, body.size() - 2 - skip), token.begin + skip, out);
+                if (!error.empty()) return error;
+                continue;
+            }
+            default: token.kind = Kind::Symbol; break;
+        }
+        out.push_back(std::move(token));
+    }
+    return "";
+}
 
 // Thrown inside the parser only; ParseCreateTable turns it into the error text.
 struct ParseError : std::runtime_error {
@@ -16,7 +73,7 @@ struct ParseError : std::runtime_error {
 };
 
 // Words that end a column's DEFAULT or ON UPDATE expression when they stand outside parentheses.
-bool EndsColumnExpression(const SqlToken& t) {
+bool EndsColumnExpression(const Token& t) {
     static const char* const kWords[] = {"on", "auto_increment", "comment", "invisible", "check",
                                          "column_format", "storage", "primary", "unique", "key",
                                          "references", "not", "null", "generated", "with",
@@ -29,7 +86,7 @@ bool EndsColumnExpression(const SqlToken& t) {
     return false;
 }
 
-bool IsCurrentTimestampWord(const SqlToken& t) {
+bool IsCurrentTimestampWord(const Token& t) {
     return t.IsWord("current_timestamp") || t.IsWord("now") || t.IsWord("localtime") ||
            t.IsWord("localtimestamp");
 }
@@ -47,12 +104,14 @@ public:
 
     ParsedTable Run() {
         ParsedTable result;
-        SqlTokens tokens = TokenizeSql(text_);
-        if (!tokens.error.empty()) {
-            result.error = "cannot read the table definition: " + tokens.error;
+        std::string error = AppendTokens(text_, 0, tokens_);
+        if (!error.empty()) {
+            result.error = "cannot read the table definition: " + error;
             return result;
         }
-        tokens_ = std::move(tokens.tokens);
+        Token end;
+        end.begin = end.end = text_.size();
+        tokens_.push_back(end);
         try {
             ParseStatement(result);
         } catch (const ParseError& e) {
@@ -63,13 +122,13 @@ public:
 
 private:
     // --- the cursor ---------------------------------------------------------------------------
-    const SqlToken& Peek(size_t ahead = 0) const {
+    const Token& Peek(size_t ahead = 0) const {
         size_t at = pos_ + ahead;
         return at < limit_ ? tokens_[at] : tokens_.back();
     }
     bool AtLimit() const { return pos_ >= limit_ || tokens_[pos_].kind == Kind::End; }
-    const SqlToken& Next() {
-        const SqlToken& t = Peek();
+    const Token& Next() {
+        const Token& t = Peek();
         if (!AtLimit()) ++pos_;
         return t;
     }
@@ -84,7 +143,7 @@ private:
         return true;
     }
     [[noreturn]] void Fail(const std::string& what) const {
-        const SqlToken& t = Peek();
+        const Token& t = Peek();
         std::string near = t.kind == Kind::End ? "the end of the text"
                                                : "'" + std::string(text_.substr(t.begin, std::min<size_t>(t.end - t.begin, 40))) + "'";
         throw ParseError(what + " near " + near + " (offset " + std::to_string(t.begin) + ")");
@@ -93,7 +152,7 @@ private:
         if (!AcceptSymbol(symbol)) Fail("expected '" + std::string(symbol) + "'");
     }
     std::string Name() {
-        const SqlToken& t = Peek();
+        const Token& t = Peek();
         if (t.kind != Kind::QuotedName && t.kind != Kind::Word && t.kind != Kind::String) Fail("expected a name");
         return Next().text;
     }
@@ -102,7 +161,7 @@ private:
         if (!AcceptSymbol("(")) return;
         for (int depth = 1; depth > 0;) {
             if (AtLimit()) Fail("a parenthesis is not closed");
-            const SqlToken& t = Next();
+            const Token& t = Next();
             if (t.IsSymbol("(")) ++depth;
             if (t.IsSymbol(")")) --depth;
         }
@@ -112,8 +171,8 @@ private:
         if (!Peek().IsSymbol("(")) Fail("expected '('");
         size_t open = pos_;
         SkipGroup();
-        const SqlToken& first = tokens_[open];
-        const SqlToken& last = tokens_[pos_ - 1];
+        const Token& first = tokens_[open];
+        const Token& last = tokens_[pos_ - 1];
         return std::string(text_.substr(first.end, last.begin - first.end));
     }
     std::string TextOf(size_t from, size_t to) const {  // tokens [from, to)
@@ -121,7 +180,7 @@ private:
         return std::string(text_.substr(tokens_[from].begin, tokens_[to - 1].end - tokens_[from].begin));
     }
     int64_t Integer() {
-        const SqlToken& t = Peek();
+        const Token& t = Peek();
         auto value = t.kind == Kind::Number ? ToInteger(t.text) : std::nullopt;
         if (!value) Fail("expected a whole number");
         Next();
@@ -190,7 +249,7 @@ private:
                 constraintName = Name();
             }
         }
-        const SqlToken& t = Peek();
+        const Token& t = Peek();
         // These words are reserved: a column of that name is always printed quoted.
         if (t.IsWord("primary") || t.IsWord("unique") || t.IsWord("key") || t.IsWord("index") ||
             t.IsWord("fulltext") || t.IsWord("spatial")) {
@@ -413,7 +472,7 @@ private:
 
     ColumnDefault ParseDefault() {
         ColumnDefault value;
-        const SqlToken& t = Peek();
+        const Token& t = Peek();
         if (t.IsWord("null")) {
             Next();
             value.kind = ColumnDefault::Kind::Null;
@@ -424,7 +483,7 @@ private:
             t.kind == Kind::HexString || ((t.IsSymbol("-") || t.IsSymbol("+")) && Peek(1).kind == Kind::Number)) {
             std::string sign;
             if (t.kind == Kind::Symbol) sign = Next().text == "-" ? "-" : "";
-            const SqlToken& literal = Next();
+            const Token& literal = Next();
             if (AtLimit() || EndsColumnExpression(Peek())) {
                 value.kind = literal.kind == Kind::BitString   ? ColumnDefault::Kind::BitLiteral
                              : literal.kind == Kind::HexString ? ColumnDefault::Kind::HexLiteral
@@ -463,7 +522,7 @@ private:
         }
         int depth = 0;
         while (!AtLimit()) {
-            const SqlToken& t = Peek();
+            const Token& t = Peek();
             if (depth == 0 && pos_ > start && EndsColumnExpression(t)) break;
             if (t.IsSymbol("(")) ++depth;
             if (t.IsSymbol(")")) --depth;
@@ -497,7 +556,7 @@ private:
                 continue;
             }
             if (AtLimit()) Fail("expected the value of table option " + option);
-            const SqlToken& value = Next();
+            const Token& value = Next();
             if (option == "engine" || option == "type") options.engine = value.text;
             else if (option == "charset") options.charset = LowerAscii(value.text);
             else if (option == "collate") options.collation = LowerAscii(value.text);
@@ -511,7 +570,7 @@ private:
     }
 
     std::string_view text_;
-    std::vector<SqlToken> tokens_;
+    std::vector<Token> tokens_;
     size_t pos_ = 0;
     size_t limit_ = 0;
 };

@@ -1,6 +1,6 @@
 #include "Converters/Full/FullTableKeys.h"
 
-#include "Converters/Full/SqlTokens.h"
+#include "Converters/Full/SqlParser.h"
 #include "Converters/Naming.h"
 
 namespace velmora {

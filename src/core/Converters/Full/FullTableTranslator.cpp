@@ -5,7 +5,8 @@
 #include "Converters/Full/CreateTableParser.h"
 #include "Converters/Full/FullTableKeys.h"
 #include "Converters/Full/FullValueRendering.h"
-#include "Converters/Full/SqlTokens.h"
+#include "Converters/Full/SqlParser.h"
+#include "Converters/Full/SqlTokenizer.h"
 #include "Converters/Naming.h"
 
 namespace velmora {
@@ -110,8 +111,9 @@ private:
     std::string OtherGeneratedColumnIn(const std::string& expression, const std::string& self) const {
         SqlTokens tokens = TokenizeSql(expression);
         for (const SqlToken& token : tokens.tokens) {
-            if (token.kind != SqlToken::Kind::QuotedName && token.kind != SqlToken::Kind::Word) continue;
-            const ColumnModel* other = table_.FindColumn(token.text);
+            if (token.kind != SqlTokenKind::QuotedName && token.kind != SqlTokenKind::Word) continue;
+            const ColumnModel* other =
+                table_.FindColumn(token.kind == SqlTokenKind::QuotedName ? QuotedNameValue(token) : token.text);
             if (other && other->generated && LowerAscii(other->name) != LowerAscii(self)) return other->name;
         }
         return "";

@@ -1,9 +1,7 @@
 #include "Converters/Full/TypeMapping.h"
 
 #include <algorithm>
-#include <set>
 
-#include "Converters/Full/SqlTokens.h"
 
 namespace velmora {
 namespace {
