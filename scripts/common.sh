@@ -14,6 +14,7 @@ VELMORA_PACKAGES=(
   mariadb-server mariadb-client
   libgtest-dev libgmock-dev libbenchmark-dev time
   xvfb xauth
+  python3-sqlglot
 )
 
 as_root() {

@@ -106,7 +106,10 @@ std::string TsqlWriter::Value(const SqlNode& node) {
                                                                                         : (fraction ? "datetime2(6)" : "datetime2(0)");
             return "CAST(" + StringLiteral(node.children[0]->text) + " AS " + type + ")";
         }
-        case K::Name: return ColumnName(node.parts);
+        case K::Name: {
+            const auto alias = node.parts.size() == 1 ? aliasExpressions.find(LowerAscii(node.parts[0])) : aliasExpressions.end();
+            return alias == aliasExpressions.end() ? ColumnName(node.parts) : Operand(*alias->second);
+        }
         case K::Star: return node.parts.empty() ? "*" : ColumnName(node.parts) + ".*";
         case K::Function: return Function(node);
         case K::Unary: return (node.op == "~" ? "~" : node.op) + Operand(*node.children[0]);
@@ -236,6 +239,11 @@ std::string TsqlWriter::Binary(const SqlNode& node) {
     if ((node.op == "+" || node.op == "-") && right.kind == SqlNode::Kind::Interval) return DateAdd(left, right, node.op == "-");
     if (node.op == "+" && left.kind == SqlNode::Kind::Interval) return DateAdd(right, left, false);
     if (node.op == "<<" || node.op == ">>") throw Untranslatable{"shift operator " + node.op};
+    const auto isToDays = [](const SqlNode& side) {
+        return side.kind == SqlNode::Kind::Function && side.name == "to_days" && side.children.size() == 1;
+    };
+    if (node.op == "-" && isToDays(left) && isToDays(right))  // how MariaDB prints DATEDIFF(a, b)
+        return "DATEDIFF(day, " + Value(*right.children[0]) + ", " + Value(*left.children[0]) + ")";
     return Arithmetic(node);
 }
 

@@ -120,6 +120,13 @@ std::string TsqlWriter::Function(const SqlNode& call) {
         return "CASE WHEN " + Condition(*call.children[0]) + " THEN " + Value(*call.children[1]) + " ELSE " +
                Value(*call.children[2]) + " END";
     }
+    if (name == "date_add" || name == "adddate" || name == "date_sub" || name == "subdate") {
+        NeedArguments(call, 2, 2);
+        const bool subtract = name == "date_sub" || name == "subdate";
+        if (call.children[1]->kind == SqlNode::Kind::Interval) return DateAdd(*call.children[0], *call.children[1], subtract);
+        // ADDDATE(d, n) and SUBDATE(d, n) count days.
+        return "DATEADD(day, " + std::string(subtract ? "-" : "") + Operand(*call.children[1]) + ", " + Value(*call.children[0]) + ")";
+    }
     if (name == "isnull") {
         NeedArguments(call, 1, 1);
         return "CASE WHEN " + Operand(*call.children[0]) + " IS NULL THEN 1 ELSE 0 END";
@@ -170,9 +177,7 @@ std::string TsqlWriter::StringFunction(const SqlNode& call, const std::vector<st
         if (spaces && call.op == "leading") return "LTRIM(" + args[0] + ")";
         if (spaces && call.op == "trailing") return "RTRIM(" + args[0] + ")";
         if (spaces) return "LTRIM(RTRIM(" + args[0] + "))";
-        if (call.op == "both" && call.elseValue->kind == SqlNode::Kind::String && call.elseValue->text.size() == 1)
-            return "TRIM(" + Value(*call.elseValue) + " FROM " + args[0] + ")";
-        throw Untranslatable{"TRIM of a string other than one character"};
+        throw Untranslatable{"TRIM of characters other than blanks"};
     }
     return {};
 }
@@ -181,6 +186,7 @@ std::string TsqlWriter::Concat(bool separated, const std::vector<const SqlNode*>
     const std::size_t first = separated ? 1 : 0;
     // MySQL's CONCAT is NULL when any argument is NULL; T-SQL's CONCAT reads NULL as ''.
     // CONCAT_WS skips NULL values in both, but is NULL for a NULL separator only in MySQL.
+    if (!separated && args.size() == 1) return "CAST(" + args[0] + " AS nvarchar(max))";
     std::vector<std::string> nullTests;
     for (std::size_t i = separated ? 0 : first; i < (separated ? 1 : args.size()); ++i) {
         if (nodes[i]->kind == SqlNode::Kind::Null) return "CAST(NULL AS nvarchar(max))";
@@ -188,8 +194,7 @@ std::string TsqlWriter::Concat(bool separated, const std::vector<const SqlNode*>
     }
     const std::vector<std::string> values(args.begin() + static_cast<std::ptrdiff_t>(first), args.end());
     std::string body;
-    if (values.size() == 1) body = separated ? "ISNULL(CAST(" + values[0] + " AS nvarchar(max)), N'')"
-                                             : "CAST(" + values[0] + " AS nvarchar(max))";
+    if (values.size() == 1) body = "ISNULL(CAST(" + values[0] + " AS nvarchar(max)), N'')";
     else body = separated ? "CONCAT_WS(" + args[0] + ", " + Join(values) + ")" : "CONCAT(" + Join(values) + ")";
     if (nullTests.empty()) return body;
     std::string test;
@@ -223,19 +228,14 @@ std::string TsqlWriter::DateFunction(const SqlNode& call, const std::vector<std:
     if (name == "date") return NeedArguments(call, 1, 1), "CAST(" + args[0] + " AS date)";
     if (name == "dayname") return NeedArguments(call, 1, 1), "FORMAT(CAST(" + args[0] + " AS datetime2(6)), 'dddd', 'en-US')";
     if (name == "monthname") return NeedArguments(call, 1, 1), "FORMAT(CAST(" + args[0] + " AS datetime2(6)), 'MMMM', 'en-US')";
+    if (name == "to_days")  // days since MySQL's day 0; 0001-01-01 is day 366
+        return NeedArguments(call, 1, 1), "DATEDIFF(day, CAST(N'0001-01-01' AS date), " + args[0] + ") + 366";
     if (name == "datediff") return NeedArguments(call, 2, 2), "DATEDIFF(day, " + args[1] + ", " + args[0] + ")";
     if (name == "date_format") return DateFormat(call, args);
     if (name == "str_to_date") return StrToDate(call, args);
     if (name == "timestampadd") {
         NeedArguments(call, 3, 3);
         return "DATEADD(" + DatePart(call.children[0]->name) + ", " + args[1] + ", " + args[2] + ")";
-    }
-    if (name == "date_add" || name == "adddate" || name == "date_sub" || name == "subdate") {
-        NeedArguments(call, 2, 2);
-        const bool subtract = name == "date_sub" || name == "subdate";
-        if (call.children[1]->kind == SqlNode::Kind::Interval) return DateAdd(*call.children[0], *call.children[1], subtract);
-        // ADDDATE(d, n) and SUBDATE(d, n) count days.
-        return (subtract ? "DATEADD(day, -" : "DATEADD(day, ") + Operand(*call.children[1]) + ", " + args[0] + ")";
     }
     return {};
 }

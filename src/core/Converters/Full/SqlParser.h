@@ -23,6 +23,7 @@ public:
 
     // Cursor helpers, also used by the view header reader.
     bool AtEnd() const;
+    void Skip() { ++pos_; }
     const SqlToken* Peek(std::size_t ahead = 0) const;
     bool PeekWord(std::string_view word, std::size_t ahead = 0) const;  // case-insensitive
     bool AcceptWord(std::string_view word);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ public:
 
     // Writes a subquery; set by the query translator (an expression alone has none).
     std::function<std::string(const SqlQuery&)> writeQuery;
+
+    // Select aliases that bare names stand for while writing HAVING (lower-case keys): MySQL
+    // lets HAVING name them, T-SQL does not.
+    std::map<std::string, const SqlNode*> aliasExpressions;
 
     // Functions (FunctionTranslations.cpp).
     std::string Function(const SqlNode& call);

@@ -1,0 +1,217 @@
+// FullViewTranslator: the view header, the query writer (SELECT, FROM, set operations, LIMIT)
+// and the dependency order. Grouping rules (loose GROUP BY, GROUP_CONCAT(DISTINCT)) are in
+// ViewGrouping.cpp.
+#include "Converters/Full/FullViewTranslator.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "Converters/Full/SqlParser.h"
+#include "Converters/Full/ViewGrouping.h"
+#include "Converters/Naming.h"
+
+namespace velmora {
+namespace {
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+class QueryWriter {
+public:
+    explicit QueryWriter(const ExpressionNames& names) : expressions_(names) {
+        expressions_.writeQuery = [this](const SqlQuery& query) { return Query(query); };
+    }
+
+    std::string Query(const SqlQuery& query) {
+        if (!query.next) return Select(query);
+        std::string out;
+        for (const SqlQuery* branch = &query; branch; branch = branch->next.get()) {
+            const bool last = !branch->next;
+            if (branch->limit || (!last && !branch->orderBy.empty()))
+                throw Untranslatable{"ORDER BY or LIMIT on a branch of " + Upper(query.setOperator)};
+            out += Select(*branch);
+            if (!last) out += " " + Upper(branch->setOperator) + " ";
+        }
+        return out;
+    }
+
+    const std::vector<std::string>& References() const { return references_; }
+    TsqlWriter& Expressions() { return expressions_; }
+
+private:
+    // One SELECT (of a set operation, the last one's ORDER BY sorts the whole, as in T-SQL).
+    std::string Select(const SqlQuery& query) {
+        RejectLooseGrouping(query, expressions_);
+        if (HasDistinctGroupConcat(query)) return DistinctGroupConcat(query, expressions_, FromClause(query));
+        std::string out = "SELECT ";
+        if (query.distinct) out += "DISTINCT ";
+        const bool top = query.limit && !query.offset;
+        if (top) out += "TOP (" + Limit(*query.limit) + ") ";
+        for (std::size_t i = 0; i < query.items.size(); ++i) out += (i ? ", " : "") + Item(query.items[i]);
+        out += FromClause(query);
+        const std::vector<const SqlNode*> grouping = GroupingExpressions(query);
+        if (!grouping.empty()) {
+            out += " GROUP BY ";
+            for (std::size_t i = 0; i < grouping.size(); ++i) out += (i ? ", " : "") + expressions_.Value(*grouping[i]);
+            if (query.withRollup) out += " WITH ROLLUP";
+        }
+        if (query.having) {
+            for (const auto& item : query.items)
+                if (!item.alias.empty()) expressions_.aliasExpressions.emplace(LowerAscii(item.alias), item.expr.get());
+            out += " HAVING " + expressions_.Condition(*query.having);
+            expressions_.aliasExpressions.clear();
+        }
+        return out + OrderAndOffset(query, top);
+    }
+
+    std::string Item(const SqlSelectItem& item) {
+        std::string out = expressions_.Value(*item.expr);
+        if (!item.alias.empty()) out += " AS " + QuoteTargetName(item.alias);
+        return out;
+    }
+
+    // FROM and WHERE.
+    std::string FromClause(const SqlQuery& query) {
+        std::string out;
+        for (std::size_t i = 0; i < query.from.size(); ++i) out += (i ? ", " : " FROM ") + TableRef(*query.from[i]);
+        if (query.where) out += " WHERE " + expressions_.Condition(*query.where);
+        return out;
+    }
+
+    // ORDER BY, and LIMIT with an offset as OFFSET/FETCH. T-SQL accepts ORDER BY in a view or a
+    // derived table only with TOP or OFFSET, hence OFFSET 0 ROWS when MySQL has no LIMIT.
+    std::string OrderAndOffset(const SqlQuery& query, bool top) {
+        std::string out;
+        std::vector<std::string> order;
+        for (const auto& [expr, descending] : query.orderBy) {
+            if (expr->kind == SqlNode::Kind::Null) continue;  // ORDER BY NULL: MySQL's "do not sort"
+            order.push_back(expressions_.Value(*expr) + (descending ? " DESC" : ""));
+        }
+        if (order.empty() && query.offset) order.push_back("(SELECT NULL)");
+        for (std::size_t i = 0; i < order.size(); ++i) out += (i ? ", " : " ORDER BY ") + order[i];
+        if (query.offset) return out + " OFFSET " + Limit(*query.offset) + " ROWS FETCH NEXT " + Limit(*query.limit) + " ROWS ONLY";
+        if (!order.empty() && !top) out += " OFFSET 0 ROWS";
+        return out;
+    }
+
+    std::string Limit(const SqlNode& node) {
+        if (node.kind != SqlNode::Kind::Number) throw Untranslatable{"LIMIT with a computed count"};
+        return node.text;
+    }
+
+    std::string TableRef(const SqlTableRef& ref) {
+        switch (ref.kind) {
+            case SqlTableRef::Kind::Table: {
+                AddReference(ref.nameParts.back());
+                return expressions_.TableName(ref.nameParts) + (ref.alias.empty() ? "" : " AS " + QuoteTargetName(ref.alias));
+            }
+            case SqlTableRef::Kind::Derived:
+                return "(" + Query(*ref.derived) + ") AS " + QuoteTargetName(ref.alias.empty() ? "derived" : ref.alias);
+            case SqlTableRef::Kind::Join: break;
+        }
+        // A left-deep tree needs no parentheses: (a JOIN b ON x) JOIN c ON y = a JOIN b ON x JOIN c ON y.
+        std::string out = TableRef(*ref.left);
+        const std::string right = ref.right->kind == SqlTableRef::Kind::Join ? "(" + TableRef(*ref.right) + ")" : TableRef(*ref.right);
+        if (!ref.on && ref.usingColumns.empty()) return out + " CROSS JOIN " + right;
+        out += " " + Upper(ref.joinType == "join" ? std::string("inner join") : ref.joinType) + " " + right + " ON ";
+        if (ref.on) return out + expressions_.Condition(*ref.on);
+        const std::string leftName = ExposedName(*ref.left), rightName = ExposedName(*ref.right);
+        for (std::size_t i = 0; i < ref.usingColumns.size(); ++i) {
+            const std::string column = QuoteTargetName(ref.usingColumns[i]);
+            out += (i ? " AND " : "") + leftName + "." + column + " = " + rightName + "." + column;
+        }
+        return out;
+    }
+
+    // The name that qualifies columns of a table reference (for USING); the rightmost table of a join.
+    std::string ExposedName(const SqlTableRef& ref) {
+        if (ref.kind == SqlTableRef::Kind::Join) {
+            if (!ref.right || ref.right->kind == SqlTableRef::Kind::Join) throw Untranslatable{"USING over a nested join"};
+            return ExposedName(*ref.right);
+        }
+        if (!ref.alias.empty()) return QuoteTargetName(ref.alias);
+        if (ref.kind == SqlTableRef::Kind::Derived) throw Untranslatable{"USING with a derived table without a name"};
+        return QuoteTargetName(ref.nameParts.back());
+    }
+
+    void AddReference(const std::string& name) {
+        if (std::find(references_.begin(), references_.end(), name) == references_.end()) references_.push_back(name);
+    }
+
+    TsqlWriter expressions_;
+    std::vector<std::string> references_;
+};
+
+// CREATE [OR REPLACE] [ALGORITHM=...] [DEFINER=...] [SQL SECURITY ...] VIEW name [(columns)] AS
+// query [WITH [CASCADED | LOCAL] CHECK OPTION]
+FullViewTranslation Translate(std::string_view text, std::string_view viewName, const ExpressionNames& names) {
+    SqlTokens tokens = TokenizeSql(text);
+    if (!tokens.ok()) throw Untranslatable{"unreadable text (" + tokens.error + ")"};
+    SqlParser parser(std::move(tokens.tokens));
+    parser.ExpectWord("create");
+    while (!parser.AtEnd() && !parser.PeekWord("view")) parser.Skip();  // OR REPLACE, ALGORITHM, DEFINER, SQL SECURITY
+    parser.ExpectWord("view");
+    std::vector<std::string> ignoredName;
+    parser.ReadDottedName(ignoredName);
+    std::string columns;
+    if (parser.AcceptText("(")) {
+        do columns += (columns.empty() ? "" : ", ") + QuoteTargetName(parser.ReadName());
+        while (parser.AcceptText(","));
+        parser.ExpectText(")");
+    }
+    parser.ExpectWord("as");
+    const std::shared_ptr<SqlQuery> query = parser.ParseQuery();
+    bool checkOption = false;
+    if (parser.AcceptWord("with")) {
+        if (!parser.AcceptWord("cascaded")) parser.AcceptWord("local");
+        parser.ExpectWord("check");
+        parser.ExpectWord("option");
+        checkOption = true;
+    }
+    parser.AcceptText(";");
+    if (!parser.AtEnd()) parser.Fail("unexpected text after the view's query");
+
+    QueryWriter writer(names);
+    FullViewTranslation result;
+    result.statement = "CREATE VIEW " + QuoteTargetName(viewName) + (columns.empty() ? "" : " (" + columns + ")") + " AS " +
+                       writer.Query(*query) + (checkOption ? " WITH CHECK OPTION" : "");
+    result.references = writer.References();
+    return result;
+}
+
+}  // namespace
+
+FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::string_view viewName,
+                                      const ExpressionNames& names) {
+    try {
+        return Translate(showCreateViewText, viewName, names);
+    } catch (const Untranslatable& problem) {
+        FullViewTranslation failed;
+        failed.untranslatable = problem.construct;
+        return failed;
+    }
+}
+
+std::vector<std::string> OrderViewsByDependency(
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& viewsWithReferences) {
+    std::map<std::string, const std::vector<std::string>*> referencesOf;
+    for (const auto& [view, references] : viewsWithReferences) referencesOf.emplace(view, &references);
+    std::vector<std::string> ordered;
+    std::set<std::string> placed, visiting;
+    // Depth first: a view is placed after the views it selects from; a cycle is cut where it closes.
+    const std::function<void(const std::string&)> place = [&](const std::string& view) {
+        if (placed.count(view) || !visiting.insert(view).second) return;
+        for (const std::string& reference : *referencesOf.at(view))
+            if (referencesOf.count(reference)) place(reference);
+        visiting.erase(view);
+        if (placed.insert(view).second) ordered.push_back(view);
+    };
+    for (const auto& entry : viewsWithReferences) place(entry.first);
+    return ordered;
+}
+
+}  // namespace velmora
