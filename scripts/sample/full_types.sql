@@ -44,14 +44,14 @@ CREATE TABLE texts (
   state enum('new','active','it''s done') NOT NULL DEFAULT 'new',
   tags set('red','green','blue') DEFAULT NULL,
   doc json DEFAULT NULL,
-  raw varbinary(16) DEFAULT NULL,
+  raw_bytes varbinary(16) DEFAULT NULL,
   picture blob DEFAULT NULL,
   PRIMARY KEY (id),
   KEY ix_title_prefix (title(4)),
   FULLTEXT KEY ft_body (body)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
-INSERT INTO texts (code, title, latin_name, body, summary, state, tags, doc, raw, picture) VALUES
+INSERT INTO texts (code, title, latin_name, body, summary, state, tags, doc, raw_bytes, picture) VALUES
  ('A1', '😀😀😀😀😀😀😀😀😀😀', 'Ärger', 'line one\nline two', 'short', 'active', 'red,blue',
   '{"a": [1, 2, {"b": null}]}', X'00FF10', X'89504E470D0A1A0A'),
  ('B2', 'it''s', NULL, NULL, NULL, 'it''s done', '', '"just a string"', X'', NULL),

@@ -216,7 +216,7 @@ private:
 
     // A CHECK through the expression translator; empty (and reported) when it does not translate.
     std::string TranslateCheck(const std::string& expression, const std::string& column) {
-        TranslatedExpression translated = TranslateExpression(expression, names_);
+        TranslatedExpression translated = TranslateCondition(expression, names_);
         if (translated.ok()) return "CHECK (" + translated.text + ")";
         Adjust(column, "CHECK (" + expression + ") not created: " + translated.untranslatable);
         return "";
