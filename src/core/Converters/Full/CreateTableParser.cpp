@@ -437,6 +437,11 @@ private:
         } else if (AcceptWord("generated")) {
             if (!AcceptWord("always")) Fail("expected GENERATED ALWAYS");
         } else if (AcceptWord("as")) {
+            if (AcceptWord("row")) {  // a system-versioning period column: AS ROW START / END
+                Next();
+                result.skipped.push_back(column.name + ": system versioning (" + column.name + " is copied as it is)");
+                return;
+            }
             GeneratedColumn generated;
             generated.expression = GroupText();
             generated.stored = AcceptWord("stored") || AcceptWord("persistent");
@@ -547,9 +552,12 @@ private:
                 if (AcceptWord("system") && AcceptWord("versioning")) options.systemVersioned = true;
                 continue;
             }
-            if (Peek().kind != Kind::Word) Fail("unexpected text after the column list");
+            // Engine-defined options are quoted names (`TABLE_TYPE`='CSV'); some names take two
+            // words (DATA DIRECTORY, CHARACTER SET).
+            if (Peek().kind != Kind::Word && Peek().kind != Kind::QuotedName) Fail("unexpected text after the column list");
             std::string option = LowerAscii(Next().text);
             if (option == "character" && AcceptWord("set")) option = "charset";
+            if (Peek().kind == Kind::Word && (Peek(1).IsSymbol("=") || Peek(1).kind == Kind::String)) Next();
             AcceptSymbol("=");
             if (Peek().IsSymbol("(")) {
                 SkipGroup();
