@@ -12,8 +12,9 @@ namespace {
 
 const ExpressionNames kNames{"shop", "shop"};
 
-TargetColumn Column(ValueRendering rendering, bool nullable = true, int bitBytes = 0) {
+TargetColumn Column(ValueRendering rendering, bool nullable = true, int bitBytes = 0, int roundToScale = -1) {
     TargetColumn c;
+    c.roundToScale = roundToScale;
     c.name = "c";
     c.rendering = rendering;
     c.nullable = nullable;
@@ -32,6 +33,12 @@ TEST(FullValueRendering, WritesEachValueForItsColumn) {
         {Column(R::Number), "1.5e+38", false, "1.5e+38", ValueOutcome::Written},
         {Column(R::Number), "2155", false, "2155", ValueOutcome::Written},       // year
         {Column(R::Number), "2024-01-01", false, "2024", ValueOutcome::Written}, // year read as a date
+        // decimal(65,30) in decimal(38,3): rounded, since SQL Server reads no literal beyond 38 digits
+        {Column(R::Number, true, 0, 3), "12345678901234567890123456789012345.123556789012345678901234567890", false,
+         "12345678901234567890123456789012345.124", ValueOutcome::Written},
+        {Column(R::Number, true, 0, 3), "-99.9995", false, "-100.000", ValueOutcome::Written},
+        {Column(R::Number, true, 0, 0), "9.5", false, "10", ValueOutcome::Written},
+        {Column(R::Number, true, 0, 3), "1.5", false, "1.5", ValueOutcome::Written},
         {Column(R::Boolean), "1", false, "1", ValueOutcome::Written},
         {Column(R::Boolean), "00", false, "0", ValueOutcome::Written},
         {Column(R::Boolean), "\x01", false, "1", ValueOutcome::Written},

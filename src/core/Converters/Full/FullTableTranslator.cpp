@@ -61,6 +61,7 @@ private:
         t.targetType = mapped.targetType;
         t.rendering = mapped.rendering;
         t.bitBytes = mapped.bitBytes;
+        t.roundToScale = mapped.roundToScale;
         t.nullable = c.nullable;
         t.spatial = mapped.spatial;
         for (std::string& text : mapped.adjustments) Adjust(c.name, std::move(text));

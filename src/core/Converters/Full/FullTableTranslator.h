@@ -31,6 +31,7 @@ struct TargetColumn {
     std::string targetType;
     ValueRendering rendering = ValueRendering::Text;
     int bitBytes = 0;        // BitBytes: width of the target binary(n)
+    int roundToScale = -1;   // Number: round to this many fraction digits (a decimal wider than 38)
     bool nullable = true;
     bool spatial = false;    // read from the source with ST_AsText
     bool written = true;     // false for computed columns: the row copy never writes them

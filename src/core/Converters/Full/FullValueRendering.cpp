@@ -61,6 +61,34 @@ void AppendBitBytes(std::string& out, std::string_view value, int bytes) {
     out.append(value);
 }
 
+// A decimal with more fraction digits than `scale`, rounded half away from zero; SQL Server
+// refuses a literal of more than 38 digits.
+void AppendRounded(std::string& out, std::string_view value, int scale) {
+    size_t point = value.find('.');
+    if (point == std::string_view::npos || value.size() - point - 1 <= static_cast<size_t>(scale) ||
+        !IsNumericLiteral(value) || value.find_first_of("eE") != std::string_view::npos) {
+        AppendValueLiteral(out, kTypeNumeric, value, false);
+        return;
+    }
+    std::string digits(value.substr(0, point + 1 + static_cast<size_t>(scale)));
+    bool up = value[point + 1 + static_cast<size_t>(scale)] >= '5';
+    if (scale == 0) digits.pop_back();
+    for (size_t i = digits.size(); up && i-- > 0;) {
+        if (digits[i] == '.') continue;
+        if (!IsDigit(digits[i])) {  // past the sign
+            digits.insert(i + 1, 1, '1');
+            up = false;
+        } else if (digits[i] == '9') {
+            digits[i] = '0';
+        } else {
+            ++digits[i];
+            up = false;
+        }
+    }
+    if (up) digits.insert(0, 1, '1');
+    out += digits;
+}
+
 uint16_t TypeCodeOf(ValueRendering rendering) {
     switch (rendering) {
         case ValueRendering::Number: return kTypeNumeric;
@@ -132,6 +160,10 @@ RenderedValue AppendFullValue(std::string& out, const TargetColumn& column, std:
         case ValueRendering::Number:
             // A year may arrive as a date; its number is the year.
             if (value.size() == 10 && value[4] == '-' && Digits(value, 0, 4) >= 0) value = value.substr(0, 4);
+            if (column.roundToScale >= 0) {
+                AppendRounded(out, value, column.roundToScale);
+                return {};
+            }
             break;
         default:
             break;

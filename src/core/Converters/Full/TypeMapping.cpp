@@ -65,6 +65,7 @@ MappedType Decimal(const ColumnModel& c) {
                                 (integerDigits > kMaxDecimalPrecision ? ", values beyond 38 digits fail" : ", fractions are rounded"));
         p = kMaxDecimalPrecision;
         s = scale;
+        m.roundToScale = static_cast<int>(scale);
     }
     m.integral = s == 0;
     m.targetType = "decimal(" + std::to_string(p) + "," + std::to_string(s) + ")";

@@ -29,6 +29,7 @@ struct MappedType {
     std::string targetType;  // "smallint", "nvarchar(510)", "decimal(20,0)", "varbinary(max)"
     ValueRendering rendering = ValueRendering::Text;
     int bitBytes = 0;        // BitBytes: the byte width of the target binary(n)
+    int roundToScale = -1;   // a decimal wider than 38 digits: values are rounded to this scale
     bool spatial = false;    // read with ST_AsText, carried as WKT
     bool json = false;
     bool integral = false;   // may carry IDENTITY
