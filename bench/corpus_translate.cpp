@@ -153,14 +153,23 @@ Outcome TranslateIsolated(const std::string& text) {
     return outcome;
 }
 
-// The first syntax error without its position, as a cause to count.
-std::string Cause(const std::vector<std::string>& errors) {
+// The first syntax error as a cause to count: the text of the statement where the grammar
+// stopped (its own messages name tokens by number).
+std::string Cause(const std::vector<std::string>& errors, const std::string& statement) {
     if (errors.empty()) return "";
-    std::string cause = errors.front();
-    size_t near = cause.find(" near ");
-    if (near != std::string::npos) cause = cause.substr(near + 1);
-    cause = cause.substr(0, cause.find("\",\""));
-    return cause.substr(0, 110);
+    const std::string& error = errors.front();
+    size_t colon = error.find(':');
+    if (colon == std::string::npos || error.find_first_not_of("0123456789") != colon) return error.substr(0, 110);
+    size_t line = std::stoul(error.substr(0, colon));
+    size_t column = std::stoul(error.substr(colon + 1));
+    size_t at = 0;
+    for (size_t l = 1; l < line && at != std::string::npos; ++l) {
+        at = statement.find('\n', at);
+        if (at != std::string::npos) ++at;
+    }
+    if (at == std::string::npos) return error.substr(0, 110);
+    std::string rest = statement.substr(at + std::min(column, statement.size() - at), 50);
+    return "at: " + rest.substr(0, rest.find('\n'));
 }
 
 void PrintTop(const char* title, const std::map<std::string, int>& counts) {
@@ -217,13 +226,13 @@ int main(int argc, char** argv) {
             fullCauses["not read: " + cause]++;
             if (std::getenv("CORPUS_SHOW_UNREAD")) std::cerr << "--- not read: " << o.fullError << "\n" << text << "\n";
         } else {
-            std::string cause = Cause(test::TsqlSyntaxErrors(o.fullBatch));
+            std::string cause = Cause(test::TsqlSyntaxErrors(o.fullBatch), o.fullBatch);
             if (cause.empty()) ++fullParsed;
             else fullCauses[cause]++;
         }
         if (!o.unknownTypes.empty()) ++unknownTables;
         for (const std::string& type : o.unknownTypes) unknownTypes[type]++;
-        std::string classicCause = Cause(test::TsqlSyntaxErrors(o.classic));
+        std::string classicCause = Cause(test::TsqlSyntaxErrors(o.classic), o.classic);
         if (classicCause.empty()) ++classicParsed;
         else classicCauses[classicCause]++;
         if (total % 1000 == 0) std::cerr << total << " of " << texts.size() << " definitions\n";
