@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <stdexcept>
 
 #include "Converters/Full/SqlParser.h"
 #include "Converters/Full/TsqlWriter.h"
@@ -82,8 +83,27 @@ std::string TsqlWriter::TableName(const std::vector<std::string>& parts) const {
     return QuoteTargetName(database) + ".." + QuoteTargetName(parts.back());
 }
 
+namespace {
+
+// Bounds the writer's recursion (operator chains are deeper than the parser's own recursion).
+class WriterNesting {
+public:
+    explicit WriterNesting(int& nesting) : nesting_(nesting) {
+        if (++nesting_ > 2 * kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+    }
+    ~WriterNesting() { --nesting_; }
+    WriterNesting(const WriterNesting&) = delete;
+    WriterNesting& operator=(const WriterNesting&) = delete;
+
+private:
+    int& nesting_;
+};
+
+}  // namespace
+
 std::string TsqlWriter::Value(const SqlNode& node) {
     using K = SqlNode::Kind;
+    const WriterNesting guard(nesting_);
     if (IsConditionNode(node)) {
         const bool neverUnknown = node.kind == K::Is || node.kind == K::Exists || node.op == "<=>";
         const std::string condition = Condition(node);
@@ -125,6 +145,7 @@ std::string TsqlWriter::Value(const SqlNode& node) {
 
 std::string TsqlWriter::Operand(const SqlNode& node) {
     using K = SqlNode::Kind;
+    if (node.kind == K::Collate && CollationClause(node.name).empty()) return Operand(*node.children[0]);
     const bool compound = (node.kind == K::Binary && !IsConditionNode(node)) || node.kind == K::Collate ||
                           (node.kind == K::Unary && node.op != "not") ||
                           (node.kind == K::Number && node.text[0] == '-');
@@ -133,9 +154,9 @@ std::string TsqlWriter::Operand(const SqlNode& node) {
 
 std::string TsqlWriter::Condition(const SqlNode& node) {
     using K = SqlNode::Kind;
+    const WriterNesting guard(nesting_);
     if (node.kind == K::Boolean) return node.text == "1" ? "1 = 1" : "1 = 0";
     if (!IsConditionNode(node)) {
-        if (node.kind == K::Null) return "1 = 0 AND NULL IS NOT NULL";
         return Operand(node) + " <> 0";  // MySQL: any non-zero value is true
     }
     if (node.kind == K::Binary && IsComparisonOp(node.op)) return Comparison(node);
@@ -275,6 +296,8 @@ TranslatedExpression Translate(std::string_view mysqlExpression, const Expressio
         return {condition ? writer.Condition(*expression) : writer.Value(*expression), {}};
     } catch (const Untranslatable& problem) {
         return {{}, problem.construct};
+    } catch (const std::out_of_range&) {
+        return {{}, "number out of range"};
     }
 }
 

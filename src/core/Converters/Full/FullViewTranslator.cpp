@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <stdexcept>
 
 #include "Converters/Full/SqlParser.h"
 #include "Converters/Full/ViewGrouping.h"
@@ -55,9 +56,9 @@ private:
         out += FromClause(query);
         const std::vector<const SqlNode*> grouping = GroupingExpressions(query);
         if (!grouping.empty()) {
-            out += " GROUP BY ";
+            out += query.withRollup ? " GROUP BY ROLLUP (" : " GROUP BY ";
             for (std::size_t i = 0; i < grouping.size(); ++i) out += (i ? ", " : "") + expressions_.Value(*grouping[i]);
-            if (query.withRollup) out += " WITH ROLLUP";
+            if (query.withRollup) out += ")";
         }
         if (query.having) {
             for (const auto& item : query.items)
@@ -192,6 +193,10 @@ FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::
     } catch (const Untranslatable& problem) {
         FullViewTranslation failed;
         failed.untranslatable = problem.construct;
+        return failed;
+    } catch (const std::out_of_range&) {  // a length, position or limit beyond any integer
+        FullViewTranslation failed;
+        failed.untranslatable = "number out of range";
         return failed;
     }
 }

@@ -101,13 +101,17 @@ std::string DatePart(const std::string& unit) {
 
 }  // namespace
 
+bool IsAggregateName(const std::string& name) {
+    static const std::array<std::string_view, 16> kAggregates = {
+        "count", "sum", "min", "max", "avg", "group_concat", "std", "stddev", "stddev_pop", "stddev_samp",
+        "variance", "var_pop", "var_samp", "bit_and", "bit_or", "bit_xor"};
+    return std::find(kAggregates.begin(), kAggregates.end(), name) != kAggregates.end();
+}
+
 std::string TsqlWriter::Function(const SqlNode& call) {
     const std::string& name = call.name;
     if (call.hasWindow) return Window(call);
-    static const std::array<std::string_view, 14> kAggregates = {
-        "count", "sum", "min", "max", "avg", "group_concat", "std", "stddev", "stddev_pop", "stddev_samp",
-        "variance", "var_pop", "var_samp", "bit_and"};
-    if (std::find(kAggregates.begin(), kAggregates.end(), name) != kAggregates.end()) return Aggregate(call);
+    if (IsAggregateName(name)) return Aggregate(call);
     if (call.distinct) throw Untranslatable{"DISTINCT in " + name};
     if (name == "cast" || name == "convert") return Cast(call);
     if (name == "timestampdiff") return TimestampDiff(call);
@@ -304,7 +308,10 @@ std::string TsqlWriter::NumericFunction(const SqlNode& call, const std::vector<s
 
 std::string TsqlWriter::Cast(const SqlNode& call) {
     NeedArguments(call, 1, 1);
-    return "CAST(" + Value(*call.children[0]) + " AS " + CastTargetType(call.castType) + ")";
+    const std::string type = CastTargetType(call.castType);
+    // MySQL rounds a fraction to the nearest integer here; T-SQL's CAST truncates it.
+    if (type == "bigint" || type == "decimal(20, 0)") return "CAST(ROUND(" + Value(*call.children[0]) + ", 0) AS " + type + ")";
+    return "CAST(" + Value(*call.children[0]) + " AS " + type + ")";
 }
 
 std::string TsqlWriter::Aggregate(const SqlNode& call) {

@@ -18,6 +18,8 @@ SqlNodePtr MakeNode(SqlNode::Kind kind, std::string text = {}) {
 
 SqlNodePtr MakeBinary(std::string op, SqlNodePtr left, SqlNodePtr right) {
     auto node = MakeNode(SqlNode::Kind::Binary);
+    node->depth = 1 + std::max(left->depth, right->depth);
+    if (node->depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
     node->op = std::move(op);
     node->children.push_back(std::move(left));
     node->children.push_back(std::move(right));
@@ -110,7 +112,16 @@ std::string SqlParser::ReadDottedName(std::vector<std::string>& parts) {
     return parts.back();
 }
 
-SqlNodePtr SqlParser::ParseExpression() { return ParseOr(); }
+SqlParser::NestingGuard::NestingGuard(SqlParser& parser) : parser_(parser) {
+    if (++parser_.nesting_ > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+}
+
+SqlParser::NestingGuard::~NestingGuard() { --parser_.nesting_; }
+
+SqlNodePtr SqlParser::ParseExpression() {
+    NestingGuard guard(*this);
+    return ParseOr();
+}
 
 SqlNodePtr SqlParser::ParseOr() {
     SqlNodePtr left = ParseXor();
@@ -227,6 +238,7 @@ SqlNodePtr SqlParser::ParseBinaryLevel(int level) {
 }
 
 SqlNodePtr SqlParser::ParseUnary() {
+    NestingGuard guard(*this);
     const SqlToken* token = Peek();
     if (token && token->kind == SqlTokenKind::Operator &&
         (token->text == "-" || token->text == "+" || token->text == "~" || token->text == "!")) {
@@ -331,9 +343,10 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
         }
         node->parts.push_back(ReadName());
     }
-    if (call && node->parts.size() == 1) {
-        ExpectText("(");  // `name`(...) is a stored function call
-        throw Untranslatable{"function " + node->parts[0]};
+    if (Peek() && Peek()->text == "(") {  // `name`(...) or `db`.`name`(...): a stored function
+        std::string name;
+        for (const auto& part : node->parts) name += (name.empty() ? "" : ".") + part;
+        throw Untranslatable{"stored function " + name};
     }
     return node;
 }
@@ -354,15 +367,15 @@ SqlNodePtr SqlParser::ParseFunction(std::string name) {
 void SqlParser::ParseSpecialArguments(SqlNode& call) {
     const std::string& name = call.name;
     call.distinct = AcceptWord("distinct") || AcceptWord("distinctrow");
-    if (name == "cast" || (name == "convert" && !PeekWord("using", 1))) {
+    if (name == "cast" || name == "convert") {
         call.children.push_back(ParseExpression());
-        if (name == "cast") ExpectWord("as");
-        else if (!AcceptText(",")) {
-            ExpectWord("using");
-            call.castType = "char";
+        if (name == "convert" && AcceptWord("using")) {  // a character set conversion: text stays text
             ReadName();
+            call.castType = "char";
             return;
         }
+        if (name == "cast") ExpectWord("as");
+        else ExpectText(",");
         call.castType = ParseCastType();
         return;
     }

@@ -61,8 +61,21 @@ private:
     std::unique_ptr<SqlTableRef> ParseTablePrimary();
     std::string ParseOptionalAlias();
 
+    // Counts the recursion of the functions that call themselves through nested text.
+    class NestingGuard {
+    public:
+        explicit NestingGuard(SqlParser& parser);
+        ~NestingGuard();
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+
+    private:
+        SqlParser& parser_;
+    };
+
     std::vector<SqlToken> tokens_;
     std::size_t pos_ = 0;
+    int nesting_ = 0;
 };
 
 // Parses a whole expression text; throws Untranslatable on unreadable or leftover text.

@@ -22,6 +22,7 @@ bool IsReservedAfterItem(std::string_view lower) {
 }  // namespace
 
 std::shared_ptr<SqlQuery> SqlParser::ParseQuery() {
+    NestingGuard guard(*this);
     if (PeekWord("with")) throw Untranslatable{"WITH (common table expression)"};
     std::shared_ptr<SqlQuery> query;
     if (AcceptText("(")) {
@@ -159,6 +160,7 @@ std::unique_ptr<SqlTableRef> SqlParser::ParseTableRef() {
 }
 
 std::unique_ptr<SqlTableRef> SqlParser::ParseTablePrimary() {
+    NestingGuard guard(*this);
     if (AcceptText("(")) {
         if (PeekWord("select") || PeekWord("with") || (Peek() && Peek()->text == "(" && PeekWord("select", 1))) {
             auto derived = std::make_unique<SqlTableRef>();

@@ -16,6 +16,10 @@ struct Untranslatable {
     std::string construct;
 };
 
+// How deep the parser and the writer recurse before they refuse a text: far beyond any real
+// view, and well inside a thread's stack.
+constexpr int kMaxSqlNesting = 150;
+
 struct SqlNode;
 using SqlNodePtr = std::unique_ptr<SqlNode>;
 
@@ -52,6 +56,7 @@ struct SqlNode {
     std::shared_ptr<SqlQuery> query;
     bool negated = false;
     bool distinct = false;          // aggregate(DISTINCT ...)
+    int depth = 1;                  // of operator chains (a + b + c ...), to bound the recursion over them
     // Function extras: CAST/CONVERT target type, GROUP_CONCAT ordering and separator, OVER, TRIM.
     std::string castType;           // lower case, e.g. "decimal(10,2)", "char", "signed"
     std::vector<std::pair<SqlNodePtr, bool>> orderBy;  // expression, descending

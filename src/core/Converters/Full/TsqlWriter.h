@@ -69,10 +69,14 @@ private:
     std::string Window(const SqlNode& call);
 
     const ExpressionNames& names_;
+    int nesting_ = 0;
 };
 
 // True for nodes that MySQL evaluates as truth values: comparisons, AND/OR/NOT, LIKE, IN, ...
 bool IsConditionNode(const SqlNode& node);
+
+// Whether a function name (lower case) is one of MySQL's aggregates.
+bool IsAggregateName(const std::string& name);
 
 // Whether a node is a literal or NULL (never needs a NULL test of its own).
 bool IsLiteralNode(const SqlNode& node);

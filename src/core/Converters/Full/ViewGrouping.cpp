@@ -2,7 +2,6 @@
 #include "Converters/Full/ViewGrouping.h"
 
 #include <algorithm>
-#include <array>
 #include <functional>
 
 #include "Converters/Full/SqlParser.h"
@@ -12,11 +11,7 @@ namespace velmora {
 namespace {
 
 bool IsAggregate(const SqlNode& node) {
-    static const std::array<std::string_view, 13> kAggregates = {
-        "count", "sum", "min", "max", "avg", "group_concat", "std", "stddev", "stddev_pop", "stddev_samp",
-        "variance", "var_pop", "var_samp"};
-    return node.kind == SqlNode::Kind::Function && !node.hasWindow &&
-           std::find(kAggregates.begin(), kAggregates.end(), node.name) != kAggregates.end();
+    return node.kind == SqlNode::Kind::Function && !node.hasWindow && IsAggregateName(node.name);
 }
 
 // Calls `visit` on every node of an expression, not descending where it returns false.
