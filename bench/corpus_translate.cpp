@@ -157,7 +157,8 @@ Outcome TranslateIsolated(const std::string& text) {
 // stopped (its own messages name tokens by number).
 std::string Cause(const std::vector<std::string>& errors, const std::string& statement) {
     if (errors.empty()) return "";
-    const std::string& error = errors.front();
+    std::string error = errors.front();
+    if (error.rfind("[\"", 0) == 0) error.erase(0, 2);  // the oracle's answer as one JSON list
     size_t colon = error.find(':');
     if (colon == std::string::npos || error.find_first_not_of("0123456789") != colon) return error.substr(0, 110);
     size_t line = std::stoul(error.substr(0, colon));
@@ -224,11 +225,15 @@ int main(int argc, char** argv) {
             ++notRead;
             std::string cause = o.fullError.substr(0, o.fullError.find(" near "));
             fullCauses["not read: " + cause]++;
-            if (std::getenv("CORPUS_SHOW_UNREAD")) std::cerr << "--- not read: " << o.fullError << "\n" << text << "\n";
+            if (std::getenv("CORPUS_SHOW_FAILURES")) std::cerr << "--- not read: " << o.fullError << "\n" << text << "\n";
         } else {
             std::string cause = Cause(test::TsqlSyntaxErrors(o.fullBatch), o.fullBatch);
-            if (cause.empty()) ++fullParsed;
-            else fullCauses[cause]++;
+            if (cause.empty()) {
+                ++fullParsed;
+            } else {
+                fullCauses[cause]++;
+                if (std::getenv("CORPUS_SHOW_FAILURES")) std::cerr << "--- rejected: " << cause << "\n" << o.fullBatch << "\n";
+            }
         }
         if (!o.unknownTypes.empty()) ++unknownTables;
         for (const std::string& type : o.unknownTypes) unknownTypes[type]++;
