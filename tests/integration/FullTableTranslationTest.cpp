@@ -37,7 +37,7 @@ std::vector<std::vector<std::string>> Query(Session& session, const std::string&
     return rows;
 }
 
-class FullTableTranslation_ : public ::testing::Test {
+class FullTableSample : public ::testing::Test {
 protected:
     void SetUp() override {
         connection_ = test::ConnectLocalMariaDb("shop_types");
@@ -61,7 +61,7 @@ protected:
     std::vector<std::string> tables_;
 };
 
-TEST_F(FullTableTranslation_, EveryTableTranslatesIntoValidTsql) {
+TEST_F(FullTableSample, EveryTableTranslatesIntoValidTsql) {
     for (const std::string& table : tables_) {
         FullTableTranslation t = Translate(table);
         ASSERT_TRUE(t.ok()) << table << ": " << t.error;
@@ -85,7 +85,7 @@ TEST_F(FullTableTranslation_, EveryTableTranslatesIntoValidTsql) {
     }
 }
 
-TEST_F(FullTableTranslation_, TheSampleProducesTheExpectedShapes) {
+TEST_F(FullTableSample, TheSampleProducesTheExpectedShapes) {
     FullTableTranslation numbers = Translate("numbers");
     EXPECT_NE(numbers.createTable.find("  id bigint IDENTITY(1000,1) NOT NULL,\n  tiny_signed smallint NOT NULL,\n"
                                        "  tiny_unsigned tinyint NOT NULL,\n"),
@@ -107,7 +107,7 @@ TEST_F(FullTableTranslation_, TheSampleProducesTheExpectedShapes) {
 }
 
 // Reads every row of every table with the translation's select list and renders it.
-TEST_F(FullTableTranslation_, EveryValueRendersForItsTargetColumn) {
+TEST_F(FullTableSample, EveryValueRendersForItsTargetColumn) {
     std::map<std::string, int> zeroDates;   // table.column -> values that became NULL
     std::map<std::string, int> failedRows;  // table -> rows that cannot be stored
     std::map<std::string, std::string> firstRow;
