@@ -135,6 +135,7 @@ TEST(FullTableTranslator, ReportsWhatTheMappingChanges) {
         {"`c` date DEFAULT '0000-00-00'", "zero date"},
         {"`c` time DEFAULT '838:59:59'", "outside 00:00:00..23:59:59"},
         {"`c` float NOT NULL AUTO_INCREMENT", "cannot be an identity"},
+        {"`c` int DEFAULT (`c` + 1)", "which a SQL Server default cannot"},
     };
     for (const Row& row : rows) {
         FullTableTranslation t = TranslateTableFull(Table(row.column), kNames);

@@ -94,7 +94,7 @@ private:
         TranslatedExpression translated = TranslateExpression(g.expression, names_);
         if (!translated.ok()) {
             reason = translated.untranslatable;
-        } else if (std::string other = OtherGeneratedColumnIn(g.expression, c.name); !other.empty()) {
+        } else if (std::string other = ColumnNamedIn(g.expression, c.name, true); !other.empty()) {
             reason = "it uses the generated column " + other + ", which a computed column cannot";
         }
         if (!reason.empty()) {
@@ -109,13 +109,19 @@ private:
         return true;
     }
 
-    std::string OtherGeneratedColumnIn(const std::string& expression, const std::string& self) const {
+    // The first column of this table that `expression` names (a name not followed by "("), other
+    // than `self`; with `generatedOnly`, only generated columns count.
+    std::string ColumnNamedIn(const std::string& expression, const std::string& self, bool generatedOnly) const {
         SqlTokens tokens = TokenizeSql(expression);
-        for (const SqlToken& token : tokens.tokens) {
+        for (size_t i = 0; i < tokens.tokens.size(); ++i) {
+            const SqlToken& token = tokens.tokens[i];
             if (token.kind != SqlTokenKind::QuotedName && token.kind != SqlTokenKind::Word) continue;
+            if (i + 1 < tokens.tokens.size() && tokens.tokens[i + 1].text == "(") continue;
             const ColumnModel* other =
                 table_.FindColumn(token.kind == SqlTokenKind::QuotedName ? QuotedNameValue(token) : token.text);
-            if (other && other->generated && LowerAscii(other->name) != LowerAscii(self)) return other->name;
+            if (other && (!generatedOnly || other->generated) && LowerAscii(other->name) != LowerAscii(self)) {
+                return other->name;
+            }
         }
         return "";
     }
@@ -157,6 +163,11 @@ private:
             return;
         }
         if (d.kind == Kind::Expression) {
+            if (std::string other = ColumnNamedIn(d.text, "", false); !other.empty()) {
+                Adjust(c.name, "DEFAULT (" + d.text + ") dropped: it uses the column " + other +
+                                   ", which a SQL Server default cannot");
+                return;
+            }
             TranslatedExpression translated = TranslateExpression(d.text, names_);
             if (translated.ok()) {
                 plan.definition += " DEFAULT (" + translated.text + ")";
