@@ -3,69 +3,14 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "Converters/Full/DefinitionTokens.h"
 #include "Converters/Full/SqlParser.h"
-#include "Converters/Full/SqlTokenizer.h"
 
 namespace velmora {
 namespace {
 
-// A token as this parser reads it: names and strings unquoted, literals as their digits, version
-// comments (/*!50100 ... */, /*M!100301 ... */) opened up so that their contents count, as the
-// server reads them; other comments gone. The text ends with one End token.
-struct Token {
-    enum class Kind { Word, QuotedName, String, BitString, HexString, Number, Symbol, End };
-    Kind kind = Kind::End;
-    std::string text;
-    size_t begin = 0;
-    size_t end = 0;
-
-    bool IsWord(std::string_view word) const {
-        if (kind != Kind::Word || text.size() != word.size()) return false;
-        for (size_t i = 0; i < word.size(); ++i) {
-            char a = text[i], b = word[i];
-            if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-            if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-            if (a != b) return false;
-        }
-        return true;
-    }
-    bool IsSymbol(std::string_view symbol) const { return kind == Kind::Symbol && text == symbol; }
-};
-
-using Kind = Token::Kind;
-
-// Appends the tokens of `text` (which starts at offset `base` of the whole text); returns an
-// error text or "".
-std::string AppendTokens(std::string_view text, size_t base, std::vector<Token>& out) {
-    SqlTokens tokens = TokenizeSql(text);
-    if (!tokens.ok()) return tokens.error;
-    for (const SqlToken& t : tokens.tokens) {
-        Token token;
-        token.begin = base + t.offset;
-        token.end = token.begin + t.text.size();
-        token.text = t.text;
-        switch (t.kind) {
-            case SqlTokenKind::Word: token.kind = Kind::Word; break;
-            case SqlTokenKind::QuotedName: token.kind = Kind::QuotedName; token.text = QuotedNameValue(t); break;
-            case SqlTokenKind::String: token.kind = Kind::String; token.text = StringTokenValue(t); break;
-            case SqlTokenKind::HexLiteral: token.kind = Kind::HexString; token.text = LiteralDigits(t); break;
-            case SqlTokenKind::BitLiteral: token.kind = Kind::BitString; token.text = LiteralDigits(t); break;
-            case SqlTokenKind::Number: token.kind = Kind::Number; break;
-            case SqlTokenKind::Comment: {
-                std::string_view body(t.text);
-                size_t skip = body.starts_with("/*!") ? 3 : body.starts_with("/*M!") ? 4 : 0;
-                if (skip == 0 || !body.ends_with("*/") || body.size() < skip + 2) continue;
-                while (skip < body.size() - 2 && body[skip] >= '0' && body[skip] <= '9') ++skip;
-                std::string error = AppendTokens(body.substr(skip, body.size() - 2 - skip), token.begin + skip, out);
-                if (!error.empty()) return error;
-                continue;
-            }
-            default: token.kind = Kind::Symbol; break;
-        }
-        out.push_back(std::move(token));
-    }
-    return "";
-}
+using Kind = DefinitionToken::Kind;
+using Token = DefinitionToken;  // the parser's short name
 
 // Thrown inside the parser only; ParseCreateTable turns it into the error text.
 struct ParseError : std::runtime_error {
@@ -104,14 +49,11 @@ public:
 
     ParsedTable Run() {
         ParsedTable result;
-        std::string error = AppendTokens(text_, 0, tokens_);
+        std::string error = TokenizeDefinition(text_, tokens_);
         if (!error.empty()) {
             result.error = "cannot read the table definition: " + error;
             return result;
         }
-        Token end;
-        end.begin = end.end = text_.size();
-        tokens_.push_back(end);
         try {
             ParseStatement(result);
         } catch (const ParseError& e) {
