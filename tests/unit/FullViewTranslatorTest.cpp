@@ -168,7 +168,8 @@ TEST(OrderViewsByDependency, PutsEveryViewAfterTheViewsItSelectsFrom) {
         {{{"a_top", {"z_spend"}}, {"z_spend", {"orders"}}}, {"z_spend", "a_top"}},
         {{{"a", {"b", "c"}}, {"b", {"c"}}, {"c", {}}}, {"c", "b", "a"}},
         {{{"x", {"t"}}, {"y", {"t"}}}, {"x", "y"}},                       // tables only: input order
-        {{{"p", {"q"}}, {"q", {"p"}}, {"r", {}}}, {"q", "p", "r"}},       // a cycle loses no view
+        {{{"p", {"q"}}, {"q", {"p"}}, {"r", {}}}, {"r", "p", "q"}},       // a cycle loses no view
+        {{{"v1", {"v3"}}, {"v2", {}}, {"v3", {"v2"}}}, {"v2", "v3", "v1"}},
         {{{"self", {"self"}}, {"other", {"missing"}}}, {"self", "other"}},
         {{}, {}},
     };

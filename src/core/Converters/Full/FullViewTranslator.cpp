@@ -4,7 +4,6 @@
 #include "Converters/Full/FullViewTranslator.h"
 
 #include <algorithm>
-#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -203,19 +202,28 @@ FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::
 
 std::vector<std::string> OrderViewsByDependency(
     const std::vector<std::pair<std::string, std::vector<std::string>>>& viewsWithReferences) {
-    std::map<std::string, const std::vector<std::string>*> referencesOf;
-    for (const auto& [view, references] : viewsWithReferences) referencesOf.emplace(view, &references);
-    std::vector<std::string> ordered;
-    std::set<std::string> placed, visiting;
-    // Depth first: a view is placed after the views it selects from; a cycle is cut where it closes.
-    const std::function<void(const std::string&)> place = [&](const std::string& view) {
-        if (placed.count(view) || !visiting.insert(view).second) return;
-        for (const std::string& reference : *referencesOf.at(view))
-            if (referencesOf.count(reference)) place(reference);
-        visiting.erase(view);
-        if (placed.insert(view).second) ordered.push_back(view);
+    const std::size_t count = viewsWithReferences.size();
+    std::set<std::string> known, placed;
+    for (const auto& entry : viewsWithReferences) known.insert(entry.first);
+    const auto ready = [&](const std::pair<std::string, std::vector<std::string>>& entry) {
+        return std::all_of(entry.second.begin(), entry.second.end(), [&](const std::string& reference) {
+            return reference == entry.first || !known.count(reference) || placed.count(reference);
+        });
     };
-    for (const auto& entry : viewsWithReferences) place(entry.first);
+    // Each step places the first view of the input whose views are all placed; when a cycle
+    // leaves none, the first view still waiting goes, so that no view is lost.
+    std::vector<std::string> ordered;
+    std::vector<bool> done(count, false);
+    for (std::size_t step = 0; step < count; ++step) {
+        std::size_t pick = count;
+        for (std::size_t i = 0; i < count && pick == count; ++i)
+            if (!done[i] && ready(viewsWithReferences[i])) pick = i;
+        for (std::size_t i = 0; i < count && pick == count; ++i)
+            if (!done[i]) pick = i;
+        done[pick] = true;
+        placed.insert(viewsWithReferences[pick].first);
+        ordered.push_back(viewsWithReferences[pick].first);
+    }
     return ordered;
 }
 

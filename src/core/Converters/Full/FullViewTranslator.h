@@ -28,6 +28,7 @@ FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::
 
 // Views in an order where every view comes after the views it selects from; a cycle or a
 // reference to an unknown name does not lose a view (it keeps its place in the input order).
+// Otherwise the input order stays: of the views that can go next, the first of the input goes.
 std::vector<std::string> OrderViewsByDependency(
     const std::vector<std::pair<std::string, std::vector<std::string>>>& viewsWithReferences);
 
