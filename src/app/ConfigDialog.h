@@ -38,6 +38,7 @@ public:
     QCheckBox* configBox() const { return config_; }
     QCheckBox* autoBackupBox() const { return autoBackup_; }
     QCheckBox* tipsBox() const { return tips_; }
+    QComboBox* translationBox() const { return translation_; }
     QPushButton* saveButton() const { return save_; }
     QPushButton* testButton() const { return test_; }
     QPushButton* connectButton() const { return connect_; }
@@ -63,6 +64,7 @@ private:
     QCheckBox* config_ = nullptr;
     QCheckBox* autoBackup_ = nullptr;
     QCheckBox* tips_ = nullptr;
+    QComboBox* translation_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* test_ = nullptr;
     QPushButton* connect_ = nullptr;

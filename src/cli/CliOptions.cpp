@@ -14,6 +14,7 @@ const std::map<std::string, Setter>& ValueOptions() {
         {"--report", [](CliOptions& o, const std::string& v) { o.report = v; }},
         {"--to", [](CliOptions& o, const std::string& v) { o.backupFolder = v; }},
         {"--verify", [](CliOptions& o, const std::string& v) { o.verify = v; }},
+        {"--translation", [](CliOptions& o, const std::string& v) { o.translation = v; }},
         {"--source", [](CliOptions& o, const std::string& v) { o.source.server = v; }},
         {"--source-user", [](CliOptions& o, const std::string& v) { o.source.user = v; }},
         {"--source-password-env",

@@ -29,6 +29,7 @@ struct CliOptions {
     std::optional<std::string> report;
     std::optional<std::string> backupFolder;  // --to DIR
     std::optional<std::string> verify;        // --verify count|full
+    std::optional<std::string> translation;   // --translation full|classic
     SideOverrides source;
     SideOverrides target;
 };

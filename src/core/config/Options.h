@@ -21,6 +21,9 @@ const char* TranslationModeName(TranslationMode mode);
 // "full" / "classic" in any case; nothing for any other text.
 std::optional<TranslationMode> ParseTranslationMode(std::string_view text);
 
+// The mode when nothing chose one (migrator.cfg without Translation=, no --translation).
+inline constexpr TranslationMode kDefaultTranslation = TranslationMode::Classic;
+
 // Whether a migration is followed by a verification of the copied rows, and how deep: the row
 // counts only, or every value in key order.
 enum class VerifyMode { None, Count, Full };
@@ -32,7 +35,7 @@ std::optional<VerifyMode> ParseVerifyMode(std::string_view text);
 // The options of a task, copied when it is queued.
 struct TaskOptions {
     bool autoBackup = false;
-    TranslationMode translation = TranslationMode::Classic;
+    TranslationMode translation = kDefaultTranslation;
     VerifyMode verify = VerifyMode::None;
     // Complete what an earlier run left on the target instead of creating it again.
     bool resume = false;
@@ -42,7 +45,7 @@ struct TaskOptions {
 struct Options {
     bool autoBackup = false;
     bool tips = true;
-    TranslationMode translation = TranslationMode::Classic;
+    TranslationMode translation = kDefaultTranslation;
     VerifyMode verify = VerifyMode::None;
     bool resume = false;
 
