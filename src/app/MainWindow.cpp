@@ -246,6 +246,8 @@ void MainWindow::ConnectTaskListCommands() {
             [this] { RunListCommand(&MainWindowCommands::ItemDownCommand); });
     connect(taskListView_, &TaskListView::stopStartRequested, this,
             [this] { commands_->scheduler().StopStartCommand(); });
+    connect(taskListView_, &TaskListView::reportRequested, this,
+            [this] { commands_->ShowReportCommand(); });
 }
 
 void MainWindow::RunListCommand(void (MainWindowCommands::*command)(std::optional<size_t>)) {

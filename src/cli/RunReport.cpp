@@ -34,16 +34,6 @@ std::string VerificationJson(const TableVerification& v) {
     return out.str();
 }
 
-std::string RowFailure(const RowCopyResult& rows) {
-    if (rows.rowsFailed > 0) {
-        return std::to_string(rows.rowsFailed) + " rows failed: " + rows.firstError;
-    }
-    if (rows.readFailed) return "reading the rows failed";
-    if (rows.stopped) return "stopped";
-    if (rows.backupFailed) return "the data file could not be written";
-    return rows.text;
-}
-
 }  // namespace
 
 std::string JsonText(const std::string& text) {
@@ -83,38 +73,13 @@ std::vector<TableReport> MergeTableEntries(const std::vector<TableReport>& recor
     return merged;
 }
 
-std::string TableOutcome(const TableReport& table, std::string* reason) {
-    auto set = [reason](const std::string& text) {
-        if (reason) *reason = text;
-    };
-    set("");
-    if (!table.skipped.empty()) {
-        set(table.skipped);
-        return "skipped";
-    }
-    if (table.result == 0) return table.verification ? "verified" : "skipped";
-    if (table.result == -1) {
-        set(table.failure.empty() ? "it could not be created" : table.failure);
-        return "failed";
-    }
-    if (table.result == -2) {
-        set("its work file cannot be opened");
-        return "failed";
-    }
-    if (!table.rows.Succeeded()) {
-        set(RowFailure(table.rows));
-        return "failed";
-    }
-    return "migrated";
-}
-
 void PrintSummaryTable(const std::vector<TableReport>& tables) {
     if (tables.empty()) return;
     std::printf("\n%-40s %-9s %12s %12s %10s %9s  %s\n", "table", "outcome", "rows read",
                 "rows written", "rows failed", "seconds", "verification");
     for (const TableReport& table : tables) {
         std::string reason;
-        std::string outcome = TableOutcome(table, &reason);
+        std::string outcome = ObjectOutcome(table, &reason);
         std::string verification = "-";
         if (table.verification) {
             const TableVerification& v = *table.verification;
@@ -156,7 +121,7 @@ void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr
     first = true;
     for (const TableReport& table : tables) {
         std::string reason;
-        std::string outcome = TableOutcome(table, &reason);
+        std::string outcome = ObjectOutcome(table, &reason);
         json << (first ? "\n" : ",\n") << "    {\"database\": " << JsonText(table.database)
              << ", \"kind\": " << JsonText(table.kind) << ", \"name\": " << JsonText(table.name)
              << ", \"outcome\": " << JsonText(outcome) << ", \"reason\": " << JsonText(reason)

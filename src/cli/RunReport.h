@@ -21,9 +21,6 @@ inline constexpr int kReportFormatVersion = 2;
 // The entries of one run: a migration's entry and a later verification of the same table merge.
 std::vector<TableReport> MergeTableEntries(const std::vector<TableReport>& recorded);
 
-// "migrated", "failed", "skipped" or "verified", and the reason of a failure or skip.
-std::string TableOutcome(const TableReport& table, std::string* reason = nullptr);
-
 void PrintSummaryTable(const std::vector<TableReport>& tables);
 
 void WriteJsonReport(std::ostream& out, int exitCode, const std::vector<TaskPtr>& tasks,

@@ -189,6 +189,12 @@ bool MainWindowCommands::AskResume(TaskType type, const TaskNames& names) {
         ".\nResume: keep what is there and copy only what is missing?\n(No: migrate as usual)");
 }
 
+void MainWindowCommands::ShowReportCommand() {
+    std::vector<TableReport> objects = window_.LastTaskTables();
+    window_.port().ShowMessage(objects.empty() ? std::string("No task has reported yet.")
+                                               : "The last task:\n\n" + ReportText(objects));
+}
+
 void MainWindowCommands::VerifyCommand() {
     UserPort& port = window_.port();
     std::optional<SelectedObject> source = DescribeSelection(window_.sourceTree());

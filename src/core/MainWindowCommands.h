@@ -65,6 +65,8 @@ public:
     // Verify: the selected source table or database against the selected target database, as a
     // task (full, or count when the window's verify option says count).
     void VerifyCommand();
+    // Report: what the last task did with each of its objects, in a message.
+    void ShowReportCommand();
     // Appends a waiting task (names cut to their slots); the Migrate and Backup commands and the
     // command line queue through here. Does not start the scheduler.
     TaskPtr QueueTask(TaskType type, const TaskNames& names, std::time_t stamp);

@@ -59,7 +59,7 @@ TEST(RunReportTest, EveryObjectHasOneOutcomeWithItsReason) {
     };
     for (size_t i = 0; i < expected.size(); ++i) {
         std::string reason;
-        EXPECT_EQ(TableOutcome(tables[i], &reason), expected[i].outcome) << tables[i].name;
+        EXPECT_EQ(ObjectOutcome(tables[i], &reason), expected[i].outcome) << tables[i].name;
         EXPECT_EQ(reason, expected[i].reason) << tables[i].name;
     }
 
@@ -76,6 +76,15 @@ TEST(RunReportTest, EveryObjectHasOneOutcomeWithItsReason) {
                         "\"total\", \"source\": \"1.5\", \"target\": null}]"),
               std::string::npos);
     EXPECT_NE(text.find("\"matches\": false"), std::string::npos);
+
+    // The desktop program's report of the same objects.
+    const std::string lines = ReportText(tables);
+    EXPECT_NE(lines.find("table shop.order notes: skipped, its name holds a blank\n"), std::string::npos);
+    EXPECT_NE(lines.find("view shop.order_totals: migrated\n"), std::string::npos);
+    EXPECT_NE(lines.find("verified (full): MISMATCH, 3 source rows, 3 target rows, 0 compared, 0 "
+                         "missing, 0 extra, 1 different\n      different at id=2: total '1.5' / NULL"),
+              std::string::npos)
+        << lines;
 }
 
 }  // namespace

@@ -165,6 +165,25 @@ TEST_F(CommandsTest, VerifyQueuesByTheSourceSelection) {
     EXPECT_EQ(commands_->tasks().At(commands_->tasks().Size() - 1)->options.verify, VerifyMode::Count);
 }
 
+TEST_F(CommandsTest, ReportShowsTheLastTaskOnly) {
+    commands_->ShowReportCommand();
+    EXPECT_EQ(port_.Messages().back(), "No task has reported yet.");
+    TableReport first;
+    first.database = "shop";
+    first.name = "old";
+    first.result = 1;
+    first.rows.text = "TRUE";
+    TableReport skipped;
+    skipped.database = "shop";
+    skipped.name = "order notes";
+    skipped.skipped = "its name holds a blank";
+    window_->RecordTables({first});
+    window_->RecordTables({skipped});
+    commands_->ShowReportCommand();
+    EXPECT_EQ(port_.Messages().back(),
+              "The last task:\n\ntable shop.order notes: skipped, its name holds a blank\n");
+}
+
 TEST_F(CommandsTest, MigrateAsksToResumeOnlyWhenTheTargetHoldsTheTable) {
     Select(TreeSide::Source, NodePath{0, 0, 0, 0});
     Select(TreeSide::Target, NodePath{0, 0});

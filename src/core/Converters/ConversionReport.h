@@ -73,6 +73,14 @@ struct TableReport {
     std::optional<TableVerification> verification;
 };
 
+// "migrated", "failed", "skipped" or "verified" (a verification without a migration), and the
+// reason of a failure or a skip in `reason`.
+std::string ObjectOutcome(const TableReport& object, std::string* reason = nullptr);
+
+// The report of one task as lines of text, one object a line with its outcome and, where they
+// apply, its reason, what resume did and the verification's figures and first differences.
+std::string ReportText(const std::vector<TableReport>& objects);
+
 struct ConversionReport {
     std::vector<TableReport> tables;
     std::vector<std::string> viewsCreated;
