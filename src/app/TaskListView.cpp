@@ -38,7 +38,6 @@ TaskListView::TaskListView(QWidget* parent)
     stopStart_ = add(TaskPicture::Play, QStringLiteral("Stop Tasks"));
     connect(stopStart_, &QAction::triggered, this, &TaskListView::stopStartRequested);
     QAction* report = toolBar_->addAction(QStringLiteral("Report"));
-    report->setToolTip(QStringLiteral("What the last task did with each table, view and key"));
     connect(report, &QAction::triggered, this, &TaskListView::reportRequested);
 
     const auto& titles = TaskListColumnTitles();
