@@ -125,7 +125,11 @@ void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr
         json << (first ? "\n" : ",\n") << "    {\"database\": " << JsonText(table.database)
              << ", \"kind\": " << JsonText(table.kind) << ", \"name\": " << JsonText(table.name)
              << ", \"outcome\": " << JsonText(outcome) << ", \"reason\": " << JsonText(reason)
-             << ", \"resume\": " << JsonText(table.resume) << ", \"rowsRead\": " << table.rows.rowsRead
+             << ", \"resume\": " << JsonText(table.resume) << ", \"adjustments\": [";
+        for (size_t i = 0; i < table.adjustments.size(); ++i) {
+            json << (i > 0 ? ", " : "") << JsonText(table.adjustments[i]);
+        }
+        json << "], \"rowsRead\": " << table.rows.rowsRead
              << ", \"rowsWritten\": " << table.rows.rowsWritten
              << ", \"rowsFailed\": " << table.rows.rowsFailed << ", \"seconds\": " << table.seconds
              << ", \"created\": " << (table.result == 1 ? "true" : "false")

@@ -149,7 +149,8 @@ TEST_F(CliTest, TheScriptHoldsEveryRowAndTheReportCountsThem) {
     EXPECT_EQ(std::to_string(inserts), rows[0][0]);
     std::string report = ReadFile(home_ + "/report.json");
     EXPECT_NE(report.find("\"kind\": \"table\", \"name\": \"events\", \"outcome\": \"migrated\", "
-                          "\"reason\": \"\", \"resume\": \"\", \"rowsRead\": " + rows[0][0] +
+                          "\"reason\": \"\", \"resume\": \"\", \"adjustments\": [], \"rowsRead\": " +
+                          rows[0][0] +
                           ", \"rowsWritten\": " + rows[0][0] + ", \"rowsFailed\": 0"),
               std::string::npos)
         << report;

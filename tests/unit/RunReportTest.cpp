@@ -30,6 +30,7 @@ TEST(RunReportTest, EveryObjectHasOneOutcomeWithItsReason) {
     TableReport rowsFailed = Entry("table", "events", 1);
     rowsFailed.rows.rowsFailed = 2;
     rowsFailed.rows.firstError = "String or binary data would be truncated.";
+    migrated.adjustments = {"column placed_at: ON UPDATE dropped"};
     TableReport view = Entry("view", "order_totals", 1);
     TableReport keys = Entry("foreign keys", "orders", -1);
     keys.failure = "Could not create constraint.";
@@ -76,6 +77,8 @@ TEST(RunReportTest, EveryObjectHasOneOutcomeWithItsReason) {
                         "\"total\", \"source\": \"1.5\", \"target\": null}]"),
               std::string::npos);
     EXPECT_NE(text.find("\"matches\": false"), std::string::npos);
+    EXPECT_NE(text.find("\"adjustments\": [\"column placed_at: ON UPDATE dropped\"]"),
+              std::string::npos);
 
     // The desktop program's report of the same objects.
     const std::string lines = ReportText(tables);

@@ -92,6 +92,9 @@ std::string ReportText(const std::vector<TableReport>& objects) {
         }
         text += "\n";
         if (!object.resume.empty()) text += "    resume: " + object.resume + "\n";
+        for (const std::string& adjustment : object.adjustments) {
+            text += "    adjusted: " + adjustment + "\n";
+        }
         if (object.verification) text += "    " + VerificationText(*object.verification) + "\n";
     }
     return text;

@@ -69,6 +69,9 @@ struct TableReport {
     bool indexesFailed = false;
     RowCopyResult rows;
     std::string failure;  // the driver's text when the object could not be created
+    // What the Full translation changed in meaning for this table, one text each (filled by the
+    // Full table translation; empty in Classic).
+    std::vector<std::string> adjustments;
     std::string resume;  // what a resumed migration did with the table (empty: not resumed)
     std::optional<TableVerification> verification;
 };
