@@ -21,6 +21,7 @@
 
 namespace velmora {
 
+class OperationLog;
 struct WorkerContext;
 
 // result.text: "TRUE" when the copy loop ran (whatever ended it), "FALSE" when a session is
@@ -28,6 +29,10 @@ struct WorkerContext;
 // driver's error text when the result's columns could not be read.
 RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
                             std::string_view table);
+
+// The line after a table's rows: "[t] N records converted, convertion completed SUCCESSFULLY!",
+// or the count of the rows that FAILED, or that reading the rows FAILED.
+void WriteCopySummary(OperationLog& log, std::string_view table, const RowCopyResult& result);
 
 // "insert into <table> values (" with the table name quoted as the target needs it.
 std::string InsertStatementStart(std::string_view table);
