@@ -26,7 +26,7 @@ namespace velmora {
 
 QString MainWindowTitle() {
     return QStringLiteral("MySQL") + QStringLiteral(" To ") + QStringLiteral("MSSQL") +
-           QStringLiteral(" Velmora") + QStringLiteral(" Version: 1.5");
+           QStringLiteral(" Velmora") + QStringLiteral(" Version: " VELMORA_VERSION);
 }
 
 MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent) : QMainWindow(parent) {

@@ -69,7 +69,8 @@ void MainWindow::ManualCommand() {
 void MainWindow::AboutCommand() {
     QMessageBox::about(this, QStringLiteral("About Velmora"),
                        MainWindowTitle() +
-                           QStringLiteral("\n\nMigrates MySQL and MariaDB databases into "
+                           QStringLiteral("\n\nVersion " VELMORA_VERSION
+                                          "\n\nMigrates MySQL and MariaDB databases into "
                                           "Microsoft SQL Server."));
 }
 

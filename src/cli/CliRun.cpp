@@ -17,6 +17,7 @@
 #include "backup/TargetBackup.h"
 #include "ConnectCommands.h"
 #include "config/ConnectSequence.h"
+#include "config/ConfigDialogModel.h"
 #include "config/Configuration.h"
 #include "config/DriverCheck.h"
 #include "config/ProfileFile.h"
@@ -47,6 +48,11 @@ ConnectionSettings LoadSide(const std::string& path, ConfigSide side, const Side
     settings.userId = read("UserID");
     settings.password = read("PassWord");
     settings.catalogName = read("CatalogName");
+    if (side == ConfigSide::Target) {
+        ReadTargetTls(path, settings.encrypt, settings.trustServerCertificate);
+        if (with.encrypt) settings.encrypt = *with.encrypt;
+        if (with.trustServerCertificate) settings.trustServerCertificate = *with.trustServerCertificate;
+    }
     if (with.server) {
         settings.sourceName = *with.server;
         if (!with.provider) settings.provider = std::string(kProviderTcpIp);
