@@ -20,6 +20,7 @@ namespace velmora {
 namespace {
 
 constexpr int64_t kProgressEvery = 1000;
+constexpr int64_t kProgressHookEvery = 200;
 
 // The rowset properties of the row query: the standard set plus IRowsetChange.
 const PropertySet& RowQueryProperties() {
@@ -132,6 +133,9 @@ private:
                                             result_.firstError.c_str());
             }
         }
+        if (result_.rowsRead % kProgressHookEvery == 0) {
+            context_.ReportRows({table_, result_.rowsRead, expectedRows, false});
+        }
         if (result_.rowsRead % kProgressEvery == 0) {
             context_.Log().WriteOutputLine("[%s] %lld records converted!", table_.c_str(),
                                         static_cast<long long>(result_.rowsRead));
@@ -139,6 +143,10 @@ private:
         return bytes;
     }
 
+public:
+    long long expectedRows = -1;
+
+private:
     WorkerContext& context_;
     Session* target_;
     std::string table_;
@@ -147,6 +155,26 @@ private:
     std::string start_;
     std::string statement_;
 };
+
+// The catalog's estimate of a table's rows (exact for MyISAM, approximate for InnoDB); -1 when
+// the catalog has none. Asked only for a progress display, before the row query opens.
+long long EstimatedRows(Session* source, std::string_view database, std::string_view table) {
+    std::unique_ptr<StatementRowset> rowset = source->NewStatement();
+    if (!rowset) return -1;
+    const std::string query =
+        "select TABLE_ROWS from information_schema.TABLES where TABLE_SCHEMA = " +
+        SourceStringLiteral(database) + " and TABLE_NAME = " + SourceStringLiteral(table);
+    long long rows = -1;
+    if (rowset->Create(query) >= 0 && rowset->Execute(StandardRowsetProperties()) == kSuccess &&
+        rowset->MoveNext() == kSuccess && !rowset->IsNull(0)) {
+        const std::string value(rowset->Value(0));
+        if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos) {
+            rows = std::stoll(value);
+        }
+    }
+    rowset->Close();
+    return rows;
+}
 
 void WriteSummary(OperationLog& log, std::string_view table, const RowCopyResult& result) {
     std::string name(table);
@@ -230,6 +258,9 @@ RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
             "in one pass",
             name.c_str());
     }
+    // Before the row query: a streaming driver runs nothing else while rows arrive.
+    const long long expectedRows =
+        context.tableProgress ? EstimatedRows(source, database, table) : -1;
     SourceQuery query(log, source,
                       key ? PageQuery(table, condition, *key, {}, kFirstPageRows)
                           : OnePassQuery(table, condition),
@@ -247,6 +278,8 @@ RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
         result.backupFailed = true;
     }
     RowCopier copier(context, target, table, data ? &data : nullptr, result);
+    copier.expectedRows = expectedRows;
+    context.ReportRows({name, 0, expectedRows, false});
     PageOutcome first = copier.CopyPage(query.rows(), key ? &*key : nullptr);
     if (key) {
         CopyRemainingPages(log, source, table, condition, *key, copier, std::move(first),
@@ -256,6 +289,7 @@ RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
         result.readFailed = first.end == PageEnd::FetchFailed;
     }
     WriteSummary(log, table, result);
+    context.ReportRows({name, result.rowsRead, copier.expectedRows, true});
     if (data && !data.Close() && autoBackup) {
         log.WriteOutputLine("[%s] The data file %s.data could not be written completely!",
                                    name.c_str(), name.c_str());
