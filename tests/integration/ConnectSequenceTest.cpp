@@ -37,7 +37,8 @@ std::string MariaDbServer() {
 ConnectionSettings Source(std::string sourceName, std::string password, std::string catalog = "") {
     return ConnectionSettings{"TCP/IP:Port",         "MSDASQL",
                               std::move(sourceName), test::LocalMariaDb().user,
-                              std::move(password),   std::move(catalog)};
+                              std::move(password),   std::move(catalog),
+                              "",                    false};
 }
 
 ConnectionSettings GoodSource(std::string catalog = "") {

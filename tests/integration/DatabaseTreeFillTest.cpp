@@ -44,7 +44,8 @@ const TreeNode* Child(const TreeNode& node, std::string_view text) {
 ConnectionSettings SourceSettings(const std::string& catalog) {
     test::MariaDbAddress db = test::LocalMariaDb();
     return ConnectionSettings{"TCP/IP:Port", "MSDASQL",   db.host + ":" + std::to_string(db.port),
-                              db.user,       db.password, catalog};
+                              db.user,       db.password, catalog,
+                              "",            false};
 }
 
 class TreeFromMariaDb : public ::testing::Test {

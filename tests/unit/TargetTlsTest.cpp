@@ -22,10 +22,8 @@ struct TlsCase {
 };
 
 ConnectionSettings Target(const std::string& provider, const TlsCase& c) {
-    ConnectionSettings settings{provider, ProviderProgId(provider), "db1:1444", "sa", "pw", "shop"};
-    settings.encrypt = c.encrypt;
-    settings.trustServerCertificate = c.trust;
-    return settings;
+    return ConnectionSettings{provider, ProviderProgId(provider), "db1:1444", "sa", "pw", "shop",
+                              c.encrypt, c.trust};
 }
 
 std::string TextFor(const ConnectionSettings& settings, const InstalledDriver& driver) {

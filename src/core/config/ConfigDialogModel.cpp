@@ -51,11 +51,8 @@ std::vector<std::string> DataSourceChoices(ConfigSide side) {
 }  // namespace
 
 ConnectionSettings ConfigSideFields::Settings() const {
-    ConnectionSettings settings{provider,   ProviderProgId(provider), sourceName, userId, password,
-                                catalogName};
-    settings.encrypt = encrypt;
-    settings.trustServerCertificate = trustServerCertificate;
-    return settings;
+    return ConnectionSettings{provider, ProviderProgId(provider), sourceName, userId, password,
+                              catalogName, encrypt, trustServerCertificate};
 }
 
 void ReadTargetTls(const std::string& path, std::string& encrypt, bool& trustServerCertificate) {
