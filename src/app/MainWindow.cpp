@@ -17,6 +17,7 @@
 #include "HintPane.h"
 #include "TreeMenus.h"
 #include "LogPane.h"
+#include "BackgroundDrag.h"
 #include "Pictures.h"
 #include "TaskListView.h"
 #include "Converters/Conditions.h"
@@ -37,6 +38,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent) : QMainWindow(par
                                                      setup.timings);
     setWindowTitle(MainWindowTitle());
     setWindowIcon(WindowPicture());
+    new BackgroundDrag(this);
     PrepareProgramFolder();
     BuildMenuBar();
     BuildToolBar();

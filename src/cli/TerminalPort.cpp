@@ -109,7 +109,7 @@ void TerminalPort::DrawProgressLine() {
 
 void TerminalPort::ShowStatus(int, const std::string&) {}
 
-void TerminalPort::ShowMessage(const std::string& text) {
+void TerminalPort::ShowMessage(const std::string& text, const std::string&) {
     std::lock_guard<std::mutex> lock(mutex_);
     messages_.push_back(text);
     ClearProgressLine();
@@ -142,7 +142,7 @@ bool TerminalPort::AskOkCancel(const std::string& text) {
     return answer && !answer->empty() && (answer->front() == 'y' || answer->front() == 'Y');
 }
 
-bool TerminalPort::AskYesNo(const std::string& text) { return AskOkCancel(text); }
+bool TerminalPort::AskYesNo(const std::string& text, MessageIcon) { return AskOkCancel(text); }
 
 std::optional<std::string> TerminalPort::ChooseFolder(const std::string&, const std::string&) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -37,8 +37,7 @@ std::string MariaDbServer() {
 ConnectionSettings Source(std::string sourceName, std::string password, std::string catalog = "") {
     return ConnectionSettings{"TCP/IP:Port",         "MSDASQL",
                               std::move(sourceName), test::LocalMariaDb().user,
-                              std::move(password),   std::move(catalog),
-                              "",                    false};
+                              std::move(password),   std::move(catalog)};
 }
 
 ConnectionSettings GoodSource(std::string catalog = "") {

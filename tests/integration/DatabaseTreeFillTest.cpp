@@ -44,8 +44,7 @@ const TreeNode* Child(const TreeNode& node, std::string_view text) {
 ConnectionSettings SourceSettings(const std::string& catalog) {
     test::MariaDbAddress db = test::LocalMariaDb();
     return ConnectionSettings{"TCP/IP:Port", "MSDASQL",   db.host + ":" + std::to_string(db.port),
-                              db.user,       db.password, catalog,
-                              "",            false};
+                              db.user,       db.password, catalog};
 }
 
 class TreeFromMariaDb : public ::testing::Test {

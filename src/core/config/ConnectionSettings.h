@@ -18,7 +18,7 @@ struct ConnectionSettings {
     // driver's default), and TrustServerCertificate (a certificate that cannot be checked, such
     // as a test server's self-signed one, is accepted). Each becomes the keyword of the SQL
     // Server driver in use, or nothing when that driver has none.
-    std::string encrypt;
+    std::string encrypt = {};
     bool trustServerCertificate = false;
 };
 
