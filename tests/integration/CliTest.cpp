@@ -2,6 +2,7 @@
 // every script statement is parsed by the T-SQL oracle.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -223,6 +224,26 @@ TEST_F(CliTest, TreeAndDriversAndTranslate) {
     CliResult help = Cli("migrate --help", false);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("migrate clone SRC"), std::string::npos);
+}
+
+// MariaDB database names are case-sensitive on Linux: the command line keeps the case it is
+// given (it once lower-cased --source-database and failed with "Unknown database 'casedb_..'").
+TEST_F(CliTest, DatabaseNamesKeepTheirCase) {
+    const std::string database = "CaseDb_" + std::to_string(getpid());
+    test::RunMariaDbClient("DROP DATABASE IF EXISTS " + database + "; CREATE DATABASE " +
+                           database + "; CREATE TABLE " + database +
+                           ".Items (id int PRIMARY KEY, name varchar(20)); INSERT INTO " +
+                           database + ".Items VALUES (1, 'one');");
+    CliResult result = Cli("migrate table " + database + " Items Sales --yes --target-script '" +
+                           home_ + "/out' --source-database " + database +
+                           " --target-database Sales");
+    test::RunMariaDbClient("DROP DATABASE IF EXISTS " + database + ";");
+    EXPECT_EQ(result.exitCode, 0) << result.err << result.out;
+    std::vector<std::string> statements = ScriptStatements(home_ + "/out/Sales.sql");
+    ASSERT_GT(statements.size(), 2u) << result.err << result.out;
+    EXPECT_EQ(statements[1], "use Sales;");
+    EXPECT_NE(result.out.find("TABLE: [" + database + "].[Items] Converting"), std::string::npos);
+    EXPECT_NE(result.out.find("[Items] 1 records converted"), std::string::npos) << result.out;
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
+#include <future>
+#include <thread>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -296,6 +299,54 @@ TEST(TaskListRows, RebuildsEveryFifthTickOrAtOnceOnRequest) {
     ticker.RequestListRefresh();
     EXPECT_FALSE(ticker.Tick(false));  // only while the tab is current
     EXPECT_TRUE(ticker.Tick(true));
+}
+
+// The interface thread is busy in the scheduler's last call into it (a queued call waits for
+// it) and, in that moment, the user presses Migrate: StartScheduler on the interface thread. Once
+// the scheduler said Idle before that call, so the interface thread joined the scheduler thread,
+// which waited for the interface thread: both waited forever.
+class InterfaceThreadPort : public test::ScriptedPort {
+public:
+    std::function<void()> onLastButton;
+    void ShowStopStartButton(bool pausePicture, const std::string& tooltip) override {
+        ScriptedPort::ShowStopStartButton(pausePicture, tooltip);
+        if (!pausePicture && tooltip == "Start tasks" && onLastButton) {
+            std::function<void()> once = std::move(onLastButton);
+            onLastButton = nullptr;
+            once();
+        }
+    }
+};
+
+TEST(SchedulerDeadlock, StartingAgainDuringTheLastInterfaceCallDoesNotWaitForever) {
+    InterfaceThreadPort port;
+    MainWindowModel window(port, std::make_unique<UnconnectedSide>(),
+                           std::make_unique<UnconnectedSide>());
+    TaskList list;
+    list.Append(NewTask("a"));
+    TaskScheduler scheduler(window.controller(), port, window.log(), list,
+                            [](MigrationTask&) { return true; }, FastTimings());
+    std::promise<void> answered;
+    std::future<void> interfaceDone = answered.get_future();
+    std::thread interfaceThread;
+    port.onLastButton = [&] {
+        // The scheduler thread waits here until the "interface thread" has run the command.
+        interfaceThread = std::thread([&] {
+            scheduler.StartScheduler();
+            answered.set_value();
+        });
+        // (bounded, so that a regression fails the test instead of hanging the suite)
+        interfaceDone.wait_for(3s);
+    };
+    const auto started = std::chrono::steady_clock::now();
+    scheduler.StartScheduler();
+    scheduler.WaitUntilIdle();
+    while (!interfaceThread.joinable()) std::this_thread::sleep_for(1ms);
+    interfaceThread.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s)
+        << "the interface thread waited for the scheduler thread, which waited for it";
+    scheduler.WaitUntilIdle();
+    EXPECT_EQ(window.controllerState(), ControllerState::Idle);
 }
 
 }  // namespace

@@ -1,0 +1,86 @@
+// The dependency rule of the core, checked on the sources: a file includes headers of its own
+// layer and of the layers below it, never of a layer above (the order is in
+// src/core/CMakeLists.txt and docs/architecture.md). Two layers of the same rank (explorer and
+// backup) do not include each other either.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Layer {
+    std::string name;
+    int rank;
+};
+
+// The layer of a path relative to src/core ("data/OdbcStatement.h", "MainWindowModel.h").
+Layer LayerOf(const std::string& path) {
+    if (path == "tasks/OperationLog.h" || path == "tasks/OperationLog.cpp" ||
+        path == "tasks/UserPort.h") {
+        return {"log", 0};
+    }
+    if (path.rfind("Converters/Thread/", 0) == 0) return {"workers", 6};
+    const std::string folder = path.substr(0, path.find('/'));
+    static const std::map<std::string, int> ranks = {{"data", 1},     {"config", 2},
+                                                     {"tasks", 3},    {"Converters", 4},
+                                                     {"explorer", 5}, {"backup", 5}};
+    if (path.find('/') == std::string::npos) return {"window", 7};
+    auto found = ranks.find(folder);
+    return found == ranks.end() ? Layer{folder, 99} : Layer{folder, found->second};
+}
+
+std::vector<std::string> Violations() {
+    const fs::path core = fs::path(VELMORA_SOURCE_DIR) / "src" / "core";
+    const std::regex include("^\\s*#\\s*include\\s+\"([^\"]+)\"");
+    std::vector<std::string> violations;
+    for (const auto& entry : fs::recursive_directory_iterator(core)) {
+        const std::string extension = entry.path().extension().string();
+        if (!entry.is_regular_file() || (extension != ".h" && extension != ".cpp")) continue;
+        const std::string file = fs::relative(entry.path(), core).string();
+        const Layer own = LayerOf(file);
+        std::ifstream in(entry.path());
+        std::string line;
+        for (int number = 1; std::getline(in, line); ++number) {
+            std::smatch match;
+            if (!std::regex_search(line, match, include)) continue;
+            const std::string header = match[1];
+            if (!fs::exists(core / header)) continue;  // a header of a library, not of the core
+            const Layer used = LayerOf(header);
+            const bool above = used.rank > own.rank;
+            const bool sibling = used.rank == own.rank && used.name != own.name;
+            if (above || sibling) {
+                violations.push_back(file + ":" + std::to_string(number) + " (" + own.name +
+                                     ") includes " + header + " (" + used.name + ")");
+            }
+        }
+    }
+    return violations;
+}
+
+TEST(Layers, NoCoreFileIncludesAHeaderOfAHigherLayer) {
+    EXPECT_EQ(Violations(), std::vector<std::string>{});
+}
+
+TEST(Layers, TheRuleKnowsEveryFolderOfTheCore) {
+    const fs::path core = fs::path(VELMORA_SOURCE_DIR) / "src" / "core";
+    for (const auto& entry : fs::recursive_directory_iterator(core)) {
+        if (!entry.is_regular_file()) continue;
+        const std::string file = fs::relative(entry.path(), core).string();
+        if (file == "CMakeLists.txt") continue;
+        EXPECT_LT(LayerOf(file).rank, 99) << file << " is in no layer";
+    }
+    // The window's state is the top: nothing below it may name it.
+    EXPECT_EQ(LayerOf("MainWindowModel.h").rank, 7);
+    EXPECT_LT(LayerOf("data/StatementExecution.h").rank, LayerOf("tasks/TaskScheduler.h").rank);
+}
+
+}  // namespace
+}  // namespace velmora
