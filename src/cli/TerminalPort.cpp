@@ -129,7 +129,11 @@ bool TerminalPort::AskOkCancel(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::string question = ForTerminal(text);
     if (assumeYes_) {
-        std::fprintf(stderr, "%s [yes]\n", question.c_str());
+        if (!output_.quiet) {
+            ClearProgressLine();
+            std::fprintf(stderr, "%s [yes]\n", question.c_str());
+            DrawProgressLine();
+        }
         return true;
     }
     if (!interactive_) {
