@@ -178,6 +178,7 @@ int RunTour(const QString& folder) {
     });
     tour.SaveModal(QStringLiteral("message-box"),
                    [&] { window.port().ShowMessage("No Target DataSource Connection!", "Delete"); });
+    tour.SaveModal(QStringLiteral("about-box"), [&] { window.AboutCommand(); });
     window.lowerTabs()->setCurrentWidget(window.hintPane());
     tour.Save(&window, QStringLiteral("main-window-tips"));
     return tour.failures() == 0 ? 0 : 1;
