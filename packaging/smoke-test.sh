@@ -36,7 +36,7 @@ for file in usr/bin/velmora usr/bin/velmora-cli usr/share/doc/velmora/manual.htm
             usr/share/bash-completion/completions/velmora-cli; do
   [ -f "$root/$file" ] || fail "$file is missing from the package"
 done
-zcat "$root/usr/share/man/man1/velmora-cli.1.gz" | grep -q -- "--target-encrypt" ||
+zcat "$root/usr/share/man/man1/velmora-cli.1.gz" | grep -qF -- '\-\-target\-encrypt' ||
   fail "the man page of velmora-cli lacks --target-encrypt"
 bash -n "$root/usr/share/bash-completion/completions/velmora-cli" || fail "the completion does not parse"
 
