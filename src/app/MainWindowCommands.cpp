@@ -69,8 +69,7 @@ void MainWindow::ManualCommand() {
 void MainWindow::AboutCommand() {
     QMessageBox::about(this, QStringLiteral("About Velmora"),
                        MainWindowTitle() +
-                           QStringLiteral("\n\nVersion " VELMORA_VERSION
-                                          "\n\nMigrates MySQL and MariaDB databases into "
+                           QStringLiteral("\n\nMigrates MySQL and MariaDB databases into "
                                           "Microsoft SQL Server."));
 }
 

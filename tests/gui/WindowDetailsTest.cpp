@@ -129,6 +129,16 @@ private slots:
         QTRY_COMPARE(dropped.count(), 1);
     }
 
+    void aboutBoxShowsTheBuildsVersion() {
+        auto window = IdleWindow();
+        ModalAnswerer answerer;
+        answerer.Press(QMessageBox::Ok);
+        window->AboutCommand();
+        QCOMPARE(answerer.seen().size(), 1);
+        QVERIFY2(answerer.seen()[0].contains(QStringLiteral("Version: " VELMORA_VERSION)),
+                 qPrintable(answerer.seen()[0]));
+    }
+
     void messageBoxCaptionsAndIcons() {
         auto window = IdleWindow();
         QList<BoxSeen> seen;
