@@ -172,7 +172,8 @@ private:
             if (!logFile_) throw UsageError{"cannot write the log file " + *options_.logFile};
         }
         liveProgress_ = !options_.quiet && IsLiveTerminal(STDERR_FILENO);
-        port_.SetOutput({liveProgress_, options_.quiet, logFile_, TerminalWidth(STDERR_FILENO)});
+        port_.SetOutput({liveProgress_, liveProgress_ && IsLiveTerminal(STDOUT_FILENO),
+                         options_.quiet, logFile_, TerminalWidth(STDERR_FILENO)});
     }
 
     const CliOptions& options_;

@@ -47,7 +47,7 @@ void TerminalPort::ShowOutputLine(const std::string& line) {
         std::fflush(output_.logFile);
     }
     if (output_.quiet && !ReportsFailure(text)) return;
-    if (output_.liveProgress && IsRowCountLine(text)) return;
+    if (output_.hideRowCountLines && IsRowCountLine(text)) return;
     ClearProgressLine();
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);

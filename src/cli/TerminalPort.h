@@ -5,7 +5,8 @@
 //
 // Output settings (SetOutput): with a live display (standard error is a terminal) each table's
 // rows are shown on one line redrawn in place (ProgressLine.h), which stays once the table is
-// done, and the "N records converted!" lines of every thousand rows are left off the terminal;
+// done, and, when standard output is that terminal too, the "N records converted!" lines of
+// every thousand rows are left off it;
 // --quiet keeps only log lines that report a failure, the messages and the summary; a log file
 // receives every log line. Without a terminal and without these options the output is the
 // plain lines, byte for byte.
@@ -47,6 +48,9 @@ public:
 
     struct Output {
         bool liveProgress = false;  // standard error is a terminal
+        // Standard output shares that terminal: the thousand-row count lines say nothing the
+        // live line does not. (Into a file or a pipe they go as ever.)
+        bool hideRowCountLines = false;
         bool quiet = false;
         std::FILE* logFile = nullptr;  // not owned
         int width = 80;                // of the terminal

@@ -204,7 +204,7 @@ TEST(TerminalOutput, WithoutATerminalTheLinesAreUnchanged) {
 
 TEST(TerminalOutput, LiveDisplayReplacesTheCountLinesAndKeepsTheRest) {
     TerminalPort port(true, false);
-    port.SetOutput({true, false, nullptr, 100});
+    port.SetOutput({true, true, false, nullptr, 100});
     CapturedOutput captured;
     Feed(port);
     auto [out, err] = captured.Take();
@@ -216,10 +216,23 @@ TEST(TerminalOutput, LiveDisplayReplacesTheCountLinesAndKeepsTheRest) {
     EXPECT_EQ(err.find('\r', done), std::string::npos);  // the finished line stays as it is
 }
 
+// Standard error on a terminal, standard output into a file: the file gets every line.
+TEST(TerminalOutput, OutputIntoAFileKeepsTheCountLinesBesideALiveDisplay) {
+    TerminalPort port(true, false);
+    port.SetOutput({true, false, false, nullptr, 100});
+    CapturedOutput captured;
+    Feed(port);
+    auto [out, err] = captured.Take();
+    std::string expected;
+    for (const char* line : kLines) expected += std::string(line) + "\n";
+    EXPECT_EQ(out, expected);
+    EXPECT_NE(err.find("orders  2,400 of 2,400 rows  100%"), std::string::npos) << err;
+}
+
 TEST(TerminalOutput, QuietKeepsFailuresAndTheLogFileKeepsEverything) {
     std::FILE* log = std::tmpfile();
     TerminalPort port(true, false);
-    port.SetOutput({false, true, log, 80});
+    port.SetOutput({false, false, true, log, 80});
     CapturedOutput captured;
     Feed(port);
     port.ShowHint("Press Config button");
