@@ -56,6 +56,9 @@ std::string BashCompletionScript() {
            "    local cur prev word command='' position=0 i\n"
            "    cur=\"${COMP_WORDS[COMP_CWORD]}\"\n"
            "    prev=\"${COMP_WORDS[COMP_CWORD-1]}\"\n"
+           "    # bash splits --option=value at the '=' (COMP_WORDBREAKS).\n"
+           "    if [[ \"$prev\" == \"=\" ]]; then prev=\"${COMP_WORDS[COMP_CWORD-2]}\"; fi\n"
+           "    if [[ \"$cur\" == \"=\" ]]; then prev=\"${COMP_WORDS[COMP_CWORD-1]}\"; cur=''; fi\n"
            "    case \"$prev\" in\n" +
            valueArms +
            "    esac\n"
@@ -67,8 +70,10 @@ std::string BashCompletionScript() {
            "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
            "        word=\"${COMP_WORDS[i]}\"\n"
            "        case \"$word\" in\n"
-           "            --*=*|-?) ;;\n"
-           "            --*) case \" $_velmora_cli_valued \" in *\" $word \"*) ((i++)) ;; esac ;;\n"
+           "            --*=*|-?|=) ;;\n"
+           "            --*) case \" $_velmora_cli_valued \" in\n"
+           "                     *\" $word \"*) ((i++)); [[ \"${COMP_WORDS[i]}\" == \"=\" ]] && ((i++)) ;;\n"
+           "                 esac ;;\n"
            "            *) if [[ -z \"$command\" ]]; then command=\"$word\"; else ((position++)); fi ;;\n"
            "        esac\n"
            "    done\n"
