@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -169,7 +171,10 @@ private:
     void SetUpOutput() {
         if (options_.logFile) {
             logFile_ = std::fopen(options_.logFile->c_str(), "a");
-            if (!logFile_) throw UsageError{"cannot write the log file " + *options_.logFile};
+            if (!logFile_) {
+                throw UsageError{"cannot write the log file " + *options_.logFile + ": " +
+                                 std::strerror(errno)};
+            }
         }
         liveProgress_ = !options_.quiet && IsLiveTerminal(STDERR_FILENO);
         port_.SetOutput({liveProgress_, liveProgress_ && IsLiveTerminal(STDOUT_FILENO),

@@ -270,6 +270,14 @@ TEST_F(CliTest, WithoutATerminalTheOutputIsThePlainLogLines) {
     }
     EXPECT_NE(ReadFile(home_ + "/report.json").find("\"version\": \"" VELMORA_VERSION "\""),
               std::string::npos);
+    // A log file that cannot be written stops the command before any work.
+    CliResult refused = Cli("migrate table shop events sales --yes --target-script '" + home_ +
+                            "/out2' --log-file /nonexistent/folder/run.log");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("cannot write the log file /nonexistent/folder/run.log: No such file"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(home_ + "/out2/sales.sql"));
 }
 
 // On a real terminal (script(1) gives the program one) the live line replaces the count lines.
