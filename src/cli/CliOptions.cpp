@@ -70,6 +70,8 @@ std::vector<OptionSpec> BuildTable() {
          Store([](CliOptions& o) -> auto& { return o.logFile; })},
         {"--to", "", Value::Required, "DIR",
          Store([](CliOptions& o) -> auto& { return o.backupFolder; })},
+        {"--translation", "", Value::Required, "full|classic",
+         Store([](CliOptions& o) -> auto& { return o.translation; })},
     };
     for (bool source : {true, false}) {
         const std::string prefix = source ? "--source" : "--target";

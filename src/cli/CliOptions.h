@@ -37,6 +37,7 @@ struct CliOptions {
     std::optional<std::string> report;
     std::optional<std::string> logFile;  // --log-file FILE: the log lines as well
     std::optional<std::string> backupFolder;  // --to DIR
+    std::optional<std::string> translation;   // --translation full|classic
     SideOverrides source;
     SideOverrides target;
 };

@@ -88,6 +88,17 @@ ConnectionSettings LoadSide(const std::string& path, ConfigSide side, const Side
     return settings;
 }
 
+// --translation when given (anything but full or classic is a usage error), else migrator.cfg's
+// [Public] Translation=, else the default.
+TranslationMode TranslationOf(const CliOptions& options, const std::string& configPath) {
+    if (!options.translation) return ReadTranslationMode(configPath);
+    std::optional<TranslationMode> mode = ParseTranslationMode(*options.translation);
+    if (!mode) {
+        throw UsageError{"--translation takes full or classic, not '" + *options.translation + "'"};
+    }
+    return *mode;
+}
+
 // Everything one command works with.
 class Run {
 public:
@@ -105,6 +116,7 @@ public:
         };
         window_->options().autoBackup =
             IsFlagSet(ReadProfileString(configPath_, kSectionPublic, "AutoBackup", "", kConfigValueBuffer));
+        window_->options().translation = TranslationOf(options, configPath_);
         SetUpOutput();
         EnsureWorkFolder("./");
         const std::string conditions = ProgramFolder() + "Condition.cfg";

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "Converters/SourceQuery.h"
 #include "Converters/TableDefinitionReader.h"
 #include "Converters/ViewTranslator.h"
+#include "Converters/Full/FullViewTranslator.h"
+#include "Converters/Naming.h"
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
 #include "data/StatementExecution.h"
@@ -85,29 +88,6 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
         }
     }
     ConvertForeignKeys(context, database, report);
-    return 0;
-}
-
-int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
-                         ConversionReport* report) {
-    OperationLog& log = context.Log();
-    log.WriteOutputLine("Convert Views of database [%s]", Text(database).c_str());
-    auto views = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: ");
-    if (!views) {
-        Fail(report, "views of database " + Text(database) + ": the catalog cannot be opened");
-        return -1;
-    }
-    for (const TableRecord& record : *views) {
-        if (record.tableType == "VIEW" && record.tableSchema != "sys" &&
-            record.tableSchema != "INFORMATION_SCHEMA") {
-            ConvertView(context, database, record.tableName, report);
-        }
-        if (context.StopRequested()) {
-            log.WriteText("Views Converting Terminaled!");
-            if (report) report->stopped = true;
-            break;
-        }
-    }
     return 0;
 }
 
@@ -188,10 +168,46 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
     return finish(1);
 }
 
-bool ConvertView(WorkerContext& context, std::string_view database, std::string_view view,
-                 ConversionReport* report) {
+namespace {
+
+// The create statement of one view in the task's translation mode. A view that cannot be read or
+// (in Full mode) translated carries the reason instead, and nothing of it is ever sent.
+struct ViewStatement {
+    std::string name;
+    std::string text;
+    std::vector<std::string> references;
+    std::string readFailure;     // the definition could not be read
+    std::string untranslatable;  // the construct T-SQL cannot say with the same meaning
+};
+
+ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view database,
+                                   std::string_view view) {
+    ViewStatement result;
+    result.name = Text(view);
     OperationLog& log = context.Log();
-    const std::string name = Text(view);
+    if (context.options.translation == TranslationMode::Classic) {
+        result.text = TranslateViewDefinition(context.SourceSession(), database, view, log,
+                                              &result.readFailure);
+        return result;
+    }
+    std::string definition =
+        ReadDefinition(log, context.SourceSession(), "show create view " + QuoteSourceName(view),
+                       &result.readFailure);
+    if (!result.readFailure.empty()) return result;
+    FullViewTranslation full =
+        TranslateViewFull(definition, view, ExpressionNames{Text(database), context.targetDatabase});
+    result.untranslatable = full.untranslatable;
+    result.text = full.statement;
+    result.references = full.references;
+    return result;
+}
+
+// Writes the statement into "<view>.vw" and creates the view, with the lines of a view's
+// conversion; true when the view was created. Without a statement translated beforehand, the
+// view is read and translated after its "Converting" line.
+bool CreateView(WorkerContext& context, std::string_view database, const std::string& name,
+                const ViewStatement* translated, ConversionReport* report) {
+    OperationLog& log = context.Log();
     WorkFile file = OpenWorkFile(context.workFolder, name + ".vw", "w+");
     if (!file) {
         log.WriteText(kCharacterSetText);
@@ -199,18 +215,22 @@ bool ConvertView(WorkerContext& context, std::string_view database, std::string_
         return false;
     }
     log.WriteOutputLine("VIEW: [%s].[%s] Converting..... ", Text(database).c_str(), name.c_str());
-    std::string readFailure;
-    std::string statement =
-        TranslateViewDefinition(context.SourceSession(), database, view, log, &readFailure);
-    if (!readFailure.empty()) {
+    const ViewStatement view =
+        translated ? *translated : TranslateViewForTask(context, database, name);
+    if (!view.readFailure.empty() || !view.untranslatable.empty()) {
+        const std::string why = !view.readFailure.empty()
+                                    ? view.readFailure
+                                    : "it cannot be translated: " + view.untranslatable;
         log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
-        log.WriteText(readFailure);
-        Fail(report, "view " + name + ": its definition could not be read: " + readFailure);
+        log.WriteText(why);
+        Fail(report, "view " + name + ": " +
+                         (view.readFailure.empty() ? why
+                                                   : "its definition could not be read: " + why));
         return false;
     }
-    file.Write(statement);
+    file.Write(view.text);
     std::string why;
-    if (!ExecuteStatement(log, context.TargetSession(), statement, 0, &why)) {
+    if (!ExecuteStatement(log, context.TargetSession(), view.text, 0, &why)) {
         log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
         log.WriteText(why);
         Fail(report, "view " + name + ": create failed: " + why);
@@ -219,6 +239,54 @@ bool ConvertView(WorkerContext& context, std::string_view database, std::string_
     log.WriteOutputLine("Create VIEW [%s] SUCCESSFULLY!!!", name.c_str());
     if (report) report->viewsCreated.push_back(name);
     return true;
+}
+
+}  // namespace
+
+int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
+                         ConversionReport* report) {
+    OperationLog& log = context.Log();
+    log.WriteOutputLine("Convert Views of database [%s]", Text(database).c_str());
+    auto catalog = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: ");
+    if (!catalog) {
+        Fail(report, "views of database " + Text(database) + ": the catalog cannot be opened");
+        return -1;
+    }
+    std::vector<std::string> names;
+    for (const TableRecord& record : *catalog) {
+        if (record.tableType == "VIEW" && record.tableSchema != "sys" &&
+            record.tableSchema != "INFORMATION_SCHEMA") {
+            names.push_back(record.tableName);
+        }
+    }
+    // Full mode: every definition is read and translated first, so that a view is created after
+    // the views it selects from, whatever their names.
+    std::map<std::string, ViewStatement> translated;
+    if (context.options.translation == TranslationMode::Full) {
+        std::vector<std::pair<std::string, std::vector<std::string>>> dependencies;
+        for (const std::string& name : names) {
+            ViewStatement view = TranslateViewForTask(context, database, name);
+            dependencies.emplace_back(name, view.references);
+            translated.emplace(name, std::move(view));
+        }
+        names = OrderViewsByDependency(dependencies);
+    }
+    for (const std::string& name : names) {
+        auto found = translated.find(name);
+        CreateView(context, database, name,
+                   found != translated.end() ? &found->second : nullptr, report);
+        if (context.StopRequested()) {
+            log.WriteText("Views Converting Terminaled!");
+            if (report) report->stopped = true;
+            break;
+        }
+    }
+    return 0;
+}
+
+bool ConvertView(WorkerContext& context, std::string_view database, std::string_view view,
+                 ConversionReport* report) {
+    return CreateView(context, database, Text(view), nullptr, report);
 }
 
 }  // namespace velmora

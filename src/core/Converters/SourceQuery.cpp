@@ -104,4 +104,27 @@ std::string SourceStringLiteral(std::string_view text) {
     return out + "'";
 }
 
+std::string ReadDefinition(OperationLog& log, Session* source, const std::string& statement,
+                           std::string* readFailure) {
+    SourceQuery query(log, source, statement);
+    if (!query.ok()) {
+        if (readFailure) *readFailure = query.reason();
+        return query.failureText();
+    }
+    std::string definition;
+    bool found = false;
+    while (query.Next()) {
+        definition.assign(query.Value(1));
+        found = true;
+    }
+    if (query.fetchFailed() || !found) {
+        if (readFailure) {
+            *readFailure = query.fetchFailed() ? query.rows().MostInformativeError()
+                                               : "the server returned no definition";
+        }
+        return std::string(kFalseText);
+    }
+    return definition;
+}
+
 }  // namespace velmora

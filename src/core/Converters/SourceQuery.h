@@ -75,6 +75,12 @@ std::optional<std::vector<TableRecord>> ReadSourceCatalog(OperationLog& log, Ses
                                                           const char* type,
                                                           const char* failureMessage);
 
+// The definition column (the second) of the last row of a "show create table|view" statement. A
+// failed read gives the reader's failure text ("FALSE", "No Connection!", ...) and leaves the
+// reason in `readFailure`, as does a result without rows.
+std::string ReadDefinition(OperationLog& log, Session* source, const std::string& statement,
+                           std::string* readFailure);
+
 // A MySQL string literal for `text`: 'text' with quotes doubled, or, when the text holds a
 // backslash or a control character (whose reading depends on the server's SQL mode), the mode-
 // independent form _utf8mb4 X'<hex of the bytes>'.

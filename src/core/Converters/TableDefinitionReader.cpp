@@ -19,24 +19,14 @@ std::string ShowCreateTableStatement(std::string_view table) {
 
 std::string TranslateTableDefinition(Session* source, std::string_view /*database*/,
                                      std::string_view table, OperationLog& log,
-                                    std::string* readFailure) {
+                                     std::string* readFailure) {
     try {
-        SourceQuery query(log, source, ShowCreateTableStatement(table));
-        if (!query.ok()) {
-            if (readFailure) *readFailure = query.reason();
-            return query.failureText();
-        }
-        std::string definition;
-        bool found = false;
-        while (query.Next()) {
-            definition.assign(query.Value(1));
-            found = true;
-        }
-        if (query.fetchFailed() || !found) {
-            std::string why = query.fetchFailed() ? query.rows().MostInformativeError()
-                                                  : "the server returned no definition";
-            if (readFailure) *readFailure = why;
-            return "FALSE";
+        std::string failure;
+        std::string definition =
+            ReadDefinition(log, source, ShowCreateTableStatement(table), &failure);
+        if (!failure.empty()) {
+            if (readFailure) *readFailure = failure;
+            return definition;
         }
         return RewriteTableDefinition(definition);
     } catch (const std::exception& e) {

@@ -55,22 +55,11 @@ std::string TranslateViewDefinition(Session* source, std::string_view /*database
                                     std::string_view view, OperationLog& log,
                                     std::string* readFailure) {
     try {
-        SourceQuery query(log, source, "show create view " + QuoteSourceName(view));
-        if (!query.ok()) {
-            if (readFailure) *readFailure = query.reason();
-            return query.failureText();
-        }
-        std::string definition;
-        bool found = false;
-        while (query.Next()) {
-            definition.assign(query.Value(1));
-            found = true;
-        }
-        if (query.fetchFailed() || !found) {
-            std::string why = query.fetchFailed() ? query.rows().MostInformativeError()
-                                                  : "the server returned no definition";
-            if (readFailure) *readFailure = why;
-            return "FALSE";
+        std::string failure;
+        std::string definition = ReadDefinition(log, source, "show create view " + QuoteSourceName(view), &failure);
+        if (!failure.empty()) {
+            if (readFailure) *readFailure = failure;
+            return definition;
         }
         return RewriteViewDefinition(definition);
     } catch (const std::exception& e) {

@@ -107,10 +107,8 @@ void ConfigDialogModel::LoadConfiguration() {
             ReadSide(ConfigSide::Target);
         }
         autoBackupChecked = flag("AutoBackup");
-        // Absent (a file of an earlier version) means Full.
-        translation = ParseTranslationMode(ReadProfileString(path_, kSectionPublic, "Translation",
-                                                             "", kConfigValueBuffer))
-                          .value_or(TranslationMode::Full);
+        // Absent (a file of an earlier version) means the default.
+        translation = ReadTranslationMode(path_);
         SetTipsChecked(flag("Tips"));
     }
     SelectStoredProvider(ConfigSide::Source);

@@ -82,8 +82,8 @@ public:
     bool configChecked = false;      // "Properties from and to config file"
     bool autoBackupChecked = false;  // "Auto Backup (need more time and disk space)"
     bool tipsChecked = false;        // "Display Tips"
-    // "Translation": Full (the default) or Classic.
-    TranslationMode translation = TranslationMode::Full;
+    // "Translation": Full or Classic.
+    TranslationMode translation = kDefaultTranslation;
 
     ConfigSideFields& fields(ConfigSide side) {
         return side == ConfigSide::Source ? source : target;

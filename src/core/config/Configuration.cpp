@@ -1,5 +1,7 @@
 #include "config/Configuration.h"
 
+#include "config/ProfileFile.h"
+
 namespace velmora {
 
 const std::vector<std::string>& ProviderList(ConfigSide side) {
@@ -40,6 +42,12 @@ std::string ConfigFilePath(const std::string& programFolder) {
         return programFolder + std::string(kConfigFileName);
     }
     return programFolder + "/" + std::string(kConfigFileName);
+}
+
+TranslationMode ReadTranslationMode(const std::string& configPath) {
+    return ParseTranslationMode(
+               ReadProfileString(configPath, kSectionPublic, "Translation", "", kConfigValueBuffer))
+        .value_or(kDefaultTranslation);
 }
 
 }  // namespace velmora

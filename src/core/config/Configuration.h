@@ -3,6 +3,8 @@
 // table. Pure functions and constants; any thread.
 #pragma once
 
+#include "config/Options.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,5 +48,9 @@ std::string ConfigFilePath(const std::string& programFolder);
 
 // Letters A-Z turned into a-z (names are ASCII in the settings that are lowered).
 std::string AsciiLower(std::string_view text);
+
+// [Public] Translation= of a migrator.cfg: Full or Classic; the default when the key is absent
+// (a file of an earlier version) or holds anything else.
+TranslationMode ReadTranslationMode(const std::string& configPath);
 
 }  // namespace velmora

@@ -21,17 +21,20 @@ const char* TranslationModeName(TranslationMode mode);
 // "full" / "classic" in any case; nothing for any other text.
 std::optional<TranslationMode> ParseTranslationMode(std::string_view text);
 
+// The mode when nothing chose one (migrator.cfg without Translation=, no --translation).
+inline constexpr TranslationMode kDefaultTranslation = TranslationMode::Classic;
+
 // The options of a task, copied when it is queued.
 struct TaskOptions {
     bool autoBackup = false;
-    TranslationMode translation = TranslationMode::Classic;
+    TranslationMode translation = kDefaultTranslation;
 };
 
 // The window's options.
 struct Options {
     bool autoBackup = false;
     bool tips = true;
-    TranslationMode translation = TranslationMode::Classic;
+    TranslationMode translation = kDefaultTranslation;
 
     TaskOptions ForTask() const { return {autoBackup, translation}; }
 };
