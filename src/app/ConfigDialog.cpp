@@ -17,6 +17,15 @@ namespace velmora {
 
 namespace {
 
+// The translation mode of the choice's row: Full first, then Classic.
+TranslationMode TranslationAt(int index) {
+    return index == 1 ? TranslationMode::Classic : TranslationMode::Full;
+}
+
+}  // namespace
+
+namespace {
+
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
 
@@ -43,6 +52,19 @@ ConfigDialog::ConfigDialog(ConfigDialogModel& model, QWidget* parent)
     for (QCheckBox* box : {config_, autoBackup_, tips_, overwriteTable, overwriteDatabase}) {
         optionLayout->addWidget(box);
     }
+    // Full: a type mapping under which every value fits its column; Classic: the plain rule
+    // chain of earlier versions.
+    auto* translationRow = new QHBoxLayout;
+    translationRow->addWidget(new QLabel(QStringLiteral("Translation:")));
+    translation_ = new QComboBox;
+    translation_->setObjectName(QStringLiteral("translation"));
+    translation_->addItem(QStringLiteral("Full (every MySQL value fits its column)"));
+    translation_->addItem(QStringLiteral("Classic (the plain rule chain)"));
+    translationRow->addWidget(translation_, 1);
+    optionLayout->addLayout(translationRow);
+    connect(translation_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!showing_) model_.translation = TranslationAt(index);
+    });
     connect(config_, &QCheckBox::toggled, this, [this](bool on) {
         if (!showing_) model_.configChecked = on;
     });
@@ -137,6 +159,7 @@ void ConfigDialog::ShowModel() {
     config_->setChecked(model_.configChecked);
     autoBackup_->setChecked(model_.autoBackupChecked);
     tips_->setChecked(model_.tipsChecked);
+    translation_->setCurrentIndex(model_.translation == TranslationMode::Full ? 0 : 1);
     showing_ = false;
 }
 
@@ -182,6 +205,7 @@ void ConfigDialog::TakeFields() {
     model_.configChecked = config_->isChecked();
     model_.autoBackupChecked = autoBackup_->isChecked();
     model_.tipsChecked = tips_->isChecked();
+    model_.translation = TranslationAt(translation_->currentIndex());
 }
 
 void ConfigDialog::OnProviderChosen(ConfigSide which, int index) {

@@ -41,6 +41,7 @@ public:
     QCheckBox* configBox() const { return config_; }
     QCheckBox* autoBackupBox() const { return autoBackup_; }
     QCheckBox* tipsBox() const { return tips_; }
+    QComboBox* translationBox() const { return translation_; }
     QPushButton* saveButton() const { return save_; }
     QPushButton* testButton() const { return test_; }
     QPushButton* connectButton() const { return connect_; }
@@ -66,6 +67,7 @@ private:
     QCheckBox* config_ = nullptr;
     QCheckBox* autoBackup_ = nullptr;
     QCheckBox* tips_ = nullptr;
+    QComboBox* translation_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* test_ = nullptr;
     QPushButton* connect_ = nullptr;

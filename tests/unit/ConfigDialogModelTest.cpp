@@ -237,6 +237,44 @@ TEST_F(ConfigDialog, DisplayTipsTogglesTheTabAtOnce) {
     EXPECT_FALSE(window_.options().tips);
 }
 
+// The translation mode: written as Full or Classic, read back in any case, handed to the window's
+// options on Connect (a task then keeps the mode it was queued with); a file of an earlier
+// version (no key) or an unknown value gives the default.
+TEST_F(ConfigDialog, TranslationModeIsSavedReadAndHandedOver) {
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
+    dialog.LoadConfiguration();
+    EXPECT_EQ(dialog.translation, kDefaultTranslation);
+    dialog.configChecked = true;
+    dialog.translation = TranslationMode::Classic;
+    ASSERT_TRUE(dialog.SaveConfigCommand());
+    EXPECT_EQ(Read("Public", "Translation"), "Classic");
+    dialog.translation = TranslationMode::Full;
+    ASSERT_TRUE(dialog.SaveConfigCommand());
+    EXPECT_EQ(Read("Public", "Translation"), "Full");
+    EXPECT_EQ(ReadTranslationMode(path_), TranslationMode::Full);
+
+    for (const auto& [text, mode] : std::vector<std::pair<std::string, TranslationMode>>{
+             {"classic", TranslationMode::Classic}, {"FULL", TranslationMode::Full},
+             {"fast", kDefaultTranslation}, {"", kDefaultTranslation}}) {
+        ASSERT_TRUE(WriteProfileString(path_, "Public", "Translation", text, 0600));
+        ConfigDialogModel reopened(WindowConfigHost(window_), path_);
+        reopened.LoadConfiguration();
+        EXPECT_EQ(reopened.translation, mode) << text;
+    }
+    Options options;
+    options.translation = TranslationMode::Full;
+    int connects = 0;
+    ConfigDialogHost host{&port_, &options,
+                          [&](const ConnectionSettings&, const ConnectionSettings&) { ++connects; },
+                          nullptr};
+    ConfigDialogModel connecting(host, path_);
+    connecting.translation = TranslationMode::Classic;
+    connecting.ConnectButton();
+    EXPECT_EQ(connects, 1);
+    EXPECT_EQ(options.translation, TranslationMode::Classic);
+    EXPECT_EQ(options.ForTask().translation, TranslationMode::Classic);
+}
+
 }  // namespace
 }  // namespace velmora
 
