@@ -86,7 +86,9 @@ private:
     // True, after the question or message of a busy scheduler, while a task runs or stops: the
     // destructive commands then change nothing.
     bool RefusedWhileTasksRun();
-    bool ConfirmTwice(const std::string& question, const std::string& warning);
+    // The OK/Cancel question, then the Yes/No warning with its icon; true when both said go.
+    bool ConfirmTwice(const std::string& question, const std::string& warning,
+                      MessageIcon warningIcon = MessageIcon::None);
     std::optional<SelectedObject> SelectedDatabase();
     // Drops every child of a folder node, in order; returns how many were dropped.
     int DropChildren(const NodePath& folder, const std::string& database, bool views,

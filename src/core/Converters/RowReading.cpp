@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,40 @@ std::string OnePassQuery(std::string_view table, std::string_view condition,
     if (!condition.empty()) query += " where " + std::string(condition);
     return query;
 }
+
+constexpr long long kProgressEvery = 200;
+
+// The catalog's estimate of a table's rows (exact for MyISAM, approximate for InnoDB); -1 when
+// the catalog has none. Asked only for a progress display, before the row query opens.
+long long EstimatedRows(Session* source, std::string_view database, std::string_view table) {
+    std::unique_ptr<StatementRowset> rowset = source->NewStatement();
+    if (!rowset) return -1;
+    const std::string query =
+        "select TABLE_ROWS from information_schema.TABLES where TABLE_SCHEMA = " +
+        SourceStringLiteral(database) + " and TABLE_NAME = " + SourceStringLiteral(table);
+    long long rows = -1;
+    if (rowset->Create(query) >= 0 && rowset->Execute(StandardRowsetProperties()) == kSuccess &&
+        rowset->MoveNext() == kSuccess && !rowset->IsNull(0)) {
+        const std::string value(rowset->Value(0));
+        if (!value.empty() && value.find_first_not_of("0123456789") == std::string::npos) {
+            rows = std::stoll(value);
+        }
+    }
+    rowset->Close();
+    return rows;
+}
+
+// Counts the rows handed on and tells the progress display every kProgressEvery rows.
+struct Progress {
+    WorkerContext& context;
+    std::string table;
+    long long expected = -1;
+    long long rows = 0;
+
+    void Row() {
+        if (++rows % kProgressEvery == 0) context.ReportRows({table, rows, expected, false});
+    }
+};
 
 enum class PageEnd { EndOfRows, Stopped, FetchFailed };
 
@@ -49,7 +84,7 @@ std::vector<int> KeyColumns(StatementRowset& rows, const PagingKey* key) {
 
 // Hands every row of one result to the sink, keeping the last key for the next page.
 PageOutcome ReadPage(WorkerContext& context, StatementRowset& rows, const PagingKey* key,
-                     RowSink& sink) {
+                     RowSink& sink, Progress& progress) {
     PageOutcome page;
     std::vector<int> keyColumns = KeyColumns(rows, key);
     for (;;) {
@@ -62,6 +97,7 @@ PageOutcome ReadPage(WorkerContext& context, StatementRowset& rows, const Paging
         }
         ++page.rows;
         page.bytes += sink.TakeRow(rows);
+        progress.Row();
         if (!keyColumns.empty()) {
             page.lastKey.clear();
             for (int column : keyColumns) page.lastKey.emplace_back(rows.Value(column));
@@ -77,8 +113,8 @@ PageOutcome ReadPage(WorkerContext& context, StatementRowset& rows, const Paging
 // Reads the pages after the first one until the rows end, a stop, or a failure.
 void ReadRemainingPages(WorkerContext& context, std::string_view table,
                         std::string_view condition, std::string_view selectList,
-                        const PagingKey& key, RowSink& sink, PageOutcome page, long long limit,
-                        RowCopyResult& result) {
+                        const PagingKey& key, RowSink& sink, Progress& progress,
+                        PageOutcome page, long long limit, RowCopyResult& result) {
     OperationLog& log = context.Log();
     while (page.end == PageEnd::EndOfRows && page.rows >= limit) {
         if (page.lastKey.size() != key.columns.size()) {
@@ -98,7 +134,7 @@ void ReadRemainingPages(WorkerContext& context, std::string_view table,
             return;
         }
         ++result.queries;
-        page = ReadPage(context, next.rows(), &key, sink);
+        page = ReadPage(context, next.rows(), &key, sink, progress);
         if (page.rows > 0 && page.lastKey == after) {
             log.WriteOutputLine("[%s] the key order does not advance; the copy ends here",
                                 std::string(table).c_str());
@@ -136,6 +172,9 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
             "in one pass",
             std::string(table).c_str());
     }
+    // Before the row query: a streaming driver runs nothing else while rows arrive.
+    Progress progress{context, std::string(table),
+                      context.tableProgress ? EstimatedRows(source, database, table) : -1};
     SourceQuery query(log, source,
                       key ? PageQuery(table, condition, *key, {}, kFirstPageRows, selectList)
                           : OnePassQuery(table, condition, selectList),
@@ -147,14 +186,16 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
     ++result.queries;
     result.text = kTrueText;
     if (!sink.Begin()) return;
-    PageOutcome first = ReadPage(context, query.rows(), key ? &*key : nullptr, sink);
+    context.ReportRows({progress.table, 0, progress.expected, false});
+    PageOutcome first = ReadPage(context, query.rows(), key ? &*key : nullptr, sink, progress);
     if (key) {
-        ReadRemainingPages(context, table, condition, selectList, *key, sink, std::move(first),
-                           kFirstPageRows, result);
+        ReadRemainingPages(context, table, condition, selectList, *key, sink, progress,
+                           std::move(first), kFirstPageRows, result);
     } else {
         result.stopped = first.end == PageEnd::Stopped;
         result.readFailed = first.end == PageEnd::FetchFailed;
     }
+    context.ReportRows({progress.table, progress.rows, progress.expected, true});
 }
 
 }  // namespace velmora
