@@ -60,9 +60,11 @@ public:
     }
     void ShowHint(const std::string&) override {}
     void ShowStatus(int, const std::string&) override {}
-    void ShowMessage(const std::string& text) override { std::printf("  message: %s\n", text.c_str()); }
+    void ShowMessage(const std::string& text, const std::string& = {}) override { std::printf("  message: %s\n", text.c_str()); }
     bool AskOkCancel(const std::string&) override { return false; }
-    bool AskYesNo(const std::string&) override { return false; }
+    bool AskYesNo(const std::string&, velmora::MessageIcon = velmora::MessageIcon::None) override {
+        return false;
+    }
     std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
         return std::nullopt;
     }

@@ -11,6 +11,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 namespace velmora {
 
 namespace {
@@ -126,6 +128,25 @@ QWidget* ConfigDialog::BuildSide(ConfigSide which, const QString& title, const Q
     form->addRow(QStringLiteral("User ID:"), side.userId);
     form->addRow(QStringLiteral("Password:"), side.password);
     form->addRow(QStringLiteral("Catalog Name:"), side.catalogName);
+    if (which == ConfigSide::Target) {
+        side.encrypt = new QComboBox;
+        for (const char* choice : kEncryptChoices) {
+            QString text = Q(choice);
+            side.encrypt->addItem(text.isEmpty() ? QStringLiteral("Driver default")
+                                                 : text.left(1).toUpper() + text.mid(1));
+        }
+        side.encrypt->setToolTip(QStringLiteral(
+            "Encryption of the connection. Microsoft's ODBC Driver 18 encrypts by default;\n"
+            "Strict needs SQL Server 2022 (TDS 8). FreeTDS: Optional = request, "
+            "Mandatory = require."));
+        side.trustServerCertificate =
+            new QCheckBox(QStringLiteral("Trust the server certificate (self-signed test servers)"));
+        side.trustServerCertificate->setToolTip(QStringLiteral(
+            "TrustServerCertificate=yes: the connection stays encrypted but the certificate is "
+            "not checked.\nMicrosoft's drivers only; FreeTDS checks no certificate anyway."));
+        form->addRow(QStringLiteral("Encrypt:"), side.encrypt);
+        form->addRow(QString(), side.trustServerCertificate);
+    }
     connect(side.provider, &QComboBox::currentIndexChanged, this,
             [this, which](int index) { OnProviderChosen(which, index); });
     return group;
@@ -156,6 +177,14 @@ void ConfigDialog::ShowSide(ConfigSide which) {
     side.userId->setText(Q(fields.userId));
     side.password->setText(Q(fields.password));
     side.catalogName->setText(Q(fields.catalogName));
+    if (side.encrypt) {
+        int index = 0;
+        for (int i = 0; i < static_cast<int>(std::size(kEncryptChoices)); ++i) {
+            if (fields.encrypt == kEncryptChoices[i]) index = i;
+        }
+        side.encrypt->setCurrentIndex(index);
+        side.trustServerCertificate->setChecked(fields.trustServerCertificate);
+    }
 }
 
 // The typed values into the model, before any button acts on them.
@@ -167,6 +196,11 @@ void ConfigDialog::TakeFields() {
         fields.userId = S(side.userId->text());
         fields.password = S(side.password->text());
         fields.catalogName = S(side.catalogName->text());
+        if (side.encrypt) {
+            const int index = side.encrypt->currentIndex();
+            fields.encrypt = index > 0 ? kEncryptChoices[index] : "";
+            fields.trustServerCertificate = side.trustServerCertificate->isChecked();
+        }
     }
     model_.configChecked = config_->isChecked();
     model_.autoBackupChecked = autoBackup_->isChecked();

@@ -1,5 +1,5 @@
 // ConfigDialog: the "Config" dialog. Both sides' connection fields (provider, source name, user,
-// password, catalog), the options, and the buttons "Save Config", "Test Connections" and
+// password, catalog; the target's Encrypt and TrustServerCertificate), the options, and the buttons "Save Config", "Test Connections" and
 // "Connect" (the default). The fields are bound to the core's ConfigDialogModel, which reads and
 // writes migrator.cfg and runs the connect sequence; the dialog only copies values between the
 // widgets and the model.
@@ -33,6 +33,9 @@ public:
         QLineEdit* userId = nullptr;
         QLineEdit* password = nullptr;
         QLineEdit* catalogName = nullptr;
+        // The target's TLS choices; null on the source side.
+        QComboBox* encrypt = nullptr;  // driver default, Optional, Mandatory, Strict
+        QCheckBox* trustServerCertificate = nullptr;
     };
     const SideWidgets& side(ConfigSide which) const { return sides_[static_cast<int>(which)]; }
     QCheckBox* configBox() const { return config_; }

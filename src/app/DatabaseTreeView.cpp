@@ -79,7 +79,7 @@ DatabaseTreeView::DatabaseTreeView(DatabaseTree& model, QWidget* parent)
     setItemDelegate(new RenameDelegate(this));
     setDragEnabled(true);
     setAcceptDrops(true);
-    setDropIndicatorShown(true);
+    setDropIndicatorShown(false);  // the drop highlight shows where a drop goes
     setDragDropMode(QAbstractItemView::DragDrop);
     setAutoScroll(true);
     setAutoScrollMargin(10);
@@ -270,7 +270,9 @@ void DatabaseTreeView::startDrag(Qt::DropActions) {
     drag->setMimeData(data);
     drag->setPixmap(item->icon(0).pixmap(16, 16));
     drag->setHotSpot(QPoint(8, 8));
-    FinishDrag(dragged, drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction));
+    const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    ClearDropHighlight();
+    FinishDrag(dragged, action);
 }
 
 void DatabaseTreeView::FinishDrag(const NodePath& dragged, Qt::DropAction action) {
@@ -307,7 +309,8 @@ void DatabaseTreeView::dragMoveEvent(QDragMoveEvent* event) {
         event->ignore();
         return;
     }
-    QTreeWidget::dragMoveEvent(event);  // drop indicator and auto-scroll
+    QTreeWidget::dragMoveEvent(event);  // auto-scroll
+    HighlightForDrop(event->position().toPoint());
     event->setDropAction(event->modifiers() & Qt::ShiftModifier ? Qt::MoveAction
                                                                 : Qt::CopyAction);
     event->accept();
@@ -326,8 +329,37 @@ void DatabaseTreeView::dropEvent(QDropEvent* event) {
     viewport()->update();
 }
 
+void DatabaseTreeView::dragLeaveEvent(QDragLeaveEvent* event) {
+    ClearDropHighlight();
+    QTreeWidget::dragLeaveEvent(event);
+}
+
+void DatabaseTreeView::HighlightForDrop(const QPoint& position) {
+    QTreeWidgetItem* item = itemAt(position);
+    const QRect reduced = rect().adjusted(0, 0, -kDropEdgeStrip, 0);
+    if (!item || !reduced.contains(viewport()->mapTo(this, position))) return;
+    if (item == dropHighlight()) return;
+    ClearDropHighlight();
+    item->setBackground(0, palette().brush(QPalette::Highlight));
+    item->setForeground(0, palette().brush(QPalette::HighlightedText));
+    dropHighlight_ = indexFromItem(item);
+}
+
+QTreeWidgetItem* DatabaseTreeView::dropHighlight() const {
+    return dropHighlight_.isValid() ? itemFromIndex(dropHighlight_) : nullptr;
+}
+
+void DatabaseTreeView::ClearDropHighlight() {
+    if (QTreeWidgetItem* item = dropHighlight()) {
+        item->setData(0, Qt::BackgroundRole, QVariant());
+        item->setData(0, Qt::ForegroundRole, QVariant());
+    }
+    dropHighlight_ = QPersistentModelIndex();
+}
+
 bool DatabaseTreeView::DropAt(const QPoint& position, Qt::KeyboardModifiers modifiers) {
-    QTreeWidgetItem* target = itemAt(position);
+    QTreeWidgetItem* target = dropHighlight() ? dropHighlight() : itemAt(position);
+    ClearDropHighlight();
     if (!target) return false;
     setCurrentItem(target);
     model_.Select(PathOf(target));

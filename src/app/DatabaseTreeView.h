@@ -12,6 +12,7 @@
 // through the port (RequestRebuild) and redraws from the model's published snapshot.
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
@@ -46,9 +47,17 @@ public:
     // Ends a drag that started here: a move removes the dragged node from the model, once the
     // Migrate command that the drop posted has read it.
     void FinishDrag(const NodePath& dragged, Qt::DropAction action);
-    // Drops a dragged node at `position` (viewport coordinates): selects the node there and asks
-    // for a migration. False when there is no node to drop on.
+    // Drops a dragged node at `position` (viewport coordinates): selects the drop-highlighted
+    // node (else the node there) and asks for a migration. False when there is no node to drop on.
     bool DropAt(const QPoint& position, Qt::KeyboardModifiers modifiers);
+
+    // While a drag moves over the tree (`position` in viewport coordinates): the node under the
+    // cursor is drop-highlighted, except in the strip of kDropEdgeStrip pixels along the tree's
+    // right edge (the scroll bar and the border), where the highlight stays where it was.
+    static constexpr int kDropEdgeStrip = 70;
+    void HighlightForDrop(const QPoint& position);
+    QTreeWidgetItem* dropHighlight() const;
+    void ClearDropHighlight();
 
     // The tooltip of a node (the source tree shows a table's migration condition).
     void SetTooltipProvider(std::function<QString(const QTreeWidgetItem*)> provider) {
@@ -70,6 +79,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     QStringList mimeTypes() const override;
     Qt::DropActions supportedDropActions() const override;
@@ -89,6 +99,7 @@ private:
     bool rebuilding_ = false;
     bool rebuildPending_ = false;
     std::function<QString(const QTreeWidgetItem*)> tooltipProvider_;
+    QPersistentModelIndex dropHighlight_;
 };
 
 }  // namespace velmora

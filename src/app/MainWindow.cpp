@@ -18,6 +18,7 @@
 #include "HintPane.h"
 #include "TreeMenus.h"
 #include "LogPane.h"
+#include "BackgroundDrag.h"
 #include "Pictures.h"
 #include "TaskListView.h"
 #include "Converters/Conditions.h"
@@ -27,7 +28,7 @@ namespace velmora {
 
 QString MainWindowTitle() {
     return QStringLiteral("MySQL") + QStringLiteral(" To ") + QStringLiteral("MSSQL") +
-           QStringLiteral(" Velmora") + QStringLiteral(" Version: 1.5");
+           QStringLiteral(" Velmora") + QStringLiteral(" Version: " VELMORA_VERSION);
 }
 
 MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent) : QMainWindow(parent) {
@@ -38,6 +39,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent) : QMainWindow(par
                                                      setup.timings);
     setWindowTitle(MainWindowTitle());
     setWindowIcon(WindowPicture());
+    new BackgroundDrag(this);
     PrepareProgramFolder();
     BuildMenuBar();
     BuildToolBar();

@@ -15,8 +15,13 @@ QString ManualPath() {
     const QString inProgramFolder =
         QDir(QString::fromStdString(ProgramFolder())).filePath(name);
     if (QFileInfo(inProgramFolder).isFile()) return inProgramFolder;
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
-    return QFileInfo(beside).isFile() ? beside : inProgramFolder;
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    // Beside the program, then where the package puts it (<prefix>/share/doc/velmora).
+    for (const QString& candidate :
+         {programDir.filePath(name), programDir.filePath(QStringLiteral("../share/doc/velmora/") + name)}) {
+        if (QFileInfo(candidate).isFile()) return QFileInfo(candidate).canonicalFilePath();
+    }
+    return inProgramFolder;
 }
 
 bool OpenManual() {

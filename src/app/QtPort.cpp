@@ -17,8 +17,10 @@ QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 // The core's texts are shown as they stand, never interpreted as rich text.
 QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                                 QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton defaultButton) {
-    QMessageBox box(icon, QStringLiteral("Velmora"), text, buttons, parent);
+                                QMessageBox::StandardButton defaultButton,
+                                const QString& caption = {}) {
+    QMessageBox box(icon, caption.isEmpty() ? QStringLiteral("Velmora") : caption, text, buttons,
+                    parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -106,10 +108,10 @@ void QtPort::ShowStatus(int pane, const std::string& text) {
     });
 }
 
-void QtPort::ShowMessage(const std::string& text) {
-    Run([this, message = ToQt(text)] {
+void QtPort::ShowMessage(const std::string& text, const std::string& caption) {
+    Run([this, message = ToQt(text), title = ToQt(caption)] {
         Ask(view_ ? view_->DialogParent() : nullptr, QMessageBox::Information, message,
-            QMessageBox::Ok, QMessageBox::Ok);
+            QMessageBox::Ok, QMessageBox::Ok, title);
     });
 }
 
@@ -123,10 +125,12 @@ bool QtPort::AskOkCancel(const std::string& text) {
         false);
 }
 
-bool QtPort::AskYesNo(const std::string& text) {
+bool QtPort::AskYesNo(const std::string& text, MessageIcon icon) {
     return Call<bool>(
-        [this, question = ToQt(text)] {
-            return Ask(view_ ? view_->DialogParent() : nullptr, QMessageBox::Warning, question,
+        [this, question = ToQt(text), icon] {
+            return Ask(view_ ? view_->DialogParent() : nullptr,
+                       icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                       question,
                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
         },
         false);

@@ -39,9 +39,9 @@ public:
     void ShowOutputLine(const std::string& line) override;
     void ShowHint(const std::string& text) override;
     void ShowStatus(int pane, const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& caption = {}) override;
     bool AskOkCancel(const std::string& text) override;
-    bool AskYesNo(const std::string& text) override;
+    bool AskYesNo(const std::string& text, MessageIcon icon = MessageIcon::None) override;
     std::optional<std::string> ChooseFolder(const std::string& title,
                                             const std::string& startFolder) override;
     std::optional<std::string> PromptText(const std::string& label) override;

@@ -1,37 +1,130 @@
 #include "CliOptions.h"
 
-#include <functional>
+#include <algorithm>
+#include <cctype>
 
 namespace velmora::cli {
 namespace {
 
-using Setter = std::function<void(CliOptions&, const std::string&)>;
+using Value = OptionSpec::Value;
 
-const std::map<std::string, Setter>& ValueOptions() {
-    static const std::map<std::string, Setter> options = {
-        {"--config", [](CliOptions& o, const std::string& v) { o.config = v; }},
-        {"--target-script", [](CliOptions& o, const std::string& v) { o.targetScript = v; }},
-        {"--report", [](CliOptions& o, const std::string& v) { o.report = v; }},
-        {"--to", [](CliOptions& o, const std::string& v) { o.backupFolder = v; }},
-        {"--verify", [](CliOptions& o, const std::string& v) { o.verify = v; }},
-        {"--translation", [](CliOptions& o, const std::string& v) { o.translation = v; }},
-        {"--source", [](CliOptions& o, const std::string& v) { o.source.server = v; }},
-        {"--source-user", [](CliOptions& o, const std::string& v) { o.source.user = v; }},
-        {"--source-password-env",
-         [](CliOptions& o, const std::string& v) { o.source.passwordEnv = v; }},
-        {"--source-database", [](CliOptions& o, const std::string& v) { o.source.database = v; }},
-        {"--source-provider", [](CliOptions& o, const std::string& v) { o.source.provider = v; }},
-        {"--target", [](CliOptions& o, const std::string& v) { o.target.server = v; }},
-        {"--target-user", [](CliOptions& o, const std::string& v) { o.target.user = v; }},
-        {"--target-password-env",
-         [](CliOptions& o, const std::string& v) { o.target.passwordEnv = v; }},
-        {"--target-database", [](CliOptions& o, const std::string& v) { o.target.database = v; }},
-        {"--target-provider", [](CliOptions& o, const std::string& v) { o.target.provider = v; }},
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// A setter that takes any value.
+template <typename Field>
+std::function<std::string(CliOptions&, const std::string&)> Store(Field field) {
+    return [field](CliOptions& o, const std::string& v) {
+        field(o) = v;
+        return std::string();
     };
-    return options;
+}
+
+std::function<std::string(CliOptions&, const std::string&)> Flag(bool CliOptions::*member) {
+    return [member](CliOptions& o, const std::string&) {
+        o.*member = true;
+        return std::string();
+    };
+}
+
+std::string ApplyEncrypt(CliOptions& o, const std::string& value) {
+    const std::string choice = Lower(value);
+    if (choice != "optional" && choice != "mandatory" && choice != "strict") {
+        return "--target-encrypt takes optional, mandatory or strict, not '" + value + "'";
+    }
+    o.target.encrypt = choice;
+    return {};
+}
+
+std::string ApplyTrust(CliOptions& o, const std::string& value) {
+    const std::string choice = Lower(value);
+    if (choice.empty() || choice == "yes" || choice == "true") {
+        o.target.trustServerCertificate = true;
+    } else if (choice == "no" || choice == "false") {
+        o.target.trustServerCertificate = false;
+    } else {
+        return "--target-trust-server-certificate takes yes or no, not '" + value + "'";
+    }
+    return {};
+}
+
+std::vector<OptionSpec> BuildTable() {
+    auto side = [](bool source) {
+        return [source](CliOptions& o) -> SideOverrides& { return source ? o.source : o.target; };
+    };
+    std::vector<OptionSpec> table = {
+        {"--help", "-h", Value::None, "", Flag(&CliOptions::help)},
+        {"--version", "-V", Value::None, "", Flag(&CliOptions::version)},
+        {"--yes", "-y", Value::None, "", Flag(&CliOptions::yes)},
+        {"--quiet", "-q", Value::None, "", Flag(&CliOptions::quiet)},
+        {"--resume", "", Value::None, "", Flag(&CliOptions::resume)},
+        {"--config", "", Value::Required, "FILE",
+         Store([](CliOptions& o) -> auto& { return o.config; })},
+        {"--target-script", "", Value::Required, "DIR",
+         Store([](CliOptions& o) -> auto& { return o.targetScript; })},
+        {"--report", "", Value::Required, "FILE",
+         Store([](CliOptions& o) -> auto& { return o.report; })},
+        {"--log-file", "", Value::Required, "FILE",
+         Store([](CliOptions& o) -> auto& { return o.logFile; })},
+        {"--to", "", Value::Required, "DIR",
+         Store([](CliOptions& o) -> auto& { return o.backupFolder; })},
+        {"--translation", "", Value::Required, "full|classic",
+         Store([](CliOptions& o) -> auto& { return o.translation; })},
+        {"--verify", "", Value::Required, "count|full",
+         Store([](CliOptions& o) -> auto& { return o.verify; })},
+    };
+    for (bool source : {true, false}) {
+        const std::string prefix = source ? "--source" : "--target";
+        auto of = side(source);
+        table.push_back({prefix, "", Value::Required, "HOST",
+                         Store([of](CliOptions& o) -> auto& { return of(o).server; })});
+        table.push_back({prefix + "-user", "", Value::Required, "NAME",
+                         Store([of](CliOptions& o) -> auto& { return of(o).user; })});
+        table.push_back({prefix + "-password-env", "", Value::Required, "VAR",
+                         Store([of](CliOptions& o) -> auto& { return of(o).passwordEnv; })});
+        table.push_back({prefix + "-database", "", Value::Required, "NAME",
+                         Store([of](CliOptions& o) -> auto& { return of(o).database; })});
+        table.push_back({prefix + "-provider", "", Value::Required, "NAME",
+                         Store([of](CliOptions& o) -> auto& { return of(o).provider; })});
+    }
+    table.push_back({"--target-encrypt", "", Value::Required, "optional|mandatory|strict",
+                     ApplyEncrypt});
+    table.push_back({"--target-trust-server-certificate", "", Value::Optional, "yes|no",
+                     ApplyTrust});
+    return table;
+}
+
+const OptionSpec* FindOption(const std::string& arg) {
+    for (const OptionSpec& spec : OptionTable()) {
+        if (arg == spec.name || (!spec.shortName.empty() && arg == spec.shortName)) return &spec;
+    }
+    return nullptr;
 }
 
 }  // namespace
+
+const std::vector<OptionSpec>& OptionTable() {
+    static const std::vector<OptionSpec> table = BuildTable();
+    return table;
+}
+
+const std::vector<CommandSpec>& CommandTable() {
+    static const std::vector<CommandSpec> commands = {
+        {"translate-table", {}},
+        {"tree", {"source", "target"}},
+        {"migrate", {"database", "clone", "tables", "views", "table", "view"}},
+        {"backup", {"database", "tables", "views", "table", "view"}},
+        {"verify", {}},
+        {"condition", {"show", "set", "test"}},
+        {"drivers", {}},
+        {"completion", {"bash"}},
+        {"help", {}},
+    };
+    return commands;
+}
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult result;
@@ -48,26 +141,26 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 inlineValue = true;
             }
         }
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--yes" || arg == "-y") {
-            options.yes = true;
-        } else if (arg == "--resume") {
-            options.resume = true;
-        } else if (arg == "--source-password" || arg == "--target-password") {
+        if (arg == "--source-password" || arg == "--target-password") {
             result.error = arg + " is not accepted: a password on the command line is visible to "
                                  "every user of the machine. Put it in an environment variable and "
                                  "pass " + arg + "-env VAR, or keep it in migrator.cfg";
             return result;
-        } else if (auto option = ValueOptions().find(arg); option != ValueOptions().end()) {
-            if (!inlineValue) {
+        }
+        if (const OptionSpec* option = FindOption(arg)) {
+            if (option->value == Value::None && inlineValue) {
+                result.error = arg + " takes no value";
+                return result;
+            }
+            if (option->value == Value::Required && !inlineValue) {
                 if (i + 1 >= args.size()) {
                     result.error = arg + " needs a value";
                     return result;
                 }
                 value = args[++i];
             }
-            option->second(options, value);
+            result.error = option->apply(options, value);
+            if (!result.error.empty()) return result;
         } else if (arg.rfind("--", 0) == 0) {
             result.error = "unknown option " + arg;
             return result;

@@ -1,9 +1,14 @@
 // CliOptions: the command line of velmora-cli, parsed into a command, its words and the options.
 // Options may stand anywhere after the program name. Passwords are never taken as argument
 // values: only from an environment variable (--source-password-env VAR) or migrator.cfg.
+//
+// The option table (OptionTable) is the one list of the options: the parser reads it, and so do
+// the help text's option list and the bash completion (BashCompletion.h).
+//
+// Threads: any; nothing here keeps state.
 #pragma once
 
-#include <map>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,17 +21,22 @@ struct SideOverrides {
     std::optional<std::string> passwordEnv;   // name of the variable holding the password
     std::optional<std::string> database;
     std::optional<std::string> provider;      // provider display name
+    std::optional<std::string> encrypt;       // "optional", "mandatory" or "strict" (target)
+    std::optional<bool> trustServerCertificate;  // target
 };
 
 struct CliOptions {
     std::string command;                 // "migrate", "backup", ... ("" when none)
     std::vector<std::string> words;      // the command's positional words
     bool help = false;
+    bool version = false;
     bool yes = false;
     bool resume = false;  // --resume: complete what an earlier run left on the target
+    bool quiet = false;                  // only errors and the summary
     std::optional<std::string> config;   // --config FILE
     std::optional<std::string> targetScript;
     std::optional<std::string> report;
+    std::optional<std::string> logFile;  // --log-file FILE: the log lines as well
     std::optional<std::string> backupFolder;  // --to DIR
     std::optional<std::string> verify;        // --verify count|full
     std::optional<std::string> translation;   // --translation full|classic
@@ -38,6 +48,33 @@ struct ParseResult {
     CliOptions options;
     std::string error;  // empty when the command line is valid
 };
+
+// One option of the table.
+struct OptionSpec {
+    enum class Value {
+        None,      // a flag
+        Optional,  // a flag that may carry "=yes" / "=no"
+        Required,  // "--name VALUE" or "--name=VALUE"
+    };
+    std::string name;       // "--config"
+    std::string shortName;  // "-y", or empty
+    Value value = Value::None;
+    // What the value is, for the completion: "FILE", "DIR", "VAR", "NAME", or the choices
+    // separated by "|" ("optional|mandatory|strict").
+    std::string valueHint;
+    // Stores the (checked) value; returns an error text, or "" when it was accepted.
+    std::function<std::string(CliOptions&, const std::string&)> apply;
+};
+
+// The options of velmora-cli, in the order the help text lists them.
+const std::vector<OptionSpec>& OptionTable();
+
+// The commands and the first words they take, for the completion.
+struct CommandSpec {
+    std::string name;
+    std::vector<std::string> kinds;  // "database", "clone", ...; empty when free words follow
+};
+const std::vector<CommandSpec>& CommandTable();
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,12 +14,14 @@
 #include "Converters/Conditions.h"
 #include "Converters/Thread/WorkerBodies.h"
 #include "MainWindowCommands.h"
+#include "ProgressLine.h"
 #include "RunReport.h"
 #include "ScriptTarget.h"
 #include "TerminalPort.h"
 #include "backup/TargetBackup.h"
 #include "ConnectCommands.h"
 #include "config/ConnectSequence.h"
+#include "config/ConfigDialogModel.h"
 #include "config/Configuration.h"
 #include "config/DriverCheck.h"
 #include "config/ProfileFile.h"
@@ -48,6 +52,11 @@ ConnectionSettings LoadSide(const std::string& path, ConfigSide side, const Side
     settings.userId = read("UserID");
     settings.password = read("PassWord");
     settings.catalogName = read("CatalogName");
+    if (side == ConfigSide::Target) {
+        ReadTargetTls(path, settings.encrypt, settings.trustServerCertificate);
+        if (with.encrypt) settings.encrypt = *with.encrypt;
+        if (with.trustServerCertificate) settings.trustServerCertificate = *with.trustServerCertificate;
+    }
     if (with.server) {
         settings.sourceName = *with.server;
         if (!with.provider) settings.provider = std::string(kProviderTcpIp);
@@ -109,6 +118,7 @@ public:
         window_->options().autoBackup =
             IsFlagSet(ReadProfileString(configPath_, kSectionPublic, "AutoBackup", "", kConfigValueBuffer));
         window_->options().translation = TranslationOf(options, configPath_);
+        SetUpOutput();
         EnsureWorkFolder("./");
         const std::string conditions = ProgramFolder() + "Condition.cfg";
         EnsureConditionFile(conditions);
@@ -116,8 +126,21 @@ public:
         SchedulerTimings timings;
         // A terminal run ends as soon as its tasks are done: no three-second poll at the end.
         timings.passInterval = std::chrono::milliseconds(100);
-        commands_ = std::make_unique<MainWindowCommands>(*window_, timings);
+        TaskEnvironment environment = WindowTaskEnvironment(*window_);
+        if (liveProgress_) {
+            environment.tableProgress = [this](const TableProgress& rows) {
+                port_.ShowTableProgress(rows);
+            };
+        }
+        commands_ = std::make_unique<MainWindowCommands>(*window_, MakeTaskRunner(environment),
+                                                         timings);
     }
+
+    ~Run() {
+        if (logFile_) std::fclose(logFile_);
+    }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
 
     MainWindowModel& window() { return *window_; }
     MainWindowCommands& commands() { return *commands_; }
@@ -157,11 +180,27 @@ public:
 private:
     void Summarise(int code);
 
+    // The live display when standard error is a terminal; --quiet; --log-file (appended to).
+    void SetUpOutput() {
+        if (options_.logFile) {
+            logFile_ = std::fopen(options_.logFile->c_str(), "a");
+            if (!logFile_) {
+                throw UsageError{"cannot write the log file " + *options_.logFile + ": " +
+                                 std::strerror(errno)};
+            }
+        }
+        liveProgress_ = !options_.quiet && IsLiveTerminal(STDERR_FILENO);
+        port_.SetOutput({liveProgress_, liveProgress_ && IsLiveTerminal(STDOUT_FILENO),
+                         options_.quiet, logFile_, TerminalWidth(STDERR_FILENO)});
+    }
+
     const CliOptions& options_;
     TerminalPort port_;
     std::string configPath_;
     std::unique_ptr<MainWindowModel> window_;
     std::unique_ptr<MainWindowCommands> commands_;
+    std::FILE* logFile_ = nullptr;
+    bool liveProgress_ = false;
 };
 
 void Run::Summarise(int code) {
@@ -398,13 +437,19 @@ const char* HelpText(const std::string& command) {
            "  drivers                  the driver and provider check\n"
            "\n"
            "Connection options (each overrides [SourceDB] / [TargetDB] of migrator.cfg):\n"
-           "  --config FILE            migrator.cfg to read (default: beside the program)\n"
+           "  --config FILE            migrator.cfg to read (default: the program folder, see README)\n"
            "  --source HOST[:PORT]     --source-user U  --source-password-env VAR\n"
            "  --source-database DB     --source-provider NAME (default \"TCP/IP:Port\")\n"
            "  --target HOST[:PORT]     --target-user U  --target-password-env VAR\n"
            "  --target-database DB     --target-provider NAME\n"
+           "  --target-encrypt optional|mandatory|strict   encryption of the target connection\n"
+           "  --target-trust-server-certificate[=yes|no]   accept a certificate that cannot be\n"
+           "                           checked (a self-signed test server); stays encrypted\n"
            "Other options: --yes (answer every question yes), --report FILE (JSON summary),\n"
            "  --target-script DIR (write the target's statements into DIR instead of running them)\n"
+           "  --quiet (only errors and the summary), --log-file FILE (the log lines, appended)\n"
+           "  --version (the version), completion bash (the bash completion script)\n"
+           "On a terminal, migrate and backup show a live line per table on standard error.\n"
            "Passwords are never taken as argument values: use an environment variable or migrator.cfg.\n"
            "Exit codes: 0 every task succeeded, 1 a task failed, 2 usage or connection error.\n";
 }

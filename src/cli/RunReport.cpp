@@ -3,10 +3,6 @@
 #include <cstdio>
 #include <sstream>
 
-#ifndef VELMORA_VERSION
-#define VELMORA_VERSION "unknown"
-#endif
-
 namespace velmora::cli {
 namespace {
 

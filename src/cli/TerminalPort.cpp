@@ -1,7 +1,10 @@
 #include "TerminalPort.h"
 
+#include <cctype>
 #include <cstdio>
 #include <iostream>
+
+#include "ProgressLine.h"
 
 namespace velmora::cli {
 namespace {
@@ -17,6 +20,19 @@ std::string ForTerminal(const std::string& text) {
     return out;
 }
 
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The line the row copy writes every thousand rows; the live display says the same.
+bool IsRowCountLine(const std::string& line) { return EndsWith(line, " records converted!"); }
+
+bool ReportsFailure(const std::string& line) {
+    std::string lower;
+    for (char c : line) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("fail") != std::string::npos || lower.find("error") != std::string::npos;
+}
+
 }  // namespace
 
 TerminalPort::TerminalPort(bool assumeYes, bool interactive)
@@ -25,22 +41,80 @@ TerminalPort::TerminalPort(bool assumeYes, bool interactive)
 void TerminalPort::ShowOutputLine(const std::string& line) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::string text = ForTerminal(line);
+    if (output_.logFile) {
+        std::fwrite(text.data(), 1, text.size(), output_.logFile);
+        std::fputc('\n', output_.logFile);
+        std::fflush(output_.logFile);
+    }
+    if (output_.quiet && !ReportsFailure(text)) return;
+    if (output_.hideRowCountLines && IsRowCountLine(text)) return;
+    ClearProgressLine();
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
+    DrawProgressLine();
 }
 
 void TerminalPort::ShowHint(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (output_.quiet) return;
+    ClearProgressLine();
     std::fprintf(stderr, "hint: %s\n", ForTerminal(text).c_str());
+    DrawProgressLine();
+}
+
+void TerminalPort::SetOutput(const Output& output) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    output_ = output;
+}
+
+void TerminalPort::ShowTableProgress(const TableProgress& progress) {
+    using Clock = std::chrono::steady_clock;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!output_.liveProgress || output_.quiet) return;
+    const Clock::time_point now = Clock::now();
+    auto [clock, added] = clocks_.try_emplace(progress.table, TableClock{now, Clock::time_point()});
+    // A redraw ten times a second is live enough and costs the copy nothing.
+    if (!progress.finished && !added && now - clock->second.drawn < std::chrono::milliseconds(100)) {
+        return;
+    }
+    clock->second.drawn = now;
+    ProgressFigures figures{progress.table, progress.rowsDone, progress.expectedRows,
+                            std::chrono::duration<double>(now - clock->second.start).count(),
+                            progress.finished};
+    ClearProgressLine();
+    progressLine_ = FormatProgressLine(figures, output_.width);
+    if (progress.finished) {
+        // The finished line stays; the next table gets a line of its own.
+        std::fprintf(stderr, "%s\n", progressLine_.c_str());
+        std::fflush(stderr);
+        progressLine_.clear();
+        clocks_.erase(clock);
+        return;
+    }
+    DrawProgressLine();
+}
+
+void TerminalPort::ClearProgressLine() {
+    if (progressLine_.empty()) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+}
+
+void TerminalPort::DrawProgressLine() {
+    if (progressLine_.empty()) return;
+    std::fprintf(stderr, "\r%s\033[K", progressLine_.c_str());
+    std::fflush(stderr);
 }
 
 void TerminalPort::ShowStatus(int, const std::string&) {}
 
-void TerminalPort::ShowMessage(const std::string& text) {
+void TerminalPort::ShowMessage(const std::string& text, const std::string&) {
     std::lock_guard<std::mutex> lock(mutex_);
     messages_.push_back(text);
+    ClearProgressLine();
     std::fprintf(stderr, "%s\n", ForTerminal(text).c_str());
+    DrawProgressLine();
 }
 
 std::optional<std::string> TerminalPort::ReadAnswer(const std::string& prompt) {
@@ -55,7 +129,11 @@ bool TerminalPort::AskOkCancel(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::string question = ForTerminal(text);
     if (assumeYes_) {
-        std::fprintf(stderr, "%s [yes]\n", question.c_str());
+        if (!output_.quiet) {
+            ClearProgressLine();
+            std::fprintf(stderr, "%s [yes]\n", question.c_str());
+            DrawProgressLine();
+        }
         return true;
     }
     if (!interactive_) {
@@ -68,7 +146,7 @@ bool TerminalPort::AskOkCancel(const std::string& text) {
     return answer && !answer->empty() && (answer->front() == 'y' || answer->front() == 'Y');
 }
 
-bool TerminalPort::AskYesNo(const std::string& text) { return AskOkCancel(text); }
+bool TerminalPort::AskYesNo(const std::string& text, MessageIcon) { return AskOkCancel(text); }
 
 std::optional<std::string> TerminalPort::ChooseFolder(const std::string&, const std::string&) {
     std::lock_guard<std::mutex> lock(mutex_);

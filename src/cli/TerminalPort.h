@@ -3,14 +3,26 @@
 // --yes; otherwise they are asked on the terminal, and without a terminal they are refused and
 // remembered, so that the command can stop with a clear message and exit code 2.
 //
+// Output settings (SetOutput): with a live display (standard error is a terminal) each table's
+// rows are shown on one line redrawn in place (ProgressLine.h), which stays once the table is
+// done, and, when standard output is that terminal too, the "N records converted!" lines of
+// every thousand rows are left off it;
+// --quiet keeps only log lines that report a failure, the messages and the summary; a log file
+// receives every log line. Without a terminal and without these options the output is the
+// plain lines, byte for byte.
+//
 // Threads: any; writes are serialised by an internal lock.
 #pragma once
 
+#include <chrono>
+#include <cstdio>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "Converters/WorkerContext.h"
 #include "tasks/UserPort.h"
 
 namespace velmora::cli {
@@ -22,9 +34,9 @@ public:
     void ShowOutputLine(const std::string& line) override;
     void ShowHint(const std::string& text) override;
     void ShowStatus(int pane, const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& caption = {}) override;
     bool AskOkCancel(const std::string& text) override;
-    bool AskYesNo(const std::string& text) override;
+    bool AskYesNo(const std::string& text, MessageIcon icon = MessageIcon::None) override;
     std::optional<std::string> ChooseFolder(const std::string& title,
                                             const std::string& startFolder) override;
     std::optional<std::string> PromptText(const std::string& label) override;
@@ -33,6 +45,19 @@ public:
     void TreeChanged(TreeSide side) override;
     void TaskListChanged() override;
     void ShowStopStartButton(bool pausePicture, const std::string& tooltip) override;
+
+    struct Output {
+        bool liveProgress = false;  // standard error is a terminal
+        // Standard output shares that terminal: the thousand-row count lines say nothing the
+        // live line does not. (Into a file or a pipe they go as ever.)
+        bool hideRowCountLines = false;
+        bool quiet = false;
+        std::FILE* logFile = nullptr;  // not owned
+        int width = 80;                // of the terminal
+    };
+    void SetOutput(const Output& output);
+    // One table's rows (WorkerContext::tableProgress); drawn only with a live display.
+    void ShowTableProgress(const TableProgress& progress);
 
     // The folder that the folder chooser answers with (backup --to DIR).
     void SetChosenFolder(std::string folder);
@@ -43,6 +68,13 @@ public:
 
 private:
     std::optional<std::string> ReadAnswer(const std::string& prompt);
+    void ClearProgressLine();
+    void DrawProgressLine();
+
+    struct TableClock {
+        std::chrono::steady_clock::time_point start;
+        std::chrono::steady_clock::time_point drawn;
+    };
 
     const bool assumeYes_;
     const bool interactive_;
@@ -50,6 +82,9 @@ private:
     std::optional<std::string> chosenFolder_;
     std::vector<std::string> unanswered_;
     std::vector<std::string> messages_;
+    Output output_;
+    std::map<std::string, TableClock> clocks_;
+    std::string progressLine_;  // on the terminal now; empty when none
 };
 
 }  // namespace velmora::cli

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "BashCompletion.h"
 #include "CliOptions.h"
 #include "CliRun.h"
 #include "Converters/DdlTranslator.h"
@@ -70,6 +71,18 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "velmora-cli: %s\n\n%s", parsed.error.c_str(),
                      velmora::cli::HelpText(options.command));
         return kExitUsage;
+    }
+    if (options.version) {
+        std::printf("velmora-cli %s\n", VELMORA_VERSION);
+        return kExitOk;
+    }
+    if (options.command == "completion") {
+        if (options.words != std::vector<std::string>{"bash"}) {
+            std::fputs("Usage: velmora-cli completion bash\n", stderr);
+            return kExitUsage;
+        }
+        std::fputs(velmora::cli::BashCompletionScript().c_str(), stdout);
+        return kExitOk;
     }
     if (options.command.empty() || options.command == "help") {
         std::fputs(velmora::cli::HelpText(""), options.help || options.command == "help" ? stdout : stderr);

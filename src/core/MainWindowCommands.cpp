@@ -282,8 +282,9 @@ void MainWindowCommands::ItemDownCommand(std::optional<size_t> row) {
     if (row && tasks_.MoveDown(*row)) window_.port().TaskListChanged();
 }
 
-bool MainWindowCommands::ConfirmTwice(const std::string& question, const std::string& warning) {
-    return window_.port().AskOkCancel(question) && window_.port().AskYesNo(warning);
+bool MainWindowCommands::ConfirmTwice(const std::string& question, const std::string& warning,
+                                      MessageIcon warningIcon) {
+    return window_.port().AskOkCancel(question) && window_.port().AskYesNo(warning, warningIcon);
 }
 
 bool MainWindowCommands::RefusedWhileTasksRun() {
@@ -331,7 +332,7 @@ void MainWindowCommands::DeleteSelectedCommand() {
     DatabaseTree& tree = window_.targetTree();
     if (!tree.session()) {
         port.ShowHint("Press Config button, and get a successful target Connection!");
-        port.ShowMessage("No Target DataSource Connection!");
+        port.ShowMessage("No Target DataSource Connection!", "Delete");
         return;
     }
     std::optional<SelectedObject> node = DescribeSelection(tree);
@@ -346,7 +347,7 @@ void MainWindowCommands::DeleteSelectedCommand() {
     switch (node->kind) {
         case kDatabaseNode:
             if (!ConfirmTwice(Format("Delete database [%s]?", node->text),
-                              Format(noRestore.c_str(), node->text))) {
+                              Format(noRestore.c_str(), node->text), MessageIcon::Warning)) {
                 return;
             }
             log.WriteOutputLine("Remove Database [%s]!", node->text.c_str());
@@ -396,7 +397,8 @@ void MainWindowCommands::DeleteSelectedCommand() {
             if (!ConfirmTwice(question,
                               Format("After remove, you can not restore the views of [%s] again! "
                                      "Continue?\nPress YES to Continue Removing!",
-                                     node->parentText))) {
+                                     node->parentText),
+                              MessageIcon::Warning)) {
                 return;
             }
             log.WriteText(question);
@@ -458,7 +460,7 @@ void MainWindowCommands::DeleteDatabaseCommand() {
     if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = SelectedDatabase();
     if (!node || !ConfirmTwice(Format("Remove database [%s]?", node->text),
-                               Format(kDatabaseWarning, node->text))) {
+                               Format(kDatabaseWarning, node->text), MessageIcon::Warning)) {
         return;
     }
     DatabaseTree& tree = window_.targetTree();
@@ -471,7 +473,7 @@ void MainWindowCommands::ClearAllTablesCommand() {
     if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = SelectedDatabase();
     if (!node || !ConfirmTwice(Format("Remove all the tables of [%s]?", node->text),
-                               Format(kDatabaseWarning, node->text))) {
+                               Format(kDatabaseWarning, node->text), MessageIcon::Warning)) {
         return;
     }
     DatabaseTree& tree = window_.targetTree();
@@ -488,7 +490,7 @@ void MainWindowCommands::ClearAllDataCommand() {
     if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = SelectedDatabase();
     if (!node || !ConfirmTwice(Format("Delete all the data of [%s]?", node->text),
-                               Format(kDatabaseWarning, node->text))) {
+                               Format(kDatabaseWarning, node->text), MessageIcon::Warning)) {
         return;
     }
     // The rows go, the tables stay: "Clear all Data" must not take the table definitions with it.

@@ -91,7 +91,9 @@ private:
     // True, after the question or message of a busy scheduler, while a task runs or stops: the
     // destructive commands then change nothing.
     bool RefusedWhileTasksRun();
-    bool ConfirmTwice(const std::string& question, const std::string& warning);
+    // The OK/Cancel question, then the Yes/No warning with its icon; true when both said go.
+    bool ConfirmTwice(const std::string& question, const std::string& warning,
+                      MessageIcon warningIcon = MessageIcon::None);
     // Whether a migration into a target that already holds its tables resumes (the person's
     // choice; the window's resume option when nothing is there yet).
     bool AskResume(TaskType type, const TaskNames& names);

@@ -234,6 +234,9 @@ private slots:
             QCOMPARE(config->side(ConfigSide::Target).sourceNameLabel->text(),
                      QStringLiteral("Source Name:"));
             config->side(ConfigSide::Target).sourceName->setEditText("ProdServer");
+            QVERIFY(!config->side(ConfigSide::Source).encrypt);  // the target's choice only
+            config->side(ConfigSide::Target).encrypt->setCurrentText("Strict");
+            config->side(ConfigSide::Target).trustServerCertificate->setChecked(true);
             config->tipsBox()->click();  // the tab comes back at once
             QCOMPARE(window->lowerTabs()->count(), 3);
             QTest::mouseClick(config->saveButton(), Qt::LeftButton);
@@ -247,6 +250,8 @@ private slots:
         QVERIFY(written.contains("Provider=Microsoft OLE DB Provider for SQL Server"));
         QVERIFY(written.contains("SourceName=ProdServer"));
         QVERIFY(written.contains("Tips=true"));
+        QVERIFY(written.contains("Encrypt=strict"));
+        QVERIFY(written.contains("TrustServerCertificate=true"));
         struct stat info {};
         QCOMPARE(::stat(ConfigPath().toLocal8Bit().constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, 0600u);

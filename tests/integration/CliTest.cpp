@@ -268,3 +268,56 @@ TEST_F(CliTest, DatabaseNamesKeepTheirCase) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Without a terminal the output is the log lines and the summary, nothing else: standard output
+// equals the --log-file copy followed by the summary table, with no carriage return or escape.
+TEST_F(CliTest, WithoutATerminalTheOutputIsThePlainLogLines) {
+    const std::string log = home_ + "/run.log";
+    CliResult result = Cli("migrate table shop events sales --yes --target-script '" + home_ +
+                           "/out' --log-file '" + log + "' --report '" + home_ + "/report.json'");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string logged = ReadFile(log);
+    ASSERT_NE(logged.find("[events] 1000 records converted!\n"), std::string::npos) << logged;
+    ASSERT_EQ(result.out.rfind(logged, 0), 0u) << result.out;  // the log lines come first
+    const std::string summary = result.out.substr(logged.size());
+    EXPECT_EQ(summary.rfind("\ntable ", 0), 0u) << summary;
+    for (const std::string* text : {&result.out, &result.err}) {
+        EXPECT_EQ(text->find('\r'), std::string::npos);
+        EXPECT_EQ(text->find('\033'), std::string::npos);
+    }
+    EXPECT_NE(ReadFile(home_ + "/report.json").find("\"version\": \"" VELMORA_VERSION "\""),
+              std::string::npos);
+    // A log file that cannot be written stops the command before any work.
+    CliResult refused = Cli("migrate table shop events sales --yes --target-script '" + home_ +
+                            "/out2' --log-file /nonexistent/folder/run.log");
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("cannot write the log file /nonexistent/folder/run.log: No such file"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(home_ + "/out2/sales.sql"));
+}
+
+// On a real terminal (script(1) gives the program one) the live line replaces the count lines.
+TEST_F(CliTest, OnATerminalTheLiveLineShowsTheTable) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script(1) is missing";
+    test::MariaDbAddress db = test::LocalMariaDb();
+    const std::string command =
+        "cd '" + home_ + "' && VELMORA_HOME='" + home_ + "' PW='" + db.password + "' TERM=xterm " +
+        "script -qec \"'" VELMORA_BINARY_DIR "/src/cli/velmora-cli' migrate table shop events sales "
+        "--yes --target-script '" + home_ + "/out' --source " + db.host + ":" +
+        std::to_string(db.port) + " --source-user " + db.user + " --source-password-env PW\" " +
+        "/dev/null </dev/null >'" + home_ + "/tty.txt' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string shown = ReadFile(home_ + "/tty.txt");
+    EXPECT_EQ(shown.find("1000 records converted!"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("events  "), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" rows  100%  "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("done in "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("records converted, convertion completed SUCCESSFULLY!"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velmora

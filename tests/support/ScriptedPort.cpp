@@ -22,9 +22,10 @@ void ScriptedPort::ShowStatus(int pane, const std::string& text) {
     Record("status " + std::to_string(pane) + ": " + text);
 }
 
-void ScriptedPort::ShowMessage(const std::string& text) {
+void ScriptedPort::ShowMessage(const std::string& text, const std::string& caption) {
     std::lock_guard<std::mutex> lock(mutex_);
     messages_.push_back(text);
+    captions_.push_back(caption);
     Record("message: " + text);
 }
 
@@ -38,9 +39,10 @@ bool ScriptedPort::AskOkCancel(const std::string& text) {
     return answer;
 }
 
-bool ScriptedPort::AskYesNo(const std::string& text) {
+bool ScriptedPort::AskYesNo(const std::string& text, MessageIcon icon) {
     std::lock_guard<std::mutex> lock(mutex_);
     questions_.push_back(text);
+    yesNoIcons_.push_back(icon);
     Record("yes-no: " + text);
     if (answers_.empty()) return defaultAnswer;
     bool answer = answers_.front();
@@ -148,6 +150,20 @@ std::vector<std::string> ScriptedPort::StatusTexts(int pane) const {
 int ScriptedPort::TreeChanges(TreeSide side) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return treeChanges_[static_cast<int>(side)];
+}
+
+}  // namespace velmora::test
+
+namespace velmora::test {
+
+std::vector<std::string> ScriptedPort::Captions() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return captions_;
+}
+
+std::vector<MessageIcon> ScriptedPort::YesNoIcons() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return yesNoIcons_;
 }
 
 }  // namespace velmora::test

@@ -18,9 +18,9 @@ public:
     void ShowOutputLine(const std::string& line) override;
     void ShowHint(const std::string& text) override;
     void ShowStatus(int pane, const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& caption = {}) override;
     bool AskOkCancel(const std::string& text) override;
-    bool AskYesNo(const std::string& text) override;
+    bool AskYesNo(const std::string& text, MessageIcon icon = MessageIcon::None) override;
     std::optional<std::string> ChooseFolder(const std::string& title,
                                             const std::string& startFolder) override;
     std::optional<std::string> PromptText(const std::string& label) override;
@@ -42,6 +42,9 @@ public:
     std::vector<std::string> Messages() const;   // message boxes
     std::vector<std::string> Questions() const;  // OK/Cancel and Yes/No texts
     std::vector<std::string> Hints() const;
+    // Per message box its caption, and per Yes/No question its icon, in order.
+    std::vector<std::string> Captions() const;
+    std::vector<MessageIcon> YesNoIcons() const;
     std::vector<std::string> StatusTexts(int pane) const;
     int TreeChanges(TreeSide side) const;
 
@@ -54,6 +57,8 @@ private:
     std::vector<std::string> messages_;
     std::vector<std::string> questions_;
     std::vector<std::string> hints_;
+    std::vector<std::string> captions_;
+    std::vector<MessageIcon> yesNoIcons_;
     std::vector<std::pair<int, std::string>> statuses_;
     int treeChanges_[2] = {0, 0};
     std::deque<bool> answers_;

@@ -53,3 +53,70 @@ TEST(CliOptions, ReportsMissingValuesAndUnknownOptions) {
 
 }  // namespace
 }  // namespace velmora::cli
+
+#include <iterator>
+#include <set>
+#include <sstream>
+
+#include "BashCompletion.h"
+
+namespace velmora::cli {
+namespace {
+
+TEST(CliOptions, VersionQuietLogFileAndTheTargetTlsChoices) {
+    ParseResult parsed = ParseCommandLine({"-V", "migrate", "-q", "--log-file=/tmp/run.log",
+                                           "--target-encrypt", "Strict",
+                                           "--target-trust-server-certificate"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_TRUE(parsed.options.version);
+    EXPECT_TRUE(parsed.options.quiet);
+    EXPECT_EQ(parsed.options.logFile, "/tmp/run.log");
+    EXPECT_EQ(parsed.options.target.encrypt, "strict");
+    EXPECT_EQ(parsed.options.target.trustServerCertificate, true);
+    EXPECT_FALSE(parsed.options.source.encrypt.has_value());
+    EXPECT_EQ(ParseCommandLine({"--target-trust-server-certificate=no"}).options.target
+                  .trustServerCertificate,
+              false);
+}
+
+TEST(CliOptions, RefusesBadTlsValuesAndValuesOnFlags) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--target-encrypt", "maybe"},
+         "--target-encrypt takes optional, mandatory or strict, not 'maybe'"},
+        {{"--target-encrypt"}, "--target-encrypt needs a value"},
+        {{"--target-trust-server-certificate=perhaps"},
+         "--target-trust-server-certificate takes yes or no, not 'perhaps'"},
+        {{"--quiet=yes"}, "--quiet takes no value"},
+        {{"--source-encrypt", "strict"}, "unknown option --source-encrypt"},
+    };
+    for (const auto& [args, error] : cases) EXPECT_EQ(ParseCommandLine(args).error, error);
+}
+
+// The completion is written from the option table: every option is offered, and the options
+// with a fixed set of values complete them.
+TEST(CliOptions, TheCompletionOffersEveryOptionOfTheTable) {
+    const std::string script = BashCompletionScript();
+    // The words the completion offers for "-...".
+    const std::string start = "COMPREPLY=($(compgen -W '";
+    const size_t list = script.find(start + "--help");
+    ASSERT_NE(list, std::string::npos) << script;
+    const size_t from = list + start.size();
+    std::istringstream words(script.substr(from, script.find('\'', from) - from));
+    std::set<std::string> offered{std::istream_iterator<std::string>(words), {}};
+    for (const OptionSpec& option : OptionTable()) {
+        EXPECT_TRUE(offered.count(option.name)) << option.name;
+        if (!option.shortName.empty()) {
+            EXPECT_TRUE(offered.count(option.shortName)) << option.shortName;
+        }
+    }
+    EXPECT_EQ(offered.size(), OptionTable().size() + 4);  // -h -V -y -q
+    EXPECT_NE(script.find("--target-encrypt) COMPREPLY=($(compgen -W 'optional mandatory strict'"),
+              std::string::npos);
+    EXPECT_NE(script.find("--log-file) COMPREPLY=($(compgen -f"), std::string::npos);
+    EXPECT_NE(script.find("migrate) COMPREPLY=($(compgen -W 'database clone tables views table view'"),
+              std::string::npos);
+    EXPECT_NE(script.find("complete -F _velmora_cli velmora-cli"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velmora::cli

@@ -277,3 +277,42 @@ TEST_F(ConfigDialog, TranslationModeIsSavedReadAndHandedOver) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The target's TLS choices go to [TargetDB] and come back; the source side gets no such keys; a
+// value the program does not know reads as the driver's default.
+TEST_F(ConfigDialog, TargetTlsChoicesAreSavedAndReadBack) {
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
+    dialog.LoadConfiguration();
+    dialog.configChecked = true;
+    dialog.target.encrypt = "strict";
+    dialog.target.trustServerCertificate = true;
+    EXPECT_TRUE(dialog.SaveConfigCommand());
+    EXPECT_EQ(Read("TargetDB", "Encrypt"), "strict");
+    EXPECT_EQ(Read("TargetDB", "TrustServerCertificate"), "true");
+    EXPECT_EQ(Read("SourceDB", "Encrypt"), "<absent>");
+
+    ConfigDialogModel reopened(WindowConfigHost(window_), path_);
+    reopened.LoadConfiguration();
+    EXPECT_EQ(reopened.target.encrypt, "strict");
+    EXPECT_TRUE(reopened.target.trustServerCertificate);
+    const ConnectionSettings settings = reopened.target.Settings();
+    EXPECT_EQ(settings.encrypt, "strict");
+    EXPECT_TRUE(settings.trustServerCertificate);
+
+    WriteProfileString(path_, "TargetDB", "Encrypt", "Mandatory", 0600);
+    WriteProfileString(path_, "TargetDB", "TrustServerCertificate", "false", 0600);
+    std::string encrypt;
+    bool trust = true;
+    ReadTargetTls(path_, encrypt, trust);
+    EXPECT_EQ(encrypt, "mandatory");
+    EXPECT_FALSE(trust);
+    WriteProfileString(path_, "TargetDB", "Encrypt", "sometimes", 0600);
+    ReadTargetTls(path_, encrypt, trust);
+    EXPECT_EQ(encrypt, "");
+}
+
+}  // namespace
+}  // namespace velmora

@@ -398,3 +398,38 @@ TEST_F(CommandsTest, TaskListCommandsActOnTheSelectedRow) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The Yes/No warning of Delete Selected carries the warning icon for a database and a views
+// folder, none for a table, a tables folder or a view; Cancel at the first question asks nothing
+// more.
+TEST_F(CommandsTest, DeleteWarningsCarryTheirIcons) {
+    const std::vector<std::pair<NodePath, MessageIcon>> cases = {
+        {{0, 0}, MessageIcon::Warning},        // database
+        {{0, 0, 0}, MessageIcon::None},        // tables folder
+        {{0, 0, 0, 0}, MessageIcon::None},     // table
+        {{0, 0, 1}, MessageIcon::Warning},     // views folder
+        {{0, 0, 1, 0}, MessageIcon::None},     // view
+    };
+    for (const auto& [path, icon] : cases) {
+        Select(TreeSide::Target, path);
+        port_.QueueAnswer(true);
+        port_.QueueAnswer(false);  // No at the warning: nothing is dropped
+        commands_->DeleteSelectedCommand();
+        ASSERT_FALSE(port_.YesNoIcons().empty());
+        EXPECT_EQ(port_.YesNoIcons().back(), icon) << path.size();
+    }
+    EXPECT_EQ(port_.YesNoIcons().size(), cases.size());
+    EXPECT_TRUE(target_->Statements().empty());
+    // The database menu's commands warn with the icon as well.
+    Select(TreeSide::Target, NodePath{0, 0});
+    port_.QueueAnswer(true);
+    port_.QueueAnswer(false);
+    commands_->ClearAllTablesCommand();
+    EXPECT_EQ(port_.YesNoIcons().back(), MessageIcon::Warning);
+}
+
+}  // namespace
+}  // namespace velmora

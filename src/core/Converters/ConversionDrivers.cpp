@@ -9,6 +9,7 @@
 
 #include "Converters/ConversionReport.h"
 #include "Converters/ForeignKeys.h"
+#include "Converters/FullTableConversion.h"
 #include "Converters/KeyBuilder.h"
 #include "Converters/Resume.h"
 #include "Converters/RowTransfer.h"
@@ -72,9 +73,10 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
         Fail(report, "tables of database " + Text(database) + ": the catalog cannot be opened");
         return -1;
     }
+    const bool full = context.options.translation == TranslationMode::Full;
     for (const TableRecord& record : *tables) {
         if (record.tableType == "VIEW") continue;
-        if (record.tableName.find(' ') != std::string::npos) {
+        if (!full && record.tableName.find(' ') != std::string::npos) {
             // Never silently: the table is named as skipped, and the task cannot end SUCCESS.
             log.WriteOutputLine("TABLE: [%s].[%s] SKIPPED: its name holds a blank",
                                 Text(database).c_str(), record.tableName.c_str());
@@ -88,45 +90,24 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
             break;
         }
     }
-    ConvertForeignKeys(context, database, report);
+    if (full) {
+        ConversionReport keys;
+        ConversionReport& pending = report ? *report : keys;
+        CreatePendingForeignKeys(context, database, pending);
+    } else {
+        ConvertForeignKeys(context, database, report);
+    }
     return 0;
 }
 
-int ConvertTable(WorkerContext& context, std::string_view database, std::string_view table,
-                 ConversionReport* report) {
+namespace {
+
+// The classic translation of one table: the rewritten definition, then the primary key and the
+// unique indexes from the source's index list, then the rows, one insert each.
+int ConvertTableClassic(WorkerContext& context, std::string_view database, std::string_view table,
+                        WorkFile& file, TableReport& outcome, ConversionReport* report) {
     OperationLog& log = context.Log();
-    TableReport outcome;
-    outcome.name = Text(table);
-    outcome.database = Text(database);
-    const auto started = std::chrono::steady_clock::now();
-    auto finish = [&](int result) {
-        outcome.result = result;
-        outcome.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        if (report) report->tables.push_back(outcome);
-        return result;
-    };
-    if (context.options.resume) {
-        ResumePlan plan = PlanTableResume(context, database, table);
-        if (plan.action != ResumeAction::Migrate) {
-            if (!ResumeTable(context, database, table, plan, outcome)) {
-                Fail(report, "table " + outcome.name + ": resume failed");
-            } else if (!outcome.rows.Succeeded()) {
-                Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));
-            }
-            return finish(1);
-        }
-        outcome.resume = "not on the target yet: migrated";
-        log.WriteOutputLine("[%s] resume: %s", outcome.name.c_str(), outcome.resume.c_str());
-    }
-    WorkFile file = OpenWorkFile(context.workFolder, table, "w+");
-    if (!file) {
-        log.WriteText(kCharacterSetText);
-        Fail(report, "table " + outcome.name + ": its work file cannot be opened");
-        return finish(-2);
-    }
     const std::string db = Text(database);
-    log.WriteOutputLine("TABLE: [%s].[%s] Converting..... ", db.c_str(), outcome.name.c_str());
     std::string readFailure;
     std::string definition = TranslateTableDefinition(context.SourceSession(), database, table,
                                                       log, &readFailure);
@@ -135,7 +116,7 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
         log.WriteText(readFailure);
         outcome.failure = "its definition could not be read: " + readFailure;
         Fail(report, "table " + outcome.name + ": its definition could not be read: " + readFailure);
-        return finish(-1);
+        return -1;
     }
     file.Write(definition);
     std::string why;
@@ -144,7 +125,7 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
         log.WriteText(why);
         outcome.failure = why;
         Fail(report, "table " + outcome.name + ": create failed: " + why);
-        return finish(-1);
+        return -1;
     }
     log.WriteOutputLine("Create table [%s] SUCCESSFULLY!!!", outcome.name.c_str());
     std::string keyFailure;
@@ -174,14 +155,63 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
         Fail(report, "table " + outcome.name + ": indexes failed");
     }
     outcome.rows = CopyTableRows(context, database, table);
-    if (!outcome.rows.Succeeded()) {
-        Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));
+    return 1;
+}
+
+}  // namespace
+
+int ConvertTable(WorkerContext& context, std::string_view database, std::string_view table,
+                 ConversionReport* report) {
+    OperationLog& log = context.Log();
+    TableReport outcome;
+    outcome.name = Text(table);
+    outcome.database = Text(database);
+    const auto started = std::chrono::steady_clock::now();
+    auto finish = [&](int result) {
+        outcome.result = result;
+        outcome.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (report) report->tables.push_back(outcome);
+        return result;
+    };
+    if (context.options.resume) {
+        ResumePlan plan = PlanTableResume(context, database, table);
+        if (plan.action != ResumeAction::Migrate) {
+            auto copy = [&](std::string_view narrower) {
+                return context.options.translation == TranslationMode::Full
+                           ? CopyRowsFull(context, database, table, outcome, narrower)
+                           : CopyTableRows(context, database, table, narrower);
+            };
+            if (!ResumeTable(context, table, plan, copy, outcome)) {
+                Fail(report, "table " + outcome.name + ": resume failed");
+            } else if (!outcome.rows.Succeeded()) {
+                Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));
+            }
+            return finish(1);
+        }
+        outcome.resume = "not on the target yet: migrated";
+        log.WriteOutputLine("[%s] resume: %s", outcome.name.c_str(), outcome.resume.c_str());
     }
-    if (!file.Close()) {
-        log.WriteOutputLine("[%s] The work file could not be written completely!",
+    WorkFile file = OpenWorkFile(context.workFolder, table, "w+");
+    int result = -2;
+    if (!file) {
+        log.WriteText(kCharacterSetText);
+        Fail(report, "table " + outcome.name + ": its work file cannot be opened");
+    } else {
+        log.WriteOutputLine("TABLE: [%s].[%s] Converting..... ", outcome.database.c_str(),
                             outcome.name.c_str());
+        result = context.options.translation == TranslationMode::Full
+                     ? ConvertTableFull(context, database, table, file, outcome, report)
+                     : ConvertTableClassic(context, database, table, file, outcome, report);
+        if (result == 1 && !outcome.rows.Succeeded()) {
+            Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));
+        }
+        if (result == 1 && !file.Close()) {
+            log.WriteOutputLine("[%s] The work file could not be written completely!",
+                                outcome.name.c_str());
+        }
     }
-    return finish(1);
+    return finish(result);
 }
 
 namespace {

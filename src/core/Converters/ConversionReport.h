@@ -65,13 +65,13 @@ struct TableReport {
     double seconds = 0;  // the whole conversion of the table, rows included
     int result = 0;  // ConvertTable's result: 1 created, -1 create failed, -2 no work file
     std::string skipped;  // why the table was not migrated at all (empty when it was tried)
+    // What the Full translation changed in meaning ("stamp: ON UPDATE ... dropped"), one per line
+    // of the log.
+    std::vector<std::string> adjustments;
     bool primaryKeyFailed = false;
     bool indexesFailed = false;
     RowCopyResult rows;
     std::string failure;  // the driver's text when the object could not be created
-    // What the Full translation changed in meaning for this table, one text each (filled by the
-    // Full table translation; empty in Classic).
-    std::vector<std::string> adjustments;
     std::string resume;  // what a resumed migration did with the table (empty: not resumed)
     std::optional<TableVerification> verification;
 };
@@ -84,8 +84,19 @@ std::string ObjectOutcome(const TableReport& object, std::string* reason = nullp
 // apply, its reason, what resume did and the verification's figures and first differences.
 std::string ReportText(const std::vector<TableReport>& objects);
 
+// A foreign key of a table converted in Full mode, created once every table exists; the
+// statement without its ON DELETE / ON UPDATE actions is the fallback when the target refuses a
+// cascade (cycles, multiple cascade paths).
+struct PendingForeignKey {
+    std::string table;
+    std::string name;
+    std::string statement;
+    std::string withoutActions;
+};
+
 struct ConversionReport {
     std::vector<TableReport> tables;
+    std::vector<PendingForeignKey> foreignKeys;
     std::vector<std::string> viewsCreated;
     // One text per failed object or step, such as "table orders: create failed".
     std::vector<std::string> failures;

@@ -118,8 +118,9 @@ std::string KeyValueLiteral(KeyValueKind kind, std::string_view value) {
 }
 
 std::string PageQuery(std::string_view table, std::string_view condition, const PagingKey& key,
-                      const std::vector<std::string>& after, long long limit) {
-    std::string query = "select * from " + QuoteSourceName(table);
+                      const std::vector<std::string>& after, long long limit,
+                      std::string_view selectList) {
+    std::string query = "select " + std::string(selectList) + " from " + QuoteSourceName(table);
     std::vector<std::string> filters;
     // The line feed ends a trailing "-- comment" of the condition before the parenthesis.
     if (!condition.empty()) filters.push_back("(" + std::string(condition) + "\n)");

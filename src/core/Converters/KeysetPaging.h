@@ -58,9 +58,11 @@ std::optional<PagingKey> ChoosePagingKey(const std::vector<IndexDescription>& in
 std::optional<PagingKey> FindPagingKey(OperationLog& log, Session* source,
                                        std::string_view table, bool& readable);
 
-// The query of one page. `after` holds the last row's key values (empty for the first page).
+// The query of one page. `after` holds the last row's key values (empty for the first page);
+// `selectList` what each row reads ("*" for every column as it is).
 std::string PageQuery(std::string_view table, std::string_view condition, const PagingKey& key,
-                      const std::vector<std::string>& after, long long limit);
+                      const std::vector<std::string>& after, long long limit,
+                      std::string_view selectList = "*");
 
 // A key value as a MySQL literal of its kind.
 std::string KeyValueLiteral(KeyValueKind kind, std::string_view value);

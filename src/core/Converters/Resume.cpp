@@ -6,7 +6,6 @@
 #include "Converters/Conditions.h"
 #include "Converters/Naming.h"
 #include "Converters/OrderedRows.h"
-#include "Converters/RowTransfer.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkerContext.h"
 #include "data/StatementExecution.h"
@@ -83,10 +82,10 @@ std::optional<int64_t> TargetRows(WorkerContext& context, std::string_view table
     return CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, "", error);
 }
 
-bool Refill(WorkerContext& context, std::string_view database, std::string_view table,
+bool Refill(WorkerContext& context, std::string_view table, const ResumedRowCopy& copy,
             TableReport& outcome) {
     if (!EmptyTarget(context, table)) return false;
-    outcome.rows = CopyTableRows(context, database, table);
+    outcome.rows = copy({});
     return true;
 }
 
@@ -118,8 +117,8 @@ ResumePlan PlanTableResume(WorkerContext& context, std::string_view database,
     return plan;
 }
 
-bool ResumeTable(WorkerContext& context, std::string_view database, std::string_view table,
-                 const ResumePlan& plan, TableReport& outcome) {
+bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePlan& plan,
+                 const ResumedRowCopy& copy, TableReport& outcome) {
     OperationLog& log = context.Log();
     const std::string name = Text(table);
     const long long sourceRows = plan.sourceRows;
@@ -137,18 +136,18 @@ bool ResumeTable(WorkerContext& context, std::string_view database, std::string_
                              std::to_string(targetRows) + " of " + std::to_string(sourceRows) +
                              " rows were there)";
             log.WriteOutputLine("[%s] resume: %s", name.c_str(), outcome.resume.c_str());
-            outcome.rows = CopyTableRows(context, database, table, plan.afterCondition);
+            outcome.rows = copy(plan.afterCondition);
             std::optional<int64_t> after = TargetRows(context, table);
             if (!outcome.rows.Succeeded() || outcome.rows.stopped || after == sourceRows) return true;
             outcome.resume += "; the counts still differed, so the table was emptied and copied again";
             log.WriteOutputLine("[%s] resume: the counts still differ: the table is emptied and "
                                 "copied again", name.c_str());
-            return Refill(context, database, table, outcome);
+            return Refill(context, table, copy, outcome);
         }
         case ResumeAction::Refill:
             outcome.resume = "emptied and copied again (" + plan.why + ")";
             log.WriteOutputLine("[%s] resume: %s", name.c_str(), outcome.resume.c_str());
-            return Refill(context, database, table, outcome);
+            return Refill(context, table, copy, outcome);
     }
     return true;
 }

@@ -16,6 +16,7 @@
 // Runs on the scheduler thread with the task's own sessions.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,8 +42,10 @@ ResumePlan PlanTableResume(WorkerContext& context, std::string_view database,
 
 // Carries out a plan other than Migrate: completes the rows of `table` into `outcome.rows` and
 // sets `outcome.resume`; false when a target statement failed (its reason is in the log).
-bool ResumeTable(WorkerContext& context, std::string_view database, std::string_view table,
-                 const ResumePlan& plan, TableReport& outcome);
+// `copy` copies the rows in the task's mode, narrowed by the predicate it is given.
+using ResumedRowCopy = std::function<RowCopyResult(std::string_view narrower)>;
+bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePlan& plan,
+                 const ResumedRowCopy& copy, TableReport& outcome);
 
 // Whether the target table has foreign keys already / the target view exists.
 bool TargetHasForeignKeys(WorkerContext& context, std::string_view table);

@@ -1,16 +1,12 @@
 #include "Converters/RowTransfer.h"
 
-#include <strings.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <vector>
 
-#include "Converters/Conditions.h"
-#include "Converters/KeysetPaging.h"
 #include "Converters/Naming.h"
+#include "Converters/RowReading.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/ValueLiterals.h"
 #include "Converters/WorkFiles.h"
@@ -20,22 +16,6 @@ namespace velmora {
 namespace {
 
 constexpr int64_t kProgressEvery = 1000;
-
-// The rowset properties of the row query: the standard set plus IRowsetChange.
-const PropertySet& RowQueryProperties() {
-    static const PropertySet properties = [] {
-        PropertySet set = StandardRowsetProperties();
-        set.Set(kPropIRowsetChange, true);
-        return set;
-    }();
-    return properties;
-}
-
-std::string OnePassQuery(std::string_view table, std::string_view condition) {
-    std::string query = "select * from " + QuoteSourceName(table);
-    if (!condition.empty()) query += " where " + std::string(condition);
-    return query;
-}
 
 // Runs one statement on the target; on failure `error` (when given) gets the driver's text.
 bool RunTargetStatement(Session* target, std::string_view statement, std::string* error) {
@@ -51,67 +31,25 @@ bool RunTargetStatement(Session* target, std::string_view statement, std::string
     return ran;
 }
 
-enum class PageEnd { EndOfRows, Stopped, FetchFailed };
-
-struct PageOutcome {
-    PageEnd end = PageEnd::EndOfRows;
-    long long rows = 0;
-    size_t bytes = 0;
-    std::vector<std::string> lastKey;
-};
-
-// Turns the rows of one result into inserts, runs them and writes the data file.
-class RowCopier {
+// Turns each row into its own insert, runs it and writes the data file.
+class RowCopier : public RowSink {
 public:
-    RowCopier(WorkerContext& context, Session* target, std::string_view table, WorkFile* data,
-              RowCopyResult& result)
-        : context_(context), target_(target), table_(table), data_(data), result_(result),
-          start_(InsertStatementStart(table)) {}
+    RowCopier(WorkerContext& context, std::string_view table, RowCopyResult& result)
+        : context_(context), table_(table), result_(result), start_(InsertStatementStart(table)) {}
 
-    PageOutcome CopyPage(StatementRowset& rows, const PagingKey* key) {
-        PageOutcome page;
-        std::vector<int> keyColumns = KeyColumns(rows, key);
-        for (;;) {
-            ResultCode fetched = rows.MoveNext();
-            if (fetched == kEndOfRowset) return page;
-            if (fetched != kSuccess) {
-                context_.Log().WriteText(rows.ProviderErrorText());
-                page.end = PageEnd::FetchFailed;
-                return page;
-            }
-            ++page.rows;
-            page.bytes += CopyRow(rows);
-            if (!keyColumns.empty()) {
-                page.lastKey.clear();
-                for (int column : keyColumns) page.lastKey.emplace_back(rows.Value(column));
-            }
-            if (context_.StopRequested()) {
-                context_.Log().WriteText("Data Converting Terminaled!");
-                page.end = PageEnd::Stopped;
-                return page;
-            }
+    // The data file is made once the rows can be read.
+    bool Begin() override {
+        data_ = OpenWorkFile(context_.workFolder, table_ + ".data", "w+");
+        if (!data_ && context_.options.autoBackup) {
+            context_.Log().WriteOutputLine("[%s] The data file %s.data cannot be created: %s",
+                                           table_.c_str(), table_.c_str(), std::strerror(errno));
+            result_.backupFailed = true;
         }
-    }
-
-private:
-    // The result positions of the key's columns; empty without a key.
-    static std::vector<int> KeyColumns(StatementRowset& rows, const PagingKey* key) {
-        std::vector<int> positions;
-        if (!key) return positions;
-        for (const std::string& name : key->columns) {
-            for (int i = 0; i < rows.ColumnCount(); ++i) {
-                if (strcasecmp(rows.Column(i).name.c_str(), name.c_str()) == 0) {
-                    positions.push_back(i);
-                    break;
-                }
-            }
-        }
-        if (positions.size() != key->columns.size()) positions.clear();
-        return positions;
+        return true;
     }
 
     // One row: build, back up and run its statement; returns the bytes of its values.
-    size_t CopyRow(StatementRowset& rows) {
+    size_t TakeRow(StatementRowset& rows) override {
         statement_.assign(start_);
         size_t bytes = 0;
         for (int i = 0; i < rows.ColumnCount(); ++i) {
@@ -122,82 +60,49 @@ private:
         }
         statement_ += ")\n";
         ++result_.rowsRead;
-        if (data_ && context_.options.autoBackup) data_->Write(statement_);
+        if (data_ && context_.options.autoBackup) data_.Write(statement_);
         std::string* error = result_.rowsFailed == 0 ? &result_.firstError : nullptr;
-        if (RunTargetStatement(target_, statement_, error)) {
+        if (RunTargetStatement(context_.TargetSession(), statement_, error)) {
             ++result_.rowsWritten;
-        } else {
-            if (++result_.rowsFailed == 1) {
-                context_.Log().WriteOutputLine("[%s] INSERT failed: %s", table_.c_str(),
-                                            result_.firstError.c_str());
-            }
+        } else if (++result_.rowsFailed == 1) {
+            context_.Log().WriteOutputLine("[%s] INSERT failed: %s", table_.c_str(),
+                                           result_.firstError.c_str());
         }
         if (result_.rowsRead % kProgressEvery == 0) {
             context_.Log().WriteOutputLine("[%s] %lld records converted!", table_.c_str(),
-                                        static_cast<long long>(result_.rowsRead));
+                                           static_cast<long long>(result_.rowsRead));
         }
         return bytes;
     }
 
+    // Closes the data file; false when something written was lost.
+    bool Close() { return !data_ || data_.Close(); }
+
+private:
     WorkerContext& context_;
-    Session* target_;
     std::string table_;
-    WorkFile* data_;
     RowCopyResult& result_;
+    WorkFile data_;
     std::string start_;
     std::string statement_;
 };
 
-void WriteSummary(OperationLog& log, std::string_view table, const RowCopyResult& result) {
+}  // namespace
+
+void WriteCopySummary(OperationLog& log, std::string_view table, const RowCopyResult& result) {
     std::string name(table);
     if (result.rowsFailed > 0) {
-        log.WriteOutputLine("[%s] %lld records converted, %lld records FAILED!",
-                                   name.c_str(), static_cast<long long>(result.rowsWritten),
-                                   static_cast<long long>(result.rowsFailed));
+        log.WriteOutputLine("[%s] %lld records converted, %lld records FAILED!", name.c_str(),
+                            static_cast<long long>(result.rowsWritten),
+                            static_cast<long long>(result.rowsFailed));
     } else if (result.readFailed) {
-        log.WriteOutputLine("[%s] %lld records converted, reading the rows FAILED!",
-                                   name.c_str(), static_cast<long long>(result.rowsWritten));
+        log.WriteOutputLine("[%s] %lld records converted, reading the rows FAILED!", name.c_str(),
+                            static_cast<long long>(result.rowsWritten));
     } else {
         log.WriteOutputLine("[%s] %lld records converted, convertion completed SUCCESSFULLY!",
-                                   name.c_str(), static_cast<long long>(result.rowsRead));
+                            name.c_str(), static_cast<long long>(result.rowsRead));
     }
 }
-
-// Reads the pages after the first one until the rows end, a stop, or a failure.
-void CopyRemainingPages(OperationLog& log, Session* source, std::string_view table,
-                        std::string_view condition, const PagingKey& key, RowCopier& copier,
-                        PageOutcome page, long long limit, RowCopyResult& result) {
-    while (page.end == PageEnd::EndOfRows && page.rows >= limit) {
-        if (page.lastKey.size() != key.columns.size()) {
-            log.WriteOutputLine("[%s] the key columns are missing from the rows; the copy "
-                                       "ends here",
-                                       std::string(table).c_str());
-            result.readFailed = true;
-            return;
-        }
-        std::vector<std::string> after = page.lastKey;
-        limit = NextPageRows(page.rows, page.bytes);
-        SourceQuery next(log, source, PageQuery(table, condition, key, after, limit), true,
-                         RowQueryProperties());
-        if (!next.ok()) {
-            if (!next.failureLogged()) log.WriteText(next.failureText());
-            result.readFailed = true;
-            return;
-        }
-        ++result.queries;
-        page = copier.CopyPage(next.rows(), &key);
-        if (page.rows > 0 && page.lastKey == after) {
-            log.WriteOutputLine("[%s] the key order does not advance; the copy ends here",
-                                       std::string(table).c_str());
-            result.readFailed = true;
-            return;
-        }
-    }
-    if (page.end == PageEnd::Stopped) result.stopped = true;
-    if (page.end == PageEnd::FetchFailed) result.readFailed = true;
-}
-
-}  // namespace
 
 std::string InsertStatementStart(std::string_view table) {
     return "insert into " + QuoteTargetName(table) + " values (";
@@ -206,66 +111,26 @@ std::string InsertStatementStart(std::string_view table) {
 RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
                             std::string_view table, std::string_view narrower) {
     OperationLog& log = context.Log();
-    Session* source = context.SourceSession();
-    Session* target = context.TargetSession();
     RowCopyResult result;
     result.text = kFalseText;
-    if (!source) {
+    if (!context.SourceSession()) {
         log.WriteText("No Source Connection!");
         return result;
     }
-    if (!target) {
+    if (!context.TargetSession()) {
         log.WriteText("No Target Connection!");
         return result;
     }
     const std::string name(table);
-    std::string condition = LookupCondition(context.conditionFile, database, table);
-    if (!narrower.empty()) {
-        condition = condition.empty() ? std::string(narrower)
-                                      : "(" + condition + "\n) and " + std::string(narrower);
-    }
-    // A driver that streams rows holds about one row at a time: one pass is bounded already.
-    bool readable = false;
-    std::optional<PagingKey> key;
-    if (!source->StreamsRows()) key = FindPagingKey(log, source, table, readable);
-    if (!key && readable) {
-        log.WriteOutputLine(
-            "[%s] has no primary key and no unique key over NOT NULL columns: its rows are read "
-            "in one pass",
-            name.c_str());
-    }
-    SourceQuery query(log, source,
-                      key ? PageQuery(table, condition, *key, {}, kFirstPageRows)
-                          : OnePassQuery(table, condition),
-                      true, RowQueryProperties());
-    if (!query.ok()) {
-        result.text = query.failureText();
-        return result;
-    }
-    ++result.queries;
-    WorkFile data = OpenWorkFile(context.workFolder, name + ".data", "w+");
-    const bool autoBackup = context.options.autoBackup;
-    if (!data && autoBackup) {
-        log.WriteOutputLine("[%s] The data file %s.data cannot be created: %s", name.c_str(),
-                                   name.c_str(), std::strerror(errno));
-        result.backupFailed = true;
-    }
-    RowCopier copier(context, target, table, data ? &data : nullptr, result);
-    PageOutcome first = copier.CopyPage(query.rows(), key ? &*key : nullptr);
-    if (key) {
-        CopyRemainingPages(log, source, table, condition, *key, copier, std::move(first),
-                           kFirstPageRows, result);
-    } else {
-        result.stopped = first.end == PageEnd::Stopped;
-        result.readFailed = first.end == PageEnd::FetchFailed;
-    }
-    WriteSummary(log, table, result);
-    if (data && !data.Close() && autoBackup) {
+    RowCopier copier(context, table, result);
+    ReadTableRows(context, database, table, "*", copier, result, narrower);
+    if (result.text != kTrueText) return result;
+    WriteCopySummary(log, table, result);
+    if (!copier.Close() && context.options.autoBackup) {
         log.WriteOutputLine("[%s] The data file %s.data could not be written completely!",
-                                   name.c_str(), name.c_str());
+                            name.c_str(), name.c_str());
         result.backupFailed = true;
     }
-    result.text = kTrueText;
     return result;
 }
 

@@ -21,6 +21,7 @@
 
 namespace velmora {
 
+class OperationLog;
 struct WorkerContext;
 
 // result.text: "TRUE" when the copy loop ran (whatever ended it), "FALSE" when a session is
@@ -30,6 +31,10 @@ struct WorkerContext;
 // "after the last key on the target").
 RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
                             std::string_view table, std::string_view narrower = {});
+
+// The line after a table's rows: "[t] N records converted, convertion completed SUCCESSFULLY!",
+// or the count of the rows that FAILED, or that reading the rows FAILED.
+void WriteCopySummary(OperationLog& log, std::string_view table, const RowCopyResult& result);
 
 // "insert into <table> values (" with the table name quoted as the target needs it.
 std::string InsertStatementStart(std::string_view table);

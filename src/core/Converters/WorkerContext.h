@@ -8,7 +8,9 @@
 // - the options as they were when the task was queued (AutoBackup, translation mode);
 // - the condition store (Condition.cfg);
 // - the task's names and progress, and two notifications for the window: the target's objects
-//   changed (its tree reloads), and the tables converted (the command line's summary).
+//   changed (its tree reloads), and the tables converted (the command line's summary);
+// - an optional row progress hook (the command line's live display); null by default, and then
+//   nothing extra is queried or reported.
 //
 // Threads: built and used by the scheduler thread for one task; the notifications are called on
 // that thread and must not wait for the interface thread.
@@ -27,6 +29,14 @@
 #include "tasks/OperationLog.h"
 
 namespace velmora {
+
+// How far the rows of one table are: sent every few hundred rows and once at the end.
+struct TableProgress {
+    std::string table;
+    long long rowsDone = 0;
+    long long expectedRows = -1;  // the catalog's estimate; -1 when there is none
+    bool finished = false;
+};
 
 struct WorkerContext {
     std::time_t stamp = 0;
@@ -49,6 +59,7 @@ struct WorkerContext {
 
     std::function<void()> targetChanged;
     std::function<void(const std::vector<TableReport>&)> tablesConverted;
+    std::function<void(const TableProgress&)> tableProgress;
 
     OperationLog& Log() const { return *log; }
     bool StopRequested() const { return stopCheck && stopCheck(); }
@@ -59,6 +70,9 @@ struct WorkerContext {
     std::string WorkPath(const std::string& name) const { return workFolder + name; }
     void SetProgress(int percent) const {
         if (progress) progress->store(percent);
+    }
+    void ReportRows(const TableProgress& rows) const {
+        if (tableProgress) tableProgress(rows);
     }
 };
 

@@ -317,11 +317,13 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
         line += ");\n";
         written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
         ++rows;
+        if (rows % 200 == 0) context.ReportRows({table, rows, -1, false});
         if (context.StopRequested()) {
             log.WriteText("Data Backup Terminaled!");
             break;
         }
     }
+    context.ReportRows({table, rows, -1, true});
     log.WriteOutputLine("[%s]%8d records backuped!!!", table.c_str(), rows);
     // A failed fetch (not the end of the rows) or a failed write leaves rows out of the script.
     if (fetched < 0) {

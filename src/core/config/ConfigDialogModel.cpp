@@ -51,8 +51,20 @@ std::vector<std::string> DataSourceChoices(ConfigSide side) {
 }  // namespace
 
 ConnectionSettings ConfigSideFields::Settings() const {
-    return ConnectionSettings{provider,   ProviderProgId(provider), sourceName, userId, password,
-                              catalogName};
+    return ConnectionSettings{provider, ProviderProgId(provider), sourceName, userId, password,
+                              catalogName, encrypt, trustServerCertificate};
+}
+
+void ReadTargetTls(const std::string& path, std::string& encrypt, bool& trustServerCertificate) {
+    auto read = [&](std::string_view key) {
+        return ReadProfileString(path, kSectionTarget, key, "", kConfigValueBuffer);
+    };
+    const std::string stored = AsciiLower(read("Encrypt"));
+    encrypt.clear();
+    for (const char* choice : kEncryptChoices) {
+        if (stored == choice) encrypt = choice;
+    }
+    trustServerCertificate = IsFlagSet(read("TrustServerCertificate"));
 }
 
 ConfigDialogModel::ConfigDialogModel(ConfigDialogHost host)
@@ -75,13 +87,15 @@ void ConfigDialogModel::ReadSide(ConfigSide side) {
     f.userId = read("UserID");
     f.password = read("PassWord");
     f.catalogName = read("CatalogName");
+    if (side == ConfigSide::Target) ReadTargetTls(path_, f.encrypt, f.trustServerCertificate);
 }
 
 void ConfigDialogModel::LoadConfiguration() {
     configChecked = autoBackupChecked = tipsChecked = false;
     for (ConfigSide side : {ConfigSide::Source, ConfigSide::Target}) {
         ConfigSideFields& f = fields(side);
-        f.provider = f.sourceName = f.userId = f.password = f.catalogName = "";
+        f.provider = f.sourceName = f.userId = f.password = f.catalogName = f.encrypt = "";
+        f.trustServerCertificate = false;
     }
     if (std::ifstream(path_)) {
         auto flag = [&](std::string_view key) {
@@ -172,6 +186,11 @@ bool ConfigDialogModel::WriteSide(ConfigSide side) {
     ok = Write(section, "UserID", f.userId) && ok;
     ok = Write(section, "PassWord", f.password) && ok;
     ok = Write(section, "CatalogName", f.catalogName) && ok;
+    if (side == ConfigSide::Target) {
+        ok = Write(section, "Encrypt", f.encrypt) && ok;
+        ok = Write(section, "TrustServerCertificate", f.trustServerCertificate ? kTrue : kFalse) &&
+             ok;
+    }
     return ok;
 }
 

@@ -4,7 +4,8 @@
 // Connections". A dialog binds its widgets to the public fields and calls the members.
 //
 // migrator.cfg (in the program folder) has the sections [Public] (Config, AutoBackup, Tips),
-// [SourceDB] and [TargetDB] (Provider, SourceName, UserID, PassWord, CatalogName). Names match
+// [SourceDB] and [TargetDB] (Provider, SourceName, UserID, PassWord, CatalogName; the target also
+// Encrypt and TrustServerCertificate). Names match
 // without regard to case; a value counts up to 79 characters; a flag is set when its value
 // contains "true". Writes keep every other key and give the file mode 0600 (it holds
 // passwords).
@@ -47,10 +48,17 @@ struct ConfigSideFields {
     std::string userId;
     std::string password;  // shown masked
     std::string catalogName;
+    // The target's TLS choices (ConnectionSettings); the source side leaves them empty.
+    std::string encrypt;
+    bool trustServerCertificate = false;
 
     // The values as typed, with the provider identifier of the provider.
     ConnectionSettings Settings() const;
 };
+
+// The TLS keys of [TargetDB] in `path`: Encrypt (an entry of kEncryptChoices; any other value
+// counts as "", the driver's default) and TrustServerCertificate (a flag).
+void ReadTargetTls(const std::string& path, std::string& encrypt, bool& trustServerCertificate);
 
 class ConfigDialogModel {
 public:

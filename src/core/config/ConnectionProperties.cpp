@@ -37,6 +37,8 @@ bool BuildTargetInitProperties(const ConnectionSettings& settings, PropertySet& 
         if (!settings.sourceName.empty()) set.Add(kPropInitDataSource, settings.sourceName);
         if (!settings.catalogName.empty()) set.Add(kPropInitCatalog, settings.catalogName);
     }
+    if (!settings.encrypt.empty()) set.Add(kPropInitEncrypt, settings.encrypt);
+    if (settings.trustServerCertificate) set.Add(kPropInitTrustServerCertificate, true);
     set.Add(kPropInitMode, int32_t{16});   // share deny none
     set.Add(kPropInitPrompt, int32_t{4});  // no prompt
     return true;

@@ -23,7 +23,8 @@ class UserPort;
 // "Database=" and the catalog when it is not empty.
 std::string TargetProviderString(std::string_view sourceName, std::string_view catalogName);
 
-// Fills `set` with the target's initialisation properties. Always true.
+// Fills `set` with the target's initialisation properties, the TLS choices included (the data
+// layer words them for the driver in use). Always true.
 bool BuildTargetInitProperties(const ConnectionSettings& settings, PropertySet& set);
 
 // Host and port of a source name: split at the first ":"; without one, the whole name is the

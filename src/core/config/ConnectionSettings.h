@@ -14,6 +14,16 @@ struct ConnectionSettings {
     std::string userId;
     std::string password;
     std::string catalogName;  // the database to open first; may be empty
+    // The target's TLS choices: Encrypt "optional", "mandatory" or "strict" ("" leaves the
+    // driver's default), and TrustServerCertificate (a certificate that cannot be checked, such
+    // as a test server's self-signed one, is accepted). Each becomes the keyword of the SQL
+    // Server driver in use, or nothing when that driver has none.
+    std::string encrypt = {};
+    bool trustServerCertificate = false;
 };
+
+// The Encrypt choices as migrator.cfg and the command line spell them; "" first (the driver's
+// default).
+inline constexpr const char* kEncryptChoices[] = {"", "optional", "mandatory", "strict"};
 
 }  // namespace velmora

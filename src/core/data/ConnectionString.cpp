@@ -140,6 +140,51 @@ void ApplySqlServerDriver(ConnectionPairs& pairs, const InstalledDriver& driver)
     SetKey(pairs, "Driver", driver.name);
 }
 
+// "ODBC Driver 18 for SQL Server" gives 18; 0 when the name carries no version.
+int MicrosoftDriverVersion(const InstalledDriver& driver) {
+    const std::string_view prefix = "ODBC Driver ";
+    if (!ContainsNoCase(driver.name, prefix)) return 0;
+    std::string_view rest = std::string_view(driver.name).substr(prefix.size());
+    int version = 0;
+    for (char c : rest) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) break;
+        version = version * 10 + (c - '0');
+    }
+    return version;
+}
+
+// The TLS choices of the target in the words of the driver in use; a choice the driver has no
+// keyword for is left out. FreeTDS takes Encryption=request|require|strict and checks no
+// certificate unless told a CA file, so it has nothing for TrustServerCertificate. Microsoft's
+// driver 18 takes Encrypt=Optional|Mandatory|Strict; 17 knows only no|yes, and Strict (TDS 8)
+// becomes yes there: still encrypted and still checked, never silently unencrypted.
+void ApplyTargetTls(ConnectionPairs& pairs, const InstalledDriver& driver,
+                    const PropertySet& properties) {
+    const std::string encrypt = properties.FindText(kPropInitEncrypt).value_or("");
+    const PropertyValue* trustValue = properties.Find(kPropInitTrustServerCertificate);
+    const bool trust = trustValue && std::holds_alternative<bool>(*trustValue) &&
+                       std::get<bool>(*trustValue);
+    const bool optional = EqualsNoCase(encrypt, "optional");
+    const bool mandatory = EqualsNoCase(encrypt, "mandatory");
+    const bool strict = EqualsNoCase(encrypt, "strict");
+    if (IsFreeTds(driver)) {
+        if (optional || mandatory || strict) {
+            EraseKeys(pairs, {"Encrypt", "Encryption"});
+            pairs.emplace_back("Encryption", optional ? "request" : mandatory ? "require" : "strict");
+        }
+        return;
+    }
+    if (optional || mandatory || strict) {
+        EraseKeys(pairs, {"Encrypt", "Encryption"});
+        if (MicrosoftDriverVersion(driver) >= 18) {
+            pairs.emplace_back("Encrypt", optional ? "Optional" : mandatory ? "Mandatory" : "Strict");
+        } else {
+            pairs.emplace_back("Encrypt", optional ? "no" : "yes");
+        }
+    }
+    if (trust) SetKey(pairs, "TrustServerCertificate", "yes");
+}
+
 // True when it pinned the character set.
 bool AddMariaDbOptions(ConnectionPairs& pairs) {
     bool pinned = FindKey(pairs, "CHARSET") == pairs.end();
@@ -180,6 +225,7 @@ ConnectionStringResult BuildDriverManagerString(const PropertySet& properties,
                                "or 17 for SQL Server, or FreeTDS).");
             }
             ApplySqlServerDriver(pairs, *sqlServer);
+            ApplyTargetTls(pairs, *sqlServer, properties);
         } else if (const InstalledDriver* driver = FindDriver(drivers, Trim(driverKey->second));
                    driver && IsMariaDbDriver(*driver)) {
             result.textAsUtf8 = AddMariaDbOptions(pairs);
@@ -216,6 +262,7 @@ ConnectionStringResult BuildSqlServerString(const PropertySet& properties,
         return Failure("No SQL Server name given.");
     }
     ApplySqlServerDriver(pairs, *driver);
+    ApplyTargetTls(pairs, *driver, properties);
     ApplyLogin(pairs, properties);
     ConnectionStringResult result;
     result.text = JoinConnectionString(pairs);

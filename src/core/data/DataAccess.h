@@ -73,6 +73,10 @@ enum PropertyId : uint32_t {
     kPropInitPrompt = 0x40,
     kPropInitProviderString = 0xA0,
     kPropInitCatalog = 0xE9,
+    // Provider-specific: the SQL Server target's TLS choices ("optional", "mandatory" or
+    // "strict"; true to trust the server's certificate unchecked).
+    kPropInitEncrypt = 0x1000,
+    kPropInitTrustServerCertificate = 0x1001,
     // Rowset properties sent with statements.
     kPropUpdatability = 0x75,
     kPropIRowset = 0x7E,

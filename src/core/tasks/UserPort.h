@@ -15,6 +15,9 @@ namespace velmora {
 
 enum class TreeSide { Source = 0, Target = 1 };
 
+// The icon of a Yes/No question.
+enum class MessageIcon { None, Warning };
+
 class UserPort {
 public:
     virtual ~UserPort() = default;
@@ -25,12 +28,12 @@ public:
     virtual void ShowHint(const std::string& text) = 0;
     // A status bar pane: 0 title, 1 scheduler state, 2 clock.
     virtual void ShowStatus(int pane, const std::string& text) = 0;
-    // A modal message box with an OK button.
-    virtual void ShowMessage(const std::string& text) = 0;
+    // A modal message box with an OK button; `caption` is its title (empty: the program's name).
+    virtual void ShowMessage(const std::string& text, const std::string& caption = {}) = 0;
     // OK/Cancel question; true for OK.
     virtual bool AskOkCancel(const std::string& text) = 0;
-    // Yes/No question; true for Yes.
-    virtual bool AskYesNo(const std::string& text) = 0;
+    // Yes/No question with the given icon; true for Yes.
+    virtual bool AskYesNo(const std::string& text, MessageIcon icon = MessageIcon::None) = 0;
     // A folder chooser; nothing when cancelled.
     virtual std::optional<std::string> ChooseFolder(const std::string& title,
                                                     const std::string& startFolder) = 0;

@@ -173,10 +173,12 @@ int RunTour(const QString& folder) {
     tour.SaveModal(QStringLiteral("warning-box"), [&] {
         window.port().AskYesNo(
             "After remove, you can not restore [sales] again! Continue?\nPress YES to Continue "
-            "Removing!");
+            "Removing!",
+            MessageIcon::Warning);
     });
     tour.SaveModal(QStringLiteral("message-box"),
-                   [&] { window.port().ShowMessage("No Target DataSource Connection!"); });
+                   [&] { window.port().ShowMessage("No Target DataSource Connection!", "Delete"); });
+    tour.SaveModal(QStringLiteral("about-box"), [&] { window.AboutCommand(); });
     window.lowerTabs()->setCurrentWidget(window.hintPane());
     tour.Save(&window, QStringLiteral("main-window-tips"));
     return tour.failures() == 0 ? 0 : 1;

@@ -134,6 +134,7 @@ bool RunOneTask(const TaskEnvironment& environment, MigrationTask& task) {
     context.progress = &task.progress;
     context.targetChanged = environment.targetChanged;
     context.tablesConverted = environment.tablesConverted;
+    context.tableProgress = environment.tableProgress;
     context.workFolder = WorkFolderOf(environment, task);
     if (context.workFolder.empty()) {
         log.WriteText(FormatLastSystemError("The work folder cannot be made!"));

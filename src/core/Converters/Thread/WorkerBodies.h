@@ -36,6 +36,8 @@ struct TaskEnvironment {
     std::function<std::optional<std::string>()> backupFolder;
     std::function<void()> targetChanged;
     std::function<void(const std::vector<TableReport>&)> tablesConverted;
+    // Row progress of each table (WorkerContext::tableProgress); null: none.
+    std::function<void(const TableProgress&)> tableProgress;
 };
 
 // The scheduler's runner over the bodies below.

@@ -1,0 +1,38 @@
+// ProgressLine: the text of the live progress line that velmora-cli shows per table on a terminal,
+// and the terminal questions it depends on. Pure functions: the figures in, the text out.
+//
+//   orders   12,000 of 50,000 rows  24%  3,000 rows/s  0:13 left
+//
+// The expected rows are the catalog's estimate. An estimate of zero, or one the copy has already
+// passed, is wrong: the line then shows the rows done with the estimate and no time left. Once
+// the table is done the real count is the total and the line says how long it took. The line
+// never reaches the terminal's last column (a full line would wrap and break the redraw).
+//
+// Threads: any.
+#pragma once
+
+#include <string>
+
+namespace velmora::cli {
+
+struct ProgressFigures {
+    std::string table;
+    long long rowsDone = 0;
+    long long expectedRows = -1;  // -1 or 0: not known
+    double seconds = 0;           // since the table started
+    bool finished = false;
+};
+
+std::string FormatProgressLine(const ProgressFigures& figures, int width);
+
+// 1234567 -> "1,234,567".
+std::string GroupedCount(long long value);
+// 75 -> "1:15", 3725 -> "1:02:05".
+std::string ClockDuration(double seconds);
+
+// True when `fd` is a terminal that can take a line redrawn in place (not TERM=dumb).
+bool IsLiveTerminal(int fd);
+// The width of the terminal on `fd`; else $COLUMNS; else 80.
+int TerminalWidth(int fd);
+
+}  // namespace velmora::cli

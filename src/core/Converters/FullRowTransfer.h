@@ -1,0 +1,43 @@
+// FullRowTransfer: the row copy of the Full translation.
+//
+// Each source row, read with the translation's select list (spatial values as WKT), is rendered
+// for its target columns (Full/FullValueRendering.h) and sent in multi-row statements with an
+// explicit column list, "INSERT INTO [t] ([a],[b]) VALUES (...),(...)": at most kBatchRows rows
+// and about kBatchBytes of values each (T-SQL takes at most 1,000 rows in one VALUES list),
+// inside explicit transactions of kBatchesPerTransaction statements. Computed columns are never
+// written; identity values are kept (IDENTITY_INSERT ON for the copy).
+//
+// Exact isolation of failing rows: when a statement fails, its transaction is rolled back, the
+// earlier statements of that transaction are sent again, and the failing statement's rows one
+// at a time, so only the rows the server refuses count as failed. The first refusal's driver
+// text is logged once per table. A value the target cannot store (a zero date in a NOT NULL
+// column, a time beyond a day) fails its row before anything is sent; a zero date in a nullable
+// column becomes NULL and is counted per column as an adjustment.
+//
+// With AutoBackup, "<table>.data" receives the statements that arrived, in order, one per line.
+// Runs on the scheduler thread with the task's own sessions.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Converters/ConversionReport.h"
+#include "Converters/Full/FullTableTranslator.h"
+
+namespace velmora {
+
+struct WorkerContext;
+
+inline constexpr size_t kBatchRows = 250;
+inline constexpr size_t kBatchBytes = 1 << 20;
+inline constexpr size_t kBatchesPerTransaction = 8;
+
+// Copies the rows of `table`; the adjustments of the copy (zero dates made NULL, per column) are
+// added to `adjustments`. result.text as CopyTableRows gives it.
+RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view database,
+                                const FullTableTranslation& table,
+                                std::vector<std::string>* adjustments,
+                                std::string_view narrower = {});
+
+}  // namespace velmora

@@ -1,0 +1,170 @@
+#include "Converters/FullTableConversion.h"
+
+#include <string>
+
+#include "Converters/Full/FullTableTranslator.h"
+#include "Converters/FullRowTransfer.h"
+#include "Converters/SourceQuery.h"
+#include "Converters/TableDefinitionReader.h"
+#include "Converters/WorkerContext.h"
+#include "data/StatementExecution.h"
+
+namespace velmora {
+namespace {
+
+void Fail(ConversionReport* report, const std::string& what) {
+    if (report) report->AddFailure(what);
+}
+
+// One line per adjustment, and the table's report keeps it.
+void Adjusted(WorkerContext& context, TableReport& outcome, const std::string& text) {
+    context.Log().WriteOutputLine("[%s] ADJUSTED %s", outcome.name.c_str(), text.c_str());
+    outcome.adjustments.push_back(text);
+}
+
+// Writes a statement to the work file and runs it; on failure the reason is in `why`.
+bool Run(WorkerContext& context, WorkFile& file, const std::string& statement, std::string& why) {
+    file.Write(statement);
+    file.Write("\n");
+    return ExecuteStatement(context.Log(), context.TargetSession(), statement, 0, &why);
+}
+
+void CreateIndexes(WorkerContext& context, WorkFile& file, const FullTableTranslation& table,
+                   TableReport& outcome, ConversionReport* report) {
+    OperationLog& log = context.Log();
+    for (const std::string& index : table.indexes) {
+        std::string why;
+        if (Run(context, file, index, why)) {
+            log.WriteText("Create Index SUCCESSFULLY!!!");
+        } else {
+            log.WriteText("Create Index failure!");
+            log.WriteText(why);
+            outcome.indexesFailed = true;
+            Fail(report, "table " + outcome.name + ": an index failed: " + why);
+        }
+    }
+}
+
+// Comments become MS_Description properties where the target takes them; a refusal fails nothing.
+void AddComments(WorkerContext& context, WorkFile& file, const FullTableTranslation& table,
+                 TableReport& outcome) {
+    for (const std::string& comment : table.comments) {
+        std::string why;
+        if (!Run(context, file, comment, why)) {
+            Adjusted(context, outcome, "a comment was not kept: " + why);
+        }
+    }
+}
+
+void QueueForeignKeys(const FullTableTranslation& table, const ExpressionNames& names,
+                      ConversionReport* report) {
+    if (!report) return;
+    for (const ForeignKeyModel& key : table.foreignKeyModels) {
+        std::string statement = ForeignKeyStatement(table.tableName, key, names);
+        if (statement.empty()) continue;  // into another database: reported by the translation
+        report->foreignKeys.push_back({table.tableName, key.name, statement,
+                                       ForeignKeyStatement(table.tableName, key, names, true)});
+    }
+}
+
+}  // namespace
+
+int ConvertTableFull(WorkerContext& context, std::string_view database, std::string_view table,
+                     WorkFile& file, TableReport& outcome, ConversionReport* report) {
+    OperationLog& log = context.Log();
+    const std::string db(database);
+    std::string why;
+    std::string definition =
+        ReadDefinition(log, context.SourceSession(), ShowCreateTableStatement(table), &why);
+    const ExpressionNames names{db, context.targetDatabase};
+    FullTableTranslation translation;
+    if (why.empty()) {
+        translation = TranslateTableFull(definition, names);
+        why = translation.error;
+    }
+    if (!why.empty()) {
+        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
+        log.WriteText(why);
+        Fail(report, "table " + outcome.name + ": its definition could not be read: " + why);
+        return -1;
+    }
+    for (const Adjustment& adjustment : translation.adjustments) {
+        Adjusted(context, outcome,
+                 adjustment.column.empty() ? adjustment.text
+                                           : adjustment.column + ": " + adjustment.text);
+    }
+    if (!Run(context, file, translation.createTable, why)) {
+        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
+        log.WriteText(why);
+        Fail(report, "table " + outcome.name + ": create failed: " + why);
+        return -1;
+    }
+    log.WriteOutputLine("Create table [%s] SUCCESSFULLY!!!", outcome.name.c_str());
+    CreateIndexes(context, file, translation, outcome, report);
+    AddComments(context, file, translation, outcome);
+    outcome.rows = CopyTableRowsFull(context, database, translation, &outcome.adjustments);
+    if (!translation.identityReseed.empty() && outcome.rows.rowsWritten > 0 &&
+        !Run(context, file, translation.identityReseed, why)) {
+        log.WriteOutputLine("[%s] The identity could not be reseeded!", outcome.name.c_str());
+        log.WriteText(why);
+        Fail(report, "table " + outcome.name + ": the identity could not be reseeded: " + why);
+    }
+    QueueForeignKeys(translation, names, report);
+    return 1;
+}
+
+RowCopyResult CopyRowsFull(WorkerContext& context, std::string_view database,
+                           std::string_view table, TableReport& outcome,
+                           std::string_view narrower) {
+    std::string why;
+    std::string definition = ReadDefinition(context.Log(), context.SourceSession(),
+                                            ShowCreateTableStatement(table), &why);
+    FullTableTranslation translation;
+    if (why.empty()) {
+        translation = TranslateTableFull(definition, {std::string(database), context.targetDatabase});
+        why = translation.error;
+    }
+    if (!why.empty()) {
+        RowCopyResult failed;
+        failed.text = why;
+        return failed;
+    }
+    return CopyTableRowsFull(context, database, translation, &outcome.adjustments, narrower);
+}
+
+void CreatePendingForeignKeys(WorkerContext& context, std::string_view database,
+                              ConversionReport& report) {
+    OperationLog& log = context.Log();
+    log.WriteOutputLine("Convert Foreign Keys of database [%.*s]",
+                        static_cast<int>(database.size()), database.data());
+    for (const PendingForeignKey& key : report.foreignKeys) {
+        WorkFile file = OpenWorkFile(context.workFolder, key.table, "a+");
+        if (!file) {
+            log.WriteText(kCharacterSetText);
+            report.AddFailure("table " + key.table + ": work file could not be opened");
+            continue;
+        }
+        std::string why;
+        if (Run(context, file, key.statement, why)) {
+            log.WriteText("Create FOREIGN KEY SUCCESSFULLY!!!");
+            continue;
+        }
+        std::string again;
+        if (key.withoutActions != key.statement && Run(context, file, key.withoutActions, again)) {
+            log.WriteText("Create FOREIGN KEY SUCCESSFULLY!!!");
+            const std::string text = "foreign key " + key.name +
+                                     " created without its ON DELETE / ON UPDATE actions: " + why;
+            log.WriteOutputLine("[%s] ADJUSTED %s", key.table.c_str(), text.c_str());
+            for (TableReport& table : report.tables) {
+                if (table.name == key.table) table.adjustments.push_back(text);
+            }
+            continue;
+        }
+        log.WriteText("Create FK failure!");
+        log.WriteText(why);
+        report.AddFailure("table " + key.table + ": foreign key " + key.name + " failed: " + why);
+    }
+    report.foreignKeys.clear();
+}
+
+}  // namespace velmora

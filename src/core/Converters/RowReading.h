@@ -1,0 +1,41 @@
+// RowReading: how the row copies read one source table: narrowed by the table's stored migration
+// condition, in keyset pages ordered by the table's key (KeysetPaging.h) when the driver holds
+// whole results in memory, else in one pass (which the log says). Each row goes to a RowSink;
+// a stop request is honoured after the row in progress; a failed query or fetch is reported.
+// Memory stays bounded however large the table is.
+//
+// Runs on the scheduler thread with the task's own source session.
+#pragma once
+
+#include <string_view>
+
+#include "Converters/ConversionReport.h"
+#include "data/DataAccess.h"
+
+namespace velmora {
+
+struct WorkerContext;
+
+// What receives the rows.
+class RowSink {
+public:
+    virtual ~RowSink() = default;
+    // Called once, after the first query succeeded and before its first row; false ends the
+    // read (nothing more is fetched).
+    virtual bool Begin() { return true; }
+    // One row, as the driver delivers it; returns the bytes of its values (page sizing).
+    virtual size_t TakeRow(StatementRowset& row) = 0;
+};
+
+// Reads the rows of `table` into `sink`. `selectList` is what each row reads ("*": every column
+// as it is). Sets result.text ("TRUE" once rows were read, else the reader's failure text),
+// result.queries, result.stopped and result.readFailed. `narrower`, when given, is a further
+// MySQL predicate the rows must meet (a resumed copy's "after the largest key on the target").
+void ReadTableRows(WorkerContext& context, std::string_view database, std::string_view table,
+                   std::string_view selectList, RowSink& sink, RowCopyResult& result,
+                   std::string_view narrower = {});
+
+// The rowset properties of a row query: the standard set plus IRowsetChange.
+const PropertySet& RowQueryProperties();
+
+}  // namespace velmora
