@@ -59,7 +59,9 @@ struct TableVerification {
 
 // One source object of a task: a table, a view, or the foreign keys of a table.
 struct TableReport {
-    std::string kind = "table";  // "table", "view" or "foreign keys" (named by their table)
+    // "table", "view", "foreign keys" (Classic: all of a table's, named by the table) or
+    // "foreign key" (Full: one constraint, named table.constraint)
+    std::string kind = "table";
     std::string database;
     std::string name;
     double seconds = 0;  // the whole conversion of the table, rows included
