@@ -5,6 +5,7 @@
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@
 #include "CliOptions.h"
 #include "CliRun.h"
 #include "Converters/DdlTranslator.h"
+#include "Converters/Full/FullTableTranslator.h"
+#include "config/Options.h"
 
 namespace {
 
@@ -21,23 +24,46 @@ constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 
 const char* const kTranslateUsage =
-    "Usage: velmora-cli translate-table [FILE]\n"
+    "Usage: velmora-cli translate-table [FILE] [--translation full|classic]\n"
     "\n"
     "Reads the text that MySQL's \"show create table\" prints (from FILE, or from standard\n"
-    "input when FILE is absent or '-') and prints the translated SQL Server statement.\n";
+    "input when FILE is absent or '-') and prints the translated SQL Server statements.\n"
+    "Full (the default): the CREATE TABLE, its indexes, comments and foreign keys, each\n"
+    "followed by GO, after a comment line per adjustment. Classic: the rewritten statement.\n";
 
-bool WantsHelp(const std::vector<std::string>& args) {
-    for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") return true;
+// The Full translation's statements, for a person or sqlcmd; 1 when the text is no definition.
+int PrintFullTranslation(const std::string& text) {
+    velmora::FullTableTranslation table = velmora::TranslateTableFull(text, {});
+    if (!table.ok()) {
+        std::fprintf(stderr, "translate-table: %s\n", table.error.c_str());
+        return 1;
     }
-    return false;
+    std::string out;
+    for (const velmora::Adjustment& adjustment : table.adjustments) {
+        out += "-- adjusted: " +
+               (adjustment.column.empty() ? "" : adjustment.column + ": ") + adjustment.text + "\n";
+    }
+    auto statement = [&out](const std::string& text) { out += text + "\nGO\n"; };
+    statement(table.createTable);
+    for (const std::string& index : table.indexes) statement(index);
+    for (const std::string& comment : table.comments) statement(comment);
+    for (const std::string& key : table.foreignKeys) statement(key);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return kExitOk;
 }
 
-int TranslateTable(std::vector<std::string> args) {
-    args.erase(args.begin());  // the command itself
-    if (WantsHelp(args)) {
+int TranslateTable(const velmora::cli::CliOptions& options) {
+    const std::vector<std::string>& args = options.words;
+    if (options.help) {
         std::fputs(kTranslateUsage, stdout);
         return kExitOk;
+    }
+    std::optional<velmora::TranslationMode> mode = velmora::kDefaultTranslation;
+    if (options.translation) mode = velmora::ParseTranslationMode(*options.translation);
+    if (!mode) {
+        std::fprintf(stderr, "translate-table: --translation takes full or classic\n%s",
+                     kTranslateUsage);
+        return kExitUsage;
     }
     if (args.size() > 1) {
         std::fprintf(stderr, "translate-table: expected at most one FILE, got %zu arguments\n%s",
@@ -56,6 +82,7 @@ int TranslateTable(std::vector<std::string> args) {
         }
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
+    if (*mode == velmora::TranslationMode::Full) return PrintFullTranslation(text);
     std::string translated = velmora::RewriteTableDefinition(text);
     std::fwrite(translated.data(), 1, translated.size(), stdout);
     return kExitOk;
@@ -88,7 +115,7 @@ int main(int argc, char* argv[]) {
         std::fputs(velmora::cli::HelpText(""), options.help || options.command == "help" ? stdout : stderr);
         return options.help || options.command == "help" ? kExitOk : kExitUsage;
     }
-    if (options.command == "translate-table") return TranslateTable(args);
+    if (options.command == "translate-table") return TranslateTable(options);
     if (options.help) {
         std::fputs(velmora::cli::HelpText(options.command), stdout);
         return kExitOk;

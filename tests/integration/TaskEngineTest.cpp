@@ -34,6 +34,8 @@ protected:
             return NewOdbcConnection();
         };
         target_->AddCatalog("sales");
+        // These tests check the classic statements; a task keeps the mode it was queued with.
+        main_->options().translation = TranslationMode::Classic;
         SchedulerTimings fast;
         fast.passInterval = 10ms;
         fast.threadStartDelay = fast.startWait = fast.workerStartDelay = fast.closeWait = 0ms;

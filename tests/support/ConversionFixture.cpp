@@ -40,6 +40,8 @@ void ConversionFixture::SetUp() {
     context_.targetConnection = std::move(target);
     context_.workFolder = workFolder_ + "/";
     context_.conditionFile = main_->conditionFilePath();
+    // The engine's tests pin the classic translation; the Full tests choose Full themselves.
+    context_.options.translation = TranslationMode::Classic;
     UseSourceDatabase("shop");
 }
 

@@ -22,7 +22,7 @@ const char* TranslationModeName(TranslationMode mode);
 std::optional<TranslationMode> ParseTranslationMode(std::string_view text);
 
 // The mode when nothing chose one (migrator.cfg without Translation=, no --translation).
-inline constexpr TranslationMode kDefaultTranslation = TranslationMode::Classic;
+inline constexpr TranslationMode kDefaultTranslation = TranslationMode::Full;
 
 // Whether a migration is followed by a verification of the copied rows, and how deep: the row
 // counts only, or every value in key order.
