@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "config/WorkFolder.h"
 
@@ -76,6 +77,21 @@ TEST_F(WorkFolder, MakeFoldersCreatesEveryMissingLevel) {
     EXPECT_TRUE(fs::is_directory(deep));
     std::ofstream(home_ / "file") << "not a folder";
     EXPECT_FALSE(MakeFolders(home_.string() + "/file"));
+}
+
+// Two processes (a second migration, tests run in parallel) may make the same folder at the same
+// moment: the one that loses the race to mkdir still gets the folder.
+TEST_F(WorkFolder, MakingTheSameFolderAtOnceSucceedsForBoth) {
+    for (int round = 0; round < 50; ++round) {
+        const std::string name = "./race" + std::to_string(round);
+        std::string first, second;
+        std::thread other([&] { first = EnsureWorkFolder(name); });
+        second = EnsureWorkFolder(name);
+        other.join();
+        EXPECT_EQ(first, home_.string() + "/race" + std::to_string(round) + "/");
+        EXPECT_EQ(second, first);
+        EXPECT_TRUE(MakeFolders(home_.string() + "/deep" + std::to_string(round) + "/a/b/"));
+    }
 }
 
 }  // namespace

@@ -4,10 +4,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
 namespace velmora {
+
+namespace {
+
+// Makes one folder unless it is there. Another process (a second migration, a parallel test) may
+// make it at the same moment: a folder that exists afterwards is what was wanted.
+bool MakeOneFolder(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+    if (mkdir(path.c_str(), 0700) == 0) return true;
+    return errno == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
 namespace {
 
 std::string WithSlash(std::string folder) {
@@ -105,9 +119,9 @@ bool MakeFolders(const std::string& path) {
     for (size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
         std::string part = path.substr(0, slash);
-        if (stat(part.c_str(), &info) != 0 && mkdir(part.c_str(), 0700) != 0) return false;
+        if (!MakeOneFolder(part)) return false;
     }
-    if (stat(path.c_str(), &info) != 0 && mkdir(path.c_str(), 0700) != 0) return false;
+    if (!MakeOneFolder(path)) return false;
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -124,7 +138,7 @@ std::string EnsureWorkFolder(const std::string& name) {
     bool exists = stat(bare.c_str(), &info) == 0;
     if (!exists && lstat(bare.c_str(), &info) == 0) exists = true;  // a dangling link
     if (exists && !S_ISDIR(info.st_mode)) unlink(bare.c_str());
-    if (stat(bare.c_str(), &info) != 0 && mkdir(bare.c_str(), 0700) != 0) return {};
+    if (!MakeOneFolder(bare)) return {};
     return stat(bare.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? path : std::string();
 }
 
