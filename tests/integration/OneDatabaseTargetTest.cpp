@@ -10,6 +10,7 @@
 #include "MainWindowCommands.h"
 #include "data/OdbcConnection.h"
 #include "explorer/TreeFill.h"
+#include "backup/TargetBackup.h"
 #include "support/ConversionFixture.h"
 #include "support/LocalMariaDb.h"
 #include "support/TsqlOracle.h"
@@ -28,6 +29,11 @@ Names Texts(const TreeNode& node) {
     Names texts;
     for (const TreeNode& child : node.children) texts.push_back(child.text);
     return texts;
+}
+
+// The last lines of a long log, for failure output.
+Names Tail(const Names& lines) {
+    return Names(lines.end() - static_cast<std::ptrdiff_t>(std::min<size_t>(lines.size(), 8)), lines.end());
 }
 
 size_t CountContaining(const Names& lines, const std::string& part) {
@@ -153,12 +159,21 @@ protected:
         return task;
     }
 
+    // The sample's one table that no migration takes (its name holds a blank) is the task's
+    // only failure: everything else worked on the target.
+    void ExpectOnlyTheBlankNamedTableFailed(const TaskPtr& task) {
+        EXPECT_EQ(task->status.load(), kTaskFailed);
+        const Names messages = Messages();
+        EXPECT_EQ(CountContaining(messages, "FAILED:"), 1u) << ::testing::PrintToString(Tail(messages));
+        EXPECT_EQ(CountContaining(messages, "FAILED: table order notes: skipped"), 1u);
+    }
+
     std::unique_ptr<MainWindowCommands> commands_;
 };
 
 TEST_F(OneDatabaseTasks, ADatabaseMigrationRunsOnAConnectionToItsDatabase) {
     TaskPtr task = Run(TaskType::Database, {"shop", "", "sales", "", ""});
-    EXPECT_EQ(task->status.load(), kTaskSucceeded) << ::testing::PrintToString(Messages());
+    ExpectOnlyTheBlankNamedTableFailed(task);
     const Names all = target_->Statements();
     ASSERT_FALSE(all.empty());
     EXPECT_EQ(target_->StatementsOn("sales"), all);  // nothing ran anywhere else
@@ -169,8 +184,9 @@ TEST_F(OneDatabaseTasks, ADatabaseMigrationRunsOnAConnectionToItsDatabase) {
 
 TEST_F(OneDatabaseTasks, ACloneCreatesTheDatabaseFromMasterThenConnectsToIt) {
     const std::string name = test::ProcessDatabaseName("velmora_bf_clone_");
+    main_->targetSettings.catalogName = "sales";  // the clone still creates from master
     TaskPtr task = Run(TaskType::CloneDatabase, {"shop", "", name, "", ""});
-    EXPECT_EQ(task->status.load(), kTaskSucceeded) << ::testing::PrintToString(Messages());
+    ExpectOnlyTheBlankNamedTableFailed(task);
     const Names onMaster = target_->StatementsOn("master");
     ASSERT_EQ(onMaster.size(), 1u) << ::testing::PrintToString(onMaster);
     EXPECT_EQ(onMaster.front().rfind("create database", 0), 0u) << onMaster.front();
@@ -185,11 +201,15 @@ TEST_F(OneDatabaseTasks, ACloneCreatesTheDatabaseFromMasterThenConnectsToIt) {
 TEST_F(OneDatabaseTasks, ABackupOfADatabaseListsItsTablesAndViewsOnItsOwnConnection) {
     target_->AddTable("sales", "orders");
     target_->AddTable("sales", "v_totals", "VIEW");
+    target_->AnswerWith(TableDefinitionQuery("orders"),
+                        test::ScriptedResult::Text({"Column_name", "Type", "Length", "Nullable", "Default"},
+                                                   {{"id", "int", " ", "NOT NULL", ""}}));
+    target_->AnswerWith("select * from orders", test::ScriptedResult::Text({"id"}, {{"1"}}));
     target_->AnswerWith("sp_helptext v_totals",
                         test::ScriptedResult::Text({"Text"}, {{"CREATE VIEW v_totals AS SELECT 1\n"}}));
     main_->SetBackupFolder(workFolder_ + "/backups");
     TaskPtr task = Run(TaskType::BackupDatabase, {"", "", "sales", "", "A"});
-    EXPECT_EQ(task->status.load(), kTaskSucceeded) << ::testing::PrintToString(Messages());
+    EXPECT_EQ(task->status.load(), kTaskSucceeded) << ::testing::PrintToString(Tail(Messages()));
     EXPECT_TRUE(std::filesystem::exists(workFolder_ + "/backups/sales/VIEWS/v_totals.vw"));
     EXPECT_TRUE(std::filesystem::exists(workFolder_ + "/backups/sales/TABLES/orders.tbl"));
     EXPECT_EQ(target_->StatementsOn("sales"), target_->Statements());

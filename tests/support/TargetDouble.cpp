@@ -92,15 +92,6 @@ struct TargetDouble::State {
         statements.push_back(statement);
         placed.emplace_back(Where(own), statement);
         Outcome outcome;
-        if (auto used = UsedCatalog(statement); used && own && *used != *own) {
-            outcome.code = kFailure;
-            outcome.errorText = kUseRefusal;
-            return outcome;
-        }
-        if (statement == kDatabaseListQuery && !HasAnswer(statement)) {
-            outcome.result = DatabaseList();
-            return outcome;
-        }
         for (const auto& [text, failure] : exactFailures) {
             if (text == statement) {
                 outcome.code = failure.code;
@@ -127,16 +118,19 @@ struct TargetDouble::State {
                 return outcome;
             }
         }
+        if (statement == kDatabaseListQuery) {
+            outcome.result = DatabaseList();
+            return outcome;
+        }
+        if (auto used = UsedCatalog(statement); used && own && *used != *own) {
+            outcome.code = kFailure;
+            outcome.errorText = kUseRefusal;
+            return outcome;
+        }
         if (auto used = UsedCatalog(statement); used && !own) Property(kPropCurrentCatalog) = *used;
         return outcome;
     }
 
-    bool HasAnswer(const std::string& statement) const {
-        for (const auto& [text, result] : exactAnswers) {
-            if (text == statement) return true;
-        }
-        return false;
-    }
     ScriptedResult DatabaseList() const {
         std::vector<ScriptedRow> rows;
         for (const CatalogRecord& catalog : catalogs) rows.push_back({catalog.catalogName});

@@ -50,10 +50,14 @@ bool OpenTaskTarget(const TaskEnvironment& environment, const MigrationTask& tas
     context.openTargetOn = [&environment, &context, wait](const std::string& database) {
         return ReopenOn(environment, context, database, wait);
     };
-    if (!WorksInOneDatabase(context.targetKind) || CreatesItsDatabase(task) ||
-        task.targetDatabase.empty()) {
-        return true;
+    if (!WorksInOneDatabase(context.targetKind)) return true;
+    if (CreatesItsDatabase(task)) {
+        // `create database` runs on a connection to master there.
+        const std::string initial = environment.settings(TreeSide::Target).catalogName;
+        if (initial.empty() || initial == "master") return true;
+        return ReopenOn(environment, context, "master", OnlineWait{1, {}});
     }
+    if (task.targetDatabase.empty()) return true;
     return ReopenOn(environment, context, task.targetDatabase, OnlineWait{1, {}});
 }
 

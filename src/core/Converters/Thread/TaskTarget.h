@@ -4,7 +4,7 @@
 // task selects its database with `use`, as it always has. On a target that works in one database
 // (Azure SQL Database, Babelfish) the connection is opened on the database the task works in, so
 // that `use` of the same database and catalog calls of the current database are all it needs; a
-// new database (the clone task) is created over the first connection and then connected to,
+// new database (the clone task) is created over a connection to master and then connected to,
 // waiting a bounded time for it to come online.
 //
 // Threads: the scheduler thread, for one task.
