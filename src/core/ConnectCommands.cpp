@@ -49,9 +49,15 @@ bool ConnectSide(MainWindowModel& window, TreeSide side) {
         },
         description);
     if (!connected) return false;
+    if (!isSource) {
+        RecordTargetKind(window, connection);
+        // Any kind but SQL Server itself is named in the pane title.
+        if (window.targetKind != TargetKind::SqlServer) {
+            description += std::string(" (") + TargetKindName(window.targetKind) + ")";
+        }
+    }
     tree.SetTitle(description);
     (isSource ? window.sourceDbms : window.targetDbms) = description;
-    if (!isSource) RecordTargetKind(window, connection);
     return true;
 }
 

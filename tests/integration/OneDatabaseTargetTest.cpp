@@ -67,6 +67,7 @@ TEST_F(OneDatabaseTree, BabelfishListsDatabasesByQueryAndReportsTheRefusalOnce) 
     double_->WorkInOneDatabase();
     ASSERT_TRUE(ConnectTarget(*window_));
     EXPECT_EQ(window_->targetKind, TargetKind::Babelfish);
+    EXPECT_EQ(window_->targetTree().title(), "Microsoft SQL Server[16.00.4135] (Babelfish)");
     EXPECT_EQ(double_->openedOn(), "acme_bf");
     EXPECT_EQ(Texts(Root()), (Names{"acme_bf", "master"}));
     const auto contents = window_->targetTree().Contents();
