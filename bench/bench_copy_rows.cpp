@@ -3,6 +3,11 @@
 // same table (one INSERT per row, and extended inserts) in the same run; and the peak memory of
 // each. Not a timed test: it prints figures.
 //
+// Before that, the time and peak memory of a full verification of the same table (VerifyTable),
+// run in a child process of its own so that its peak is its own. No SQL Server runs here: the
+// target is a second MariaDB connection to the same table, with the verification's T-SQL
+// rewritten into MySQL (MirrorTarget), so both sides really read, normalise and merge every row.
+//
 //   build/bench/bench_copy_rows [ROWS]      (ROWS defaults to 2,000,000)
 //
 // It creates the database velmora_bench_convert (the events table of scripts/sample-db filled
@@ -18,12 +23,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 
 #include "Converters/FullRowTransfer.h"
 #include "Converters/RowTransfer.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/TableDefinitionReader.h"
+#include "Converters/Verification.h"
 #include "tasks/OperationLog.h"
 #include "Converters/WorkerContext.h"
 #include "data/OdbcConnection.h"
@@ -126,6 +133,85 @@ private:
     DiscardingSession session_;
 };
 
+// The verification's T-SQL as MySQL: top (n) -> limit n, [name] -> `name`, N'' -> '', the binary
+// collation -> utf8mb4_bin, count_big -> count. Enough for the statements VerifyTable sends.
+std::string AsMySql(std::string_view tsql) {
+    std::string text(tsql);
+    std::smatch top;
+    std::string limit;
+    if (std::regex_search(text, top, std::regex(R"(^select top \((\d+)\) )"))) {
+        limit = " limit " + top[1].str();
+        text = "select " + top.suffix().str();
+    }
+    text = std::regex_replace(text, std::regex(R"(\[([^\]]*)\])"), "`$1`");
+    text = std::regex_replace(text, std::regex("collate Latin1_General_BIN2"), "collate utf8mb4_bin");
+    text = std::regex_replace(text, std::regex("count_big"), "count");
+    text = std::regex_replace(text, std::regex(" N'"), " '");
+    return text + limit;
+}
+
+// A MariaDB session that takes the target's statements.
+class MirrorStatement : public velmora::StatementRowset {
+public:
+    explicit MirrorStatement(std::unique_ptr<velmora::StatementRowset> inner) : inner_(std::move(inner)) {}
+    ResultCode Create(std::string_view text) override { return inner_->Create(AsMySql(text)); }
+    ResultCode Execute(const velmora::PropertySet& p) override { return inner_->Execute(p); }
+    bool HasRowset() const override { return inner_->HasRowset(); }
+    ResultCode BindAllAsText(bool lengths) override { return inner_->BindAllAsText(lengths); }
+    ResultCode MoveNext() override { return inner_->MoveNext(); }
+    int ColumnCount() const override { return inner_->ColumnCount(); }
+    const velmora::ColumnInfo& Column(int i) const override { return inner_->Column(i); }
+    std::string_view Value(int i) const override { return inner_->Value(i); }
+    size_t Length(int i) const override { return inner_->Length(i); }
+    bool IsNull(int i) const override { return inner_->IsNull(i); }
+    void Close() override { inner_->Close(); }
+    std::string ProviderErrorText() const override { return inner_->ProviderErrorText(); }
+
+private:
+    std::unique_ptr<velmora::StatementRowset> inner_;
+};
+
+class MirrorSession : public velmora::Session {
+public:
+    explicit MirrorSession(velmora::Session* inner) : inner_(inner) {}
+    std::unique_ptr<velmora::StatementRowset> NewStatement() override {
+        return std::make_unique<MirrorStatement>(inner_->NewStatement());
+    }
+    std::unique_ptr<velmora::CatalogsRowset> NewCatalogsRowset() override { return nullptr; }
+    std::unique_ptr<velmora::TablesRowset> NewTablesRowset() override { return nullptr; }
+    std::unique_ptr<velmora::ColumnsRowset> NewColumnsRowset() override { return nullptr; }
+    std::unique_ptr<velmora::IndexesRowset> NewIndexesRowset() override { return nullptr; }
+    std::string ProviderErrorText() const override { return inner_->ProviderErrorText(); }
+    bool StreamsRows() const override { return inner_->StreamsRows(); }
+
+private:
+    velmora::Session* inner_;
+};
+
+class MirrorTarget : public velmora::DataSourceConnection {
+public:
+    explicit MirrorTarget(std::unique_ptr<velmora::DataSourceConnection> inner)
+        : inner_(std::move(inner)) {}
+    ResultCode Open(std::string_view provider, const velmora::PropertySet& p) override {
+        return inner_->Open(provider, p);
+    }
+    ResultCode OpenSession() override {
+        ResultCode code = inner_->OpenSession();
+        if (code == velmora::kSuccess) session_ = std::make_unique<MirrorSession>(inner_->session());
+        return code;
+    }
+    velmora::Session* session() override { return session_.get(); }
+    ResultCode GetProperty(uint32_t id, std::string& value) override {
+        return inner_->GetProperty(id, value);
+    }
+    void Close() override { inner_->Close(); }
+    std::string ProviderErrorText() const override { return inner_->ProviderErrorText(); }
+
+private:
+    std::unique_ptr<velmora::DataSourceConnection> inner_;
+    std::unique_ptr<MirrorSession> session_;
+};
+
 // Runs a shell command; returns its exit status and fills the child's peak memory in KiB.
 int RunCommand(const std::string& command, long* peakKiB = nullptr) {
     pid_t pid = fork();
@@ -204,6 +290,35 @@ int main(int argc, char** argv) {
     properties.Add(velmora::kPropAuthUserId, kUser);
     properties.Add(velmora::kPropAuthPassword, kPassword);
     int status = 0;
+    {
+        // The verification in a child process: its peak memory is its own.
+        std::fflush(stdout);
+        auto start = std::chrono::steady_clock::now();
+        pid_t child = fork();
+        if (child == 0) {
+            auto mirror = std::make_unique<MirrorTarget>(velmora::NewOdbcConnection());
+            bool open = source.Open("MSDASQL", properties) == velmora::kSuccess &&
+                        source.OpenSession() == velmora::kSuccess &&
+                        mirror->Open("MSDASQL", properties) == velmora::kSuccess &&
+                        mirror->OpenSession() == velmora::kSuccess;
+            context.targetConnection = std::move(mirror);
+            if (!open) _exit(3);
+            velmora::TableVerification v =
+                velmora::VerifyTable(context, kDatabase, "events", velmora::VerifyMode::Full);
+            std::printf("VerifyTable full: %lld rows compared, %lld missing, %lld extra, %lld "
+                        "different, error '%s'\n",
+                        static_cast<long long>(v.rowsCompared), static_cast<long long>(v.missing),
+                        static_cast<long long>(v.extra), static_cast<long long>(v.different),
+                        v.error.c_str());
+            std::fflush(stdout);
+            _exit(v.Matches() ? 0 : 4);
+        }
+        int childStatus = 0;
+        rusage usage{};
+        wait4(child, &childStatus, 0, &usage);
+        Report("VerifyTable full (MariaDB as the target)", rows, Seconds(start), usage.ru_maxrss, 0);
+        context.targetConnection = std::make_unique<DiscardingTarget>();
+    }
     if (source.Open("MSDASQL", properties) != velmora::kSuccess ||
         source.OpenSession() != velmora::kSuccess) {
         std::fprintf(stderr, "cannot connect: %s\n", source.ProviderErrorText().c_str());

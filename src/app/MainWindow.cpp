@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QKeyEvent>
@@ -100,6 +101,19 @@ void MainWindow::BuildMenuBar() {
     operation->addAction(QStringLiteral("Delete Selected"), this,
                          &MainWindow::DeleteSelectedCommand);
     operation->addAction(QStringLiteral("&Backup"), this, &MainWindow::BackupCommand);
+    operation->addSeparator();
+    operation->addAction(QStringLiteral("&Verify"), this, &MainWindow::VerifyCommand);
+    // What a migration does after copying, for the tasks queued from now on.
+    QMenu* verifyAfter = operation->addMenu(QStringLiteral("Verify After Migration"));
+    auto* verifyModes = new QActionGroup(verifyAfter);
+    for (VerifyMode mode : {VerifyMode::None, VerifyMode::Count, VerifyMode::Full}) {
+        static const char* const kLabels[] = {"None", "Row Counts", "Every Value"};
+        QAction* item = verifyAfter->addAction(QString::fromLatin1(kLabels[static_cast<int>(mode)]));
+        item->setCheckable(true);
+        item->setChecked(model_->options().verify == mode);
+        verifyModes->addAction(item);
+        connect(item, &QAction::triggered, this, [this, mode] { model_->options().verify = mode; });
+    }
 
     // The selection menus: each item is a tree command.
     auto treeItem = [this](QMenu* menu, const QString& text, const QString& command) {
@@ -234,6 +248,8 @@ void MainWindow::ConnectTaskListCommands() {
             [this] { RunListCommand(&MainWindowCommands::ItemDownCommand); });
     connect(taskListView_, &TaskListView::stopStartRequested, this,
             [this] { commands_->scheduler().StopStartCommand(); });
+    connect(taskListView_, &TaskListView::reportRequested, this,
+            [this] { commands_->ShowReportCommand(); });
 }
 
 void MainWindow::RunListCommand(void (MainWindowCommands::*command)(std::optional<size_t>)) {

@@ -88,6 +88,7 @@ public slots:
     void MigrateCommand();
     void DeleteSelectedCommand();
     void BackupCommand();
+    void VerifyCommand();
     void ManualCommand();
     void AboutCommand();
 

@@ -58,6 +58,8 @@ void MainWindow::DeleteSelectedCommand() { commands_->DeleteSelectedCommand(); }
 
 void MainWindow::BackupCommand() { commands_->BackupCommand(); }
 
+void MainWindow::VerifyCommand() { commands_->VerifyCommand(); }
+
 void MainWindow::ManualCommand() {
     EnsureWorkFolder("./");
     if (!OpenManual()) {

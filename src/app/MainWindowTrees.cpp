@@ -112,6 +112,8 @@ void MainWindow::RunTreeCommand(DatabaseTreeView* tree, const QString& command) 
         if (!tree->isSourceTree()) tree->StartRename();
     } else if (command == kMigrationCondition) {
         if (tree->isSourceTree()) OpenConditionDialog(tree);
+    } else if (command == kVerify) {
+        if (tree->isSourceTree()) commands_->VerifyCommand();
     } else if (command == kChangeCharset) {
         ChangeCharsetCommand(model_->log(), model_->port(), tree->model(),
                              model_->currentCharset);

@@ -37,6 +37,8 @@ TaskListView::TaskListView(QWidget* parent)
     });
     stopStart_ = add(TaskPicture::Play, QStringLiteral("Stop Tasks"));
     connect(stopStart_, &QAction::triggered, this, &TaskListView::stopStartRequested);
+    QAction* report = toolBar_->addAction(QStringLiteral("Report"));
+    connect(report, &QAction::triggered, this, &TaskListView::reportRequested);
 
     const auto& titles = TaskListColumnTitles();
     const auto& widths = TaskListColumnWidths();

@@ -46,6 +46,7 @@ signals:
     void itemDownRequested(int row);
     void itemUpRequested(int row);
     void stopStartRequested();
+    void reportRequested();
 
 private:
     QProgressBar* NewProgressBar();

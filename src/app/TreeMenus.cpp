@@ -15,13 +15,16 @@ QVector<PopupEntry> PopupEntries(bool sourceTree, int dbmsKind, int kind, const 
     if (trimmed.isEmpty()) return {};
 
     if (kind == kDatabase) {
-        if (sourceTree) return {};
+        if (sourceTree) return {{kVerify, kVerify}};
         return {{kDeleteDatabase, kDeleteDatabase},
                 {kClearAllTables, kClearAllTables},
                 {kClearAllData, kClearAllData}};
     }
     if (kind == kColumn || kind == 10) return {};
     if (kind == kTable || kind == kView) {
+        if (sourceTree && kind == kTable) {
+            return {{kMigrationCondition, kMigrationCondition}, {kVerify, kVerify}};
+        }
         if (sourceTree) return {{kMigrationCondition, kMigrationCondition}};
         if (kind == kTable) {
             return {{kDropTable, kDropTable + QLatin1Char(' ') + text},

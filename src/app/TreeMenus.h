@@ -22,6 +22,7 @@ inline const QString kMigrationCondition = QStringLiteral("Migration Condition")
 inline const QString kDropTable = QStringLiteral("Drop Table");
 inline const QString kDropView = QStringLiteral("Drop View");
 inline const QString kRenameTable = QStringLiteral("Rename Table");
+inline const QString kVerify = QStringLiteral("Verify");
 }  // namespace tree_command
 
 struct PopupEntry {

@@ -60,6 +60,7 @@ std::vector<OptionSpec> BuildTable() {
         {"--version", "-V", Value::None, "", Flag(&CliOptions::version)},
         {"--yes", "-y", Value::None, "", Flag(&CliOptions::yes)},
         {"--quiet", "-q", Value::None, "", Flag(&CliOptions::quiet)},
+        {"--resume", "", Value::None, "", Flag(&CliOptions::resume)},
         {"--config", "", Value::Required, "FILE",
          Store([](CliOptions& o) -> auto& { return o.config; })},
         {"--target-script", "", Value::Required, "DIR",
@@ -72,6 +73,8 @@ std::vector<OptionSpec> BuildTable() {
          Store([](CliOptions& o) -> auto& { return o.backupFolder; })},
         {"--translation", "", Value::Required, "full|classic",
          Store([](CliOptions& o) -> auto& { return o.translation; })},
+        {"--verify", "", Value::Required, "count|full",
+         Store([](CliOptions& o) -> auto& { return o.verify; })},
     };
     for (bool source : {true, false}) {
         const std::string prefix = source ? "--source" : "--target";
@@ -114,6 +117,7 @@ const std::vector<CommandSpec>& CommandTable() {
         {"tree", {"source", "target"}},
         {"migrate", {"database", "clone", "tables", "views", "table", "view"}},
         {"backup", {"database", "tables", "views", "table", "view"}},
+        {"verify", {}},
         {"condition", {"show", "set", "test"}},
         {"drivers", {}},
         {"completion", {"bash"}},

@@ -31,12 +31,14 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     bool yes = false;
+    bool resume = false;  // --resume: complete what an earlier run left on the target
     bool quiet = false;                  // only errors and the summary
     std::optional<std::string> config;   // --config FILE
     std::optional<std::string> targetScript;
     std::optional<std::string> report;
     std::optional<std::string> logFile;  // --log-file FILE: the log lines as well
     std::optional<std::string> backupFolder;  // --to DIR
+    std::optional<std::string> verify;        // --verify count|full
     std::optional<std::string> translation;   // --translation full|classic
     SideOverrides source;
     SideOverrides target;

@@ -15,6 +15,7 @@
 #include "Converters/Thread/WorkerBodies.h"
 #include "MainWindowCommands.h"
 #include "ProgressLine.h"
+#include "RunReport.h"
 #include "ScriptTarget.h"
 #include "TerminalPort.h"
 #include "backup/TargetBackup.h"
@@ -202,64 +203,25 @@ private:
     bool liveProgress_ = false;
 };
 
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 void Run::Summarise(int code) {
-    std::vector<TableReport> tables = window_->RecordedTables();
-    if (!tables.empty()) {
-        std::printf("\n%-40s %12s %12s %10s %9s\n", "table", "rows read", "rows written",
-                    "rows failed", "seconds");
-        for (const TableReport& table : tables) {
-            std::printf("%-40s %12lld %12lld %10lld %9.2f\n",
-                        (table.database + "." + table.name).c_str(),
-                        static_cast<long long>(table.rows.rowsRead),
-                        static_cast<long long>(table.rows.rowsWritten),
-                        static_cast<long long>(table.rows.rowsFailed), table.seconds);
-        }
-    }
+    std::vector<TableReport> tables = MergeTableEntries(window_->RecordedTables());
+    PrintSummaryTable(tables);
     for (const TaskPtr& task : commands_->tasks().Snapshot()) {
         std::printf("task %d: %s\n", static_cast<int>(task->type), PhaseText(task->phase));
     }
     std::fflush(stdout);
     if (!options_.report) return;
     std::ofstream json(*options_.report);
-    json << "{\n  \"version\": " << JsonText(VELMORA_VERSION) << ",\n  \"exitCode\": " << code
-         << ",\n  \"tasks\": [";
-    bool first = true;
-    for (const TaskPtr& task : commands_->tasks().Snapshot()) {
-        json << (first ? "\n" : ",\n") << "    {\"type\": " << static_cast<int>(task->type)
-             << ", \"state\": " << JsonText(PhaseText(task->phase))
-             << ", \"sourceDatabase\": " << JsonText(task->sourceDatabase)
-             << ", \"targetDatabase\": " << JsonText(task->targetDatabase) << "}";
-        first = false;
-    }
-    json << "\n  ],\n  \"tables\": [";
-    first = true;
-    for (const TableReport& table : tables) {
-        json << (first ? "\n" : ",\n") << "    {\"database\": " << JsonText(table.database)
-             << ", \"table\": " << JsonText(table.name) << ", \"rowsRead\": " << table.rows.rowsRead
-             << ", \"rowsWritten\": " << table.rows.rowsWritten
-             << ", \"rowsFailed\": " << table.rows.rowsFailed << ", \"seconds\": " << table.seconds
-             << ", \"created\": " << (table.result == 1 ? "true" : "false") << "}";
-        first = false;
-    }
-    json << "\n  ]\n}\n";
+    WriteJsonReport(json, code, commands_->tasks().Snapshot(), tables);
     if (!json) std::fprintf(stderr, "cannot write the report %s\n", options_.report->c_str());
+}
+
+// The mode of --verify; `fallback` when it is absent.
+VerifyMode VerifyModeOption(const CliOptions& options, VerifyMode fallback) {
+    if (!options.verify) return fallback;
+    std::optional<VerifyMode> mode = ParseVerifyMode(*options.verify);
+    if (!mode) throw UsageError{"--verify takes count, full or none, not '" + *options.verify + "'"};
+    return *mode;
 }
 
 void Expect(const std::vector<std::string>& words, size_t count, const char* usage) {
@@ -296,6 +258,11 @@ int Migrate(const CliOptions& options, bool interactive) {
     Run run(options, interactive, std::move(target));
     run.ConnectSourceSide(names.sourceDatabase);
     run.ConnectTargetSide();
+    run.window().options().verify = VerifyModeOption(options, VerifyMode::None);
+    run.window().options().resume = options.resume;
+    if (options.targetScript && run.window().options().verify != VerifyMode::None) {
+        throw UsageError{"--verify reads the target server: it cannot run against --target-script"};
+    }
     EnsureWorkFolder("./data_cache");
     bool confirmed = run.port().AskOkCancel(MigrationQuestion(type, names));
     run.RefuseUnanswered();
@@ -307,6 +274,27 @@ int Migrate(const CliOptions& options, bool interactive) {
                      ScriptFileName(names.targetDatabase).c_str());
     }
     return code;
+}
+
+// Compares what a migration copied: reads both sides, changes nothing.
+int Verify(const CliOptions& options, bool interactive) {
+    const std::vector<std::string>& w = options.words;
+    if (w.size() != 2 && w.size() != 3) {
+        throw UsageError{"usage: velmora-cli verify SRC_DB TGT_DB [TABLE] [--verify count|full]"};
+    }
+    if (options.targetScript) {
+        throw UsageError{"verify reads the target server: it cannot run against --target-script"};
+    }
+    VerifyMode mode = VerifyModeOption(options, VerifyMode::Full);
+    if (mode == VerifyMode::None) throw UsageError{"verify needs --verify count or full"};
+    TaskNames names = {w[0], w.size() == 3 ? w[2] : "", w[1], w.size() == 3 ? w[2] : "", ""};
+    Run run(options, interactive, NewOdbcConnection());
+    run.ConnectSourceSide(names.sourceDatabase);
+    run.ConnectTargetSide();
+    run.window().options().verify = mode;
+    run.commands().QueueTask(w.size() == 3 ? TaskType::VerifyTable : TaskType::VerifyDatabase,
+                             names, std::time(nullptr));
+    return run.RunTasks();
 }
 
 int Backup(const CliOptions& options, bool interactive) {
@@ -409,7 +397,20 @@ const char* HelpText(const std::string& command) {
                "  migrate views SRC TGT         all views of SRC\n"
                "  migrate table SRC TABLE TGT   one table\n"
                "  migrate view SRC VIEW TGT     one view\n"
-               "  --target-script DIR           no live target: write DIR/TGT.sql (run it with sqlcmd -x)\n";
+               "  --target-script DIR           no live target: write DIR/TGT.sql (run it with sqlcmd -x)\n"
+               "  --verify count|full           then compare the copied tables with the source\n"
+               "  --resume                      complete what an earlier run left on the target:\n"
+               "                                complete tables are skipped, partly copied ones\n"
+               "                                continue after their largest key (or are copied\n"
+               "                                again), existing foreign keys and views are kept\n";
+    }
+    if (command == "verify") {
+        return "Usage: velmora-cli verify SRC_DB TGT_DB [TABLE] [--verify count|full] [--report FILE]\n"
+               "Compares the tables of SRC_DB (under their migration conditions) with TGT_DB.\n"
+               "  full (default): every row in key order, every value normalised by type;\n"
+               "                  a table without a primary or unique NOT NULL key: counts only\n"
+               "  count:          the row counts only\n"
+               "Exit code 1 when a table does not match.\n";
     }
     if (command == "backup") {
         return "Usage: velmora-cli backup database|tables|views TGT --to DIR\n"
@@ -431,6 +432,7 @@ const char* HelpText(const std::string& command) {
            "  tree source|target       the databases, tables and views of one side\n"
            "  migrate KIND ...         queue a migration and run it (see migrate --help)\n"
            "  backup KIND ... --to DIR back up target objects into script files\n"
+           "  verify SRC TGT [TABLE]   compare the copied rows with the source (--verify count|full)\n"
            "  condition show|set|test  the per-table migration conditions\n"
            "  drivers                  the driver and provider check\n"
            "\n"
@@ -456,6 +458,7 @@ int RunCommand(const CliOptions& options, bool interactive) {
     try {
         if (options.command == "migrate") return Migrate(options, interactive);
         if (options.command == "backup") return Backup(options, interactive);
+        if (options.command == "verify") return Verify(options, interactive);
         if (options.command == "condition") return Condition(options, interactive);
         if (options.command == "tree") return Tree(options, interactive);
         if (options.command == "drivers") return Drivers();

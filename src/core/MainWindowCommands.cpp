@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "Converters/Conditions.h"
 #include "Converters/Naming.h"
 #include "Converters/TargetServer.h"
 #include "backup/TargetBackup.h"
@@ -164,8 +165,61 @@ void MainWindowCommands::MigrateCommand() {
     }
     if (task) {
         if (!port.AskOkCancel(MigrationQuestion(task->first, task->second))) return;
-        QueueTask(task->first, task->second, stamp);
+        bool resume = AskResume(task->first, task->second);
+        QueueTask(task->first, task->second, stamp)->options.resume = resume;
     }
+    scheduler_.StartScheduler();
+}
+
+bool MainWindowCommands::AskResume(TaskType type, const TaskNames& names) {
+    if (type != TaskType::Database && type != TaskType::Tables && type != TaskType::Table) {
+        return window_.options().resume;
+    }
+    // The target's catalog by a three-part name: the browsing session stays in its database.
+    std::string query = "select count_big(*) from " + QuoteTargetName(names.targetDatabase) +
+                        ".sys.tables";
+    if (type == TaskType::Table) query += " where name = N" + QuoteTargetString(names.sourceObject);
+    std::string found = QuerySingleValue(window_.log(), window_.targetSession(), query, 0);
+    if (found.empty() || found == "0" || found.find_first_not_of("0123456789") != std::string::npos) {
+        return window_.options().resume;
+    }
+    return window_.port().AskYesNo(
+        "The target database [" + names.targetDatabase + "] already holds " +
+        (type == TaskType::Table ? "the table [" + names.sourceObject + "]" : "tables") +
+        ".\nResume: keep what is there and copy only what is missing?\n(No: migrate as usual)");
+}
+
+void MainWindowCommands::ShowReportCommand() {
+    std::vector<TableReport> objects = window_.LastTaskTables();
+    window_.port().ShowMessage(objects.empty() ? std::string("No task has reported yet.")
+                                               : "The last task:\n\n" + ReportText(objects));
+}
+
+void MainWindowCommands::VerifyCommand() {
+    UserPort& port = window_.port();
+    std::optional<SelectedObject> source = DescribeSelection(window_.sourceTree());
+    std::optional<SelectedObject> target = DescribeSelection(window_.targetTree());
+    if (!window_.targetTree().session() || !target || target->kind != kDatabaseNode) {
+        port.ShowHint("Please select the database to verify in Target Database Tree!");
+        port.ShowMessage("Please select a target Database!");
+        return;
+    }
+    std::optional<std::pair<TaskType, TaskNames>> task;
+    if (source && source->kind == kDatabaseNode) {
+        task = {TaskType::VerifyDatabase, {source->text, "", target->text, "", ""}};
+    } else if (source && source->kind == kTablesFolderNode) {
+        task = {TaskType::VerifyDatabase, {source->parentText, "", target->text, "", ""}};
+    } else if (source && source->kind == kTableNode) {
+        task = {TaskType::VerifyTable,
+                {source->grandparentText, source->text, target->text, source->text, ""}};
+    }
+    if (!task) {
+        port.ShowHint("Please select a database or a table to verify in Source Databases Tree!");
+        port.ShowMessage("No Selected Source Database Object!");
+        return;
+    }
+    TaskPtr queued = QueueTask(task->first, task->second, std::time(nullptr));
+    if (queued->options.verify == VerifyMode::None) queued->options.verify = VerifyMode::Full;
     scheduler_.StartScheduler();
 }
 

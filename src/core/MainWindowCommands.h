@@ -62,6 +62,11 @@ public:
     // --- Tasks ---
     void MigrateCommand();
     void BackupCommand();
+    // Verify: the selected source table or database against the selected target database, as a
+    // task (full, or count when the window's verify option says count).
+    void VerifyCommand();
+    // Report: what the last task did with each of its objects, in a message.
+    void ShowReportCommand();
     // Appends a waiting task (names cut to their slots); the Migrate and Backup commands and the
     // command line queue through here. Does not start the scheduler.
     TaskPtr QueueTask(TaskType type, const TaskNames& names, std::time_t stamp);
@@ -89,6 +94,9 @@ private:
     // The OK/Cancel question, then the Yes/No warning with its icon; true when both said go.
     bool ConfirmTwice(const std::string& question, const std::string& warning,
                       MessageIcon warningIcon = MessageIcon::None);
+    // Whether a migration into a target that already holds its tables resumes (the person's
+    // choice; the window's resume option when nothing is there yet).
+    bool AskResume(TaskType type, const TaskNames& names);
     std::optional<SelectedObject> SelectedDatabase();
     // Drops every child of a folder node, in order; returns how many were dropped.
     int DropChildren(const NodePath& folder, const std::string& database, bool views,

@@ -73,6 +73,12 @@ public:
     void RecordTables(const std::vector<TableReport>& tables) {
         std::lock_guard<std::mutex> lock(tablesMutex_);
         tables_.insert(tables_.end(), tables.begin(), tables.end());
+        lastTaskTables_ = tables;
+    }
+    // The objects of the last task that reported (the desktop program's Report).
+    std::vector<TableReport> LastTaskTables() const {
+        std::lock_guard<std::mutex> lock(tablesMutex_);
+        return lastTaskTables_;
     }
     std::vector<TableReport> RecordedTables() const {
         std::lock_guard<std::mutex> lock(tablesMutex_);
@@ -122,6 +128,7 @@ private:
     std::string conditionFilePath_;
     mutable std::mutex tablesMutex_;
     std::vector<TableReport> tables_;
+    std::vector<TableReport> lastTaskTables_;
     mutable std::mutex backupFolderMutex_;
     std::optional<std::string> backupFolder_;
     DatabaseTree sourceTree_{TreeSide::Source, &port_};  // after port_: they notify it

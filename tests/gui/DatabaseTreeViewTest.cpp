@@ -149,11 +149,11 @@ private slots:
 
     void popupsOfBothTrees() {
         const QString db = QString::fromStdString(fixture->database());
-        QCOMPARE(RightClick(source, fixture->Item(TreeSide::Source, db)), QStringList());
+        QCOMPARE(RightClick(source, fixture->Item(TreeSide::Source, db)), QStringList({"Verify"}));
         QCOMPARE(RightClick(source, source->topLevelItem(0)),
                  QStringList({"Change Charset", "Storage Engines"}));
         QCOMPARE(RightClick(source, fixture->Item(TreeSide::Source, "orders")),
-                 QStringList({"Migration Condition"}));
+                 QStringList({"Migration Condition", "Verify"}));
         QCOMPARE(RightClick(source, fixture->Item(TreeSide::Source, "v_orders")),
                  QStringList({"Migration Condition"}));
         QCOMPARE(RightClick(target, target->topLevelItem(0)), QStringList({"New Database"}));

@@ -104,7 +104,8 @@ private slots:
         QTest::newRow("Connect") << 0 << "&Connect"
                                  << QStringList{"&Config", "Co&nnect", "Driver Check", "E&xit"};
         QTest::newRow("Operation") << 1 << "&Operation"
-                                   << QStringList{"Migrate", "Delete Selected", "&Backup"};
+                                   << QStringList{"Migrate", "Delete Selected", "&Backup", "&Verify",
+                                                  "Verify After Migration"};
         QTest::newRow("Databases") << 2 << "D&atabases"
                                    << QStringList{"New Database", "Change Charset",
                                                   "Change Storage Engine(MyISAM)"};

@@ -108,7 +108,7 @@ private slots:
             QCOMPARE(action->toolTip(), action->text());
         }
         QCOMPARE(names, QStringList({"Clear All Tasks", "Delete", "Item Down", "Item Up",
-                                     "Stop Tasks"}));
+                                     "Stop Tasks", "Report"}));
         QVERIFY(!view->showsPausePicture());
     }
 

@@ -183,13 +183,33 @@ TEST_F(CliTest, TheScriptHoldsEveryRowAndTheReportCountsThem) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(std::to_string(inserts), rows[0][0]);
     std::string report = ReadFile(home_ + "/report.json");
-    EXPECT_NE(report.find("\"table\": \"events\", \"rowsRead\": " + rows[0][0] +
+    EXPECT_NE(report.find("\"kind\": \"table\", \"name\": \"events\", \"outcome\": \"migrated\", "
+                          "\"reason\": \"\", \"resume\": \"\", \"adjustments\": [], \"rowsRead\": " +
+                          rows[0][0] +
                           ", \"rowsWritten\": " + rows[0][0] + ", \"rowsFailed\": 0"),
               std::string::npos)
         << report;
     EXPECT_NE(report.find("\"exitCode\": 0"), std::string::npos);
+    EXPECT_NE(report.find("\"formatVersion\": 2"), std::string::npos);
+    EXPECT_NE(report.find("\"tool\": {\"name\": \"velmora-cli\", \"version\": \""), std::string::npos);
     EXPECT_NE(report.find("\"state\": \"SUCCESS\""), std::string::npos);
     EXPECT_NE(result.out.find("[events] 1000 records converted!"), std::string::npos);
+}
+
+TEST_F(CliTest, VerifyRefusesWhatItCannotDo) {
+    // A verification reads the target server; a script cannot answer.
+    CliResult script = Cli("verify shop sales --target-script '" + home_ + "/out'");
+    EXPECT_EQ(script.exitCode, 2);
+    EXPECT_NE(script.err.find("verify reads the target server"), std::string::npos) << script.err;
+    CliResult migrate = Cli("migrate table shop events sales --yes --verify full --target-script '" +
+                            home_ + "/out'");
+    EXPECT_EQ(migrate.exitCode, 2);
+    CliResult mode = Cli("verify shop sales --verify everything");
+    EXPECT_EQ(mode.exitCode, 2);
+    EXPECT_NE(mode.err.find("--verify takes count, full or none"), std::string::npos) << mode.err;
+    CliResult words = Cli("verify shop");
+    EXPECT_EQ(words.exitCode, 2);
+    EXPECT_NE(words.err.find("usage: velmora-cli verify SRC_DB TGT_DB [TABLE]"), std::string::npos);
 }
 
 TEST_F(CliTest, ExitCodes) {

@@ -447,6 +447,11 @@ void TargetDouble::ClearStatements() {
     state_->statements.clear();
 }
 
+void TargetDouble::ClearAnswers() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->answers.clear();
+}
+
 std::string TargetDouble::currentCatalog() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->CurrentCatalog();

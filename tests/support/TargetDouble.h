@@ -91,6 +91,8 @@ public:
     void FailCatalogCall(std::string errorText);
     // Another, unconnected connection to the same scripted server.
     std::unique_ptr<TargetDouble> NewConnection() const;
+    // Forgets every answer scripted so far (failures stay).
+    void ClearAnswers();
 
     void AddCatalog(const std::string& name);
     void AddTable(const std::string& catalog, const std::string& name, const std::string& type = "TABLE",

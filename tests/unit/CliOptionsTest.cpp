@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CliOptions.h"
+#include "config/Options.h"
 
 namespace velmora::cli {
 namespace {
@@ -18,6 +19,19 @@ TEST(CliOptions, CommandWordsAndOptionsInAnyOrder) {
     EXPECT_EQ(o.source.passwordEnv, "PW");
     EXPECT_EQ(o.targetScript, "/tmp/out");
     EXPECT_FALSE(o.target.server.has_value());
+}
+
+TEST(CliOptions, VerifyAndResume) {
+    ParseResult parsed = ParseCommandLine({"migrate", "database", "shop", "sales", "--verify=full",
+                                           "--resume"});
+    EXPECT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.verify, "full");
+    EXPECT_TRUE(parsed.options.resume);
+    EXPECT_EQ(parsed.options.words, (std::vector<std::string>{"database", "shop", "sales"}));
+    EXPECT_EQ(ParseVerifyMode("COUNT"), VerifyMode::Count);
+    EXPECT_EQ(ParseVerifyMode("none"), VerifyMode::None);
+    EXPECT_EQ(ParseVerifyMode("all"), std::nullopt);
+    EXPECT_EQ(ParseCommandLine({"verify", "shop", "sales", "--verify"}).error, "--verify needs a value");
 }
 
 TEST(CliOptions, RefusesPasswordsAsArgumentValues) {

@@ -127,6 +127,82 @@ TEST_F(CommandsTest, MigrateQueuesOneTaskPerSelectionPair) {
     EXPECT_EQ(std::filesystem::current_path(), previous_);
 }
 
+TEST_F(CommandsTest, VerifyQueuesByTheSourceSelection) {
+    struct Case {
+        NodePath source;
+        NodePath target;
+        int type;  // 0: nothing queued
+        const char* sourceObject;
+    };
+    const Case cases[] = {
+        {{0, 0}, {0, 0}, 270, ""},              // a database
+        {{0, 0, 0}, {0, 0}, 270, ""},           // its Tables folder
+        {{0, 0, 0, 0}, {0, 0}, 271, "orders"},  // a table
+        {{0, 0, 1, 0}, {0, 0}, 0, ""},          // a view has no rows of its own to verify
+        {{0, 0}, {0}, 0, ""},                   // the target server instead of a database
+    };
+    for (const Case& c : cases) {
+        size_t before = commands_->tasks().Size();
+        Select(TreeSide::Source, c.source);
+        Select(TreeSide::Target, c.target);
+        commands_->VerifyCommand();
+        if (c.type == 0) {
+            EXPECT_EQ(commands_->tasks().Size(), before);
+            continue;
+        }
+        ASSERT_EQ(commands_->tasks().Size(), before + 1);
+        TaskPtr task = commands_->tasks().At(before);
+        EXPECT_EQ(static_cast<int>(task->type), c.type);
+        EXPECT_EQ(task->sourceObject, c.sourceObject);
+        EXPECT_EQ(task->targetDatabase, "sales");
+        EXPECT_EQ(task->options.verify, VerifyMode::Full);
+        EXPECT_STREQ(TaskTypeText(task->type), "VERIFY");
+    }
+    window_->options().verify = VerifyMode::Count;
+    Select(TreeSide::Source, NodePath{0, 0});
+    Select(TreeSide::Target, NodePath{0, 0});
+    commands_->VerifyCommand();
+    EXPECT_EQ(commands_->tasks().At(commands_->tasks().Size() - 1)->options.verify, VerifyMode::Count);
+}
+
+TEST_F(CommandsTest, ReportShowsTheLastTaskOnly) {
+    commands_->ShowReportCommand();
+    EXPECT_EQ(port_.Messages().back(), "No task has reported yet.");
+    TableReport first;
+    first.database = "shop";
+    first.name = "old";
+    first.result = 1;
+    first.rows.text = "TRUE";
+    TableReport skipped;
+    skipped.database = "shop";
+    skipped.name = "order notes";
+    skipped.skipped = "its name holds a blank";
+    window_->RecordTables({first});
+    window_->RecordTables({skipped});
+    commands_->ShowReportCommand();
+    EXPECT_EQ(port_.Messages().back(),
+              "The last task:\n\ntable shop.order notes: skipped, its name holds a blank\n");
+}
+
+TEST_F(CommandsTest, MigrateAsksToResumeOnlyWhenTheTargetHoldsTheTable) {
+    Select(TreeSide::Source, NodePath{0, 0, 0, 0});
+    Select(TreeSide::Target, NodePath{0, 0});
+    commands_->MigrateCommand();  // the target has no such table: no question
+    ASSERT_EQ(commands_->tasks().Size(), 1u);
+    EXPECT_FALSE(commands_->tasks().At(0)->options.resume);
+    EXPECT_EQ(port_.Questions().size(), 1u);
+
+    target_->AnswerWith("select count_big(*) from sales.sys.tables where name = N'orders'",
+                        test::ScriptedResult::Text({""}, {{"1"}}));
+    for (bool resume : {true, false}) {
+        port_.QueueAnswer(true);    // convert the table
+        port_.QueueAnswer(resume);  // and resume?
+        commands_->MigrateCommand();
+        EXPECT_NE(port_.Questions().back().find("already holds the table [orders]"), std::string::npos);
+        EXPECT_EQ(commands_->tasks().At(commands_->tasks().Size() - 1)->options.resume, resume);
+    }
+}
+
 TEST_F(CommandsTest, MigrateRefusesWithoutConnectionSelectionOrTargetDatabase) {
     Select(TreeSide::Source, NodePath{0, 0});
     Select(TreeSide::Target, NodePath{0, 0, 0});  // a folder is not a database

@@ -11,6 +11,7 @@
 #include "Converters/ForeignKeys.h"
 #include "Converters/FullTableConversion.h"
 #include "Converters/KeyBuilder.h"
+#include "Converters/Resume.h"
 #include "Converters/RowTransfer.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/TableDefinitionReader.h"
@@ -113,6 +114,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     if (!readFailure.empty()) {
         log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
         log.WriteText(readFailure);
+        outcome.failure = "its definition could not be read: " + readFailure;
         Fail(report, "table " + outcome.name + ": its definition could not be read: " + readFailure);
         return -1;
     }
@@ -121,6 +123,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     if (!ExecuteStatement(log, context.TargetSession(), definition, 0, &why)) {
         log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
         log.WriteText(why);
+        outcome.failure = why;
         Fail(report, "table " + outcome.name + ": create failed: " + why);
         return -1;
     }
@@ -164,6 +167,31 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
     outcome.name = Text(table);
     outcome.database = Text(database);
     const auto started = std::chrono::steady_clock::now();
+    auto finish = [&](int result) {
+        outcome.result = result;
+        outcome.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        if (report) report->tables.push_back(outcome);
+        return result;
+    };
+    if (context.options.resume) {
+        ResumePlan plan = PlanTableResume(context, database, table);
+        if (plan.action != ResumeAction::Migrate) {
+            auto copy = [&](std::string_view narrower) {
+                return context.options.translation == TranslationMode::Full
+                           ? CopyRowsFull(context, database, table, outcome, narrower)
+                           : CopyTableRows(context, database, table, narrower);
+            };
+            if (!ResumeTable(context, table, plan, copy, outcome)) {
+                Fail(report, "table " + outcome.name + ": resume failed");
+            } else if (!outcome.rows.Succeeded()) {
+                Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));
+            }
+            return finish(1);
+        }
+        outcome.resume = "not on the target yet: migrated";
+        log.WriteOutputLine("[%s] resume: %s", outcome.name.c_str(), outcome.resume.c_str());
+    }
     WorkFile file = OpenWorkFile(context.workFolder, table, "w+");
     int result = -2;
     if (!file) {
@@ -183,11 +211,7 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
                                 outcome.name.c_str());
         }
     }
-    outcome.result = result;
-    outcome.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    if (report) report->tables.push_back(outcome);
-    return result;
+    return finish(result);
 }
 
 namespace {
@@ -230,11 +254,28 @@ ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view data
 bool CreateView(WorkerContext& context, std::string_view database, const std::string& name,
                 const ViewStatement* translated, ConversionReport* report) {
     OperationLog& log = context.Log();
+    // The view's entry in the report: created (result 1) or failed with the reason.
+    auto record = [&](bool created, const std::string& failure) {
+        if (!report) return created;
+        TableReport entry;
+        entry.kind = "view";
+        entry.database = Text(database);
+        entry.name = name;
+        entry.result = created ? 1 : -1;
+        entry.failure = failure;
+        entry.rows.text = std::string(kTrueText);
+        report->tables.push_back(std::move(entry));
+        return created;
+    };
+    if (context.options.resume && TargetViewExists(context, name)) {
+        log.WriteOutputLine("[%s] resume: the view exists already: not created again", name.c_str());
+        return record(true, "");
+    }
     WorkFile file = OpenWorkFile(context.workFolder, name + ".vw", "w+");
     if (!file) {
         log.WriteText(kCharacterSetText);
         Fail(report, "view " + name + ": its work file cannot be opened");
-        return false;
+        return record(false, "its work file cannot be opened");
     }
     log.WriteOutputLine("VIEW: [%s].[%s] Converting..... ", Text(database).c_str(), name.c_str());
     const ViewStatement view =
@@ -245,10 +286,10 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
                                     : "it cannot be translated: " + view.untranslatable;
         log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
         log.WriteText(why);
-        Fail(report, "view " + name + ": " +
-                         (view.readFailure.empty() ? why
-                                                   : "its definition could not be read: " + why));
-        return false;
+        const std::string failure =
+            view.readFailure.empty() ? why : "its definition could not be read: " + why;
+        Fail(report, "view " + name + ": " + failure);
+        return record(false, failure);
     }
     file.Write(view.text);
     std::string why;
@@ -256,11 +297,11 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
         log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
         log.WriteText(why);
         Fail(report, "view " + name + ": create failed: " + why);
-        return false;
+        return record(false, why);
     }
     log.WriteOutputLine("Create VIEW [%s] SUCCESSFULLY!!!", name.c_str());
     if (report) report->viewsCreated.push_back(name);
-    return true;
+    return record(true, "");
 }
 
 }  // namespace

@@ -20,4 +20,84 @@ int64_t ConversionReport::RowsFailed() const {
     return total;
 }
 
+namespace {
+
+std::string RowFailure(const RowCopyResult& rows) {
+    if (rows.rowsFailed > 0) {
+        return std::to_string(rows.rowsFailed) + " rows failed: " + rows.firstError;
+    }
+    if (rows.readFailed) return "reading the rows failed";
+    if (rows.stopped) return "stopped";
+    if (rows.backupFailed) return "the data file could not be written";
+    return rows.text;
+}
+
+std::string Quoted(const std::optional<std::string>& value) {
+    return value ? "'" + *value + "'" : std::string("NULL");
+}
+
+std::string VerificationText(const TableVerification& v) {
+    std::string text = "verified (" + v.mode + "): " + (v.Matches() ? "MATCH" : "MISMATCH");
+    if (!v.error.empty()) return text + ", " + v.error;
+    text += ", " + std::to_string(v.sourceRows) + " source rows, " + std::to_string(v.targetRows) +
+            " target rows, " + std::to_string(v.rowsCompared) + " compared, " +
+            std::to_string(v.missing) + " missing, " + std::to_string(v.extra) + " extra, " +
+            std::to_string(v.different) + " different" + (v.stopped ? ", stopped" : "");
+    if (!v.note.empty()) text += " (" + v.note + ")";
+    for (const VerificationDifference& d : v.differences) {
+        text += "\n      " + d.kind + " at " + d.key;
+        if (d.kind == "different") {
+            text += ": " + d.column + " " + Quoted(d.source) + " / " + Quoted(d.target);
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string ObjectOutcome(const TableReport& table, std::string* reason) {
+    auto set = [reason](const std::string& text) {
+        if (reason) *reason = text;
+    };
+    set("");
+    if (!table.skipped.empty()) {
+        set(table.skipped);
+        return "skipped";
+    }
+    if (table.result == 0) return table.verification ? "verified" : "skipped";
+    if (table.result == -1) {
+        set(table.failure.empty() ? "it could not be created" : table.failure);
+        return "failed";
+    }
+    if (table.result == -2) {
+        set("its work file cannot be opened");
+        return "failed";
+    }
+    if (!table.rows.Succeeded()) {
+        set(RowFailure(table.rows));
+        return "failed";
+    }
+    return "migrated";
+}
+
+std::string ReportText(const std::vector<TableReport>& objects) {
+    std::string text;
+    for (const TableReport& object : objects) {
+        std::string reason;
+        text += object.kind + " " + object.database + "." + object.name + ": " +
+                ObjectOutcome(object, &reason);
+        if (!reason.empty()) text += ", " + reason;
+        if (object.kind == "table" && object.result == 1) {
+            text += ", " + std::to_string(object.rows.rowsWritten) + " rows written";
+        }
+        text += "\n";
+        if (!object.resume.empty()) text += "    resume: " + object.resume + "\n";
+        for (const std::string& adjustment : object.adjustments) {
+            text += "    adjusted: " + adjustment + "\n";
+        }
+        if (object.verification) text += "    " + VerificationText(*object.verification) + "\n";
+    }
+    return text;
+}
+
 }  // namespace velmora

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,40 @@ struct RowCopyResult {
     bool Succeeded() const;
 };
 
+// One row that the verification found missing, extra or different (see Verification.h).
+struct VerificationDifference {
+    std::string kind;    // "missing", "extra" or "different"
+    std::string key;     // "id=7", "a=1, b=x"
+    std::string column;  // the first column that differs ("different" only)
+    std::optional<std::string> source;  // the values of that column (NULL: nothing)
+    std::optional<std::string> target;
+};
+
+// What the verification of one table found.
+struct TableVerification {
+    std::string mode;          // "count" or "full"
+    int64_t sourceRows = -1;   // the source's rows under the migration condition (-1: unknown)
+    int64_t targetRows = -1;
+    int64_t rowsCompared = 0;  // rows found on both sides and compared value by value
+    int64_t missing = 0;       // source rows absent from the target
+    int64_t extra = 0;         // target rows absent from the source
+    int64_t different = 0;     // rows on both sides with at least one differing value
+    std::string note;          // why a full verification compared the counts only
+    std::string error;         // why the table could not be verified (empty: it was)
+    bool stopped = false;
+    std::vector<VerificationDifference> differences;  // the first ten, in key order
+
+    bool Matches() const {
+        return error.empty() && !stopped && sourceRows == targetRows && missing == 0 &&
+               extra == 0 && different == 0;
+    }
+};
+
+// One source object of a task: a table, a view, or the foreign keys of a table.
 struct TableReport {
+    // "table", "view", "foreign keys" (Classic: all of a table's, named by the table) or
+    // "foreign key" (Full: one constraint, named table.constraint)
+    std::string kind = "table";
     std::string database;
     std::string name;
     double seconds = 0;  // the whole conversion of the table, rows included
@@ -39,7 +73,18 @@ struct TableReport {
     bool primaryKeyFailed = false;
     bool indexesFailed = false;
     RowCopyResult rows;
+    std::string failure;  // the driver's text when the object could not be created
+    std::string resume;  // what a resumed migration did with the table (empty: not resumed)
+    std::optional<TableVerification> verification;
 };
+
+// "migrated", "failed", "skipped" or "verified" (a verification without a migration), and the
+// reason of a failure or a skip in `reason`.
+std::string ObjectOutcome(const TableReport& object, std::string* reason = nullptr);
+
+// The report of one task as lines of text, one object a line with its outcome and, where they
+// apply, its reason, what resume did and the verification's figures and first differences.
+std::string ReportText(const std::vector<TableReport>& objects);
 
 // A foreign key of a table converted in Full mode, created once every table exists; the
 // statement without its ON DELETE / ON UPDATE actions is the fallback when the target refuses a

@@ -7,6 +7,7 @@
 #include "Converters/ConversionReport.h"
 #include "Converters/KeyBuilder.h"
 #include "Converters/Naming.h"
+#include "Converters/Resume.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
@@ -100,6 +101,11 @@ void ConvertForeignKeys(WorkerContext& context, std::string_view database,
     for (const TableRecord& record : *catalog) {
         const std::string& table = record.tableName;
         if (table.find(' ') != std::string::npos || record.tableType == "VIEW") continue;
+        if (context.options.resume && TargetHasForeignKeys(context, table)) {
+            log.WriteOutputLine("[%s] resume: its foreign keys exist already: not created again",
+                                table.c_str());
+            continue;
+        }
         WorkFile file = OpenWorkFile(context.workFolder, table, "a+");
         if (!file) {
             log.WriteText(kCharacterSetText);
@@ -119,7 +125,18 @@ void ConvertForeignKeys(WorkerContext& context, std::string_view database,
         file.Write(text);
         if (text.empty()) continue;
         std::string why;
-        if (ExecuteStatement(log, context.TargetSession(), text, 0, &why)) {
+        bool created = ExecuteStatement(log, context.TargetSession(), text, 0, &why);
+        if (report) {
+            TableReport entry;
+            entry.kind = "foreign keys";
+            entry.database = std::string(database);
+            entry.name = table;
+            entry.result = created ? 1 : -1;
+            entry.failure = created ? "" : why;
+            entry.rows.text = "TRUE";
+            report->tables.push_back(std::move(entry));
+        }
+        if (created) {
             log.WriteText("Create FOREIGN KEY SUCCESSFULLY!!!");
         } else {
             log.WriteText("Create FK failure!");

@@ -216,7 +216,7 @@ private:
 
 RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view database,
                                 const FullTableTranslation& table,
-                                std::vector<std::string>* adjustments) {
+                                std::vector<std::string>* adjustments, std::string_view narrower) {
     OperationLog& log = context.Log();
     RowCopyResult result;
     result.text = kFalseText;
@@ -229,7 +229,8 @@ RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view databas
         return result;
     }
     FullRowCopier copier(context, table, result);
-    ReadTableRows(context, database, table.tableName, SourceSelectList(table), copier, result);
+    ReadTableRows(context, database, table.tableName, SourceSelectList(table), copier, result,
+                  narrower);
     if (result.text != kTrueText) return result;
     copier.Finish();
     copier.AddAdjustments(adjustments);

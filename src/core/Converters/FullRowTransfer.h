@@ -37,6 +37,7 @@ inline constexpr size_t kBatchesPerTransaction = 8;
 // added to `adjustments`. result.text as CopyTableRows gives it.
 RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view database,
                                 const FullTableTranslation& table,
-                                std::vector<std::string>* adjustments);
+                                std::vector<std::string>* adjustments,
+                                std::string_view narrower = {});
 
 }  // namespace velmora

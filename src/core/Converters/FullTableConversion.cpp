@@ -4,6 +4,7 @@
 
 #include "Converters/Full/FullTableTranslator.h"
 #include "Converters/FullRowTransfer.h"
+#include "Converters/Resume.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/TableDefinitionReader.h"
 #include "Converters/WorkerContext.h"
@@ -113,12 +114,43 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     return 1;
 }
 
+RowCopyResult CopyRowsFull(WorkerContext& context, std::string_view database,
+                           std::string_view table, TableReport& outcome,
+                           std::string_view narrower) {
+    std::string why;
+    std::string definition = ReadDefinition(context.Log(), context.SourceSession(),
+                                            ShowCreateTableStatement(table), &why);
+    FullTableTranslation translation;
+    if (why.empty()) {
+        translation = TranslateTableFull(definition, {std::string(database), context.targetDatabase});
+        why = translation.error;
+    }
+    if (!why.empty()) {
+        RowCopyResult failed;
+        failed.text = why;
+        return failed;
+    }
+    return CopyTableRowsFull(context, database, translation, &outcome.adjustments, narrower);
+}
+
 void CreatePendingForeignKeys(WorkerContext& context, std::string_view database,
                               ConversionReport& report) {
     OperationLog& log = context.Log();
     log.WriteOutputLine("Convert Foreign Keys of database [%.*s]",
                         static_cast<int>(database.size()), database.data());
     for (const PendingForeignKey& key : report.foreignKeys) {
+        if (context.options.resume && TargetHasForeignKeys(context, key.table)) {
+            log.WriteOutputLine("[%s] resume: its foreign keys exist already: not created again",
+                                key.table.c_str());
+            continue;
+        }
+        // The key's entry in the report; its outcome is set below.
+        TableReport entry;
+        entry.kind = "foreign key";
+        entry.database = std::string(database);
+        entry.name = key.table + "." + key.name;
+        entry.rows.text = "TRUE";
+        entry.result = 1;
         WorkFile file = OpenWorkFile(context.workFolder, key.table, "a+");
         if (!file) {
             log.WriteText(kCharacterSetText);
@@ -128,6 +160,7 @@ void CreatePendingForeignKeys(WorkerContext& context, std::string_view database,
         std::string why;
         if (Run(context, file, key.statement, why)) {
             log.WriteText("Create FOREIGN KEY SUCCESSFULLY!!!");
+            report.tables.push_back(entry);
             continue;
         }
         std::string again;
@@ -139,10 +172,15 @@ void CreatePendingForeignKeys(WorkerContext& context, std::string_view database,
             for (TableReport& table : report.tables) {
                 if (table.name == key.table) table.adjustments.push_back(text);
             }
+            entry.adjustments.push_back(text);
+            report.tables.push_back(entry);
             continue;
         }
         log.WriteText("Create FK failure!");
         log.WriteText(why);
+        entry.result = -1;
+        entry.failure = why;
+        report.tables.push_back(entry);
         report.AddFailure("table " + key.table + ": foreign key " + key.name + " failed: " + why);
     }
     report.foreignKeys.clear();

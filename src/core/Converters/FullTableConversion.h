@@ -27,6 +27,13 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
 // Creates the foreign keys the tables left in `report`, appending each to its table's work file.
 // A key the target refuses with its ON DELETE / ON UPDATE actions is created without them, and
 // that is an adjustment of its table.
+// The rows of a table that exists on the target already (a resumed migration), narrowed by
+// `narrower`: the definition is read and translated again for the rendering of the values, and
+// nothing is created. A definition that cannot be read or translated fails the copy (result.text).
+RowCopyResult CopyRowsFull(WorkerContext& context, std::string_view database,
+                           std::string_view table, TableReport& outcome,
+                           std::string_view narrower);
+
 void CreatePendingForeignKeys(WorkerContext& context, std::string_view database,
                               ConversionReport& report);
 

@@ -158,10 +158,15 @@ const PropertySet& RowQueryProperties() {
 }
 
 void ReadTableRows(WorkerContext& context, std::string_view database, std::string_view table,
-                   std::string_view selectList, RowSink& sink, RowCopyResult& result) {
+                   std::string_view selectList, RowSink& sink, RowCopyResult& result,
+                   std::string_view narrower) {
     OperationLog& log = context.Log();
     Session* source = context.SourceSession();
-    const std::string condition = LookupCondition(context.conditionFile, database, table);
+    std::string condition = LookupCondition(context.conditionFile, database, table);
+    if (!narrower.empty()) {
+        condition = condition.empty() ? std::string(narrower)
+                                      : "(" + condition + "\n) and " + std::string(narrower);
+    }
     // A driver that streams rows holds about one row at a time: one pass is bounded already.
     bool readable = false;
     std::optional<PagingKey> key;

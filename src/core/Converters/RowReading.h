@@ -29,9 +29,11 @@ public:
 
 // Reads the rows of `table` into `sink`. `selectList` is what each row reads ("*": every column
 // as it is). Sets result.text ("TRUE" once rows were read, else the reader's failure text),
-// result.queries, result.stopped and result.readFailed.
+// result.queries, result.stopped and result.readFailed. `narrower`, when given, is a further
+// MySQL predicate the rows must meet (a resumed copy's "after the largest key on the target").
 void ReadTableRows(WorkerContext& context, std::string_view database, std::string_view table,
-                   std::string_view selectList, RowSink& sink, RowCopyResult& result);
+                   std::string_view selectList, RowSink& sink, RowCopyResult& result,
+                   std::string_view narrower = {});
 
 // The rowset properties of a row query: the standard set plus IRowsetChange.
 const PropertySet& RowQueryProperties();

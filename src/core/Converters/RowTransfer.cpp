@@ -109,7 +109,7 @@ std::string InsertStatementStart(std::string_view table) {
 }
 
 RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
-                            std::string_view table) {
+                            std::string_view table, std::string_view narrower) {
     OperationLog& log = context.Log();
     RowCopyResult result;
     result.text = kFalseText;
@@ -123,7 +123,7 @@ RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
     }
     const std::string name(table);
     RowCopier copier(context, table, result);
-    ReadTableRows(context, database, table, "*", copier, result);
+    ReadTableRows(context, database, table, "*", copier, result, narrower);
     if (result.text != kTrueText) return result;
     WriteCopySummary(log, table, result);
     if (!copier.Close() && context.options.autoBackup) {

@@ -27,8 +27,10 @@ struct WorkerContext;
 // result.text: "TRUE" when the copy loop ran (whatever ended it), "FALSE" when a session is
 // missing or the query failed, the RESULT text when the query returned no rows object, or the
 // driver's error text when the result's columns could not be read.
+// `narrower`, when given, is a further MySQL predicate the rows must meet (a resumed copy's
+// "after the last key on the target").
 RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
-                            std::string_view table);
+                            std::string_view table, std::string_view narrower = {});
 
 // The line after a table's rows: "[t] N records converted, convertion completed SUCCESSFULLY!",
 // or the count of the rows that FAILED, or that reading the rows FAILED.

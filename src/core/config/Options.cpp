@@ -17,4 +17,22 @@ std::optional<TranslationMode> ParseTranslationMode(std::string_view text) {
     return std::nullopt;
 }
 
+const char* VerifyModeName(VerifyMode mode) {
+    switch (mode) {
+        case VerifyMode::Count: return "count";
+        case VerifyMode::Full: return "full";
+        case VerifyMode::None: break;
+    }
+    return "none";
+}
+
+std::optional<VerifyMode> ParseVerifyMode(std::string_view text) {
+    std::string lowered;
+    for (char c : text) lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (VerifyMode mode : {VerifyMode::None, VerifyMode::Count, VerifyMode::Full}) {
+        if (lowered == VerifyModeName(mode)) return mode;
+    }
+    return std::nullopt;
+}
+
 }  // namespace velmora

@@ -24,10 +24,21 @@ std::optional<TranslationMode> ParseTranslationMode(std::string_view text);
 // The mode when nothing chose one (migrator.cfg without Translation=, no --translation).
 inline constexpr TranslationMode kDefaultTranslation = TranslationMode::Full;
 
+// Whether a migration is followed by a verification of the copied rows, and how deep: the row
+// counts only, or every value in key order.
+enum class VerifyMode { None, Count, Full };
+// "none", "count", "full".
+const char* VerifyModeName(VerifyMode mode);
+// "none" / "count" / "full" in any case; nothing for any other text.
+std::optional<VerifyMode> ParseVerifyMode(std::string_view text);
+
 // The options of a task, copied when it is queued.
 struct TaskOptions {
     bool autoBackup = false;
     TranslationMode translation = kDefaultTranslation;
+    VerifyMode verify = VerifyMode::None;
+    // Complete what an earlier run left on the target instead of creating it again.
+    bool resume = false;
 };
 
 // The window's options.
@@ -35,8 +46,10 @@ struct Options {
     bool autoBackup = false;
     bool tips = true;
     TranslationMode translation = kDefaultTranslation;
+    VerifyMode verify = VerifyMode::None;
+    bool resume = false;
 
-    TaskOptions ForTask() const { return {autoBackup, translation}; }
+    TaskOptions ForTask() const { return {autoBackup, translation, verify, resume}; }
 };
 
 }  // namespace velmora

@@ -19,6 +19,11 @@ std::string CutToSlot(std::string_view text, size_t slotBytes) {
     return std::string(text.substr(0, end));
 }
 
+const char* TaskTypeText(TaskType type) {
+    if (type == TaskType::VerifyDatabase || type == TaskType::VerifyTable) return "VERIFY";
+    return static_cast<int>(type) >= 512 ? "BACKUP" : "MIGRATION";
+}
+
 MigrationTask::MigrationTask(TaskType type, std::time_t stamp) : type(type), stamp(stamp) {}
 
 }  // namespace velmora

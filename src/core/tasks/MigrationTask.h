@@ -25,6 +25,9 @@ enum class TaskType : int {
     Views = 260,
     Table = 261,
     View = 262,
+    // Verifications of what a migration copied (they read both sides, like the migrations).
+    VerifyDatabase = 270,
+    VerifyTable = 271,
     BackupDatabase = 513,
     BackupObject = 514,
 };
@@ -37,6 +40,9 @@ inline constexpr int kTaskFailed = 3;
 // What the "State" column shows.
 enum class TaskPhase : uint8_t { Waiting, Working, Success, Failure };
 const char* PhaseText(TaskPhase phase);  // "Waiting", "Working", "SUCCESS", "FAILURE"
+
+// What the task list's "Type" column shows: "MIGRATION", "VERIFY" or "BACKUP".
+const char* TaskTypeText(TaskType type);
 
 // Names and descriptions are kept to 255 bytes (cut on a character boundary).
 std::string CutToSlot(std::string_view text, size_t slotBytes = 256);

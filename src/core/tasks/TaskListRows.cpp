@@ -25,7 +25,7 @@ std::vector<TaskListRow> BuildTaskListRows(const TaskList& tasks) {
         std::snprintf(number, sizeof number, "%02d", ++position);
         row.cells = {number,
                      " ",
-                     task->category() == TaskCategory::Migration ? "MIGRATION" : "BACKUP",
+                     TaskTypeText(task->type),
                      PhaseText(task->phase),
                      task->sourceDbms,
                      task->sourceDatabase,

@@ -7,6 +7,7 @@
 #include "Converters/PatternService.h"
 #include "Converters/TargetServer.h"
 #include "Converters/Thread/TaskTarget.h"
+#include "Converters/Verification.h"
 #include "backup/TargetBackup.h"
 #include "config/WorkFolder.h"
 #include "data/ErrorText.h"
@@ -39,8 +40,9 @@ void SourceSelectError(WorkerContext& context, int location) {
 }
 
 // Names every failed object in the log; true when nothing failed. The tables' counts are kept
-// for the run's summary.
-bool Clean(WorkerContext& context, const ConversionReport& report) {
+// for the run's summary. A migration queued with a verification verifies its tables first.
+bool Clean(WorkerContext& context, ConversionReport& report) {
+    VerifyMigratedTables(context, context.options.verify, report);
     if (context.tablesConverted) context.tablesConverted(report.tables);
     for (const std::string& failure : report.failures) {
         context.Log().WriteOutputLine("FAILED: %s", failure.c_str());
@@ -94,6 +96,8 @@ const std::map<TaskType, bool (*)(WorkerContext&)>& Bodies() {
         {TaskType::View, RunViewTask},
         {TaskType::BackupDatabase, RunBackupDatabaseTask},
         {TaskType::BackupObject, RunBackupObjectTask},
+        {TaskType::VerifyDatabase, RunVerifyDatabaseTask},
+        {TaskType::VerifyTable, RunVerifyTableTask},
     };
     return bodies;
 }
@@ -278,6 +282,31 @@ bool RunBackupObjectTask(WorkerContext& context) {
     if (context.objectKind == "V") {
         BackupView(context, context.targetDatabase, context.targetObject, &report);
     }
+    context.SetProgress(100);
+    return Clean(context, report);
+}
+
+namespace {
+
+VerifyMode VerifyModeOf(const WorkerContext& context) {
+    return context.options.verify == VerifyMode::Count ? VerifyMode::Count : VerifyMode::Full;
+}
+
+}  // namespace
+
+bool RunVerifyDatabaseTask(WorkerContext& context) {
+    if (!SelectForObject(context, 700)) return false;
+    ConversionReport report;
+    VerifyDatabaseTables(context, context.sourceDatabase, VerifyModeOf(context), report);
+    context.SetProgress(100);
+    return Clean(context, report);
+}
+
+bool RunVerifyTableTask(WorkerContext& context) {
+    if (!SelectForObject(context, 710)) return false;
+    ConversionReport report;
+    VerifyIntoReport(context, context.sourceDatabase, context.sourceObject, VerifyModeOf(context),
+                     report);
     context.SetProgress(100);
     return Clean(context, report);
 }

@@ -52,5 +52,8 @@ bool RunTableTask(WorkerContext& context);
 bool RunViewTask(WorkerContext& context);
 bool RunBackupDatabaseTask(WorkerContext& context);
 bool RunBackupObjectTask(WorkerContext& context);
+// Verifications: the task's options say count or full (none is taken as full).
+bool RunVerifyDatabaseTask(WorkerContext& context);
+bool RunVerifyTableTask(WorkerContext& context);
 
 }  // namespace velmora

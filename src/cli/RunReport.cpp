@@ -1,0 +1,139 @@
+#include "RunReport.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace velmora::cli {
+namespace {
+
+std::string JsonOptional(const std::optional<std::string>& text) {
+    return text ? JsonText(*text) : "null";
+}
+
+std::string VerificationJson(const TableVerification& v) {
+    std::ostringstream out;
+    out << "{\"mode\": " << JsonText(v.mode) << ", \"matches\": " << (v.Matches() ? "true" : "false")
+        << ", \"sourceRows\": " << v.sourceRows << ", \"targetRows\": " << v.targetRows
+        << ", \"rowsCompared\": " << v.rowsCompared << ", \"missing\": " << v.missing
+        << ", \"extra\": " << v.extra << ", \"different\": " << v.different
+        << ", \"countOnly\": " << (v.mode == "count" || !v.note.empty() ? "true" : "false")
+        << ", \"note\": " << JsonText(v.note) << ", \"error\": " << JsonText(v.error)
+        << ", \"stopped\": " << (v.stopped ? "true" : "false") << ", \"differences\": [";
+    for (size_t i = 0; i < v.differences.size(); ++i) {
+        const VerificationDifference& d = v.differences[i];
+        out << (i > 0 ? ", " : "") << "{\"kind\": " << JsonText(d.kind)
+            << ", \"key\": " << JsonText(d.key) << ", \"column\": " << JsonText(d.column)
+            << ", \"source\": " << JsonOptional(d.source)
+            << ", \"target\": " << JsonOptional(d.target) << "}";
+    }
+    out << "]}";
+    return out.str();
+}
+
+}  // namespace
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::vector<TableReport> MergeTableEntries(const std::vector<TableReport>& recorded) {
+    std::vector<TableReport> merged;
+    for (const TableReport& table : recorded) {
+        TableReport* earlier = nullptr;
+        for (TableReport& entry : merged) {
+            if (entry.kind == table.kind && entry.database == table.database &&
+                entry.name == table.name) {
+                earlier = &entry;
+            }
+        }
+        // A verification task's entry (nothing migrated) completes the migration's entry.
+        if (earlier && table.result == 0 && table.skipped.empty() && table.verification) {
+            earlier->verification = table.verification;
+        } else {
+            merged.push_back(table);
+        }
+    }
+    return merged;
+}
+
+void PrintSummaryTable(const std::vector<TableReport>& tables) {
+    if (tables.empty()) return;
+    std::printf("\n%-40s %-9s %12s %12s %10s %9s  %s\n", "table", "outcome", "rows read",
+                "rows written", "rows failed", "seconds", "verification");
+    for (const TableReport& table : tables) {
+        std::string reason;
+        std::string outcome = ObjectOutcome(table, &reason);
+        std::string verification = "-";
+        if (table.verification) {
+            const TableVerification& v = *table.verification;
+            verification = v.mode + (v.Matches() ? " MATCH" : " MISMATCH") + ": " +
+                           std::to_string(v.rowsCompared) + " compared, " +
+                           std::to_string(v.missing) + " missing, " + std::to_string(v.extra) +
+                           " extra, " + std::to_string(v.different) + " different" +
+                           (v.error.empty() ? "" : " (" + v.error + ")");
+        }
+        std::printf("%-40s %-9s %12lld %12lld %10lld %9.2f  %s\n",
+                    (table.database + "." + table.name +
+                     (table.kind == "table" ? "" : " (" + table.kind + ")")).c_str(),
+                    outcome.c_str(),
+                    static_cast<long long>(table.rows.rowsRead),
+                    static_cast<long long>(table.rows.rowsWritten),
+                    static_cast<long long>(table.rows.rowsFailed), table.seconds,
+                    verification.c_str());
+        if (!reason.empty()) std::printf("    %s\n", reason.c_str());
+        if (!table.resume.empty()) std::printf("    resume: %s\n", table.resume.c_str());
+    }
+}
+
+void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr>& tasks,
+                     const std::vector<TableReport>& tables) {
+    json << "{\n  \"formatVersion\": " << kReportFormatVersion
+         << ",\n  \"tool\": {\"name\": \"velmora-cli\", \"version\": " << JsonText(VELMORA_VERSION)
+         << "},\n  \"exitCode\": " << exitCode << ",\n  \"tasks\": [";
+    bool first = true;
+    for (const TaskPtr& task : tasks) {
+        json << (first ? "\n" : ",\n") << "    {\"type\": " << static_cast<int>(task->type)
+             << ", \"kind\": " << JsonText(TaskTypeText(task->type))
+             << ", \"state\": " << JsonText(PhaseText(task->phase))
+             << ", \"verify\": " << JsonText(VerifyModeName(task->options.verify))
+             << ", \"sourceDatabase\": " << JsonText(task->sourceDatabase)
+             << ", \"targetDatabase\": " << JsonText(task->targetDatabase) << "}";
+        first = false;
+    }
+    json << "\n  ],\n  \"objects\": [";
+    first = true;
+    for (const TableReport& table : tables) {
+        std::string reason;
+        std::string outcome = ObjectOutcome(table, &reason);
+        json << (first ? "\n" : ",\n") << "    {\"database\": " << JsonText(table.database)
+             << ", \"kind\": " << JsonText(table.kind) << ", \"name\": " << JsonText(table.name)
+             << ", \"outcome\": " << JsonText(outcome) << ", \"reason\": " << JsonText(reason)
+             << ", \"resume\": " << JsonText(table.resume) << ", \"adjustments\": [";
+        for (size_t i = 0; i < table.adjustments.size(); ++i) {
+            json << (i > 0 ? ", " : "") << JsonText(table.adjustments[i]);
+        }
+        json << "], \"rowsRead\": " << table.rows.rowsRead
+             << ", \"rowsWritten\": " << table.rows.rowsWritten
+             << ", \"rowsFailed\": " << table.rows.rowsFailed << ", \"seconds\": " << table.seconds
+             << ", \"created\": " << (table.result == 1 ? "true" : "false")
+             << ", \"verification\": "
+             << (table.verification ? VerificationJson(*table.verification) : "null") << "}";
+        first = false;
+    }
+    json << "\n  ]\n}\n";
+}
+
+}  // namespace velmora::cli

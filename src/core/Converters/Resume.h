@@ -1,0 +1,54 @@
+// Resume: what a migration queued with "resume" does with a table, a foreign key or a view that
+// an earlier, interrupted or failed run has left on the target.
+//
+// A table that does not exist on the target is migrated as usual. One that exists is not created
+// again (nor its primary key and indexes), and its rows are completed:
+// - the target's row count equals the source's (under the migration condition): nothing to do;
+// - a table with a key whose order is the same on both servers (numbers, binary, dates and
+//   times) and fewer rows on the target: the rows after the largest key on the target are
+//   copied. Should the counts still differ afterwards (the earlier copy did not go in key order),
+//   the table is emptied and copied again;
+// - any other case (no key, a text key, more rows on the target than on the source): the table
+//   is emptied and copied again.
+// Nothing is ever inserted twice and nothing is left out. Foreign keys of a table that has some
+// already, and views that exist, are not created again. Each decision is a log line.
+//
+// Runs on the scheduler thread with the task's own sessions.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "Converters/ConversionReport.h"
+
+namespace velmora {
+
+struct WorkerContext;
+
+enum class ResumeAction { Migrate, Complete, Continue, Refill };
+
+struct ResumePlan {
+    ResumeAction action = ResumeAction::Migrate;
+    std::string afterCondition;  // Continue: the MySQL predicate of the rows still to copy
+    int64_t sourceRows = -1;
+    int64_t targetRows = -1;
+    std::string why;             // the reason, for the log line
+};
+
+// Decides what to do with `table`, which the target may already hold.
+ResumePlan PlanTableResume(WorkerContext& context, std::string_view database,
+                           std::string_view table);
+
+// Carries out a plan other than Migrate: completes the rows of `table` into `outcome.rows` and
+// sets `outcome.resume`; false when a target statement failed (its reason is in the log).
+// `copy` copies the rows in the task's mode, narrowed by the predicate it is given.
+using ResumedRowCopy = std::function<RowCopyResult(std::string_view narrower)>;
+bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePlan& plan,
+                 const ResumedRowCopy& copy, TableReport& outcome);
+
+// Whether the target table has foreign keys already / the target view exists.
+bool TargetHasForeignKeys(WorkerContext& context, std::string_view table);
+bool TargetViewExists(WorkerContext& context, std::string_view view);
+
+}  // namespace velmora

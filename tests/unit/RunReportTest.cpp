@@ -1,0 +1,94 @@
+// The run report of velmora-cli: every object once, with its outcome and reason, and a later
+// verification folded into the migration's entry.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RunReport.h"
+
+namespace velmora::cli {
+namespace {
+
+TableReport Entry(const std::string& kind, const std::string& name, int result) {
+    TableReport entry;
+    entry.kind = kind;
+    entry.database = "shop";
+    entry.name = name;
+    entry.result = result;
+    entry.rows.text = "TRUE";
+    return entry;
+}
+
+TEST(RunReportTest, EveryObjectHasOneOutcomeWithItsReason) {
+    TableReport migrated = Entry("table", "orders", 1);
+    TableReport skipped = Entry("table", "order notes", 0);
+    skipped.skipped = "its name holds a blank";
+    TableReport failed = Entry("table", "products", -1);
+    failed.failure = "Cannot find data type enum.";
+    TableReport rowsFailed = Entry("table", "events", 1);
+    rowsFailed.rows.rowsFailed = 2;
+    rowsFailed.rows.firstError = "String or binary data would be truncated.";
+    migrated.adjustments = {"column placed_at: ON UPDATE dropped"};
+    TableReport view = Entry("view", "order_totals", 1);
+    TableReport keys = Entry("foreign keys", "orders", -1);
+    keys.failure = "Could not create constraint.";
+    TableReport verified = Entry("table", "orders", 0);
+    TableVerification v;
+    v.mode = "full";
+    v.sourceRows = v.targetRows = 3;
+    v.different = 1;
+    v.differences.push_back({"different", "id=2", "total", "1.5", std::nullopt});
+    verified.verification = v;
+
+    std::vector<TableReport> tables = MergeTableEntries(
+        {migrated, skipped, failed, rowsFailed, view, keys, verified});
+    ASSERT_EQ(tables.size(), 6u);  // the verification joined the migration of orders
+    ASSERT_TRUE(tables[0].verification);
+    struct Expected {
+        std::string outcome;
+        std::string reason;
+    };
+    const std::vector<Expected> expected = {
+        {"migrated", ""},
+        {"skipped", "its name holds a blank"},
+        {"failed", "Cannot find data type enum."},
+        {"failed", "2 rows failed: String or binary data would be truncated."},
+        {"migrated", ""},
+        {"failed", "Could not create constraint."},
+    };
+    for (size_t i = 0; i < expected.size(); ++i) {
+        std::string reason;
+        EXPECT_EQ(ObjectOutcome(tables[i], &reason), expected[i].outcome) << tables[i].name;
+        EXPECT_EQ(reason, expected[i].reason) << tables[i].name;
+    }
+
+    std::ostringstream json;
+    WriteJsonReport(json, 1, {}, tables);
+    const std::string text = json.str();
+    EXPECT_NE(text.find("\"formatVersion\": 2"), std::string::npos);
+    EXPECT_NE(text.find("\"kind\": \"view\", \"name\": \"order_totals\", \"outcome\": \"migrated\""),
+              std::string::npos);
+    EXPECT_NE(text.find("\"name\": \"order notes\", \"outcome\": \"skipped\", \"reason\": \"its "
+                        "name holds a blank\""),
+              std::string::npos);
+    EXPECT_NE(text.find("\"differences\": [{\"kind\": \"different\", \"key\": \"id=2\", \"column\": "
+                        "\"total\", \"source\": \"1.5\", \"target\": null}]"),
+              std::string::npos);
+    EXPECT_NE(text.find("\"matches\": false"), std::string::npos);
+    EXPECT_NE(text.find("\"adjustments\": [\"column placed_at: ON UPDATE dropped\"]"),
+              std::string::npos);
+
+    // The desktop program's report of the same objects.
+    const std::string lines = ReportText(tables);
+    EXPECT_NE(lines.find("table shop.order notes: skipped, its name holds a blank\n"), std::string::npos);
+    EXPECT_NE(lines.find("view shop.order_totals: migrated\n"), std::string::npos);
+    EXPECT_NE(lines.find("verified (full): MISMATCH, 3 source rows, 3 target rows, 0 compared, 0 "
+                         "missing, 0 extra, 1 different\n      different at id=2: total '1.5' / NULL"),
+              std::string::npos)
+        << lines;
+}
+
+}  // namespace
+}  // namespace velmora::cli
