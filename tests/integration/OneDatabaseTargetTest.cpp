@@ -216,6 +216,17 @@ TEST_F(OneDatabaseTasks, ABackupOfADatabaseListsItsTablesAndViewsOnItsOwnConnect
     EXPECT_EQ(target_->StatementsOn("sales"), target_->Statements());
 }
 
+TEST_F(OneDatabaseTasks, AVerificationCountsTheRowsOnAConnectionToItsDatabase) {
+    target_->AnswerWhen([](const std::string& s) { return s.rfind("select count_big(*)", 0) == 0; },
+                        test::ScriptedResult::Text({""}, {{"5"}}));
+    main_->options().verify = VerifyMode::Count;
+    TaskPtr task = Run(TaskType::VerifyTable, {"shop", "categories", "sales", "", ""});
+    EXPECT_EQ(task->status.load(), kTaskSucceeded) << ::testing::PrintToString(Tail(Messages()));
+    ASSERT_FALSE(TargetStatementsStartingWith("select count_big(*)").empty());
+    EXPECT_EQ(target_->StatementsOn("sales"), target_->Statements());
+    ExpectTargetStatementsParse();
+}
+
 TEST_F(OneDatabaseTasks, ATargetThatCannotBeConnectedToFailsTheTaskWithTheReason) {
     target_->RefuseOpen("Cannot open database \"gone\" requested by the login.");
     TaskPtr task = Run(TaskType::BackupDatabase, {"", "", "gone", "", "A"});
