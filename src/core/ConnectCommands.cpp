@@ -22,6 +22,16 @@ bool RefusedWhileTasksRun(MainWindowModel& window) {
     return false;
 }
 
+// Decides the target's kind; a target that works in one database at a time says so once.
+void RecordTargetKind(MainWindowModel& window, DataSourceConnection& connection) {
+    window.targetKind = DetectTargetKind(connection);
+    if (WorksInOneDatabase(window.targetKind)) {
+        window.log().WriteOutputLine(
+            "The target is %s: each database is worked on over a connection opened on it.",
+            TargetKindName(window.targetKind));
+    }
+}
+
 bool ConnectSide(MainWindowModel& window, TreeSide side) {
     const bool isSource = side == TreeSide::Source;
     DataSourceConnection& connection =
@@ -39,6 +49,13 @@ bool ConnectSide(MainWindowModel& window, TreeSide side) {
         },
         description);
     if (!connected) return false;
+    if (!isSource) {
+        RecordTargetKind(window, connection);
+        // Any kind but SQL Server itself is named in the pane title.
+        if (window.targetKind != TargetKind::SqlServer) {
+            description += std::string(" (") + TargetKindName(window.targetKind) + ")";
+        }
+    }
     tree.SetTitle(description);
     (isSource ? window.sourceDbms : window.targetDbms) = description;
     return true;

@@ -22,6 +22,7 @@
 
 #include "Converters/ConversionReport.h"
 #include "config/ConnectSequence.h"
+#include "config/TargetKind.h"
 #include "config/ConnectionSettings.h"
 #include "config/Options.h"
 #include "data/DataAccess.h"
@@ -92,6 +93,8 @@ public:
     // DBMS descriptions captured at connect time ("MySQL 10.11.19-MariaDB", ...).
     std::string sourceDbms;
     std::string targetDbms;
+    // What kind of server the target is (config/TargetKind.h), decided at the last Connect.
+    TargetKind targetKind = TargetKind::SqlServer;
     // The MySQL character set chosen last ("LATIN1" after every connect).
     std::string currentCharset = "LATIN1";
 

@@ -4,6 +4,26 @@
 #include <cctype>
 
 namespace velmora::test {
+namespace {
+
+constexpr const char* kUseRefusal =
+    "USE statement is not supported to switch between databases. Use a new connection to "
+    "connect to a different database.";
+constexpr const char* kOtherCatalogRefusal = kCurrentDatabaseRefusal;
+constexpr const char* kDatabaseListQuery = "SELECT name FROM sys.databases ORDER BY name";
+
+// The database named by a connection's properties ("Database=" of a provider string, or the
+// catalog), "master" without one.
+std::string CatalogOf(const PropertySet& properties) {
+    if (auto catalog = properties.FindText(kPropInitCatalog); catalog && !catalog->empty()) return *catalog;
+    std::string text = properties.FindText(kPropInitProviderString).value_or("");
+    size_t at = text.find("Database=");
+    if (at == std::string::npos) return "master";
+    std::string name = text.substr(at + 9);
+    return name.substr(0, name.find(';'));
+}
+
+}  // namespace
 
 struct ScriptedFailure {
     std::string errorText;
@@ -27,6 +47,10 @@ struct TargetDouble::State {
         {kPropCurrentCatalog, "master"},
     };
     bool streamsRows = false;
+    // Set in the mode of a server that works in one database per connection.
+    bool oneDatabase = false;
+    std::optional<std::string> catalogRefusal;  // the all-catalogs call fails with this text
+    std::vector<std::pair<std::string, std::string>> placed;  // (database, statement)
     std::vector<CatalogRecord> catalogs;
     std::vector<TableRecord> tables;
     std::vector<ColumnRecord> columns;
@@ -59,9 +83,14 @@ struct TargetDouble::State {
         return name;
     }
 
-    Outcome Run(const std::string& statement) {
+    // The database a connection works in: its own in the one-database mode, else the server's
+    // current catalog.
+    std::string Where(const std::string* own) { return own ? *own : CurrentCatalog(); }
+
+    Outcome Run(const std::string& statement, const std::string* own) {
         std::lock_guard<std::mutex> lock(mutex);
         statements.push_back(statement);
+        placed.emplace_back(Where(own), statement);
         Outcome outcome;
         for (const auto& [text, failure] : exactFailures) {
             if (text == statement) {
@@ -89,8 +118,24 @@ struct TargetDouble::State {
                 return outcome;
             }
         }
-        if (auto used = UsedCatalog(statement)) Property(kPropCurrentCatalog) = *used;
+        if (statement == kDatabaseListQuery) {
+            outcome.result = DatabaseList();
+            return outcome;
+        }
+        if (auto used = UsedCatalog(statement); used && own && *used != *own) {
+            outcome.code = kFailure;
+            outcome.errorText = kUseRefusal;
+            return outcome;
+        }
+        if (auto used = UsedCatalog(statement); used && !own) Property(kPropCurrentCatalog) = *used;
         return outcome;
+    }
+
+    ScriptedResult DatabaseList() const {
+        std::vector<ScriptedRow> rows;
+        for (const CatalogRecord& catalog : catalogs) rows.push_back({catalog.catalogName});
+        std::sort(rows.begin(), rows.end());
+        return ScriptedResult::Text({"name"}, std::move(rows));
     }
 };
 
@@ -111,7 +156,8 @@ void SetExact(std::vector<std::pair<std::string, Value>>& rules, const std::stri
 
 class DoubleStatement final : public StatementRowset {
 public:
-    explicit DoubleStatement(std::shared_ptr<TargetDouble::State> state) : state_(std::move(state)) {}
+    DoubleStatement(std::shared_ptr<TargetDouble::State> state, std::shared_ptr<std::string> own)
+        : state_(std::move(state)), own_(std::move(own)) {}
 
     ResultCode Create(std::string_view text) override {
         Close();
@@ -121,7 +167,7 @@ public:
     }
     ResultCode Execute(const PropertySet&) override {
         if (!created_) return kFailure;
-        TargetDouble::Outcome outcome = state_->Run(text_);
+        TargetDouble::Outcome outcome = state_->Run(text_, own_.get());
         errorText_ = outcome.errorText;
         if (outcome.code != kSuccess) return outcome.code;
         result_ = std::move(outcome.result);
@@ -163,6 +209,7 @@ private:
     }
 
     std::shared_ptr<TargetDouble::State> state_;
+    std::shared_ptr<std::string> own_;
     std::string text_;
     bool created_ = false;
     std::optional<ScriptedResult> result_;
@@ -183,16 +230,19 @@ std::optional<std::string> At(const std::vector<std::optional<std::string>>& r, 
 template <typename Record>
 class DoubleSchemaRowset final : public SchemaRowset<Record> {
 public:
-    using Filter = std::function<std::vector<Record>(TargetDouble::State&, const std::vector<std::optional<std::string>>&)>;
+    // Sets its last argument to the server's refusal when the call is refused.
+    using Filter = std::function<std::vector<Record>(TargetDouble::State&, const std::vector<std::optional<std::string>>&,
+                                                     std::string&)>;
     DoubleSchemaRowset(std::shared_ptr<TargetDouble::State> state, Filter filter)
         : state_(std::move(state)), filter_(std::move(filter)) {}
 
     ResultCode Open(const std::vector<std::optional<std::string>>& restrictions) override {
         std::lock_guard<std::mutex> lock(state_->mutex);
-        rows_ = filter_(*state_, restrictions);
+        refusal_.clear();
+        rows_ = filter_(*state_, restrictions, refusal_);
         next_ = 0;
-        open_ = true;
-        return kSuccess;
+        open_ = refusal_.empty();
+        return open_ ? kSuccess : kFailure;
     }
     ResultCode MoveNext() override {
         if (!open_) return kFailure;
@@ -205,11 +255,12 @@ public:
         rows_.clear();
         open_ = false;
     }
-    std::string ProviderErrorText() const override { return "Unknown Error!"; }
+    std::string ProviderErrorText() const override { return refusal_.empty() ? "Unknown Error!" : refusal_; }
 
 private:
     std::shared_ptr<TargetDouble::State> state_;
     Filter filter_;
+    std::string refusal_;
     std::vector<Record> rows_;
     size_t next_ = 0;
     bool open_ = false;
@@ -225,17 +276,19 @@ std::vector<Record> Select(const std::vector<Record>& records, Keep keep) {
 
 class DoubleSession final : public Session {
 public:
-    explicit DoubleSession(std::shared_ptr<TargetDouble::State> state) : state_(std::move(state)) {}
+    DoubleSession(std::shared_ptr<TargetDouble::State> state, std::shared_ptr<std::string> own)
+        : state_(std::move(state)), own_(std::move(own)) {}
 
-    std::unique_ptr<StatementRowset> NewStatement() override { return std::make_unique<DoubleStatement>(state_); }
+    std::unique_ptr<StatementRowset> NewStatement() override { return std::make_unique<DoubleStatement>(state_, own_); }
     std::unique_ptr<CatalogsRowset> NewCatalogsRowset() override {
-        return std::make_unique<DoubleSchemaRowset<CatalogRecord>>(state_, [](auto& s, const auto& r) {
+        return std::make_unique<DoubleSchemaRowset<CatalogRecord>>(state_, [](auto& s, const auto& r, std::string& refusal) {
+            if (!At(r, 0) && s.catalogRefusal) refusal = *s.catalogRefusal;
             return Select(s.catalogs, [&](const CatalogRecord& c) { return Allows(At(r, 0), c.catalogName); });
         });
     }
     std::unique_ptr<TablesRowset> NewTablesRowset() override {
-        return std::make_unique<DoubleSchemaRowset<TableRecord>>(state_, [](auto& s, const auto& r) {
-            std::string catalog = At(r, 0).value_or(s.CurrentCatalog());
+        return std::make_unique<DoubleSchemaRowset<TableRecord>>(state_, [own = own_](auto& s, const auto& r, std::string& refusal) {
+            std::string catalog = InCatalog(s, own.get(), At(r, 0), refusal);
             return Select(s.tables, [&](const TableRecord& t) {
                 return t.tableCatalog == catalog && Allows(At(r, 1), t.tableSchema) &&
                        Allows(At(r, 2), t.tableName) && Allows(At(r, 3), t.tableType);
@@ -243,8 +296,8 @@ public:
         });
     }
     std::unique_ptr<ColumnsRowset> NewColumnsRowset() override {
-        return std::make_unique<DoubleSchemaRowset<ColumnRecord>>(state_, [](auto& s, const auto& r) {
-            std::string catalog = At(r, 0).value_or(s.CurrentCatalog());
+        return std::make_unique<DoubleSchemaRowset<ColumnRecord>>(state_, [own = own_](auto& s, const auto& r, std::string& refusal) {
+            std::string catalog = InCatalog(s, own.get(), At(r, 0), refusal);
             return Select(s.columns, [&](const ColumnRecord& c) {
                 return c.tableCatalog == catalog && Allows(At(r, 1), c.tableSchema) &&
                        Allows(At(r, 2), c.tableName) && Allows(At(r, 3), c.columnName);
@@ -252,8 +305,8 @@ public:
         });
     }
     std::unique_ptr<IndexesRowset> NewIndexesRowset() override {
-        return std::make_unique<DoubleSchemaRowset<IndexRecord>>(state_, [](auto& s, const auto& r) {
-            std::string catalog = At(r, 0).value_or(s.CurrentCatalog());
+        return std::make_unique<DoubleSchemaRowset<IndexRecord>>(state_, [own = own_](auto& s, const auto& r, std::string& refusal) {
+            std::string catalog = InCatalog(s, own.get(), At(r, 0), refusal);
             return Select(s.indexes, [&](const IndexRecord& i) {
                 return i.tableCatalog == catalog && Allows(At(r, 1), i.tableSchema) &&
                        Allows(At(r, 2), i.indexName) && Allows(At(r, 4), i.tableName);
@@ -267,7 +320,17 @@ public:
     }
 
 private:
+    // The catalog a catalog call reads: the one it names, else the connection's current one. A
+    // connection of the one-database mode refuses to name another.
+    static std::string InCatalog(TargetDouble::State& s, const std::string* own,
+                                 const std::optional<std::string>& named, std::string& refusal) {
+        std::string current = s.Where(own);
+        if (named && own && *named != current) refusal = kOtherCatalogRefusal;
+        return named.value_or(current);
+    }
+
     std::shared_ptr<TargetDouble::State> state_;
+    std::shared_ptr<std::string> own_;
 };
 
 }  // namespace
@@ -286,7 +349,7 @@ ScriptedResult ScriptedResult::Text(const std::vector<std::string>& names, std::
 }
 
 TargetDouble::TargetDouble(bool connected) : state_(std::make_shared<State>()), opened_(connected) {
-    if (connected) session_ = std::make_unique<DoubleSession>(state_);
+    if (connected) session_ = std::make_unique<DoubleSession>(state_, nullptr);
 }
 
 TargetDouble::~TargetDouble() = default;
@@ -394,6 +457,39 @@ std::string TargetDouble::currentCatalog() const {
     return state_->CurrentCatalog();
 }
 
+void TargetDouble::WorkInOneDatabase(std::optional<std::string> allCatalogsRefusal) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->oneDatabase = true;
+    state_->catalogRefusal = std::move(allCatalogsRefusal);
+    own_ = std::make_shared<std::string>(state_->CurrentCatalog());
+    if (session_) session_ = std::make_unique<DoubleSession>(state_, own_);
+}
+
+void TargetDouble::FailCatalogCall(std::string errorText) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->catalogRefusal = std::move(errorText);
+}
+
+std::unique_ptr<TargetDouble> TargetDouble::NewConnection() const {
+    auto other = std::make_unique<TargetDouble>(false);
+    other->state_ = state_;
+    return other;
+}
+
+std::vector<std::string> TargetDouble::StatementsOn(const std::string& catalog) const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    std::vector<std::string> on;
+    for (const auto& [where, statement] : state_->placed) {
+        if (where == catalog) on.push_back(statement);
+    }
+    return on;
+}
+
+std::string TargetDouble::openedOn() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return own_ ? *own_ : state_->CurrentCatalog();
+}
+
 std::string TargetDouble::lastOpenProvider() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->lastProvider;
@@ -416,13 +512,14 @@ ResultCode TargetDouble::Open(std::string_view provider, const PropertySet& init
     state_->lastProvider = std::string(provider);
     state_->lastProperties = initProperties;
     if (state_->refuseOpen) return kFailure;
+    if (state_->oneDatabase) own_ = std::make_shared<std::string>(CatalogOf(initProperties));
     opened_ = true;
     return kSuccess;
 }
 
 ResultCode TargetDouble::OpenSession() {
     if (!opened_) return kNotConnected;
-    session_ = std::make_unique<DoubleSession>(state_);
+    session_ = std::make_unique<DoubleSession>(state_, own_);
     return kSuccess;
 }
 

@@ -25,6 +25,13 @@
 //   catalog restriction means the current catalog, as the real layer does.
 // - Open records the provider and properties and succeeds unless RefuseOpen was called;
 //   Close disconnects (session() becomes null).
+// - "SELECT name FROM sys.databases ORDER BY name" answers the scripted catalogs by name unless
+//   it is scripted otherwise.
+// - WorkInOneDatabase: the mode of a server that works in one database per connection (Azure
+//   SQL Database, Babelfish). Each connection knows the database it was opened on ("Database="
+//   or the catalog property; "master" without one); `use` of another database and catalog calls
+//   naming another catalog are refused, and so, with Babelfish's text by default, is the catalog
+//   call for all catalogs. NewConnection gives more connections to the same server.
 //
 // Threads: every member may be called from any thread (one lock inside): the scheduler thread
 // executes while the test thread scripts and reads.
@@ -55,6 +62,10 @@ struct ScriptedResult {
     static ScriptedResult Text(const std::vector<std::string>& names, std::vector<ScriptedRow> rows = {});
 };
 
+// Babelfish's refusal of a catalog call that names another database than the current one.
+inline constexpr const char* kCurrentDatabaseRefusal =
+    "The database name component of the object qualifier must be the name of the current database.";
+
 using StatementPredicate = std::function<bool(const std::string& statement)>;
 
 class TargetDouble : public DataSourceConnection {
@@ -74,6 +85,12 @@ public:
     // current catalog ("master") are preset; this replaces one.
     void SetProperty(uint32_t id, std::string value);
     void SetStreamsRows(bool streams);
+    // See the rules above; nullopt lets the catalog call for all catalogs succeed.
+    void WorkInOneDatabase(std::optional<std::string> allCatalogsRefusal = std::string(kCurrentDatabaseRefusal));
+    // The catalog call for all catalogs fails with `errorText` (in any mode).
+    void FailCatalogCall(std::string errorText);
+    // Another, unconnected connection to the same scripted server.
+    std::unique_ptr<TargetDouble> NewConnection() const;
     // Forgets every answer scripted so far (failures stay).
     void ClearAnswers();
 
@@ -90,6 +107,10 @@ public:
     std::vector<std::string> Statements() const;
     void ClearStatements();
     std::string currentCatalog() const;
+    // The statements run on connections working in `catalog`, in order.
+    std::vector<std::string> StatementsOn(const std::string& catalog) const;
+    // The database this connection works in.
+    std::string openedOn() const;
     std::string lastOpenProvider() const;
     PropertySet lastOpenProperties() const;
     int openCount() const;
@@ -113,6 +134,7 @@ public:
 private:
     std::shared_ptr<State> state_;
     std::unique_ptr<Session> session_;
+    std::shared_ptr<std::string> own_;  // the one-database mode's database of this connection
     bool opened_ = false;
 };
 

@@ -25,6 +25,7 @@
 
 #include "Converters/ConversionReport.h"
 #include "config/Options.h"
+#include "config/TargetKind.h"
 #include "data/DataAccess.h"
 #include "tasks/OperationLog.h"
 
@@ -45,6 +46,11 @@ struct WorkerContext {
 
     std::unique_ptr<DataSourceConnection> sourceConnection;
     std::unique_ptr<DataSourceConnection> targetConnection;
+    // The target's kind, decided on the task's own connection. On a kind that works in one
+    // database, the target connection is opened on the database the task works in, and
+    // `openTargetOn` replaces it by one opened on another database (false after the reason).
+    TargetKind targetKind = TargetKind::SqlServer;
+    std::function<bool(const std::string& database)> openTargetOn;
 
     std::string workFolder;     // absolute, ends in "/"
     TaskOptions options;

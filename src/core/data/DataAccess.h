@@ -77,6 +77,10 @@ enum PropertyId : uint32_t {
     // "strict"; true to trust the server's certificate unchecked).
     kPropInitEncrypt = 0x1000,
     kPropInitTrustServerCertificate = 0x1001,
+    // Provider-specific information of a SQL Server-compatible server, read with a query:
+    // SERVERPROPERTY('EngineEdition') (5 is Azure SQL Database) and the text of @@VERSION.
+    kPropServerEngineEdition = 0x1002,
+    kPropServerVersionText = 0x1003,
     // Rowset properties sent with statements.
     kPropUpdatability = 0x75,
     kPropIRowset = 0x7E,

@@ -49,6 +49,7 @@ public:
     std::vector<DiagnosticRecord> Diagnostics() const override { return diagnostics_; }
 
 private:
+    ResultCode QueryText(const char* query, std::string& value);
     ResultCode Fail(std::string text) {
         errorText_ = std::move(text);
         return kFailure;
@@ -107,6 +108,24 @@ ResultCode OdbcConnection::OpenSession() {
     return kSuccess;
 }
 
+// The first column of the first row of `query`; a NULL or a missing row is a failure.
+ResultCode OdbcConnection::QueryText(const char* query, std::string& value) {
+    if (!session_) return kNotConnected;
+    std::unique_ptr<StatementRowset> statement = session_->NewStatement();
+    ResultCode result = statement->Create(query);
+    if (result >= 0) result = statement->Execute(StandardRowsetProperties());
+    if (result == kSuccess && statement->HasRowset()) result = statement->BindAllAsText(true);
+    if (result == kSuccess) result = statement->HasRowset() ? statement->MoveNext() : kEndOfRowset;
+    if (result == kSuccess && !statement->IsNull(0)) {
+        value = std::string(statement->Value(0));
+        statement->Close();
+        return kSuccess;
+    }
+    std::string error = result < 0 ? statement->ProviderErrorText() : "The server gave no value.";
+    statement->Close();
+    return Fail(error);
+}
+
 ResultCode OdbcConnection::GetProperty(uint32_t id, std::string& value) {
     value.clear();
     if (!link_) return kNotConnected;
@@ -120,6 +139,10 @@ ResultCode OdbcConnection::GetProperty(uint32_t id, std::string& value) {
             value = *catalog;
             return kSuccess;
         }
+        case kPropServerEngineEdition:
+            return QueryText(ServerPropertyQuery(id), value);
+        case kPropServerVersionText:
+            return QueryText(ServerPropertyQuery(id), value);
         default: {
             char text[80];
             std::snprintf(text, sizeof text, "The property 0x%x is not supported.", id);
@@ -129,6 +152,15 @@ ResultCode OdbcConnection::GetProperty(uint32_t id, std::string& value) {
 }
 
 }  // namespace
+
+const char* ServerPropertyQuery(uint32_t id) {
+    switch (id) {
+        case kPropServerEngineEdition:
+            return "SELECT CAST(SERVERPROPERTY('EngineEdition') AS int) AS engine_edition";
+        case kPropServerVersionText: return "SELECT @@VERSION AS version_text";
+        default: return "";
+    }
+}
 
 bool MariaDbDriverStreams(std::string_view driverVersion) {
     int major = 0, minor = 0, patch = 0;

@@ -22,4 +22,8 @@ inline constexpr int kLoginTimeoutSeconds = 20;
 // with NO_CACHE=1 and FORWARDONLY=1: from 3.1.17 on.
 bool MariaDbDriverStreams(std::string_view driverVersion);
 
+// The query that GetProperty runs for a server information property (kPropServerEngineEdition,
+// kPropServerVersionText); "" for any other id.
+const char* ServerPropertyQuery(uint32_t id);
+
 }  // namespace velmora

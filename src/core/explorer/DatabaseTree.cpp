@@ -128,6 +128,13 @@ void DatabaseTree::SetTitle(std::string title) {
     Notify();
 }
 
+bool DatabaseTree::FirstReportOf(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (text == reportedFailure_) return false;
+    reportedFailure_ = text;
+    return true;
+}
+
 std::string DatabaseTree::storageEngine() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return storageEngine_;

@@ -103,6 +103,9 @@ public:
     // The pane title: the DBMS description captured at connect time (a change is notified).
     std::string title() const;
     void SetTitle(std::string title);
+    // A failure to list the databases is reported once, not at every rebuild: true when
+    // `text` differs from the failure reported last (which it then becomes).
+    bool FirstReportOf(const std::string& text);
     // "MyISAM" or "InnoDB".
     std::string storageEngine() const;
     void SetStorageEngine(std::string engine);
@@ -152,6 +155,7 @@ private:
     std::string password_;
     std::string currentDatabase_;
     std::string title_;
+    std::string reportedFailure_;
     std::string storageEngine_ = "MyISAM";
     std::atomic<int> busy_{0};
     std::atomic<int> renameConfirmed_{0};

@@ -10,6 +10,8 @@
 namespace velmora {
 namespace {
 
+constexpr const char* kDatabaseListQuery = "SELECT name FROM sys.databases ORDER BY name";
+
 using Restrictions = std::vector<std::optional<std::string>>;
 
 bool IsBlank(char c) {
@@ -98,18 +100,53 @@ std::string DataSourceName(DataSourceConnection& connection, UserPort& port) {
     return Trim(name);
 }
 
-// Adds the database nodes; false when the catalogs could not be read (the driver's text is
-// then an output line).
-void AddDatabases(Session& session, TreeNode& root, OperationLog& log) {
+// The databases as the server's catalog view lists them, for servers whose catalog call for
+// all catalogs fails (Babelfish, Azure SQL Database, some drivers). False when the query fails.
+bool AddDatabasesByQuery(Session& session, TreeNode& root, std::string& error) {
+    auto statement = session.NewStatement();
+    if (!statement) return false;
+    ResultCode result = statement->Create(kDatabaseListQuery);
+    if (result >= 0) result = statement->Execute(StandardRowsetProperties());
+    if (result == kSuccess && statement->HasRowset()) result = statement->BindAllAsText(true);
+    if (result != kSuccess || !statement->HasRowset()) {
+        error = statement->MostInformativeError();
+        statement->Close();
+        return false;
+    }
+    std::vector<std::string> names;
+    while ((result = statement->MoveNext()) == kSuccess) {
+        if (!statement->IsNull(0)) names.emplace_back(statement->Value(0));
+    }
+    statement->Close();
+    if (result < 0) return false;
+    for (std::string& name : names) root.Append(kDatabaseNode, std::move(name));
+    return true;
+}
+
+// Adds the database nodes from the catalog call, or from sys.databases when it fails. The
+// driver's words go to the log once per tree and failure, not at every rebuild.
+void AddDatabases(DatabaseTree& tree, Session& session, TreeNode& root, OperationLog& log) {
     auto rowset = session.NewCatalogsRowset();
     ResultCode result = rowset ? rowset->Open(Restrictions{std::nullopt}) : kOutOfMemory;
-    if (result != kSuccess) {
-        log.WriteText(rowset ? rowset->ProviderErrorText() : session.ProviderErrorText());
+    if (result == kSuccess) {
+        while (rowset->MoveNext() == kSuccess)
+            root.Append(kDatabaseNode, rowset->Current().catalogName);
+        rowset->Close();
         return;
     }
-    while (rowset->MoveNext() == kSuccess)
-        root.Append(kDatabaseNode, rowset->Current().catalogName);
-    rowset->Close();
+    std::string failure = rowset ? rowset->ProviderErrorText() : session.ProviderErrorText();
+    std::string queryError;
+    if (AddDatabasesByQuery(session, root, queryError)) {
+        if (tree.FirstReportOf(failure)) {
+            log.WriteText("The catalog call for all databases failed; listing them from "
+                          "sys.databases instead. The driver said: " + failure);
+        }
+        return;
+    }
+    if (tree.FirstReportOf(failure + queryError)) {
+        log.WriteText(failure);
+        if (!queryError.empty()) log.WriteText(queryError);
+    }
 }
 
 // Places "Tables" and "Views" under the current database's node (found without regard to
@@ -221,7 +258,7 @@ void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port) {
     build.contents.topLevel.push_back(
         TreeNode{kRootNode, serverName.empty() ? "DATABASES" : serverName, false, {}});
     build.contents.serverNode = NodePath{0};
-    AddDatabases(*session, build.contents.topLevel.front(), log);
+    AddDatabases(tree, *session, build.contents.topLevel.front(), log);
 
     std::string current = tree.currentDatabase();
     if (current.empty()) {

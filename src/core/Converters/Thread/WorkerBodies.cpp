@@ -6,6 +6,7 @@
 #include "Converters/ConversionReport.h"
 #include "Converters/PatternService.h"
 #include "Converters/TargetServer.h"
+#include "Converters/Thread/TaskTarget.h"
 #include "Converters/Verification.h"
 #include "backup/TargetBackup.h"
 #include "config/WorkFolder.h"
@@ -147,12 +148,9 @@ bool RunOneTask(const TaskEnvironment& environment, MigrationTask& task) {
             environment.connectionFactory);
         if (!context.sourceConnection) return false;
     }
-    context.targetConnection =
-        OpenTaskConnection(log, TreeSide::Target, environment.settings(TreeSide::Target),
-                           environment.connectionFactory);
-    if (!context.targetConnection) return false;
+    if (!OpenTaskTarget(environment, task, context)) return false;
     bool succeeded = body->second(context);
-    context.targetConnection->Close();
+    if (context.targetConnection) context.targetConnection->Close();
     if (context.sourceConnection) context.sourceConnection->Close();
     return succeeded;
 }
@@ -175,7 +173,11 @@ bool RunCloneDatabaseTask(WorkerContext& context) {
     const char* drivePrefix = "^[a-zA-Z]:\\\\";
     if (LastMatch(name, drivePrefix).size() == 3) name = ReplaceAll(name, drivePrefix, "");
     context.targetDatabase = name;
-    if (!UseDatabase(log, context.TargetSession(), name, 1)) return false;
+    // A target that works in one database is connected to the new one instead of `use`.
+    const bool selected = WorksInOneDatabase(context.targetKind)
+                              ? context.openTargetOn && context.openTargetOn(name)
+                              : UseDatabase(log, context.TargetSession(), name, 1);
+    if (!selected) return false;
     if (!UseDatabase(log, context.SourceSession(), context.sourceDatabase, 0)) {
         SourceSelectError(context, 319);
         return false;
