@@ -51,6 +51,7 @@ public:
         size_t bytes = 0;
         const char* failure = nullptr;
         size_t failedColumn = 0;
+        zeroDatesInRow_.clear();
         const int count = std::min(rows.ColumnCount(), static_cast<int>(written_.size()));
         for (int i = 0; i < count && !failure; ++i) {
             if (i > 0) row_.push_back(',');
@@ -61,13 +62,17 @@ public:
                 failure = rendered.reason;
                 failedColumn = static_cast<size_t>(i);
             }
-            if (rendered.outcome == ValueOutcome::ZeroDateAsNull) ++zeroDates_[i];
+            if (rendered.outcome == ValueOutcome::ZeroDateAsNull) {
+                zeroDatesInRow_.push_back(static_cast<size_t>(i));
+            }
         }
         row_.push_back(')');
         ++result_.rowsRead;
         if (failure) {
             RowRefused(std::string(failure) + " (column " + written_[failedColumn]->name + ")");
         } else {
+            // Only the rows that are sent count their zero dates made NULL.
+            for (size_t column : zeroDatesInRow_) ++zeroDates_[column];
             pendingBytes_ += row_.size();
             pending_.push_back(std::move(row_));
             row_.clear();
@@ -210,6 +215,7 @@ private:
     bool inTransaction_ = false;
     bool identityOn_ = false;
     std::map<size_t, int64_t> zeroDates_;
+    std::vector<size_t> zeroDatesInRow_;
 };
 
 }  // namespace
