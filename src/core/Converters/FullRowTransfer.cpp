@@ -36,12 +36,7 @@ public:
     }
 
     bool Begin() override {
-        data_ = OpenWorkFile(context_.workFolder, table_.tableName + ".data", "w+");
-        if (!data_ && context_.options.autoBackup) {
-            context_.Log().WriteOutputLine("[%s] The data file %s.data cannot be created: %s",
-                                           Name(), Name(), std::strerror(errno));
-            result_.backupFailed = true;
-        }
+        data_ = OpenDataFile(context_, table_.tableName, result_);
         if (table_.hasIdentity) identityOn_ = Send(IdentityInsertStatement(table_, true), nullptr);
         return true;
     }
@@ -103,7 +98,7 @@ public:
         }
     }
 
-    bool CloseDataFile() { return !data_ || data_.Close(); }
+    void CloseDataFile() { velmora::CloseDataFile(context_, data_, table_.tableName, result_); }
 
 private:
     const char* Name() const { return table_.tableName.c_str(); }
@@ -223,29 +218,17 @@ private:
 RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view database,
                                 const FullTableTranslation& table,
                                 std::vector<std::string>* adjustments, std::string_view narrower) {
-    OperationLog& log = context.Log();
     RowCopyResult result;
     result.text = kFalseText;
-    if (!context.SourceSession()) {
-        log.WriteText("No Source Connection!");
-        return result;
-    }
-    if (!context.TargetSession()) {
-        log.WriteText("No Target Connection!");
-        return result;
-    }
+    if (!RowCopySessionsReady(context)) return result;
     FullRowCopier copier(context, table, result);
     ReadTableRows(context, database, table.tableName, SourceSelectList(table), copier, result,
                   narrower);
     if (result.text != kTrueText) return result;
     copier.Finish();
     copier.AddAdjustments(adjustments);
-    WriteCopySummary(log, table.tableName, result);
-    if (!copier.CloseDataFile() && context.options.autoBackup) {
-        log.WriteOutputLine("[%s] The data file %s.data could not be written completely!",
-                            table.tableName.c_str(), table.tableName.c_str());
-        result.backupFailed = true;
-    }
+    WriteCopySummary(context.Log(), table.tableName, result);
+    copier.CloseDataFile();
     return result;
 }
 

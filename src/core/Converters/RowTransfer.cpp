@@ -39,12 +39,7 @@ public:
 
     // The data file is made once the rows can be read.
     bool Begin() override {
-        data_ = OpenWorkFile(context_.workFolder, table_ + ".data", "w+");
-        if (!data_ && context_.options.autoBackup) {
-            context_.Log().WriteOutputLine("[%s] The data file %s.data cannot be created: %s",
-                                           table_.c_str(), table_.c_str(), std::strerror(errno));
-            result_.backupFailed = true;
-        }
+        data_ = OpenDataFile(context_, table_, result_);
         return true;
     }
 
@@ -75,8 +70,7 @@ public:
         return bytes;
     }
 
-    // Closes the data file; false when something written was lost.
-    bool Close() { return !data_ || data_.Close(); }
+    void Close() { CloseDataFile(context_, data_, table_, result_); }
 
 private:
     WorkerContext& context_;
@@ -108,29 +102,47 @@ std::string InsertStatementStart(std::string_view table) {
     return "insert into " + QuoteTargetName(table) + " values (";
 }
 
-RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
-                            std::string_view table, std::string_view narrower) {
-    OperationLog& log = context.Log();
-    RowCopyResult result;
-    result.text = kFalseText;
+bool RowCopySessionsReady(WorkerContext& context) {
     if (!context.SourceSession()) {
-        log.WriteText("No Source Connection!");
-        return result;
+        context.Log().WriteText("No Source Connection!");
+        return false;
     }
     if (!context.TargetSession()) {
-        log.WriteText("No Target Connection!");
-        return result;
+        context.Log().WriteText("No Target Connection!");
+        return false;
     }
-    const std::string name(table);
+    return true;
+}
+
+WorkFile OpenDataFile(WorkerContext& context, const std::string& table, RowCopyResult& result) {
+    WorkFile data = OpenWorkFile(context.workFolder, table + ".data", "w+");
+    if (!data && context.options.autoBackup) {
+        context.Log().WriteOutputLine("[%s] The data file %s.data cannot be created: %s",
+                                      table.c_str(), table.c_str(), std::strerror(errno));
+        result.backupFailed = true;
+    }
+    return data;
+}
+
+void CloseDataFile(WorkerContext& context, WorkFile& data, const std::string& table,
+                   RowCopyResult& result) {
+    if (data && !data.Close() && context.options.autoBackup) {
+        context.Log().WriteOutputLine("[%s] The data file %s.data could not be written completely!",
+                                      table.c_str(), table.c_str());
+        result.backupFailed = true;
+    }
+}
+
+RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
+                            std::string_view table, std::string_view narrower) {
+    RowCopyResult result;
+    result.text = kFalseText;
+    if (!RowCopySessionsReady(context)) return result;
     RowCopier copier(context, table, result);
     ReadTableRows(context, database, table, "*", copier, result, narrower);
     if (result.text != kTrueText) return result;
-    WriteCopySummary(log, table, result);
-    if (!copier.Close() && context.options.autoBackup) {
-        log.WriteOutputLine("[%s] The data file %s.data could not be written completely!",
-                            name.c_str(), name.c_str());
-        result.backupFailed = true;
-    }
+    WriteCopySummary(context.Log(), table, result);
+    copier.Close();
     return result;
 }
 

@@ -15,9 +15,11 @@
 // Runs on the scheduler thread with the task's own two sessions.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "Converters/ConversionReport.h"
+#include "Converters/WorkFiles.h"
 
 namespace velmora {
 
@@ -35,6 +37,18 @@ RowCopyResult CopyTableRows(WorkerContext& context, std::string_view database,
 // The line after a table's rows: "[t] N records converted, convertion completed SUCCESSFULLY!",
 // or the count of the rows that FAILED, or that reading the rows FAILED.
 void WriteCopySummary(OperationLog& log, std::string_view table, const RowCopyResult& result);
+
+// What both row copies share around their rows:
+// - true when the task has both sessions; else the "No Source Connection!" or "No Target
+//   Connection!" line and false;
+// - "<table>.data" in the work folder, made once the rows can be read: with AutoBackup a file
+//   that cannot be made is a line and result.backupFailed;
+// - its close after the summary: with AutoBackup a file not written whole is a line and
+//   result.backupFailed.
+bool RowCopySessionsReady(WorkerContext& context);
+WorkFile OpenDataFile(WorkerContext& context, const std::string& table, RowCopyResult& result);
+void CloseDataFile(WorkerContext& context, WorkFile& data, const std::string& table,
+                   RowCopyResult& result);
 
 // "insert into <table> values (" with the table name quoted as the target needs it.
 std::string InsertStatementStart(std::string_view table);
