@@ -84,7 +84,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         const auto start = std::chrono::steady_clock::now();
         pid_t child = fork();
-        if (child == 0) _exit(RunOnce(jobs, rows * tables, work.string() + "/"));
+        if (child == 0) {
+            const int code = RunOnce(jobs, rows * tables, work.string() + "/");
+            std::fflush(stdout);
+            _exit(code);
+        }
         int childStatus = 0;
         rusage usage{};
         wait4(child, &childStatus, 0, &usage);
