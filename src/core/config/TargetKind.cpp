@@ -66,6 +66,11 @@ const char* TargetKindName(TargetKind kind) {
     return "SQL Server";
 }
 
+std::string OneDatabaseRefusal(TargetKind kind, std::string_view what) {
+    return std::string(what) + " cannot run on " + TargetKindName(kind) +
+           ": a connection there works only in its own database";
+}
+
 TargetKind DetectTargetKind(DataSourceConnection& connection) {
     Session* session = connection.session();
     if (!session) return TargetKind::SqlServer;

@@ -42,7 +42,8 @@ bool ReopenOn(const TaskEnvironment& environment, WorkerContext& context,
 }  // namespace
 
 bool OpenTaskTarget(const TaskEnvironment& environment, const MigrationTask& task,
-                    WorkerContext& context, OnlineWait wait) {
+                    WorkerContext& context) {
+    const OnlineWait wait = environment.onlineWait;
     OperationLog& log = *environment.log;
     context.targetConnection = OpenOn(environment, log, "");
     if (!context.targetConnection) return false;

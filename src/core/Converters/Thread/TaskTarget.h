@@ -10,7 +10,6 @@
 // Threads: the scheduler thread, for one task.
 #pragma once
 
-#include <chrono>
 #include <string>
 
 #include "Converters/Thread/WorkerBodies.h"
@@ -18,15 +17,9 @@
 
 namespace velmora {
 
-// How long a new database may take to accept connections.
-struct OnlineWait {
-    int attempts = 10;
-    std::chrono::milliseconds pause{3000};
-};
-
 // Opens context.targetConnection for `task` (see above), decides context.targetKind and sets
 // context.openTargetOn. False, after the failure lines, when no connection could be opened.
 bool OpenTaskTarget(const TaskEnvironment& environment, const MigrationTask& task,
-                    WorkerContext& context, OnlineWait wait = {});
+                    WorkerContext& context);
 
 }  // namespace velmora

@@ -1,0 +1,100 @@
+#include "OneDatabaseGuard.h"
+
+#include "config/ConnectSequence.h"
+#include "tasks/OperationLog.h"
+
+namespace velmora {
+namespace {
+
+// Database names of SQL Server compare without regard to case.
+bool SameDatabase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Refuse(MainWindowModel& window, const std::string& what, const std::string& browsing) {
+    OperationLog& log = window.log();
+    log.WriteText(OneDatabaseRefusal(window.targetKind, what) + ".");
+    log.WriteText("The target tree works in [" + browsing +
+                  "]; double-click a database to work in it.");
+}
+
+}  // namespace
+
+std::string BrowsingTargetDatabase(MainWindowModel& window) {
+    std::string database;
+    if (window.targetConnection().GetProperty(kPropCurrentCatalog, database) != kSuccess) {
+        return "";
+    }
+    return database;
+}
+
+bool RefusedOutsideBrowsingDatabase(MainWindowModel& window, const std::string& what,
+                                    std::string_view database) {
+    if (!WorksInOneDatabase(window.targetKind) || database.empty()) return false;
+    const std::string browsing = BrowsingTargetDatabase(window);
+    if (SameDatabase(browsing, database)) return false;
+    Refuse(window, what, browsing);
+    return true;
+}
+
+bool RefusedToDrop(MainWindowModel& window, const SelectedObject& object) {
+    if (!WorksInOneDatabase(window.targetKind)) return false;
+    const std::string& in = object.grandparentText;
+    switch (object.kind) {
+        case kDatabaseNode: {
+            const std::string browsing = BrowsingTargetDatabase(window);
+            if (!SameDatabase(browsing, object.text)) return false;
+            Refuse(window, "Dropping database [" + object.text + "] while the target tree works in it",
+                   browsing);
+            return true;
+        }
+        case kTableNode:
+            return RefusedOutsideBrowsingDatabase(window, "Dropping table [" + in + "].[" + object.text + "]", in);
+        case kViewNode:
+            return RefusedOutsideBrowsingDatabase(window, "Dropping view [" + in + "].[" + object.text + "]", in);
+        case kTablesFolderNode:
+        case kViewsFolderNode: {
+            const char* what = object.kind == kTablesFolderNode ? "tables" : "views";
+            return RefusedOutsideBrowsingDatabase(
+                window, std::string("Dropping the ") + what + " of [" + object.parentText + "]",
+                object.parentText);
+        }
+        default:
+            return false;
+    }
+}
+
+bool RunOnServerLevel(MainWindowModel& window, const std::string& what, std::string_view database,
+                      const std::function<bool(Session*)>& work) {
+    if (!WorksInOneDatabase(window.targetKind)) return work(window.targetTree().session());
+    if (!database.empty() && SameDatabase(BrowsingTargetDatabase(window), database)) {
+        Refuse(window, what + " while the target tree works in it", BrowsingTargetDatabase(window));
+        return false;
+    }
+    return RunInDatabase(window, "master", work);
+}
+
+bool RunInDatabase(MainWindowModel& window, std::string_view database,
+                   const std::function<bool(Session*)>& work) {
+    if (!WorksInOneDatabase(window.targetKind) ||
+        SameDatabase(BrowsingTargetDatabase(window), database)) {
+        return work(window.targetTree().session());
+    }
+    ConnectionSettings settings = window.settings(TreeSide::Target);
+    settings.catalogName = std::string(database);
+    std::unique_ptr<DataSourceConnection> own =
+        OpenTaskConnection(window.log(), TreeSide::Target, settings, window.connectionFactory);
+    if (!own) return false;
+    const bool done = work(own->session());
+    own->Close();
+    return done;
+}
+
+}  // namespace velmora
