@@ -144,10 +144,17 @@ protected:
             return NewOdbcConnection();
         };
         main_->options().translation = TranslationMode::Classic;
+        UseOnlineWait(OnlineWait{});
+    }
+    // The scheduler runs the window's tasks with this wait for a new database.
+    void UseOnlineWait(OnlineWait wait) {
         SchedulerTimings fast;
         fast.passInterval = 10ms;
         fast.threadStartDelay = fast.startWait = fast.workerStartDelay = fast.closeWait = 0ms;
-        commands_ = std::make_unique<MainWindowCommands>(*main_, fast);
+        TaskEnvironment environment = WindowTaskEnvironment(*main_);
+        environment.onlineWait = wait;
+        commands_.reset();
+        commands_ = std::make_unique<MainWindowCommands>(*main_, MakeTaskRunner(environment), fast);
     }
     void TearDown() override {
         commands_.reset();
@@ -197,6 +204,35 @@ TEST_F(OneDatabaseTasks, ACloneCreatesTheDatabaseFromMasterThenConnectsToIt) {
                             [](const std::string& s) { return s.rfind("use ", 0) == 0; }),
               0);
     ExpectTargetStatementsParse();
+}
+
+TEST_F(OneDatabaseTasks, ACloneWaitsForItsNewDatabaseToComeOnline) {
+    const std::string name = test::ProcessDatabaseName("velmora_bf_online_");
+    const std::string offline = "Database '" + name + "' on server 'bf01' is not currently available.";
+    target_->RefuseOpenOn(name, 2, offline);
+    UseOnlineWait(OnlineWait{4, 1ms});
+    TaskPtr task = Run(TaskType::CloneDatabase, {"shop", "", name, "", ""});
+    ExpectOnlyTheBlankNamedTableFailed(task);
+    const Names lines = port_.OutputLines();
+    EXPECT_EQ(CountContaining(lines, "Waiting for database [" + name + "] to come online"), 2u)
+        << ::testing::PrintToString(Tail(lines));
+    EXPECT_EQ(CountContaining(lines, "Waiting for database [" + name + "] to come online (1/3)"), 1u);
+    EXPECT_EQ(CountContaining(lines, offline), 2u);  // the server's reason at each refusal
+    EXPECT_FALSE(target_->StatementsOn(name).empty());
+    ExpectTargetStatementsParse();
+}
+
+TEST_F(OneDatabaseTasks, ANewDatabaseThatNeverComesOnlineFailsTheCloneAfterTheBoundedWait) {
+    const std::string name = test::ProcessDatabaseName("velmora_bf_offline_");
+    target_->RefuseOpenOn(name, 1000, "Database '" + name + "' is not currently available.");
+    UseOnlineWait(OnlineWait{3, 1ms});
+    TaskPtr task = Run(TaskType::CloneDatabase, {"shop", "", name, "", ""});
+    EXPECT_EQ(task->status.load(), kTaskFailed);
+    const Names lines = port_.OutputLines();
+    EXPECT_EQ(CountContaining(lines, "to come online"), 2u) << ::testing::PrintToString(Tail(lines));
+    EXPECT_EQ(CountContaining(lines, "Babelfish: database [" + name + "] cannot be connected to!"), 1u);
+    EXPECT_EQ(target_->StatementsOn("master").size(), 1u);  // the create database, then nothing
+    EXPECT_TRUE(target_->StatementsOn(name).empty());
 }
 
 TEST_F(OneDatabaseTasks, ABackupOfADatabaseListsItsTablesAndViewsOnItsOwnConnection) {
