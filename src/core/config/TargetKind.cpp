@@ -66,6 +66,10 @@ const char* TargetKindName(TargetKind kind) {
     return "SQL Server";
 }
 
+std::string OneDatabaseKindName(TargetKind kind) {
+    return WorksInOneDatabase(kind) ? TargetKindName(kind) : "";
+}
+
 std::string OneDatabaseRefusal(TargetKind kind, std::string_view what) {
     return std::string(what) + " cannot run on " + TargetKindName(kind) +
            ": a connection there works only in its own database";

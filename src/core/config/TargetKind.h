@@ -39,6 +39,9 @@ bool WorksInOneDatabase(TargetKind kind);
 // "SQL Server", "Azure SQL Database", ...
 const char* TargetKindName(TargetKind kind);
 
+// The name of a kind that works in one database per connection; "" for the others.
+std::string OneDatabaseKindName(TargetKind kind);
+
 // The line that refuses work which cannot run on a target of `kind`:
 // "<what> cannot run on Azure SQL Database: a connection there works only in its own database".
 std::string OneDatabaseRefusal(TargetKind kind, std::string_view what);
