@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 #include "ConnectCommands.h"
 #include "MainWindowCommands.h"
@@ -161,6 +163,37 @@ TEST_F(OneDatabaseCommands, ADatabaseThatCannotBeOpenedLeavesTheTreeWhereItWas) 
     const auto contents = tree().Contents();
     ASSERT_TRUE(contents->currentDatabaseNode.has_value());
     EXPECT_EQ(contents->At(*contents->currentDatabaseNode)->text, "acme_bf");
+}
+
+TEST_F(OneDatabaseCommands, TheResumeQuestionLooksInTheTargetDatabaseWithoutAThreePartName) {
+    char home[] = "/tmp/velmora-onedb-XXXXXX";
+    ASSERT_NE(mkdtemp(home), nullptr);
+    setenv("VELMORA_HOME", home, 1);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    TreeContents source;
+    source.topLevel.push_back({kRootNode, "mysql", true, {}});
+    source.topLevel[0].Append(kDatabaseNode, "shop");
+    source.topLevel[0].children[0].Append(kTablesFolderNode, "Tables");
+    source.topLevel[0].children[0].children[0].Append(kTableNode, "orders");
+    window_->sourceTree().Replace(source);
+    window_->sourceTree().Select(NodePath{0, 0, 0, 0});
+    SelectDatabase("sales");
+    const std::string lookup = "select count_big(*) from sys.tables where name = N'orders'";
+    double_->AnswerWith(lookup, test::ScriptedResult::Text({""}, {{"1"}}));
+    {
+        MainWindowCommands queueOnly(*window_, [](MigrationTask&) { return true; });
+        port_.QueueAnswer(true);  // convert the table
+        port_.QueueAnswer(true);  // and resume
+        queueOnly.MigrateCommand();
+        ASSERT_EQ(queueOnly.tasks().Size(), 1u);
+        EXPECT_TRUE(queueOnly.tasks().At(0)->options.resume);
+    }
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(home);
+    unsetenv("VELMORA_HOME");
+    EXPECT_EQ(double_->StatementsOn("sales"), Names{lookup});
+    EXPECT_EQ(double_->openedOn(), "acme_bf");
+    EXPECT_EQ(test::DescribeTsqlProblems(lookup), "");
 }
 
 TEST(SqlServerTree, ADoubleClickStillRunsUseOnTheSameConnection) {
