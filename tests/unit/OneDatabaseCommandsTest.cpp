@@ -18,6 +18,7 @@
 namespace velmora {
 namespace {
 
+using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
 
 constexpr const char* kBabelfishVersion =
@@ -56,7 +57,10 @@ protected:
         window_->targetSettings = {"TCP/IP:Port", "MSDASQL", "bf01:1433", "sa", "pw", "acme_bf"};
         ASSERT_TRUE(ConnectTarget(*window_));
         ASSERT_EQ(window_->targetKind, TargetKind::Babelfish);
-        commands_ = std::make_unique<MainWindowCommands>(*window_);
+        SchedulerTimings fast;
+        fast.passInterval = 5ms;
+        fast.threadStartDelay = fast.startWait = fast.workerStartDelay = fast.closeWait = 0ms;
+        commands_ = std::make_unique<MainWindowCommands>(*window_, fast);
         double_->ClearStatements();
     }
 
@@ -181,7 +185,10 @@ TEST_F(OneDatabaseCommands, TheResumeQuestionLooksInTheTargetDatabaseWithoutAThr
     const std::string lookup = "select count_big(*) from sys.tables where name = N'orders'";
     double_->AnswerWith(lookup, test::ScriptedResult::Text({""}, {{"1"}}));
     {
-        MainWindowCommands queueOnly(*window_, [](MigrationTask&) { return true; });
+        SchedulerTimings fast;
+        fast.passInterval = 5ms;
+        fast.threadStartDelay = fast.startWait = fast.workerStartDelay = fast.closeWait = 0ms;
+        MainWindowCommands queueOnly(*window_, [](MigrationTask&) { return true; }, fast);
         port_.QueueAnswer(true);  // convert the table
         port_.QueueAnswer(true);  // and resume
         queueOnly.MigrateCommand();
