@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <iterator>
@@ -61,9 +62,19 @@ ConfigDialog::ConfigDialog(ConfigDialogModel& model, QWidget* parent)
     translation_->addItem(QStringLiteral("Full (every MySQL value fits its column)"));
     translation_->addItem(QStringLiteral("Classic (the plain rule chain)"));
     translationRow->addWidget(translation_, 1);
+    // Full mode copies this many tables at once, each on connections of its own.
+    translationRow->addWidget(new QLabel(QStringLiteral("Tables at once:")));
+    jobs_ = new QSpinBox;
+    jobs_->setObjectName(QStringLiteral("jobs"));
+    jobs_->setRange(1, kMaxJobs);
+    jobs_->setToolTip(QStringLiteral("Full translation: tables copied at the same time"));
+    translationRow->addWidget(jobs_);
     optionLayout->addLayout(translationRow);
     connect(translation_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!showing_) model_.translation = TranslationAt(index);
+    });
+    connect(jobs_, &QSpinBox::valueChanged, this, [this](int jobs) {
+        if (!showing_) model_.jobs = jobs;
     });
     connect(config_, &QCheckBox::toggled, this, [this](bool on) {
         if (!showing_) model_.configChecked = on;
@@ -160,6 +171,7 @@ void ConfigDialog::ShowModel() {
     autoBackup_->setChecked(model_.autoBackupChecked);
     tips_->setChecked(model_.tipsChecked);
     translation_->setCurrentIndex(model_.translation == TranslationMode::Full ? 0 : 1);
+    jobs_->setValue(model_.jobs);
     showing_ = false;
 }
 
@@ -206,6 +218,7 @@ void ConfigDialog::TakeFields() {
     model_.autoBackupChecked = autoBackup_->isChecked();
     model_.tipsChecked = tips_->isChecked();
     model_.translation = TranslationAt(translation_->currentIndex());
+    model_.jobs = jobs_->value();
 }
 
 void ConfigDialog::OnProviderChosen(ConfigSide which, int index) {

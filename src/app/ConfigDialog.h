@@ -16,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace velmora {
 
@@ -42,6 +43,7 @@ public:
     QCheckBox* autoBackupBox() const { return autoBackup_; }
     QCheckBox* tipsBox() const { return tips_; }
     QComboBox* translationBox() const { return translation_; }
+    QSpinBox* jobsBox() const { return jobs_; }
     QPushButton* saveButton() const { return save_; }
     QPushButton* testButton() const { return test_; }
     QPushButton* connectButton() const { return connect_; }
@@ -68,6 +70,7 @@ private:
     QCheckBox* autoBackup_ = nullptr;
     QCheckBox* tips_ = nullptr;
     QComboBox* translation_ = nullptr;
+    QSpinBox* jobs_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* test_ = nullptr;
     QPushButton* connect_ = nullptr;

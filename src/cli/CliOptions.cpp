@@ -73,6 +73,8 @@ std::vector<OptionSpec> BuildTable() {
          Store([](CliOptions& o) -> auto& { return o.backupFolder; })},
         {"--translation", "", Value::Required, "full|classic",
          Store([](CliOptions& o) -> auto& { return o.translation; })},
+        {"--jobs", "-j", Value::Required, "N",
+         Store([](CliOptions& o) -> auto& { return o.jobs; })},
         {"--verify", "", Value::Required, "count|full",
          Store([](CliOptions& o) -> auto& { return o.verify; })},
     };

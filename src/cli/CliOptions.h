@@ -40,6 +40,7 @@ struct CliOptions {
     std::optional<std::string> backupFolder;  // --to DIR
     std::optional<std::string> verify;        // --verify count|full
     std::optional<std::string> translation;   // --translation full|classic
+    std::optional<std::string> jobs;          // --jobs N: tables copied at once (Full)
     SideOverrides source;
     SideOverrides target;
 };

@@ -100,6 +100,16 @@ TranslationMode TranslationOf(const CliOptions& options, const std::string& conf
     return *mode;
 }
 
+int JobsOf(const CliOptions& options, const std::string& configPath) {
+    if (!options.jobs) return ReadJobs(configPath);
+    std::optional<int> jobs = ParseJobs(*options.jobs);
+    if (!jobs) {
+        throw UsageError{"--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
+                         *options.jobs + "'"};
+    }
+    return *jobs;
+}
+
 // Everything one command works with.
 class Run {
 public:
@@ -118,6 +128,8 @@ public:
         window_->options().autoBackup =
             IsFlagSet(ReadProfileString(configPath_, kSectionPublic, "AutoBackup", "", kConfigValueBuffer));
         window_->options().translation = TranslationOf(options, configPath_);
+        // A script is one sequence of statements: its tables are written one after another.
+        window_->options().jobs = script ? 1 : JobsOf(options, configPath_);
         SetUpOutput();
         EnsureWorkFolder("./");
         const std::string conditions = ProgramFolder() + "Condition.cfg";
@@ -399,6 +411,9 @@ const char* HelpText(const std::string& command) {
                "  migrate view SRC VIEW TGT     one view\n"
                "  --target-script DIR           no live target: write DIR/TGT.sql (run it with sqlcmd -x)\n"
                "  --verify count|full           then compare the copied tables with the source\n"
+               "  --jobs N, -j N                Full mode: copy N tables at once, each on its own\n"
+               "                                connections (1 to 16; default [Public] Jobs= or 2;\n"
+               "                                a --target-script is always written with 1)\n"
                "  --resume                      complete what an earlier run left on the target:\n"
                "                                complete tables are skipped, partly copied ones\n"
                "                                continue after their largest key (or are copied\n"

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "data/OdbcConnection.h"
+#include "data/OdbcStatement.h"
 #include "support/LocalMariaDb.h"
 #include "support/SourceConnection.h"
 
@@ -290,6 +291,88 @@ TEST_F(OdbcStatement, SampleValuesMatchTheMariaDbClient) {
     }
     EXPECT_EQ(One(*session_, "select count(*) from shop.events") + "\n",
               test::RunMariaDbClient("select count(*) from shop.events"));
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Every row of `sql` read with at most `blockRows` rows a fetch; `used` gets the rows a fetch
+// really brought.
+std::vector<std::vector<std::optional<std::string>>> ReadInBlocks(Session& session, const std::string& sql,
+                                                                  size_t blockRows, size_t& used) {
+    std::vector<std::vector<std::optional<std::string>>> rows;
+    std::unique_ptr<StatementRowset> statement = session.NewStatement();
+    auto* odbc = dynamic_cast<OdbcStatementRowset*>(statement.get());
+    if (!odbc) {
+        ADD_FAILURE() << "not an ODBC statement";
+        return rows;
+    }
+    odbc->SetBlockRows(blockRows);
+    EXPECT_EQ(statement->Create(sql), kSuccess);
+    EXPECT_EQ(statement->Execute(StandardRowsetProperties()), kSuccess) << statement->ProviderErrorText();
+    EXPECT_EQ(statement->BindAllAsText(), kSuccess) << statement->ProviderErrorText();
+    used = odbc->BlockRows();
+    ResultCode rc;
+    while ((rc = statement->MoveNext()) == kSuccess) {
+        auto& row = rows.emplace_back();
+        for (int i = 0; i < statement->ColumnCount(); ++i) {
+            row.push_back(statement->IsNull(i) ? std::nullopt
+                                               : std::optional<std::string>(statement->Value(i)));
+        }
+    }
+    EXPECT_EQ(rc, kEndOfRowset) << statement->ProviderErrorText();
+    return rows;
+}
+
+// Blocks of rows: every row arrives once, in order, whatever the block size and however the
+// last block is cut; a long column (whose values may outgrow any buffer) is read a row at a time
+// and its values arrive whole on both sides of the bound prefix's width.
+TEST_F(OdbcStatement, RowsReadInBlocksArriveWholeAndInOrder) {
+    const std::string ddl =
+        "CREATE TABLE shorts (id int PRIMARY KEY, name varchar(20), amount decimal(12,2), "
+        "at datetime(6), code varbinary(8), flag bit(1), ratio double);"
+        "INSERT INTO shorts SELECT seq, IF(seq % 7 = 0, NULL, CONCAT('né ', seq)), seq / 100, "
+        "  '2026-01-01 00:00:00' + INTERVAL seq SECOND, UNHEX(HEX(seq)), seq % 2, seq * 0.5e0 "
+        "FROM seq_1_to_2501;"
+        "CREATE TABLE longs (id int PRIMARY KEY, body mediumtext, data mediumblob);"
+        "INSERT INTO longs SELECT seq, REPEAT('é', seq), REPEAT(X'AB', seq) FROM seq_1020_to_1030;"
+        "INSERT INTO longs VALUES (1, REPEAT('x', 300000), REPEAT(X'00', 70000)), (2, NULL, NULL);";
+    test::ScratchDatabase blocks("velmora_it_blocks", ddl);
+    auto connection = test::ConnectLocalMariaDb(blocks.name());
+    auto wide = test::ConnectLocalMariaDb(blocks.name(), "CHARSET=utf8mb4;");  // the UTF-16 path
+    ASSERT_NE(connection->session(), nullptr);
+    ASSERT_NE(wide->session(), nullptr);
+
+    size_t used = 0;
+    const std::string shorts = "select * from shorts order by id";
+    const auto oneByOne = ReadInBlocks(*connection->session(), shorts, 1, used);
+    EXPECT_EQ(used, 1u);
+    ASSERT_EQ(oneByOne.size(), 2501u);
+    EXPECT_EQ(oneByOne[6], (std::vector<std::optional<std::string>>{
+                               "7", std::nullopt, "0.07", "2026-01-01 00:00:07.000000", "07", "1",
+                               "3.5"}));
+    for (size_t blockRows : {7u, 64u, 1000u}) {
+        SCOPED_TRACE(blockRows);
+        EXPECT_EQ(ReadInBlocks(*connection->session(), shorts, blockRows, used), oneByOne);
+        EXPECT_EQ(used, blockRows);
+        EXPECT_EQ(ReadInBlocks(*wide->session(), shorts, blockRows, used), oneByOne);
+    }
+
+    const auto longs = ReadInBlocks(*connection->session(), "select * from longs order by id", 64, used);
+    EXPECT_EQ(used, 1u);  // a long column: one row a fetch
+    ASSERT_EQ(longs.size(), 13u);
+    EXPECT_EQ(longs[0][1], std::string(300000, 'x'));
+    EXPECT_EQ(longs[0][2], Repeat("00", 70000));
+    EXPECT_EQ(longs[1], (std::vector<std::optional<std::string>>{"2", std::nullopt, std::nullopt}));
+    for (size_t i = 2; i < longs.size(); ++i) {
+        const int length = 1018 + static_cast<int>(i);  // 1,020 to 1,030: around the prefix
+        EXPECT_EQ(longs[i][1], Repeat("é", length)) << length;
+        EXPECT_EQ(longs[i][2], Repeat("AB", length)) << length;
+    }
+    EXPECT_EQ(ReadInBlocks(*wide->session(), "select * from longs order by id", 64, used), longs);
 }
 
 }  // namespace

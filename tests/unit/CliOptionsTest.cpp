@@ -109,7 +109,7 @@ TEST(CliOptions, TheCompletionOffersEveryOptionOfTheTable) {
             EXPECT_TRUE(offered.count(option.shortName)) << option.shortName;
         }
     }
-    EXPECT_EQ(offered.size(), OptionTable().size() + 4);  // -h -V -y -q
+    EXPECT_EQ(offered.size(), OptionTable().size() + 5);  // -h -V -y -q -j
     EXPECT_NE(script.find("--target-encrypt) COMPREPLY=($(compgen -W 'optional mandatory strict'"),
               std::string::npos);
     EXPECT_NE(script.find("--log-file) COMPREPLY=($(compgen -f"), std::string::npos);

@@ -10,6 +10,7 @@
 #include "Converters/ConversionReport.h"
 #include "Converters/ForeignKeys.h"
 #include "Converters/FullTableConversion.h"
+#include "Converters/ParallelTables.h"
 #include "Converters/KeyBuilder.h"
 #include "Converters/Resume.h"
 #include "Converters/RowTransfer.h"
@@ -74,20 +75,28 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
         return -1;
     }
     const bool full = context.options.translation == TranslationMode::Full;
-    for (const TableRecord& record : *tables) {
-        if (record.tableType == "VIEW") continue;
-        if (!full && record.tableName.find(' ') != std::string::npos) {
-            // Never silently: the table is named as skipped, and the task cannot end SUCCESS.
-            log.WriteOutputLine("TABLE: [%s].[%s] SKIPPED: its name holds a blank",
-                                Text(database).c_str(), record.tableName.c_str());
-            if (report) report->AddSkipped(Text(database), record.tableName, "its name holds a blank");
-            continue;
+    if (full && context.options.jobs > 1 && context.openPeer) {
+        std::vector<std::string> names;
+        for (const TableRecord& record : *tables) {
+            if (record.tableType != "VIEW") names.push_back(record.tableName);
         }
-        ConvertTable(context, database, record.tableName, report);
-        if (context.StopRequested()) {
-            log.WriteText("Tables Converting Terminaled!");
-            if (report) report->stopped = true;
-            break;
+        ConvertTablesInParallel(context, database, names, report);
+    } else {
+        for (const TableRecord& record : *tables) {
+            if (record.tableType == "VIEW") continue;
+            if (!full && record.tableName.find(' ') != std::string::npos) {
+                // Never silently: the table is named as skipped, and the task cannot end SUCCESS.
+                log.WriteOutputLine("TABLE: [%s].[%s] SKIPPED: its name holds a blank",
+                                    Text(database).c_str(), record.tableName.c_str());
+                if (report) report->AddSkipped(Text(database), record.tableName, "its name holds a blank");
+                continue;
+            }
+            ConvertTable(context, database, record.tableName, report);
+            if (context.StopRequested()) {
+                log.WriteText("Tables Converting Terminaled!");
+                if (report) report->stopped = true;
+                break;
+            }
         }
     }
     if (full) {

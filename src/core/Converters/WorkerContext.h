@@ -13,7 +13,9 @@
 //   nothing extra is queried or reported.
 //
 // Threads: built and used by the scheduler thread for one task; the notifications are called on
-// that thread and must not wait for the interface thread.
+// that thread and must not wait for the interface thread. A peer (openPeer) is used by one
+// thread of the task's own; the log, the stop check and the row progress hook it shares are
+// safe to call from several threads.
 #pragma once
 
 #include <atomic>
@@ -51,6 +53,11 @@ struct WorkerContext {
     // `openTargetOn` replaces it by one opened on another database (false after the reason).
     TargetKind targetKind = TargetKind::SqlServer;
     std::function<bool(const std::string& database)> openTargetOn;
+    // Another context of the same task for a thread of its own (parallel tables): the same log,
+    // stop check, options, folder and names, with its own source connection on the source
+    // database and its own target connection on the target database. Null after the failure
+    // lines when they cannot be opened; the member itself is null where a task cannot have one.
+    std::function<std::unique_ptr<WorkerContext>()> openPeer;
 
     std::string workFolder;     // absolute, ends in "/"
     TaskOptions options;

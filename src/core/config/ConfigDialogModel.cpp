@@ -109,6 +109,7 @@ void ConfigDialogModel::LoadConfiguration() {
         autoBackupChecked = flag("AutoBackup");
         // Absent (a file of an earlier version) means the default.
         translation = ReadTranslationMode(path_);
+        jobs = ReadJobs(path_);
         SetTipsChecked(flag("Tips"));
     }
     SelectStoredProvider(ConfigSide::Source);
@@ -175,6 +176,7 @@ bool ConfigDialogModel::WriteOptions() {
     bool ok = Write(kSectionPublic, "Tips", tipsChecked ? kTrue : kFalse);
     ok = Write(kSectionPublic, "AutoBackup", autoBackupChecked ? kTrue : kFalse) && ok;
     ok = Write(kSectionPublic, "Translation", TranslationModeName(translation)) && ok;
+    ok = Write(kSectionPublic, "Jobs", std::to_string(jobs)) && ok;
     return ok;
 }
 
@@ -247,6 +249,7 @@ void ConfigDialogModel::ConnectButton() {
     if (host_.options) {
         host_.options->autoBackup = autoBackupChecked;
         host_.options->translation = translation;
+        host_.options->jobs = jobs;
     }
     if (host_.connect) host_.connect(settings[0], settings[1]);
 }

@@ -84,6 +84,8 @@ public:
     bool tipsChecked = false;        // "Display Tips"
     // "Translation": Full or Classic.
     TranslationMode translation = kDefaultTranslation;
+    // "Jobs": the tables a Full migration copies at once.
+    int jobs = kDefaultJobs;
 
     ConfigSideFields& fields(ConfigSide side) {
         return side == ConfigSide::Source ? source : target;

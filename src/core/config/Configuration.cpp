@@ -44,6 +44,11 @@ std::string ConfigFilePath(const std::string& programFolder) {
     return programFolder + "/" + std::string(kConfigFileName);
 }
 
+int ReadJobs(const std::string& configPath) {
+    return ParseJobs(ReadProfileString(configPath, kSectionPublic, "Jobs", "", kConfigValueBuffer))
+        .value_or(kDefaultJobs);
+}
+
 TranslationMode ReadTranslationMode(const std::string& configPath) {
     return ParseTranslationMode(
                ReadProfileString(configPath, kSectionPublic, "Translation", "", kConfigValueBuffer))

@@ -52,5 +52,8 @@ std::string AsciiLower(std::string_view text);
 // [Public] Translation= of a migrator.cfg: Full or Classic; the default when the key is absent
 // (a file of an earlier version) or holds anything else.
 TranslationMode ReadTranslationMode(const std::string& configPath);
+// [Public] Jobs= of the file: the tables a Full migration copies at once (absent or not a number
+// from 1 to 16: the default).
+int ReadJobs(const std::string& configPath);
 
 }  // namespace velmora

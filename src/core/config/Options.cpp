@@ -35,4 +35,14 @@ std::optional<VerifyMode> ParseVerifyMode(std::string_view text) {
     return std::nullopt;
 }
 
+std::optional<int> ParseJobs(std::string_view text) {
+    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != text.npos) {
+        return std::nullopt;
+    }
+    int jobs = 0;
+    for (char c : text) jobs = jobs * 10 + (c - '0');
+    if (jobs < 1 || jobs > kMaxJobs) return std::nullopt;
+    return jobs;
+}
+
 }  // namespace velmora

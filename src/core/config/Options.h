@@ -32,6 +32,13 @@ const char* VerifyModeName(VerifyMode mode);
 // "none" / "count" / "full" in any case; nothing for any other text.
 std::optional<VerifyMode> ParseVerifyMode(std::string_view text);
 
+// How many tables a Full migration copies at once, each on connections of its own. Two measured
+// best on two cores (see the README's "Rows"); a script target always takes one.
+inline constexpr int kDefaultJobs = 2;
+inline constexpr int kMaxJobs = 16;
+// A number from 1 to kMaxJobs; nothing for any other text.
+std::optional<int> ParseJobs(std::string_view text);
+
 // The options of a task, copied when it is queued.
 struct TaskOptions {
     bool autoBackup = false;
@@ -39,6 +46,8 @@ struct TaskOptions {
     VerifyMode verify = VerifyMode::None;
     // Complete what an earlier run left on the target instead of creating it again.
     bool resume = false;
+    // Tables copied at once (Full mode; Classic always copies one after another).
+    int jobs = kDefaultJobs;
 };
 
 // The window's options.
@@ -48,8 +57,9 @@ struct Options {
     TranslationMode translation = kDefaultTranslation;
     VerifyMode verify = VerifyMode::None;
     bool resume = false;
+    int jobs = kDefaultJobs;
 
-    TaskOptions ForTask() const { return {autoBackup, translation, verify, resume}; }
+    TaskOptions ForTask() const { return {autoBackup, translation, verify, resume, jobs}; }
 };
 
 }  // namespace velmora

@@ -98,6 +98,12 @@ ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& in
     link->streamsRows = mariaDb && connection.text.find("NO_CACHE=1;") != std::string::npos &&
                         MariaDbDriverStreams(link->driverVersion);
     link->textAsUtf8 = mariaDb && connection.textAsUtf8;
+    SQLUINTEGER getDataExtensions = 0;
+    if (Succeeded(SQLGetInfoW(link->dbc(), SQL_GETDATA_EXTENSIONS, &getDataExtensions,
+                              sizeof getDataExtensions, nullptr))) {
+        link->boundFetch = (getDataExtensions & SQL_GD_BOUND) != 0;
+    }
+    if (mariaDb) link->fetchBlockRows = 1;
     link_ = std::move(link);
     return kSuccess;
 }

@@ -43,7 +43,7 @@ ResultCode OdbcStatementRowset::Execute(const PropertySet& rowsetProperties) {
     }
     if (executed_) {  // run again: drop the previous result first
         SQLFreeStmt(statement_.get(), SQL_CLOSE);
-        hasRowset_ = bound_ = rowHeld_ = false;
+        hasRowset_ = bound_ = rowHeld_ = blocked_ = false;
         columns_.clear();
     }
     executed_ = true;
@@ -118,6 +118,11 @@ ResultCode OdbcStatementRowset::BindAllAsText(bool /*withLengths: lengths are al
     if (bound_) return kSuccess;
     ResultCode rc = DescribeColumns();
     if (rc != kSuccess) return rc;
+    blocked_ = link_->boundFetch && OdbcRowBlock::Suits(columns_, link_->textAsUtf8);
+    if (blocked_ && !block_.Bind(statement_.get(), columns_, link_->textAsUtf8,
+                                 blockRows_ ? blockRows_ : link_->fetchBlockRows)) {
+        return FailWithDiagnostics(SQL_HANDLE_STMT, statement_.get());
+    }
     bound_ = true;
     return kSuccess;
 }
@@ -129,6 +134,18 @@ ResultCode OdbcStatementRowset::MoveNext() {
         if (rc != kSuccess) return rc;
     }
     rowHeld_ = false;
+    if (!blocked_) return FetchValueByValue();
+    SQLRETURN rc = block_.Next();
+    if (rc == SQL_NO_DATA) return kEndOfRowset;
+    if (!Succeeded(rc)) {
+        return block_.failureText().empty() ? FailWithDiagnostics(SQL_HANDLE_STMT, statement_.get())
+                                            : Fail(block_.failureText());
+    }
+    rowHeld_ = true;
+    return kSuccess;
+}
+
+ResultCode OdbcStatementRowset::FetchValueByValue() {
     SQLRETURN rc = SQLFetch(statement_.get());
     if (rc == SQL_NO_DATA) return kEndOfRowset;
     if (!Succeeded(rc)) return FailWithDiagnostics(SQL_HANDLE_STMT, statement_.get());
@@ -161,23 +178,25 @@ const ColumnInfo& OdbcStatementRowset::Column(int index) const {
 
 std::string_view OdbcStatementRowset::Value(int index) const {
     if (!ValidIndex(index)) return {};
+    if (blocked_) return block_.Value(static_cast<size_t>(index));
     return values_[static_cast<size_t>(index)];
 }
 
 size_t OdbcStatementRowset::Length(int index) const {
-    if (!ValidIndex(index)) return 0;
-    return values_[static_cast<size_t>(index)].size();
+    return Value(index).size();
 }
 
 bool OdbcStatementRowset::IsNull(int index) const {
     if (!ValidIndex(index)) return true;
+    if (blocked_) return block_.IsNull(static_cast<size_t>(index));
     return nulls_[static_cast<size_t>(index)] != 0;
 }
 
 void OdbcStatementRowset::Close() {
     // Freeing the statement handle frees the driver's result with it.
     statement_.Reset();
-    created_ = executed_ = hasRowset_ = bound_ = rowHeld_ = false;
+    created_ = executed_ = hasRowset_ = bound_ = rowHeld_ = blocked_ = false;
+    block_ = OdbcRowBlock();
     // Swap with empties: a huge value read earlier must not keep its memory.
     std::vector<ColumnInfo>().swap(columns_);
     std::vector<std::string>().swap(values_);

@@ -1,8 +1,11 @@
 // OdbcStatementRowset: one statement on an ODBC connection and its rows, every value read as
-// text (as UTF-16, or as UTF-8 where the driver holds UTF-8: see OdbcLink::textAsUtf8). Values are read whole however long they are (repeated SQLGetData); binary columns are
-// read as bytes and arrive as upper-case hexadecimal digits. Rows are fetched one at a time;
-// the buffers are reused from row to row. Close frees the driver's result (with a driver that
-// holds whole results in memory, that is the memory of the whole result).
+// text (as UTF-16, or as UTF-8 where the driver holds UTF-8: see OdbcLink::textAsUtf8). Values
+// are read whole however long they are; binary columns are read as bytes and arrive as
+// upper-case hexadecimal digits. Where the driver lets SQLGetData read a bound column, rows are
+// fetched into bound buffers, in blocks where that is safe (OdbcRowBlock.h); else one row at a
+// time with one SQLGetData per value. The buffers are reused from row to row. Close frees the
+// driver's result (with a driver that holds whole results in memory, that is the memory of the
+// whole result).
 //
 // Threads: one statement object is used by one thread for one operation.
 #pragma once
@@ -13,6 +16,7 @@
 
 #include "data/DataAccess.h"
 #include "data/OdbcHandles.h"
+#include "data/OdbcRowBlock.h"
 
 namespace velmora {
 
@@ -35,7 +39,15 @@ public:
     std::string ProviderErrorText() const override;
     std::vector<DiagnosticRecord> Diagnostics() const override { return diagnostics_; }
 
+    // The most rows one fetch may bring (before Execute; 0: the link's choice, see
+    // OdbcLink::fetchBlockRows). Tests and benchmarks set it to see both ways.
+    void SetBlockRows(size_t rows) { blockRows_ = rows; }
+    // The rows one fetch brings once the columns are bound (1 without bound buffers).
+    size_t BlockRows() const { return bound_ && blocked_ ? block_.blockRows() : 1; }
+
 private:
+    // One row with one SQLGetData call per value, for drivers without bound-column reads.
+    ResultCode FetchValueByValue();
     ResultCode FailWithDiagnostics(SQLSMALLINT type, SQLHANDLE handle);
     ResultCode Fail(std::string text);
     // After execution: skips leading results without columns (row counts of a batch) and
@@ -52,6 +64,9 @@ private:
     bool hasRowset_ = false;
     bool bound_ = false;
     bool rowHeld_ = false;
+    bool blocked_ = false;  // the rows arrive through block_
+    size_t blockRows_ = 0;
+    OdbcRowBlock block_;
     std::vector<ColumnInfo> columns_;
     std::vector<std::string> values_;
     std::vector<char> nulls_;

@@ -41,6 +41,12 @@ bool ReopenOn(const TaskEnvironment& environment, WorkerContext& context,
 
 }  // namespace
 
+std::unique_ptr<DataSourceConnection> OpenPeerTarget(const TaskEnvironment& environment,
+                                                     OperationLog& log, TargetKind kind,
+                                                     const std::string& database) {
+    return OpenOn(environment, log, WorksInOneDatabase(kind) ? database : "");
+}
+
 bool OpenTaskTarget(const TaskEnvironment& environment, const MigrationTask& task,
                     WorkerContext& context) {
     const OnlineWait wait = environment.onlineWait;

@@ -22,4 +22,11 @@ namespace velmora {
 bool OpenTaskTarget(const TaskEnvironment& environment, const MigrationTask& task,
                     WorkerContext& context);
 
+// One more target connection for a task that already has one (a peer of parallel tables): on
+// `database` itself where the target's kind works in one database, else as the settings say.
+// Null after the failure lines.
+std::unique_ptr<DataSourceConnection> OpenPeerTarget(const TaskEnvironment& environment,
+                                                     OperationLog& log, TargetKind kind,
+                                                     const std::string& database);
+
 }  // namespace velmora

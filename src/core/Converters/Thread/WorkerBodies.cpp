@@ -113,6 +113,38 @@ std::string WorkFolderOf(const TaskEnvironment& environment, const MigrationTask
     return MakeFolders(folder) ? folder : std::string();
 }
 
+// A peer of `main` for parallel tables: the same task on connections of its own, on the same
+// databases.
+std::unique_ptr<WorkerContext> OpenPeer(const TaskEnvironment& environment,
+                                        const WorkerContext& main) {
+    auto peer = std::make_unique<WorkerContext>();
+    peer->stamp = main.stamp;
+    peer->log = main.log;
+    peer->stopCheck = main.stopCheck;
+    peer->targetKind = main.targetKind;
+    peer->workFolder = main.workFolder;
+    peer->options = main.options;
+    peer->conditionFile = main.conditionFile;
+    peer->sourceObject = main.sourceObject;
+    peer->sourceDatabase = main.sourceDatabase;
+    peer->targetObject = main.targetObject;
+    peer->targetDatabase = main.targetDatabase;
+    peer->objectKind = main.objectKind;
+    peer->tableProgress = main.tableProgress;
+    OperationLog& log = main.Log();
+    peer->sourceConnection = OpenTaskConnection(log, TreeSide::Source,
+                                                environment.settings(TreeSide::Source),
+                                                environment.connectionFactory);
+    if (!peer->sourceConnection) return nullptr;
+    peer->targetConnection = OpenPeerTarget(environment, log, main.targetKind, main.targetDatabase);
+    if (!peer->targetConnection) return nullptr;
+    if (!UseOn(*peer, TreeSide::Source, peer->sourceDatabase) ||
+        !UseOn(*peer, TreeSide::Target, peer->targetDatabase)) {
+        return nullptr;
+    }
+    return peer;
+}
+
 bool RunOneTask(const TaskEnvironment& environment, MigrationTask& task) {
     OperationLog& log = *environment.log;
     auto body = Bodies().find(task.type);
@@ -149,6 +181,9 @@ bool RunOneTask(const TaskEnvironment& environment, MigrationTask& task) {
         if (!context.sourceConnection) return false;
     }
     if (!OpenTaskTarget(environment, task, context)) return false;
+    if (task.category() == TaskCategory::Migration) {
+        context.openPeer = [&environment, &context] { return OpenPeer(environment, context); };
+    }
     bool succeeded = body->second(context);
     if (context.targetConnection) context.targetConnection->Close();
     if (context.sourceConnection) context.sourceConnection->Close();

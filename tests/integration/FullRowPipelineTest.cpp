@@ -1,0 +1,260 @@
+// The Full row copy as a pipeline, from the real MariaDB into the SQL Server target double: batch
+// boundaries, the data file next to the report when rows are refused or a commit fails, a stop
+// in the middle of a batch, identity inserts around the batches, and several tables at once on
+// connections of their own with the foreign keys after all of them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Converters/ConversionDrivers.h"
+#include "Converters/ConversionReport.h"
+#include "Converters/FullRowTransfer.h"
+#include "data/OdbcConnection.h"
+#include "support/ConversionFixture.h"
+#include "support/SharedConnection.h"
+
+namespace velmora::test {
+namespace {
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// Rows in a multi-row INSERT: one more than the row separators.
+size_t RowsIn(const std::string& insert) {
+    size_t rows = 1;
+    for (size_t at = insert.find("),("); at != std::string::npos; at = insert.find("),(", at + 3)) ++rows;
+    return rows;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class FullRowPipelineTest : public ConversionFixture {
+protected:
+    void SetUp() override {
+        ConversionFixture::SetUp();
+        context_.options.translation = TranslationMode::Full;
+        context_.options.jobs = 1;
+        context_.targetDatabase = "sales";
+        database_ = ProcessDatabaseName("velmora_it_pipeline");
+    }
+    void TearDown() override {
+        RunSql("DROP DATABASE IF EXISTS " + database_ + ";");
+        ConversionFixture::TearDown();
+    }
+
+    // A database of the test's own with `ddl`, as the source's current database.
+    void MakeSource(const std::string& ddl) {
+        RunSql("DROP DATABASE IF EXISTS " + database_ + "; CREATE DATABASE " + database_ +
+               " CHARACTER SET utf8mb4; USE " + database_ + "; " + ddl);
+        UseSourceDatabase(database_);
+    }
+
+    TableReport Convert(const std::string& table) {
+        ConversionReport report;
+        EXPECT_EQ(ConvertTable(context_, database_, table, &report), 1);
+        return report.tables.empty() ? TableReport() : report.tables.front();
+    }
+
+    size_t Count(const std::string& prefix) const { return TargetStatementsStartingWith(prefix).size(); }
+
+    std::string database_;
+};
+
+// 0, 1, 999, 1,000, 1,001 and 2,501 rows: every row arrives once, in batches of at most 250
+// inside transactions of at most eight, between IDENTITY_INSERT ON and OFF; the data file holds
+// the same statements, and the progress line comes every thousand rows written.
+TEST_F(FullRowPipelineTest, BatchBoundaries) {
+    const std::vector<int> sizes = {0, 1, 999, 1000, 1001, 2501};
+    std::string ddl;
+    for (int rows : sizes) {
+        const std::string t = "b" + std::to_string(rows);
+        ddl += "CREATE TABLE " + t + " (id int AUTO_INCREMENT PRIMARY KEY, v varchar(10));";
+        if (rows > 0) {
+            ddl += "INSERT INTO " + t + " SELECT seq, CONCAT('v', seq) FROM seq_1_to_" +
+                   std::to_string(rows) + ";";
+        }
+    }
+    MakeSource(ddl);
+    context_.options.autoBackup = true;
+    for (int rows : sizes) {
+        SCOPED_TRACE(rows);
+        const std::string t = "b" + std::to_string(rows);
+        const TableReport report = Convert(t);
+        EXPECT_EQ(report.rows.rowsRead, rows);
+        EXPECT_EQ(report.rows.rowsWritten, rows);
+        EXPECT_EQ(report.rows.rowsFailed, 0);
+
+        const std::vector<std::string> inserts = TargetStatementsStartingWith("INSERT INTO " + t + " (");
+        const size_t batches = (static_cast<size_t>(rows) + kBatchRows - 1) / kBatchRows;
+        EXPECT_EQ(inserts.size(), batches);
+        size_t sent = 0;
+        for (const std::string& insert : inserts) {
+            EXPECT_LE(RowsIn(insert), kBatchRows);
+            sent += RowsIn(insert);
+        }
+        EXPECT_EQ(sent, static_cast<size_t>(rows));
+        if (rows > 0) {
+            EXPECT_NE(inserts.back().find("(" + std::to_string(rows) + ",N'v" + std::to_string(rows) + "')"),
+                      std::string::npos);
+        }
+        EXPECT_EQ(Lines(ReadWorkFile(t + ".data")), inserts);
+        const std::vector<std::string> messages = Messages();
+        EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                                [&](const std::string& m) {
+                                    return StartsWith(m, "[" + t + "] ") &&
+                                           m.find("000 records converted!") != std::string::npos;
+                                }),
+                  rows / 1000);
+    }
+    // Identity values are kept: one ON and one OFF per table, around its rows.
+    const std::vector<std::string> statements = target_->Statements();
+    for (int rows : sizes) {
+        const std::string t = "b" + std::to_string(rows);
+        const auto on = std::find(statements.begin(), statements.end(), "SET IDENTITY_INSERT " + t + " ON");
+        const auto off = std::find(statements.begin(), statements.end(), "SET IDENTITY_INSERT " + t + " OFF");
+        ASSERT_NE(on, statements.end()) << t;
+        ASSERT_NE(off, statements.end()) << t;
+        for (auto s = statements.begin(); s != statements.end(); ++s) {
+            if (StartsWith(*s, "INSERT INTO " + t + " (")) {
+                EXPECT_TRUE(s > on && s < off) << t;
+            }
+        }
+    }
+    // One transaction for each table's first eight statements: none for 0 rows, two for 2,501.
+    EXPECT_EQ(Count("BEGIN TRANSACTION"), 0u + 1u + 1u + 1u + 1u + 2u);
+    EXPECT_EQ(Count("COMMIT TRANSACTION"), Count("BEGIN TRANSACTION"));
+}
+
+// A refused row and a failed commit: the report counts exactly what did not arrive, and the data
+// file holds exactly the rows reported written.
+TEST_F(FullRowPipelineTest, TheDataFileAndTheReportAgreeWhenRowsOrACommitFail) {
+    MakeSource("CREATE TABLE r (id int PRIMARY KEY, v int);"
+               "INSERT INTO r SELECT seq, seq FROM seq_1_to_5000;");
+    context_.options.autoBackup = true;
+    target_->FailWhen([](const std::string& s) {
+        return StartsWith(s, "INSERT INTO r (") && s.find("(777,777)") != std::string::npos;
+    }, "The INSERT statement conflicted with the CHECK constraint.");
+    std::atomic<int> commits{0};
+    target_->FailWhen([&commits](const std::string& s) {
+        return s == "COMMIT TRANSACTION" && ++commits == 2;
+    }, "The transaction log for database 'sales' is full.");
+    const TableReport report = Convert("r");
+    // Row 777's transaction was rolled back and its rows re-sent one by one; the next
+    // transactions hold rows 1,001 to 3,000 and 3,001 to 5,000, and the second one's commit fails.
+    EXPECT_EQ(report.rows.rowsRead, 5000);
+    EXPECT_EQ(report.rows.rowsFailed, 1 + 2000);
+    EXPECT_EQ(report.rows.rowsWritten, 5000 - 2001);
+    EXPECT_EQ(report.rows.firstError.find("CHECK constraint") != std::string::npos, true);
+
+    size_t inFile = 0;
+    std::string file = ReadWorkFile("r.data");
+    for (const std::string& line : Lines(file)) inFile += RowsIn(line);
+    EXPECT_EQ(static_cast<int64_t>(inFile), report.rows.rowsWritten);
+    EXPECT_EQ(file.find("(777,777)"), std::string::npos);
+    EXPECT_EQ(file.find("(3001,3001)"), std::string::npos);
+    EXPECT_EQ(file.find("(5000,5000)"), std::string::npos);
+    EXPECT_NE(file.find("(776,776)"), std::string::npos);
+    EXPECT_NE(file.find("(3000,3000)"), std::string::npos);
+    const std::vector<std::string> messages = Messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "[r] 2999 records converted, 2001 records FAILED!"),
+              messages.end());
+}
+
+// A stop while a batch is being sent: the reader ends within a few batches, everything read is
+// sent, and the table is reported as stopped.
+TEST_F(FullRowPipelineTest, AStopInTheMiddleOfABatchLosesNothingReadAndEndsSoon) {
+    MakeSource("CREATE TABLE s (id int PRIMARY KEY, v varchar(20));"
+               "INSERT INTO s SELECT seq, CONCAT('row ', seq) FROM seq_1_to_20000;");
+    MainWindowModel* main = main_.get();
+    target_->FailWhen([main](const std::string& s) {
+        if (StartsWith(s, "INSERT INTO s (") && s.find("(1100,N'row 1100')") != std::string::npos) {
+            main->SetControllerState(ControllerState::StopRequested);
+        }
+        return false;
+    }, "");
+    const TableReport report = Convert("s");
+    EXPECT_TRUE(report.rows.stopped);
+    EXPECT_EQ(report.rows.rowsWritten, report.rows.rowsRead);
+    EXPECT_GE(report.rows.rowsRead, 1250);
+    // The batch in the writer's hands, the queued ones and the one being rendered.
+    EXPECT_LE(report.rows.rowsRead, 1250 + static_cast<int64_t>(4 * kBatchRows));
+    const std::vector<std::string> messages = Messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "Data Converting Terminaled!"), messages.end());
+}
+
+// Several tables at once, each on its own source connection: every table arrives whole, the
+// report keeps the catalog's order, and every foreign key is created after the last row.
+TEST_F(FullRowPipelineTest, ParallelTablesCreateTheForeignKeysAfterAllOfThem) {
+    MakeSource(
+        "CREATE TABLE a (id int PRIMARY KEY);"
+        "CREATE TABLE b (id int PRIMARY KEY, a_id int, FOREIGN KEY (a_id) REFERENCES a (id));"
+        "CREATE TABLE c (id int PRIMARY KEY, b_id int, FOREIGN KEY (b_id) REFERENCES b (id));"
+        "CREATE TABLE d (id int PRIMARY KEY, a_id int, FOREIGN KEY (a_id) REFERENCES a (id));"
+        "CREATE TABLE e (id int PRIMARY KEY, note text);"
+        "INSERT INTO a SELECT seq FROM seq_1_to_3000;"
+        "INSERT INTO b SELECT seq, seq FROM seq_1_to_3000;"
+        "INSERT INTO c SELECT seq, seq FROM seq_1_to_3000;"
+        "INSERT INTO d SELECT seq, 1 + seq % 3000 FROM seq_1_to_2000;"
+        "INSERT INTO e SELECT seq, REPEAT('x', seq % 2000) FROM seq_1_to_1500;");
+    context_.options.jobs = 3;
+    std::atomic<int> peers{0};
+    TargetDouble& target = *target_;
+    context_.openPeer = [&]() -> std::unique_ptr<WorkerContext> {
+        auto peer = std::make_unique<WorkerContext>();
+        peer->log = context_.log;
+        peer->stopCheck = context_.stopCheck;
+        peer->options = context_.options;
+        peer->workFolder = context_.workFolder;
+        peer->conditionFile = context_.conditionFile;
+        peer->targetDatabase = context_.targetDatabase;
+        peer->sourceConnection = NewOdbcConnection();
+        if (ConnectLocalMariaDb(*peer->sourceConnection, database_) != kSuccess) return nullptr;
+        peer->targetConnection = std::make_unique<SharedConnection>(target);
+        ++peers;
+        return peer;
+    };
+    ConversionReport report;
+    EXPECT_EQ(ConvertDatabaseTables(context_, database_, &report), 0);
+    EXPECT_EQ(peers.load(), 2);
+    EXPECT_FALSE(report.Failed()) << report.failures.front();
+
+    std::vector<std::string> tables;
+    int64_t rows = 0;
+    for (const TableReport& table : report.tables) {
+        if (table.kind != "table") continue;
+        tables.push_back(table.name);
+        rows += table.rows.rowsWritten;
+    }
+    EXPECT_EQ(tables, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(rows, 3000 + 3000 + 3000 + 2000 + 1500);
+
+    const std::vector<std::string> statements = target_->Statements();
+    size_t lastRow = 0;
+    size_t firstKey = statements.size();
+    size_t keys = 0;
+    for (size_t i = 0; i < statements.size(); ++i) {
+        if (StartsWith(statements[i], "INSERT INTO ")) lastRow = i;
+        if (statements[i].find("FOREIGN KEY") != std::string::npos) {
+            firstKey = std::min(firstKey, i);
+            ++keys;
+        }
+    }
+    EXPECT_EQ(keys, 3u);
+    EXPECT_GT(firstKey, lastRow);
+    const std::vector<std::string> messages = Messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "Converting 5 tables, 3 at a time"),
+              messages.end());
+}
+
+}  // namespace
+}  // namespace velmora::test
