@@ -6,18 +6,6 @@
 namespace velmora {
 namespace {
 
-// Database names of SQL Server compare without regard to case.
-bool SameDatabase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void Refuse(MainWindowModel& window, const std::string& what, const std::string& browsing) {
     OperationLog& log = window.log();
     log.WriteText(OneDatabaseRefusal(window.targetKind, what) + ".");
@@ -39,7 +27,7 @@ bool RefusedOutsideBrowsingDatabase(MainWindowModel& window, const std::string& 
                                     std::string_view database) {
     if (!WorksInOneDatabase(window.targetKind) || database.empty()) return false;
     const std::string browsing = BrowsingTargetDatabase(window);
-    if (SameDatabase(browsing, database)) return false;
+    if (SameDatabaseName(browsing, database)) return false;
     Refuse(window, what, browsing);
     return true;
 }
@@ -50,7 +38,7 @@ bool RefusedToDrop(MainWindowModel& window, const SelectedObject& object) {
     switch (object.kind) {
         case kDatabaseNode: {
             const std::string browsing = BrowsingTargetDatabase(window);
-            if (!SameDatabase(browsing, object.text)) return false;
+            if (!SameDatabaseName(browsing, object.text)) return false;
             Refuse(window, "Dropping database [" + object.text + "] while the target tree works in it",
                    browsing);
             return true;
@@ -74,7 +62,7 @@ bool RefusedToDrop(MainWindowModel& window, const SelectedObject& object) {
 bool RunOnServerLevel(MainWindowModel& window, const std::string& what, std::string_view database,
                       const std::function<bool(Session*)>& work) {
     if (!WorksInOneDatabase(window.targetKind)) return work(window.targetTree().session());
-    if (!database.empty() && SameDatabase(BrowsingTargetDatabase(window), database)) {
+    if (!database.empty() && SameDatabaseName(BrowsingTargetDatabase(window), database)) {
         Refuse(window, what + " while the target tree works in it", BrowsingTargetDatabase(window));
         return false;
     }
@@ -84,7 +72,7 @@ bool RunOnServerLevel(MainWindowModel& window, const std::string& what, std::str
 bool RunInDatabase(MainWindowModel& window, std::string_view database,
                    const std::function<bool(Session*)>& work) {
     if (!WorksInOneDatabase(window.targetKind) ||
-        SameDatabase(BrowsingTargetDatabase(window), database)) {
+        SameDatabaseName(BrowsingTargetDatabase(window), database)) {
         return work(window.targetTree().session());
     }
     ConnectionSettings settings = window.settings(TreeSide::Target);

@@ -20,9 +20,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
+using test::CountContaining;
+using test::kBabelfishVersion;
 
-constexpr const char* kBabelfishVersion =
-    "Babelfish for Aurora PostgreSQL with SQL Server Compatibility - 12.0.2000.8";
 constexpr const char* kListQuery = "SELECT name FROM sys.databases ORDER BY name";
 
 Names Texts(const TreeNode& node) {
@@ -34,12 +34,6 @@ Names Texts(const TreeNode& node) {
 // The last lines of a long log, for failure output.
 Names Tail(const Names& lines) {
     return Names(lines.end() - static_cast<std::ptrdiff_t>(std::min<size_t>(lines.size(), 8)), lines.end());
-}
-
-size_t CountContaining(const Names& lines, const std::string& part) {
-    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
-        return l.find(part) != std::string::npos;
-    }));
 }
 
 // The window connected to a target double; the tree is filled by the connect sequence.

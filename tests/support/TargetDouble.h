@@ -66,6 +66,10 @@ struct ScriptedResult {
 inline constexpr const char* kCurrentDatabaseRefusal =
     "The database name component of the object qualifier must be the name of the current database.";
 
+// What Babelfish answers to @@VERSION.
+inline constexpr const char* kBabelfishVersion =
+    "Babelfish for Aurora PostgreSQL with SQL Server Compatibility - 12.0.2000.8";
+
 using StatementPredicate = std::function<bool(const std::string& statement)>;
 
 class TargetDouble : public DataSourceConnection {

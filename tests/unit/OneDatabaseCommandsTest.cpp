@@ -20,15 +20,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
+using test::CountContaining;
+using test::kBabelfishVersion;
 
-constexpr const char* kBabelfishVersion =
-    "Babelfish for Aurora PostgreSQL with SQL Server Compatibility - 12.0.2000.8";
-
-size_t CountContaining(const Names& lines, const std::string& part) {
-    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
-        return l.find(part) != std::string::npos;
-    }));
-}
 
 Names Texts(const TreeNode& node) {
     Names texts;

@@ -66,6 +66,10 @@ const char* TargetKindName(TargetKind kind) {
     return "SQL Server";
 }
 
+bool SameDatabaseName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && Lower(a) == Lower(b);
+}
+
 std::string OneDatabaseKindName(TargetKind kind) {
     return WorksInOneDatabase(kind) ? TargetKindName(kind) : "";
 }

@@ -39,6 +39,9 @@ bool WorksInOneDatabase(TargetKind kind);
 // "SQL Server", "Azure SQL Database", ...
 const char* TargetKindName(TargetKind kind);
 
+// Database names of SQL Server compare without regard to case (ASCII).
+bool SameDatabaseName(std::string_view a, std::string_view b);
+
 // The name of a kind that works in one database per connection; "" for the others.
 std::string OneDatabaseKindName(TargetKind kind);
 
