@@ -361,13 +361,7 @@ void MainWindowCommands::DeleteSelectedCommand() {
                 return;
             }
             log.WriteOutputLine("Remove Database [%s]!", node->text.c_str());
-            tree.SetCurrentDatabase("");
-            if (RunOnServerLevel(window_, "Dropping database [" + node->text + "]", node->text,
-                                 [&](Session* session) {
-                                     return DropDatabase(log, session, node->text);
-                                 })) {
-                tree.RemoveNode(node->path);
-            }
+            if (DropTargetDatabase(window_, node->text)) tree.RemoveNode(node->path);
             break;
         case kTableNode: {
             std::string question =
@@ -481,11 +475,8 @@ void MainWindowCommands::DeleteDatabaseCommand() {
                                Format(kDatabaseWarning, node->text), MessageIcon::Warning)) {
         return;
     }
-    DatabaseTree& tree = window_.targetTree();
-    tree.SetCurrentDatabase("");
-    RunOnServerLevel(window_, "Dropping database [" + node->text + "]", node->text,
-                     [&](Session* session) { return DropDatabase(window_.log(), session, node->text); });
-    FillDatabaseTree(tree, window_.log(), window_.port());
+    DropTargetDatabase(window_, node->text);
+    FillDatabaseTree(window_.targetTree(), window_.log(), window_.port());
 }
 
 void MainWindowCommands::ClearAllTablesCommand() {

@@ -1,5 +1,6 @@
 #include "OneDatabaseGuard.h"
 
+#include "Converters/TargetServer.h"
 #include "config/ConnectSequence.h"
 #include "tasks/OperationLog.h"
 
@@ -67,6 +68,13 @@ bool RunOnServerLevel(MainWindowModel& window, const std::string& what, std::str
         return false;
     }
     return RunInDatabase(window, "master", work);
+}
+
+bool DropTargetDatabase(MainWindowModel& window, const std::string& name) {
+    if (!WorksInOneDatabase(window.targetKind)) window.targetTree().SetCurrentDatabase("");
+    return RunOnServerLevel(window, "Dropping database [" + name + "]", name, [&](Session* session) {
+        return DropDatabase(window.log(), session, name);
+    });
 }
 
 bool RunInDatabase(MainWindowModel& window, std::string_view database,

@@ -40,6 +40,12 @@ bool RefusedToDrop(MainWindowModel& window, const SelectedObject& object);
 bool RunOnServerLevel(MainWindowModel& window, const std::string& what, std::string_view database,
                       const std::function<bool(Session*)>& work);
 
+// Drops a target database for the window's commands. On SQL Server the tree first forgets its
+// current database (the browsing session may be in the one dropped) and the browsing session
+// drops it; on a one-database target a connection to master drops it and the tree keeps its
+// database. False when it was not dropped.
+bool DropTargetDatabase(MainWindowModel& window, const std::string& name);
+
 // Work inside `database` that a window command does outside the tree's own database (the resume
 // question's catalog lookup): `work` gets the browsing session on SQL Server, and on a
 // one-database target also when that connection works in `database`; otherwise a session opened

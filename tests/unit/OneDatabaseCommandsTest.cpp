@@ -130,6 +130,10 @@ TEST_F(OneDatabaseCommands, DatabasesAreCreatedAndDroppedOverAConnectionToMaster
     EXPECT_EQ(double_->StatementsOn("master"), (Names{"create database fresh;", "drop database sales;"}));
     EXPECT_EQ(CountContaining(double_->Statements(), "database "), 2u);  // nowhere else
     EXPECT_EQ(double_->openedOn(), "acme_bf");  // the window's own connection stayed
+    const auto contents = tree().Contents();  // and so did the tree's database and its tables
+    ASSERT_TRUE(contents->currentDatabaseNode.has_value());
+    EXPECT_EQ(contents->At(*contents->currentDatabaseNode)->text, "acme_bf");
+    EXPECT_EQ(Texts(contents->At(*contents->currentDatabaseNode)->children.at(0)), Names{"orders"});
     for (const std::string& s : double_->StatementsOn("master")) EXPECT_EQ(test::DescribeTsqlProblems(s), "");
 }
 
