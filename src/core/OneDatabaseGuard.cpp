@@ -14,6 +14,15 @@ void Refuse(MainWindowModel& window, const std::string& what, const std::string&
                   "]; double-click a database to work in it.");
 }
 
+// Dropping the database the window's target connection works in: true after the refusal lines.
+bool RefusedAsTheTreesDatabase(MainWindowModel& window, const std::string& what,
+                               std::string_view database) {
+    const std::string browsing = BrowsingTargetDatabase(window);
+    if (database.empty() || !SameDatabaseName(browsing, database)) return false;
+    Refuse(window, what + " while the target tree works in it", browsing);
+    return true;
+}
+
 }  // namespace
 
 std::string BrowsingTargetDatabase(MainWindowModel& window) {
@@ -37,17 +46,14 @@ bool RefusedToDrop(MainWindowModel& window, const SelectedObject& object) {
     if (!WorksInOneDatabase(window.targetKind)) return false;
     const std::string& in = object.grandparentText;
     switch (object.kind) {
-        case kDatabaseNode: {
-            const std::string browsing = BrowsingTargetDatabase(window);
-            if (!SameDatabaseName(browsing, object.text)) return false;
-            Refuse(window, "Dropping database [" + object.text + "] while the target tree works in it",
-                   browsing);
-            return true;
-        }
+        case kDatabaseNode:
+            return RefusedAsTheTreesDatabase(window, "Dropping database [" + object.text + "]",
+                                             object.text);
         case kTableNode:
-            return RefusedOutsideBrowsingDatabase(window, "Dropping table [" + in + "].[" + object.text + "]", in);
-        case kViewNode:
-            return RefusedOutsideBrowsingDatabase(window, "Dropping view [" + in + "].[" + object.text + "]", in);
+        case kViewNode: {
+            const char* what = object.kind == kTableNode ? "Dropping table [" : "Dropping view [";
+            return RefusedOutsideBrowsingDatabase(window, what + in + "].[" + object.text + "]", in);
+        }
         case kTablesFolderNode:
         case kViewsFolderNode: {
             const char* what = object.kind == kTablesFolderNode ? "tables" : "views";
@@ -63,10 +69,7 @@ bool RefusedToDrop(MainWindowModel& window, const SelectedObject& object) {
 bool RunOnServerLevel(MainWindowModel& window, const std::string& what, std::string_view database,
                       const std::function<bool(Session*)>& work) {
     if (!WorksInOneDatabase(window.targetKind)) return work(window.targetTree().session());
-    if (!database.empty() && SameDatabaseName(BrowsingTargetDatabase(window), database)) {
-        Refuse(window, what + " while the target tree works in it", BrowsingTargetDatabase(window));
-        return false;
-    }
+    if (RefusedAsTheTreesDatabase(window, what, database)) return false;
     return RunInDatabase(window, "master", work);
 }
 
