@@ -129,7 +129,8 @@ public:
             IsFlagSet(ReadProfileString(configPath_, kSectionPublic, "AutoBackup", "", kConfigValueBuffer));
         window_->options().translation = TranslationOf(options, configPath_);
         // A script is one sequence of statements: its tables are written one after another.
-        window_->options().jobs = script ? 1 : JobsOf(options, configPath_);
+        const int jobs = JobsOf(options, configPath_);
+        window_->options().jobs = script ? 1 : jobs;
         SetUpOutput();
         EnsureWorkFolder("./");
         const std::string conditions = ProgramFolder() + "Condition.cfg";

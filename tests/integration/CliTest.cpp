@@ -223,6 +223,10 @@ TEST_F(CliTest, ExitCodes) {
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_NE(usage.err.find("unknown migration 'everything'"), std::string::npos);
 
+    CliResult jobs = Cli("migrate database shop sales --yes --jobs 0 --target-script '" + home_ + "/out'");
+    EXPECT_EQ(jobs.exitCode, 2);
+    EXPECT_NE(jobs.err.find("--jobs takes a number from 1 to 16, not '0'"), std::string::npos) << jobs.err;
+
     CliResult noVariable = Cli("migrate database shop sales --yes --target-script '" + home_ +
                                    "/out' --source 127.0.0.1:33077 --source-password-env NOT_SET_ANYWHERE",
                                false);

@@ -34,6 +34,21 @@ TEST(CliOptions, VerifyAndResume) {
     EXPECT_EQ(ParseCommandLine({"verify", "shop", "sales", "--verify"}).error, "--verify needs a value");
 }
 
+// --jobs / -j and [Public] Jobs= take a number of tables from 1 to 16, nothing else.
+TEST(CliOptions, Jobs) {
+    EXPECT_EQ(ParseCommandLine({"migrate", "database", "shop", "sales", "-j", "4"}).options.jobs, "4");
+    EXPECT_EQ(ParseCommandLine({"migrate", "database", "shop", "sales", "--jobs=3"}).options.jobs, "3");
+    struct Case {
+        const char* text;
+        std::optional<int> jobs;
+    };
+    for (const Case& c : {Case{"1", 1}, Case{"16", 16}, Case{"2", 2}, Case{"0", std::nullopt},
+                          Case{"17", std::nullopt}, Case{"-1", std::nullopt}, Case{"", std::nullopt},
+                          Case{"4x", std::nullopt}, Case{"004", std::nullopt}}) {
+        EXPECT_EQ(ParseJobs(c.text), c.jobs) << c.text;
+    }
+}
+
 TEST(CliOptions, RefusesPasswordsAsArgumentValues) {
     for (const char* option : {"--source-password", "--target-password"}) {
         ParseResult parsed = ParseCommandLine({"migrate", option, "secret"});

@@ -94,7 +94,9 @@ bool OdbcRowBlock::Bind(SQLHSTMT statement, const std::vector<ColumnInfo>& colum
         if (!Succeeded(rc)) return false;
     }
     rowStatus_.assign(blockRows_, SQL_ROW_SUCCESS);
-    if (blockRows_ > 1) {
+    // A statement run again keeps its attributes: a block size set before is set again.
+    if (blockRows_ > 1 || arraySizeSet_) {
+        arraySizeSet_ = true;
         if (!Succeeded(SQLSetStmtAttr(statement, SQL_ATTR_ROW_ARRAY_SIZE,
                                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(blockRows_)), 0)) ||
             !Succeeded(SQLSetStmtAttr(statement, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0)) ||

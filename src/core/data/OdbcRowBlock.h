@@ -82,6 +82,7 @@ private:
     SQLULEN fetched_ = 0;
     size_t current_ = 0;
     bool started_ = false;
+    bool arraySizeSet_ = false;  // SQL_ATTR_ROW_ARRAY_SIZE was set on this statement
     std::vector<SQLUSMALLINT> rowStatus_;
     std::vector<std::string> values_;  // values that are converted or read whole
     std::vector<std::string_view> views_;
