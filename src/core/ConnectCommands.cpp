@@ -1,5 +1,8 @@
 #include "ConnectCommands.h"
 
+#include <optional>
+#include <string>
+
 #include "explorer/TreeFill.h"
 
 namespace velmora {
@@ -32,12 +35,31 @@ void RecordTargetKind(MainWindowModel& window, DataSourceConnection& connection)
     }
 }
 
-bool ConnectSide(MainWindowModel& window, TreeSide side) {
+bool ConnectSide(MainWindowModel& window, TreeSide side,
+                 const std::optional<std::string>& database = std::nullopt);
+
+// The window's target connection moves to `database`; when that fails, back to the database it
+// was in, so that a mistyped or vanished database does not leave the tree without a connection.
+bool ConnectTargetOn(MainWindowModel& window, const std::string& database) {
+    std::string previous;
+    window.targetConnection().GetProperty(kPropCurrentCatalog, previous);
+    if (ConnectSide(window, TreeSide::Target, database)) return true;
+    if (!previous.empty() && previous != database) ConnectSide(window, TreeSide::Target, previous);
+    return false;
+}
+
+// Connects a side from its settings; `database`, when given, replaces the settings' database
+// for this connection only (a one-database target's tree moving to another database: its kind
+// is known, and the settings stay as the user saved them).
+bool ConnectSide(MainWindowModel& window, TreeSide side,
+                 const std::optional<std::string>& database) {
     const bool isSource = side == TreeSide::Source;
     DataSourceConnection& connection =
         isSource ? window.sourceConnection() : window.targetConnection();
     DatabaseTree& tree = window.tree(side);
-    const ConnectionSettings settings = window.settings(side);
+    ConnectionSettings settings = window.settings(side);
+    if (database) settings.catalogName = *database;
+    if (!isSource && !database) tree.SetDatabaseOpener(nullptr);
     tree.Detach();
     std::string description;
     bool connected = ConnectDataSource(
@@ -49,12 +71,17 @@ bool ConnectSide(MainWindowModel& window, TreeSide side) {
         },
         description);
     if (!connected) return false;
-    if (!isSource) {
+    if (!isSource && !database) {
         RecordTargetKind(window, connection);
-        // Any kind but SQL Server itself is named in the pane title.
-        if (window.targetKind != TargetKind::SqlServer) {
-            description += std::string(" (") + TargetKindName(window.targetKind) + ")";
+        if (WorksInOneDatabase(window.targetKind)) {
+            tree.SetDatabaseOpener([&window](const std::string& name) {
+                return ConnectTargetOn(window, name);
+            });
         }
+    }
+    // Any kind but SQL Server itself is named in the pane title.
+    if (!isSource && window.targetKind != TargetKind::SqlServer) {
+        description += std::string(" (") + TargetKindName(window.targetKind) + ")";
     }
     tree.SetTitle(description);
     (isSource ? window.sourceDbms : window.targetDbms) = description;

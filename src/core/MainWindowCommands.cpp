@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "OneDatabaseGuard.h"
+
 #include "Converters/Conditions.h"
 #include "Converters/Naming.h"
 #include "Converters/TargetServer.h"
@@ -175,11 +177,18 @@ bool MainWindowCommands::AskResume(TaskType type, const TaskNames& names) {
     if (type != TaskType::Database && type != TaskType::Tables && type != TaskType::Table) {
         return window_.options().resume;
     }
-    // The target's catalog by a three-part name: the browsing session stays in its database.
-    std::string query = "select count_big(*) from " + QuoteTargetName(names.targetDatabase) +
-                        ".sys.tables";
+    // The target's catalog by a three-part name: the browsing session stays in its database. A
+    // one-database target takes no three-part name: it is asked in the database itself.
+    const bool oneDatabase = WorksInOneDatabase(window_.targetKind);
+    std::string query = "select count_big(*) from " +
+                        (oneDatabase ? "" : QuoteTargetName(names.targetDatabase) + ".") +
+                        "sys.tables";
     if (type == TaskType::Table) query += " where name = N" + QuoteTargetString(names.sourceObject);
-    std::string found = QuerySingleValue(window_.log(), window_.targetSession(), query, 0);
+    std::string found;
+    RunInDatabase(window_, names.targetDatabase, [&](Session* session) {
+        found = QuerySingleValue(window_.log(), session, query, 0);
+        return true;
+    });
     if (found.empty() || found == "0" || found.find_first_not_of("0123456789") != std::string::npos) {
         return window_.options().resume;
     }
@@ -341,6 +350,7 @@ void MainWindowCommands::DeleteSelectedCommand() {
         port.ShowMessage("No selected Object to delete!");
         return;
     }
+    if (RefusedToDrop(window_, *node)) return;
     const std::string noRestore =
         "After remove, you can not restore [%s] again! Continue?\nPress YES to Continue Removing!";
     OperationLog& log = window_.log();
@@ -351,8 +361,7 @@ void MainWindowCommands::DeleteSelectedCommand() {
                 return;
             }
             log.WriteOutputLine("Remove Database [%s]!", node->text.c_str());
-            tree.SetCurrentDatabase("");
-            if (DropDatabase(log, tree.session(), node->text)) tree.RemoveNode(node->path);
+            if (DropTargetDatabase(window_, node->text)) tree.RemoveNode(node->path);
             break;
         case kTableNode: {
             std::string question =
@@ -422,7 +431,9 @@ void MainWindowCommands::NewDatabaseCommand() {
     std::optional<std::string> name = window_.port().PromptText("DB Name:");
     if (!name) return;
     DatabaseTree& tree = window_.targetTree();
-    if (CreateDatabase(window_.log(), tree.session(), *name)) {
+    if (RunOnServerLevel(window_, "Creating database [" + *name + "]", "", [&](Session* session) {
+            return CreateDatabase(window_.log(), session, *name);
+        })) {
         FillDatabaseTree(tree, window_.log(), window_.port());
     }
 }
@@ -459,20 +470,22 @@ std::optional<NodePath> FolderOf(const DatabaseTree& tree, const NodePath& datab
 void MainWindowCommands::DeleteDatabaseCommand() {
     if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = SelectedDatabase();
-    if (!node || !ConfirmTwice(Format("Remove database [%s]?", node->text),
+    if (!node || RefusedToDrop(window_, *node) ||
+        !ConfirmTwice(Format("Remove database [%s]?", node->text),
                                Format(kDatabaseWarning, node->text), MessageIcon::Warning)) {
         return;
     }
-    DatabaseTree& tree = window_.targetTree();
-    tree.SetCurrentDatabase("");
-    DropDatabase(window_.log(), tree.session(), node->text);
-    FillDatabaseTree(tree, window_.log(), window_.port());
+    DropTargetDatabase(window_, node->text);
+    FillDatabaseTree(window_.targetTree(), window_.log(), window_.port());
 }
 
 void MainWindowCommands::ClearAllTablesCommand() {
     if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = SelectedDatabase();
-    if (!node || !ConfirmTwice(Format("Remove all the tables of [%s]?", node->text),
+    if (!node ||
+        RefusedOutsideBrowsingDatabase(window_, "Dropping the tables of [" + node->text + "]",
+                                       node->text) ||
+        !ConfirmTwice(Format("Remove all the tables of [%s]?", node->text),
                                Format(kDatabaseWarning, node->text), MessageIcon::Warning)) {
         return;
     }
@@ -489,7 +502,10 @@ void MainWindowCommands::ClearAllTablesCommand() {
 void MainWindowCommands::ClearAllDataCommand() {
     if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = SelectedDatabase();
-    if (!node || !ConfirmTwice(Format("Delete all the data of [%s]?", node->text),
+    if (!node ||
+        RefusedOutsideBrowsingDatabase(window_, "Deleting the data of [" + node->text + "]",
+                                       node->text) ||
+        !ConfirmTwice(Format("Delete all the data of [%s]?", node->text),
                                Format(kDatabaseWarning, node->text), MessageIcon::Warning)) {
         return;
     }
@@ -511,7 +527,7 @@ void MainWindowCommands::ClearAllDataCommand() {
 void MainWindowCommands::DropTableCommand() {
     if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
-    if (!node || node->kind != kTableNode) return;
+    if (!node || node->kind != kTableNode || RefusedToDrop(window_, *node)) return;
     if (DropTable(window_.log(), window_.targetTree().session(), node->grandparentText,
                   node->text)) {
         window_.targetTree().RemoveNode(node->path);
@@ -521,7 +537,7 @@ void MainWindowCommands::DropTableCommand() {
 void MainWindowCommands::DropViewCommand() {
     if (RefusedWhileTasksRun()) return;
     std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
-    if (!node || node->kind != kViewNode) return;
+    if (!node || node->kind != kViewNode || RefusedToDrop(window_, *node)) return;
     if (DropView(window_.log(), window_.targetTree().session(), node->grandparentText,
                  node->text)) {
         window_.targetTree().RemoveNode(node->path);
@@ -533,6 +549,9 @@ bool MainWindowCommands::EndRename(const std::string& newName) {
     bool accepted = false;
     std::optional<SelectedObject> node = DescribeSelection(tree);
     if (tree.renameConfirmed() != 0 && node && !RefusedWhileTasksRun() &&
+        !RefusedOutsideBrowsingDatabase(
+            window_, "Renaming [" + node->grandparentText + "].[" + node->text + "]",
+            node->grandparentText) &&
         RenameObject(window_.log(), tree.session(), node->grandparentText, node->text,
                      newName)) {
         tree.SetNodeText(node->path, newName);

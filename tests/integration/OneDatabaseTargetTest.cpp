@@ -20,9 +20,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
+using test::CountContaining;
+using test::kBabelfishVersion;
 
-constexpr const char* kBabelfishVersion =
-    "Babelfish for Aurora PostgreSQL with SQL Server Compatibility - 12.0.2000.8";
 constexpr const char* kListQuery = "SELECT name FROM sys.databases ORDER BY name";
 
 Names Texts(const TreeNode& node) {
@@ -34,12 +34,6 @@ Names Texts(const TreeNode& node) {
 // The last lines of a long log, for failure output.
 Names Tail(const Names& lines) {
     return Names(lines.end() - static_cast<std::ptrdiff_t>(std::min<size_t>(lines.size(), 8)), lines.end());
-}
-
-size_t CountContaining(const Names& lines, const std::string& part) {
-    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
-        return l.find(part) != std::string::npos;
-    }));
 }
 
 // The window connected to a target double; the tree is filled by the connect sequence.
@@ -144,10 +138,17 @@ protected:
             return NewOdbcConnection();
         };
         main_->options().translation = TranslationMode::Classic;
+        UseOnlineWait(OnlineWait{});
+    }
+    // The scheduler runs the window's tasks with this wait for a new database.
+    void UseOnlineWait(OnlineWait wait) {
         SchedulerTimings fast;
         fast.passInterval = 10ms;
         fast.threadStartDelay = fast.startWait = fast.workerStartDelay = fast.closeWait = 0ms;
-        commands_ = std::make_unique<MainWindowCommands>(*main_, fast);
+        TaskEnvironment environment = WindowTaskEnvironment(*main_);
+        environment.onlineWait = wait;
+        commands_.reset();
+        commands_ = std::make_unique<MainWindowCommands>(*main_, MakeTaskRunner(environment), fast);
     }
     void TearDown() override {
         commands_.reset();
@@ -197,6 +198,35 @@ TEST_F(OneDatabaseTasks, ACloneCreatesTheDatabaseFromMasterThenConnectsToIt) {
                             [](const std::string& s) { return s.rfind("use ", 0) == 0; }),
               0);
     ExpectTargetStatementsParse();
+}
+
+TEST_F(OneDatabaseTasks, ACloneWaitsForItsNewDatabaseToComeOnline) {
+    const std::string name = test::ProcessDatabaseName("velmora_bf_online_");
+    const std::string offline = "Database '" + name + "' on server 'bf01' is not currently available.";
+    target_->RefuseOpenOn(name, 2, offline);
+    UseOnlineWait(OnlineWait{4, 1ms});
+    TaskPtr task = Run(TaskType::CloneDatabase, {"shop", "", name, "", ""});
+    ExpectOnlyTheBlankNamedTableFailed(task);
+    const Names lines = port_.OutputLines();
+    EXPECT_EQ(CountContaining(lines, "Waiting for database [" + name + "] to come online"), 2u)
+        << ::testing::PrintToString(Tail(lines));
+    EXPECT_EQ(CountContaining(lines, "Waiting for database [" + name + "] to come online (1/3)"), 1u);
+    EXPECT_EQ(CountContaining(lines, offline), 2u);  // the server's reason at each refusal
+    EXPECT_FALSE(target_->StatementsOn(name).empty());
+    ExpectTargetStatementsParse();
+}
+
+TEST_F(OneDatabaseTasks, ANewDatabaseThatNeverComesOnlineFailsTheCloneAfterTheBoundedWait) {
+    const std::string name = test::ProcessDatabaseName("velmora_bf_offline_");
+    target_->RefuseOpenOn(name, 1000, "Database '" + name + "' is not currently available.");
+    UseOnlineWait(OnlineWait{3, 1ms});
+    TaskPtr task = Run(TaskType::CloneDatabase, {"shop", "", name, "", ""});
+    EXPECT_EQ(task->status.load(), kTaskFailed);
+    const Names lines = port_.OutputLines();
+    EXPECT_EQ(CountContaining(lines, "to come online"), 2u) << ::testing::PrintToString(Tail(lines));
+    EXPECT_EQ(CountContaining(lines, "Babelfish: database [" + name + "] cannot be connected to!"), 1u);
+    EXPECT_EQ(target_->StatementsOn("master").size(), 1u);  // the create database, then nothing
+    EXPECT_TRUE(target_->StatementsOn(name).empty());
 }
 
 TEST_F(OneDatabaseTasks, ABackupOfADatabaseListsItsTablesAndViewsOnItsOwnConnection) {

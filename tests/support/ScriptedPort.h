@@ -66,4 +66,11 @@ private:
     std::deque<std::optional<int>> choices_;
 };
 
+// How many of `lines` hold `part`.
+inline size_t CountContaining(const std::vector<std::string>& lines, const std::string& part) {
+    size_t count = 0;
+    for (const std::string& line : lines) count += line.find(part) != std::string::npos ? 1 : 0;
+    return count;
+}
+
 }  // namespace velmora::test

@@ -40,6 +40,10 @@ struct TargetDouble::State {
     std::vector<std::pair<std::string, ScriptedResult>> exactAnswers;
     std::vector<std::pair<StatementPredicate, ScriptedResult>> answers;
     std::optional<std::string> refuseOpen;
+    // Opens on this database fail this many more times (a database coming online).
+    std::string offlineDatabase;
+    int offlineOpens = 0;
+    std::string offlineText;
     std::vector<std::pair<uint32_t, std::string>> properties{
         {kPropDbmsName, "Microsoft SQL Server"},
         {kPropDbmsVersion, "16.00.4135"},
@@ -379,6 +383,13 @@ void TargetDouble::RefuseOpen(std::string errorText) {
     state_->refuseOpen = std::move(errorText);
 }
 
+void TargetDouble::RefuseOpenOn(const std::string& database, int times, std::string errorText) {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->offlineDatabase = database;
+    state_->offlineOpens = times;
+    state_->offlineText = std::move(errorText);
+}
+
 void TargetDouble::SetProperty(uint32_t id, std::string value) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->Property(id) = std::move(value);
@@ -445,6 +456,7 @@ std::vector<std::string> TargetDouble::Statements() const {
 void TargetDouble::ClearStatements() {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->statements.clear();
+    state_->placed.clear();
 }
 
 void TargetDouble::ClearAnswers() {
@@ -512,6 +524,12 @@ ResultCode TargetDouble::Open(std::string_view provider, const PropertySet& init
     state_->lastProvider = std::string(provider);
     state_->lastProperties = initProperties;
     if (state_->refuseOpen) return kFailure;
+    if (state_->offlineOpens > 0 && CatalogOf(initProperties) == state_->offlineDatabase) {
+        --state_->offlineOpens;
+        refusal_ = state_->offlineText;
+        return kFailure;
+    }
+    refusal_.clear();
     if (state_->oneDatabase) own_ = std::make_shared<std::string>(CatalogOf(initProperties));
     opened_ = true;
     return kSuccess;
@@ -528,6 +546,10 @@ Session* TargetDouble::session() { return session_.get(); }
 ResultCode TargetDouble::GetProperty(uint32_t id, std::string& value) {
     if (!session_ && !opened_) return kNotConnected;
     std::lock_guard<std::mutex> lock(state_->mutex);
+    if (id == kPropCurrentCatalog && own_) {
+        value = *own_;
+        return kSuccess;
+    }
     for (const auto& [key, text] : state_->properties) {
         if (key == id) {
             value = text;
@@ -544,6 +566,7 @@ void TargetDouble::Close() {
 
 std::string TargetDouble::ProviderErrorText() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
+    if (!refusal_.empty()) return refusal_;
     return state_->refuseOpen.value_or("Unknown Error!");
 }
 

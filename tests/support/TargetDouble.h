@@ -30,7 +30,7 @@
 // - WorkInOneDatabase: the mode of a server that works in one database per connection (Azure
 //   SQL Database, Babelfish). Each connection knows the database it was opened on ("Database="
 //   or the catalog property; "master" without one); `use` of another database and catalog calls
-//   naming another catalog are refused, and so, with Babelfish's text by default, is the catalog
+//   naming another catalog are refused, its current catalog is that database, and so, with Babelfish's text by default, is the catalog
 //   call for all catalogs. NewConnection gives more connections to the same server.
 //
 // Threads: every member may be called from any thread (one lock inside): the scheduler thread
@@ -66,6 +66,10 @@ struct ScriptedResult {
 inline constexpr const char* kCurrentDatabaseRefusal =
     "The database name component of the object qualifier must be the name of the current database.";
 
+// What Babelfish answers to @@VERSION.
+inline constexpr const char* kBabelfishVersion =
+    "Babelfish for Aurora PostgreSQL with SQL Server Compatibility - 12.0.2000.8";
+
 using StatementPredicate = std::function<bool(const std::string& statement)>;
 
 class TargetDouble : public DataSourceConnection {
@@ -81,6 +85,9 @@ public:
     void FailOn(const std::string& statement, std::string errorText, ResultCode code = kFailure);
     void FailWhen(StatementPredicate matches, std::string errorText, ResultCode code = kFailure);
     void RefuseOpen(std::string errorText);
+    // The next `times` opens on `database` fail with `errorText` (a new database that is not
+    // online yet); opens on other databases are not affected.
+    void RefuseOpenOn(const std::string& database, int times, std::string errorText);
     // DBMS name ("Microsoft SQL Server"), version ("16.00.4135"), data source name (""),
     // current catalog ("master") are preset; this replaces one.
     void SetProperty(uint32_t id, std::string value);
@@ -136,6 +143,7 @@ private:
     std::unique_ptr<Session> session_;
     std::shared_ptr<std::string> own_;  // the one-database mode's database of this connection
     bool opened_ = false;
+    std::string refusal_;  // why the last Open failed, when RefuseOpenOn refused it
 };
 
 }  // namespace velmora::test

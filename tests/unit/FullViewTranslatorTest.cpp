@@ -93,6 +93,19 @@ TEST(TranslateViewFull, SourceDatabaseBecomesTheTargetAndOtherDatabasesStay) {
     EXPECT_EQ(out.references, (std::vector<std::string>{"a", "b"}));
 }
 
+TEST(TranslateViewFull, AnotherDatabaseIsUntranslatableOnATargetThatWorksInOneDatabase) {
+    const ExpressionNames azure{"shop", "shop_copy", "Azure SQL Database"};
+    const FullViewTranslation other = TranslateViewFull(
+        kHeader + "select `shop`.`a`.`x` AS `x` from (`shop`.`a` join `other`.`b` on(`shop`.`a`.`id` = `other`.`b`.`id`))",
+        "v", azure);
+    EXPECT_EQ(other.untranslatable,
+              "the table other.b of another database (a connection to Azure SQL Database works only in its own database)");
+    const FullViewTranslation own =
+        TranslateViewFull(kHeader + "select `shop`.`a`.`x` AS `x` from `shop`.`a`", "v", azure);
+    ASSERT_TRUE(own.ok()) << own.untranslatable;
+    EXPECT_EQ(own.statement, "CREATE VIEW v AS SELECT a.x AS x FROM shop_copy..a");
+}
+
 TEST(TranslateViewFull, KeepsAColumnListAndReportsReferencesOnce) {
     const FullViewTranslation out = TranslateViewFull(
         "CREATE VIEW `v` (`First`,`Second`) AS select `t`.`a` AS `a`,`t`.`b` AS `b` from `t` "

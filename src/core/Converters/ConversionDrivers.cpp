@@ -249,8 +249,9 @@ ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view data
         ReadDefinition(log, context.SourceSession(), "show create view " + QuoteSourceName(view),
                        &result.readFailure);
     if (!result.readFailure.empty()) return result;
-    FullViewTranslation full =
-        TranslateViewFull(definition, view, ExpressionNames{Text(database), context.targetDatabase});
+    FullViewTranslation full = TranslateViewFull(
+        definition, view,
+        ExpressionNames{Text(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)});
     result.untranslatable = full.untranslatable;
     result.text = full.statement;
     result.references = full.references;

@@ -77,7 +77,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     std::string why;
     std::string definition =
         ReadDefinition(log, context.SourceSession(), ShowCreateTableStatement(table), &why);
-    const ExpressionNames names{db, context.targetDatabase};
+    const ExpressionNames names{db, context.targetDatabase, OneDatabaseKindName(context.targetKind)};
     FullTableTranslation translation;
     if (why.empty()) {
         translation = TranslateTableFull(definition, names);

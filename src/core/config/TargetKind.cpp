@@ -66,6 +66,19 @@ const char* TargetKindName(TargetKind kind) {
     return "SQL Server";
 }
 
+bool SameDatabaseName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && Lower(a) == Lower(b);
+}
+
+std::string OneDatabaseKindName(TargetKind kind) {
+    return WorksInOneDatabase(kind) ? TargetKindName(kind) : "";
+}
+
+std::string OneDatabaseRefusal(TargetKind kind, std::string_view what) {
+    return std::string(what) + " cannot run on " + TargetKindName(kind) +
+           ": a connection there works only in its own database";
+}
+
 TargetKind DetectTargetKind(DataSourceConnection& connection) {
     Session* session = connection.session();
     if (!session) return TargetKind::SqlServer;

@@ -16,6 +16,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "data/DataAccess.h"
 
@@ -37,6 +38,16 @@ bool WorksInOneDatabase(TargetKind kind);
 
 // "SQL Server", "Azure SQL Database", ...
 const char* TargetKindName(TargetKind kind);
+
+// Database names of SQL Server compare without regard to case (ASCII).
+bool SameDatabaseName(std::string_view a, std::string_view b);
+
+// The name of a kind that works in one database per connection; "" for the others.
+std::string OneDatabaseKindName(TargetKind kind);
+
+// The line that refuses work which cannot run on a target of `kind`:
+// "<what> cannot run on Azure SQL Database: a connection there works only in its own database".
+std::string OneDatabaseRefusal(TargetKind kind, std::string_view what);
 
 // True when `errorText` is a server's refusal to reach a database other than the current one.
 bool IsOtherDatabaseRefusal(const std::string& errorText);

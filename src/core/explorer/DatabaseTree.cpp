@@ -65,6 +65,16 @@ void DatabaseTree::Detach() {
     side_ = -1;
 }
 
+void DatabaseTree::SetDatabaseOpener(DatabaseOpener opener) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    databaseOpener_ = std::move(opener);
+}
+
+DatabaseTree::DatabaseOpener DatabaseTree::databaseOpener() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return databaseOpener_;
+}
+
 DataSourceConnection* DatabaseTree::connection() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return connection_;

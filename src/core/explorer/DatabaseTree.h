@@ -96,6 +96,14 @@ public:
     std::string userId() const;
     std::string password() const;
 
+    // On a target that works in one database per connection: reopens the tree's connection on
+    // another database and rebuilds the tree (false after the failure lines). Set by the connect
+    // command for such targets, empty otherwise; selecting a database then uses it instead of
+    // `use`. Kept across Attach and Detach.
+    using DatabaseOpener = std::function<bool(const std::string& database)>;
+    void SetDatabaseOpener(DatabaseOpener opener);
+    DatabaseOpener databaseOpener() const;
+
     // --- Texts the commands keep ---
     // The current database; empty while none has been chosen. Survives rebuilds.
     std::string currentDatabase() const;
@@ -154,6 +162,7 @@ private:
     std::string userId_;
     std::string password_;
     std::string currentDatabase_;
+    DatabaseOpener databaseOpener_;
     std::string title_;
     std::string reportedFailure_;
     std::string storageEngine_ = "MyISAM";

@@ -15,6 +15,7 @@ bool SelectTreeDatabase(OperationLog& log, UserPort& port, DatabaseTree& tree,
                         std::string_view name, int side) {
     if (side != 0 && side != 1) return true;
     tree.SetCurrentDatabase(std::string(name));
+    if (auto openOn = tree.databaseOpener()) return openOn(std::string(name));
     if (!UseDatabase(log, tree.session(), name, side)) return false;
     FillDatabaseTree(tree, log, port);
     return true;

@@ -15,7 +15,8 @@ namespace velmora {
 class OperationLog;
 
 // Makes `name` the tree's current database: records it (even when the statement then fails),
-// runs "use" of the tree's side on its session, and rebuilds the tree on success.
+// runs "use" of the tree's side on its session, and rebuilds the tree on success. A tree with a
+// database opener (a one-database target) is connected to `name` by it instead.
 bool SelectTreeDatabase(OperationLog& log, UserPort& port, DatabaseTree& tree,
                         std::string_view name, int side);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/TargetKind.h"
 #include "tasks/OperationLog.h"
 
 namespace velmora {
@@ -30,17 +31,6 @@ std::string TrimRight(std::string_view text) {
     size_t last = text.size();
     while (last > 0 && IsBlank(text[last - 1])) --last;
     return std::string(text.substr(0, last));
-}
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 struct TableRow {
@@ -155,7 +145,7 @@ void AddFolders(TreeBuild& build, const std::string& currentDatabase) {
     TreeContents& contents = build.contents;
     const TreeNode& root = contents.topLevel.front();
     for (size_t i = 0; i < root.children.size(); ++i) {
-        if (SameNoCase(root.children[i].text, currentDatabase)) {
+        if (SameDatabaseName(root.children[i].text, currentDatabase)) {
             contents.currentDatabaseNode = NodePath{0, i};
             break;
         }
@@ -268,7 +258,7 @@ void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port) {
             current.clear();
         }
     }
-    if (current.empty() || SameNoCase(current, "null")) {
+    if (current.empty() || SameDatabaseName(current, "null")) {
         build.contents.topLevel.front().expanded = true;
         tree.Replace(std::move(build.contents));
         return;

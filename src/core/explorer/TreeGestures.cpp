@@ -14,6 +14,11 @@ void DoubleClickNode(OperationLog& log, UserPort& port, DatabaseTree& tree, cons
     if (!node || node->kind != kDatabaseNode) return;
     tree.SetCurrentDatabase(node->text);
     log.WriteOutputLine("Select Database [%s]", node->text.c_str());
+    // A target that works in one database per connection is connected to it instead.
+    if (auto openOn = tree.databaseOpener()) {
+        openOn(node->text);
+        return;
+    }
     // The name is quoted as the side's server needs it, so no name can add a statement.
     ShowQueryResult(log, tree.session(), UseStatement(node->text, static_cast<int>(tree.pane())),
                     0);

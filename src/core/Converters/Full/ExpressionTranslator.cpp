@@ -78,7 +78,13 @@ std::string TsqlWriter::ColumnName(const std::vector<std::string>& parts) const 
 
 std::string TsqlWriter::TableName(const std::vector<std::string>& parts) const {
     if (parts.size() < 2) return QuoteTargetName(parts.back());
-    const std::string& database = parts[0] == names_.sourceDatabase ? names_.targetDatabase : parts[0];
+    const bool own = parts[0] == names_.sourceDatabase;
+    if (!own && !names_.oneDatabaseKind.empty()) {
+        throw Untranslatable{"the table " + QuoteTargetName(parts[0]) + "." + QuoteTargetName(parts.back()) +
+                             " of another database (a connection to " + names_.oneDatabaseKind +
+                             " works only in its own database)"};
+    }
+    const std::string& database = own ? names_.targetDatabase : parts[0];
     if (database.empty()) return QuoteTargetName(parts.back());
     return QuoteTargetName(database) + ".." + QuoteTargetName(parts.back());
 }

@@ -12,10 +12,13 @@
 namespace velmora {
 
 // Names the translation rewrites: a qualifier naming the source database becomes the target
-// database (or goes when targetDatabase is empty).
+// database (or goes when targetDatabase is empty). On a target that works in one database per
+// connection (oneDatabaseKind names its kind: "Azure SQL Database", "Babelfish"), a qualifier
+// naming another database cannot be reached and is untranslatable.
 struct ExpressionNames {
     std::string sourceDatabase;
     std::string targetDatabase;
+    std::string oneDatabaseKind = {};
 };
 
 // The T-SQL text, or the construct that has no faithful T-SQL form.

@@ -48,7 +48,8 @@ std::unique_ptr<DataSourceConnection> OpenPeerTarget(const TaskEnvironment& envi
 }
 
 bool OpenTaskTarget(const TaskEnvironment& environment, const MigrationTask& task,
-                    WorkerContext& context, OnlineWait wait) {
+                    WorkerContext& context) {
+    const OnlineWait wait = environment.onlineWait;
     OperationLog& log = *environment.log;
     context.targetConnection = OpenOn(environment, log, "");
     if (!context.targetConnection) return false;

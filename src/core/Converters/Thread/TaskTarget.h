@@ -10,7 +10,6 @@
 // Threads: the scheduler thread, for one task.
 #pragma once
 
-#include <chrono>
 #include <string>
 
 #include "Converters/Thread/WorkerBodies.h"
@@ -18,16 +17,10 @@
 
 namespace velmora {
 
-// How long a new database may take to accept connections.
-struct OnlineWait {
-    int attempts = 10;
-    std::chrono::milliseconds pause{3000};
-};
-
 // Opens context.targetConnection for `task` (see above), decides context.targetKind and sets
 // context.openTargetOn. False, after the failure lines, when no connection could be opened.
 bool OpenTaskTarget(const TaskEnvironment& environment, const MigrationTask& task,
-                    WorkerContext& context, OnlineWait wait = {});
+                    WorkerContext& context);
 
 // One more target connection for a task that already has one (a peer of parallel tables): on
 // `database` itself where the target's kind works in one database, else as the settings say.

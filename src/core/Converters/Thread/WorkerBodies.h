@@ -10,6 +10,7 @@
 // target changed, the tables converted) goes through the environment's notifications.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -24,6 +25,13 @@ namespace velmora {
 
 // What the runner needs from the window to build a task's context. Each function is called on
 // the scheduler thread and must be safe there (the window guards what it shares).
+// How long a new database may take to accept connections (the clone task on a target that works
+// in one database): up to `attempts` connects, `pause` apart, each wait an output line.
+struct OnlineWait {
+    int attempts = 10;
+    std::chrono::milliseconds pause{3000};
+};
+
 struct TaskEnvironment {
     OperationLog* log = nullptr;
     ControllerStateCell* state = nullptr;
@@ -38,6 +46,7 @@ struct TaskEnvironment {
     std::function<void(const std::vector<TableReport>&)> tablesConverted;
     // Row progress of each table (WorkerContext::tableProgress); null: none.
     std::function<void(const TableProgress&)> tableProgress;
+    OnlineWait onlineWait;
 };
 
 // The scheduler's runner over the bodies below.
