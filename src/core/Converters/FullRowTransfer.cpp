@@ -24,18 +24,32 @@ constexpr int64_t kProgressEvery = 1000;
 // Batches rendered and waiting for the writer: the reader runs at most this far ahead.
 constexpr size_t kQueuedBatches = 2;
 
-// One statement sent inside the open transaction, kept until the commit: on a rollback its rows
-// are sent again.
-struct SentBatch {
-    std::string statement;
-    std::vector<std::string> rows;
+// Where one rendered row "(...)" lies in a text.
+struct RowSpan {
+    size_t offset = 0;
+    size_t length = 0;
 };
 
-// What the reader hands the writer: rendered rows, and the reasons of rows that failed before
-// anything was sent (counted by the writer, which keeps every count).
+// What the reader hands the writer: the rendered rows one after another, separated by commas (a
+// statement's VALUES list as it stands), and the reasons of rows that failed before anything was
+// sent (counted by the writer, which keeps every count). One text per batch: no allocation per
+// row.
 struct RenderedBatch {
-    std::vector<std::string> rows;
+    std::string values;
+    std::vector<RowSpan> rows;
     std::vector<std::string> refusals;
+};
+
+// One statement sent inside the open transaction, kept until the commit: on a rollback it is
+// sent again, or its rows one at a time. `rows` lie in `statement` after `prefixLength` bytes.
+struct SentBatch {
+    std::string statement;
+    size_t prefixLength = 0;
+    std::vector<RowSpan> rows;
+
+    std::string_view Row(const RowSpan& row) const {
+        return std::string_view(statement).substr(prefixLength + row.offset, row.length);
+    }
 };
 
 // The writing side, on a thread of its own with the task's target session: sends each batch
@@ -56,8 +70,7 @@ public:
     void Run(BoundedQueue<RenderedBatch>& queue) {
         while (std::optional<RenderedBatch> batch = queue.Pop()) {
             for (const std::string& why : batch->refusals) RowRefused(why);
-            pending_ = std::move(batch->rows);
-            Flush();
+            Flush(std::move(*batch));
         }
         Commit();
         if (identityOn_) Send(IdentityInsertStatement(table_, false), nullptr);
@@ -90,22 +103,13 @@ private:
         }
     }
 
-    std::string Statement(const std::vector<std::string>& rows) const {
-        std::string statement = prefix_;
-        for (size_t i = 0; i < rows.size(); ++i) {
-            if (i > 0) statement.push_back(',');
-            statement += rows[i];
-        }
-        return statement;
-    }
-
-    void Flush() {
-        if (pending_.empty()) return;
+    void Flush(RenderedBatch batch) {
+        if (batch.rows.empty()) return;
         if (!inTransaction_) inTransaction_ = Send("BEGIN TRANSACTION", nullptr);
-        std::string statement = Statement(pending_);
-        if (Send(statement, nullptr)) {
-            const auto rows = static_cast<int64_t>(pending_.size());
-            sent_.push_back({std::move(statement), std::move(pending_)});
+        SentBatch pending{prefix_ + batch.values, prefix_.size(), std::move(batch.rows)};
+        if (Send(pending.statement, nullptr)) {
+            const auto rows = static_cast<int64_t>(pending.rows.size());
+            sent_.push_back(std::move(pending));
             if (inTransaction_) {
                 inTransactionRows_ += rows;
             } else {
@@ -113,9 +117,8 @@ private:
                 Backup(sent_);
             }
         } else {
-            Isolate();
+            Isolate(pending);
         }
-        pending_.clear();
         if (sent_.size() >= kBatchesPerTransaction || !inTransaction_) Commit();
     }
 
@@ -137,7 +140,7 @@ private:
 
     // The pending statement failed: roll its transaction back, send the earlier statements of
     // that transaction again, then the pending rows one at a time (each in autocommit).
-    void Isolate() {
+    void Isolate(const SentBatch& failed) {
         std::vector<SentBatch> earlier = std::move(sent_);
         sent_.clear();
         if (inTransaction_) Send("ROLLBACK TRANSACTION", nullptr);
@@ -148,20 +151,21 @@ private:
                 Written(static_cast<int64_t>(batch.rows.size()));
                 sent_.push_back(batch);
             } else {
-                SendOneByOne(batch.rows);
+                SendOneByOne(batch);
             }
         }
-        SendOneByOne(pending_);
+        SendOneByOne(failed);
         Backup(sent_);
     }
 
-    void SendOneByOne(const std::vector<std::string>& rows) {
-        for (const std::string& row : rows) {
-            std::string statement = prefix_ + row;
+    void SendOneByOne(const SentBatch& batch) {
+        for (const RowSpan& row : batch.rows) {
+            std::string statement = prefix_;
+            statement += batch.Row(row);
             std::string why;
             if (Send(statement, &why)) {
                 Written(1);
-                sent_.push_back({std::move(statement), {}});
+                sent_.push_back({std::move(statement), prefix_.size(), {{0, row.length}}});
             } else {
                 RowRefused(why);
             }
@@ -184,7 +188,6 @@ private:
     RowCopyResult& result_;
     const std::string prefix_;
     WorkFile data_;
-    std::vector<std::string> pending_;
     std::vector<SentBatch> sent_;
     int64_t inTransactionRows_ = 0;
     int64_t logged_ = 0;
@@ -211,17 +214,21 @@ public:
     }
 
     size_t TakeRow(StatementRowset& rows) override {
-        row_.assign(1, '(');
+        std::string& out = batch_.values;
+        const size_t start = out.size();
+        if (!batch_.rows.empty()) out.push_back(',');
+        const size_t rowStart = out.size();
+        out.push_back('(');
         size_t bytes = 0;
         const char* failure = nullptr;
         size_t failedColumn = 0;
         zeroDatesInRow_.clear();
         const int count = std::min(rows.ColumnCount(), static_cast<int>(written_.size()));
         for (int i = 0; i < count && !failure; ++i) {
-            if (i > 0) row_.push_back(',');
+            if (i > 0) out.push_back(',');
             std::string_view value = rows.Value(i);
             bytes += value.size();
-            RenderedValue rendered = AppendFullValue(row_, *written_[i], value, rows.IsNull(i));
+            RenderedValue rendered = AppendFullValue(out, *written_[i], value, rows.IsNull(i));
             if (rendered.outcome == ValueOutcome::RowFails) {
                 failure = rendered.reason;
                 failedColumn = static_cast<size_t>(i);
@@ -230,18 +237,17 @@ public:
                 zeroDatesInRow_.push_back(static_cast<size_t>(i));
             }
         }
-        row_.push_back(')');
+        out.push_back(')');
         ++result_.rowsRead;
         if (failure) {
+            out.resize(start);  // the row is not sent
             batch_.refusals.push_back(std::string(failure) + " (column " +
                                       written_[failedColumn]->name + ")");
         } else {
             // Only the rows that are sent count their zero dates made NULL.
             for (size_t column : zeroDatesInRow_) ++zeroDates_[column];
-            batchBytes_ += row_.size();
-            batch_.rows.push_back(std::move(row_));
-            row_.clear();
-            if (batch_.rows.size() >= kBatchRows || batchBytes_ >= kBatchBytes) HandOver();
+            batch_.rows.push_back({rowStart, out.size() - rowStart});
+            if (batch_.rows.size() >= kBatchRows || out.size() >= kBatchBytes) HandOver();
         }
         return bytes;
     }
@@ -271,9 +277,10 @@ public:
 private:
     void HandOver() {
         if (batch_.rows.empty() && batch_.refusals.empty()) return;
+        const size_t used = batch_.values.size();
         queue_.Push(std::move(batch_));
         batch_ = RenderedBatch();
-        batchBytes_ = 0;
+        batch_.values.reserve(used + used / 8);  // the next batch is about as long
     }
 
     RowCopyResult& result_;
@@ -281,9 +288,7 @@ private:
     BoundedQueue<RenderedBatch> queue_;
     std::thread thread_;
     std::vector<const TargetColumn*> written_;
-    std::string row_;
     RenderedBatch batch_;
-    size_t batchBytes_ = 0;
     std::map<size_t, int64_t> zeroDates_;
     std::vector<size_t> zeroDatesInRow_;
 };
