@@ -275,6 +275,33 @@ TEST_F(ConfigDialog, TranslationModeIsSavedReadAndHandedOver) {
     EXPECT_EQ(options.ForTask().translation, TranslationMode::Classic);
 }
 
+// Tables at once: written as a number, read back, anything outside 1 to 16 (or absent) gives the
+// default; handed to the window's options on Connect and kept by a queued task.
+TEST_F(ConfigDialog, TablesAtOnceAreSavedReadAndHandedOver) {
+    ConfigDialogModel dialog(WindowConfigHost(window_), path_);
+    dialog.LoadConfiguration();
+    EXPECT_EQ(dialog.jobs, kDefaultJobs);
+    dialog.configChecked = true;
+    dialog.jobs = 4;
+    ASSERT_TRUE(dialog.SaveConfigCommand());
+    EXPECT_EQ(Read("Public", "Jobs"), "4");
+    EXPECT_EQ(ReadJobs(path_), 4);
+    for (const auto& [text, jobs] : std::vector<std::pair<std::string, int>>{
+             {"1", 1}, {"16", 16}, {"0", kDefaultJobs}, {"17", kDefaultJobs}, {"many", kDefaultJobs}}) {
+        ASSERT_TRUE(WriteProfileString(path_, "Public", "Jobs", text, 0600));
+        ConfigDialogModel reopened(WindowConfigHost(window_), path_);
+        reopened.LoadConfiguration();
+        EXPECT_EQ(reopened.jobs, jobs) << text;
+    }
+    Options options;
+    ConfigDialogHost host{&port_, &options, [](const ConnectionSettings&, const ConnectionSettings&) {},
+                          nullptr};
+    ConfigDialogModel connecting(host, path_);
+    connecting.jobs = 3;
+    connecting.ConnectButton();
+    EXPECT_EQ(options.ForTask().jobs, 3);
+}
+
 }  // namespace
 }  // namespace velmora
 
