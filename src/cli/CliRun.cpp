@@ -413,7 +413,7 @@ const char* HelpText(const std::string& command) {
                "  --target-script DIR           no live target: write DIR/TGT.sql (run it with sqlcmd -x)\n"
                "  --verify count|full           then compare the copied tables with the source\n"
                "  --jobs N, -j N                Full mode: copy N tables at once, each on its own\n"
-               "                                connections (1 to 16; default [Public] Jobs= or 2;\n"
+               "                                connections (1 to 16; default [Public] Jobs= or 4;\n"
                "                                a --target-script is always written with 1)\n"
                "  --resume                      complete what an earlier run left on the target:\n"
                "                                complete tables are skipped, partly copied ones\n"
