@@ -168,6 +168,14 @@ TEST_F(FullRowPipelineTest, TheDataFileAndTheReportAgreeWhenRowsOrACommitFail) {
     const std::vector<std::string> messages = Messages();
     EXPECT_NE(std::find(messages.begin(), messages.end(), "[r] 2999 records converted, 2001 records FAILED!"),
               messages.end());
+    // The failed commit ends its transaction for certain: nothing later lands inside it.
+    const std::vector<std::string> statements = target_->Statements();
+    const auto failed = std::find_if(statements.begin(), statements.end(), [&, seen = 0](const std::string& s) mutable {
+        return s == "COMMIT TRANSACTION" && ++seen == 2;
+    });
+    ASSERT_NE(failed, statements.end());
+    ASSERT_NE(failed + 1, statements.end());
+    EXPECT_EQ(*(failed + 1), "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
 }
 
 // A stop while a batch is being sent: the reader ends within a few batches, everything read is

@@ -23,6 +23,11 @@ namespace {
 constexpr int64_t kProgressEvery = 1000;
 // Batches rendered and waiting for the writer: the reader runs at most this far ahead.
 constexpr size_t kQueuedBatches = 2;
+// Ends the open transaction whatever state a failure left it in: SQL Server rolls a transaction
+// back by itself after a batch-aborting error (a failed conversion), and a plain ROLLBACK would
+// then fail; after a failed COMMIT it may still be open, and everything sent later would land in
+// a transaction that never commits.
+constexpr const char* kRollback = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION";
 
 // Where one rendered row "(...)" lies in a text.
 struct RowSpan {
@@ -125,7 +130,8 @@ private:
     // Rows sent inside a transaction count as written once it commits.
     void Commit() {
         if (inTransaction_ && !Send("COMMIT TRANSACTION", nullptr)) {
-            // What the transaction held did not arrive.
+            // What the transaction held did not arrive, and the transaction is over.
+            Send(kRollback, nullptr);
             for (const SentBatch& batch : sent_) {
                 for (size_t i = 0; i < batch.rows.size(); ++i) RowRefused("the commit failed");
             }
@@ -143,7 +149,7 @@ private:
     void Isolate(const SentBatch& failed) {
         std::vector<SentBatch> earlier = std::move(sent_);
         sent_.clear();
-        if (inTransaction_) Send("ROLLBACK TRANSACTION", nullptr);
+        if (inTransaction_) Send(kRollback, nullptr);
         inTransaction_ = false;
         inTransactionRows_ = 0;
         for (const SentBatch& batch : earlier) {
