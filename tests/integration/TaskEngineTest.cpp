@@ -184,5 +184,36 @@ TEST_F(TaskEngineTest, BackupObjectTaskUsesTheDatabaseAndWritesTheScripts) {
     EXPECT_EQ(gone->status.load(), kTaskFailed);
 }
 
+// Tables at once through the task runner: each peer opens its own source connection and selects
+// both databases, from the settings as they were when the task started: settings changed while it
+// runs (here to a port nothing listens on, as soon as the task selects its target database) leave
+// the task's connections alone.
+TEST_F(TaskEngineTest, TablesAtOnceOpenPeersFromTheSettingsTheTaskStartedWith) {
+    main_->options().translation = TranslationMode::Full;
+    main_->options().jobs = 3;
+    MainWindowModel* main = main_.get();
+    target_->FailWhen([main](const std::string& s) {
+        if (s == "use sales;") main->sourceSettings.sourceName = "127.0.0.1:1";
+        return false;
+    }, "");
+    TaskPtr task = Run(TaskType::Tables, {"shop", "", "sales", "", ""});
+    EXPECT_EQ(task->status.load(), kTaskSucceeded) << Messages().back();
+    std::vector<std::string> messages = Messages();
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(), [](const std::string& m) {
+                  return m.find("tables, 3 at a time") != std::string::npos;
+              }),
+              1) << ::testing::PrintToString(messages);
+    const std::vector<std::string> statements = target_->Statements();
+    EXPECT_EQ(std::count(statements.begin(), statements.end(), "use sales;"), 3);
+    size_t lastRow = 0;
+    size_t firstKey = statements.size();
+    for (size_t i = 0; i < statements.size(); ++i) {
+        if (statements[i].rfind("INSERT INTO ", 0) == 0) lastRow = i;
+        if (statements[i].find("FOREIGN KEY") != std::string::npos) firstKey = std::min(firstKey, i);
+    }
+    EXPECT_LT(lastRow, firstKey);
+    EXPECT_LT(firstKey, statements.size());
+}
+
 }  // namespace
 }  // namespace velmora

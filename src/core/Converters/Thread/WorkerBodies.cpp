@@ -145,7 +145,23 @@ std::unique_ptr<WorkerContext> OpenPeer(const TaskEnvironment& environment,
     return peer;
 }
 
-bool RunOneTask(const TaskEnvironment& environment, MigrationTask& task) {
+// The environment of one task with the settings read once, when it starts: the task's own
+// connections, the ones it opens later (another database, a peer for tables at once) and its
+// peers' all come from the same settings, whatever the interface thread changes meanwhile.
+TaskEnvironment WithSettingsOfNow(const TaskEnvironment& environment) {
+    TaskEnvironment own = environment;
+    if (environment.settings) {
+        const ConnectionSettings source = environment.settings(TreeSide::Source);
+        const ConnectionSettings target = environment.settings(TreeSide::Target);
+        own.settings = [source, target](TreeSide side) {
+            return side == TreeSide::Source ? source : target;
+        };
+    }
+    return own;
+}
+
+bool RunOneTask(const TaskEnvironment& shared, MigrationTask& task) {
+    const TaskEnvironment environment = WithSettingsOfNow(shared);
     OperationLog& log = *environment.log;
     auto body = Bodies().find(task.type);
     if (body == Bodies().end()) {
