@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <thread>
 
 #include "data/OdbcConnection.h"
@@ -252,9 +253,14 @@ TEST_F(OdbcStatement, StatementsNestAndOutliveTheirConnection) {
     EXPECT_EQ(connection_->session(), nullptr);
 }
 
-TEST_F(OdbcStatement, TheInterfaceAndTheSchedulerThreadShareOneSession) {
-    auto work = [this](int id, int& failures) {
+// A session passed between threads, used by one at a time (the contract of OdbcConnection.h): two
+// threads taking turns get their own answers. Used by two threads at the same moment, MariaDB
+// Connector/ODBC 3.1.15 can hang both on its one socket, so nothing does that.
+TEST_F(OdbcStatement, ThreadsTakingTurnsOnOneSessionGetTheirOwnAnswers) {
+    std::mutex turn;
+    auto work = [this, &turn](int id, int& failures) {
         for (int i = 0; i < 200; ++i) {
+            std::lock_guard<std::mutex> mine(turn);
             std::string expected = std::to_string(id * 1000 + i);
             if (One(*session_, "select " + expected) != expected) ++failures;
             auto tables = session_->NewTablesRowset();

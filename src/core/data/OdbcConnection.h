@@ -5,9 +5,9 @@
 //
 // Threads: a connection and its session are used by one thread at a time: the interface
 // thread's browsing connections by it, each task's own connections by the task's threads (its
-// row reader on the source, its writer on the target). Under ThreadSanitizer, MariaDB
-// Connector/ODBC 3.1.15 writes the connection's diagnostics from both threads when two threads
-// use one connection at once, so nothing here does.
+// row reader on the source, its writer on the target). MariaDB Connector/ODBC 3.1.15 does not
+// guard a connection used by two threads at the same moment (ThreadSanitizer saw both write its
+// diagnostics, and both can hang on its one socket), so nothing here does that.
 #pragma once
 
 #include <memory>
