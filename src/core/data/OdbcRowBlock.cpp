@@ -75,7 +75,6 @@ bool OdbcRowBlock::Bind(SQLHSTMT statement, const std::vector<ColumnInfo>& colum
             }
         }
         if (bytes == 0 || bytes > kMaxBoundBytes) {
-            binding.mayBeLong = true;
             anyLong = true;
             bytes = kLongPrefixBytes;
         }

@@ -65,7 +65,6 @@ private:
         SQLSMALLINT cType = SQL_C_CHAR;
         size_t width = 0;        // bytes per row in the buffer
         size_t terminator = 0;   // bytes the driver ends a text value with
-        bool mayBeLong = false;  // bound with a prefix: longer values are read whole
         std::vector<char> buffer;
         std::vector<SQLLEN> indicators;
     };
