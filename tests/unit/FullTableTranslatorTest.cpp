@@ -56,6 +56,19 @@ struct TypeRow {
     const char* target;  // the expected target column definition
 };
 
+// Each row's column definition translates into a valid table whose CREATE TABLE holds the
+// row's target column line.
+template <size_t N>
+void ExpectColumnLines(const TypeRow (&rows)[N]) {
+    for (const TypeRow& row : rows) {
+        SCOPED_TRACE(row.column);
+        FullTableTranslation t = TranslateTableFull(Table(row.column), kNames);
+        ASSERT_TRUE(t.ok()) << t.error;
+        EXPECT_TRUE(HasColumnLine(t, row.target)) << t.createTable;
+        ExpectValidTsql(t);
+    }
+}
+
 TEST(FullTableTranslator, MapsEveryTypeSoThatEveryValueFits) {
     const TypeRow rows[] = {
         {"`c` tinyint(4) NOT NULL", "c smallint NOT NULL"},  // -128..127 needs more than tinyint
@@ -114,13 +127,7 @@ TEST(FullTableTranslator, MapsEveryTypeSoThatEveryValueFits) {
         {"`c` json DEFAULT NULL", "c nvarchar(max) NULL"},
         {"`c` vector(3) DEFAULT NULL", "c nvarchar(max) NULL"},
     };
-    for (const TypeRow& row : rows) {
-        SCOPED_TRACE(row.column);
-        FullTableTranslation t = TranslateTableFull(Table(row.column), kNames);
-        ASSERT_TRUE(t.ok()) << t.error;
-        EXPECT_TRUE(HasColumnLine(t, row.target)) << t.createTable;
-        ExpectValidTsql(t);
-    }
+    ExpectColumnLines(rows);
 }
 
 TEST(FullTableTranslator, ReportsWhatTheMappingChanges) {
@@ -164,13 +171,7 @@ TEST(FullTableTranslator, WritesDefaultsAsTheTargetReadsThem) {
         {"`c` date DEFAULT '0000-00-00'", "c date NULL"},
         {"`c` varchar(5) DEFAULT NULL", "c nvarchar(10) NULL"},
     };
-    for (const TypeRow& row : rows) {
-        SCOPED_TRACE(row.column);
-        FullTableTranslation t = TranslateTableFull(Table(row.column), kNames);
-        ASSERT_TRUE(t.ok()) << t.error;
-        EXPECT_TRUE(HasColumnLine(t, row.target)) << t.createTable;
-        ExpectValidTsql(t);
-    }
+    ExpectColumnLines(rows);
 }
 
 TEST(FullTableTranslator, IdentityKeepsTheSeedAndReseedsPastTheLargestValue) {

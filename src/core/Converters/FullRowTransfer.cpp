@@ -1,8 +1,6 @@
 #include "Converters/FullRowTransfer.h"
 
-#include <cerrno>
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>

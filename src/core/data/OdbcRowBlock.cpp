@@ -35,10 +35,9 @@ size_t TextCharacters(const ColumnInfo& column) {
 bool OdbcRowBlock::Suits(const std::vector<ColumnInfo>& columns, bool textAsUtf8) {
     if (textAsUtf8) return true;
     for (const ColumnInfo& column : columns) {
-        if (ReadKindFor(column.sqlType) == ReadKind::Text &&
-            (TextCharacters(column) == 0 || (TextCharacters(column) * 2 + 1) * 2 > kMaxBoundBytes)) {
-            return false;
-        }
+        if (ReadKindFor(column.sqlType) != ReadKind::Text) continue;
+        const size_t characters = TextCharacters(column);
+        if (characters == 0 || (characters * 2 + 1) * sizeof(char16_t) > kMaxBoundBytes) return false;
     }
     return true;
 }
