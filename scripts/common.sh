@@ -32,13 +32,16 @@ install_packages() {
   done
   if [ "${#missing[@]}" -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
-    as_root apt-get update -qq
+    # Another install may hold the package manager's lock (a fresh machine's boot-time updates, a
+    # second script): wait for it instead of failing at once.
+    as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
     # Services must not start on their own: the scripts start the servers they need.
     local policy=/usr/sbin/policy-rc.d created_policy=0
     if [ ! -e "$policy" ] && [ "$(id -u)" = 0 ]; then
       printf '#!/bin/sh\nexit 101\n' >"$policy" && chmod +x "$policy" && created_policy=1
     fi
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+      --no-install-recommends \
       "${missing[@]}"
     if [ "$created_policy" = 1 ]; then rm -f "$policy"; fi
   fi
