@@ -47,8 +47,12 @@ install_packages() {
   fi
 }
 
+# Configures and builds the given targets (all of them without arguments: the tests and the
+# benchmarks too).
 build_project() {
   cmake -S "$VELMORA_ROOT" -B "$VELMORA_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    "$@" >/dev/null
-  cmake --build "$VELMORA_BUILD_DIR" --parallel "$(nproc)"
+    >/dev/null
+  local targets=()
+  if [ "$#" -gt 0 ]; then targets=(--target "$@"); fi
+  cmake --build "$VELMORA_BUILD_DIR" --parallel "$(nproc)" "${targets[@]}"
 }
