@@ -236,8 +236,11 @@ void DatabaseTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
     // While the model rebuilds, a double click does nothing at all.
     if (model_.busy()) return;
     QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    const bool database = KindOf(item) == kDatabaseNode;
     if (item) emit nodeDoubleClicked(this, PathOf(item));
-    QTreeWidget::mouseDoubleClickEvent(event);
+    // On a database the double click chooses it (and the rebuild opens it): it never also folds
+    // it, as it would fold any other node.
+    if (!database) QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 void DatabaseTreeView::StartRename() {

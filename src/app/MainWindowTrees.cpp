@@ -130,6 +130,8 @@ void MainWindow::RunTreeCommand(DatabaseTreeView* tree, const QString& command) 
             {kClearAllData, &MainWindowCommands::ClearAllDataCommand},
             {kDropTable, &MainWindowCommands::DropTableCommand},
             {kDropView, &MainWindowCommands::DropViewCommand},
+            {kDeleteAllTables, &MainWindowCommands::DeleteSelectedCommand},
+            {kDeleteAllViews, &MainWindowCommands::DeleteSelectedCommand},
         };
         for (const auto& [name, run] : targetCommands) {
             if (command == name) (commands_.get()->*run)();

@@ -4,7 +4,8 @@ namespace velmora {
 
 namespace {
 
-constexpr int kRoot = 0, kDatabase = 1, kTable = 2, kColumn = 4, kView = 8;
+constexpr int kRoot = 0, kDatabase = 1, kTable = 2, kTablesFolder = 3, kColumn = 4, kView = 8,
+              kViewsFolder = 9;
 
 }  // namespace
 
@@ -32,9 +33,13 @@ QVector<PopupEntry> PopupEntries(bool sourceTree, int dbmsKind, int kind, const 
         }
         return {{kDropView, kDropView + QLatin1Char(' ') + text}};
     }
-    // Every other node: the server-level menu.
+    if (!sourceTree && kind == kTablesFolder) {
+        return {{kDeleteAllTables, kDeleteAllTables}, {kClearAllData, kClearAllData}};
+    }
+    if (!sourceTree && kind == kViewsFolder) return {{kDeleteAllViews, kDeleteAllViews}};
+    // Every other node: the server-level menu; a database is created from the server node only.
     QVector<PopupEntry> entries;
-    if (!sourceTree) entries.push_back({kNewDatabase, kNewDatabase});
+    if (!sourceTree && kind == kRoot) entries.push_back({kNewDatabase, kNewDatabase});
     if (dbmsKind == 2) {
         entries.push_back({kChangeCharset, kChangeCharset});
         entries.push_back({kStorageEngines, kStorageEngines});

@@ -23,6 +23,10 @@ inline const QString kDropTable = QStringLiteral("Drop Table");
 inline const QString kDropView = QStringLiteral("Drop View");
 inline const QString kRenameTable = QStringLiteral("Rename Table");
 inline const QString kVerify = QStringLiteral("Verify");
+// The target's "Tables" and "Views" folders: every object in the folder goes (the tool bar's
+// Delete on the folder).
+inline const QString kDeleteAllTables = QStringLiteral("Delete all tables");
+inline const QString kDeleteAllViews = QStringLiteral("Delete all views");
 }  // namespace tree_command
 
 struct PopupEntry {

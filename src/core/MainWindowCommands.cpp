@@ -440,6 +440,17 @@ void MainWindowCommands::NewDatabaseCommand() {
 
 std::optional<SelectedObject> MainWindowCommands::SelectedDatabase() {
     std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
+    // A database's "Tables" or "Views" folder stands for its database.
+    if (node && (node->kind == kTablesFolderNode || node->kind == kViewsFolderNode) &&
+        node->path.size() > 1) {
+        NodePath database = node->path;
+        database.pop_back();
+        const auto contents = window_.targetTree().Contents();
+        const TreeNode* parent = contents->At(database);
+        if (parent && parent->kind == kDatabaseNode) {
+            node = SelectedObject{kDatabaseNode, parent->text, node->grandparentText, "", database};
+        }
+    }
     if (!node || node->kind != kDatabaseNode) {
         window_.port().ShowMessage("No Database in TARGET Side be Selected!");
         return std::nullopt;

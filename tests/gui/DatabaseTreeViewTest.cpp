@@ -23,34 +23,6 @@ namespace velmora::test {
 
 namespace {
 
-// Right-clicks the item and returns the popup's entries ("" when no popup opened); `choose`
-// picks an entry to trigger.
-QStringList RightClick(DatabaseTreeView* tree, QTreeWidgetItem* item, const QString& choose = {}) {
-    ModalAnswerer answerer;
-    QStringList entries;
-    answerer.Handle([&](QWidget* widget) {
-        auto* menu = qobject_cast<QMenu*>(widget);
-        if (!menu) return;
-        QAction* chosen = nullptr;
-        for (QAction* action : menu->actions()) {
-            entries << action->text();
-            if (action->text() == choose) chosen = action;
-        }
-        if (chosen) {
-            menu->setActiveAction(chosen);
-            QTest::keyClick(menu, Qt::Key_Return);
-        } else {
-            menu->close();
-        }
-    });
-    tree->scrollToItem(item);
-    const QPoint at = tree->visualItemRect(item).center();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(tree->viewport(), &event);
-    QCoreApplication::processEvents();
-    return entries;
-}
-
 QLineEdit* Editor(DatabaseTreeView* tree) { return tree->viewport()->findChild<QLineEdit*>(); }
 
 }  // namespace

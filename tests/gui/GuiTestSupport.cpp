@@ -1,7 +1,11 @@
 #include "GuiTestSupport.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTreeWidget>
 #include <QDialog>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -65,6 +69,35 @@ void ModalAnswerer::Poll() {
     QTimer::singleShot(0, this, [answer = std::move(answer), target = QPointer<QWidget>(modal)] {
         if (target) answer(target);
     });
+}
+
+QStringList RightClick(QTreeWidget* tree, QTreeWidgetItem* item, const QString& choose,
+                       const std::function<void(ModalAnswerer&)>& thenAnswer, QStringList* seen) {
+    ModalAnswerer answerer;
+    QStringList entries;
+    answerer.Handle([&](QWidget* widget) {
+        auto* menu = qobject_cast<QMenu*>(widget);
+        if (!menu) return;
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions()) {
+            entries << action->text();
+            if (action->text() == choose) chosen = action;
+        }
+        if (chosen) {
+            menu->setActiveAction(chosen);
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else {
+            menu->close();
+        }
+    });
+    if (thenAnswer) thenAnswer(answerer);
+    tree->scrollToItem(item);
+    const QPoint at = tree->visualItemRect(item).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree->viewport(), &event);
+    QCoreApplication::processEvents();
+    if (seen) *seen = answerer.seen();
+    return entries;
 }
 
 }  // namespace velmora::test

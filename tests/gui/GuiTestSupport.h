@@ -17,7 +17,11 @@
 
 #include "data/DataAccess.h"
 
+class QTreeWidget;
+class QTreeWidgetItem;
+
 namespace velmora::test {
+
 
 using TestFactory = std::function<std::unique_ptr<QObject>()>;
 // Registers a QtTest class under its name; returns true so it can initialise a static.
@@ -52,6 +56,13 @@ private:
     std::deque<std::function<void(QWidget*)>> answers_;
     QStringList seen_;
 };
+
+// Right-clicks the item of `tree` and returns the popup's entries (empty when no popup opened);
+// `choose` picks an entry to trigger. `thenAnswer` queues the answers to what the chosen command
+// asks next (on the answerer that also answered the popup); `seen` gets the texts it answered.
+QStringList RightClick(QTreeWidget* tree, QTreeWidgetItem* item, const QString& choose = {},
+                       const std::function<void(ModalAnswerer&)>& thenAnswer = {},
+                       QStringList* seen = nullptr);
 
 // A side that is never connected.
 class NotConnectedSide : public DataSourceConnection {

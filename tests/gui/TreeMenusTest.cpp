@@ -54,7 +54,15 @@ private slots:
                                                                       "Rename Table orders"};
         QTest::newRow("target view: names the view") << false << 8 << "v_orders"
                                                      << QStringList{"Drop View v_orders"};
-        QTest::newRow("target Views folder") << false << 9 << "Views" << QStringList{"New Database"};
+        // A target folder offers what acts on its objects, never "New Database" (which refuses
+        // anything but the server node).
+        QTest::newRow("target Tables folder") << false << 3 << "Tables"
+                                              << QStringList{"Delete all tables", "Clear all Data"};
+        QTest::newRow("target Views folder") << false << 9 << "Views"
+                                             << QStringList{"Delete all views"};
+        QTest::newRow("target Fields folder: no menu") << false << 5 << "Fields" << none;
+        QTest::newRow("target Indexes folder: no menu") << false << 7 << "Indexes" << none;
+        QTest::newRow("target index: no menu") << false << 6 << "PK_orders" << none;
         QTest::newRow("target column: no menu") << false << 4 << "id" << none;
         // A node whose text is empty or blanks only offers nothing.
         QTest::newRow("blank text") << false << 2 << "   " << none;

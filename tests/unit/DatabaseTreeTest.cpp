@@ -144,3 +144,53 @@ TEST(DatabaseTree, ReadersNeverSeeAHalfBuiltTree) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A rebuild keeps the open and folded state of every node that is still there (same kinds and
+// texts down its path) and had children; new nodes and former leaves keep the rebuild's own.
+TEST(DatabaseTree, KeepExpansionCarriesTheStateOfTheSameNodes) {
+    TreeContents shown = SampleContents();
+    TreeNode& db0 = shown.topLevel[0].children[0];
+    db0.expanded = true;
+    db0.children[0].expanded = false;  // the user folded Tables
+    db0.children[1].expanded = true;   // and opened Views
+    db0.children[0].children[1].Append(kFieldsFolderNode, "Fields");
+    db0.children[0].children[1].expanded = true;  // and t1
+    shown.topLevel[0].children[1].expanded = true;  // a leaf: its flag means nothing
+
+    TreeContents fresh = SampleContents();
+    TreeNode& again = fresh.topLevel[0].children[0];
+    again.children[0].expanded = true;  // the rebuild opens Tables
+    again.children[0].children[1].Append(kFieldsFolderNode, "Fields");
+    again.children[0].children.insert(again.children[0].children.begin(),
+                                      TreeNode{kTableNode, "new", false, {}});
+    again.children[0].children[0].Append(kFieldsFolderNode, "Fields");
+    // A node of another kind with the same text is another node.
+    fresh.topLevel[0].children[2] = TreeNode{kDatabaseNode, "db2", true, {}};
+    fresh.topLevel[0].children[2].Append(kTablesFolderNode, "Tables");
+    fresh.topLevel[0].children[2].children[0].expanded = true;
+
+    KeepExpansion(shown.topLevel, fresh.topLevel);
+    const TreeNode& kept = fresh.topLevel[0].children[0];
+    EXPECT_TRUE(fresh.topLevel[0].expanded);
+    EXPECT_TRUE(kept.expanded);
+    EXPECT_FALSE(kept.children[0].expanded);              // folded stays folded
+    EXPECT_TRUE(kept.children[1].expanded);               // opened stays open
+    EXPECT_FALSE(kept.children[0].children[0].expanded);  // "new": the rebuild's state
+    EXPECT_TRUE(kept.children[0].children[2].expanded);   // t1, now third
+    EXPECT_FALSE(fresh.topLevel[0].children[1].expanded); // db1 was a leaf
+    EXPECT_TRUE(fresh.topLevel[0].children[2].expanded);  // db2 was a leaf: the rebuild's state
+    EXPECT_TRUE(fresh.topLevel[0].children[2].children[0].expanded);
+}
+
+TEST(DatabaseTree, KeepExpansionOfAnEmptyTreeChangesNothing) {
+    TreeContents fresh = SampleContents();
+    KeepExpansion({}, fresh.topLevel);
+    EXPECT_TRUE(fresh.topLevel[0].expanded);
+    EXPECT_FALSE(fresh.topLevel[0].children[0].expanded);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -45,6 +45,17 @@ TreeNode* TreeContents::At(const NodePath& path) {
     return const_cast<TreeNode*>(static_cast<const TreeContents*>(this)->At(path));
 }
 
+void KeepExpansion(const std::vector<TreeNode>& shown, std::vector<TreeNode>& fresh) {
+    for (TreeNode& node : fresh) {
+        const auto same = std::find_if(shown.begin(), shown.end(), [&](const TreeNode& old) {
+            return old.kind == node.kind && old.text == node.text;
+        });
+        if (same == shown.end()) continue;
+        if (!same->children.empty()) node.expanded = same->expanded;
+        KeepExpansion(same->children, node.children);
+    }
+}
+
 DatabaseTree::DatabaseTree(TreeSide pane, UserPort* port)
     : pane_(pane), port_(port), contents_(std::make_shared<const TreeContents>()) {}
 

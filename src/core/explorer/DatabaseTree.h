@@ -64,6 +64,12 @@ struct TreeContents {
     TreeNode* At(const NodePath& path);
 };
 
+// Carries what the user expanded or folded in `shown` over to the same nodes of `fresh` (a
+// rebuild of the same tree): a node is the same when its kind and text and those of its
+// ancestors match. Only nodes that had children in `shown` carry their state (a leaf's flag
+// means nothing); every other node keeps the state `fresh` gives it.
+void KeepExpansion(const std::vector<TreeNode>& shown, std::vector<TreeNode>& fresh);
+
 // What the connect sequence gives a tree when its side connects.
 struct TreeAttachment {
     DataSourceConnection* connection = nullptr;

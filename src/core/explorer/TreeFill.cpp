@@ -162,7 +162,6 @@ bool AddTables(TreeBuild& build, Session& session) {
     std::vector<TableRow> rows;
     if (ReadTables(session, "TABLE", rows) != kSuccess) return false;
     for (const TableRow& row : rows) {
-        if (row.name.find(' ') != std::string::npos) continue;
         const int kind = row.type == "VIEW" ? kViewNode : kTableNode;
         TreeNode node;
         ReadObjectNode(session, kind, row.name, node);
@@ -184,10 +183,21 @@ void AddViews(TreeBuild& build, Session& session) {
     }
 }
 
+// The current database opens on its tables.
 void ExpandTablesFolder(TreeContents& contents) {
     if (!contents.currentDatabaseNode) return;
     TreeNode* database = contents.At(*contents.currentDatabaseNode);
-    if (database && !database->children.empty()) database->children.front().expanded = true;
+    if (!database || database->children.empty()) return;
+    database->expanded = true;
+    database->children.front().expanded = true;
+}
+
+// Publishes the rebuilt nodes, open and folded where the user left the shown ones.
+void Publish(DatabaseTree& tree, TreeContents contents) {
+    if (std::shared_ptr<const TreeContents> shown = tree.Contents()) {
+        KeepExpansion(shown->topLevel, contents.topLevel);
+    }
+    tree.Replace(std::move(contents));
 }
 
 // Ends the rebuild however it ends.
@@ -258,21 +268,20 @@ void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port) {
             current.clear();
         }
     }
+    build.contents.topLevel.front().expanded = true;
     if (current.empty() || SameDatabaseName(current, "null")) {
-        build.contents.topLevel.front().expanded = true;
-        tree.Replace(std::move(build.contents));
+        Publish(tree, std::move(build.contents));
         return;
     }
 
     AddFolders(build, current);
     if (!AddTables(build, *session)) {
-        tree.Replace(std::move(build.contents));
+        Publish(tree, std::move(build.contents));
         return;
     }
     ExpandTablesFolder(build.contents);
     AddViews(build, *session);
-    build.contents.topLevel.front().expanded = true;
-    tree.Replace(std::move(build.contents));
+    Publish(tree, std::move(build.contents));
 }
 
 ResultCode AddObjectDetails(DatabaseTree& tree, int kind, std::string_view name) {

@@ -8,10 +8,11 @@
 //         "Tables": one node per table, each with "Fields" (its columns) and "Indexes"
 //         "Views":  one node per view, each with "Fields"
 //
-// Rules: table names holding a blank are left out, view names holding one are kept; views of
-// the schemas "sys" and "INFORMATION_SCHEMA" are left out; a current database "null" (any case)
+// Rules: names holding blanks are listed like any other; views of the schemas "sys" and "INFORMATION_SCHEMA" are left out; a current database "null" (any case)
 // lists the databases only; the current database matches a catalog without regard to case; the
-// index rows come one per index column, so an index over two columns is listed twice.
+// index rows come one per index column, so an index over two columns is listed twice. The
+// current database and its "Tables" open; a rebuild keeps every other node open or folded as the
+// user left it.
 //
 // Threads: the interface thread, on the tree's own (browsing) session; a task never fills a
 // tree, it tells the window that the target changed. The nodes are built apart and published in one step, so a
