@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -160,6 +161,9 @@ QWidget* ConfigDialog::BuildSide(ConfigSide which, const QString& title, const Q
     }
     connect(side.provider, &QComboBox::currentIndexChanged, this,
             [this, which](int index) { OnProviderChosen(which, index); });
+    side.sourceName->lineEdit()->installEventFilter(this);
+    connect(side.sourceName->lineEdit(), &QLineEdit::textEdited, this,
+            [this, which] { presetShown_[static_cast<int>(which)] = false; });
     return group;
 }
 
@@ -228,6 +232,24 @@ void ConfigDialog::OnProviderChosen(ConfigSide which, int index) {
     showing_ = true;
     ShowSide(which);
     showing_ = false;
+    // A preset ("127.0.0.1" for TCP/IP) is shown selected: what the user types replaces it.
+    QLineEdit* name = sides_[static_cast<int>(which)].sourceName->lineEdit();
+    presetShown_[static_cast<int>(which)] = !name->text().isEmpty();
+    name->selectAll();
+}
+
+bool ConfigDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        for (int which = 0; which < 2; ++which) {
+            QLineEdit* name = sides_[which].sourceName->lineEdit();
+            // Only the first click: a second one places the cursor as usual.
+            if (watched == name && presetShown_[which]) {
+                presetShown_[which] = false;
+                if (!name->hasSelectedText()) name->selectAll();
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void ConfigDialog::OnSaveConfig() {

@@ -54,6 +54,10 @@ signals:
     // "Connect" ran the connect sequence.
     void connected();
 
+protected:
+    // Selects a preset source name when the user clicks into it, so that typing replaces it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* BuildSide(ConfigSide which, const QString& title, const QString& kindLabel);
     void ShowModel();
@@ -75,6 +79,8 @@ private:
     QPushButton* test_ = nullptr;
     QPushButton* connect_ = nullptr;
     bool showing_ = false;
+    // Per side: the source name shows the value a provider choice preset, not yet edited.
+    bool presetShown_[2] = {false, false};
 };
 
 }  // namespace velmora

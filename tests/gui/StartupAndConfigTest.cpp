@@ -256,6 +256,47 @@ private slots:
         QCOMPARE(::stat(ConfigPath().toLocal8Bit().constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, 0600u);
     }
+
+    // Choosing the TCP/IP provider presets "127.0.0.1"; what the user then types, with or
+    // without clicking into the field first, replaces it instead of being appended to it.
+    void aTypedServerReplacesThePresetOne() {
+        WriteConfig(SampleConfig(false));
+        auto window = NewWindow();
+        ModalAnswerer answerer;
+        answerer.Handle([&](QWidget* widget) {
+            auto* config = qobject_cast<ConfigDialog*>(widget);
+            QVERIFY(config);
+            const ConfigDialog::SideWidgets& target = config->side(ConfigSide::Target);
+            QLineEdit* name = target.sourceName->lineEdit();
+            auto choose = [&](const QString& provider) {
+                target.provider->setCurrentText(provider);
+                QCOMPARE(target.provider->currentText(), provider);
+            };
+            choose("Microsoft OLE DB Provider for SQL Server");
+            choose("TCP/IP:Port");
+            QCOMPARE(name->text(), QStringLiteral("127.0.0.1"));
+            QTest::keyClicks(name, "db.example:1433");
+            QCOMPARE(name->text(), QStringLiteral("db.example:1433"));
+
+            choose("Microsoft OLE DB Provider for SQL Server");
+            choose("TCP/IP:Port");
+            QTest::mouseClick(name, Qt::LeftButton, {}, QPoint(name->width() - 4, name->height() / 2));
+            QTest::keyClicks(name, "127.0.0.1:33077");
+            QCOMPARE(name->text(), QStringLiteral("127.0.0.1:33077"));
+            // Only the first click selects: the next one places the cursor to edit.
+            QTest::mouseClick(name, Qt::LeftButton, {}, QPoint(name->width() - 4, name->height() / 2));
+            QTest::keyClick(name, Qt::Key_End);
+            QTest::keyClick(name, Qt::Key_Backspace);
+            QCOMPARE(name->text(), QStringLiteral("127.0.0.1:3307"));
+            QTest::mouseClick(config->saveButton(), Qt::LeftButton);
+            config->reject();
+        });
+        answerer.Press(QMessageBox::Ok);
+        window->ConfigureCommand();
+        QCOMPARE(answerer.pending(), 0);
+        const QString written = ReadConfig();
+        QVERIFY2(written.contains("SourceName=127.0.0.1:3307\n"), qPrintable(written));
+    }
 };
 
 VELMORA_GUI_TEST(StartupAndConfigTest)
