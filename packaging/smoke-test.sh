@@ -38,6 +38,13 @@ for file in usr/bin/velmora usr/bin/velmora-cli usr/share/doc/velmora/manual.htm
 done
 zcat "$root/usr/share/man/man1/velmora-cli.1.gz" | grep -qF -- '\-\-target\-encrypt' ||
   fail "the man page of velmora-cli lacks --target-encrypt"
+# Every file a man page cites is in the package.
+for page in velmora velmora-cli; do
+  for cited in $(zcat "$root/usr/share/man/man1/$page.1.gz" | sed 's/\\-/-/g' |
+                 grep -o '/usr/share/[A-Za-z0-9_./-]*[A-Za-z0-9_]'); do
+    [ -e "$root$cited" ] || fail "the man page of $page cites $cited, which the package lacks"
+  done
+done
 bash -n "$root/usr/share/bash-completion/completions/velmora-cli" || fail "the completion does not parse"
 
 # Run as a user of the installed program: a home of its own, no VELMORA_HOME.

@@ -51,51 +51,104 @@ std::string ApplyTrust(CliOptions& o, const std::string& value) {
     return {};
 }
 
+// The commands that read migrator.cfg and connect.
+const std::vector<std::string> kWorkCommands = {"migrate", "backup", "verify", "condition", "tree"};
+
 std::vector<OptionSpec> BuildTable() {
     auto side = [](bool source) {
         return [source](CliOptions& o) -> SideOverrides& { return source ? o.source : o.target; };
     };
+    const auto& work = kWorkCommands;
     std::vector<OptionSpec> table = {
-        {"--help", "-h", Value::None, "", Flag(&CliOptions::help)},
-        {"--version", "-V", Value::None, "", Flag(&CliOptions::version)},
-        {"--yes", "-y", Value::None, "", Flag(&CliOptions::yes)},
-        {"--quiet", "-q", Value::None, "", Flag(&CliOptions::quiet)},
-        {"--resume", "", Value::None, "", Flag(&CliOptions::resume)},
+        {"--help", "-h", Value::None, "", Flag(&CliOptions::help),
+         "Help: the program's commands and options, or those of one command.", {}},
+        {"--version", "-V", Value::None, "", Flag(&CliOptions::version), "Print the version.", {}},
+        {"--yes", "-y", Value::None, "", Flag(&CliOptions::yes),
+         "Answer every question yes.",
+         work},
+        {"--quiet", "-q", Value::None, "", Flag(&CliOptions::quiet),
+         "Show only errors and the summary.", work},
+        {"--resume", "", Value::None, "", Flag(&CliOptions::resume),
+         "Complete what an earlier run left on the target: complete tables are skipped, partly "
+         "copied ones continue after their largest key (or are copied again), existing foreign "
+         "keys and views are kept.",
+         {"migrate"}},
         {"--config", "", Value::Required, "FILE",
-         Store([](CliOptions& o) -> auto& { return o.config; })},
+         Store([](CliOptions& o) -> auto& { return o.config; }),
+         "The migrator.cfg to read (default: the program folder's, else "
+         "$XDG_CONFIG_HOME/velmora).",
+         work},
         {"--target-script", "", Value::Required, "DIR",
-         Store([](CliOptions& o) -> auto& { return o.targetScript; })},
+         Store([](CliOptions& o) -> auto& { return o.targetScript; }),
+         "No live target: write the target's statements into DIR/TGT.sql (run it with sqlcmd -x).",
+         {"migrate", "tree"}},
         {"--report", "", Value::Required, "FILE",
-         Store([](CliOptions& o) -> auto& { return o.report; })},
+         Store([](CliOptions& o) -> auto& { return o.report; }),
+         "Write a JSON report: every table, view and foreign key with its outcome, reason, resume "
+         "and verification figures (its schema: report-schema.md, installed with the manual).",
+         {"migrate", "verify"}},
         {"--log-file", "", Value::Required, "FILE",
-         Store([](CliOptions& o) -> auto& { return o.logFile; })},
+         Store([](CliOptions& o) -> auto& { return o.logFile; }),
+         "Append the log lines to FILE as well.", work},
         {"--to", "", Value::Required, "DIR",
-         Store([](CliOptions& o) -> auto& { return o.backupFolder; })},
+         Store([](CliOptions& o) -> auto& { return o.backupFolder; }), "The backup folder.",
+         {"backup"}},
         {"--translation", "", Value::Required, "full|classic",
-         Store([](CliOptions& o) -> auto& { return o.translation; })},
+         Store([](CliOptions& o) -> auto& { return o.translation; }),
+         "How tables and views are translated. full (the default): a type mapping under which "
+         "every MySQL value fits its column (unsigned ranges, enum and set as checked text), "
+         "rows in multi-row statements, the adjustments named in the log; classic: the plain "
+         "rule chain of earlier versions. Default: [Public] Translation= of migrator.cfg, else "
+         "full.",
+         {"migrate", "translate-table"}},
         {"--jobs", "-j", Value::Required, "N",
-         Store([](CliOptions& o) -> auto& { return o.jobs; })},
+         Store([](CliOptions& o) -> auto& { return o.jobs; }),
+         "Full mode: copy N tables at once (1 to 16), each on connections of its own; the "
+         "foreign keys follow once every table is there. Default: [Public] Jobs= of "
+         "migrator.cfg, else 4. A --target-script is always written one table after another.",
+         {"migrate"}},
         {"--verify", "", Value::Required, "count|full",
-         Store([](CliOptions& o) -> auto& { return o.verify; })},
+         Store([](CliOptions& o) -> auto& { return o.verify; }),
+         "On migrate: compare the copied tables with the source afterwards. On verify: how "
+         "deep; full (the default) compares every row in key order, count the row counts only.",
+         {"migrate", "verify"}},
     };
     for (bool source : {true, false}) {
         const std::string prefix = source ? "--source" : "--target";
+        const std::string section = source ? "[SourceDB]" : "[TargetDB]";
         auto of = side(source);
-        table.push_back({prefix, "", Value::Required, "HOST",
-                         Store([of](CliOptions& o) -> auto& { return of(o).server; })});
+        table.push_back({prefix, "", Value::Required, "HOST[:PORT]",
+                         Store([of](CliOptions& o) -> auto& { return of(o).server; }),
+                         "The server (overrides SourceName= of " + section + ").", work});
         table.push_back({prefix + "-user", "", Value::Required, "NAME",
-                         Store([of](CliOptions& o) -> auto& { return of(o).user; })});
+                         Store([of](CliOptions& o) -> auto& { return of(o).user; }),
+                         "The login (overrides UserID= of " + section + ").", work});
         table.push_back({prefix + "-password-env", "", Value::Required, "VAR",
-                         Store([of](CliOptions& o) -> auto& { return of(o).passwordEnv; })});
+                         Store([of](CliOptions& o) -> auto& { return of(o).passwordEnv; }),
+                         "The name of the environment variable that holds the password "
+                         "(overrides PassWord= of " + section + ").",
+                         work});
         table.push_back({prefix + "-database", "", Value::Required, "NAME",
-                         Store([of](CliOptions& o) -> auto& { return of(o).database; })});
+                         Store([of](CliOptions& o) -> auto& { return of(o).database; }),
+                         "The database to connect to (overrides CatalogName= of " + section + ").",
+                         work});
         table.push_back({prefix + "-provider", "", Value::Required, "NAME",
-                         Store([of](CliOptions& o) -> auto& { return of(o).provider; })});
+                         Store([of](CliOptions& o) -> auto& { return of(o).provider; }),
+                         "The provider (overrides Provider= of " + section + "; default "
+                         "\"TCP/IP:Port\").",
+                         work});
     }
     table.push_back({"--target-encrypt", "", Value::Required, "optional|mandatory|strict",
-                     ApplyEncrypt});
+                     ApplyEncrypt,
+                     "Encryption of the target connection, in the words of the SQL Server driver "
+                     "in use (Microsoft's ODBC Driver 18/17: Encrypt=; FreeTDS: Encryption=).",
+                     work});
     table.push_back({"--target-trust-server-certificate", "", Value::Optional, "yes|no",
-                     ApplyTrust});
+                     ApplyTrust,
+                     "Accept a server certificate that cannot be checked, such as a test "
+                     "server's self-signed one; the connection stays encrypted. Microsoft's "
+                     "drivers only.",
+                     work});
     return table;
 }
 
@@ -113,17 +166,47 @@ const std::vector<OptionSpec>& OptionTable() {
     return table;
 }
 
+bool OptionSpec::AppliesTo(const std::string& command) const {
+    return commands.empty() || std::find(commands.begin(), commands.end(), command) != commands.end();
+}
+
 const std::vector<CommandSpec>& CommandTable() {
     static const std::vector<CommandSpec> commands = {
-        {"translate-table", {}},
-        {"tree", {"source", "target"}},
-        {"migrate", {"database", "clone", "tables", "views", "table", "view"}},
-        {"backup", {"database", "tables", "views", "table", "view"}},
-        {"verify", {}},
-        {"condition", {"show", "set", "test"}},
-        {"drivers", {}},
-        {"completion", {"bash"}},
-        {"help", {}},
+        {"translate-table", {}, {"translate-table [FILE]"},
+         "Reads the text that MySQL's \"show create table\" prints (from FILE, or from standard "
+         "input when FILE is absent or '-') and prints the translated SQL Server statements. "
+         "Full (the default): the CREATE TABLE, its indexes, comments and foreign keys, each "
+         "followed by GO, after a comment line per adjustment. Classic: the rewritten statement."},
+        {"tree", {"source", "target"}, {"tree source|target"},
+         "Connects one side as migrator.cfg and the connection options say and prints its tree: "
+         "the server, its databases, and under the current database its tables (with their "
+         "fields and indexes) and views."},
+        {"migrate", {"database", "clone", "tables", "views", "table", "view"},
+         {"migrate database SRC TGT      a whole source database into target database TGT",
+          "migrate clone SRC             a new target database named SRC, then everything",
+          "migrate tables SRC TGT        all tables of SRC (then their foreign keys)",
+          "migrate views SRC TGT         all views of SRC",
+          "migrate table SRC TABLE TGT   one table",
+          "migrate view SRC VIEW TGT     one view"},
+         "Queues the migration and runs it, then prints a summary: every table, view and "
+         "foreign key with its outcome and reason."},
+        {"backup", {"database", "tables", "views", "table", "view"},
+         {"backup database|tables|views TGT --to DIR", "backup table|view TGT OBJECT --to DIR"},
+         "Writes TABLES/*.tbl, DATA/*.data and VIEWS/*.vw of the target database under DIR."},
+        {"verify", {}, {"verify SRC_DB TGT_DB [TABLE]"},
+         "Compares the tables of SRC_DB (under their migration conditions) with TGT_DB; changes "
+         "nothing. A table without a primary or unique NOT NULL key is compared by counts only. "
+         "Exit code 1 when a table does not match."},
+        {"condition", {"show", "set", "test"},
+         {"condition show SRC TABLE", "condition test SRC TABLE CONDITION   count the rows it selects",
+          "condition set SRC TABLE CONDITION    test, then store it"},
+         "A condition is an SQL WHERE clause (without 'where') kept in Condition.cfg; a "
+         "migration copies only the rows it selects."},
+        {"drivers", {}, {"drivers"},
+         "The driver and provider check: the MySQL side's drivers, then the SQL Server side's, "
+         "each with whether it is installed and usable."},
+        {"completion", {"bash"}, {"completion bash"}, "Prints the bash completion script."},
+        {"help", {}, {"help [COMMAND]"}, "The program's help, or a command's."},
     };
     return commands;
 }

@@ -3,7 +3,8 @@
 // values: only from an environment variable (--source-password-env VAR) or migrator.cfg.
 //
 // The option table (OptionTable) is the one list of the options: the parser reads it, and so do
-// the help text's option list and the bash completion (BashCompletion.h).
+// the help texts and the man page's options (CliHelp.h) and the bash completion
+// (BashCompletion.h).
 //
 // Threads: any; nothing here keeps state.
 #pragma once
@@ -65,15 +66,23 @@ struct OptionSpec {
     std::string valueHint;
     // Stores the (checked) value; returns an error text, or "" when it was accepted.
     std::function<std::string(CliOptions&, const std::string&)> apply;
+    // What the option does, for the help texts, the man page and the manual (one paragraph).
+    std::string help;
+    // The commands it applies to; empty: every command.
+    std::vector<std::string> commands;
+
+    bool AppliesTo(const std::string& command) const;
 };
 
 // The options of velmora-cli, in the order the help text lists them.
 const std::vector<OptionSpec>& OptionTable();
 
-// The commands and the first words they take, for the completion.
+// The commands, the first words they take (for the completion) and their help.
 struct CommandSpec {
     std::string name;
     std::vector<std::string> kinds;  // "database", "clone", ...; empty when free words follow
+    std::vector<std::string> usage;  // the usage lines, without "velmora-cli "
+    std::string about;               // what the command does (the help text's paragraph)
 };
 const std::vector<CommandSpec>& CommandTable();
 

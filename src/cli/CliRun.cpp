@@ -389,7 +389,12 @@ int Tree(const CliOptions& options, bool interactive) {
 }
 
 int Drivers() {
-    for (const DriverReport& report : {SourceDriverReport(), TargetDriverReport()}) {
+    const std::pair<const char*, DriverReport> sides[] = {
+        {"MySQL side (the source):", SourceDriverReport()},
+        {"SQL Server side (the target):", TargetDriverReport()},
+    };
+    for (const auto& [heading, report] : sides) {
+        std::printf("%s\n", heading);
         for (const DriverCheckRow& row : report.rows) {
             std::printf("%-46s %-14s %-9s %s\n", row.name.c_str(), row.state.c_str(),
                         row.usability.c_str(), row.detail.c_str());
@@ -400,75 +405,6 @@ int Drivers() {
 }
 
 }  // namespace
-
-const char* HelpText(const std::string& command) {
-    if (command == "migrate") {
-        return "Usage: velmora-cli migrate KIND ... [connection options] [--yes] [--report FILE]\n"
-               "  migrate database SRC TGT      a whole source database into target database TGT\n"
-               "  migrate clone SRC             a new target database named SRC, then everything\n"
-               "  migrate tables SRC TGT        all tables of SRC (then their foreign keys)\n"
-               "  migrate views SRC TGT         all views of SRC\n"
-               "  migrate table SRC TABLE TGT   one table\n"
-               "  migrate view SRC VIEW TGT     one view\n"
-               "  --target-script DIR           no live target: write DIR/TGT.sql (run it with sqlcmd -x)\n"
-               "  --verify count|full           then compare the copied tables with the source\n"
-               "  --jobs N, -j N                Full mode: copy N tables at once, each on its own\n"
-               "                                connections (1 to 16; default [Public] Jobs= or 4;\n"
-               "                                a --target-script is always written with 1)\n"
-               "  --resume                      complete what an earlier run left on the target:\n"
-               "                                complete tables are skipped, partly copied ones\n"
-               "                                continue after their largest key (or are copied\n"
-               "                                again), existing foreign keys and views are kept\n";
-    }
-    if (command == "verify") {
-        return "Usage: velmora-cli verify SRC_DB TGT_DB [TABLE] [--verify count|full] [--report FILE]\n"
-               "Compares the tables of SRC_DB (under their migration conditions) with TGT_DB.\n"
-               "  full (default): every row in key order, every value normalised by type;\n"
-               "                  a table without a primary or unique NOT NULL key: counts only\n"
-               "  count:          the row counts only\n"
-               "Exit code 1 when a table does not match.\n";
-    }
-    if (command == "backup") {
-        return "Usage: velmora-cli backup database|tables|views TGT --to DIR\n"
-               "       velmora-cli backup table|view TGT OBJECT --to DIR\n"
-               "Writes TABLES/*.tbl, DATA/*.data and VIEWS/*.vw of the target database under DIR.\n";
-    }
-    if (command == "condition") {
-        return "Usage: velmora-cli condition show SRC TABLE\n"
-               "       velmora-cli condition test SRC TABLE CONDITION   count the rows it selects\n"
-               "       velmora-cli condition set SRC TABLE CONDITION    test, then store it\n"
-               "A condition is an SQL WHERE clause (without 'where') kept in Condition.cfg.\n";
-    }
-    if (command == "tree") return "Usage: velmora-cli tree source|target\n";
-    if (command == "drivers") return "Usage: velmora-cli drivers\nThe driver and provider check.\n";
-    return "Usage: velmora-cli COMMAND [ARGS] [OPTIONS]\n"
-           "\n"
-           "Commands:\n"
-           "  translate-table [FILE]   MySQL 'show create table' text in, SQL Server statement out\n"
-           "  tree source|target       the databases, tables and views of one side\n"
-           "  migrate KIND ...         queue a migration and run it (see migrate --help)\n"
-           "  backup KIND ... --to DIR back up target objects into script files\n"
-           "  verify SRC TGT [TABLE]   compare the copied rows with the source (--verify count|full)\n"
-           "  condition show|set|test  the per-table migration conditions\n"
-           "  drivers                  the driver and provider check\n"
-           "\n"
-           "Connection options (each overrides [SourceDB] / [TargetDB] of migrator.cfg):\n"
-           "  --config FILE            migrator.cfg to read (default: the program folder, see README)\n"
-           "  --source HOST[:PORT]     --source-user U  --source-password-env VAR\n"
-           "  --source-database DB     --source-provider NAME (default \"TCP/IP:Port\")\n"
-           "  --target HOST[:PORT]     --target-user U  --target-password-env VAR\n"
-           "  --target-database DB     --target-provider NAME\n"
-           "  --target-encrypt optional|mandatory|strict   encryption of the target connection\n"
-           "  --target-trust-server-certificate[=yes|no]   accept a certificate that cannot be\n"
-           "                           checked (a self-signed test server); stays encrypted\n"
-           "Other options: --yes (answer every question yes), --report FILE (JSON summary),\n"
-           "  --target-script DIR (write the target's statements into DIR instead of running them)\n"
-           "  --quiet (only errors and the summary), --log-file FILE (the log lines, appended)\n"
-           "  --version (the version), completion bash (the bash completion script)\n"
-           "On a terminal, migrate and backup show a live line per table on standard error.\n"
-           "Passwords are never taken as argument values: use an environment variable or migrator.cfg.\n"
-           "Exit codes: 0 every task succeeded, 1 a task failed, 2 usage or connection error.\n";
-}
 
 int RunCommand(const CliOptions& options, bool interactive) {
     try {

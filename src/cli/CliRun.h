@@ -17,7 +17,4 @@ inline constexpr int kExitUsage = 2;
 
 int RunCommand(const CliOptions& options, bool interactive);
 
-// The help text of a command ("" for the overview).
-const char* HelpText(const std::string& command);
-
 }  // namespace velmora::cli

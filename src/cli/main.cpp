@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "BashCompletion.h"
+#include "CliHelp.h"
 #include "CliOptions.h"
 #include "CliRun.h"
 #include "Converters/DdlTranslator.h"
@@ -22,14 +23,6 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
-
-const char* const kTranslateUsage =
-    "Usage: velmora-cli translate-table [FILE] [--translation full|classic]\n"
-    "\n"
-    "Reads the text that MySQL's \"show create table\" prints (from FILE, or from standard\n"
-    "input when FILE is absent or '-') and prints the translated SQL Server statements.\n"
-    "Full (the default): the CREATE TABLE, its indexes, comments and foreign keys, each\n"
-    "followed by GO, after a comment line per adjustment. Classic: the rewritten statement.\n";
 
 // The Full translation's statements, for a person or sqlcmd; 1 when the text is no definition.
 int PrintFullTranslation(const std::string& text) {
@@ -54,20 +47,21 @@ int PrintFullTranslation(const std::string& text) {
 
 int TranslateTable(const velmora::cli::CliOptions& options) {
     const std::vector<std::string>& args = options.words;
+    const std::string usage = velmora::cli::HelpText("translate-table");
     if (options.help) {
-        std::fputs(kTranslateUsage, stdout);
+        std::fputs(usage.c_str(), stdout);
         return kExitOk;
     }
     std::optional<velmora::TranslationMode> mode = velmora::kDefaultTranslation;
     if (options.translation) mode = velmora::ParseTranslationMode(*options.translation);
     if (!mode) {
         std::fprintf(stderr, "translate-table: --translation takes full or classic\n%s",
-                     kTranslateUsage);
+                     usage.c_str());
         return kExitUsage;
     }
     if (args.size() > 1) {
         std::fprintf(stderr, "translate-table: expected at most one FILE, got %zu arguments\n%s",
-                     args.size(), kTranslateUsage);
+                     args.size(), usage.c_str());
         return kExitUsage;
     }
     std::string text;
@@ -96,11 +90,16 @@ int main(int argc, char* argv[]) {
     const velmora::cli::CliOptions& options = parsed.options;
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "velmora-cli: %s\n\n%s", parsed.error.c_str(),
-                     velmora::cli::HelpText(options.command));
+                     velmora::cli::HelpText(options.command).c_str());
         return kExitUsage;
     }
     if (options.version) {
         std::printf("velmora-cli %s\n", VELMORA_VERSION);
+        return kExitOk;
+    }
+    // The build writes the man page's options from the table (not a user's command).
+    if (options.command == "man-page-options") {
+        std::fputs(velmora::cli::ManPageOptions().c_str(), stdout);
         return kExitOk;
     }
     if (options.command == "completion") {
@@ -112,12 +111,15 @@ int main(int argc, char* argv[]) {
         return kExitOk;
     }
     if (options.command.empty() || options.command == "help") {
-        std::fputs(velmora::cli::HelpText(""), options.help || options.command == "help" ? stdout : stderr);
-        return options.help || options.command == "help" ? kExitOk : kExitUsage;
+        // "help migrate" is "migrate --help".
+        const std::string about = options.words.empty() ? "" : options.words[0];
+        const bool asked = options.help || options.command == "help";
+        std::fputs(velmora::cli::HelpText(about).c_str(), asked ? stdout : stderr);
+        return asked ? kExitOk : kExitUsage;
     }
     if (options.command == "translate-table") return TranslateTable(options);
     if (options.help) {
-        std::fputs(velmora::cli::HelpText(options.command), stdout);
+        std::fputs(velmora::cli::HelpText(options.command).c_str(), stdout);
         return kExitOk;
     }
     return velmora::cli::RunCommand(options, isatty(STDIN_FILENO) != 0);

@@ -280,9 +280,16 @@ TEST_F(CliTest, TreeAndDriversAndTranslate) {
     CliResult drivers = Cli("drivers", false);
     EXPECT_EQ(drivers.exitCode, 0);
     EXPECT_NE(drivers.out.find("MariaDB Unicode"), std::string::npos) << drivers.out;
+    // Two blocks, each under the name of its side, the MySQL drivers in the first.
+    EXPECT_EQ(drivers.out.rfind("MySQL side (the source):\n", 0), 0u) << drivers.out;
+    const size_t targetSide = drivers.out.find("\nSQL Server side (the target):\n");
+    EXPECT_NE(targetSide, std::string::npos) << drivers.out;
+    EXPECT_LT(drivers.out.find("MariaDB Unicode"), targetSide) << drivers.out;
     CliResult help = Cli("migrate --help", false);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("migrate clone SRC"), std::string::npos);
+    EXPECT_NE(help.out.find("--translation full|classic"), std::string::npos) << help.out;
+    EXPECT_EQ(Cli("help migrate", false).out, help.out);
 }
 
 // MariaDB database names are case-sensitive on Linux: the command line keeps the case it is
