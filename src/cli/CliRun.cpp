@@ -20,6 +20,7 @@
 #include "ProgressLine.h"
 #include "RunReport.h"
 #include "ScriptTarget.h"
+#include "StopSignals.h"
 #include "TerminalPort.h"
 #include "backup/TargetBackup.h"
 #include "ConnectCommands.h"
@@ -186,15 +187,31 @@ public:
         }
     }
 
-    // Runs the queued tasks to their end; the exit code by their results.
+    // Runs the queued tasks to their end; the exit code by their results, 128 + the signal
+    // when SIGINT or SIGTERM stopped them (after the summary and the report).
     int RunTasks() {
+        StopSignals signals([this](int signal) {
+            port_.ShowMessage(std::string("velmora-cli: ") + SignalName(signal) +
+                              ": stopping once the batch in flight is done; a second one ends "
+                              "the program at once");
+            commands_->scheduler().RequestStop();
+        });
         commands_->scheduler().StartScheduler();
         commands_->scheduler().WaitUntilIdle();
         int code = kExitSuccess;
         for (const TaskPtr& task : commands_->tasks().Snapshot()) {
             if (task->status.load() != kTaskSucceeded) code = kExitTaskFailed;
         }
+        const int signal = signals.Received();
+        if (signal != 0) code = 128 + signal;
         Summarise(code);
+        if (signal != 0) {
+            std::fprintf(stderr, "velmora-cli: stopped by %s%s\n", SignalName(signal),
+                         options_.command == "migrate"
+                             ? "; what was copied stays: run the same command again with "
+                               "--resume to complete it"
+                             : "");
+        }
         return code;
     }
 
@@ -234,7 +251,7 @@ void Run::Summarise(int code) {
     std::vector<TableReport> tables = MergeTableEntries(window_->RecordedTables());
     PrintSummaryTable(tables);
     for (const TaskPtr& task : commands_->tasks().Snapshot()) {
-        std::printf("task %d: %s\n", static_cast<int>(task->type), PhaseText(task->phase));
+        std::printf("%s\n", TaskSummaryLine(*task, tables).c_str());
     }
     std::fflush(stdout);
     if (!options_.report) return;

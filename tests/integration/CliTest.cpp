@@ -258,7 +258,7 @@ TEST_F(CliTest, WithoutATerminalTheOutputIsThePlainLogLines) {
     ASSERT_NE(logged.find("[events] 1000 records converted!\n"), std::string::npos) << logged;
     ASSERT_EQ(result.out.rfind(logged, 0), 0u) << result.out;  // the log lines come first
     const std::string summary = result.out.substr(logged.size());
-    EXPECT_EQ(summary.rfind("\ntable ", 0), 0u) << summary;
+    EXPECT_EQ(summary.rfind("\nobject ", 0), 0u) << summary;
     for (const std::string* text : {&result.out, &result.err}) {
         EXPECT_EQ(text->find('\r'), std::string::npos);
         EXPECT_EQ(text->find('\033'), std::string::npos);
