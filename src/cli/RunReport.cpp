@@ -113,8 +113,8 @@ void PrintSummaryTable(const std::vector<TableReport>& tables) {
                     VerificationColumn(table).c_str());
         const std::string step = FailedStep(table);
         if (!reason.empty()) {
-            std::printf("    %s%s\n", step.empty() || reason.rfind(step, 0) == 0 ? "" : (step + ": ").c_str(),
-                        reason.c_str());
+            const bool named = outcome != "failed" || step.empty() || reason.rfind(step, 0) == 0;
+            std::printf("    %s%s\n", named ? "" : (step + ": ").c_str(), reason.c_str());
         }
         if (!table.resume.empty()) std::printf("    resume: %s\n", table.resume.c_str());
     }
