@@ -292,7 +292,10 @@ TEST_F(Probe, ThreeFailingDriversKeepTheThirdsString) {
     EXPECT_EQ(set.FindText(kPropInitProviderString)->rfind(";Driver={MySQL ODBC C};", 0), 0u);
     window_->sourceSettings = GoodSource();
     EXPECT_FALSE(ConnectSource(*window_));
-    EXPECT_EQ(Messages(), std::vector<std::string>{"Source Connection error!"});
+    // No cause is known for a driver that cannot be loaded: its own text follows instead.
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].rfind("Source Connection error!\n", 0), 0u);
+    EXPECT_NE(Messages()[0].find("Can't open lib"), std::string::npos) << Messages()[0];
 }
 
 TEST_F(Probe, NoMySqlDriverFailsBeforeAnyConnection) {
