@@ -15,6 +15,7 @@ VELMORA_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev time
   xvfb xauth
   python3-sqlglot
+  nlohmann-json3-dev
 )
 
 as_root() {

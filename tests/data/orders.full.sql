@@ -1,5 +1,6 @@
+-- adjusted: id: bigint unsigned AUTO_INCREMENT becomes bigint IDENTITY (an identity takes at most 18 digits on some targets): keys above 9223372036854775807 fail
 CREATE TABLE orders (
-  id decimal(20,0) IDENTITY(5,1) NOT NULL,
+  id bigint IDENTITY(5,1) NOT NULL,
   customer_id bigint NOT NULL,
   ordered_at datetime2(0) NOT NULL,
   total decimal(12,2) NOT NULL,

@@ -152,3 +152,30 @@ TEST_F(FullTableSample, EveryValueRendersForItsTargetColumn) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A table of the binary character set (a wiki engine's usual set-up): the driver hands its enum
+// and set values over as bytes; the select list reads them as their labels.
+TEST(FullTableBinaryCharset, EnumAndSetArriveAsTheirLabels) {
+    test::ScratchDatabase db("velmora_it_binary_enum",
+                             "CREATE TABLE links (id int NOT NULL PRIMARY KEY, kind enum('page','subcat','file') NOT NULL, "
+                             "flags set('hidden','tracking') NOT NULL DEFAULT '') DEFAULT CHARSET=binary;"
+                             "INSERT INTO links VALUES (1, 'subcat', 'hidden,tracking'), (2, 'file', '');");
+    auto connection = test::ConnectLocalMariaDb(db.name());
+    Session* session = connection->session();
+    ASSERT_NE(session, nullptr);
+    auto definition = Query(*session, ShowCreateTableStatement("links"));
+    ASSERT_EQ(definition.size(), 1u);
+    FullTableTranslation t = TranslateTableFull(definition[0].at(1), {db.name(), "copy"});
+    ASSERT_TRUE(t.ok()) << t.error;
+    auto rows = Query(*session, "select " + SourceSelectList(t) + " from links order by id");
+    EXPECT_EQ(rows, (std::vector<std::vector<std::string>>{{"1", "subcat", "hidden,tracking"}, {"2", "file", ""}}));
+    std::string insert = InsertPrefix(t) + "(";
+    AppendFullValue(insert, t.columns.at(1), rows.at(0).at(1), false);
+    EXPECT_EQ(insert, InsertPrefix(t) + "(N'subcat'");
+}
+
+}  // namespace
+}  // namespace velmora

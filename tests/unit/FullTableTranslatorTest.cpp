@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Converters/Full/CreateTableParser.h"
 #include "Converters/Full/FullTableTranslator.h"
 #include "support/SqlServerTypes.h"
 #include "support/TsqlOracle.h"
@@ -186,7 +187,9 @@ TEST(FullTableTranslator, IdentityKeepsTheSeedAndReseedsPastTheLargestValue) {
     EXPECT_TRUE(t.columns.at(0).identity);
     EXPECT_EQ(t.identityReseed,
               "IF EXISTS (SELECT 1 FROM t) BEGIN DECLARE @reseed decimal(38,0) = (SELECT MAX(id) FROM t); "
-              "IF @reseed < 999 SET @reseed = 999; DBCC CHECKIDENT (N't', RESEED, @reseed) END");
+              "IF @reseed < 999 SET @reseed = 999; DECLARE @reseedCommand nvarchar(max) = "
+              "N'DBCC CHECKIDENT (N''t'', RESEED, ' + CAST(@reseed AS nvarchar(40)) + N')'; "
+              "EXEC (@reseedCommand) END");
     ExpectValidTsql(t);
     FullTableTranslation plain = TranslateTableFull(Table("`id` int NOT NULL,\nPRIMARY KEY (`id`)"), kNames);
     EXPECT_FALSE(plain.hasIdentity);
@@ -287,6 +290,49 @@ TEST(FullTableTranslator, CommentsBecomeDescriptionsAndOptionsAreReported) {
     EXPECT_TRUE(HasAdjustment(t, "", "engine MEMORY dropped"));
     EXPECT_EQ(t.createTable.rfind("CREATE TABLE [order notes] (", 0), 0u);
     ExpectValidTsql(t);
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Some SQL Server-compatible servers refuse an identity of more than 18 digits: a bigint unsigned
+// identity becomes bigint, and so does every foreign-key column that holds its keys, in the same
+// table or another (a foreign key needs both sides of one type). Other bigint unsigned columns
+// keep every value in decimal(20,0).
+TEST(FullTableTranslator, BigintUnsignedIdentityAndTheKeysThatReferenceItAreBigint) {
+    const std::string parent = Table(
+        "  `id` bigint(20) unsigned NOT NULL AUTO_INCREMENT,\n  `up` bigint(20) unsigned DEFAULT NULL,\n"
+        "  `total` bigint(20) unsigned NOT NULL,\n  PRIMARY KEY (`id`),\n"
+        "  CONSTRAINT `fk_up` FOREIGN KEY (`up`) REFERENCES `t` (`id`)");
+    FullTableTranslation t = TranslateTableFull(parent, kNames);
+    ExpectValidTsql(t);
+    EXPECT_EQ(t.columns.at(0).targetType, "bigint");
+    EXPECT_EQ(t.columns.at(1).targetType, "bigint");
+    EXPECT_EQ(t.columns.at(2).targetType, "decimal(20,0)");
+    EXPECT_NE(t.createTable.find("id bigint IDENTITY(1,1) NOT NULL"), std::string::npos) << t.createTable;
+    ASSERT_GE(t.adjustments.size(), 2u);
+    EXPECT_EQ(t.adjustments[0].column, "id");
+    EXPECT_NE(t.adjustments[0].text.find("keys above 9223372036854775807 fail"), std::string::npos);
+    EXPECT_EQ(t.adjustments[1].column, "up");
+
+    const std::string child =
+        "CREATE TABLE `c` (\n  `id` int NOT NULL,\n  `t_id` bigint(20) unsigned NOT NULL,\n"
+        "  `other_id` bigint(20) unsigned NOT NULL,\n  PRIMARY KEY (`id`),\n"
+        "  CONSTRAINT `fk_t` FOREIGN KEY (`t_id`) REFERENCES `t` (`id`),\n"
+        "  CONSTRAINT `fk_o` FOREIGN KEY (`other_id`) REFERENCES `o` (`id`)\n) ENGINE=InnoDB";
+    const std::string other = "CREATE TABLE `o` (\n  `id` bigint(20) unsigned NOT NULL,\n  PRIMARY KEY (`id`)\n) ENGINE=InnoDB";
+    ParsedTable parsed = ParseCreateTable(child);
+    ASSERT_TRUE(parsed.ok());
+    EXPECT_EQ(TablesReferencedByUnsignedKeys(parsed.table), (std::vector<std::string>{"t", "o"}));
+    FullTableTranslation withParents = TranslateTableFull(child, kNames, {{"t", parent}, {"o", other}});
+    ExpectValidTsql(withParents);
+    EXPECT_EQ(withParents.columns.at(1).targetType, "bigint");          // holds t's identity keys
+    EXPECT_EQ(withParents.columns.at(2).targetType, "decimal(20,0)");   // o.id is no identity
+    FullTableTranslation unread = TranslateTableFull(child, kNames);
+    EXPECT_EQ(unread.columns.at(1).targetType, "decimal(20,0)");        // nothing known of t
 }
 
 }  // namespace

@@ -90,6 +90,10 @@ TEST(FullValueRendering, StatementsAroundTheValuesUseTheWrittenColumns) {
         kNames);
     ASSERT_TRUE(t.ok()) << t.error;
     EXPECT_EQ(SourceSelectList(t), "id, ST_AsText(`where`) AS `where`");
+    FullTableTranslation labels = TranslateTableFull(
+        "CREATE TABLE `l` (\n  `kind` enum('a','b') NOT NULL,\n  `flags` set('x','y') DEFAULT NULL\n) DEFAULT CHARSET=binary",
+        kNames);
+    EXPECT_EQ(SourceSelectList(labels), "CONVERT(kind USING utf8mb4) AS kind, CONVERT(flags USING utf8mb4) AS flags");
     EXPECT_EQ(InsertPrefix(t), "INSERT INTO [order lines] (id,[where]) VALUES ");
     EXPECT_EQ(IdentityInsertStatement(t, true), "SET IDENTITY_INSERT [order lines] ON");
     EXPECT_EQ(IdentityInsertStatement(t, false), "SET IDENTITY_INSERT [order lines] OFF");

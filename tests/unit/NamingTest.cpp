@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Converters/Naming.h"
+#include "support/TsqlOracle.h"
 
 namespace velmora {
 namespace {
@@ -22,6 +23,20 @@ TEST(Naming, ReservedWordsAreQuotedWhateverTheirCase) {
     EXPECT_EQ(QuoteSourceName("user"), "user");
     EXPECT_EQ(QuoteTargetName("limit"), "limit");
     EXPECT_EQ(QuoteSourceName("limit"), "`limit`");
+}
+
+// Words the T-SQL grammar reads as keywords although SQL Server does not reserve them: bare, a
+// column of that name breaks the statement (a wiki schema has a column named raw).
+TEST(Naming, GrammarKeywordsAreQuotedAndTheStatementsParse) {
+    for (const char* word : {"raw", "RAW", "negotiate", "shrinklog", "order", "file"}) {
+        std::string name = QuoteTargetName(word);
+        EXPECT_EQ(name, "[" + std::string(word) + "]");
+        for (const std::string& statement :
+             {"CREATE TABLE " + name + " (" + name + " int)", "SELECT " + name + " FROM " + name,
+              "INSERT INTO t (" + name + ") VALUES (1)", "CREATE INDEX ix ON t (" + name + ")"}) {
+            EXPECT_EQ(test::DescribeTsqlProblems(statement), "");
+        }
+    }
 }
 
 TEST(Naming, OtherNamesAreQuotedWithTheClosingQuoteDoubled) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "Converters/Full/CreateTableParser.h"
 #include "Converters/Full/FullTableTranslator.h"
 #include "Converters/FullRowTransfer.h"
 #include "Converters/Resume.h"
@@ -69,6 +70,20 @@ void QueueForeignKeys(const FullTableTranslation& table, const ExpressionNames& 
     }
 }
 
+// The definitions of the tables whose identity keys this table's foreign keys may hold (see
+// MarkIdentityKeyColumns); a table that cannot be read is left out, its keys keep their type.
+ReferencedTables ReferencedDefinitions(WorkerContext& context, const std::string& definition) {
+    ReferencedTables referenced;
+    ParsedTable parsed = ParseCreateTable(definition);
+    if (!parsed.ok()) return referenced;
+    for (const std::string& table : TablesReferencedByUnsignedKeys(parsed.table)) {
+        std::string why;
+        std::string text = ReadDefinition(context.Log(), context.SourceSession(), ShowCreateTableStatement(table), &why);
+        if (why.empty()) referenced.emplace(table, std::move(text));
+    }
+    return referenced;
+}
+
 }  // namespace
 
 int ConvertTableFull(WorkerContext& context, std::string_view database, std::string_view table,
@@ -81,7 +96,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     const ExpressionNames names{db, context.targetDatabase, OneDatabaseKindName(context.targetKind)};
     FullTableTranslation translation;
     if (why.empty()) {
-        translation = TranslateTableFull(definition, names);
+        translation = TranslateTableFull(definition, names, ReferencedDefinitions(context, definition));
         why = translation.error;
     }
     if (!why.empty()) {

@@ -15,7 +15,8 @@ std::string Upper(std::string_view text) {
     return out;
 }
 
-// Reserved keywords of Transact-SQL.
+// Reserved keywords of Transact-SQL, and the words that its grammar reads as keywords wherever
+// they stand (RAW of FOR XML RAW, NEGOTIATE, SHRINKLOG): a bare column named raw is refused.
 constexpr std::array kTargetReserved = {
     "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUTHORIZATION", "BACKUP", "BEGIN",
     "BETWEEN", "BREAK", "BROWSE", "BULK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT", "CLOSE",
@@ -39,7 +40,7 @@ constexpr std::array kTargetReserved = {
     "TABLESAMPLE", "TEXTSIZE", "THEN", "TO", "TOP", "TRAN", "TRANSACTION", "TRIGGER", "TRUNCATE",
     "TRY_CONVERT", "TSEQUAL", "UNION", "UNIQUE", "UNPIVOT", "UPDATE", "UPDATETEXT", "USE", "USER",
     "VALUES", "VARYING", "VIEW", "WAITFOR", "WHEN", "WHERE", "WHILE", "WITH", "WITHIN",
-    "WRITETEXT"};
+    "WRITETEXT", "NEGOTIATE", "RAW", "SHRINKLOG"};
 
 // Reserved words of MySQL 8 and MariaDB 10/11 (the union).
 constexpr std::array kSourceReserved = {

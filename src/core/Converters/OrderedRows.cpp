@@ -183,6 +183,9 @@ OrderedReadSpec ReadSpecOf(SqlDialect dialect, std::string_view table, const Tab
         if (mysql && FamilyOfMySqlType(column.type) == ValueFamily::Spatial) {
             name = "ST_AsText(" + name + ")";
         }
+        // Enum and set labels as text, also in a table of the binary character set.
+        std::string word = column.type.substr(0, column.type.find('('));
+        if (mysql && (word == "enum" || word == "set")) name = "CONVERT(" + name + " USING utf8mb4)";
         spec.selectList.push_back(name);
     }
     for (const std::string& keyColumn : shape.key->columns) {

@@ -242,6 +242,10 @@ public:
     // whole result in client memory (MariaDB Connector/ODBC before 3.1.17): a reader of a huge
     // table should then read it in pages (keyset order) so that memory stays bounded.
     virtual bool StreamsRows() const { return false; }
+    // Once per session, after a catalog question was answered another way than the driver's
+    // catalog call (the sys views of a server that lacks the driver's catalog procedures): a
+    // line that says so, for the log. Empty otherwise, and at every later call.
+    virtual std::string TakeCatalogNote() { return {}; }
 };
 
 // One side's connection: a data source and its session, both absent while not connected.

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "data/ErrorText.h"
+#include "data/SysCatalogQueries.h"
 #include "data/WideText.h"
 
 namespace velmora {
@@ -16,6 +17,13 @@ using Restrictions = std::vector<std::optional<std::string>>;
 std::optional<std::string> Restriction(const Restrictions& restrictions, size_t index) {
     if (index < restrictions.size()) return restrictions[index];
     return std::nullopt;
+}
+
+// A number from a catalog row's text; 0 when absent or not a number.
+int64_t NumberOf(const std::optional<std::string>& text) {
+    int64_t value = 0;
+    if (text) std::from_chars(text->data(), text->data() + text->size(), value);
+    return value;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -117,7 +125,17 @@ public:
             return Failed(GetProviderErrorText(ReadDiagnostics(SQL_HANDLE_DBC, link_->dbc())), kFailure);
         }
         std::string error;
-        if (!Read(call, WithCatalog(restrictions), error)) return Failed(error, kFailure);
+        Restrictions r = WithCatalog(restrictions);
+        if (!Read(call, r, error)) {
+            // A server without the driver's catalog procedures still answers from its sys views.
+            std::string viewsError;
+            rows_.clear();
+            if (!AnswersFromSysViews(*link_) || !ReadFromSysViews(r, viewsError)) {
+                rows_.clear();
+                return Failed(error, kFailure);
+            }
+            link_->NoteCatalogFallback(error);
+        }
         opened_ = true;
         return kSuccess;
     }
@@ -141,6 +159,10 @@ protected:
     virtual bool DefaultsToCurrentCatalog() const { return true; }
     // Runs the catalog call(s) and fills rows_; false with `error` on failure.
     virtual bool Read(CatalogCall& call, const Restrictions& restrictions, std::string& error) = 0;
+    // The same rows from the sys views of a SQL Server-compatible server; false when the kind
+    // has no such query or it fails.
+    virtual bool ReadFromSysViews(const Restrictions&, std::string&) { return false; }
+    std::shared_ptr<OdbcLink> sharedLink() const { return link_; }
 
     const OdbcLink& link() const { return *link_; }
     std::vector<Record> rows_;
@@ -245,6 +267,15 @@ protected:
     bool Read(CatalogCall& call, const Restrictions& r, std::string& error) override {
         return ReadTables(call, link(), r, rows_, error);
     }
+    bool ReadFromSysViews(const Restrictions& r, std::string& error) override {
+        std::string catalog = Restriction(r, 0).value_or("");
+        return RunSysCatalogQuery(
+            sharedLink(), SysTablesQuery(Restriction(r, 0), Restriction(r, 1), Restriction(r, 2), Restriction(r, 3)),
+            [&](const SysCatalogRow& row) {
+                rows_.push_back(TableRecord{catalog, row[0].value_or(""), row[1].value_or(""), row[2].value_or(""), ""});
+            },
+            error);
+    }
 };
 
 class OdbcColumns final : public OdbcSchemaRowset<ColumnRecord> {
@@ -253,7 +284,44 @@ public:
 
 protected:
     bool Read(CatalogCall& call, const Restrictions& r, std::string& error) override;
+    bool ReadFromSysViews(const Restrictions& r, std::string& error) override;
 };
+
+// Sizes as SQLColumns gives them: characters for text (sys.columns counts bytes, two a
+// character for the n-types, -1 for max), digits for numbers.
+bool OdbcColumns::ReadFromSysViews(const Restrictions& r, std::string& error) {
+    std::string catalog = Restriction(r, 0).value_or("");
+    auto number = NumberOf;
+    return RunSysCatalogQuery(
+        sharedLink(), SysColumnsQuery(Restriction(r, 0), Restriction(r, 1), Restriction(r, 2), Restriction(r, 3)),
+        [&](const SysCatalogRow& row) {
+            ColumnRecord record;
+            record.tableCatalog = catalog;
+            record.tableSchema = row[0].value_or("");
+            record.tableName = row[1].value_or("");
+            record.columnName = row[2].value_or("");
+            record.ordinalPosition = static_cast<uint32_t>(number(row[3]));
+            record.typeName = row[4].value_or("");
+            record.dataType = SqlTypeOfServerType(record.typeName);
+            int64_t bytes = number(row[5]);
+            bool wide = record.typeName.starts_with("n");
+            switch (record.dataType) {
+                case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR: case -8: case -9: case -10:
+                case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
+                    record.characterMaximumLength =
+                        bytes < 0 ? 0x7FFFFFFF : static_cast<uint64_t>(wide ? bytes / 2 : bytes);
+                    break;
+                default:
+                    record.numericPrecision = static_cast<int16_t>(number(row[6]));
+                    record.numericScale = static_cast<int16_t>(number(row[7]));
+            }
+            record.isNullable = number(row[8]) != 0;
+            record.hasDefault = row[9].has_value();
+            record.columnDefault = row[9].value_or("");
+            rows_.push_back(std::move(record));
+        },
+        error);
+}
 
 bool OdbcColumns::Read(CatalogCall& call, const Restrictions& r, std::string& error) {
     Argument catalog(Restriction(r, 0));
@@ -325,6 +393,24 @@ public:
 
 protected:
     bool Read(CatalogCall& call, const Restrictions& r, std::string& error) override;
+    bool ReadFromSysViews(const Restrictions& r, std::string& error) override {
+        std::string catalog = Restriction(r, 0).value_or("");
+        return RunSysCatalogQuery(
+            sharedLink(), SysIndexesQuery(Restriction(r, 0), Restriction(r, 1), Restriction(r, 2), Restriction(r, 4)),
+            [&](const SysCatalogRow& row) {
+                IndexRecord record;
+                record.tableCatalog = catalog;
+                record.tableSchema = row[0].value_or("");
+                record.tableName = row[1].value_or("");
+                record.indexName = row[2].value_or("");
+                record.primaryKey = NumberOf(row[3]) != 0;
+                record.unique = NumberOf(row[4]) != 0;
+                record.ordinalPosition = static_cast<uint32_t>(NumberOf(row[5]));
+                record.columnName = row[6].value_or("");
+                rows_.push_back(std::move(record));
+            },
+            error);
+    }
 
 private:
     bool ReadTable(CatalogCall& call, const std::optional<std::string>& catalog,

@@ -28,6 +28,7 @@ public:
         return text.empty() ? kUnknownError : text;
     }
     bool StreamsRows() const override { return link_->streamsRows; }
+    std::string TakeCatalogNote() override { return link_->TakeCatalogNote(); }
 
 private:
     std::shared_ptr<OdbcLink> link_;
@@ -90,6 +91,7 @@ ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& in
     auto link = std::make_shared<OdbcLink>(std::move(environment), std::move(dbc));
     link->driverName = GetInfoText(link->dbc(), SQL_DRIVER_NAME);
     link->driverVersion = GetInfoText(link->dbc(), SQL_DRIVER_VER);
+    link->dbmsName = GetInfoText(link->dbc(), SQL_DBMS_NAME);
     link->searchEscape = Utf8ToUtf16(GetInfoText(link->dbc(), SQL_SEARCH_PATTERN_ESCAPE));
     link->dataSourceName = connection.dataSourceName.empty()
                                ? GetInfoText(link->dbc(), SQL_DATA_SOURCE_NAME)

@@ -1,6 +1,7 @@
 #include "data/OdbcHandles.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "data/WideText.h"
 
@@ -70,6 +71,19 @@ void OdbcLink::SetCatalogError(std::string text) {
 std::string OdbcLink::CatalogError() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return catalogError_;
+}
+
+void OdbcLink::NoteCatalogFallback(const std::string& driverText) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (catalogFallbackNoted_) return;
+    catalogFallbackNoted_ = true;
+    catalogNote_ = "The driver's catalog calls are not available on this server; tables, views, columns "
+                   "and indexes are listed from its sys views instead (the driver said: " + driverText + ")";
+}
+
+std::string OdbcLink::TakeCatalogNote() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(catalogNote_, std::string());
 }
 
 std::optional<std::string> CurrentCatalog(SQLHDBC dbc) {

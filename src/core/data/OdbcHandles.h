@@ -85,14 +85,21 @@ public:
     // bound) and its driver converts row by row anyway.
     size_t fetchBlockRows = 64;
     std::string dataSourceName;  // what the data source name property reports
+    std::string dbmsName;        // SQL_DBMS_NAME, e.g. "Microsoft SQL Server", "MariaDB"
 
     // The driver's text for the last failed catalog call on this connection.
     void SetCatalogError(std::string text);
     std::string CatalogError() const;
+    // A catalog call failed and the sys views answered instead: the first such note is kept
+    // until taken (once per connection).
+    void NoteCatalogFallback(const std::string& driverText);
+    std::string TakeCatalogNote();
 
 private:
     mutable std::mutex mutex_;
     std::string catalogError_;
+    bool catalogFallbackNoted_ = false;
+    std::string catalogNote_;
     OdbcHandle environment_;
     OdbcHandle connection_;
 };

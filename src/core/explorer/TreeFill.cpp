@@ -128,8 +128,9 @@ void AddDatabases(DatabaseTree& tree, Session& session, TreeNode& root, Operatio
     std::string queryError;
     if (AddDatabasesByQuery(session, root, queryError)) {
         if (tree.FirstReportOf(failure)) {
-            log.WriteText("The catalog call for all databases failed; listing them from "
-                          "sys.databases instead. The driver said: " + failure);
+            log.WriteText("The driver's catalog call for all databases is not available on this "
+                          "server; the databases are listed from sys.databases (the driver said: " +
+                          failure + ")");
         }
         return;
     }
@@ -265,12 +266,16 @@ void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port) {
     }
 
     AddFolders(build, current);
-    if (!AddTables(build, *session)) {
+    bool tablesListed = AddTables(build, *session);
+    if (tablesListed) {
+        ExpandTablesFolder(build.contents);
+        AddViews(build, *session);
+    }
+    if (std::string note = session->TakeCatalogNote(); !note.empty()) log.WriteText(note);
+    if (!tablesListed) {
         tree.Replace(std::move(build.contents));
         return;
     }
-    ExpandTablesFolder(build.contents);
-    AddViews(build, *session);
     build.contents.topLevel.front().expanded = true;
     tree.Replace(std::move(build.contents));
 }

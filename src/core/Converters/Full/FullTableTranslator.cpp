@@ -1,6 +1,7 @@
 #include "Converters/Full/FullTableTranslator.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "Converters/Full/CreateTableParser.h"
 #include "Converters/Full/FullTableKeys.h"
@@ -147,7 +148,11 @@ private:
         if (seed > 1) {
             out_.identityReseed += "IF @reseed < " + std::to_string(seed - 1) + " SET @reseed = " + std::to_string(seed - 1) + "; ";
         }
-        out_.identityReseed += "DBCC CHECKIDENT (N" + QuoteTargetString(table) + ", RESEED, @reseed) END";
+        // The new seed goes to DBCC CHECKIDENT as a literal, through EXEC: some SQL Server-compatible
+        // servers take no variable there, and SQL Server takes both.
+        std::string command = "DBCC CHECKIDENT (N" + QuoteTargetString(table) + ", RESEED, ";
+        out_.identityReseed += "DECLARE @reseedCommand nvarchar(max) = N" + QuoteTargetString(command) +
+                               " + CAST(@reseed AS nvarchar(40)) + N')'; EXEC (@reseedCommand) END";
     }
 
     void PlanDefault(const ColumnModel& c, ColumnPlan& plan) {
@@ -276,13 +281,58 @@ FullTableTranslation TranslateTableModel(const TableModel& table, const Expressi
     return TableTranslator(table, names).Run();
 }
 
-FullTableTranslation TranslateTableFull(std::string_view showCreateTableText, const ExpressionNames& names) {
+namespace {
+
+bool IsUnsignedBigint(const ColumnModel& c) {
+    return c.isUnsigned && (c.baseType == "bigint" || c.baseType == "int8");
+}
+
+}  // namespace
+
+std::vector<std::string> TablesReferencedByUnsignedKeys(const TableModel& table) {
+    std::vector<std::string> tables;
+    for (const ForeignKeyModel& key : table.foreignKeys) {
+        if (!key.referencedDatabase.empty() || LowerAscii(key.referencedTable) == LowerAscii(table.name)) continue;
+        for (const std::string& column : key.columns) {
+            const ColumnModel* c = table.FindColumn(column);
+            if (c && IsUnsignedBigint(*c)) {
+                tables.push_back(key.referencedTable);
+                break;
+            }
+        }
+    }
+    return tables;
+}
+
+void MarkIdentityKeyColumns(TableModel& table, const ReferencedTables& referenced) {
+    for (const ForeignKeyModel& key : table.foreignKeys) {
+        std::optional<TableModel> parent;
+        if (LowerAscii(key.referencedTable) == LowerAscii(table.name)) {
+            parent = table;
+        } else if (auto text = referenced.find(key.referencedTable); text != referenced.end()) {
+            ParsedTable parsed = ParseCreateTable(text->second);
+            if (parsed.ok()) parent = std::move(parsed.table);
+        }
+        if (!parent) continue;
+        for (size_t i = 0; i < key.columns.size() && i < key.referencedColumns.size(); ++i) {
+            const ColumnModel* target = parent->FindColumn(key.referencedColumns[i]);
+            if (!target || !target->autoIncrement || !IsUnsignedBigint(*target)) continue;
+            for (ColumnModel& c : table.columns) {
+                if (LowerAscii(c.name) == LowerAscii(key.columns[i]) && IsUnsignedBigint(c)) c.holdsIdentityKeys = true;
+            }
+        }
+    }
+}
+
+FullTableTranslation TranslateTableFull(std::string_view showCreateTableText, const ExpressionNames& names,
+                                        const ReferencedTables& referenced) {
     ParsedTable parsed = ParseCreateTable(showCreateTableText);
     if (!parsed.ok()) {
         FullTableTranslation failed;
         failed.error = parsed.error;
         return failed;
     }
+    MarkIdentityKeyColumns(parsed.table, referenced);
     FullTableTranslation translation = TranslateTableModel(parsed.table, names);
     for (const std::string& skipped : parsed.skipped) {
         translation.adjustments.push_back({"", "not carried over: " + skipped});

@@ -8,6 +8,7 @@
 // target database. Pure: text in, statements out; any thread.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,8 +55,22 @@ struct FullTableTranslation {
     bool ok() const { return error.empty(); }
 };
 
-// The one entry point from text.
-FullTableTranslation TranslateTableFull(std::string_view showCreateTableText, const ExpressionNames& names);
+// SHOW CREATE TABLE texts of the tables that a table's foreign keys reference, by table name.
+using ReferencedTables = std::map<std::string, std::string>;
+
+// The one entry point from text. `referenced` holds the definitions of referenced tables that
+// the caller read: a foreign-key column takes the type of a bigint unsigned identity it
+// references (MarkIdentityKeyColumns).
+FullTableTranslation TranslateTableFull(std::string_view showCreateTableText, const ExpressionNames& names,
+                                        const ReferencedTables& referenced = {});
+
+// Marks the columns of `table` that reference a bigint unsigned AUTO_INCREMENT column of the table
+// itself or of a table in `referenced`.
+void MarkIdentityKeyColumns(TableModel& table, const ReferencedTables& referenced);
+
+// The tables whose definitions MarkIdentityKeyColumns would look at: those referenced, in the
+// same database, by a foreign key over a bigint unsigned column.
+std::vector<std::string> TablesReferencedByUnsignedKeys(const TableModel& table);
 
 // The same from a model (the parser's, or one built from the catalog).
 FullTableTranslation TranslateTableModel(const TableModel& table, const ExpressionNames& names);

@@ -205,13 +205,27 @@ std::string DefaultLiteral(const TargetColumn& column, const ColumnDefault& valu
     return "";
 }
 
+namespace {
+
+bool IsEnumOrSet(std::string_view sourceType) { return sourceType == "enum" || sourceType == "set"; }
+
+}  // namespace
+
 std::string SourceSelectList(const FullTableTranslation& translation) {
     std::string list;
     for (const TargetColumn& column : translation.columns) {
         if (!column.written) continue;
         if (!list.empty()) list += ", ";
         std::string name = QuoteSourceName(column.name);
-        list += column.spatial ? "ST_AsText(" + name + ") AS " + name : name;
+        if (column.spatial) {
+            list += "ST_AsText(" + name + ") AS " + name;
+        } else if (IsEnumOrSet(column.sourceType)) {
+            // The labels as text whatever the column's character set: in a table of the binary
+            // set the driver would hand them over as bytes.
+            list += "CONVERT(" + name + " USING utf8mb4) AS " + name;
+        } else {
+            list += name;
+        }
     }
     return list;
 }

@@ -50,6 +50,9 @@ struct ColumnModel {
     std::string comment;
     std::string check;     // a CHECK written on the column line, without its parentheses
     bool invisible = false;
+    // A foreign-key column whose referenced column is a bigint unsigned identity: it takes the
+    // identity's target type, which a foreign key needs (set by MarkIdentityKeyColumns).
+    bool holdsIdentityKeys = false;
 };
 
 // One column of a key: its name, a prefix length and the order.

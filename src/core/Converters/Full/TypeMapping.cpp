@@ -47,7 +47,19 @@ MappedType Integer(const ColumnModel& c) {
     else if (OneOf(t, {"smallint", "int2"})) m.targetType = u ? "int" : "smallint";
     else if (OneOf(t, {"mediumint", "middleint", "int3"})) m.targetType = "int";
     else if (OneOf(t, {"int", "integer", "int4"})) m.targetType = u ? "bigint" : "int";
-    else m.targetType = u ? "decimal(20,0)" : "bigint";
+    else if (u && c.autoIncrement) {
+        // decimal(20,0) holds every value, but some SQL Server-compatible servers refuse an
+        // identity of more than 18 digits; bigint is an identity on every one of them.
+        m.targetType = "bigint";
+        m.adjustments.push_back("bigint unsigned AUTO_INCREMENT becomes bigint IDENTITY (an identity takes at "
+                                "most 18 digits on some targets): keys above 9223372036854775807 fail");
+    } else if (u && c.holdsIdentityKeys) {
+        m.targetType = "bigint";
+        m.adjustments.push_back("bigint unsigned becomes bigint, the type of the identity key it references: "
+                                "values above 9223372036854775807 fail");
+    } else {
+        m.targetType = u ? "decimal(20,0)" : "bigint";
+    }
     return m;
 }
 
