@@ -70,7 +70,8 @@ const CommandSpec* FindCommand(const std::string& name) {
 const char* const kFooter =
     "On a terminal, migrate and backup show a live line per table on standard error.\n"
     "Passwords are never taken as argument values: use an environment variable or migrator.cfg.\n"
-    "Exit codes: 0 every task succeeded, 1 a task failed, 2 usage or connection error.\n";
+    "Exit codes: 0 every task succeeded, 1 a task failed, 2 usage or connection error,\n"
+    "130 (143) stopped by Ctrl-C (SIGTERM) after the summary: run it again with --resume.\n";
 
 std::string ProgramHelp() {
     std::string out = "Usage: velmora-cli COMMAND [ARGS] [OPTIONS]\n\nCommands:\n";

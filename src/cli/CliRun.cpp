@@ -1,5 +1,7 @@
 #include "CliRun.h"
 
+#include "CliChecks.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,9 +16,11 @@
 #include "Converters/Conditions.h"
 #include "Converters/Thread/WorkerBodies.h"
 #include "MainWindowCommands.h"
+#include "Preflight.h"
 #include "ProgressLine.h"
 #include "RunReport.h"
 #include "ScriptTarget.h"
+#include "StopSignals.h"
 #include "TerminalPort.h"
 #include "backup/TargetBackup.h"
 #include "ConnectCommands.h"
@@ -68,8 +72,8 @@ ConnectionSettings LoadSide(const std::string& path, ConfigSide side, const Side
     if (with.passwordEnv) {
         const char* password = std::getenv(with.passwordEnv->c_str());
         if (!password) {
-            throw UsageError{"the environment variable " + *with.passwordEnv +
-                             " (the password) is not set"};
+            throw UsageError{UnsetPasswordVariableMessage(
+                side == ConfigSide::Source ? "--source-password-env" : "--target-password-env")};
         }
         settings.password = password;
     }
@@ -159,14 +163,19 @@ public:
     MainWindowCommands& commands() { return *commands_; }
     TerminalPort& port() { return port_; }
 
+    // The settings of the sides a command uses, read before either is connected, so that a
+    // missing password variable stops the command before any server is reached.
+    void LoadSides(bool source, bool target) {
+        if (source) window_->sourceSettings = LoadSide(configPath_, ConfigSide::Source, options_.source);
+        if (target) window_->targetSettings = LoadSide(configPath_, ConfigSide::Target, options_.target);
+    }
+
     void ConnectSourceSide(const std::string& database) {
-        window_->sourceSettings = LoadSide(configPath_, ConfigSide::Source, options_.source);
         if (!database.empty()) window_->sourceSettings.catalogName = database;
         if (!ConnectSource(*window_)) throw UsageError{"cannot connect to the source"};
     }
 
     void ConnectTargetSide() {
-        window_->targetSettings = LoadSide(configPath_, ConfigSide::Target, options_.target);
         if (!ConnectTarget(*window_)) throw UsageError{"cannot connect to the target"};
     }
 
@@ -178,15 +187,31 @@ public:
         }
     }
 
-    // Runs the queued tasks to their end; the exit code by their results.
+    // Runs the queued tasks to their end; the exit code by their results, 128 + the signal
+    // when SIGINT or SIGTERM stopped them (after the summary and the report).
     int RunTasks() {
+        StopSignals signals([this](int signal) {
+            port_.ShowMessage(std::string("velmora-cli: ") + SignalName(signal) +
+                              ": stopping once the batch in flight is done; a second one ends "
+                              "the program at once");
+            commands_->scheduler().RequestStop();
+        });
         commands_->scheduler().StartScheduler();
         commands_->scheduler().WaitUntilIdle();
         int code = kExitSuccess;
         for (const TaskPtr& task : commands_->tasks().Snapshot()) {
             if (task->status.load() != kTaskSucceeded) code = kExitTaskFailed;
         }
+        const int signal = signals.Received();
+        if (signal != 0) code = 128 + signal;
         Summarise(code);
+        if (signal != 0) {
+            std::fprintf(stderr, "velmora-cli: stopped by %s%s\n", SignalName(signal),
+                         options_.command == "migrate"
+                             ? "; what was copied stays: run the same command again with "
+                               "--resume to complete it"
+                             : "");
+        }
         return code;
     }
 
@@ -195,6 +220,12 @@ private:
 
     // The live display when standard error is a terminal; --quiet; --log-file (appended to).
     void SetUpOutput() {
+        if (options_.report) {
+            const std::string problem = WriteProblem(*options_.report);
+            if (!problem.empty()) {
+                throw UsageError{"cannot write the report " + *options_.report + ": " + problem};
+            }
+        }
         if (options_.logFile) {
             logFile_ = std::fopen(options_.logFile->c_str(), "a");
             if (!logFile_) {
@@ -220,7 +251,7 @@ void Run::Summarise(int code) {
     std::vector<TableReport> tables = MergeTableEntries(window_->RecordedTables());
     PrintSummaryTable(tables);
     for (const TaskPtr& task : commands_->tasks().Snapshot()) {
-        std::printf("task %d: %s\n", static_cast<int>(task->type), PhaseText(task->phase));
+        std::printf("%s\n", TaskSummaryLine(*task, tables).c_str());
     }
     std::fflush(stdout);
     if (!options_.report) return;
@@ -235,6 +266,41 @@ VerifyMode VerifyModeOption(const CliOptions& options, VerifyMode fallback) {
     std::optional<VerifyMode> mode = ParseVerifyMode(*options.verify);
     if (!mode) throw UsageError{"--verify takes count, full or none, not '" + *options.verify + "'"};
     return *mode;
+}
+
+// A table or view a command names must be in the source database before anything is asked or
+// changed.
+void ExpectSourceObject(Run& run, const std::string& database, const std::string& object, bool view) {
+    std::string why;
+    switch (SourceObjectPresence(run.window(), database, object, view, why)) {
+        case Presence::Present:
+            return;
+        case Presence::Missing:
+            throw UsageError{std::string("the source database ") + database + " has no " +
+                             (view ? "view " : "table ") + object};
+        case Presence::Unknown:
+            throw UsageError{"the source's " + std::string(view ? "views" : "tables") + " of " +
+                             database + " cannot be listed: " + why};
+    }
+}
+
+// The target database of a migration exists, or is created once the user agreed (the question,
+// or --yes); a name the server refuses ends the command with the server's reason.
+void EnsureTargetDatabase(Run& run, const std::string& database) {
+    std::string why;
+    Presence presence = TargetDatabasePresence(run.window(), database, why);
+    if (presence == Presence::Present) return;
+    if (presence == Presence::Unknown) {
+        throw UsageError{"the target's databases cannot be listed: " + why};
+    }
+    bool create = run.port().AskOkCancel("Target database [" + database +
+                                         "] does not exist. Create it?");
+    run.RefuseUnanswered();
+    if (!create) throw UsageError{"the target database " + database + " does not exist"};
+    if (!CreateTargetDatabase(run.window(), database, why)) {
+        throw UsageError{"the target database " + database + " cannot be created: " + why};
+    }
+    std::fprintf(stderr, "created the target database %s\n", database.c_str());
 }
 
 void Expect(const std::vector<std::string>& words, size_t count, const char* usage) {
@@ -269,17 +335,28 @@ int Migrate(const CliOptions& options, bool interactive) {
                                                                      names.targetDatabase))
             : NewOdbcConnection();
     Run run(options, interactive, std::move(target));
+    run.LoadSides(true, true);
     run.ConnectSourceSide(names.sourceDatabase);
-    run.ConnectTargetSide();
+    // A script is opened (and an earlier one replaced) only once the command will run.
+    if (!options.targetScript) run.ConnectTargetSide();
     run.window().options().verify = VerifyModeOption(options, VerifyMode::None);
     run.window().options().resume = options.resume;
     if (options.targetScript && run.window().options().verify != VerifyMode::None) {
         throw UsageError{"--verify reads the target server: it cannot run against --target-script"};
     }
+    if (type == TaskType::Table || type == TaskType::View) {
+        ExpectSourceObject(run, names.sourceDatabase, names.sourceObject, type == TaskType::View);
+    }
     EnsureWorkFolder("./data_cache");
     bool confirmed = run.port().AskOkCancel(MigrationQuestion(type, names));
     run.RefuseUnanswered();
     if (!confirmed) return kExitUsage;
+    // A script is run by the user against a server of theirs; a clone creates its own database.
+    if (options.targetScript) {
+        run.ConnectTargetSide();
+    } else if (type != TaskType::CloneDatabase) {
+        EnsureTargetDatabase(run, names.targetDatabase);
+    }
     run.commands().QueueTask(type, names, std::time(nullptr));
     int code = run.RunTasks();
     if (options.targetScript) {
@@ -302,9 +379,11 @@ int Verify(const CliOptions& options, bool interactive) {
     if (mode == VerifyMode::None) throw UsageError{"verify needs --verify count or full"};
     TaskNames names = {w[0], w.size() == 3 ? w[2] : "", w[1], w.size() == 3 ? w[2] : "", ""};
     Run run(options, interactive, NewOdbcConnection());
+    run.LoadSides(true, true);
     run.ConnectSourceSide(names.sourceDatabase);
     run.ConnectTargetSide();
     run.window().options().verify = mode;
+    if (w.size() == 3) ExpectSourceObject(run, names.sourceDatabase, names.sourceObject, false);
     run.commands().QueueTask(w.size() == 3 ? TaskType::VerifyTable : TaskType::VerifyDatabase,
                              names, std::time(nullptr));
     return run.RunTasks();
@@ -329,6 +408,7 @@ int Backup(const CliOptions& options, bool interactive) {
         throw UsageError{"usage: velmora-cli backup database|tables|views|table|view TGT [OBJECT] --to DIR"};
     }
     Run run(options, interactive, NewOdbcConnection());
+    run.LoadSides(false, true);
     run.ConnectTargetSide();
     char absolute[PATH_MAX];
     std::string folder = realpath(options.backupFolder->c_str(), absolute) ? absolute : *options.backupFolder;
@@ -353,6 +433,7 @@ int Condition(const CliOptions& options, bool interactive) {
         std::printf("%s\n", condition.empty() ? "(no condition: all rows are copied)" : condition.c_str());
         return kExitSuccess;
     }
+    run.LoadSides(true, false);
     run.ConnectSourceSide(w[1]);
     ConditionDialogModel dialog(run.window().log(), run.window().sourceSession(), path, w[1], w[2]);
     dialog.SetConditionText(w[3]);
@@ -378,6 +459,7 @@ int Tree(const CliOptions& options, bool interactive) {
                                    new ScriptTarget(*options.targetScript, "target"))
                              : NewOdbcConnection();
     Run run(options, interactive, std::move(target));
+    run.LoadSides(w[0] == "source", w[0] == "target");
     if (w[0] == "source") {
         run.ConnectSourceSide("");
     } else {

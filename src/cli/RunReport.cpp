@@ -1,5 +1,6 @@
 #include "RunReport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -69,33 +70,99 @@ std::vector<TableReport> MergeTableEntries(const std::vector<TableReport>& recor
     return merged;
 }
 
+namespace {
+
+std::string VerificationColumn(const TableReport& table) {
+    if (!table.verification) return "-";
+    const TableVerification& v = *table.verification;
+    return v.mode + (v.Matches() ? " MATCH" : " MISMATCH") + ": " + std::to_string(v.rowsCompared) +
+           " compared, " + std::to_string(v.missing) + " missing, " + std::to_string(v.extra) +
+           " extra, " + std::to_string(v.different) + " different" +
+           (v.error.empty() ? "" : " (" + v.error + ")");
+}
+
+bool Stopped(const TableReport& table) { return ObjectOutcome(table) == "stopped"; }
+
+bool Failed(const TableReport& table) {
+    const std::string outcome = ObjectOutcome(table);
+    return outcome == "failed" || outcome == "skipped" ||
+           (table.verification && !table.verification->Matches());
+}
+
+}  // namespace
+
 void PrintSummaryTable(const std::vector<TableReport>& tables) {
     if (tables.empty()) return;
-    std::printf("\n%-40s %-9s %12s %12s %10s %9s  %s\n", "table", "outcome", "rows read",
-                "rows written", "rows failed", "seconds", "verification");
+    int nameWidth = 6;
+    int kindWidth = 4;
+    for (const TableReport& table : tables) {
+        nameWidth = std::max(nameWidth, static_cast<int>((table.database + "." + table.name).size()));
+        kindWidth = std::max(kindWidth, static_cast<int>(table.kind.size()));
+    }
+    std::printf("\n%-*s  %-*s  %-8s %12s %12s %11s %9s  %s\n", nameWidth, "object", kindWidth,
+                "kind", "outcome", "rows read", "rows written", "rows failed", "seconds",
+                "verification");
     for (const TableReport& table : tables) {
         std::string reason;
-        std::string outcome = ObjectOutcome(table, &reason);
-        std::string verification = "-";
-        if (table.verification) {
-            const TableVerification& v = *table.verification;
-            verification = v.mode + (v.Matches() ? " MATCH" : " MISMATCH") + ": " +
-                           std::to_string(v.rowsCompared) + " compared, " +
-                           std::to_string(v.missing) + " missing, " + std::to_string(v.extra) +
-                           " extra, " + std::to_string(v.different) + " different" +
-                           (v.error.empty() ? "" : " (" + v.error + ")");
-        }
-        std::printf("%-40s %-9s %12lld %12lld %10lld %9.2f  %s\n",
-                    (table.database + "." + table.name +
-                     (table.kind == "table" ? "" : " (" + table.kind + ")")).c_str(),
-                    outcome.c_str(),
-                    static_cast<long long>(table.rows.rowsRead),
+        const std::string outcome = ObjectOutcome(table, &reason);
+        std::printf("%-*s  %-*s  %-8s %12lld %12lld %11lld %9.2f  %s\n", nameWidth,
+                    (table.database + "." + table.name).c_str(), kindWidth, table.kind.c_str(),
+                    outcome.c_str(), static_cast<long long>(table.rows.rowsRead),
                     static_cast<long long>(table.rows.rowsWritten),
                     static_cast<long long>(table.rows.rowsFailed), table.seconds,
-                    verification.c_str());
-        if (!reason.empty()) std::printf("    %s\n", reason.c_str());
+                    VerificationColumn(table).c_str());
+        const std::string step = FailedStep(table);
+        if (!reason.empty()) {
+            const bool named = outcome != "failed" || step.empty() || reason.rfind(step, 0) == 0;
+            std::printf("    %s%s\n", named ? "" : (step + ": ").c_str(), reason.c_str());
+        }
         if (!table.resume.empty()) std::printf("    resume: %s\n", table.resume.c_str());
     }
+}
+
+std::string TaskTitle(const MigrationTask& task) {
+    const std::string& from = task.sourceDatabase;
+    const std::string& to = task.targetDatabase;
+    switch (task.type) {
+        case TaskType::CloneDatabase: return "migrate clone " + from;
+        case TaskType::Database: return "migrate database " + from + " -> " + to;
+        case TaskType::Tables: return "migrate tables " + from + " -> " + to;
+        case TaskType::Views: return "migrate views " + from + " -> " + to;
+        case TaskType::Table: return "migrate table " + from + "." + task.sourceObject + " -> " + to;
+        case TaskType::View: return "migrate view " + from + "." + task.sourceObject + " -> " + to;
+        case TaskType::VerifyDatabase: return "verify " + from + " -> " + to;
+        case TaskType::VerifyTable: return "verify " + from + "." + task.sourceObject + " -> " + to;
+        case TaskType::BackupDatabase: return "backup " + to;
+        case TaskType::BackupObject: return "backup " + to + "." + task.targetObject;
+    }
+    return TaskTypeText(task.type);
+}
+
+std::string TaskSummaryLine(const MigrationTask& task, const std::vector<TableReport>& tables) {
+    int tableCount = 0;
+    int tablesFailed = 0;
+    int othersFailed = 0;
+    int stopped = 0;
+    for (const TableReport& table : tables) {
+        stopped += Stopped(table) ? 1 : 0;
+        if (table.kind == "table") {
+            ++tableCount;
+            tablesFailed += Failed(table) ? 1 : 0;
+        } else {
+            othersFailed += Failed(table) ? 1 : 0;
+        }
+    }
+    std::string line = TaskTitle(task) + ": " + PhaseText(task.phase);
+    if (tablesFailed > 0) {
+        line += ", " + std::to_string(tablesFailed) + " of " + std::to_string(tableCount) +
+                (tableCount == 1 ? " table failed" : " tables failed");
+    }
+    if (stopped > 0) line += ", " + std::to_string(stopped) + " stopped";
+    if (othersFailed > 0) {
+        line += ", " + std::to_string(othersFailed) +
+                (othersFailed == 1 ? " other object failed" : " other objects failed");
+    }
+    return line;
 }
 
 void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr>& tasks,
@@ -110,7 +177,9 @@ void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr
              << ", \"state\": " << JsonText(PhaseText(task->phase))
              << ", \"verify\": " << JsonText(VerifyModeName(task->options.verify))
              << ", \"sourceDatabase\": " << JsonText(task->sourceDatabase)
-             << ", \"targetDatabase\": " << JsonText(task->targetDatabase) << "}";
+             << ", \"targetDatabase\": " << JsonText(task->targetDatabase)
+             << ", \"title\": " << JsonText(TaskTitle(*task))
+             << ", \"summary\": " << JsonText(TaskSummaryLine(*task, tables)) << "}";
         first = false;
     }
     json << "\n  ],\n  \"objects\": [";
@@ -129,6 +198,7 @@ void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr
              << ", \"rowsWritten\": " << table.rows.rowsWritten
              << ", \"rowsFailed\": " << table.rows.rowsFailed << ", \"seconds\": " << table.seconds
              << ", \"created\": " << (table.result == 1 ? "true" : "false")
+             << ", \"step\": " << JsonText(FailedStep(table))
              << ", \"verification\": "
              << (table.verification ? VerificationJson(*table.verification) : "null") << "}";
         first = false;

@@ -21,7 +21,16 @@ inline constexpr int kReportFormatVersion = 2;
 // The entries of one run: a migration's entry and a later verification of the same table merge.
 std::vector<TableReport> MergeTableEntries(const std::vector<TableReport>& recorded);
 
+// The objects as aligned columns (name, kind, outcome, rows, seconds, verification), each
+// object's reason on the line under it.
 void PrintSummaryTable(const std::vector<TableReport>& tables);
+
+// What a task did, in the words of the command that queued it: "migrate database shop -> sales".
+std::string TaskTitle(const MigrationTask& task);
+
+// The line that ends the summary for a task: "migrate database shop -> sales: FAILURE, 1 of 11
+// tables failed".
+std::string TaskSummaryLine(const MigrationTask& task, const std::vector<TableReport>& tables);
 
 void WriteJsonReport(std::ostream& out, int exitCode, const std::vector<TaskPtr>& tasks,
                      const std::vector<TableReport>& tables);

@@ -178,3 +178,65 @@ TEST_F(FullTableConversionTest, ARefusedRowIsIsolatedExactly) {
 
 }  // namespace
 }  // namespace velmora::test
+
+namespace velmora::test {
+namespace {
+
+// A step after the rows that the server refuses fails its table with that step and the
+// server's reason, so that a task's FAILURE is always explained by an object; a refused creation
+// keeps the server's reason too.
+TEST_F(FullTableConversionTest, ARefusedStepFailsItsTableWithTheServersReason) {
+    struct Case {
+        const char* table;
+        const char* refusedPrefix;
+        const char* serverText;
+        const char* step;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"orders", "IF EXISTS (SELECT 1 FROM", "Cannot find the object \"orders\".", "reseed",
+         "reseed failed: Cannot find the object \"orders\"."},
+        {"customers", "CREATE INDEX", "Operation failed. The index entry exceeds 1700 bytes.",
+         "index", "index failed: Operation failed. The index entry exceeds 1700 bytes."},
+        {"categories", "CREATE TABLE", "Column, parameter, or variable #2: Cannot find data type x.",
+         "create", "Column, parameter, or variable #2: Cannot find data type x."},
+    };
+    for (const Case& c : cases) {
+        target_->ClearStatements();
+        const std::string prefix = c.refusedPrefix;
+        target_->FailWhen([prefix](const std::string& s) { return StartsWith(s, prefix); },
+                          c.serverText);
+        ConversionReport report;
+        ConvertTable(context_, "shop", c.table, &report);
+        const TableReport* table = Table(report, c.table);
+        ASSERT_NE(table, nullptr) << c.table;
+        std::string reason;
+        EXPECT_EQ(ObjectOutcome(*table, &reason), "failed") << c.table;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << c.table << ": " << reason;
+        EXPECT_EQ(FailedStep(*table), c.step) << c.table;
+        EXPECT_TRUE(report.Failed());
+        // The failure is explained by the table: no extra entry is needed.
+        const size_t objects = report.tables.size();
+        report.ExplainFailures("shop");
+        EXPECT_EQ(report.tables.size(), objects);
+    }
+}
+
+TEST(ConversionReportTest, AFailureThatNoObjectExplainsGetsAnEntryOfItsOwn) {
+    ConversionReport report;
+    TableReport migrated;
+    migrated.database = migrated.name = "orders";
+    migrated.result = 1;
+    migrated.rows.text = "TRUE";
+    report.tables.push_back(migrated);
+    report.AddFailure("the views of [shop] could not be listed");
+    report.ExplainFailures("shop");
+    ASSERT_EQ(report.tables.size(), 2u);
+    std::string reason;
+    EXPECT_EQ(report.tables.back().kind, "database");
+    EXPECT_EQ(ObjectOutcome(report.tables.back(), &reason), "failed");
+    EXPECT_EQ(reason, "the views of [shop] could not be listed");
+}
+
+}  // namespace
+}  // namespace velmora::test

@@ -92,3 +92,54 @@ TEST(RunReportTest, EveryObjectHasOneOutcomeWithItsReason) {
 
 }  // namespace
 }  // namespace velmora::cli
+
+namespace velmora::cli {
+namespace {
+
+// The line that ends the summary names the task in its command's words (never its type code)
+// and counts what failed and what was stopped.
+TEST(RunReportTest, TheTaskLineNamesTheTaskAndCountsItsFailures) {
+    TableReport reseed = Entry("table", "orders", 1);
+    reseed.StepFailed("reseed", "Cannot find the object \"orders\".");
+    TableReport stopped = Entry("table", "events", 1);
+    stopped.rows.stopped = true;
+    TableReport key = Entry("foreign key", "orders.fk_customer", -1);
+    key.failure = "The ALTER TABLE statement conflicted with the FOREIGN KEY constraint.";
+    const TableReport ok = Entry("table", "customers", 1);
+    struct Case {
+        TaskType type;
+        std::string object;
+        TaskPhase phase;
+        std::vector<TableReport> tables;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {TaskType::Database, "", TaskPhase::Failure, {ok, reseed, key},
+         "migrate database shop -> sales: FAILURE, 1 of 2 tables failed, 1 other object failed"},
+        {TaskType::Table, "events", TaskPhase::Failure, {stopped},
+         "migrate table shop.events -> sales: FAILURE, 1 stopped"},
+        {TaskType::CloneDatabase, "", TaskPhase::Success, {ok}, "migrate clone shop: SUCCESS"},
+        {TaskType::VerifyTable, "orders", TaskPhase::Success, {}, "verify shop.orders -> sales: SUCCESS"},
+    };
+    for (const Case& c : cases) {
+        MigrationTask task(c.type, 0);
+        task.sourceDatabase = "shop";
+        task.targetDatabase = "sales";
+        task.sourceObject = c.object;
+        task.phase = c.phase;
+        EXPECT_EQ(TaskSummaryLine(task, c.tables), c.line);
+    }
+    std::string reason;
+    EXPECT_EQ(ObjectOutcome(reseed, &reason), "failed");
+    EXPECT_EQ(reason, "reseed failed: Cannot find the object \"orders\".");
+    EXPECT_EQ(ObjectOutcome(stopped), "stopped");
+    std::ostringstream json;
+    WriteJsonReport(json, 1, {}, {reseed, stopped, key, ok});
+    for (const char* step : {"\"step\": \"reseed\"", "\"step\": \"rows\"", "\"step\": \"foreign key\"",
+                             "\"step\": \"\""}) {
+        EXPECT_NE(json.str().find(step), std::string::npos) << step;
+    }
+}
+
+}  // namespace
+}  // namespace velmora::cli

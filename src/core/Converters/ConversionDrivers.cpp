@@ -35,10 +35,9 @@ void Fail(ConversionReport* report, const std::string& what) {
 // Writes a key or index text to the work file and, when not empty, runs it on the target. A
 // failure is followed by the driver's reason.
 bool CreateKeys(WorkerContext& context, WorkFile& file, const std::string& text,
-                const char* success, const char* failure) {
+                const char* success, const char* failure, std::string& why) {
     file.Write(text);
     if (text.empty()) return true;
-    std::string why;
     bool created = ExecuteStatement(context.Log(), context.TargetSession(), text, 0, &why);
     context.Log().WriteText(created ? success : failure);
     if (!created) context.Log().WriteText(why);
@@ -144,10 +143,12 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
         log.WriteText("Create PK failure!");
         log.WriteText(keyFailure);
         outcome.primaryKeyFailed = true;
+        outcome.StepFailed("primary key", "it could not be read: " + keyFailure);
         Fail(report, "table " + outcome.name + ": primary key could not be read");
     } else if (!CreateKeys(context, file, primaryKey, "Create PRIMARY KEY SUCCESSFULLY!!!",
-                           "Create PK failure!")) {
+                           "Create PK failure!", why)) {
         outcome.primaryKeyFailed = true;
+        outcome.StepFailed("primary key", why);
         Fail(report, "table " + outcome.name + ": primary key failed");
     }
     std::string indexFailure;
@@ -157,10 +158,12 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
         log.WriteText("Create Index failure!");
         log.WriteText(indexFailure);
         outcome.indexesFailed = true;
+        outcome.StepFailed("index", "they could not be read: " + indexFailure);
         Fail(report, "table " + outcome.name + ": indexes could not be read");
     } else if (!CreateKeys(context, file, indexes, "Create Index SUCCESSFULLY!!!",
-                           "Create Index failure!")) {
+                           "Create Index failure!", why)) {
         outcome.indexesFailed = true;
+        outcome.StepFailed("index", why);
         Fail(report, "table " + outcome.name + ": indexes failed");
     }
     outcome.rows = CopyTableRows(context, database, table);
@@ -192,6 +195,7 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
                            : CopyTableRows(context, database, table, narrower);
             };
             if (!ResumeTable(context, table, plan, copy, outcome)) {
+                outcome.StepFailed("resume", "the target's rows could not be prepared (see the log)");
                 Fail(report, "table " + outcome.name + ": resume failed");
             } else if (!outcome.rows.Succeeded()) {
                 Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));

@@ -14,6 +14,14 @@ int64_t ConversionReport::RowsWritten() const {
     return total;
 }
 
+bool ConversionReport::Stopped() const {
+    if (stopped) return true;
+    for (const TableReport& table : tables) {
+        if (table.rows.stopped) return true;
+    }
+    return false;
+}
+
 int64_t ConversionReport::RowsFailed() const {
     int64_t total = 0;
     for (const TableReport& table : tables) total += table.rows.rowsFailed;
@@ -77,7 +85,49 @@ std::string ObjectOutcome(const TableReport& table, std::string* reason) {
         set(RowFailure(table.rows));
         return "failed";
     }
+    if (!table.stepFailure.empty()) {
+        set(table.stepFailure);
+        return "failed";
+    }
+    if (table.rows.stopped) {
+        set("a stop request ended the copy after " + std::to_string(table.rows.rowsWritten) +
+            " rows; a resumed migration completes it");
+        return "stopped";
+    }
     return "migrated";
+}
+
+std::string FailedStep(const TableReport& table) {
+    const std::string outcome = ObjectOutcome(table);
+    if (outcome == "stopped") return "rows";
+    if (outcome != "failed") return "";
+    if (table.kind == "foreign key" || table.kind == "foreign keys") return "foreign key";
+    if (table.result == -1) {
+        return table.failure.rfind("its definition", 0) == 0 ? "definition" : "create";
+    }
+    if (table.result == -2) return "work file";
+    if (!table.rows.Succeeded()) return "rows";
+    return table.failedStep;
+}
+
+void ConversionReport::ExplainFailures(const std::string& database) {
+    if (!Failed()) return;
+    for (const TableReport& table : tables) {
+        const std::string outcome = ObjectOutcome(table);
+        if (outcome == "failed" || outcome == "skipped" || outcome == "stopped" ||
+            (table.verification && !table.verification->Matches())) {
+            return;
+        }
+    }
+    TableReport entry;
+    entry.kind = "database";
+    entry.database = database;
+    entry.name = database;
+    entry.result = -1;
+    for (const std::string& failure : failures) {
+        entry.failure += (entry.failure.empty() ? "" : "; ") + failure;
+    }
+    tables.push_back(std::move(entry));
 }
 
 std::string ReportText(const std::vector<TableReport>& objects) {

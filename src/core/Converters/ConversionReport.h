@@ -74,13 +74,28 @@ struct TableReport {
     bool indexesFailed = false;
     RowCopyResult rows;
     std::string failure;  // the driver's text when the object could not be created
+    // A step after the creation that failed (primary key, index, reseed, resume): the first such
+    // step, and "<step> failed: <the server's reason>" of each, one after another. The table is
+    // failed, whatever arrived of its rows.
+    std::string failedStep;
+    std::string stepFailure;
+    void StepFailed(const std::string& step, const std::string& why) {
+        if (failedStep.empty()) failedStep = step;
+        stepFailure += (stepFailure.empty() ? "" : "; ") + step + " failed" +
+                       (why.empty() ? "" : ": " + why);
+    }
     std::string resume;  // what a resumed migration did with the table (empty: not resumed)
     std::optional<TableVerification> verification;
 };
 
-// "migrated", "failed", "skipped" or "verified" (a verification without a migration), and the
-// reason of a failure or a skip in `reason`.
+// "migrated", "failed", "skipped", "stopped" (a stop request ended its rows) or "verified" (a
+// verification without a migration), and the reason of a failure, a skip or a stop in `reason`.
 std::string ObjectOutcome(const TableReport& object, std::string* reason = nullptr);
+
+// The step at which a failed object failed: "definition", "create", "work file", "rows", or the
+// step after the rows ("primary key", "index", "reseed", "resume", "foreign key"); "" when it
+// did not fail.
+std::string FailedStep(const TableReport& object);
 
 // The report of one task as lines of text, one object a line with its outcome and, where they
 // apply, its reason, what resume did and the verification's figures and first differences.
@@ -116,6 +131,11 @@ struct ConversionReport {
         AddFailure("table " + name + ": skipped, " + reason);
     }
     bool Failed() const { return !failures.empty(); }
+    // A stop request ended the work (the loop over the objects, or an object's rows).
+    bool Stopped() const;
+    // A failure that no object of `tables` explains (the tables could not be listed, a work file
+    // could not be opened) gets an object of its own, kind "database", named by `database`.
+    void ExplainFailures(const std::string& database);
     int64_t RowsWritten() const;
     int64_t RowsFailed() const;
 };

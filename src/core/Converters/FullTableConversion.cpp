@@ -42,6 +42,7 @@ void CreateIndexes(WorkerContext& context, WorkFile& file, const FullTableTransl
             log.WriteText("Create Index failure!");
             log.WriteText(why);
             outcome.indexesFailed = true;
+            outcome.StepFailed("index", why);
             Fail(report, "table " + outcome.name + ": an index failed: " + why);
         }
     }
@@ -101,6 +102,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     if (!why.empty()) {
         log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
         log.WriteText(why);
+        outcome.failure = "its definition could not be read: " + why;
         Fail(report, "table " + outcome.name + ": its definition could not be read: " + why);
         return -1;
     }
@@ -112,6 +114,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     if (!Run(context, file, translation.createTable, why)) {
         log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
         log.WriteText(why);
+        outcome.failure = why;
         Fail(report, "table " + outcome.name + ": create failed: " + why);
         return -1;
     }
@@ -123,6 +126,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
         !Run(context, file, translation.identityReseed, why)) {
         log.WriteOutputLine("[%s] The identity could not be reseeded!", outcome.name.c_str());
         log.WriteText(why);
+        outcome.StepFailed("reseed", why);
         Fail(report, "table " + outcome.name + ": the identity could not be reseeded: " + why);
     }
     QueueForeignKeys(translation, names, report);

@@ -2,6 +2,7 @@
 
 #include "config/Configuration.h"
 #include "config/ConnectionProperties.h"
+#include "data/ErrorText.h"
 #include "data/StatementExecution.h"
 #include "tasks/OperationLog.h"
 
@@ -82,9 +83,23 @@ std::string ReadDbmsDescription(OperationLog& log, DataSourceConnection& connect
     return DbmsDescription(name, version);
 }
 
-void ReportFailure(OperationLog& log, UserPort& port, const SideTexts& texts) {
+// The side's own failure texts, then on the next line of the message why: the cause and the
+// driver's record that says so (a wrong password and an unreachable server read differently).
+void ReportFailure(OperationLog& log, UserPort& port, const SideTexts& texts,
+                   const std::string& why) {
     log.ShowHint(texts.hint);
-    port.ShowMessage(texts.failure);
+    port.ShowMessage(why.empty() ? std::string(texts.failure) : texts.failure + ("\n" + why));
+}
+
+// The driver's own text of a failed open, and after it, when it says more, the record that
+// says why; the returned line names the cause.
+std::string LogOpenFailure(OperationLog& log, const DataSourceConnection& connection) {
+    const std::string text = connection.ProviderErrorText();
+    log.WriteText(text);
+    const std::vector<DiagnosticRecord> records = connection.Diagnostics();
+    const std::string informative = MostInformativeText(records, text);
+    if (informative.find(text) == std::string::npos) log.WriteText(informative);
+    return ConnectionFailureLine(records, text);
 }
 
 }  // namespace
@@ -109,13 +124,16 @@ bool ConnectDataSource(OperationLog& log, UserPort& port, TreeSide side,
     std::string probeError;
     if (!BuildInitProperties(factory, side, settings, set, &connection, nullptr, probeError)) {
         if (!probeError.empty()) log.WriteText(probeError);
-        ReportFailure(log, port, texts);
+        ReportFailure(log, port, texts,
+                      probeError.empty()
+                          ? std::string()
+                          : ConnectionFailureLine({{"", 0, probeError}}, probeError));
         return false;
     }
     if (connection.Open(settings.providerProgId, set) < 0) {
-        log.WriteText(connection.ProviderErrorText());
+        const std::string why = LogOpenFailure(log, connection);
         connection.Close();
-        ReportFailure(log, port, texts);
+        ReportFailure(log, port, texts, why);
         return false;
     }
     log.WriteText(texts.connected);
@@ -147,7 +165,7 @@ bool TestDataSource(OperationLog& log, UserPort& port, TreeSide side, Connection
     if (factory) probe = factory(side);
     if (!probe) return false;
     bool opened = probe->Open(settings.providerProgId, set) >= 0;
-    if (!opened) log.WriteText(probe->ProviderErrorText());
+    if (!opened) log.WriteText(LogOpenFailure(log, *probe));
     probe->Close();
     return opened;
 }

@@ -38,6 +38,16 @@ std::string ResultCodeText(ResultCode code);
 std::string GetProviderErrorText(const std::vector<DiagnosticRecord>& records);
 
 // The same for the objects of the data access layer (their last failure).
+// Why a connection could not be opened, in a user's words, from the driver's diagnostic records
+// (SQL Server's and MariaDB's native codes first, then their texts): "login refused", "server
+// unreachable", "TLS refused", "database missing", or "" when the records do not tell.
+std::string ConnectionFailureCause(const std::vector<DiagnosticRecord>& records);
+
+// The line that goes after a connection failure's own text: "<cause>: <the record that says
+// why>", or only that record when the cause is not known.
+std::string ConnectionFailureLine(const std::vector<DiagnosticRecord>& records,
+                                  std::string_view fallback);
+
 inline std::string GetProviderErrorText(const StatementRowset& statement) {
     return statement.ProviderErrorText();
 }

@@ -43,11 +43,14 @@ void SourceSelectError(WorkerContext& context, int location) {
 // for the run's summary. A migration queued with a verification verifies its tables first.
 bool Clean(WorkerContext& context, ConversionReport& report) {
     VerifyMigratedTables(context, context.options.verify, report);
+    report.ExplainFailures(context.sourceDatabase);
     if (context.tablesConverted) context.tablesConverted(report.tables);
     for (const std::string& failure : report.failures) {
         context.Log().WriteOutputLine("FAILED: %s", failure.c_str());
     }
-    return !report.Failed();
+    // A stopped migration is incomplete: never a SUCCESS.
+    if (report.Stopped()) context.Log().WriteText("FAILED: stopped before the end");
+    return !report.Failed() && !report.Stopped();
 }
 
 bool Clean(WorkerContext& context, const BackupReport& report) {
@@ -201,6 +204,11 @@ bool RunOneTask(const TaskEnvironment& shared, MigrationTask& task) {
         context.openPeer = [&environment, &context] { return OpenPeer(environment, context); };
     }
     bool succeeded = body->second(context);
+    // A stopped migration keeps what it copied; the line says how to complete it.
+    if (context.StopRequested() && task.category() == TaskCategory::Migration) {
+        log.WriteText("STOPPED: what was copied stays; run the migration again with resume "
+                      "(--resume on the command line) to complete it.");
+    }
     if (context.targetConnection) context.targetConnection->Close();
     if (context.sourceConnection) context.sourceConnection->Close();
     return succeeded;

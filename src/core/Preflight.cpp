@@ -1,0 +1,83 @@
+#include "Preflight.h"
+
+#include "Converters/TargetServer.h"
+#include "OneDatabaseGuard.h"
+#include "data/StatementExecution.h"
+
+namespace velmora {
+namespace {
+
+// MariaDB's identifier quoting: a backtick inside a name is doubled.
+std::string Backticked(const std::string& name) {
+    std::string out = "`";
+    for (char c : name) {
+        out += c;
+        if (c == '`') out += '`';
+    }
+    return out + "`";
+}
+
+}  // namespace
+
+bool QueryFirstColumn(Session* session, const std::string& query, std::vector<std::string>& values,
+                      std::string& why) {
+    auto statement = session ? session->NewStatement() : nullptr;
+    if (!statement) {
+        why = kNoConnection;
+        return false;
+    }
+    ResultCode result = statement->Create(query);
+    if (result >= 0) result = statement->Execute(StandardRowsetProperties());
+    if (result == kSuccess && statement->HasRowset()) result = statement->BindAllAsText(true);
+    if (result != kSuccess || !statement->HasRowset()) {
+        why = statement->MostInformativeError();
+        statement->Close();
+        return false;
+    }
+    while ((result = statement->MoveNext()) == kSuccess) {
+        if (!statement->IsNull(0)) values.emplace_back(statement->Value(0));
+    }
+    if (result < 0) why = statement->MostInformativeError();
+    statement->Close();
+    return result >= 0;
+}
+
+Presence SourceObjectPresence(MainWindowModel& window, const std::string& database,
+                              const std::string& object, bool view, std::string& why) {
+    // MariaDB compares table names with case on Linux: the list is searched exactly.
+    std::vector<std::string> names;
+    const std::string query = "SHOW FULL TABLES FROM " + Backticked(database) + " WHERE Table_type " +
+                              (view ? "= 'VIEW'" : "<> 'VIEW'");
+    if (!QueryFirstColumn(window.sourceSession(), query, names, why)) return Presence::Unknown;
+    for (const std::string& name : names) {
+        if (name == object) return Presence::Present;
+    }
+    return Presence::Missing;
+}
+
+Presence TargetDatabasePresence(MainWindowModel& window, const std::string& database,
+                                std::string& why) {
+    std::vector<std::string> names;
+    bool listed = RunInDatabase(window, "master", [&](Session* session) {
+        return QueryFirstColumn(session, "SELECT name FROM sys.databases ORDER BY name", names, why);
+    });
+    if (!listed) {
+        if (why.empty()) why = "no connection to master could be opened";
+        return Presence::Unknown;
+    }
+    for (const std::string& name : names) {
+        if (SameDatabaseName(name, database)) return Presence::Present;
+    }
+    return Presence::Missing;
+}
+
+bool CreateTargetDatabase(MainWindowModel& window, const std::string& database, std::string& why) {
+    const bool created =
+        RunOnServerLevel(window, "Creating database [" + database + "]", database, [&](Session* session) {
+            return ExecuteStatement(window.log(), session, CreateDatabaseStatement(database), 0, &why);
+        });
+    if (!created && why.empty()) why = "no connection to master could be opened";
+    return created;
+}
+
+}  // namespace velmora
