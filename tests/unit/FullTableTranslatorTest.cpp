@@ -188,7 +188,7 @@ TEST(FullTableTranslator, IdentityKeepsTheSeedAndReseedsPastTheLargestValue) {
     EXPECT_EQ(t.identityReseed,
               "IF EXISTS (SELECT 1 FROM t) BEGIN DECLARE @reseed decimal(38,0) = (SELECT MAX(id) FROM t); "
               "IF @reseed < 999 SET @reseed = 999; DECLARE @reseedCommand nvarchar(max) = "
-              "N'DBCC CHECKIDENT (N''t'', RESEED, ' + CAST(@reseed AS nvarchar(40)) + N')'; "
+              "N'DBCC CHECKIDENT (t, RESEED, ' + CAST(@reseed AS nvarchar(40)) + N')'; "
               "EXEC (@reseedCommand) END");
     ExpectValidTsql(t);
     FullTableTranslation plain = TranslateTableFull(Table("`id` int NOT NULL,\nPRIMARY KEY (`id`)"), kNames);

@@ -148,9 +148,10 @@ private:
         if (seed > 1) {
             out_.identityReseed += "IF @reseed < " + std::to_string(seed - 1) + " SET @reseed = " + std::to_string(seed - 1) + "; ";
         }
-        // The new seed goes to DBCC CHECKIDENT as a literal, through EXEC: some SQL Server-compatible
-        // servers take no variable there, and SQL Server takes both.
-        std::string command = "DBCC CHECKIDENT (N" + QuoteTargetString(table) + ", RESEED, ";
+        // The new seed goes to DBCC CHECKIDENT as a literal, through EXEC, and the table as a
+        // (bracketed) name: some SQL Server-compatible servers take no variable for the seed and
+        // misread an N'...' name; SQL Server takes every form.
+        std::string command = "DBCC CHECKIDENT (" + table + ", RESEED, ";
         out_.identityReseed += "DECLARE @reseedCommand nvarchar(max) = N" + QuoteTargetString(command) +
                                " + CAST(@reseed AS nvarchar(40)) + N')'; EXEC (@reseedCommand) END";
     }
