@@ -230,7 +230,7 @@ TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
     Session& session = *connection->session();
     // Tables first, then their rows, then the views (which need the tables).
     for (const char* folder : {"TABLES", "DATA", "VIEWS"}) {
-        std::filesystem::path path = std::filesystem::path(home_) / "backup" / folder;
+        std::filesystem::path path = std::filesystem::path(home_) / "backup" / target.name() / folder;
         ASSERT_TRUE(std::filesystem::is_directory(path)) << path;
         std::vector<std::filesystem::path> files;
         for (const auto& entry : std::filesystem::directory_iterator(path)) files.push_back(entry.path());
