@@ -81,6 +81,13 @@ protected:
         rows.rows = {{"1", "it's", "2026-01-10 09:00:00", "00FF00"},
                      {"2", std::nullopt, "2026-02-11 10:30:00.5", std::nullopt}};
         t.AnswerWith("select * from orders", rows);
+        t.AnswerWith(TableDefinitionQuery("order notes"),
+                     test::ScriptedResult::Text({"Column_name", "Type", "Length", "Nullable", "Default"},
+                                                {{"body", "nvarchar", "(max)", "NULL", ""}}));
+        test::ScriptedResult notes;
+        notes.columns = {Column("body", kTypeWStr)};
+        notes.rows = {{"call twice"}};
+        t.AnswerWith("select * from [order notes]", notes);
         t.AnswerWith("sp_helptext v_totals",
                      test::ScriptedResult::Text(
                          {"Text"}, {{"-- a comment line\r\n"},
@@ -130,9 +137,10 @@ TEST_F(BackupTest, WholeDatabaseWritesTheFolderTreeAndScriptsThatParse) {
               "insert into orders values (2,NULL,'2026-02-11T10:30:00.5',NULL);\n");
     EXPECT_EQ(ReadFile(base + "VIEWS/v_totals.vw"),
               "create view dbo.v_totals as\r\nselect count(*) as n from orders\r\n\n");
-    // The table with a blank and the view of schema sys are left out.
+    // The table with a blank is backed up (Full migrates such tables); the view of schema sys
+    // is left out.
     struct stat info {};
-    EXPECT_NE(stat((base + "TABLES/order notes.tbl").c_str(), &info), 0);
+    EXPECT_EQ(ReadFile(base + "DATA/order notes.data"), "insert into [order notes] values (N'call twice');\n");
     EXPECT_NE(stat((base + "VIEWS/sysview.vw").c_str(), &info), 0);
 
     for (const std::string& script : {definition, ReadFile(base + "VIEWS/v_totals.vw")}) {
@@ -218,6 +226,26 @@ TEST_F(BackupTest, ReadersReportFailuresAndMissingConnections) {
     EXPECT_EQ(double_->Statements(),
               (std::vector<std::string>{"sp_helptext N'[my view]'", "select * from [order]"}));
     EXPECT_NE(TableDefinitionQuery("it's").find("object_id('[it''s]')"), std::string::npos);
+}
+
+// A server without sp_helptext (Babelfish says it is not supported) still gives the view's text
+// from sys.sql_modules; the query parses as T-SQL.
+TEST_F(BackupTest, AViewsTextComesFromSysSqlModulesWithoutSpHelptext) {
+    double_->FailOn("sp_helptext N'[my view]'", "'sp_helptext' is not currently supported in Babelfish");
+    double_->AnswerWith(ViewDefinitionQuery("my view"),
+                        test::ScriptedResult::Text({"definition"}, {{"create view [my view] as select 1 as a"}}));
+    bool ok = false;
+    EXPECT_EQ(ReadViewText(window_->log(), double_->session(), "my view", &ok),
+              "create view [my view] as select 1 as a");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ViewDefinitionQuery("my view"),
+              "SELECT definition FROM sys.sql_modules WHERE object_id = OBJECT_ID(N'[my view]')");
+    EXPECT_EQ(test::DescribeTsqlProblems(ViewDefinitionQuery("it's")), "");
+    // Both failing: the first reason stays.
+    double_->FailOn(ViewDefinitionQuery("v"), "no such view");
+    double_->FailOn("sp_helptext v", "Invalid object name 'v'.");
+    EXPECT_EQ(ReadViewText(window_->log(), double_->session(), "v", &ok), "Invalid object name 'v'.");
+    EXPECT_FALSE(ok);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ namespace {
 // may be called like a word of the grammar (at, key, ...).
 std::string QuoteName(SqlDialect dialect, std::string_view name) {
     if (dialect == SqlDialect::MySql) return QuoteSourceName(name);
+    if (name.find(']') != std::string_view::npos) return QuoteTargetName(name);  // double quotes
     std::string quoted = "[";
     for (char c : name) {
         quoted.push_back(c);

@@ -146,7 +146,9 @@ int BackupDatabaseTables(WorkerContext& context, const std::string& database,
     }
     while (tables->MoveNext() == kSuccess) {
         const TableRecord& row = tables->Current();
-        if (row.tableName.find(' ') != std::string::npos || row.tableType == "VIEW") continue;
+        // A table whose name holds a blank is backed up too: Full migrates such tables, and a
+        // backup that left one out would look complete without it.
+        if (row.tableType == "VIEW") continue;
         BackupTableIn(context, DatabaseFolder(context, database), row.tableName, report);
         if (context.StopRequested()) {
             log.WriteText("Tables Backup Terminaled!");
@@ -336,6 +338,11 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     return written ? "TRUE" : "FALSE";
 }
 
+std::string ViewDefinitionQuery(const std::string& view) {
+    return "SELECT definition FROM sys.sql_modules WHERE object_id = OBJECT_ID(N" +
+           QuoteTargetString(QuoteTargetName(view)) + ")";
+}
+
 std::string ReadViewText(OperationLog& log, Session* session, const std::string& view,
                          bool* ok) {
     if (ok) *ok = false;
@@ -346,8 +353,14 @@ std::string ReadViewText(OperationLog& log, Session* session, const std::string&
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
     if (auto failed = RunQuery(log, "sp_helptext " + ProcedureArgument(view), *statement,
                                StandardRowsetProperties())) {
+        // Servers without sp_helptext keep the text in sys.sql_modules, as SQL Server does.
         statement->Close();
-        return *failed;
+        statement = session->NewStatement();
+        if (*failed == kResultLine ||
+            RunQuery(log, ViewDefinitionQuery(view), *statement, StandardRowsetProperties())) {
+            statement->Close();
+            return *failed;
+        }
     }
     std::string text;
     while (statement->MoveNext() == kSuccess) {

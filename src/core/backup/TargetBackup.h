@@ -59,8 +59,11 @@ std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
 // Writes <folder><table>.data; "TRUE" when every row was written.
 std::string WriteTableDataScript(WorkerContext& context, const std::string& folder,
                                  const std::string& table, bool* ok = nullptr);
+// A view's text from sp_helptext, or from sys.sql_modules where the server has no sp_helptext.
 std::string ReadViewText(OperationLog& log, Session* session, const std::string& view,
                          bool* ok = nullptr);
+// The sys.sql_modules query for a view's text.
+std::string ViewDefinitionQuery(const std::string& view);
 
 // The column catalog query of the definition script, with the table name in place.
 std::string TableDefinitionQuery(const std::string& table);

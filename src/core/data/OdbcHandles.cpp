@@ -81,6 +81,11 @@ void OdbcLink::NoteCatalogFallback(const std::string& driverText) {
                    "and indexes are listed from its sys views instead (the driver said: " + driverText + ")";
 }
 
+bool OdbcLink::CatalogFallbackNoted() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return catalogFallbackNoted_;
+}
+
 std::string OdbcLink::TakeCatalogNote() {
     std::lock_guard<std::mutex> lock(mutex_);
     return std::exchange(catalogNote_, std::string());

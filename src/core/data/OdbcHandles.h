@@ -93,6 +93,7 @@ public:
     // A catalog call failed and the sys views answered instead: the first such note is kept
     // until taken (once per connection).
     void NoteCatalogFallback(const std::string& driverText);
+    bool CatalogFallbackNoted() const;
     std::string TakeCatalogNote();
 
 private:
