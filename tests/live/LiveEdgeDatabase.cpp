@@ -87,14 +87,14 @@ CREATE TABLE parents (
   label varchar(20) NOT NULL,
   PRIMARY KEY (id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
-INSERT INTO parents (id, label) VALUES (1, 'first'), (9223372036854775806, 'near the top');
+INSERT INTO parents (id, label) VALUES (1, 'first'), (9223372036854775000, 'near the top');
 CREATE TABLE children (
   id int NOT NULL AUTO_INCREMENT,
   parent_id bigint unsigned NOT NULL,
   PRIMARY KEY (id),
   CONSTRAINT fk_children_parent FOREIGN KEY (parent_id) REFERENCES parents (id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
-INSERT INTO children (parent_id) VALUES (1), (9223372036854775806);
+INSERT INTO children (parent_id) VALUES (1), (9223372036854775000);
 
 CREATE TABLE `odd names` (
   `key` int NOT NULL,

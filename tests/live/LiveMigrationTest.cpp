@@ -74,47 +74,74 @@ protected:
         return outcomes;
     }
 
-    // Migrates `source` into a new target database and expects every object migrated except
-    // those in `expectedFailures` (kind and name), whose reason must be named; then a full
-    // verification of the target must match.
+    // What a migration is expected to do besides migrating and matching: objects ("kind name")
+    // that fail with a reason, that are skipped with a reason, and tables that arrive but whose
+    // values the mode changes (the verification names the differences).
+    struct Expected {
+        std::set<std::string> failures;
+        std::set<std::string> skips;
+        std::set<std::string> changed;
+        bool clean() const { return failures.empty() && skips.empty(); }
+    };
+
+    // Migrates `source` into `target` and checks every object's outcome; then a full
+    // verification must match every table but those expected to fail, be skipped or change.
     void MigrateAndVerify(const std::string& source, const LiveDatabase& target, const std::string& mode,
-                          const std::set<std::string>& expectedFailures = {},
-                          const std::set<std::string>& expectedSkips = {}) {
+                          const Expected& expected = {}) {
         CliResult run = Live("migrate database " + source + " " + target.name() + " --yes --translation " + mode +
-                            " --report report.json");
+                             " --report report.json");
         std::map<std::string, std::string> outcomes = Outcomes(Report());
         for (const auto& [object, outcome] : outcomes) std::cout << "  " << object << ": " << outcome << "\n";
         ASSERT_FALSE(outcomes.empty()) << run.out << run.err;
         for (const auto& [object, outcome] : outcomes) {
-            if (expectedFailures.count(object)) {
+            if (expected.failures.count(object)) {
                 EXPECT_TRUE(outcome.starts_with("failed: ")) << object << " -> " << outcome;
-            } else if (expectedSkips.count(object)) {
+            } else if (expected.skips.count(object)) {
                 EXPECT_TRUE(outcome.starts_with("skipped: ")) << object << " -> " << outcome;
             } else {
                 EXPECT_EQ(outcome, "migrated") << object;
             }
         }
-        for (const std::set<std::string>* expected : {&expectedFailures, &expectedSkips}) {
-            for (const std::string& object : *expected) {
+        for (const std::set<std::string>* named : {&expected.failures, &expected.skips, &expected.changed}) {
+            for (const std::string& object : *named) {
                 EXPECT_TRUE(outcomes.count(object)) << object << " is not in the report";
             }
         }
-        EXPECT_EQ(run.exitCode, expectedFailures.empty() && expectedSkips.empty() ? 0 : 1) << run.out.substr(run.out.size() > 6000 ? run.out.size() - 6000 : 0);
-        // Every table that arrived matches the source in full; a table that failed is
-        // reported by the verification too.
-        CliResult verify = Live("verify " + source + " " + target.name() + " --verify full --report report.json");
-        EXPECT_EQ(verify.exitCode, expectedFailures.empty() && expectedSkips.empty() ? 0 : 1)
-            << verify.out << verify.err;
+        EXPECT_EQ(run.exitCode, expected.clean() ? 0 : 1) << run.out.substr(run.out.size() > 6000 ? run.out.size() - 6000 : 0);
+        ExpectVerified(source, target.name(), expected);
+    }
+
+    // A full verification of the whole database: every table matches but the expected ones.
+    void ExpectVerified(const std::string& source, const std::string& target, const Expected& expected) {
+        CliResult verify = Live("verify " + source + " " + target + " --verify full --report report.json");
+        bool allMatch = expected.clean() && expected.changed.empty();
+        EXPECT_EQ(verify.exitCode, allMatch ? 0 : 1) << verify.out << verify.err;
         size_t verified = 0;
         for (const nlohmann::json& object : Report().value("objects", nlohmann::json::array())) {
             const nlohmann::json& check = object["verification"];
             if (check.is_null()) continue;
             ++verified;
             std::string name = object.value("kind", "") + " " + object.value("name", "");
-            bool expectedToFail = expectedFailures.count(name) > 0 || expectedSkips.count(name) > 0;
-            EXPECT_EQ(check.value("matches", false), !expectedToFail) << object.dump(1);
+            bool differs = expected.failures.count(name) || expected.skips.count(name) || expected.changed.count(name);
+            EXPECT_EQ(check.value("matches", false), !differs) << object.dump(1);
+            // A changed table keeps every row: only values differ.
+            if (expected.changed.count(name)) {
+                EXPECT_EQ(check.value("missing", -1), 0) << object.dump(1);
+                EXPECT_EQ(check.value("extra", -1), 0) << object.dump(1);
+            }
         }
         EXPECT_GT(verified, 0u) << verify.out;
+    }
+
+    // Babelfish ignores SET IDENTITY_INSERT on a table whose name holds a blank (in any
+    // quoting), so every row of such a table with an identity is refused there; SQL Server takes
+    // them. The shop sample has one.
+    Expected ShopInFull() {
+        auto master = test::ConnectLiveTarget();
+        if (!master->session()) return {};
+        auto version = test::LiveQuery(*master->session(), "SELECT @@VERSION");
+        bool babelfish = !version.empty() && version[0].at(0).find("Babelfish") != std::string::npos;
+        return babelfish ? Expected{{"table order notes"}, {}, {}} : Expected{};
     }
 
     std::optional<test::LiveAddress> address_;
@@ -122,7 +149,7 @@ protected:
 
 TEST_F(LiveTest, SampleDatabaseArrivesWholeInFull) {
     LiveDatabase target("shop_full");  // created by the migration (--yes)
-    MigrateAndVerify("shop", target, "full");
+    MigrateAndVerify("shop", target, "full", ShopInFull());
     // Keys and views exist on the server, not only in the log.
     auto connection = test::ConnectLiveTarget(target.name());
     ASSERT_NE(connection->session(), nullptr);
@@ -137,19 +164,31 @@ TEST_F(LiveTest, SampleDatabaseArrivesWholeInFull) {
 // reason; the rest arrives and verifies.
 TEST_F(LiveTest, SampleDatabaseInClassic) {
     LiveDatabase target("shop_classic", true);
-    MigrateAndVerify("shop", target, "classic", {}, {"table order notes"});
+    // Classic sends enum and set columns as MySQL wrote them: their tables fail, and with them
+    // the foreign keys and the view that need those tables. Its varchar holds one code page, so
+    // Japanese text arrives as '?' (the verification names each value).
+    MigrateAndVerify("shop", target, "classic",
+                     {{"table products", "table shipments", "foreign keys order_items", "foreign keys products",
+                       "foreign keys shipments", "view active products"},
+                      {"table order notes"},
+                      {"table categories", "table customers", "table orders"}});
 }
 
 TEST_F(LiveTest, EdgeDatabaseArrivesWholeInFull) {
     const std::string& source = EdgeSource::Name();
     LiveDatabase target("edge_full", true);
-    MigrateAndVerify(source, target, "full", {"table durations"});
+    // decimal(65,30) keeps 3 of its 30 fraction digits in SQL Server's 38 (an adjustment that the
+    // verification sees); times beyond a day fail their rows, with the reason.
+    MigrateAndVerify(source, target, "full", {{"table durations"}, {}, {"table limits"}});
 
     auto connection = test::ConnectLiveTarget(target.name());
     Session& session = *connection->session();
-    // The counter above the largest key: the next row gets the source's next value.
+    // The counter above the largest key: the next row gets the source's next value (SQL Server)
+    // or one past it (Babelfish refuses a reseed below the seed): never a copied key again.
     EXPECT_EQ(test::LiveExecute(session, "INSERT INTO gaps (v) VALUES (N'next')"), "");
-    EXPECT_EQ(test::LiveQuery(session, "SELECT MAX(id) FROM gaps").at(0).at(0), "500");
+    EXPECT_GE(std::stoll(test::LiveQuery(session, "SELECT MAX(id) FROM gaps").at(0).at(0)), 500);
+    EXPECT_EQ(test::LiveExecute(session, "INSERT INTO big (name, amount, noted) VALUES (N'next', 1, SYSDATETIME())"), "");
+    EXPECT_GT(std::stoll(test::LiveQuery(session, "SELECT MAX(id) FROM big").at(0).at(0)), kBigRows);
     // A table without rows starts at its seed.
     EXPECT_EQ(test::LiveExecute(session, "INSERT INTO nothing_here (v) VALUES (N'first')"), "");
     EXPECT_EQ(test::LiveQuery(session, "SELECT MAX(id) FROM nothing_here").at(0).at(0), "1");
@@ -168,7 +207,7 @@ TEST_F(LiveTest, EdgeDatabaseArrivesWholeInFull) {
 
 TEST_F(LiveTest, TargetTreeListsDatabasesTablesAndViews) {
     LiveDatabase target("tree", true);
-    ASSERT_EQ(Live("migrate database shop " + target.name() + " --yes").exitCode, 0);
+    ASSERT_EQ(Live("migrate database shop " + target.name() + " --yes").exitCode, ShopInFull().clean() ? 0 : 1);
     CliResult tree = Live("tree target --target-database " + target.name());
     EXPECT_EQ(tree.exitCode, 0) << tree.err;
     for (const char* expected : {"Tables", "Views", "customers", "order notes", "order_totals", "active products"}) {
@@ -183,7 +222,8 @@ TEST_F(LiveTest, TargetTreeListsDatabasesTablesAndViews) {
 TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
     LiveDatabase target("backup_from", true);
     LiveDatabase restored("backup_to", true);
-    ASSERT_EQ(Live("migrate database shop " + target.name() + " --yes").exitCode, 0);
+    const Expected shop = ShopInFull();
+    ASSERT_EQ(Live("migrate database shop " + target.name() + " --yes").exitCode, shop.clean() ? 0 : 1);
     CliResult backup = Live("backup database " + target.name() + " --to backup");
     ASSERT_EQ(backup.exitCode, 0) << backup.out << backup.err;
     auto connection = test::ConnectLiveTarget(restored.name());
@@ -208,8 +248,7 @@ TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
             }
         }
     }
-    CliResult verify = Live("verify shop " + restored.name() + " --verify full");
-    EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
+    ExpectVerified("shop", restored.name(), shop);
 }
 
 TEST_F(LiveTest, ResumeAfterAKilledCopyCompletesTheTableWithNothingDoubled) {

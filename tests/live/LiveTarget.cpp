@@ -108,7 +108,10 @@ long long LiveRowCount(const std::string& database, const std::string& table) {
     auto connection = ConnectLiveTarget(database);
     Session* session = connection->session();
     if (!session) return -1;
-    auto rows = LiveQuery(*session, "SELECT COUNT_BIG(*) FROM " + QuoteTargetName(table));
+    // -1 while the table does not exist yet (a copy that has not created it).
+    auto rows = LiveQuery(*session, "IF OBJECT_ID(N" + QuoteTargetString(QuoteTargetName(table)) +
+                                        ") IS NULL SELECT CAST(-1 AS bigint) ELSE SELECT COUNT_BIG(*) FROM " +
+                                        QuoteTargetName(table));
     return rows.size() == 1 && rows[0].size() == 1 ? std::atoll(rows[0][0].c_str()) : -1;
 }
 

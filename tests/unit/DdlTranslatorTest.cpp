@@ -146,7 +146,7 @@ TEST(RewriteTableDefinition, NamesThatNeedQuotingGetBrackets) {
     EXPECT_EQ(RewriteTableDefinition("CREATE TABLE `order notes` (\n  `user` varchar(10),\n"
                                      "  `my col` int(11),\n  `a]b` int(11)\n) ENGINE=InnoDB"),
               "create table [order notes] (\n  [user] varchar(10),\n  [my col] int,\n"
-              "  [a]]b] int\n)\n");
+              "  \"a]b\" int\n)\n");
 }
 
 TEST(RewriteTableDefinition, StringLiteralsKeepTheirBackquotes) {

@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Names, ExpressionTranslates, ::testing::Values(
     Case{"`shop`.`products`.`Sku`", "products.Sku"},  // a database never qualifies a T-SQL column
     Case{"`order`.`key`", "[order].[key]"},
     Case{"`order notes`.`text`", "[order notes].text"},
-    Case{"`we]ird`", "[we]]ird]"}));
+    Case{"`we]ird`", "\"we]ird\""}));
 
 INSTANTIATE_TEST_SUITE_P(ConcatKeepsMySqlNullSemantics, ExpressionTranslates, ::testing::Values(
     Case{"concat(`a`,' - ',`b`)", "CASE WHEN a IS NULL OR b IS NULL THEN NULL ELSE CONCAT(CAST(a AS nvarchar(max)), N' - ', b) END"},

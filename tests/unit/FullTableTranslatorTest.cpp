@@ -187,9 +187,10 @@ TEST(FullTableTranslator, IdentityKeepsTheSeedAndReseedsPastTheLargestValue) {
     EXPECT_TRUE(t.columns.at(0).identity);
     EXPECT_EQ(t.identityReseed,
               "IF EXISTS (SELECT 1 FROM t) BEGIN DECLARE @reseed decimal(38,0) = (SELECT MAX(id) FROM t); "
-              "IF @reseed < 999 SET @reseed = 999; DECLARE @reseedCommand nvarchar(max) = "
-              "N'DBCC CHECKIDENT (N''t'', RESEED, ' + CAST(@reseed AS nvarchar(40)) + N')'; "
-              "EXEC (@reseedCommand) END");
+              "IF @reseed < 999 SET @reseed = 999; IF @reseed >= IDENT_SEED(N't') OR IDENT_CURRENT(N't') < "
+              "IDENT_SEED(N't') BEGIN DECLARE @reseedCommand nvarchar(max) = "
+              "N'DBCC CHECKIDENT (t, RESEED, ' + CAST(@reseed AS nvarchar(40)) + N')'; "
+              "EXEC (@reseedCommand) END END");
     ExpectValidTsql(t);
     FullTableTranslation plain = TranslateTableFull(Table("`id` int NOT NULL,\nPRIMARY KEY (`id`)"), kNames);
     EXPECT_FALSE(plain.hasIdentity);

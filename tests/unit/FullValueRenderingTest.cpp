@@ -37,6 +37,11 @@ TEST(FullValueRendering, WritesEachValueForItsColumn) {
         {Column(R::Number, true, 0, 3), "12345678901234567890123456789012345.123556789012345678901234567890", false,
          "12345678901234567890123456789012345.124", ValueOutcome::Written},
         {Column(R::Number, true, 0, 3), "-99.9995", false, "-100.000", ValueOutcome::Written},
+        // all 35 integer digits nines: rounding would need a 36th, so the fraction is cut
+        {Column(R::Number, true, 0, 3), "-99999999999999999999999999999999999.999999999999999999999999999999", false,
+         "-99999999999999999999999999999999999.999", ValueOutcome::Written},
+        {Column(R::Number, true, 0, 3), "99999999999999999999999999999999998.9996", false,
+         "99999999999999999999999999999999999.000", ValueOutcome::Written},
         {Column(R::Number, true, 0, 0), "9.5", false, "10", ValueOutcome::Written},
         {Column(R::Number, true, 0, 3), "1.5", false, "1.5", ValueOutcome::Written},
         {Column(R::Boolean), "1", false, "1", ValueOutcome::Written},

@@ -18,7 +18,7 @@ TEST(KeyBuilder, PrimaryKeys) {
     // Names that need quoting: brackets for the table instead of double quotes.
     std::string odd = PrimaryKeyStatementFromRows(
         "order notes", {{"PRIMARY", "key", false}, {"PRIMARY", "a]b", false}});
-    EXPECT_EQ(odd, "ALTER TABLE [order notes] add PRIMARY KEY ([key], [a]]b])\n");
+    EXPECT_EQ(odd, "ALTER TABLE [order notes] add PRIMARY KEY ([key], \"a]b\")\n");
     EXPECT_EQ(test::DescribeTsqlProblems(odd), "");
     EXPECT_EQ(PrimaryKeyStatementFromRows("user", {{"PRIMARY", "id", false}}),
               "ALTER TABLE [user] add PRIMARY KEY (id)\n");

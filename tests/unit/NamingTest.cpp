@@ -41,8 +41,9 @@ TEST(Naming, GrammarKeywordsAreQuotedAndTheStatementsParse) {
 
 TEST(Naming, OtherNamesAreQuotedWithTheClosingQuoteDoubled) {
     EXPECT_EQ(QuoteTargetName("order notes"), "[order notes]");
-    EXPECT_EQ(QuoteTargetName("a]b"), "[a]]b]");
-    EXPECT_EQ(QuoteTargetName("x]; drop table t; --"), "[x]]; drop table t; --]");
+    EXPECT_EQ(QuoteTargetName("a]b"), "\"a]b\"");
+    EXPECT_EQ(QuoteTargetName("a]\"b"), "\"a]\"\"b\"");
+    EXPECT_EQ(QuoteTargetName("x]; drop table t; --"), "\"x]; drop table t; --\"");
     EXPECT_EQ(QuoteSourceName("a`b"), "`a``b`");
     EXPECT_EQ(QuoteTargetName("1st"), "[1st]");
     EXPECT_EQ(QuoteTargetName("Küche"), "[Küche]");

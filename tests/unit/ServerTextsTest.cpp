@@ -179,7 +179,7 @@ TEST(TargetStatements, QuoteNamesThatAreNotPlain) {
     } cases[] = {
         {UseStatement("sales", 1), "use sales;"},
         {UseStatement("order", 1), "use [order];"},
-        {UseStatement("x]; drop database y; --", 1), "use [x]]; drop database y; --];"},
+        {UseStatement("x]; drop database y; --", 1), "use \"x]; drop database y; --\";"},
         {CreateDatabaseStatement("sales"), "create database sales;"},
         {CreateDatabaseStatement("my db"), "create database [my db];"},
         {DropDatabaseStatement("sales"), "drop database sales;"},

@@ -82,7 +82,7 @@ TEST_F(TreeGestures, ANameThatIsNotPlainIsQuoted) {
     target_->ClearStatements();
     DoubleClickNode(window_->log(), window_->port(), tree(), {0, 2});
     ASSERT_EQ(target_->Statements().size(), 1u);
-    EXPECT_EQ(target_->Statements()[0], "use [odd name]]x];");
+    EXPECT_EQ(target_->Statements()[0], "use \"odd name]x\";");
     EXPECT_EQ(test::DescribeTsqlProblems(target_->Statements()[0]), "");
 }
 

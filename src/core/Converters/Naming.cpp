@@ -120,6 +120,10 @@ bool IsSourceReservedWord(std::string_view name) {
 
 std::string QuoteTargetName(std::string_view name) {
     if (IsPlainIdentifier(name) && !IsTargetReservedWord(name)) return std::string(name);
+    // A "]" inside brackets must be doubled, which some SQL Server-compatible servers cannot
+    // read; such a name goes in double quotes, which every one reads (QUOTED_IDENTIFIER is on
+    // for ODBC and sqlcmd connections).
+    if (name.find(']') != std::string_view::npos) return Quote(name, '"', '"');
     return Quote(name, '[', ']');
 }
 

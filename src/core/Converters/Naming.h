@@ -2,8 +2,8 @@
 //
 // A plain name ([A-Za-z_][A-Za-z0-9_]*, not a reserved word of the server it is sent to) is
 // written bare, so every fixed statement text stays as it is for ordinary schemas. Any other name
-// is quoted: square brackets for SQL Server, backquotes for MySQL, with the closing quote
-// character doubled inside. This keeps names such as `order`, `user`, `key` or `order notes`
+// is quoted: square brackets for SQL Server (double quotes for a name that holds "]"), backquotes
+// for MySQL, with the closing quote character doubled inside. This keeps names such as `order`, `user`, `key` or `order notes`
 // working and makes it impossible for a name to inject a statement. Pure functions; any thread.
 #pragma once
 
@@ -19,7 +19,8 @@ bool IsPlainIdentifier(std::string_view name);
 bool IsTargetReservedWord(std::string_view name);
 bool IsSourceReservedWord(std::string_view name);
 
-// The name as it must appear in a SQL Server statement: bare or [name] with "]" doubled.
+// The name as it must appear in a SQL Server statement: bare, [name], or "name" (with '"'
+// doubled) when it holds a "]".
 std::string QuoteTargetName(std::string_view name);
 
 // The name as it must appear in a MySQL statement: bare or `name` with "`" doubled.

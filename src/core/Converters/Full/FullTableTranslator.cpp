@@ -142,17 +142,22 @@ private:
         std::string table = QuoteTargetName(table_.name);
         std::string column = QuoteTargetName(c.name);
         // After the copy the next value must lie past the largest copied key and at or past the
-        // source's AUTO_INCREMENT; an empty table starts at the seed.
+        // source's AUTO_INCREMENT; an empty table starts at the seed. The new seed goes to DBCC
+        // CHECKIDENT as a literal, through EXEC, and the table as a name: some SQL Server-compatible
+        // servers take no variable for the seed and misread an N'...' name. Those servers also
+        // refuse a value below the seed, and there the copied keys below the seed left the
+        // current value at the seed (the next is one past it): the reseed is skipped where the
+        // current value already lies at or past the seed.
+        std::string name = "N" + QuoteTargetString(table);
+        std::string command = "DBCC CHECKIDENT (" + table + ", RESEED, ";
         out_.identityReseed = "IF EXISTS (SELECT 1 FROM " + table + ") BEGIN DECLARE @reseed decimal(38,0) = (SELECT MAX(" +
                               column + ") FROM " + table + "); ";
         if (seed > 1) {
             out_.identityReseed += "IF @reseed < " + std::to_string(seed - 1) + " SET @reseed = " + std::to_string(seed - 1) + "; ";
         }
-        // The new seed goes to DBCC CHECKIDENT as a literal, through EXEC: some SQL Server-compatible
-        // servers take no variable there, and SQL Server takes both.
-        std::string command = "DBCC CHECKIDENT (N" + QuoteTargetString(table) + ", RESEED, ";
-        out_.identityReseed += "DECLARE @reseedCommand nvarchar(max) = N" + QuoteTargetString(command) +
-                               " + CAST(@reseed AS nvarchar(40)) + N')'; EXEC (@reseedCommand) END";
+        out_.identityReseed += "IF @reseed >= IDENT_SEED(" + name + ") OR IDENT_CURRENT(" + name + ") < IDENT_SEED(" +
+                               name + ") BEGIN DECLARE @reseedCommand nvarchar(max) = N" + QuoteTargetString(command) +
+                               " + CAST(@reseed AS nvarchar(40)) + N')'; EXEC (@reseedCommand) END END";
     }
 
     void PlanDefault(const ColumnModel& c, ColumnPlan& plan) {

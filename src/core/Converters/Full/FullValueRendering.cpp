@@ -61,8 +61,10 @@ void AppendBitBytes(std::string& out, std::string_view value, int bytes) {
     out.append(value);
 }
 
-// A decimal with more fraction digits than `scale`, rounded half away from zero; SQL Server
-// refuses a literal of more than 38 digits.
+// A decimal with more fraction digits than `scale` (for a decimal(38,scale) column), rounded half
+// away from zero; SQL Server refuses a literal of more than 38 digits. Where rounding would carry
+// into an integer digit the column has no room for (all nines), the fraction is cut instead: the
+// value then fits, within one unit of its last kept digit as with rounding.
 void AppendRounded(std::string& out, std::string_view value, int scale) {
     size_t point = value.find('.');
     if (point == std::string_view::npos || value.size() - point - 1 <= static_cast<size_t>(scale) ||
@@ -73,6 +75,7 @@ void AppendRounded(std::string& out, std::string_view value, int scale) {
     std::string digits(value.substr(0, point + 1 + static_cast<size_t>(scale)));
     bool up = value[point + 1 + static_cast<size_t>(scale)] >= '5';
     if (scale == 0) digits.pop_back();
+    const std::string cut = digits;
     for (size_t i = digits.size(); up && i-- > 0;) {
         if (digits[i] == '.') continue;
         if (!IsDigit(digits[i])) {  // past the sign
@@ -86,7 +89,10 @@ void AppendRounded(std::string& out, std::string_view value, int scale) {
         }
     }
     if (up) digits.insert(0, 1, '1');
-    out += digits;
+    // Such a column is decimal(38,scale): 38 - scale integer digits.
+    size_t integerDigits = 0;
+    for (char c : digits.substr(0, digits.find('.'))) integerDigits += IsDigit(c) ? 1 : 0;
+    out += integerDigits > static_cast<size_t>(38 - scale) ? cut : digits;
 }
 
 uint16_t TypeCodeOf(ValueRendering rendering) {
