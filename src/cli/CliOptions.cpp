@@ -75,6 +75,8 @@ std::vector<OptionSpec> BuildTable() {
          Store([](CliOptions& o) -> auto& { return o.translation; })},
         {"--jobs", "-j", Value::Required, "N",
          Store([](CliOptions& o) -> auto& { return o.jobs; })},
+        {"--table", "", Value::Required, "FILE",
+         Store([](CliOptions& o) -> auto& { return o.tableFile; })},
         {"--verify", "", Value::Required, "count|full",
          Store([](CliOptions& o) -> auto& { return o.verify; })},
     };
@@ -116,6 +118,7 @@ const std::vector<OptionSpec>& OptionTable() {
 const std::vector<CommandSpec>& CommandTable() {
     static const std::vector<CommandSpec> commands = {
         {"translate-table", {}},
+        {"translate-view", {}},
         {"tree", {"source", "target"}},
         {"migrate", {"database", "clone", "tables", "views", "table", "view"}},
         {"backup", {"database", "tables", "views", "table", "view"}},

@@ -527,6 +527,7 @@ const char* HelpText(const std::string& command) {
            "\n"
            "Commands:\n"
            "  translate-table [FILE]   MySQL 'show create table' text in, SQL Server statement out\n"
+           "  translate-view [FILE]    MySQL 'show create view' text in, SQL Server CREATE VIEW out\n"
            "  tree source|target       the databases, tables and views of one side\n"
            "  migrate KIND ...         queue a migration and run it (see migrate --help)\n"
            "  backup KIND ... --to DIR back up target objects into script files\n"
