@@ -3,7 +3,8 @@
 -- (named so that alphabetical order is wrong), string literals in mixed case, CONCAT over a NULL
 -- column, GROUP_CONCAT with ORDER BY and SEPARATOR (and with DISTINCT), LIMIT, comparisons used
 -- as values, names qualified with the database, IF/IFNULL, date and string functions, and views
--- that have no faithful T-SQL form (REGEXP, loose GROUP BY).
+-- that have no faithful T-SQL form (REGEXP, loose GROUP BY); grouping by a primary key with the
+-- columns it determines, and CHAR values (without their trailing blanks in MySQL).
 DROP DATABASE IF EXISTS shop_views;
 CREATE DATABASE shop_views CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;
 USE shop_views;
@@ -110,6 +111,33 @@ CREATE VIEW client_numbers AS
          score DIV 4 AS score_div, cast(score AS char) AS score_text, cast(balance AS signed) AS whole,
          balance / 4 AS quarter
   FROM clients;
+
+-- Codes of a fixed width: MySQL returns CHAR values without their trailing blanks.
+CREATE TABLE item_codes (
+  code char(6) NOT NULL PRIMARY KEY,
+  label varchar(50) NOT NULL
+) ENGINE=InnoDB;
+
+INSERT INTO item_codes VALUES ('NB', 'Notebook'), ('PEN', 'pencil 鉛筆'), ('CMP', 'Compiler 🖥'), ('ENG', 'Enigma Manual');
+
+CREATE VIEW item_code_labels AS
+  SELECT code, concat(code, '-', label) AS tagged, char_length(code) AS code_chars FROM item_codes;
+
+-- Grouped by the primary key, selecting other columns of the same table: they depend on the key.
+CREATE VIEW client_purchase_totals AS
+  SELECT c.id, c.name, c.homeCity, count(p.id) AS purchases, sum(p.amount * p.quantity) AS spent
+  FROM clients c LEFT JOIN purchases p ON p.client_id = c.id GROUP BY c.id;
+
+-- GROUP_CONCAT(DISTINCT) ordered by what it lists, with a correlated subquery inside, beside a
+-- column that the grouped key determines.
+CREATE VIEW client_item_counts AS
+  SELECT c.id, c.name,
+         group_concat(DISTINCT concat(p.item, ' x', (SELECT sum(q.quantity) FROM purchases q
+                                                     WHERE q.client_id = c.id AND q.item = p.item))
+                      ORDER BY concat(p.item, ' x', (SELECT sum(q.quantity) FROM purchases q
+                                                     WHERE q.client_id = c.id AND q.item = p.item))
+                      SEPARATOR '; ') AS items
+  FROM clients c JOIN purchases p ON p.client_id = c.id GROUP BY c.id;
 
 -- No faithful T-SQL form.
 CREATE VIEW pattern_clients AS SELECT id, name FROM clients WHERE name REGEXP '^[A-Z]';

@@ -107,6 +107,11 @@ std::vector<OptionSpec> BuildTable() {
          "foreign keys follow once every table is there. Default: [Public] Jobs= of "
          "migrator.cfg, else 4. A --target-script is always written one table after another.",
          {"migrate"}},
+        {"--table", "", Value::Required, "FILE",
+         Store([](CliOptions& o) -> auto& { return o.tableFile; }),
+         "The \"show create table\" texts of the tables the view selects from, one after "
+         "another; their keys and column types tell what the view's grouping and text mean.",
+         {"translate-view"}},
         {"--verify", "", Value::Required, "count|full",
          Store([](CliOptions& o) -> auto& { return o.verify; }),
          "On migrate: compare the copied tables with the source afterwards. On verify: how "
@@ -177,6 +182,11 @@ const std::vector<CommandSpec>& CommandTable() {
          "input when FILE is absent or '-') and prints the translated SQL Server statements. "
          "Full (the default): the CREATE TABLE, its indexes, comments and foreign keys, each "
          "followed by GO, after a comment line per adjustment. Classic: the rewritten statement."},
+        {"translate-view", {}, {"translate-view [FILE]"},
+         "Reads the text that MySQL's \"show create view\" prints (from FILE, or from standard "
+         "input when FILE is absent or '-') and prints the SQL Server CREATE VIEW statement "
+         "followed by GO, after a comment line per adjustment. A view without a faithful T-SQL "
+         "form is refused with its construct named (exit code 1)."},
         {"tree", {"source", "target"}, {"tree source|target"},
          "Connects one side as migrator.cfg and the connection options say and prints its tree: "
          "the server, its databases, and under the current database its tables (with their "

@@ -1,5 +1,6 @@
 // velmora-cli: the command-line front end. It runs the same core as the desktop program.
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <strings.h>
 #include <unistd.h>
 
 #include "BashCompletion.h"
@@ -16,13 +18,85 @@
 #include "CliOptions.h"
 #include "CliRun.h"
 #include "Converters/DdlTranslator.h"
+#include "Converters/Full/CreateTableParser.h"
 #include "Converters/Full/FullTableTranslator.h"
+#include "Converters/Full/FullViewTranslator.h"
 #include "config/Options.h"
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
+
+// The whole text of FILE, or of standard input for no FILE or '-'; false (with the message
+// written) when it cannot be read.
+bool ReadInput(const char* command, const std::string& file, std::string& text) {
+    if (file.empty() || file == "-") {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return true;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "%s: cannot open '%s': %s\n", command, file.c_str(), std::strerror(errno));
+        return false;
+    }
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// The table definitions of a --table file: each "CREATE TABLE" at the start of a line begins one.
+bool ReadTableModels(const std::string& text, std::vector<velmora::TableModel>& models) {
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at < text.size();) {
+        if (strncasecmp(text.c_str() + at, "create table", 12) == 0) starts.push_back(at);
+        const std::size_t end = text.find('\n', at);
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        std::string definition = text.substr(starts[i], (i + 1 < starts.size() ? starts[i + 1] : text.size()) - starts[i]);
+        while (!definition.empty() && (std::isspace(static_cast<unsigned char>(definition.back())) || definition.back() == ';'))
+            definition.pop_back();
+        velmora::ParsedTable parsed = velmora::ParseCreateTable(definition);
+        if (!parsed.ok()) {
+            std::fprintf(stderr, "translate-view: --table: definition %zu: %s\n", i + 1, parsed.error.c_str());
+            return false;
+        }
+        models.push_back(std::move(parsed.table));
+    }
+    if (starts.empty()) std::fputs("translate-view: --table: the file holds no CREATE TABLE text\n", stderr);
+    return !starts.empty();
+}
+
+int TranslateView(const velmora::cli::CliOptions& options) {
+    const std::vector<std::string>& args = options.words;
+    const std::string usage = velmora::cli::HelpText("translate-view");
+    if (options.help) {
+        std::fputs(usage.c_str(), stdout);
+        return kExitOk;
+    }
+    if (args.size() > 1) {
+        std::fprintf(stderr, "translate-view: expected at most one FILE, got %zu arguments\n%s", args.size(),
+                     usage.c_str());
+        return kExitUsage;
+    }
+    std::string text, tables;
+    std::vector<velmora::TableModel> models;
+    if (!ReadInput("translate-view", args.empty() ? "" : args[0], text)) return kExitUsage;
+    if (options.tableFile && (!ReadInput("translate-view", *options.tableFile, tables) || !ReadTableModels(tables, models)))
+        return kExitUsage;
+    // Names of the view's own database lose their qualifier, as on the way into a target database.
+    const std::pair<std::string, std::string> name = velmora::ViewNameOf(text);
+    const velmora::FullViewTranslation view = velmora::TranslateViewFull(text, "", {name.second, ""}, models);
+    if (!view.ok()) {
+        std::fprintf(stderr, "translate-view: it cannot be translated: %s\n", view.untranslatable.c_str());
+        return 1;
+    }
+    std::string out;
+    for (const std::string& adjustment : view.adjustments) out += "-- adjusted: " + adjustment + "\n";
+    out += view.statement + "\nGO\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return kExitOk;
+}
 
 // The Full translation's statements, for a person or sqlcmd; 1 when the text is no definition.
 int PrintFullTranslation(const std::string& text) {
@@ -65,17 +139,7 @@ int TranslateTable(const velmora::cli::CliOptions& options) {
         return kExitUsage;
     }
     std::string text;
-    if (args.empty() || args[0] == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream in(args[0], std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "translate-table: cannot open '%s': %s\n", args[0].c_str(),
-                         std::strerror(errno));
-            return kExitUsage;
-        }
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    if (!ReadInput("translate-table", args.empty() ? "" : args[0], text)) return kExitUsage;
     if (*mode == velmora::TranslationMode::Full) return PrintFullTranslation(text);
     std::string translated = velmora::RewriteTableDefinition(text);
     std::fwrite(translated.data(), 1, translated.size(), stdout);
@@ -118,6 +182,7 @@ int main(int argc, char* argv[]) {
         return asked ? kExitOk : kExitUsage;
     }
     if (options.command == "translate-table") return TranslateTable(options);
+    if (options.command == "translate-view") return TranslateView(options);
     if (options.help) {
         std::fputs(velmora::cli::HelpText(options.command).c_str(), stdout);
         return kExitOk;

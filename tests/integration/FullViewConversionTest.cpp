@@ -38,9 +38,9 @@ protected:
 TEST_F(FullViewConversionTest, AllViewsInDependencyOrderWithTheUntranslatableOnesNamed) {
     ConversionReport report;
     EXPECT_EQ(ConvertDatabaseViews(context_, "shop_views", &report), 0);
-    // 17 views: two have no faithful T-SQL form and are never sent.
-    EXPECT_EQ(report.viewsCreated.size(), 15u);
-    EXPECT_EQ(target_->Statements().size(), 15u);
+    // 20 views: two have no faithful T-SQL form and are never sent.
+    EXPECT_EQ(report.viewsCreated.size(), 18u);
+    EXPECT_EQ(target_->Statements().size(), 18u);
     EXPECT_EQ(CreatedAt("pattern_clients"), -1);
     EXPECT_EQ(CreatedAt("loose_grouping"), -1);
     // a_top_clients selects from z_client_spend: it comes after it, whatever their names.
@@ -75,6 +75,24 @@ TEST_F(FullViewConversionTest, OneUntranslatableViewSendsNothing) {
     ASSERT_EQ(report.failures.size(), 1u);
     EXPECT_TRUE(ConvertView(context_, "shop_views", "client_labels", &report));
     EXPECT_EQ(target_->Statements().size(), 1u);
+}
+
+// The keys come from the source's own table definitions: the view grouped by the clients' primary
+// key is created with the columns that key determines in its GROUP BY, and says so.
+TEST_F(FullViewConversionTest, AViewGroupedByAKeyGroupsByTheColumnsItDetermines) {
+    ConversionReport report;
+    EXPECT_TRUE(ConvertView(context_, "shop_views", "client_purchase_totals", &report));
+    ASSERT_EQ(target_->Statements().size(), 1u);
+    EXPECT_NE(target_->Statements()[0].find(" GROUP BY c.id, c.name, c.homeCity"), std::string::npos)
+        << target_->Statements()[0];
+    const std::string adjusted = "GROUP BY also lists c.name, c.homeCity: the grouped key determines "
+                                 "them, which MySQL accepts and T-SQL does not";
+    ASSERT_EQ(report.tables.size(), 1u);
+    EXPECT_EQ(report.tables[0].adjustments, std::vector<std::string>{adjusted});
+    std::vector<std::string> messages = Messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "[client_purchase_totals] ADJUSTED " + adjusted),
+              messages.end());
+    ExpectTargetStatementsParse();
 }
 
 // The project's own sample: the joins MariaDB prints parenthesised, the view whose name holds a

@@ -107,6 +107,16 @@ TEST(CliOptions, RefusesBadTlsValuesAndValuesOnFlags) {
     for (const auto& [args, error] : cases) EXPECT_EQ(ParseCommandLine(args).error, error);
 }
 
+TEST(CliOptions, TranslateViewTakesTheTablesOfItsView) {
+    ParseResult parsed = ParseCommandLine({"translate-view", "view.sql", "--table", "tables.sql"});
+    EXPECT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.command, "translate-view");
+    EXPECT_EQ(parsed.options.words, std::vector<std::string>{"view.sql"});
+    EXPECT_EQ(parsed.options.tableFile, "tables.sql");
+    EXPECT_EQ(ParseCommandLine({"translate-view", "--table"}).error, "--table needs a value");
+    EXPECT_NE(BashCompletionScript().find("translate-table|translate-view) COMPREPLY=($(compgen -f"), std::string::npos);
+}
+
 // The completion is written from the option table: every option is offered, and the options
 // with a fixed set of values complete them.
 TEST(CliOptions, TheCompletionOffersEveryOptionOfTheTable) {

@@ -48,12 +48,12 @@ INSTANTIATE_TEST_SUITE_P(Names, ExpressionTranslates, ::testing::Values(
     Case{"`we]ird`", "\"we]ird\""}));
 
 INSTANTIATE_TEST_SUITE_P(ConcatKeepsMySqlNullSemantics, ExpressionTranslates, ::testing::Values(
-    Case{"concat(`a`,' - ',`b`)", "CASE WHEN a IS NULL OR b IS NULL THEN NULL ELSE CONCAT(a, N' - ', b) END"},
+    Case{"concat(`a`,' - ',`b`)", "CASE WHEN a IS NULL OR b IS NULL THEN NULL ELSE CONCAT(CAST(a AS nvarchar(max)), N' - ', b) END"},
     Case{"concat('A','b')", "CONCAT(N'A', N'b')"},
     Case{"concat(`a`)", "CAST(a AS nvarchar(max))"},
     Case{"concat(`a`,NULL)", "CAST(NULL AS nvarchar(max))"},
     Case{"concat_ws(', ',`a`,`b`)", "CONCAT_WS(N', ', a, b)"},
-    Case{"concat_ws(`sep`,`a`,`b`)", "CASE WHEN sep IS NULL THEN NULL ELSE CONCAT_WS(sep, a, b) END"},
+    Case{"concat_ws(`sep`,`a`,`b`)", "CASE WHEN sep IS NULL THEN NULL ELSE CONCAT_WS(CAST(sep AS nvarchar(max)), a, b) END"},
     Case{"concat_ws('-',`a`)", "ISNULL(CAST(a AS nvarchar(max)), N'')"}));
 
 INSTANTIATE_TEST_SUITE_P(Conditionals, ExpressionTranslates, ::testing::Values(
@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(Aggregates, ExpressionTranslates, ::testing::Values(
     Case{"avg(`qty`)", "AVG(qty * 1.0)"},  // MySQL's AVG of integers keeps the fraction
     Case{"group_concat(`a` order by `b` DESC separator '; ')",
          "STRING_AGG(CAST(a AS nvarchar(max)), N'; ') WITHIN GROUP (ORDER BY b DESC)"},
-    Case{"group_concat(`a`,`b`)", "STRING_AGG(CASE WHEN a IS NULL OR b IS NULL THEN NULL ELSE CONCAT(a, b) END, N',')"},
+    Case{"group_concat(`a`,`b`)", "STRING_AGG(CASE WHEN a IS NULL OR b IS NULL THEN NULL ELSE CONCAT(CAST(a AS nvarchar(max)), b) END, N',')"},
     Case{"row_number() over ( partition by `a` order by `b` desc)", "ROW_NUMBER() OVER (PARTITION BY a ORDER BY b DESC)"},
     Case{"sum(`a`) over ( partition by `b`)", "SUM(a) OVER (PARTITION BY b)"}));
 

@@ -124,7 +124,7 @@ TEST(TranslateViewFull, RefusesWhatHasNoFaithfulForm) {
     } cases[] = {
         {"select `t`.`a` AS `a` from `t` where `t`.`n` regexp '^A'", "REGEXP"},
         {"select `t`.`c` AS `c`,`t`.`n` AS `n`,count(0) AS `k` from `t` group by `t`.`c`",
-         "loose GROUP BY (t.n is neither grouped nor aggregated)"},
+         "loose GROUP BY (t.n is neither grouped nor aggregated, and the keys of t are not known)"},
         {"select `t`.`n` AS `n`,count(0) AS `k` from `t`", "loose GROUP BY (t.n is neither grouped nor aggregated)"},
         {"select @x AS `x` from `t`", "user variable @x"},
         {"select `t`.`a` AS `a` from `t` natural join `u`", "NATURAL JOIN"},

@@ -92,7 +92,7 @@ protected:
                      test::ScriptedResult::Text(
                          {"Text"}, {{"-- a comment line\r\n"},
                                     {"CREATE VIEW dbo.v_totals AS\r\n"},
-                                    {"SELECT count(*) AS n FROM orders\r\n"}}));
+                                    {"SELECT count(*) AS n FROM orders WHERE state <> N'Done'\r\n"}}));
     }
 
     // A backup task's context: its own target connection (standing for the double), the log and
@@ -136,7 +136,7 @@ TEST_F(BackupTest, WholeDatabaseWritesTheFolderTreeAndScriptsThatParse) {
               "insert into orders values (1,N'it''s','2026-01-10T09:00:00',0x00FF00);\n"
               "insert into orders values (2,NULL,'2026-02-11T10:30:00.5',NULL);\n");
     EXPECT_EQ(ReadFile(base + "VIEWS/v_totals.vw"),
-              "create view dbo.v_totals as\r\nselect count(*) as n from orders\r\n\n");
+              "create VIEW dbo.v_totals AS\r\nSELECT count(*) AS n FROM orders WHERE state <> N'Done'\r\n\n");
     // The table with a blank is backed up (Full migrates such tables); the view of schema sys
     // is left out.
     struct stat info {};
@@ -224,8 +224,32 @@ TEST_F(BackupTest, ReadersReportFailuresAndMissingConnections) {
     ReadViewText(window_->log(), double_->session(), "my view");
     WriteTableDataScript(Context(root_), root_ + "/", "order");
     EXPECT_EQ(double_->Statements(),
-              (std::vector<std::string>{"sp_helptext N'[my view]'", "select * from [order]"}));
+              (std::vector<std::string>{"sp_helptext N'[my view]'",
+                                        "SELECT COUNT(*) FROM sys.columns WHERE object_id = OBJECT_ID(N'[order]') AND "
+                                        "is_identity = 1",
+                                        "select * from [order]"}));
     EXPECT_NE(TableDefinitionQuery("it's").find("object_id('[it''s]')"), std::string::npos);
+}
+
+// The rows of a table with an identity keep their values when the script runs: IDENTITY_INSERT
+// around them and a column list on every insert, as the server requires.
+TEST_F(BackupTest, ADataScriptOfAnIdentityTableCanBeRunAsItIs) {
+    double_->AnswerWith("SELECT COUNT(*) FROM sys.columns WHERE object_id = OBJECT_ID(N'[order notes]') AND is_identity = 1",
+                        test::ScriptedResult::Text({"n"}, {{"1"}}));
+    test::ScriptedResult rows;
+    rows.columns = {Column("id", kTypeI4), Column("body", kTypeWStr)};
+    rows.rows = {{"3", "call"}, {"7", std::nullopt}};
+    double_->AnswerWith("select * from [order notes]", rows);
+    bool ok = false;
+    WriteTableDataScript(Context(root_), root_ + "/", "order notes", &ok);
+    EXPECT_TRUE(ok);
+    const std::string script = ReadFile(root_ + "/order notes.data");
+    EXPECT_EQ(script,
+              "set identity_insert [order notes] on;\n"
+              "insert into [order notes] (id,body) values (3,N'call');\n"
+              "insert into [order notes] (id,body) values (7,NULL);\n"
+              "set identity_insert [order notes] off;\n");
+    EXPECT_EQ(test::DescribeTsqlProblems(script), "");
 }
 
 // A server without sp_helptext (Babelfish says it is not supported) still gives the view's text

@@ -17,6 +17,7 @@
 #include "Converters/SourceQuery.h"
 #include "Converters/TableDefinitionReader.h"
 #include "Converters/ViewTranslator.h"
+#include "Converters/Full/CreateTableParser.h"
 #include "Converters/Full/FullViewTranslator.h"
 #include "Converters/Naming.h"
 #include "Converters/WorkFiles.h"
@@ -237,7 +238,24 @@ struct ViewStatement {
     std::vector<std::string> references;
     std::string readFailure;     // the definition could not be read
     std::string untranslatable;  // the construct T-SQL cannot say with the same meaning
+    std::vector<std::string> adjustments;
 };
+
+// The definitions of the source's tables that a view selects from: their keys and column types
+// tell the translation what the view's grouping and text values mean. A table that cannot be
+// read (or a view) is left out; what only it would prove stays refused.
+std::vector<TableModel> ViewTableModels(WorkerContext& context, std::string_view database,
+                                        std::string_view definition) {
+    std::vector<TableModel> models;
+    for (const std::string& table : ViewSourceTables(definition, database)) {
+        SourceQuery query(context.Log(), context.SourceSession(), ShowCreateTableStatement(table),
+                          false);
+        if (!query.ok() || !query.Next()) continue;
+        ParsedTable parsed = ParseCreateTable(query.Value(1));
+        if (parsed.ok()) models.push_back(std::move(parsed.table));
+    }
+    return models;
+}
 
 ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view database,
                                    std::string_view view) {
@@ -255,10 +273,12 @@ ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view data
     if (!result.readFailure.empty()) return result;
     FullViewTranslation full = TranslateViewFull(
         definition, view,
-        ExpressionNames{Text(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)});
+        ExpressionNames{Text(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)},
+        ViewTableModels(context, database, definition));
     result.untranslatable = full.untranslatable;
     result.text = full.statement;
     result.references = full.references;
+    result.adjustments = full.adjustments;
     return result;
 }
 
@@ -269,6 +289,7 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
                 const ViewStatement* translated, ConversionReport* report) {
     OperationLog& log = context.Log();
     // The view's entry in the report: created (result 1) or failed with the reason.
+    std::vector<std::string> adjustments;
     auto record = [&](bool created, const std::string& failure) {
         if (!report) return created;
         TableReport entry;
@@ -277,6 +298,7 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
         entry.name = name;
         entry.result = created ? 1 : -1;
         entry.failure = failure;
+        entry.adjustments = adjustments;
         entry.rows.text = std::string(kTrueText);
         report->tables.push_back(std::move(entry));
         return created;
@@ -305,6 +327,9 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
         Fail(report, "view " + name + ": " + failure);
         return record(false, failure);
     }
+    adjustments = view.adjustments;
+    for (const std::string& adjustment : adjustments)
+        log.WriteOutputLine("[%s] ADJUSTED %s", name.c_str(), adjustment.c_str());
     file.Write(view.text);
     std::string why;
     if (!ExecuteStatement(log, context.TargetSession(), view.text, 0, &why)) {

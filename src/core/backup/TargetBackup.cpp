@@ -19,21 +19,39 @@ constexpr const char* kNoConnection = "No Connection!";
 constexpr const char* kResultLine = "RESULT:    The operation completed SUCCESSFULLY";
 constexpr const char* kCannotOpenFile = "Perhaps CHARACTER SET not correct!\nPlease change and try again.";
 
-// The column catalog query; "%s" stands for the table name inside object_id('...').
+// The column catalog query; "%s" stands for the table name inside object_id('...'). Types go by
+// name, not by SQL Server's fixed type ids, which other SQL Server-compatible servers do not
+// share; the identity comes from the first row of sys.identity_columns (such a server lists each
+// identity twice there).
 constexpr const char* kDefinitionQuery =
     " \t\tselect\tname 'Column_name', \t\ttype_name(user_type_id) 'Type', \t\tcase when "
-    "user_type_id in (34,35,36,99,104) then ' ' \t\twhen user_type_id in "
-    "(40,41,42,43,58,61,189) then ' ' \t\twhen max_length=-1 then '(max)' \t\twhen user_type_id "
-    "in (106,108) then '('+convert(varchar,precision)+','+convert(varchar,scale)+')' \t\twhen "
-    "(user_type_id in (56,127,48,52,122,60,62,59)) and (is_identity=0) then ' ' \t\twhen "
-    "(user_type_id in (56,127,48,52,122,60,62,59)) and (is_identity=1) then \t\t\t(select "
+    "type_name(user_type_id) in ('image','text','uniqueidentifier','ntext','bit') then ' ' \t\twhen "
+    "type_name(user_type_id) in ('date','time','datetime2','datetimeoffset','smalldatetime','datetime',"
+    "'timestamp') then ' ' \t\twhen max_length=-1 then '(max)' \t\twhen type_name(user_type_id) in "
+    "('decimal','numeric') then '('+convert(varchar,precision)+','+convert(varchar,scale)+')' \t\twhen "
+    "(type_name(user_type_id) in ('int','bigint','tinyint','smallint','smallmoney','money','float','real')) "
+    "and (is_identity=0) then ' ' \t\twhen (type_name(user_type_id) in ('int','bigint','tinyint','smallint',"
+    "'smallmoney','money','float','real')) and (is_identity=1) then \t\t\t(select top 1 "
     "'identity('+CONVERT(varchar,seed_value)+','+CONVERT(varchar,increment_value)+')' from "
-    "sys.identity_columns where object_id = a.object_id and name=a.name) \t\twhen user_type_id "
-    "in (239,231) then '('+CONVERT(varchar,max_length/2)+')' \t\telse "
+    "sys.identity_columns where object_id = a.object_id and name=a.name) \t\twhen "
+    "type_name(user_type_id) in ('nchar','nvarchar') then '('+CONVERT(varchar,max_length/2)+')' \t\telse "
     "'('+CONVERT(varchar,max_length)+')' end 'Length', \t\tcase when is_nullable = 0 then 'NOT "
     "NULL' else 'NULL' end 'Nullable', \t\tcase when default_object_id = 0 then '' else (select "
     "'default '+definition from sys.default_constraints where object_id=default_object_id ) end "
     "'Default' \tfrom sys.all_columns a \twhere a.object_id = object_id('%s')";
+
+// Whether the table has an identity column (false when the server cannot say).
+bool HasIdentityColumn(Session& session, const std::string& table) {
+    std::unique_ptr<StatementRowset> statement = session.NewStatement();
+    const std::string query = "SELECT COUNT(*) FROM sys.columns WHERE object_id = OBJECT_ID(N" +
+                              QuoteTargetString(QuoteTargetName(table)) + ") AND is_identity = 1";
+    bool identity = statement->Create(query) == kSuccess &&
+                    statement->Execute(StandardRowsetProperties()) == kSuccess && statement->HasRowset() &&
+                    statement->BindAllAsText(true) == kSuccess && statement->MoveNext() == kSuccess &&
+                    !statement->IsNull(0) && statement->Value(0) != "0";
+    statement->Close();
+    return identity;
+}
 
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -234,11 +252,14 @@ int BackupViewIn(WorkerContext& context, const std::string& base, const std::str
     bool textRead = false;
     std::string text = ReadViewText(log, context.TargetSession(), view, &textRead);
     if (report && !textRead) report->Add("view " + view + ": text not read");
-    for (char& c : text) {
+    // The words are found without regard to case; the text is written as the server keeps it
+    // (lower-casing it would change string literals, and N'...' prefixes some servers refuse).
+    std::string lower = text;
+    for (char& c : lower) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    if (text.find("create view") != std::string::npos) log.WriteText(kResultLine);
-    size_t at = text.find(" view ");
+    if (lower.find("create view") != std::string::npos) log.WriteText(kResultLine);
+    size_t at = lower.find(" view ");
     // Without " view " (a reader's failure text) the whole text follows, so the file tells why.
     std::string line = "create" + (at == std::string::npos ? " " + text : text.substr(at)) + "\n";
     std::fwrite(line.data(), 1, line.size(), file.get());
@@ -294,6 +315,7 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     properties.Add(kPropIRowsetChange, true);
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
     const std::string name = QuoteTargetName(table);
+    const bool identity = HasIdentityColumn(*session, table);
     if (auto failed = RunQuery(log, "select * from " + name, *statement, properties)) {
         statement->Close();
         return *failed;
@@ -304,7 +326,18 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
         log.WriteText(kCannotOpenFile);
         return kCannotOpenFile;
     }
-    const std::string head = "insert into " + name + " values (";
+    // The rows of a table with an identity keep their values when the script is run: the
+    // server takes them with IDENTITY_INSERT on and a column list only.
+    std::string head = "insert into " + name + " values (";
+    if (identity) {
+        std::string columns;
+        for (int column = 0; column < statement->ColumnCount(); ++column) {
+            columns += (column > 0 ? "," : "") + QuoteTargetName(statement->Column(column).name);
+        }
+        head = "insert into " + name + " (" + columns + ") values (";
+        const std::string on = "set identity_insert " + name + " on;\n";
+        std::fwrite(on.data(), 1, on.size(), file.get());
+    }
     std::string line;
     int rows = 0;
     bool written = true;
@@ -324,6 +357,10 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
             log.WriteText("Data Backup Terminaled!");
             break;
         }
+    }
+    if (identity) {
+        const std::string off = "set identity_insert " + name + " off;\n";
+        written = written && std::fwrite(off.data(), 1, off.size(), file.get()) == off.size();
     }
     context.ReportRows({table, rows, -1, true});
     log.WriteOutputLine("[%s]%8d records backuped!!!", table.c_str(), rows);

@@ -158,6 +158,12 @@ std::string TsqlWriter::Operand(const SqlNode& node) {
     return compound ? "(" + Value(node) + ")" : Value(node);
 }
 
+std::string TsqlWriter::Argument(const SqlNode& node) {
+    const ColumnModel* column = node.kind == SqlNode::Kind::Name && columnOf ? columnOf(node) : nullptr;
+    const bool fixed = column && (column->baseType == "char" || column->baseType == "nchar");
+    return fixed ? "RTRIM(" + Value(node) + ")" : Value(node);
+}
+
 std::string TsqlWriter::Condition(const SqlNode& node) {
     using K = SqlNode::Kind;
     const WriterNesting guard(nesting_);
@@ -224,7 +230,8 @@ std::string TsqlWriter::Like(const SqlNode& node) {
     } else {
         patternText = "REPLACE(" + Value(pattern) + ", N'[', " + StringLiteral(escape + "[") + ")";
     }
-    return Operand(*node.children[0]) + (node.negated ? " NOT LIKE " : " LIKE ") + patternText +
+    const SqlNode& value = *node.children[0];
+    return (value.kind == SqlNode::Kind::Name ? Argument(value) : Operand(value)) + (node.negated ? " NOT LIKE " : " LIKE ") + patternText +
            (needsEscape ? " ESCAPE " + StringLiteral(escape) : "");
 }
 

@@ -10,6 +10,7 @@
 
 #include "Converters/Full/SqlParser.h"
 #include "Converters/Full/ViewGrouping.h"
+#include "Converters/Full/ViewScope.h"
 #include "Converters/Naming.h"
 
 namespace velmora {
@@ -22,8 +23,12 @@ std::string Upper(std::string text) {
 
 class QueryWriter {
 public:
-    explicit QueryWriter(const ExpressionNames& names) : expressions_(names) {
+    QueryWriter(const ExpressionNames& names, const std::vector<TableModel>& tables)
+        : names_(names), tables_(tables), expressions_(names) {
         expressions_.writeQuery = [this](const SqlQuery& query) { return Query(query); };
+        expressions_.columnOf = [this](const SqlNode& name) {
+            return scopes_.empty() ? nullptr : scopes_.back()->Column(name);
+        };
     }
 
     std::string Query(const SqlQuery& query) {
@@ -40,20 +45,40 @@ public:
     }
 
     const std::vector<std::string>& References() const { return references_; }
-    TsqlWriter& Expressions() { return expressions_; }
+    const std::vector<std::string>& Adjustments() const { return adjustments_; }
 
 private:
+    // The scope of the SELECT being written, for the columns its expressions name.
+    class ScopeGuard {
+    public:
+        ScopeGuard(std::vector<const ViewScope*>& scopes, const ViewScope& scope) : scopes_(scopes) { scopes_.push_back(&scope); }
+        ~ScopeGuard() { scopes_.pop_back(); }
+        ScopeGuard(const ScopeGuard&) = delete;
+        ScopeGuard& operator=(const ScopeGuard&) = delete;
+
+    private:
+        std::vector<const ViewScope*>& scopes_;
+    };
+
     // One SELECT (of a set operation, the last one's ORDER BY sorts the whole, as in T-SQL).
     std::string Select(const SqlQuery& query) {
-        RejectLooseGrouping(query, expressions_);
-        if (HasDistinctGroupConcat(query)) return DistinctGroupConcat(query, expressions_, FromClause(query));
+        const ViewScope scope(query, tables_, names_, scopes_.empty() ? nullptr : scopes_.back());
+        const ScopeGuard inScope(scopes_, scope);
+        std::vector<std::string> added;
+        const std::vector<const SqlNode*> grouping = CompleteGrouping(query, expressions_, scope, added);
+        if (!added.empty()) {
+            std::string list;
+            for (const auto& column : added) list += (list.empty() ? "" : ", ") + column;
+            adjustments_.push_back("GROUP BY also lists " + list + ": the grouped key determines " +
+                                   (added.size() == 1 ? "it" : "them") + ", which MySQL accepts and T-SQL does not");
+        }
+        if (HasDistinctGroupConcat(query)) return DistinctGroupConcat(query, expressions_, grouping, FromClause(query));
         std::string out = "SELECT ";
         if (query.distinct) out += "DISTINCT ";
         const bool top = query.limit && !query.offset;
         if (top) out += "TOP (" + Limit(*query.limit) + ") ";
         for (std::size_t i = 0; i < query.items.size(); ++i) out += (i ? ", " : "") + Item(query.items[i]);
         out += FromClause(query);
-        const std::vector<const SqlNode*> grouping = GroupingExpressions(query);
         if (!grouping.empty()) {
             out += query.withRollup ? " GROUP BY ROLLUP (" : " GROUP BY ";
             for (std::size_t i = 0; i < grouping.size(); ++i) out += (i ? ", " : "") + expressions_.Value(*grouping[i]);
@@ -142,53 +167,105 @@ private:
         if (std::find(references_.begin(), references_.end(), name) == references_.end()) references_.push_back(name);
     }
 
+    const ExpressionNames& names_;
+    const std::vector<TableModel>& tables_;
     TsqlWriter expressions_;
+    std::vector<const ViewScope*> scopes_;
     std::vector<std::string> references_;
+    std::vector<std::string> adjustments_;
 };
 
 // CREATE [OR REPLACE] [ALGORITHM=...] [DEFINER=...] [SQL SECURITY ...] VIEW name [(columns)] AS
 // query [WITH [CASCADED | LOCAL] CHECK OPTION]
-FullViewTranslation Translate(std::string_view text, std::string_view viewName, const ExpressionNames& names) {
+struct ParsedView {
+    std::vector<std::string> nameParts;
+    std::vector<std::string> columns;
+    std::shared_ptr<SqlQuery> query;
+    bool checkOption = false;
+};
+
+ParsedView ParseView(std::string_view text) {
     SqlTokens tokens = TokenizeSql(text);
     if (!tokens.ok()) throw Untranslatable{"unreadable text (" + tokens.error + ")"};
     SqlParser parser(std::move(tokens.tokens));
+    ParsedView view;
     parser.ExpectWord("create");
     while (!parser.AtEnd() && !parser.PeekWord("view")) parser.Skip();  // OR REPLACE, ALGORITHM, DEFINER, SQL SECURITY
     parser.ExpectWord("view");
-    std::vector<std::string> ignoredName;
-    parser.ReadDottedName(ignoredName);
-    std::string columns;
+    parser.ReadDottedName(view.nameParts);
     if (parser.AcceptText("(")) {
-        do columns += (columns.empty() ? "" : ", ") + QuoteTargetName(parser.ReadName());
+        do view.columns.push_back(parser.ReadName());
         while (parser.AcceptText(","));
         parser.ExpectText(")");
     }
     parser.ExpectWord("as");
-    const std::shared_ptr<SqlQuery> query = parser.ParseQuery();
-    bool checkOption = false;
+    view.query = parser.ParseQuery();
     if (parser.AcceptWord("with")) {
         if (!parser.AcceptWord("cascaded")) parser.AcceptWord("local");
         parser.ExpectWord("check");
         parser.ExpectWord("option");
-        checkOption = true;
+        view.checkOption = true;
     }
     parser.AcceptText(";");
     if (!parser.AtEnd()) parser.Fail("unexpected text after the view's query");
+    return view;
+}
 
-    QueryWriter writer(names);
+FullViewTranslation Translate(std::string_view text, std::string_view viewName, const ExpressionNames& names,
+                              const std::vector<TableModel>& tables) {
+    const ParsedView view = ParseView(text);
+    std::string columns;
+    for (const auto& column : view.columns) columns += (columns.empty() ? "" : ", ") + QuoteTargetName(column);
+    const std::string name = viewName.empty() && !view.nameParts.empty() ? view.nameParts.back() : std::string(viewName);
+    QueryWriter writer(names, tables);
     FullViewTranslation result;
-    result.statement = "CREATE VIEW " + QuoteTargetName(viewName) + (columns.empty() ? "" : " (" + columns + ")") + " AS " +
-                       writer.Query(*query) + (checkOption ? " WITH CHECK OPTION" : "");
+    result.statement = "CREATE VIEW " + QuoteTargetName(name) + (columns.empty() ? "" : " (" + columns + ")") + " AS " +
+                       writer.Query(*view.query) + (view.checkOption ? " WITH CHECK OPTION" : "");
     result.references = writer.References();
+    result.adjustments = writer.Adjustments();
     return result;
+}
+
+// The tables of a query's FROM clauses and subqueries.
+void AddSourceTables(const SqlQuery& query, std::string_view database, std::vector<std::string>& out);
+void AddSourceTables(const SqlNode& node, std::string_view database, std::vector<std::string>& out);
+
+void AddSourceTables(const SqlTableRef& ref, std::string_view database, std::vector<std::string>& out) {
+    if (ref.kind == SqlTableRef::Kind::Derived) return AddSourceTables(*ref.derived, database, out);
+    if (ref.kind == SqlTableRef::Kind::Table) {
+        if ((ref.nameParts.size() == 1 || ref.nameParts[0] == database) &&
+            std::find(out.begin(), out.end(), ref.nameParts.back()) == out.end())
+            out.push_back(ref.nameParts.back());
+        return;
+    }
+    AddSourceTables(*ref.left, database, out);
+    AddSourceTables(*ref.right, database, out);
+    if (ref.on) AddSourceTables(*ref.on, database, out);
+}
+
+void AddSourceTables(const SqlNode& node, std::string_view database, std::vector<std::string>& out) {
+    WalkExpression(node, [&](const SqlNode& part) {
+        if (part.query) AddSourceTables(*part.query, database, out);
+        return true;
+    });
+}
+
+void AddSourceTables(const SqlQuery& query, std::string_view database, std::vector<std::string>& out) {
+    for (const auto& ref : query.from) AddSourceTables(*ref, database, out);
+    for (const auto& item : query.items) AddSourceTables(*item.expr, database, out);
+    for (const SqlNode* node : {query.where.get(), query.having.get()})
+        if (node) AddSourceTables(*node, database, out);
+    for (const auto& group : query.groupBy) AddSourceTables(*group, database, out);
+    for (const auto& [expr, descending] : query.orderBy) AddSourceTables(*expr, database, out);
+    if (query.next) AddSourceTables(*query.next, database, out);
 }
 
 }  // namespace
 
 FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::string_view viewName,
-                                      const ExpressionNames& names) {
+                                      const ExpressionNames& names, const std::vector<TableModel>& tables) {
     try {
-        return Translate(showCreateViewText, viewName, names);
+        return Translate(showCreateViewText, viewName, names, tables);
     } catch (const Untranslatable& problem) {
         FullViewTranslation failed;
         failed.untranslatable = problem.construct;
@@ -197,6 +274,30 @@ FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::
         FullViewTranslation failed;
         failed.untranslatable = "number out of range";
         return failed;
+    }
+}
+
+std::vector<std::string> ViewSourceTables(std::string_view showCreateViewText, std::string_view sourceDatabase) {
+    std::vector<std::string> tables;
+    try {
+        AddSourceTables(*ParseView(showCreateViewText).query, sourceDatabase, tables);
+    } catch (const Untranslatable&) {
+        tables.clear();
+    } catch (const std::out_of_range&) {
+        tables.clear();
+    }
+    return tables;
+}
+
+std::pair<std::string, std::string> ViewNameOf(std::string_view showCreateViewText) {
+    try {
+        const ParsedView view = ParseView(showCreateViewText);
+        if (view.nameParts.empty()) return {};
+        return {view.nameParts.back(), view.nameParts.size() > 1 ? view.nameParts[view.nameParts.size() - 2] : ""};
+    } catch (const Untranslatable&) {
+        return {};
+    } catch (const std::out_of_range&) {
+        return {};
     }
 }
 

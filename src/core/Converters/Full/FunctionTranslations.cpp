@@ -121,8 +121,8 @@ std::string TsqlWriter::Function(const SqlNode& call) {
     }
     if (name == "if") {
         NeedArguments(call, 3, 3);
-        return "CASE WHEN " + Condition(*call.children[0]) + " THEN " + Value(*call.children[1]) + " ELSE " +
-               Value(*call.children[2]) + " END";
+        return "CASE WHEN " + Condition(*call.children[0]) + " THEN " + Argument(*call.children[1]) + " ELSE " +
+               Argument(*call.children[2]) + " END";
     }
     if (name == "date_add" || name == "adddate" || name == "date_sub" || name == "subdate") {
         NeedArguments(call, 2, 2);
@@ -136,7 +136,7 @@ std::string TsqlWriter::Function(const SqlNode& call) {
         return "CASE WHEN " + Operand(*call.children[0]) + " IS NULL THEN 1 ELSE 0 END";
     }
     std::vector<std::string> args;
-    for (const auto& child : call.children) args.push_back(Value(*child));
+    for (const auto& child : call.children) args.push_back(Argument(*child));
     const auto same = kSameFunctions.find(name);
     if (same != kSameFunctions.end() && !call.elseValue) return same->second + "(" + Join(args) + ")";
     for (auto group : {&TsqlWriter::StringFunction, &TsqlWriter::DateFunction, &TsqlWriter::NumericFunction}) {
@@ -196,10 +196,17 @@ std::string TsqlWriter::Concat(bool separated, const std::vector<const SqlNode*>
         if (nodes[i]->kind == SqlNode::Kind::Null) return "CAST(NULL AS nvarchar(max))";
         if (!IsLiteralNode(*nodes[i])) nullTests.push_back(Operand(*nodes[i]) + " IS NULL");
     }
-    const std::vector<std::string> values(args.begin() + static_cast<std::ptrdiff_t>(first), args.end());
+    std::vector<std::string> values(args.begin() + static_cast<std::ptrdiff_t>(first), args.end());
     std::string body;
+    // Babelfish's CONCAT gives the type of its first argument, so code-page text first would turn
+    // the others' characters into '?'; SQL Server widens to nvarchar. nvarchar first: the same on both.
+    const auto wide = [](const SqlNode& node, const std::string& text) {
+        return node.kind == SqlNode::Kind::String ? text : "CAST(" + text + " AS nvarchar(max))";
+    };
     if (values.size() == 1) body = "ISNULL(CAST(" + values[0] + " AS nvarchar(max)), N'')";
-    else body = separated ? "CONCAT_WS(" + args[0] + ", " + Join(values) + ")" : "CONCAT(" + Join(values) + ")";
+    else if (separated) body = "CONCAT_WS(" + wide(*nodes[0], args[0]) + ", " + Join(values) + ")";
+    else body = "CONCAT(" + wide(*nodes[0], values[0]) + (values.size() > 1 ? ", " : "") +
+                Join(std::vector<std::string>(values.begin() + 1, values.end())) + ")";
     if (nullTests.empty()) return body;
     std::string test;
     for (const auto& t : nullTests) test += (test.empty() ? "" : " OR ") + t;
@@ -311,7 +318,7 @@ std::string TsqlWriter::Cast(const SqlNode& call) {
     const std::string type = CastTargetType(call.castType);
     // MySQL rounds a fraction to the nearest integer here; T-SQL's CAST truncates it.
     if (type == "bigint" || type == "decimal(20, 0)") return "CAST(ROUND(" + Value(*call.children[0]) + ", 0) AS " + type + ")";
-    return "CAST(" + Value(*call.children[0]) + " AS " + type + ")";
+    return "CAST(" + Argument(*call.children[0]) + " AS " + type + ")";
 }
 
 std::string TsqlWriter::Aggregate(const SqlNode& call) {
@@ -324,7 +331,7 @@ std::string TsqlWriter::Aggregate(const SqlNode& call) {
         if (call.distinct) throw Untranslatable{"GROUP_CONCAT(DISTINCT ...) in this position"};
         std::vector<const SqlNode*> nodes;
         std::vector<std::string> args;
-        for (const auto& child : call.children) nodes.push_back(child.get()), args.push_back(Value(*child));
+        for (const auto& child : call.children) nodes.push_back(child.get()), args.push_back(Argument(*child));
         const std::string value = Concat(false, nodes, args);
         if (call.separator && call.separator->kind != SqlNode::Kind::String) throw Untranslatable{"GROUP_CONCAT with a computed SEPARATOR"};
         std::string out = "STRING_AGG(" + value + ", " + (call.separator ? Value(*call.separator) : "N','") + ")";

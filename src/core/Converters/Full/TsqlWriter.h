@@ -13,6 +13,7 @@
 
 #include "Converters/Full/ExpressionTranslator.h"
 #include "Converters/Full/SqlSyntax.h"
+#include "Converters/Full/TableModel.h"
 
 namespace velmora {
 
@@ -31,6 +32,13 @@ public:
     // A table reference: the source database becomes the target database, or goes.
     std::string TableName(const std::vector<std::string>& parts) const;
     static std::string StringLiteral(const std::string& value);
+
+    // A value as the argument of a function: a CHAR column without its trailing blanks, which
+    // MySQL never returns and T-SQL keeps.
+    std::string Argument(const SqlNode& node);
+
+    // The definition of the column a reference names, where the query translator knows it.
+    std::function<const ColumnModel*(const SqlNode&)> columnOf;
 
     // Writes a subquery; set by the query translator (an expression alone has none).
     std::function<std::string(const SqlQuery&)> writeQuery;

@@ -1,0 +1,3 @@
+-- adjusted: GROUP BY also lists c.name: the grouped key determines it, which MySQL accepts and T-SQL does not
+CREATE VIEW client_item_counts AS SELECT group_1 AS id, group_2 AS name, STRING_AGG(CAST(value_1 AS nvarchar(max)), N'; ') WITHIN GROUP (ORDER BY value_1) AS items FROM (SELECT DISTINCT c.id AS group_1, c.name AS group_2, CASE WHEN p.item IS NULL OR (SELECT SUM(q.quantity) FROM purchases AS q WHERE q.client_id = c.id AND q.item = p.item) IS NULL THEN NULL ELSE CONCAT(CAST(p.item AS nvarchar(max)), N' x', (SELECT SUM(q.quantity) FROM purchases AS q WHERE q.client_id = c.id AND q.item = p.item)) END AS value_1 FROM clients AS c INNER JOIN purchases AS p ON p.client_id = c.id) AS distinct_rows GROUP BY group_1, group_2
+GO
