@@ -186,6 +186,38 @@ TEST_F(OneDatabaseTasks, ADatabaseMigrationRunsOnAConnectionToItsDatabase) {
     ExpectTargetStatementsParse();
 }
 
+// Babelfish ignores SET IDENTITY_INSERT on a name with a blank: in Full such a table with an
+// identity is created and loaded under a plain name (a leftover of that name dropped first), then
+// renamed; its indexes and reseed follow under its own name.
+TEST_F(OneDatabaseTasks, InFullABlankNamedIdentityTableIsLoadedUnderAPlainNameThenRenamed) {
+    main_->options().translation = TranslationMode::Full;
+    TaskPtr task = Run(TaskType::Table, {"shop", "order notes", "sales", "", ""});
+    EXPECT_EQ(task->status.load(), kTaskSucceeded) << ::testing::PrintToString(Tail(Messages()));
+    const Names creates = TargetStatementsStartingWith("CREATE TABLE");
+    ASSERT_EQ(creates.size(), 1u) << ::testing::PrintToString(creates);
+    const std::string loading = creates[0].substr(13, creates[0].find(' ', 13) - 13);
+    EXPECT_EQ(loading.rfind("velmora_load_", 0), 0u) << loading;
+    const Names all = target_->Statements();
+    auto at = [&](const std::string& prefix) {
+        return std::find_if(all.begin(), all.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; }) -
+               all.begin();
+    };
+    const auto drop = at("IF OBJECT_ID(N'" + loading + "') IS NOT NULL DROP TABLE " + loading);
+    const auto identityOn = at("SET IDENTITY_INSERT " + loading + " ON");
+    const auto insert = at("INSERT INTO " + loading + " (id,order_id,body) VALUES ");
+    const auto rename = at("EXEC sp_rename N'" + loading + "', N'order notes', N'OBJECT'");
+    const auto reseed = at("IF EXISTS (SELECT 1 FROM [order notes])");
+    const auto end = static_cast<std::ptrdiff_t>(all.size());
+    EXPECT_LT(drop, at("CREATE TABLE"));
+    EXPECT_LT(at("CREATE TABLE"), identityOn);
+    EXPECT_LT(identityOn, insert);
+    EXPECT_LT(insert, rename);
+    EXPECT_LT(rename, reseed);
+    EXPECT_LT(reseed, end) << ::testing::PrintToString(all);
+    EXPECT_TRUE(TargetStatementsStartingWith("INSERT INTO [order notes]").empty());
+    ExpectTargetStatementsParse();
+}
+
 TEST_F(OneDatabaseTasks, ACloneCreatesTheDatabaseFromMasterThenConnectsToIt) {
     const std::string name = test::ProcessDatabaseName("velmora_bf_clone_");
     main_->targetSettings.catalogName = "sales";  // the clone still creates from master

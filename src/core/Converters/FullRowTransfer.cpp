@@ -301,13 +301,14 @@ private:
 
 RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view database,
                                 const FullTableTranslation& table,
-                                std::vector<std::string>* adjustments, std::string_view narrower) {
+                                std::vector<std::string>* adjustments, std::string_view narrower,
+                                std::string_view sourceTable) {
     RowCopyResult result;
     result.text = kFalseText;
     if (!RowCopySessionsReady(context)) return result;
     FullRowCopier copier(context, table, result);
-    ReadTableRows(context, database, table.tableName, SourceSelectList(table), copier, result,
-                  narrower);
+    ReadTableRows(context, database, sourceTable.empty() ? std::string_view(table.tableName) : sourceTable,
+                  SourceSelectList(table), copier, result, narrower);
     if (result.text != kTrueText) return result;
     copier.Finish();
     copier.AddAdjustments(context.Log(), table.tableName, adjustments);

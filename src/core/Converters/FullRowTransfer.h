@@ -41,10 +41,11 @@ inline constexpr size_t kBatchBytes = 1 << 20;
 inline constexpr size_t kBatchesPerTransaction = 8;
 
 // Copies the rows of `table`; the adjustments of the copy (zero dates made NULL, per column) are
-// added to `adjustments`. result.text as CopyTableRows gives it.
+// added to `adjustments`. result.text as CopyTableRows gives it. The rows are read from the
+// source table `sourceTable` (by default the translation's table name, which they are written to).
 RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view database,
                                 const FullTableTranslation& table,
                                 std::vector<std::string>* adjustments,
-                                std::string_view narrower = {});
+                                std::string_view narrower = {}, std::string_view sourceTable = {});
 
 }  // namespace velmora

@@ -1,10 +1,13 @@
 #include "Converters/FullTableConversion.h"
 
+#include <cstdio>
+#include <functional>
 #include <string>
 
 #include "Converters/Full/CreateTableParser.h"
 #include "Converters/Full/FullTableTranslator.h"
 #include "Converters/FullRowTransfer.h"
+#include "Converters/Naming.h"
 #include "Converters/Resume.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/TableDefinitionReader.h"
@@ -84,6 +87,40 @@ ReferencedTables ReferencedDefinitions(WorkerContext& context, const std::string
     return referenced;
 }
 
+// Babelfish ignores SET IDENTITY_INSERT on a table whose name holds a blank (every copied
+// identity value is then refused). Such a table is created and loaded under a plain name and
+// renamed when its rows are in; the name for that, or "" where it is not needed.
+std::string LoadingName(const WorkerContext& context, const FullTableTranslation& translation) {
+    if (context.targetKind != TargetKind::Babelfish || !translation.hasIdentity ||
+        translation.tableName.find(' ') == std::string::npos) {
+        return "";
+    }
+    char hash[17];
+    std::snprintf(hash, sizeof hash, "%016zx", std::hash<std::string>{}(translation.tableName));
+    return "velmora_load_" + std::string(hash);
+}
+
+// Creates the table under `loading`, copies its rows there and renames it to its own name
+// (a leftover of a stopped run under that name goes first). False with `why` when a step failed.
+bool LoadUnderPlainName(WorkerContext& context, WorkFile& file, std::string_view database,
+                        const FullTableTranslation& translation, const std::string& loading,
+                        TableReport& outcome, std::string& why) {
+    context.Log().WriteOutputLine("[%s] loaded as %s and renamed: the server ignores IDENTITY_INSERT on a name "
+                                  "with a blank", outcome.name.c_str(), loading.c_str());
+    FullTableTranslation staged = translation;
+    staged.tableName = loading;
+    const std::string created = "CREATE TABLE " + QuoteTargetName(translation.tableName) + " (";
+    staged.createTable = "CREATE TABLE " + loading + " (" + translation.createTable.substr(created.size());
+    if (!Run(context, file, "IF OBJECT_ID(N'" + loading + "') IS NOT NULL DROP TABLE " + loading, why) ||
+        !Run(context, file, staged.createTable, why)) {
+        return false;
+    }
+    outcome.rows = CopyTableRowsFull(context, database, staged, &outcome.adjustments, {}, translation.tableName);
+    // The new name as sp_rename takes it on every server: the name itself, not bracketed.
+    return Run(context, file,
+               "EXEC sp_rename N'" + loading + "', N" + QuoteTargetString(translation.tableName) + ", N'OBJECT'", why);
+}
+
 }  // namespace
 
 int ConvertTableFull(WorkerContext& context, std::string_view database, std::string_view table,
@@ -111,7 +148,10 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
                  adjustment.column.empty() ? adjustment.text
                                            : adjustment.column + ": " + adjustment.text);
     }
-    if (!Run(context, file, translation.createTable, why)) {
+    const std::string loading = LoadingName(context, translation);
+    bool created = loading.empty() ? Run(context, file, translation.createTable, why)
+                                   : LoadUnderPlainName(context, file, database, translation, loading, outcome, why);
+    if (!created) {
         log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
         log.WriteText(why);
         outcome.failure = why;
@@ -121,7 +161,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     log.WriteOutputLine("Create table [%s] SUCCESSFULLY!!!", outcome.name.c_str());
     CreateIndexes(context, file, translation, outcome, report);
     AddComments(context, file, translation, outcome);
-    outcome.rows = CopyTableRowsFull(context, database, translation, &outcome.adjustments);
+    if (loading.empty()) outcome.rows = CopyTableRowsFull(context, database, translation, &outcome.adjustments);
     if (!translation.identityReseed.empty() && outcome.rows.rowsWritten > 0 &&
         !Run(context, file, translation.identityReseed, why)) {
         log.WriteOutputLine("[%s] The identity could not be reseeded!", outcome.name.c_str());
