@@ -97,12 +97,7 @@ public:
         return value_;
     }
     std::string TextOr(SQLUSMALLINT column) { return Text(column).value_or(std::string()); }
-    int64_t Number(SQLUSMALLINT column) {
-        std::optional<std::string> text = Text(column);
-        int64_t number = 0;
-        if (text) std::from_chars(text->data(), text->data() + text->size(), number);
-        return number;
-    }
+    int64_t Number(SQLUSMALLINT column) { return NumberOf(Text(column)); }
     std::string ErrorText() const { return GetProviderErrorText(ReadDiagnostics(SQL_HANDLE_STMT, statement_.get())); }
 
 private:
@@ -299,7 +294,6 @@ protected:
 // character for the n-types, -1 for max), digits for numbers.
 bool OdbcColumns::ReadFromSysViews(const Restrictions& r, std::string& error) {
     std::string catalog = Restriction(r, 0).value_or("");
-    auto number = NumberOf;
     return RunSysCatalogQuery(
         sharedLink(), SysColumnsQuery(Restriction(r, 0), Restriction(r, 1), Restriction(r, 2), Restriction(r, 3)),
         [&](const SysCatalogRow& row) {
@@ -308,22 +302,24 @@ bool OdbcColumns::ReadFromSysViews(const Restrictions& r, std::string& error) {
             record.tableSchema = row[0].value_or("");
             record.tableName = row[1].value_or("");
             record.columnName = row[2].value_or("");
-            record.ordinalPosition = static_cast<uint32_t>(number(row[3]));
+            record.ordinalPosition = static_cast<uint32_t>(NumberOf(row[3]));
             record.typeName = row[4].value_or("");
             record.dataType = SqlTypeOfServerType(record.typeName);
-            int64_t bytes = number(row[5]);
-            bool wide = record.typeName.starts_with("n");
+            int64_t bytes = NumberOf(row[5]);
+            bool wide = record.dataType == SQL_WCHAR || record.dataType == SQL_WVARCHAR ||
+                        record.dataType == SQL_WLONGVARCHAR;
             switch (record.dataType) {
-                case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR: case -8: case -9: case -10:
+                case SQL_CHAR: case SQL_VARCHAR: case SQL_LONGVARCHAR:
+                case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
                 case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
                     record.characterMaximumLength =
                         bytes < 0 ? 0x7FFFFFFF : static_cast<uint64_t>(wide ? bytes / 2 : bytes);
                     break;
                 default:
-                    record.numericPrecision = static_cast<int16_t>(number(row[6]));
-                    record.numericScale = static_cast<int16_t>(number(row[7]));
+                    record.numericPrecision = static_cast<int16_t>(NumberOf(row[6]));
+                    record.numericScale = static_cast<int16_t>(NumberOf(row[7]));
             }
-            record.isNullable = number(row[8]) != 0;
+            record.isNullable = NumberOf(row[8]) != 0;
             record.hasDefault = row[9].has_value();
             record.columnDefault = row[9].value_or("");
             rows_.push_back(std::move(record));

@@ -12,26 +12,21 @@
 namespace velmora {
 namespace {
 
-constexpr int16_t kSqlWChar = -8, kSqlWVarChar = -9, kSqlWLongVarChar = -10, kSqlGuid = -11;
+// SQL Server's own type codes (msodbcsql.h), which no unixODBC header defines.
 constexpr int16_t kSqlServerTime = -154, kSqlServerDateTimeOffset = -155, kSqlServerXml = -152;
 
-std::string Bracketed(std::string_view name) {
-    std::string quoted = "[";
-    for (char c : name) {
-        quoted += c;
-        if (c == ']') quoted += ']';
-    }
-    return quoted + "]";
-}
-
-std::string Unicode(std::string_view text) {
-    std::string quoted = "N'";
+// `text` between `open` and `close`, the closing character doubled inside.
+std::string Quoted(std::string_view text, std::string_view open, char close) {
+    std::string quoted(open);
     for (char c : text) {
         quoted += c;
-        if (c == '\'') quoted += '\'';
+        if (c == close) quoted += close;
     }
-    return quoted + "'";
+    return quoted + close;
 }
+
+std::string Bracketed(std::string_view name) { return Quoted(name, "[", ']'); }
+std::string Unicode(std::string_view text) { return Quoted(text, "N'", '\''); }
 
 // "sys.<view>" in the current database, or "[db].sys.<view>" in another.
 std::string SysView(const CatalogRestriction& catalog, std::string_view view) {
@@ -103,10 +98,10 @@ int16_t SqlTypeOfServerType(std::string_view typeName) {
         {"time", kSqlServerTime},     {"datetime", SQL_TYPE_TIMESTAMP}, {"datetime2", SQL_TYPE_TIMESTAMP},
         {"smalldatetime", SQL_TYPE_TIMESTAMP}, {"datetimeoffset", kSqlServerDateTimeOffset},
         {"char", SQL_CHAR},           {"varchar", SQL_VARCHAR},       {"text", SQL_LONGVARCHAR},
-        {"nchar", kSqlWChar},         {"nvarchar", kSqlWVarChar},     {"ntext", kSqlWLongVarChar},
-        {"sysname", kSqlWVarChar},    {"binary", SQL_BINARY},         {"varbinary", SQL_VARBINARY},
+        {"nchar", SQL_WCHAR},         {"nvarchar", SQL_WVARCHAR},     {"ntext", SQL_WLONGVARCHAR},
+        {"sysname", SQL_WVARCHAR},    {"binary", SQL_BINARY},         {"varbinary", SQL_VARBINARY},
         {"image", SQL_LONGVARBINARY}, {"timestamp", SQL_BINARY},      {"rowversion", SQL_BINARY},
-        {"uniqueidentifier", kSqlGuid}, {"xml", kSqlServerXml},
+        {"uniqueidentifier", SQL_GUID}, {"xml", kSqlServerXml},
     };
     for (const auto& [name, code] : kTypes) {
         if (SameNoCase(typeName, name)) return code;

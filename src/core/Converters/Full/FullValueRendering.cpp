@@ -1,5 +1,7 @@
 #include "Converters/Full/FullValueRendering.h"
 
+#include <algorithm>
+
 #include "Converters/Naming.h"
 #include "Converters/ValueLiterals.h"
 #include "data/DataAccess.h"
@@ -72,15 +74,16 @@ void AppendRounded(std::string& out, std::string_view value, int scale) {
         AppendValueLiteral(out, kTypeNumeric, value, false);
         return;
     }
-    std::string digits(value.substr(0, point + 1 + static_cast<size_t>(scale)));
+    const std::string_view kept = value.substr(0, scale == 0 ? point : point + 1 + static_cast<size_t>(scale));
+    std::string digits(kept);
     bool up = value[point + 1 + static_cast<size_t>(scale)] >= '5';
-    if (scale == 0) digits.pop_back();
-    const std::string cut = digits;
+    bool grew = false;  // the carry added an integer digit
     for (size_t i = digits.size(); up && i-- > 0;) {
         if (digits[i] == '.') continue;
         if (!IsDigit(digits[i])) {  // past the sign
             digits.insert(i + 1, 1, '1');
             up = false;
+            grew = true;
         } else if (digits[i] == '9') {
             digits[i] = '0';
         } else {
@@ -88,11 +91,18 @@ void AppendRounded(std::string& out, std::string_view value, int scale) {
             up = false;
         }
     }
-    if (up) digits.insert(0, 1, '1');
+    if (up) {
+        digits.insert(0, 1, '1');
+        grew = true;
+    }
     // Such a column is decimal(38,scale): 38 - scale integer digits.
-    size_t integerDigits = 0;
-    for (char c : digits.substr(0, digits.find('.'))) integerDigits += IsDigit(c) ? 1 : 0;
-    out += integerDigits > static_cast<size_t>(38 - scale) ? cut : digits;
+    const std::string_view integerPart = value.substr(0, point);
+    const auto integerDigits = std::count_if(integerPart.begin(), integerPart.end(), IsDigit) + (grew ? 1 : 0);
+    if (grew && integerDigits > 38 - scale) {
+        out += kept;
+    } else {
+        out += digits;
+    }
 }
 
 uint16_t TypeCodeOf(ValueRendering rendering) {
