@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "Converters/DdlTranslator.h"
+#include "translation/DdlTranslator.h"
 
 namespace {
 

@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "Converters/DdlTranslator.h"
-#include "Converters/Full/FullTableTranslator.h"
+#include "translation/DdlTranslator.h"
+#include "translation/FullTableTranslator.h"
 #include "support/SqlServerTypes.h"
 #include "support/TsqlOracle.h"
 

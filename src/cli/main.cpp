@@ -17,10 +17,10 @@
 #include "CliHelp.h"
 #include "CliOptions.h"
 #include "CliRun.h"
-#include "Converters/DdlTranslator.h"
-#include "Converters/Full/CreateTableParser.h"
-#include "Converters/Full/FullTableTranslator.h"
-#include "Converters/Full/FullViewTranslator.h"
+#include "translation/DdlTranslator.h"
+#include "translation/CreateTableParser.h"
+#include "translation/FullTableTranslator.h"
+#include "translation/FullViewTranslator.h"
 #include "config/Options.h"
 
 namespace {

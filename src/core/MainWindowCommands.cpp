@@ -5,7 +5,7 @@
 #include "OneDatabaseGuard.h"
 
 #include "Converters/Conditions.h"
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/TargetServer.h"
 #include "backup/TargetBackup.h"
 #include "config/WorkFolder.h"

@@ -11,7 +11,7 @@
 
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
-#include "Converters/DdlTranslator.h"
+#include "translation/DdlTranslator.h"
 #include "support/ConversionFixture.h"
 #include "support/LocalMariaDb.h"
 

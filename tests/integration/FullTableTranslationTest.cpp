@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Converters/Full/FullValueRendering.h"
+#include "translation/FullValueRendering.h"
 #include "Converters/TableDefinitionReader.h"
 #include "support/SourceConnection.h"
 #include "support/SqlServerTypes.h"

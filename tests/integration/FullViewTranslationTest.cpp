@@ -13,8 +13,8 @@
 
 #include <unistd.h>
 
-#include "Converters/Full/CreateTableParser.h"
-#include "Converters/Full/FullViewTranslator.h"
+#include "translation/CreateTableParser.h"
+#include "translation/FullViewTranslator.h"
 #include "data/DataAccess.h"
 #include "support/LocalMariaDb.h"
 #include "support/SourceConnection.h"

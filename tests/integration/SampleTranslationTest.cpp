@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "Converters/DdlTranslator.h"
+#include "translation/DdlTranslator.h"
 #include "support/LocalMariaDb.h"
 #include "support/TsqlOracle.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "live/LiveEdgeDatabase.h"
 #include "live/LiveTarget.h"
 #include "support/CliFixture.h"

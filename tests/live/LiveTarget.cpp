@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "config/Configuration.h"
 #include "config/ConnectionProperties.h"
 #include "config/ConnectionSettings.h"

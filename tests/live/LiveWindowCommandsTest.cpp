@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "ConnectCommands.h"
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "MainWindowCommands.h"
 #include "config/Configuration.h"
 #include "data/OdbcConnection.h"

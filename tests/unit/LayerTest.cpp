@@ -23,6 +23,7 @@ struct Layer {
 
 // The layer of a path relative to src/core ("data/OdbcStatement.h", "MainWindowModel.h").
 Layer LayerOf(const std::string& path) {
+    if (path.rfind("translation/", 0) == 0) return {"translation", -1};
     if (path == "tasks/OperationLog.h" || path == "tasks/OperationLog.cpp" ||
         path == "tasks/UserPort.h") {
         return {"log", 0};
@@ -67,6 +68,25 @@ std::vector<std::string> Violations() {
 
 TEST(Layers, NoCoreFileIncludesAHeaderOfAHigherLayer) {
     EXPECT_EQ(Violations(), std::vector<std::string>{});
+}
+
+// Translation is text in, text out: it includes nothing of the core but itself, not even the log.
+TEST(Layers, TranslationIncludesOnlyItself) {
+    const fs::path folder = fs::path(VELMORA_SOURCE_DIR) / "src" / "core" / "translation";
+    const std::regex include("^\\s*#\\s*include\\s+\"([^\"]+)\"");
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::ifstream in(entry.path());
+        ++files;
+        std::string line;
+        while (std::getline(in, line)) {
+            std::smatch match;
+            if (!std::regex_search(line, match, include)) continue;
+            EXPECT_EQ(std::string(match[1]).rfind("translation/", 0), 0u)
+                << entry.path().filename().string() << " includes " << match[1];
+        }
+    }
+    EXPECT_GT(files, 20u);
 }
 
 TEST(Layers, TheRuleKnowsEveryFolderOfTheCore) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/SourceQuery.h"
 #include "tasks/OperationLog.h"
 #include "config/ProfileFile.h"

@@ -6,7 +6,7 @@
 
 #include "Converters/ConversionReport.h"
 #include "Converters/KeyBuilder.h"
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/Resume.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkFiles.h"

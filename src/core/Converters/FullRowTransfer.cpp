@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "Converters/BoundedQueue.h"
-#include "Converters/Full/FullValueRendering.h"
+#include "translation/FullValueRendering.h"
 #include "Converters/RowReading.h"
 #include "Converters/RowTransfer.h"
 #include "Converters/SourceQuery.h"

@@ -1,7 +1,7 @@
 // FullRowTransfer: the row copy of the Full translation.
 //
 // Each source row, read with the translation's select list (spatial values as WKT), is rendered
-// for its target columns (Full/FullValueRendering.h) and sent in multi-row statements with an
+// for its target columns (translation/FullValueRendering.h) and sent in multi-row statements with an
 // explicit column list, "INSERT INTO [t] ([a],[b]) VALUES (...),(...)": at most kBatchRows rows
 // and about kBatchBytes of values each (T-SQL takes at most 1,000 rows in one VALUES list),
 // inside explicit transactions of kBatchesPerTransaction statements. Computed columns are never
@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "Converters/ConversionReport.h"
-#include "Converters/Full/FullTableTranslator.h"
+#include "translation/FullTableTranslator.h"
 
 namespace velmora {
 

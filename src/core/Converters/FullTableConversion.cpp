@@ -4,10 +4,10 @@
 #include <functional>
 #include <string>
 
-#include "Converters/Full/CreateTableParser.h"
-#include "Converters/Full/FullTableTranslator.h"
+#include "translation/CreateTableParser.h"
+#include "translation/FullTableTranslator.h"
 #include "Converters/FullRowTransfer.h"
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/Resume.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/TableDefinitionReader.h"

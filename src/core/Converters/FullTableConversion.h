@@ -1,5 +1,5 @@
 // FullTableConversion: one table in the Full translation, as the drivers run it. The definition
-// is read and translated from its model (Full/FullTableTranslator.h); every adjustment is a log
+// is read and translated from its model (translation/FullTableTranslator.h); every adjustment is a log
 // line ("[t] ADJUSTED ...") and an entry of the table's report; then the CREATE TABLE (primary key
 // and checks inside), the indexes (one failing index fails with the driver's text and the table
 // goes on), the comments (a comment the target refuses fails nothing), the rows

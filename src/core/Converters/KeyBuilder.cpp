@@ -2,7 +2,7 @@
 
 #include <strings.h>
 
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/SourceQuery.h"
 #include "tasks/OperationLog.h"
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <map>
 
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/SourceQuery.h"
-#include "Converters/ValueLiterals.h"
+#include "translation/ValueLiterals.h"
 
 namespace velmora {
 namespace {

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "Converters/KeysetPaging.h"
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/SourceQuery.h"
-#include "Converters/ValueLiterals.h"
+#include "translation/ValueLiterals.h"
 #include "Converters/ValueNormalisation.h"
 #include "tasks/OperationLog.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "Converters/Conditions.h"
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/OrderedRows.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkerContext.h"

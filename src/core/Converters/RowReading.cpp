@@ -9,7 +9,7 @@
 
 #include "Converters/Conditions.h"
 #include "Converters/KeysetPaging.h"
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkerContext.h"
 

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/RowReading.h"
 #include "Converters/SourceQuery.h"
-#include "Converters/ValueLiterals.h"
+#include "translation/ValueLiterals.h"
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
 

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "Converters/DdlTranslator.h"
+#include "translation/DdlTranslator.h"
 #include "Converters/SourceQuery.h"
 #include "tasks/OperationLog.h"
 

@@ -1,7 +1,7 @@
 #include "Converters/TargetServer.h"
 
-#include "Converters/Naming.h"
-#include "Converters/PatternService.h"
+#include "translation/Naming.h"
+#include "translation/PatternService.h"
 #include "tasks/OperationLog.h"
 #include "data/ErrorText.h"
 #include "data/StatementExecution.h"

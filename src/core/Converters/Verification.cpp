@@ -6,7 +6,7 @@
 
 #include "Converters/Conditions.h"
 #include "Converters/KeysetPaging.h"
-#include "Converters/Naming.h"
+#include "translation/Naming.h"
 #include "Converters/OrderedRows.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/ValueNormalisation.h"

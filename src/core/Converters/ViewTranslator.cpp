@@ -2,9 +2,9 @@
 
 #include <exception>
 
-#include "Converters/DdlTranslator.h"
-#include "Converters/Naming.h"
-#include "Converters/PatternService.h"
+#include "translation/DdlTranslator.h"
+#include "translation/Naming.h"
+#include "translation/PatternService.h"
 #include "Converters/SourceQuery.h"
 #include "tasks/OperationLog.h"
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "Converters/Naming.h"
-#include "Converters/PatternService.h"
-#include "Converters/ValueLiterals.h"
+#include "translation/Naming.h"
+#include "translation/PatternService.h"
+#include "translation/ValueLiterals.h"
 #include "config/WorkFolder.h"
 #include "Converters/WorkerContext.h"
 #include "tasks/UserPort.h"

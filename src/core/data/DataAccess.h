@@ -19,6 +19,8 @@
 #include <variant>
 #include <vector>
 
+#include "translation/TypeCodes.h"
+
 namespace velmora {
 
 using ResultCode = int32_t;
@@ -32,31 +34,6 @@ inline constexpr ResultCode kSuccessWithInfo = 0x00040EDA;
 inline constexpr ResultCode kFailure = static_cast<ResultCode>(0x80004005u);
 inline constexpr ResultCode kOutOfMemory = static_cast<ResultCode>(0x8007000Eu);
 inline constexpr ResultCode kNotConnected = static_cast<ResultCode>(0x80040E19u);
-
-// Column type codes, as the row copy and the backup pick their rendering (OLE DB type codes).
-enum TypeCode : uint16_t {
-    kTypeEmpty = 0,
-    kTypeI2 = 2,
-    kTypeI4 = 3,
-    kTypeR4 = 4,
-    kTypeR8 = 5,
-    kTypeBstr = 8,
-    kTypeBool = 11,
-    kTypeI1 = 16,
-    kTypeUI1 = 17,
-    kTypeUI2 = 18,
-    kTypeUI4 = 19,
-    kTypeI8 = 20,
-    kTypeUI8 = 21,
-    kTypeGuid = 72,
-    kTypeBytes = 128,
-    kTypeStr = 129,
-    kTypeWStr = 130,
-    kTypeNumeric = 131,
-    kTypeDbDate = 133,
-    kTypeDbTime = 134,
-    kTypeDbTimestamp = 135,
-};
 
 // Property ids of the initialisation and information property sets.
 enum PropertyId : uint32_t {

@@ -4,7 +4,7 @@
 
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
-#include "Converters/PatternService.h"
+#include "translation/PatternService.h"
 #include "Converters/TargetServer.h"
 #include "Converters/Thread/TaskTarget.h"
 #include "Converters/Verification.h"

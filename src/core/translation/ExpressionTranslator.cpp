@@ -1,0 +1,327 @@
+// ExpressionTranslator: literals, names and operators of the T-SQL writer, and the entry point.
+// Functions are written in FunctionTranslations.cpp.
+#include "translation/ExpressionTranslator.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <stdexcept>
+
+#include "translation/SqlParser.h"
+#include "translation/TsqlWriter.h"
+#include "translation/Naming.h"
+
+namespace velmora {
+namespace {
+
+bool IsComparisonOp(const std::string& op) {
+    return op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=" || op == "<=>";
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A collation of MySQL as the nearest T-SQL collation with the same case rule; a
+// case-insensitive one goes (the target's default is case-insensitive too).
+std::string CollationClause(const std::string& collation) {
+    const std::string lower = LowerAscii(collation);
+    if (lower.size() > 3 && lower.compare(lower.size() - 3, 3, "_ci") == 0) return "";
+    if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, "_bin") == 0) return " COLLATE Latin1_General_100_BIN2";
+    if (lower.size() > 3 && lower.compare(lower.size() - 3, 3, "_cs") == 0) return " COLLATE Latin1_General_100_CS_AS_SC";
+    throw Untranslatable{"COLLATE " + collation};
+}
+
+}  // namespace
+
+bool IsConditionNode(const SqlNode& node) {
+    using K = SqlNode::Kind;
+    if (node.kind == K::Binary)
+        return IsComparisonOp(node.op) || node.op == "and" || node.op == "or" || node.op == "xor" || node.op == "like";
+    if (node.kind == K::Unary) return node.op == "not";
+    return node.kind == K::Between || node.kind == K::In || node.kind == K::Is || node.kind == K::Exists;
+}
+
+bool IsLiteralNode(const SqlNode& node) {
+    using K = SqlNode::Kind;
+    return node.kind == K::Null || node.kind == K::Boolean || node.kind == K::Number || node.kind == K::String ||
+           node.kind == K::Hex || node.kind == K::Bits || node.kind == K::TypedLiteral;
+}
+
+std::string TsqlWriter::StringLiteral(const std::string& value) {
+    std::string out = "N'";
+    bool open = true;
+    for (const char c : value) {
+        if (c == '\0') {  // no way to write NUL inside a T-SQL literal
+            out += open ? "' + NCHAR(0)" : " + NCHAR(0)";
+            open = false;
+            continue;
+        }
+        if (!open) {
+            out += " + N'";
+            open = true;
+        }
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    if (open) out += "'";
+    return out;
+}
+
+std::string TsqlWriter::ColumnName(const std::vector<std::string>& parts) const {
+    std::size_t first = parts.size() > 2 ? parts.size() - 2 : 0;
+    std::string out;
+    for (std::size_t i = first; i < parts.size(); ++i) out += (out.empty() ? "" : ".") + QuoteTargetName(parts[i]);
+    return out;
+}
+
+std::string TsqlWriter::TableName(const std::vector<std::string>& parts) const {
+    if (parts.size() < 2) return QuoteTargetName(parts.back());
+    const bool own = parts[0] == names_.sourceDatabase;
+    if (!own && !names_.oneDatabaseKind.empty()) {
+        throw Untranslatable{"the table " + QuoteTargetName(parts[0]) + "." + QuoteTargetName(parts.back()) +
+                             " of another database (a connection to " + names_.oneDatabaseKind +
+                             " works only in its own database)"};
+    }
+    const std::string& database = own ? names_.targetDatabase : parts[0];
+    if (database.empty()) return QuoteTargetName(parts.back());
+    return QuoteTargetName(database) + ".." + QuoteTargetName(parts.back());
+}
+
+namespace {
+
+// Bounds the writer's recursion (operator chains are deeper than the parser's own recursion).
+class WriterNesting {
+public:
+    explicit WriterNesting(int& nesting) : nesting_(nesting) {
+        if (++nesting_ > 2 * kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+    }
+    ~WriterNesting() { --nesting_; }
+    WriterNesting(const WriterNesting&) = delete;
+    WriterNesting& operator=(const WriterNesting&) = delete;
+
+private:
+    int& nesting_;
+};
+
+}  // namespace
+
+std::string TsqlWriter::Value(const SqlNode& node) {
+    using K = SqlNode::Kind;
+    const WriterNesting guard(nesting_);
+    if (IsConditionNode(node)) {
+        const bool neverUnknown = node.kind == K::Is || node.kind == K::Exists || node.op == "<=>";
+        const std::string condition = Condition(node);
+        // MySQL's comparison is NULL when an operand is NULL; keep that instead of 0.
+        return neverUnknown ? "CASE WHEN " + condition + " THEN 1 ELSE 0 END"
+                            : "CASE WHEN " + condition + " THEN 1 WHEN NOT (" + condition + ") THEN 0 END";
+    }
+    switch (node.kind) {
+        case K::Null: return "NULL";
+        case K::Boolean: case K::Number: return node.text;
+        case K::String: return StringLiteral(node.text);
+        case K::Hex: return "0x" + UpperAscii(node.text);
+        case K::Bits: {
+            if (node.text.size() > 63) throw Untranslatable{"bit literal wider than 63 bits"};
+            return std::to_string(node.text.empty() ? 0 : std::stoull(node.text, nullptr, 2));
+        }
+        case K::TypedLiteral: {
+            const bool fraction = node.children[0]->text.find('.') != std::string::npos;
+            const std::string type = node.name == "date" ? "date" : node.name == "time" ? (fraction ? "time(6)" : "time(0)")
+                                                                                        : (fraction ? "datetime2(6)" : "datetime2(0)");
+            return "CAST(" + StringLiteral(node.children[0]->text) + " AS " + type + ")";
+        }
+        case K::Name: {
+            const auto alias = node.parts.size() == 1 ? aliasExpressions.find(LowerAscii(node.parts[0])) : aliasExpressions.end();
+            return alias == aliasExpressions.end() ? ColumnName(node.parts) : Operand(*alias->second);
+        }
+        case K::Star: return node.parts.empty() ? "*" : ColumnName(node.parts) + ".*";
+        case K::Function: return Function(node);
+        case K::Unary: return (node.op == "~" ? "~" : node.op) + Operand(*node.children[0]);
+        case K::Binary: return Binary(node);
+        case K::Case: return CaseExpression(node);
+        case K::Interval: throw Untranslatable{"INTERVAL outside date arithmetic"};
+        case K::Subquery: return "(" + Subquery(*node.query) + ")";
+        case K::Collate: return Operand(*node.children[0]) + CollationClause(node.name);
+        default: break;
+    }
+    throw Untranslatable{"expression"};
+}
+
+std::string TsqlWriter::Operand(const SqlNode& node) {
+    using K = SqlNode::Kind;
+    if (node.kind == K::Collate && CollationClause(node.name).empty()) return Operand(*node.children[0]);
+    const bool compound = (node.kind == K::Binary && !IsConditionNode(node)) || node.kind == K::Collate ||
+                          (node.kind == K::Unary && node.op != "not") ||
+                          (node.kind == K::Number && node.text[0] == '-');
+    return compound ? "(" + Value(node) + ")" : Value(node);
+}
+
+std::string TsqlWriter::Argument(const SqlNode& node) {
+    const ColumnModel* column = node.kind == SqlNode::Kind::Name && columnOf ? columnOf(node) : nullptr;
+    const bool fixed = column && (column->baseType == "char" || column->baseType == "nchar");
+    return fixed ? "RTRIM(" + Value(node) + ")" : Value(node);
+}
+
+std::string TsqlWriter::Condition(const SqlNode& node) {
+    using K = SqlNode::Kind;
+    const WriterNesting guard(nesting_);
+    if (node.kind == K::Boolean) return node.text == "1" ? "1 = 1" : "1 = 0";
+    if (!IsConditionNode(node)) {
+        return Operand(node) + " <> 0";  // MySQL: any non-zero value is true
+    }
+    if (node.kind == K::Binary && IsComparisonOp(node.op)) return Comparison(node);
+    if (node.kind == K::Binary && node.op == "like") return Like(node);
+    if (node.kind == K::Binary || node.kind == K::Unary) return Logical(node);
+    if (node.kind == K::Is) return Is(node);
+    if (node.kind == K::In) return In(node);
+    if (node.kind == K::Exists) return "EXISTS (" + Subquery(*node.query) + ")";
+    // BETWEEN
+    return Operand(*node.children[0]) + (node.negated ? " NOT BETWEEN " : " BETWEEN ") + Operand(*node.children[1]) +
+           " AND " + Operand(*node.children[2]);
+}
+
+std::string TsqlWriter::Logical(const SqlNode& node) {
+    if (node.op == "not") return "NOT (" + Condition(*node.children[0]) + ")";
+    if (node.op == "xor") {
+        const std::string a = LogicalOperand(*node.children[0], "xor"), b = LogicalOperand(*node.children[1], "xor");
+        return "(" + a + " AND NOT " + b + ") OR (NOT " + a + " AND " + b + ")";
+    }
+    const std::string op = node.op == "and" ? " AND " : " OR ";
+    return LogicalOperand(*node.children[0], node.op) + op + LogicalOperand(*node.children[1], node.op);
+}
+
+std::string TsqlWriter::LogicalOperand(const SqlNode& node, const std::string& parentOp) {
+    const bool logical = node.kind == SqlNode::Kind::Binary && (node.op == "and" || node.op == "or" || node.op == "xor");
+    const std::string text = Condition(node);
+    return logical && (node.op != parentOp || parentOp == "xor") ? "(" + text + ")" : text;
+}
+
+std::string TsqlWriter::Comparison(const SqlNode& node) {
+    const std::string a = Operand(*node.children[0]), b = Operand(*node.children[1]);
+    if (node.op != "<=>") return a + " " + node.op + " " + b;
+    if (node.children[1]->kind == SqlNode::Kind::Null) return a + " IS NULL";
+    if (node.children[0]->kind == SqlNode::Kind::Null) return b + " IS NULL";
+    if (IsLiteralNode(*node.children[1])) return "(" + a + " = " + b + " AND " + a + " IS NOT NULL)";
+    return "(" + a + " = " + b + " OR (" + a + " IS NULL AND " + b + " IS NULL))";
+}
+
+// MySQL's LIKE escapes with a backslash; in T-SQL there is no default escape and [ opens a
+// character class, so both are spelled out.
+std::string TsqlWriter::Like(const SqlNode& node) {
+    const SqlNode& pattern = *node.children[1];
+    std::string escape = "\\";
+    if (node.elseValue) {
+        if (node.elseValue->kind != SqlNode::Kind::String || node.elseValue->text.size() != 1)
+            throw Untranslatable{"LIKE with a computed ESCAPE"};
+        escape = node.elseValue->text;
+    }
+    std::string patternText;
+    bool needsEscape = true;
+    if (pattern.kind == SqlNode::Kind::String) {
+        std::string value;
+        for (const char c : pattern.text) {
+            if (c == '[') value += escape;
+            value += c;
+        }
+        needsEscape = value.find(escape) != std::string::npos;
+        patternText = StringLiteral(value);
+    } else {
+        patternText = "REPLACE(" + Value(pattern) + ", N'[', " + StringLiteral(escape + "[") + ")";
+    }
+    const SqlNode& value = *node.children[0];
+    return (value.kind == SqlNode::Kind::Name ? Argument(value) : Operand(value)) + (node.negated ? " NOT LIKE " : " LIKE ") + patternText +
+           (needsEscape ? " ESCAPE " + StringLiteral(escape) : "");
+}
+
+std::string TsqlWriter::Is(const SqlNode& node) {
+    const std::string value = Operand(*node.children[0]);
+    if (node.name == "null" || node.name == "unknown") return value + (node.negated ? " IS NOT NULL" : " IS NULL");
+    if (node.name == "true") return node.negated ? "(" + value + " = 0 OR " + value + " IS NULL)" : value + " <> 0";
+    if (node.name == "false") return node.negated ? "(" + value + " <> 0 OR " + value + " IS NULL)" : value + " = 0";
+    throw Untranslatable{"IS " + node.name};
+}
+
+std::string TsqlWriter::In(const SqlNode& node) {
+    std::string out = Operand(*node.children[0]) + (node.negated ? " NOT IN (" : " IN (");
+    if (node.query) return out + Subquery(*node.query) + ")";
+    for (std::size_t i = 1; i < node.children.size(); ++i) out += (i > 1 ? ", " : "") + Value(*node.children[i]);
+    return out + ")";
+}
+
+std::string TsqlWriter::CaseExpression(const SqlNode& node) {
+    std::string out = "CASE";
+    const bool simple = node.children[0] != nullptr;
+    if (simple) out += " " + Value(*node.children[0]);
+    for (std::size_t i = 1; i + 1 < node.children.size(); i += 2) {
+        out += " WHEN " + (simple ? Value(*node.children[i]) : Condition(*node.children[i]));
+        out += " THEN " + Value(*node.children[i + 1]);
+    }
+    if (node.elseValue) out += " ELSE " + Value(*node.elseValue);
+    return out + " END";
+}
+
+std::string TsqlWriter::Subquery(const SqlQuery& query) {
+    if (!writeQuery) throw Untranslatable{"subquery"};
+    return writeQuery(query);
+}
+
+std::string TsqlWriter::Binary(const SqlNode& node) {
+    const SqlNode& left = *node.children[0];
+    const SqlNode& right = *node.children[1];
+    if ((node.op == "+" || node.op == "-") && right.kind == SqlNode::Kind::Interval) return DateAdd(left, right, node.op == "-");
+    if (node.op == "+" && left.kind == SqlNode::Kind::Interval) return DateAdd(right, left, false);
+    if (node.op == "<<" || node.op == ">>") throw Untranslatable{"shift operator " + node.op};
+    const auto isToDays = [](const SqlNode& side) {
+        return side.kind == SqlNode::Kind::Function && side.name == "to_days" && side.children.size() == 1;
+    };
+    if (node.op == "-" && isToDays(left) && isToDays(right))  // how MariaDB prints DATEDIFF(a, b)
+        return "DATEDIFF(day, " + Value(*right.children[0]) + ", " + Value(*left.children[0]) + ")";
+    return Arithmetic(node);
+}
+
+std::string TsqlWriter::Arithmetic(const SqlNode& node) {
+    const SqlNode& left = *node.children[0];
+    const SqlNode& right = *node.children[1];
+    const bool nonZeroLiteral = right.kind == SqlNode::Kind::Number && right.text.find_first_not_of("0.") != std::string::npos;
+    const std::string divisor = nonZeroLiteral ? Operand(right) : "NULLIF(" + Value(right) + ", 0)";
+    // Left-associative chains of the same operator need no parentheses.
+    const std::string a = left.kind == SqlNode::Kind::Binary && left.op == node.op && (node.op == "+" || node.op == "*")
+                              ? Value(left) : Operand(left);
+    if (node.op == "/") {
+        // MySQL divides exactly (5 / 2 = 2.5) and gives NULL for a zero divisor.
+        const bool exact = (left.kind == SqlNode::Kind::Number && left.text.find_first_of(".eE") != std::string::npos) ||
+                           (right.kind == SqlNode::Kind::Number && right.text.find_first_of(".eE") != std::string::npos);
+        return a + (exact ? "" : " * 1.0") + " / " + divisor;
+    }
+    if (node.op == "div") return "CAST(" + a + " / " + divisor + " AS bigint)";
+    if (node.op == "%") return a + " % " + divisor;
+    return a + " " + node.op + " " + Operand(right);
+}
+
+namespace {
+
+TranslatedExpression Translate(std::string_view mysqlExpression, const ExpressionNames& names, bool condition) {
+    try {
+        const SqlNodePtr expression = ParseSqlExpression(mysqlExpression);
+        TsqlWriter writer(names);
+        return {condition ? writer.Condition(*expression) : writer.Value(*expression), {}};
+    } catch (const Untranslatable& problem) {
+        return {{}, problem.construct};
+    } catch (const std::out_of_range&) {
+        return {{}, "number out of range"};
+    }
+}
+
+}  // namespace
+
+TranslatedExpression TranslateExpression(std::string_view mysqlExpression, const ExpressionNames& names) {
+    return Translate(mysqlExpression, names, false);
+}
+
+TranslatedExpression TranslateCondition(std::string_view mysqlExpression, const ExpressionNames& names) {
+    return Translate(mysqlExpression, names, true);
+}
+
+}  // namespace velmora

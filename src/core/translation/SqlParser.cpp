@@ -1,0 +1,507 @@
+// SqlParser, expressions: precedence climbing from OR down to primaries. Queries (SELECT, FROM,
+// joins) are read in SqlQueryParser.cpp.
+#include "translation/SqlParser.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace velmora {
+namespace {
+
+SqlNodePtr MakeNode(SqlNode::Kind kind, std::string text = {}) {
+    auto node = std::make_unique<SqlNode>();
+    node->kind = kind;
+    node->text = std::move(text);
+    return node;
+}
+
+SqlNodePtr MakeBinary(std::string op, SqlNodePtr left, SqlNodePtr right) {
+    auto node = MakeNode(SqlNode::Kind::Binary);
+    node->depth = 1 + std::max(left->depth, right->depth);
+    if (node->depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+    node->op = std::move(op);
+    node->children.push_back(std::move(left));
+    node->children.push_back(std::move(right));
+    return node;
+}
+
+// Binary operator levels from loosest to tightest, below the comparisons.
+const std::array<std::vector<std::string_view>, 6> kLevels = {{
+    {"|"}, {"&"}, {"<<", ">>"}, {"+", "-"}, {"*", "/", "%", "div", "mod"}, {"^"}}};
+
+// Functions that MySQL also accepts without parentheses.
+bool IsNiladicKeyword(std::string_view lower) {
+    static const std::array<std::string_view, 9> kWords = {
+        "current_timestamp", "current_date", "current_time", "localtime", "localtimestamp",
+        "current_user", "utc_timestamp", "utc_date", "utc_time"};
+    return std::find(kWords.begin(), kWords.end(), lower) != kWords.end();
+}
+
+}  // namespace
+
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+SqlParser::SqlParser(std::vector<SqlToken> tokens) {
+    for (auto& token : tokens)
+        if (token.kind != SqlTokenKind::Comment) tokens_.push_back(std::move(token));
+}
+
+bool SqlParser::AtEnd() const { return pos_ >= tokens_.size(); }
+
+const SqlToken* SqlParser::Peek(std::size_t ahead) const {
+    return pos_ + ahead < tokens_.size() ? &tokens_[pos_ + ahead] : nullptr;
+}
+
+bool SqlParser::PeekWord(std::string_view word, std::size_t ahead) const {
+    const SqlToken* token = Peek(ahead);
+    return token && token->kind == SqlTokenKind::Word && LowerAscii(token->text) == word;
+}
+
+bool SqlParser::AcceptWord(std::string_view word) {
+    if (!PeekWord(word)) return false;
+    ++pos_;
+    return true;
+}
+
+bool SqlParser::AcceptText(std::string_view text) {
+    const SqlToken* token = Peek();
+    if (!token || (token->kind != SqlTokenKind::Operator && token->kind != SqlTokenKind::Punctuation) ||
+        token->text != text)
+        return false;
+    ++pos_;
+    return true;
+}
+
+void SqlParser::ExpectWord(std::string_view word) {
+    if (!AcceptWord(word)) Fail("expected " + std::string(word));
+}
+
+void SqlParser::ExpectText(std::string_view text) {
+    if (!AcceptText(text)) Fail("expected '" + std::string(text) + "'");
+}
+
+void SqlParser::Fail(std::string_view what) const {
+    const SqlToken* token = Peek();
+    throw Untranslatable{"unreadable text (" + std::string(what) +
+                         (token ? " near '" + token->text + "' at offset " + std::to_string(token->offset) + ")"
+                                : " at the end)")};
+}
+
+std::string SqlParser::ReadName() {
+    const SqlToken* token = Peek();
+    if (!token) Fail("expected a name");
+    if (token->kind == SqlTokenKind::QuotedName) {
+        ++pos_;
+        return QuotedNameValue(*token);
+    }
+    if (token->kind == SqlTokenKind::Word) {
+        ++pos_;
+        return token->text;
+    }
+    Fail("expected a name");
+}
+
+std::string SqlParser::ReadDottedName(std::vector<std::string>& parts) {
+    parts.push_back(ReadName());
+    while (AcceptText(".")) parts.push_back(ReadName());
+    return parts.back();
+}
+
+SqlParser::NestingGuard::NestingGuard(SqlParser& parser) : parser_(parser) {
+    if (++parser_.nesting_ > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+}
+
+SqlParser::NestingGuard::~NestingGuard() { --parser_.nesting_; }
+
+SqlNodePtr SqlParser::ParseExpression() {
+    NestingGuard guard(*this);
+    return ParseOr();
+}
+
+SqlNodePtr SqlParser::ParseOr() {
+    SqlNodePtr left = ParseXor();
+    while (AcceptWord("or") || AcceptText("||")) left = MakeBinary("or", std::move(left), ParseXor());
+    if (AcceptText(":=")) throw Untranslatable{"assignment :="};
+    return left;
+}
+
+SqlNodePtr SqlParser::ParseXor() {
+    SqlNodePtr left = ParseAnd();
+    while (AcceptWord("xor")) left = MakeBinary("xor", std::move(left), ParseAnd());
+    return left;
+}
+
+SqlNodePtr SqlParser::ParseAnd() {
+    SqlNodePtr left = ParseNot();
+    while (AcceptWord("and") || AcceptText("&&")) left = MakeBinary("and", std::move(left), ParseNot());
+    return left;
+}
+
+SqlNodePtr SqlParser::ParseNot() {
+    if (AcceptWord("not")) {
+        auto node = MakeNode(SqlNode::Kind::Unary);
+        node->op = "not";
+        node->children.push_back(ParseNot());
+        return node;
+    }
+    return ParsePredicate();
+}
+
+SqlNodePtr SqlParser::ParsePredicate() {
+    SqlNodePtr left = ParseBinaryLevel(0);
+    while (ParsePredicateTail(left)) {
+    }
+    return left;
+}
+
+// One comparison-level operator after `left`, folded into it; false when there is none.
+bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
+    static const std::array<std::string_view, 8> kComparisons = {"=", "<=>", "<>", "!=", "<", "<=", ">", ">="};
+    const SqlToken* token = Peek();
+    if (token && token->kind == SqlTokenKind::Operator &&
+        std::find(kComparisons.begin(), kComparisons.end(), token->text) != kComparisons.end()) {
+        ++pos_;
+        const std::string op = token->text == "!=" ? "<>" : token->text;
+        if (PeekWord("any") || PeekWord("some") || PeekWord("all")) throw Untranslatable{"comparison with ANY/ALL"};
+        left = MakeBinary(op, std::move(left), ParseBinaryLevel(0));
+        return true;
+    }
+    if (AcceptWord("is")) {
+        auto node = MakeNode(SqlNode::Kind::Is);
+        node->negated = AcceptWord("not");
+        const SqlToken* what = Peek();
+        if (!what || what->kind != SqlTokenKind::Word) Fail("expected NULL, TRUE, FALSE or UNKNOWN");
+        node->name = LowerAscii(what->text);
+        ++pos_;
+        node->children.push_back(std::move(left));
+        left = std::move(node);
+        return true;
+    }
+    const bool negated = PeekWord("not") && (PeekWord("like", 1) || PeekWord("in", 1) || PeekWord("between", 1) ||
+                                             PeekWord("regexp", 1) || PeekWord("rlike", 1));
+    if (negated) ++pos_;
+    if (AcceptWord("like")) {
+        SqlNodePtr node = MakeBinary("like", std::move(left), ParseBinaryLevel(0));
+        node->negated = negated;
+        if (AcceptWord("escape")) node->elseValue = ParsePrimary();
+        left = std::move(node);
+        return true;
+    }
+    if (AcceptWord("regexp") || AcceptWord("rlike")) throw Untranslatable{"REGEXP"};
+    if (PeekWord("sounds") && PeekWord("like", 1)) throw Untranslatable{"SOUNDS LIKE"};
+    if (AcceptWord("between")) {
+        auto node = MakeNode(SqlNode::Kind::Between);
+        node->negated = negated;
+        node->children.push_back(std::move(left));
+        node->children.push_back(ParseBinaryLevel(0));
+        ExpectWord("and");
+        node->children.push_back(ParseBinaryLevel(0));
+        left = std::move(node);
+        return true;
+    }
+    if (AcceptWord("in")) {
+        auto node = MakeNode(SqlNode::Kind::In);
+        node->negated = negated;
+        node->children.push_back(std::move(left));
+        ExpectText("(");
+        if (PeekWord("select") || PeekWord("with")) {
+            node->query = ParseQuery();
+        } else {
+            do node->children.push_back(ParseExpression());
+            while (AcceptText(","));
+        }
+        ExpectText(")");
+        left = std::move(node);
+        return true;
+    }
+    if (negated) Fail("expected LIKE, IN or BETWEEN after NOT");
+    return false;
+}
+
+SqlNodePtr SqlParser::ParseBinaryLevel(int level) {
+    if (level >= static_cast<int>(kLevels.size())) return ParseUnary();
+    SqlNodePtr left = ParseBinaryLevel(level + 1);
+    for (;;) {
+        const SqlToken* token = Peek();
+        if (!token || (token->kind != SqlTokenKind::Operator && token->kind != SqlTokenKind::Word)) return left;
+        const std::string op = token->kind == SqlTokenKind::Word ? LowerAscii(token->text) : token->text;
+        const auto& ops = kLevels[static_cast<std::size_t>(level)];
+        if (std::find(ops.begin(), ops.end(), op) == ops.end()) return left;
+        ++pos_;
+        left = MakeBinary(op == "mod" ? "%" : op, std::move(left), ParseBinaryLevel(level + 1));
+    }
+}
+
+SqlNodePtr SqlParser::ParseUnary() {
+    NestingGuard guard(*this);
+    const SqlToken* token = Peek();
+    if (token && token->kind == SqlTokenKind::Operator &&
+        (token->text == "-" || token->text == "+" || token->text == "~" || token->text == "!")) {
+        ++pos_;
+        auto node = MakeNode(SqlNode::Kind::Unary);
+        node->op = token->text == "!" ? "not" : token->text;
+        node->children.push_back(ParseUnary());
+        return node;
+    }
+    if (AcceptWord("binary")) throw Untranslatable{"BINARY"};
+    SqlNodePtr primary = ParsePrimary();
+    while (AcceptWord("collate")) {
+        auto node = MakeNode(SqlNode::Kind::Collate);
+        node->name = ReadName();
+        node->children.push_back(std::move(primary));
+        primary = std::move(node);
+    }
+    const SqlToken* after = Peek();
+    if (after && after->kind == SqlTokenKind::Operator && (after->text == "->" || after->text == "->>"))
+        throw Untranslatable{"JSON operator " + after->text};
+    return primary;
+}
+
+SqlNodePtr SqlParser::ParsePrimary() {
+    const SqlToken* token = Peek();
+    if (!token) Fail("expected an expression");
+    switch (token->kind) {
+        case SqlTokenKind::String: {
+            ++pos_;
+            return MakeNode(SqlNode::Kind::String, StringTokenValue(*token));
+        }
+        case SqlTokenKind::Number: return ++pos_, MakeNode(SqlNode::Kind::Number, token->text);
+        case SqlTokenKind::HexLiteral: return ++pos_, MakeNode(SqlNode::Kind::Hex, LiteralDigits(*token));
+        case SqlTokenKind::BitLiteral: return ++pos_, MakeNode(SqlNode::Kind::Bits, LiteralDigits(*token));
+        case SqlTokenKind::Variable:
+            throw Untranslatable{(token->text.rfind("@@", 0) == 0 ? "system variable " : "user variable ") + token->text};
+        case SqlTokenKind::Punctuation:
+            if (token->text == "(") return ParseParenthesised();
+            Fail("expected an expression");
+        case SqlTokenKind::Operator:
+            if (token->text == "*") return ++pos_, MakeNode(SqlNode::Kind::Star);
+            Fail("expected an expression");
+        case SqlTokenKind::QuotedName:
+        case SqlTokenKind::Word: return ParseWordPrimary();
+        case SqlTokenKind::Comment: break;
+    }
+    Fail("expected an expression");
+}
+
+SqlNodePtr SqlParser::ParseParenthesised() {
+    ExpectText("(");
+    if (PeekWord("select") || PeekWord("with")) {
+        auto node = MakeNode(SqlNode::Kind::Subquery);
+        node->query = ParseQuery();
+        ExpectText(")");
+        return node;
+    }
+    SqlNodePtr inner = ParseExpression();
+    if (AcceptText(",")) throw Untranslatable{"row constructor"};
+    ExpectText(")");
+    return inner;
+}
+
+SqlNodePtr SqlParser::ParseWordPrimary() {
+    const SqlToken& token = *Peek();
+    const std::string lower = LowerAscii(token.text);
+    const bool bare = token.kind == SqlTokenKind::Word;
+    const SqlToken* next = Peek(1);
+    const bool call = next && next->kind == SqlTokenKind::Punctuation && next->text == "(";
+    if (bare && !call) {
+        if (lower == "null") return ++pos_, MakeNode(SqlNode::Kind::Null);
+        if (lower == "true" || lower == "false") return ++pos_, MakeNode(SqlNode::Kind::Boolean, lower == "true" ? "1" : "0");
+        if (lower == "case") return ++pos_, ParseCase();
+        if (lower == "interval") return ++pos_, ParseInterval();
+        if (lower == "exists") Fail("expected a subquery after EXISTS");
+        if ((lower == "date" || lower == "time" || lower == "timestamp") && next && next->kind == SqlTokenKind::String) {
+            ++pos_;
+            auto node = MakeNode(SqlNode::Kind::TypedLiteral);
+            node->name = lower;
+            node->children.push_back(ParsePrimary());
+            return node;
+        }
+        if (IsNiladicKeyword(lower)) return ++pos_, ParseFunction(lower);
+    }
+    if (bare && call) {
+        pos_ += 1;
+        if (lower == "exists") {
+            auto node = MakeNode(SqlNode::Kind::Exists);
+            ExpectText("(");
+            node->query = ParseQuery();
+            ExpectText(")");
+            return node;
+        }
+        return ParseFunction(lower);
+    }
+    auto node = MakeNode(SqlNode::Kind::Name);
+    node->parts.push_back(ReadName());
+    while (AcceptText(".")) {
+        if (AcceptText("*")) {
+            node->kind = SqlNode::Kind::Star;
+            return node;
+        }
+        node->parts.push_back(ReadName());
+    }
+    if (Peek() && Peek()->text == "(") {  // `name`(...) or `db`.`name`(...): a stored function
+        std::string name;
+        for (const auto& part : node->parts) name += (name.empty() ? "" : ".") + part;
+        throw Untranslatable{"stored function " + name};
+    }
+    return node;
+}
+
+SqlNodePtr SqlParser::ParseFunction(std::string name) {
+    auto call = MakeNode(SqlNode::Kind::Function);
+    call->name = std::move(name);
+    if (!AcceptText("(")) return call;  // CURRENT_TIMESTAMP and friends without parentheses
+    if (!AcceptText(")")) {
+        ParseSpecialArguments(*call);
+        ExpectText(")");
+    }
+    ParseWindow(*call);
+    return call;
+}
+
+// The argument list, with the forms particular to some functions.
+void SqlParser::ParseSpecialArguments(SqlNode& call) {
+    const std::string& name = call.name;
+    call.distinct = AcceptWord("distinct") || AcceptWord("distinctrow");
+    if (name == "cast" || name == "convert") {
+        call.children.push_back(ParseExpression());
+        if (name == "convert" && AcceptWord("using")) {  // a character set conversion: text stays text
+            ReadName();
+            call.castType = "char";
+            return;
+        }
+        if (name == "cast") ExpectWord("as");
+        else ExpectText(",");
+        call.castType = ParseCastType();
+        return;
+    }
+    if (name == "trim" && (PeekWord("both") || PeekWord("leading") || PeekWord("trailing"))) {
+        call.op = LowerAscii(Peek()->text);
+        ++pos_;
+        if (!AcceptWord("from")) {
+            call.elseValue = ParseExpression();  // the characters to remove
+            ExpectWord("from");
+        }
+        call.children.push_back(ParseExpression());
+        return;
+    }
+    if (name == "extract" || name == "timestampdiff" || name == "timestampadd") {
+        auto unit = MakeNode(SqlNode::Kind::Interval);
+        unit->name = LowerAscii(ReadName());
+        call.children.push_back(std::move(unit));
+        if (name == "extract") ExpectWord("from");
+        else ExpectText(",");
+    }
+    call.children.push_back(ParseExpression());
+    if (name == "trim" && AcceptWord("from")) {  // TRIM(x FROM s)
+        call.op = "both";
+        call.elseValue = std::move(call.children.back());
+        call.children.back() = ParseExpression();
+        return;
+    }
+    if (name == "position" && AcceptWord("in")) {
+        call.children.push_back(ParseExpression());
+        return;
+    }
+    if ((name == "substring" || name == "substr" || name == "mid") && AcceptWord("from")) {
+        call.children.push_back(ParseExpression());
+        if (AcceptWord("for")) call.children.push_back(ParseExpression());
+        return;
+    }
+    while (AcceptText(",")) call.children.push_back(ParseExpression());
+    if (name == "group_concat") {
+        if (AcceptWord("order")) {
+            ExpectWord("by");
+            call.orderBy = ParseOrderList();
+        }
+        if (AcceptWord("separator")) call.separator = ParsePrimary();
+        if (AcceptWord("limit")) throw Untranslatable{"GROUP_CONCAT with LIMIT"};
+    }
+}
+
+void SqlParser::ParseWindow(SqlNode& call) {
+    if (!AcceptWord("over")) return;
+    call.hasWindow = true;
+    if (!AcceptText("(")) throw Untranslatable{"named window"};
+    if (AcceptWord("partition")) {
+        ExpectWord("by");
+        do call.partitionBy.push_back(ParseExpression());
+        while (AcceptText(","));
+    }
+    if (AcceptWord("order")) {
+        ExpectWord("by");
+        call.orderBy = ParseOrderList();
+    }
+    if (PeekWord("rows") || PeekWord("range")) throw Untranslatable{"window frame"};
+    ExpectText(")");
+}
+
+std::vector<std::pair<SqlNodePtr, bool>> SqlParser::ParseOrderList() {
+    std::vector<std::pair<SqlNodePtr, bool>> list;
+    do {
+        SqlNodePtr expr = ParseExpression();
+        bool descending = false;
+        if (AcceptWord("desc")) descending = true;
+        else AcceptWord("asc");
+        list.emplace_back(std::move(expr), descending);
+    } while (AcceptText(","));
+    return list;
+}
+
+std::string SqlParser::ParseCastType() {
+    std::string type = LowerAscii(ReadName());
+    if (AcceptText("(")) {
+        type += "(";
+        do {
+            const SqlToken* number = Peek();
+            if (!number || number->kind != SqlTokenKind::Number) Fail("expected a type length");
+            if (type.back() != '(') type += ",";
+            type += number->text;
+            ++pos_;
+        } while (AcceptText(","));
+        ExpectText(")");
+        type += ")";
+    }
+    if (type == "signed" || type == "unsigned") AcceptWord("integer") || AcceptWord("int");
+    else if (AcceptWord("unsigned")) type = "unsigned " + type;
+    else AcceptWord("signed");
+    if (AcceptWord("charset") || (AcceptWord("character") && (ExpectWord("set"), true))) ReadName();
+    if (AcceptWord("collate")) ReadName();
+    return type;
+}
+
+SqlNodePtr SqlParser::ParseCase() {
+    auto node = MakeNode(SqlNode::Kind::Case);
+    node->children.push_back(PeekWord("when") ? nullptr : ParseExpression());
+    while (AcceptWord("when")) {
+        node->children.push_back(ParseExpression());
+        ExpectWord("then");
+        node->children.push_back(ParseExpression());
+    }
+    if (node->children.size() < 3) Fail("expected WHEN");
+    if (AcceptWord("else")) node->elseValue = ParseExpression();
+    ExpectWord("end");
+    return node;
+}
+
+SqlNodePtr SqlParser::ParseInterval() {
+    auto node = MakeNode(SqlNode::Kind::Interval);
+    node->children.push_back(ParseExpression());
+    node->name = LowerAscii(ReadName());
+    return node;
+}
+
+SqlNodePtr ParseSqlExpression(std::string_view text) {
+    SqlTokens tokens = TokenizeSql(text);
+    if (!tokens.ok()) throw Untranslatable{"unreadable text (" + tokens.error + ")"};
+    SqlParser parser(std::move(tokens.tokens));
+    SqlNodePtr expression = parser.ParseExpression();
+    if (!parser.AtEnd()) parser.Fail("unexpected text after the expression");
+    return expression;
+}
+
+}  // namespace velmora

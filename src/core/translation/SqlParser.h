@@ -1,0 +1,87 @@
+// SqlParser: reads MySQL/MariaDB expressions and SELECT queries from tokens into the syntax tree
+// of SqlSyntax.h, with MySQL's operator precedence. Comments are skipped. What it cannot read, or
+// what is MySQL-only syntax without a T-SQL counterpart (user variables, row constructors,
+// NATURAL JOIN, ...), throws Untranslatable naming the construct. One parser per text; any thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "translation/SqlSyntax.h"
+#include "translation/SqlTokenizer.h"
+
+namespace velmora {
+
+class SqlParser {
+public:
+    explicit SqlParser(std::vector<SqlToken> tokens);
+
+    SqlNodePtr ParseExpression();
+    std::shared_ptr<SqlQuery> ParseQuery();
+
+    // Cursor helpers, also used by the view header reader.
+    bool AtEnd() const;
+    void Skip() { ++pos_; }
+    const SqlToken* Peek(std::size_t ahead = 0) const;
+    bool PeekWord(std::string_view word, std::size_t ahead = 0) const;  // case-insensitive
+    bool AcceptWord(std::string_view word);
+    bool AcceptText(std::string_view text);  // operator or punctuation
+    void ExpectWord(std::string_view word);
+    void ExpectText(std::string_view text);
+    std::string ReadName();                  // a bare or backquoted name
+    std::string ReadDottedName(std::vector<std::string>& parts);
+    [[noreturn]] void Fail(std::string_view what) const;
+
+private:
+    SqlNodePtr ParseOr();
+    SqlNodePtr ParseXor();
+    SqlNodePtr ParseAnd();
+    SqlNodePtr ParseNot();
+    SqlNodePtr ParsePredicate();
+    bool ParsePredicateTail(SqlNodePtr& left);
+    SqlNodePtr ParseBinaryLevel(int level);
+    SqlNodePtr ParseUnary();
+    SqlNodePtr ParsePrimary();
+    SqlNodePtr ParseParenthesised();
+    SqlNodePtr ParseWordPrimary();
+    SqlNodePtr ParseFunction(std::string name);
+    void ParseSpecialArguments(SqlNode& call);
+    void ParseWindow(SqlNode& call);
+    std::string ParseCastType();
+    SqlNodePtr ParseCase();
+    SqlNodePtr ParseInterval();
+    std::vector<std::pair<SqlNodePtr, bool>> ParseOrderList();
+
+    std::shared_ptr<SqlQuery> ParseSelect();
+    void ParseSelectItems(SqlQuery& query);
+    void ParseTail(SqlQuery& query);
+    std::unique_ptr<SqlTableRef> ParseTableRef();
+    std::unique_ptr<SqlTableRef> ParseTablePrimary();
+    std::string ParseOptionalAlias();
+
+    // Counts the recursion of the functions that call themselves through nested text.
+    class NestingGuard {
+    public:
+        explicit NestingGuard(SqlParser& parser);
+        ~NestingGuard();
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+
+    private:
+        SqlParser& parser_;
+    };
+
+    std::vector<SqlToken> tokens_;
+    std::size_t pos_ = 0;
+    int nesting_ = 0;
+};
+
+// Parses a whole expression text; throws Untranslatable on unreadable or leftover text.
+SqlNodePtr ParseSqlExpression(std::string_view text);
+
+// Lower-case copy (ASCII).
+std::string LowerAscii(std::string_view text);
+
+}  // namespace velmora

@@ -1,0 +1,92 @@
+// TsqlWriter: writes the syntax tree of a MySQL expression (SqlSyntax.h) as T-SQL. MySQL uses
+// one kind for truth values and numbers; T-SQL separates search conditions (WHERE, ON, WHEN) from
+// values, so every node is written either as a value or as a condition, and a comparison used as
+// a value becomes CASE WHEN ... THEN 1 ... END. Throws Untranslatable for what T-SQL cannot say
+// with the same meaning. Used by ExpressionTranslator and FullViewTranslator; one writer per
+// translation, any thread.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "translation/ExpressionTranslator.h"
+#include "translation/SqlSyntax.h"
+#include "translation/TableModel.h"
+
+namespace velmora {
+
+class TsqlWriter {
+public:
+    explicit TsqlWriter(const ExpressionNames& names) : names_(names) {}
+
+    std::string Value(const SqlNode& node);
+    std::string Condition(const SqlNode& node);
+    // A value that may need parentheses as an operand of an operator.
+    std::string Operand(const SqlNode& node);
+
+    // A column reference or star: a database qualifier goes (T-SQL's three-part column names
+    // mean schema.table.column).
+    std::string ColumnName(const std::vector<std::string>& parts) const;
+    // A table reference: the source database becomes the target database, or goes.
+    std::string TableName(const std::vector<std::string>& parts) const;
+    static std::string StringLiteral(const std::string& value);
+
+    // A value as the argument of a function: a CHAR column without its trailing blanks, which
+    // MySQL never returns and T-SQL keeps.
+    std::string Argument(const SqlNode& node);
+
+    // The definition of the column a reference names, where the query translator knows it.
+    std::function<const ColumnModel*(const SqlNode&)> columnOf;
+
+    // Writes a subquery; set by the query translator (an expression alone has none).
+    std::function<std::string(const SqlQuery&)> writeQuery;
+
+    // Select aliases that bare names stand for while writing HAVING (lower-case keys): MySQL
+    // lets HAVING name them, T-SQL does not.
+    std::map<std::string, const SqlNode*> aliasExpressions;
+
+    // Functions (FunctionTranslations.cpp).
+    std::string Function(const SqlNode& call);
+
+private:
+    std::string Binary(const SqlNode& node);
+    std::string Arithmetic(const SqlNode& node);
+    std::string Comparison(const SqlNode& node);
+    std::string Like(const SqlNode& node);
+    std::string Is(const SqlNode& node);
+    std::string In(const SqlNode& node);
+    std::string CaseExpression(const SqlNode& node);
+    std::string Subquery(const SqlQuery& query);
+    std::string Logical(const SqlNode& node);
+    std::string LogicalOperand(const SqlNode& node, const std::string& parentOp);
+
+    // Functions, grouped (FunctionTranslations.cpp).
+    std::string StringFunction(const SqlNode& call, const std::vector<std::string>& args);
+    std::string DateFunction(const SqlNode& call, const std::vector<std::string>& args);
+    std::string NumericFunction(const SqlNode& call, const std::vector<std::string>& args);
+    std::string Aggregate(const SqlNode& call);
+    std::string Concat(bool separated, const std::vector<const SqlNode*>& nodes, const std::vector<std::string>& args);
+    std::string Cast(const SqlNode& call);
+    std::string Substring(const SqlNode& call, const std::vector<std::string>& args);
+    std::string DateFormat(const SqlNode& call, const std::vector<std::string>& args);
+    std::string StrToDate(const SqlNode& call, const std::vector<std::string>& args);
+    std::string TimestampDiff(const SqlNode& call);
+    std::string DateAdd(const SqlNode& date, const SqlNode& interval, bool subtract);
+    std::string Window(const SqlNode& call);
+
+    const ExpressionNames& names_;
+    int nesting_ = 0;
+};
+
+// True for nodes that MySQL evaluates as truth values: comparisons, AND/OR/NOT, LIKE, IN, ...
+bool IsConditionNode(const SqlNode& node);
+
+// Whether a function name (lower case) is one of MySQL's aggregates.
+bool IsAggregateName(const std::string& name);
+
+// Whether a node is a literal or NULL (never needs a NULL test of its own).
+bool IsLiteralNode(const SqlNode& node);
+
+}  // namespace velmora

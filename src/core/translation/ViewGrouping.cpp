@@ -1,0 +1,290 @@
+// ViewGrouping: see the header.
+#include "translation/ViewGrouping.h"
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+#include "translation/SqlParser.h"
+#include "translation/Naming.h"
+
+namespace velmora {
+namespace {
+
+bool IsAggregate(const SqlNode& node) {
+    return node.kind == SqlNode::Kind::Function && !node.hasWindow && IsAggregateName(node.name);
+}
+
+bool Contains(const SqlNode& root, const std::function<bool(const SqlNode&)>& test) {
+    bool found = false;
+    WalkExpression(root, [&](const SqlNode& node) {
+        if (test(node)) found = true;
+        return !found;
+    });
+    return found;
+}
+
+std::string TextOf(TsqlWriter& writer, const SqlNode& node) {
+    try {
+        return writer.Value(node);
+    } catch (const Untranslatable&) {
+        return {};
+    }
+}
+
+bool IsDistinctGroupConcat(const SqlNode& node) {
+    return node.kind == SqlNode::Kind::Function && node.name == "group_concat" && node.distinct;
+}
+
+SqlNodePtr NameNode(const std::string& name) {
+    auto node = std::make_unique<SqlNode>();
+    node->kind = SqlNode::Kind::Name;
+    node->parts.push_back(name);
+    return node;
+}
+
+}  // namespace
+
+void WalkExpression(const SqlNode& node, const std::function<bool(const SqlNode&)>& visit) {
+    if (!visit(node)) return;
+    for (const auto& child : node.children)
+        if (child) WalkExpression(*child, visit);
+    if (node.elseValue) WalkExpression(*node.elseValue, visit);
+    for (const auto& part : node.partitionBy) WalkExpression(*part, visit);
+    for (const auto& [expr, descending] : node.orderBy) WalkExpression(*expr, visit);
+}
+
+std::vector<const SqlNode*> GroupingExpressions(const SqlQuery& query) {
+    std::vector<const SqlNode*> grouping;
+    for (const auto& group : query.groupBy) {
+        const SqlNode* resolved = group.get();
+        if (group->kind == SqlNode::Kind::Number && group->text.find_first_not_of("0123456789") == std::string::npos) {
+            const std::size_t position = std::stoul(group->text);
+            if (position < 1 || position > query.items.size()) throw Untranslatable{"GROUP BY position " + group->text};
+            resolved = query.items[position - 1].expr.get();
+        } else if (group->kind == SqlNode::Kind::Name && group->parts.size() == 1) {
+            for (const auto& item : query.items)
+                if (LowerAscii(item.alias) == LowerAscii(group->parts[0])) resolved = item.expr.get();
+        }
+        grouping.push_back(resolved);
+    }
+    return grouping;
+}
+
+namespace {
+
+// `to` has one value per group where `from` has ("" for a constant), by a condition of the query.
+struct Dependency {
+    std::string from, to;
+};
+
+void Conjuncts(const SqlNode& node, std::vector<const SqlNode*>& out) {
+    if (node.kind == SqlNode::Kind::Binary && node.op == "and") {
+        Conjuncts(*node.children[0], out);
+        Conjuncts(*node.children[1], out);
+        return;
+    }
+    out.push_back(&node);
+}
+
+// A column whose equal values are the same value: not text, which compares under a collation
+// ('a' = 'A').
+bool ComparesExactly(const ColumnModel* column) {
+    if (!column) return false;
+    const std::string& type = column->baseType;
+    return type.find("char") == std::string::npos && type.find("text") == std::string::npos && type != "enum" &&
+           type != "set" && type != "json";
+}
+
+// The equalities (a = b, a = constant) of a condition as dependencies, towards the columns of
+// the sources in `targets` (every source when it is null).
+void AddEqualities(const SqlNode& condition, const ViewScope& scope, const std::vector<std::string>* targets,
+                   std::vector<Dependency>& out) {
+    std::vector<const SqlNode*> conjuncts;
+    Conjuncts(condition, conjuncts);
+    const auto target = [&](const SqlNode& side) {
+        if (side.kind != SqlNode::Kind::Name || !ComparesExactly(scope.Column(side))) return std::string();
+        const std::string key = scope.Key(side);
+        const std::string source = key.substr(0, key.find('\x1f'));
+        const bool allowed = !targets || std::find(targets->begin(), targets->end(), source) != targets->end();
+        return allowed ? key : std::string();
+    };
+    const auto from = [&](const SqlNode& side, std::string& key) {
+        if (IsLiteralNode(side)) return side.kind != SqlNode::Kind::Null;
+        key = side.kind == SqlNode::Kind::Name ? scope.Key(side) : "";
+        return !key.empty();
+    };
+    for (const SqlNode* conjunct : conjuncts) {
+        if (conjunct->kind != SqlNode::Kind::Binary || (conjunct->op != "=" && conjunct->op != "<=>")) continue;
+        const SqlNode& a = *conjunct->children[0];
+        const SqlNode& b = *conjunct->children[1];
+        std::string keyA, keyB;
+        const std::string toA = target(a), toB = target(b);
+        if (!toB.empty() && from(a, keyA)) out.push_back({keyA, toB});
+        if (!toA.empty() && from(b, keyB)) out.push_back({keyB, toA});
+    }
+}
+
+// An ON condition tells about the null-supplying side of an outer join only: the preserved side
+// keeps its rows whether they match or not.
+void AddJoinDependencies(const SqlTableRef& ref, const ViewScope& scope, std::vector<Dependency>& out) {
+    if (ref.kind != SqlTableRef::Kind::Join) return;
+    AddJoinDependencies(*ref.left, scope, out);
+    AddJoinDependencies(*ref.right, scope, out);
+    if (!ref.on) return;
+    std::vector<std::string> targets;
+    if (ref.joinType != "right join") ViewScope::ExposedNames(*ref.right, targets);
+    if (ref.joinType != "left join") ViewScope::ExposedNames(*ref.left, targets);
+    AddEqualities(*ref.on, scope, &targets, out);
+}
+
+// Whether the known columns hold a whole key of the table: the primary key, or a unique key
+// over NOT NULL columns (several rows may hold NULL in a nullable one).
+bool HoldsKey(const ViewScope::Source& source, const std::set<std::string>& known) {
+    for (const IndexModel& index : source.model->indexes) {
+        if (index.kind != IndexModel::Kind::Primary && index.kind != IndexModel::Kind::Unique) continue;
+        bool whole = !index.parts.empty();
+        for (const KeyPart& part : index.parts) {
+            const ColumnModel* column = source.model->FindColumn(part.column);
+            whole = whole && column && !part.prefixLength && known.count(source.exposed + '\x1f' + LowerAscii(part.column)) &&
+                    (index.kind == IndexModel::Kind::Primary || !column->nullable);
+        }
+        if (whole) return true;
+    }
+    return false;
+}
+
+// The columns (ViewScope keys) with one value per group: the grouped ones, those equal to them or
+// to constants, and every column of a table whose key they hold; to a fixed point.
+std::set<std::string> DeterminedColumns(const SqlQuery& query, const std::vector<const SqlNode*>& grouping,
+                                        const ViewScope& scope) {
+    std::set<std::string> known;
+    for (const SqlNode* group : grouping) {
+        const std::string key = scope.Key(*group);
+        if (!key.empty()) known.insert(key);
+    }
+    std::vector<Dependency> dependencies;
+    for (const auto& ref : query.from) AddJoinDependencies(*ref, scope, dependencies);
+    if (query.where) AddEqualities(*query.where, scope, nullptr, dependencies);
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (const Dependency& dependency : dependencies)
+            if ((dependency.from.empty() || known.count(dependency.from)) && known.insert(dependency.to).second) changed = true;
+        for (const ViewScope::Source& source : scope.Sources()) {
+            if (!source.model || !HoldsKey(source, known)) continue;
+            for (const ColumnModel& column : source.model->columns)
+                if (known.insert(source.exposed + '\x1f' + LowerAscii(column.name)).second) changed = true;
+        }
+    }
+    return known;
+}
+
+std::string LooseGrouping(const std::string& text, const SqlNode& node, const SqlQuery& query, const ViewScope& scope) {
+    std::string reason = "loose GROUP BY (" + (text.empty() ? std::string("*") : text) + " is neither grouped nor aggregated";
+    const ViewScope::Source* source = query.groupBy.empty() ? nullptr : scope.Resolve(node);
+    if (source && source->model) reason += ", and the grouped columns determine no key of " + QuoteTargetName(source->name);
+    else if (source) reason += ", and the keys of " + QuoteTargetName(source->name) + " are not known";
+    return reason + ")";
+}
+
+}  // namespace
+
+std::vector<const SqlNode*> CompleteGrouping(const SqlQuery& query, TsqlWriter& writer, const ViewScope& scope,
+                                             std::vector<std::string>& added) {
+    std::vector<const SqlNode*> grouping = GroupingExpressions(query);
+    bool aggregated = !query.groupBy.empty();
+    for (const auto& item : query.items) aggregated = aggregated || Contains(*item.expr, IsAggregate);
+    if (!aggregated) return grouping;
+    std::vector<std::string> grouped;
+    for (const SqlNode* group : grouping) grouped.push_back(TextOf(writer, *group));
+    // Without GROUP BY the whole query is one group, even over no rows: no key can help there.
+    const std::set<std::string> determined = query.groupBy.empty() ? std::set<std::string>() : DeterminedColumns(query, grouping, scope);
+    std::vector<std::string> aliases;
+    for (const auto& item : query.items) aliases.push_back(LowerAscii(item.alias));
+    // HAVING and ORDER BY may name a select alias (mustGroup false); what else they name must be
+    // grouped in T-SQL too.
+    const auto visit = [&](const SqlNode& root, bool mustGroup) {
+        WalkExpression(root, [&](const SqlNode& node) {
+            if (IsAggregate(node) || node.kind == SqlNode::Kind::Subquery || node.kind == SqlNode::Kind::Exists) return false;
+            if (node.kind != SqlNode::Kind::Name && node.kind != SqlNode::Kind::Star && IsLiteralNode(node)) return false;
+            if (!mustGroup && node.kind == SqlNode::Kind::Name && node.parts.size() == 1 &&
+                std::find(aliases.begin(), aliases.end(), LowerAscii(node.parts[0])) != aliases.end())
+                return false;
+            const std::string text = TextOf(writer, node);
+            if (!text.empty() && std::find(grouped.begin(), grouped.end(), text) != grouped.end()) return false;
+            if (node.kind != SqlNode::Kind::Name && node.kind != SqlNode::Kind::Star) return true;
+            if (node.kind == SqlNode::Kind::Name && !text.empty() && determined.count(scope.Key(node))) {
+                grouping.push_back(&node);
+                grouped.push_back(text);
+                added.push_back(text);
+                return false;
+            }
+            if (mustGroup) throw Untranslatable{LooseGrouping(text, node, query, scope)};
+            return false;
+        });
+    };
+    for (const auto& item : query.items) visit(*item.expr, true);
+    if (query.having) visit(*query.having, false);
+    for (const auto& [expr, descending] : query.orderBy) visit(*expr, false);
+    return grouping;
+}
+
+bool HasDistinctGroupConcat(const SqlQuery& query) {
+    for (const auto& item : query.items)
+        if (Contains(*item.expr, IsDistinctGroupConcat)) return true;
+    return false;
+}
+
+std::string DistinctGroupConcat(const SqlQuery& query, TsqlWriter& writer, const std::vector<const SqlNode*>& grouping,
+                                const std::string& fromClause) {
+    if (query.having || !query.orderBy.empty() || query.limit || query.withRollup || query.distinct)
+        throw Untranslatable{"GROUP_CONCAT(DISTINCT ...) with HAVING, ORDER BY, LIMIT or ROLLUP"};
+    std::vector<std::string> grouped;
+    for (const SqlNode* group : grouping) grouped.push_back(TextOf(writer, *group));
+    std::string inner, outer;
+    const SqlNode* aggregate = nullptr;
+    std::string aggregateAlias;
+    for (const auto& item : query.items) {
+        if (IsDistinctGroupConcat(*item.expr) && !aggregate) {
+            aggregate = item.expr.get();
+            aggregateAlias = item.alias;
+            outer += std::string(outer.empty() ? "" : ", ") + "%AGGREGATE%";
+            continue;
+        }
+        const auto found = std::find(grouped.begin(), grouped.end(), TextOf(writer, *item.expr));
+        if (found == grouped.end()) throw Untranslatable{"GROUP_CONCAT(DISTINCT ...) beside another aggregate or column"};
+        const std::string column = "group_" + std::to_string(found - grouped.begin() + 1);
+        std::string alias = item.alias;
+        if (alias.empty() && item.expr->kind == SqlNode::Kind::Name) alias = item.expr->parts.back();
+        outer += (outer.empty() ? "" : ", ") + column + (alias.empty() ? "" : " AS " + QuoteTargetName(alias));
+    }
+    for (std::size_t i = 0; i < grouped.size(); ++i)
+        inner += (inner.empty() ? "" : ", ") + grouped[i] + " AS group_" + std::to_string(i + 1);
+    // The distinct values of each group, then the aggregate over them.
+    SqlNode plain;
+    plain.kind = SqlNode::Kind::Function;
+    plain.name = "group_concat";
+    std::vector<std::string> values;
+    for (const auto& argument : aggregate->children) {
+        values.push_back(writer.Argument(*argument));
+        inner += (inner.empty() ? "" : ", ") + values.back() + " AS value_" + std::to_string(values.size());
+        plain.children.push_back(NameNode("value_" + std::to_string(values.size())));
+    }
+    for (const auto& [expr, descending] : aggregate->orderBy) {
+        const auto found = std::find(values.begin(), values.end(), writer.Argument(*expr));
+        if (found == values.end()) throw Untranslatable{"GROUP_CONCAT(DISTINCT ...) ordered by a value it does not list"};
+        plain.orderBy.emplace_back(NameNode("value_" + std::to_string(found - values.begin() + 1)), descending);
+    }
+    if (aggregate->separator) {
+        plain.separator = std::make_unique<SqlNode>();
+        plain.separator->kind = aggregate->separator->kind;
+        plain.separator->text = aggregate->separator->text;
+    }
+    std::string aggregateText = writer.Value(plain) + (aggregateAlias.empty() ? "" : " AS " + QuoteTargetName(aggregateAlias));
+    outer.replace(outer.find("%AGGREGATE%"), 11, aggregateText);
+    std::string out = "SELECT " + outer + " FROM (SELECT DISTINCT " + inner + fromClause + ") AS distinct_rows";
+    for (std::size_t i = 0; i < grouped.size(); ++i) out += (i ? ", " : " GROUP BY ") + std::string("group_") + std::to_string(i + 1);
+    return out;
+}
+
+}  // namespace velmora
