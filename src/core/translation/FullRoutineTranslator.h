@@ -27,7 +27,7 @@ struct KnownRoutine {
 };
 
 struct RoutineContext {
-    ExpressionNames names;               // the target schema and how names are written
+    ExpressionNames names;               // the source and target databases, as for views
     std::vector<KnownRoutine> routines;  // the database's procedures and functions
     // For a trigger: the definition of its table (as read from SHOW CREATE TABLE; its key tells
     // `inserted` and `deleted` rows apart) and the other triggers on the same table and event,
