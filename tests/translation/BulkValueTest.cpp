@@ -60,7 +60,9 @@ TEST(BulkValue, SendsEachValueAsTheColumnStoresIt) {
         EXPECT_EQ(AppendFullValue(literal, row.column, row.value, row.isNull).outcome, row.outcome);
         if (row.outcome == O::RowFails) continue;
         EXPECT_EQ(null, row.null);
-        if (!row.null) EXPECT_EQ(std::string(data), row.sent);
+        if (!row.null) {
+            EXPECT_EQ(std::string(data), row.sent);
+        }
     }
 }
 

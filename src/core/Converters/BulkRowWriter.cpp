@@ -114,32 +114,27 @@ void BulkRowWriter::Add(RenderedBatch batch) {
     if (pendingRows_ >= static_cast<int64_t>(kBulkBatchRows)) Commit();
 }
 
-void BulkRowWriter::Commit() {
-    const int64_t stored = bulk_->Batch();
-    if (stored != pendingRows_) {
-        return Fail(stored < 0 ? bulk_->ErrorText()
-                               : "the driver said " + std::to_string(stored) + " of " +
-                                     std::to_string(pendingRows_) + " rows were stored");
-    }
-    committed_ += stored;
-    pending_.clear();
-    pendingRows_ = 0;
-}
+void BulkRowWriter::Commit() { Settle(bulk_->Batch()); }
 
 void BulkRowWriter::Finish() {
-    if (!bulk_) return;
-    const int64_t stored = bulk_->Done();
-    if (stored != pendingRows_) {
-        return Fail(stored < 0 ? bulk_->ErrorText()
-                               : "the driver said " + std::to_string(stored) + " of " +
-                                     std::to_string(pendingRows_) + " rows were stored");
-    }
-    committed_ += stored;
-    pending_.clear();
-    pendingRows_ = 0;
+    if (!bulk_ || !Settle(bulk_->Done())) return;
     bulk_.reset();
     connection_->Close();
     connection_.reset();
+}
+
+// The driver's answer to a batch: every waiting row stored, or the batch failed.
+bool BulkRowWriter::Settle(int64_t stored) {
+    if (stored != pendingRows_) {
+        Fail(stored < 0 ? bulk_->ErrorText()
+                        : "the driver said " + std::to_string(stored) + " of " + std::to_string(pendingRows_) +
+                              " rows were stored");
+        return false;
+    }
+    committed_ += stored;
+    pending_.clear();
+    pendingRows_ = 0;
+    return true;
 }
 
 int64_t BulkRowWriter::TakeCommitted() {

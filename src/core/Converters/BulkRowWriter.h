@@ -80,6 +80,7 @@ public:
 
 private:
     void Commit();
+    bool Settle(int64_t stored);
     void Fail(const std::string& why);
     bool ReadPresentKeys(std::vector<std::string>& present);
     std::string KeyOf(const RenderedBatch& batch, size_t row) const;
