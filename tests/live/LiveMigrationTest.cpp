@@ -177,9 +177,10 @@ TEST_F(LiveTest, BulkCopyIsCheckedOnceAndTheSampleStillMatches) {
     ASSERT_NE(connection->session(), nullptr);
     const std::string version = test::LiveQuery(*connection->session(), "SELECT @@VERSION").at(0).at(0);
     if (version.find("Babelfish") != std::string::npos) {
-        // FreeTDS 1.3.17 never sends the end of the bulk data that the server waits for.
+        // Debian's FreeTDS 1.3.17 and Babelfish do not agree on a bulk copy: the driver's own
+        // reason is in the line.
         EXPECT_TRUE(off) << decisions[0];
-        EXPECT_NE(decisions[0].find("the driver's batch failed: "), std::string::npos) << decisions[0];
+        EXPECT_NE(decisions[0].find("[FreeTDS]"), std::string::npos) << decisions[0];
     }
     ExpectVerified("shop", target.name(), {});
     auto scratch = test::LiveQuery(*connection->session(),

@@ -122,7 +122,7 @@ std::string LoadThroughBulkCopy(WorkerContext& context, const std::string& table
             fields.push_back({row[i] ? std::string_view(columns[i].bytes ? bytes[i] : *row[i]) : std::string_view(),
                               !row[i]});
         }
-        if (!bulk->SendRow(fields)) return "the driver refused a row: " + bulk->ErrorText();
+        if (!bulk->SendRow(fields)) return "the driver refused row " + row[0].value_or("") + ": " + bulk->ErrorText();
     }
     const int64_t stored = bulk->Done();
     if (stored < 0) return "the driver's batch failed: " + bulk->ErrorText();
