@@ -38,7 +38,7 @@ private:
         if (word == "select" || (word == "(" && tokens_.size() > 1)) return Select();
         if (p_.AcceptWord("set")) return Set();
         if (word == "insert") return Insert();
-        if (p_.AcceptWord("update")) return Update();
+        if (p_.PeekWord("update")) return Update();
         if (p_.AcceptWord("delete")) return Delete();
         if (word == "leave" || word == "iterate") {
             p_.Skip();
@@ -201,11 +201,21 @@ private:
     }
 
     RoutineStatementPtr Update() {
+        p_.Skip();
         for (const char* word : {"ignore", "low_priority"})
             if (p_.PeekWord(word)) throw Untranslatable{"UPDATE " + Upper(word)};
         auto update = Make(K::Update);
-        do update->refs.push_back(p_.ParseTableRef());
-        while (p_.AcceptText(","));
+        // The table references end at the first SET outside parentheses (a bare SET would read as an alias).
+        std::vector<SqlToken> references;
+        for (int depth = 0; !p_.AtEnd() && !(depth == 0 && p_.PeekWord("set")); p_.Skip()) {
+            if (p_.Peek()->text == "(") ++depth;
+            if (p_.Peek()->text == ")") --depth;
+            references.push_back(*p_.Peek());
+        }
+        SqlParser tables(std::move(references));
+        do update->refs.push_back(tables.ParseTableRef());
+        while (tables.AcceptText(","));
+        if (!tables.AtEnd()) tables.Fail("unexpected text in UPDATE's tables");
         p_.ExpectWord("set");
         do {
             auto target = std::make_unique<SqlNode>();

@@ -10,6 +10,7 @@
 #include "translation/FullViewTranslator.h"
 #include "translation/SqlParser.h"
 #include "translation/TypeMapping.h"
+#include "translation/ViewGrouping.h"
 
 namespace velmora {
 namespace {
@@ -27,6 +28,23 @@ std::string Sanitized(const std::string& name) {
     for (char c : name) out += std::isalnum(static_cast<unsigned char>(c)) || c == '_' ? c : '_';
     if (out.empty() || std::isdigit(static_cast<unsigned char>(out[0]))) out = "v_" + out;
     return out;
+}
+
+// Statements that compute values and touch no table (an error there is a conversion or arithmetic one).
+bool CanOnlyFailOnValues(const RoutineStatement& statement) {
+    using K = RoutineStatement::Kind;
+    const auto readsTable = [](const SqlNode& node) {
+        bool found = false;
+        WalkExpression(node, [&](const SqlNode& part) {
+            found = found || part.query != nullptr || part.kind == SqlNode::Kind::Function;
+            return !found;
+        });
+        return found;
+    };
+    if (statement.kind == K::Set)
+        return std::none_of(statement.values.begin(), statement.values.end(), [&](const SqlNodePtr& v) { return readsTable(*v); });
+    return statement.kind == K::Open || statement.kind == K::Close || statement.kind == K::Fetch ||
+           statement.kind == K::Transaction || (statement.kind == K::Return && !readsTable(*statement.expr));
 }
 
 }  // namespace
@@ -108,7 +126,7 @@ void RoutineWriter::Write(const RoutineStatement& statement, int level) {
             throw Untranslatable{"DECLARE outside BEGIN ... END"};
         default: break;
     }
-    WithHandlers([&](int at) { Simple(statement, at); }, level);
+    WithHandlers([&](int at) { Simple(statement, at); }, level, CanOnlyFailOnValues(statement));
 }
 
 void RoutineWriter::Block(const RoutineStatement& block, int level) {
@@ -352,14 +370,23 @@ void RoutineWriter::HandlerBody(const Handler& handler, int level, bool gotoOnEx
 // A statement under the error handlers in effect: blocks whose CONTINUE handlers must resume
 // after the failing statement wrap each statement in TRY/CATCH; a block in TRY mode catches
 // what reaches it.
-void RoutineWriter::WithHandlers(const std::function<void(int)>& write, int level) {
+void RoutineWriter::WithHandlers(const std::function<void(int)>& write, int level, bool valuesOnly) {
     std::vector<const Handler*> handlers;
+    bool needed = false;
     for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
         if (scope->suspended) continue;
         if (scope->tryMode) break;
-        for (const Handler& handler : scope->handlers)
-            if (handler.anyError) handlers.push_back(&handler);
+        for (const Handler& handler : scope->handlers) {
+            if (!handler.anyError) continue;
+            handlers.push_back(&handler);
+            // Key, reference, NULL, deadlock and SIGNAL errors come only from statements that touch tables or signal.
+            needed = needed || !valuesOnly || handler.generic ||
+                     std::any_of(handler.errorNumbers.begin(), handler.errorNumbers.end(), [](int n) {
+                         return n != 2627 && n != 2601 && n != 547 && n != 515 && n != 1205 && n != 50000;
+                     });
+        }
     }
+    if (!needed) handlers.clear();
     if (handlers.empty()) return write(level);
     Emit(level, "BEGIN TRY");
     write(level + 1);

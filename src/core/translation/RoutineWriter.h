@@ -102,7 +102,7 @@ private:
     void AddCondition(Handler& handler, const HandlerCondition& condition) const;
     void Dispatch(const std::vector<const Handler*>& handlers, int level, bool gotoOnExit);
     void HandlerBody(const Handler& handler, int level, bool gotoOnExit, bool inCatch);
-    void WithHandlers(const std::function<void(int)>& write, int level);
+    void WithHandlers(const std::function<void(int)>& write, int level, bool valuesOnly);
     void NotFound(const std::string& test, int level, bool errorWithoutHandler);
     std::string UniqueLabel(const std::string& base);
     std::string UniqueVariable(const std::string& base);

@@ -289,8 +289,10 @@ private:
                                   "), as MySQL's FOR EACH ROW does");
         if (insteadOf_)
             adjustments.push_back("the BEFORE trigger changes NEW: it becomes an INSTEAD OF trigger that writes each row itself "
-                                  "with the values its body gave; after an INSERT into " + result_.table +
-                                  " the caller's SCOPE_IDENTITY() is NULL (the row is inserted in the trigger), @@IDENTITY holds its key");
+                                  "with the values its body gave" +
+                                  std::string(trigger_.event == "insert" ? "; after an INSERT into " + result_.table +
+                                                  " the caller's SCOPE_IDENTITY() is NULL (the row is inserted in the trigger), "
+                                                  "@@IDENTITY holds its key" : ""));
         else if (trigger_.timing == "before")
             adjustments.push_back("the BEFORE trigger runs after the change (it does not change NEW): an error it raises still "
                                   "undoes the statement, but what it reads of " + result_.table + " already holds the change");
