@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "support/TsqlOracle.h"
+#include "translation/CreateTableParser.h"
 #include "translation/FullRoutineTranslator.h"
 
 namespace {
@@ -42,29 +43,43 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 // The statements of one .test file under mysqltest's delimiter changes ("delimiter |;"); the
 // lines of mysqltest's own commands ("--error", "# comment") are skipped.
-void Extract(const std::filesystem::path& file, std::set<std::string>& texts) {
+// Each statement keeps the CREATE TABLE statements of its file (the tables its triggers are on).
+using Corpus = std::map<std::string, std::vector<std::string>>;
+
+void Extract(const std::filesystem::path& file, Corpus& texts) {
+    static const std::regex kTable(R"(^create\s+table\s)", std::regex::icase);
+    std::map<std::string, std::string> tables;  // the latest definition of each name so far
     static const std::regex kRoutine(
         R"(^create\s+(or\s+replace\s+)?(definer\s*=\s*\S+\s+)?(aggregate\s+)?(procedure|function|trigger)\s)", std::regex::icase);
-    static const std::regex kDelimiter(R"(^\s*delimiter\s+(\S+)\s*$)", std::regex::icase);
+    static const std::regex kDelimiter(R"(^\s*(--)?delimiter\s+(\S+)\s*$)", std::regex::icase);
     std::ifstream in(file, std::ios::binary);
     std::string line, statement, delimiter = ";";
     while (std::getline(in, line)) {
         const std::string trimmed = Trim(line);
-        if (statement.empty() && (trimmed.empty() || trimmed.rfind("--", 0) == 0 || trimmed[0] == '#')) continue;
         std::smatch match;
         if (statement.empty() && std::regex_match(trimmed, match, kDelimiter)) {
-            std::string next = match[1];
-            if (EndsWith(next, delimiter) && next.size() > delimiter.size()) next.resize(next.size() - delimiter.size());
+            // "delimiter |;" ends with the delimiter in force; "--delimiter |" does not.
+            std::string next = match[2];
+            if (!match[1].matched && EndsWith(next, delimiter) && next.size() > delimiter.size())
+                next.resize(next.size() - delimiter.size());
             delimiter = next;
             continue;
         }
+        if (statement.empty() && (trimmed.empty() || trimmed.rfind("--", 0) == 0 || trimmed[0] == '#')) continue;
         statement += (statement.empty() ? "" : "\n") + line;
         if (!EndsWith(Trim(line), delimiter)) continue;
         std::string text = Trim(statement);
         text = Trim(text.substr(0, text.size() - delimiter.size()));
         statement.clear();
-        if (std::regex_search(text, kRoutine) && !std::regex_search(text, std::regex(R"(\ssoname\s)", std::regex::icase)))
-            texts.insert(text);
+        if (std::regex_search(text, kTable)) {
+            const ParsedTable parsed = ParseCreateTable(text);
+            if (parsed.ok()) tables[parsed.table.name] = text;
+        }
+        if (std::regex_search(text, kRoutine) && !std::regex_search(text, std::regex(R"(\ssoname\s)", std::regex::icase))) {
+            std::vector<std::string> known;
+            for (const auto& entry : tables) known.push_back(entry.second);
+            texts.emplace(text, known);
+        }
     }
 }
 
@@ -89,7 +104,7 @@ struct Outcome {
     std::string kind, detail;  // detail: the refusal, or the first statement
 };
 
-Outcome TranslateInChild(const std::string& text) {
+Outcome TranslateInChild(const std::string& text, const std::vector<std::string>& tables) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return {};
     const pid_t child = fork();
@@ -97,6 +112,10 @@ Outcome TranslateInChild(const std::string& text) {
         close(pipeEnds[0]);
         RoutineContext context;
         context.names = {"test", ""};
+        for (const auto& table : tables) {
+            ParsedTable parsed = ParseCreateTable(table);
+            if (parsed.ok()) context.tables.push_back(std::move(parsed.table));
+        }
         const FullRoutineTranslation out = TranslateRoutineFull(text, context);
         const char* kinds[] = {"procedure", "function", "trigger"};
         std::string message = std::string(out.ok() ? "T" : "R") + kinds[static_cast<int>(out.kind)] + "\n" +
@@ -126,11 +145,15 @@ Outcome TranslateInChild(const std::string& text) {
 
 // The kind a text declares, for the crashed ones.
 std::string KindOf(const std::string& text) {
-    std::string lower = text.substr(0, 200);
+    std::string lower = text.substr(0, 300);
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    for (const char* kind : {"procedure", "function", "trigger"})
-        if (lower.find(kind) != std::string::npos) return kind;
-    return "?";
+    std::string first = "?";
+    std::size_t at = std::string::npos;
+    for (const char* kind : {"procedure", "function", "trigger"}) {
+        const std::size_t found = lower.find(kind);
+        if (found < at) at = found, first = kind;
+    }
+    return first;
 }
 
 }  // namespace
@@ -144,7 +167,7 @@ int main(int argc, char** argv) {
         else if (arg == "--list" && i + 1 < argc) listFile = argv[++i];
         else folder = arg;
     }
-    std::set<std::string> texts;
+    Corpus texts;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.is_regular_file() && entry.path().extension() == ".test") Extract(entry.path(), texts);
     std::map<std::string, std::map<char, int>> counts;  // kind -> status -> count
@@ -152,9 +175,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> translated;
     std::ofstream list;
     if (!listFile.empty()) list.open(listFile);
-    for (const auto& text : texts) {
-        Outcome outcome = TranslateInChild(text);
-        if (outcome.status == 'X') outcome.kind = KindOf(text);
+    for (const auto& [text, tables] : texts) {
+        Outcome outcome = TranslateInChild(text, tables);
+        if (outcome.status != 'T') outcome.kind = KindOf(text);
         ++counts[outcome.kind][outcome.status];
         if (outcome.status == 'R') ++reasons[Reason(outcome.detail)];
         if (outcome.status == 'T') translated.push_back(outcome.detail);
