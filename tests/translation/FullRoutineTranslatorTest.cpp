@@ -202,6 +202,33 @@ INSTANTIATE_TEST_SUITE_P(Statements, RoutineTranslates, ::testing::Values(
     RoutineCase{"ShadowedVariables", Procedure("DECLARE v INT DEFAULT 1; BEGIN DECLARE v INT DEFAULT 2; SET b = v; END; SET b = b + v;"),
                 {"DECLARE @v int = 1;", "DECLARE @v_2 int = 2;", "SET @b = @v_2;", "SET @b = @b + @v;"}}));
 
+INSTANTIATE_TEST_SUITE_P(Scopes, RoutineTranslates, ::testing::Values(
+    // A handler's own statement runs without the handlers of its block: its INSERT is not wrapped again.
+    RoutineCase{"HandlerBodyIsNotCaughtByItself", Procedure(
+        "DECLARE CONTINUE HANDLER FOR SQLEXCEPTION INSERT INTO errors (at) VALUES (NOW());\n"
+        "INSERT INTO t (id) VALUES (a);"),
+        {"BEGIN TRY\n            INSERT INTO t (id) VALUES (@a);\n        END TRY\n        BEGIN CATCH\n            BEGIN\n"
+         "                INSERT INTO errors (at) VALUES (CAST(SYSDATETIME() AS datetime2(0)));\n            END\n        END CATCH"}},
+    // An inner block's handler is tried first; what it does not name goes to the outer block's TRY.
+    RoutineCase{"InnerHandlersComeFirst", Procedure(
+        "DECLARE EXIT HANDLER FOR SQLEXCEPTION SET b = -1;\n"
+        "BEGIN DECLARE CONTINUE HANDLER FOR 1062 SET b = 1; INSERT INTO t (id) VALUES (a); END;"),
+        {"BEGIN TRY", "BEGIN TRY\n                    INSERT INTO t (id) VALUES (@a);", "IF ERROR_NUMBER() IN (2627, 2601)",
+         "ELSE\n                        THROW;", "BEGIN CATCH\n            BEGIN\n                SET @b = -1;"}},
+    // EXIT for NOT FOUND leaves the block where it is declared.
+    RoutineCase{"ExitNotFoundLeavesTheBlock", Procedure(
+        "lookup: BEGIN DECLARE EXIT HANDLER FOR NOT FOUND SET b = 0; SELECT qty INTO b FROM items WHERE id = a; SET b = b * 2; END lookup;"),
+        {"SET @sys_rows = @@ROWCOUNT;", "IF @sys_rows = 0", "SET @b = 0;", "GOTO lookup_end;", "SET @b = @b * 2;", "lookup_end:"}},
+    RoutineCase{"ResignalWithANewMessage", Procedure(
+        "DECLARE EXIT HANDLER FOR SQLEXCEPTION RESIGNAL SET MESSAGE_TEXT = 'transfer failed'; UPDATE t SET x = 1;"),
+        {"BEGIN CATCH", "THROW 50000, N'transfer failed', 1;"}},
+    RoutineCase{"EndLabelsAndNotAtomic", Procedure("b1: BEGIN NOT ATOMIC l1: LOOP LEAVE b1; END LOOP l1; END b1;"),
+                {"WHILE 1 = 1", "GOTO b1_end;", "b1_end:"}},
+    RoutineCase{"TemporaryTableFromAQuery", Procedure(
+        "CREATE TEMPORARY TABLE IF NOT EXISTS big SELECT id, qty FROM items WHERE qty > a; SELECT COUNT(*) FROM big;"),
+        {"IF OBJECT_ID(N'tempdb..[#big]') IS NULL SELECT * INTO [#big] FROM (SELECT id, qty FROM items WHERE qty > @a) AS selected;",
+         "SELECT COUNT(*) FROM [#big];"}}));
+
 INSTANTIATE_TEST_SUITE_P(Functions, RoutineTranslates, ::testing::Values(
     RoutineCase{"ReturnsThroughBranches", Function("DECLARE r INT DEFAULT 0; SELECT SUM(qty) INTO r FROM items WHERE kind = x; "
                                                    "IF r > 10 THEN RETURN r * 2; END IF; RETURN tax(r);"),
@@ -210,6 +237,9 @@ INSTANTIATE_TEST_SUITE_P(Functions, RoutineTranslates, ::testing::Values(
                  "RETURN @r * 2;", "    RETURN dbo.tax(@r);\nEND\n"}},
     RoutineCase{"EndsWithoutReturnFailsAsMySqlDoes", Function("IF x > 0 THEN RETURN 1; END IF;"),
                 {"RETURN 1;", "SET @sys_fail = CAST(N'FUNCTION f ended without RETURN' AS int);", "RETURN NULL;"}},
+    RoutineCase{"SignalInAFunctionFailsThroughAConversion",
+                Function("IF x < 0 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'negative'; END IF; RETURN x;"),
+                {"IF @x < 0", "SET @sys_fail = CAST(N'negative' AS int);", "RETURN @x;\nEND"}},
     RoutineCase{"SingleStatementBody", "CREATE FUNCTION `g`(a INT, b INT) RETURNS int DETERMINISTIC RETURN a * b + 1",
                 {"CREATE FUNCTION dbo.g(@a int, @b int)\nRETURNS int\nAS\nBEGIN\n    RETURN (@a * @b) + 1;\nEND"}}));
 
@@ -240,6 +270,15 @@ TEST(TranslateRoutineFull, RefusesWhatTSqlCannotSayWithTheSameMeaning) {
          "the prepared statement's text: unreadable text (unexpected character '?' at offset 54)"},
         {Procedure("CREATE TABLE t (id INT);"), "CREATE TABLE in a routine"},
         {Procedure("SET b = x;"), ""},  // an unknown bare name is a column: translated, and the server decides
+        {Function("SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = CONCAT('bad ', x); RETURN 1;"), "SIGNAL with a computed message in a function"},
+        {Procedure("RESIGNAL;"), "RESIGNAL outside an error handler"},
+        {Procedure("SIGNAL SQLSTATE '01000';"), "SIGNAL of a warning or NOT FOUND (SQLSTATE 01000)"},
+        {Procedure("l: LOOP ITERATE m; END LOOP;"), "LEAVE or ITERATE of an unknown label m"},
+        {Procedure("b1: BEGIN ITERATE b1; END b1;"), "ITERATE of a block that is no loop"},
+        {Procedure("DECLARE c CURSOR FOR SELECT 1; OPEN d;"), "unknown cursor d"},
+        {Procedure("UPDATE a JOIN c ON a.id = c.id SET a.x = 1, c.y = 2;"), "UPDATE of several tables"},
+        {Procedure("DECLARE v TYPE OF t.a; SET v = 1;"), "TYPE OF (a type taken from a table)"},
+        {"CREATE PROCEDURE p AS BEGIN NULL; END", "a routine in Oracle mode (AS or IS before the body)"},
         {"CREATE EVENT e ON SCHEDULE EVERY 1 DAY DO DELETE FROM log", "event"},
         {"CREATE AGGREGATE FUNCTION agg(x INT) RETURNS INT BEGIN RETURN 1; END", "aggregate function"},
         {"", "unreadable text (expected create at the end)"},
