@@ -176,5 +176,17 @@ TEST(TranslateTrigger, RefusesWhatItCannotPairOrRead) {
     for (const auto& c : cases) EXPECT_EQ(TranslateRoutineFull(c.text, Context()).untranslatable, c.construct) << c.text;
 }
 
+// Cut short anywhere, a trigger is refused or translated into statements that parse, never a crash.
+TEST(TranslateTrigger, ATextCutShortIsRefusedWithoutCrashing) {
+    const std::string text = Trigger("`fill` BEFORE UPDATE ON `products`",
+                                     "BEGIN DECLARE d INT DEFAULT 0; IF NEW.price <> OLD.price THEN SET d = 1; "
+                                     "SET NEW.stock = OLD.stock + d; END IF; END");
+    ASSERT_TRUE(TranslateRoutineFull(text, Context()).ok());
+    for (std::size_t cut = 0; cut < text.size(); cut += 2) {
+        const FullRoutineTranslation out = TranslateRoutineFull(text.substr(0, cut), Context());
+        EXPECT_TRUE(!out.ok() || !out.statements.empty()) << text.substr(0, cut);
+    }
+}
+
 }  // namespace
 }  // namespace velmora
