@@ -43,12 +43,20 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 // The statements of one .test file under mysqltest's delimiter changes ("delimiter |;"); the
 // lines of mysqltest's own commands ("--error", "# comment") are skipped.
-// Each statement keeps the CREATE TABLE statements of its file (the tables its triggers are on).
-using Corpus = std::map<std::string, std::vector<std::string>>;
+// Each statement keeps the CREATE TABLE statements of its file that come before it (the tables
+// its triggers are on) and the routines of its file (the procedures it calls, the functions it
+// uses), as a migration reads them from the database.
+struct Neighbours {
+    std::vector<std::string> tables;
+    std::vector<KnownRoutine> routines;
+};
+using Corpus = std::map<std::string, Neighbours>;
 
 void Extract(const std::filesystem::path& file, Corpus& texts) {
     static const std::regex kTable(R"(^create\s+table\s)", std::regex::icase);
     std::map<std::string, std::string> tables;  // the latest definition of each name so far
+    std::vector<std::string> inFile;
+    std::vector<KnownRoutine> routines;
     static const std::regex kRoutine(
         R"(^create\s+(or\s+replace\s+)?(definer\s*=\s*\S+\s+)?(aggregate\s+)?(procedure|function|trigger)\s)", std::regex::icase);
     static const std::regex kDelimiter(R"(^\s*(--)?delimiter\s+(\S+)\s*$)", std::regex::icase);
@@ -76,11 +84,15 @@ void Extract(const std::filesystem::path& file, Corpus& texts) {
             if (parsed.ok()) tables[parsed.table.name] = text;
         }
         if (std::regex_search(text, kRoutine) && !std::regex_search(text, std::regex(R"(\ssoname\s)", std::regex::icase))) {
-            std::vector<std::string> known;
-            for (const auto& entry : tables) known.push_back(entry.second);
+            Neighbours known;
+            for (const auto& entry : tables) known.tables.push_back(entry.second);
             texts.emplace(text, known);
+            inFile.push_back(text);
+            const KnownRoutine signature = RoutineSignature(text);
+            if (!signature.name.empty()) routines.push_back(signature);
         }
     }
+    for (const auto& text : inFile) texts[text].routines = routines;
 }
 
 // A refusal without the parts that differ from text to text (offsets, quoted tokens, names).
@@ -104,7 +116,7 @@ struct Outcome {
     std::string kind, detail;  // detail: the refusal, or the first statement
 };
 
-Outcome TranslateInChild(const std::string& text, const std::vector<std::string>& tables) {
+Outcome TranslateInChild(const std::string& text, const Neighbours& neighbours) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return {};
     const pid_t child = fork();
@@ -112,10 +124,11 @@ Outcome TranslateInChild(const std::string& text, const std::vector<std::string>
         close(pipeEnds[0]);
         RoutineContext context;
         context.names = {"test", ""};
-        for (const auto& table : tables) {
+        for (const auto& table : neighbours.tables) {
             ParsedTable parsed = ParseCreateTable(table);
             if (parsed.ok()) context.tables.push_back(std::move(parsed.table));
         }
+        context.routines = neighbours.routines;
         const FullRoutineTranslation out = TranslateRoutineFull(text, context);
         const char* kinds[] = {"procedure", "function", "trigger"};
         std::string message = std::string(out.ok() ? "T" : "R") + kinds[static_cast<int>(out.kind)] + "\n" +
@@ -175,8 +188,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> translated;
     std::ofstream list;
     if (!listFile.empty()) list.open(listFile);
-    for (const auto& [text, tables] : texts) {
-        Outcome outcome = TranslateInChild(text, tables);
+    for (const auto& [text, neighbours] : texts) {
+        Outcome outcome = TranslateInChild(text, neighbours);
         if (outcome.status != 'T') outcome.kind = KindOf(text);
         ++counts[outcome.kind][outcome.status];
         if (outcome.status == 'R') ++reasons[Reason(outcome.detail)];
