@@ -45,22 +45,26 @@ bool EndsWith(const std::string& text, const std::string& end) {
 // lines of mysqltest's own commands ("--error", "# comment") are skipped.
 // Each statement keeps the CREATE TABLE statements of its file that come before it (the tables
 // its triggers are on) and the routines of its file (the procedures it calls, the functions it
-// uses), as a migration reads them from the database.
-struct Neighbours {
-    std::vector<std::string> tables;
+// uses), as a migration reads them from the database. Files hold them once; a statement points.
+struct SourceFile {
+    std::vector<std::pair<std::string, std::string>> tables;  // name, CREATE TABLE text, in order
     std::vector<KnownRoutine> routines;
 };
-using Corpus = std::map<std::string, Neighbours>;
+struct Place {
+    std::size_t file = 0;
+    std::size_t tablesBefore = 0;
+};
+using Corpus = std::map<std::string, Place>;
 
-void Extract(const std::filesystem::path& file, Corpus& texts) {
-    static const std::regex kTable(R"(^create\s+table\s)", std::regex::icase);
-    std::map<std::string, std::string> tables;  // the latest definition of each name so far
-    std::vector<std::string> inFile;
-    std::vector<KnownRoutine> routines;
+void Extract(const std::filesystem::path& path, std::vector<SourceFile>& files, Corpus& texts) {
     static const std::regex kRoutine(
         R"(^create\s+(or\s+replace\s+)?(definer\s*=\s*\S+\s+)?(aggregate\s+)?(procedure|function|trigger)\s)", std::regex::icase);
     static const std::regex kDelimiter(R"(^\s*(--)?delimiter\s+(\S+)\s*$)", std::regex::icase);
-    std::ifstream in(file, std::ios::binary);
+    static const std::regex kTable(R"(^create\s+table\s)", std::regex::icase);
+    static const std::regex kSoname(R"(\ssoname\s)", std::regex::icase);
+    files.emplace_back();
+    SourceFile& file = files.back();
+    std::ifstream in(path, std::ios::binary);
     std::string line, statement, delimiter = ";";
     while (std::getline(in, line)) {
         const std::string trimmed = Trim(line);
@@ -81,18 +85,24 @@ void Extract(const std::filesystem::path& file, Corpus& texts) {
         statement.clear();
         if (std::regex_search(text, kTable)) {
             const ParsedTable parsed = ParseCreateTable(text);
-            if (parsed.ok()) tables[parsed.table.name] = text;
+            if (parsed.ok()) file.tables.emplace_back(parsed.table.name, text);
         }
-        if (std::regex_search(text, kRoutine) && !std::regex_search(text, std::regex(R"(\ssoname\s)", std::regex::icase))) {
-            Neighbours known;
-            for (const auto& entry : tables) known.tables.push_back(entry.second);
-            texts.emplace(text, known);
-            inFile.push_back(text);
+        if (std::regex_search(text, kRoutine) && !std::regex_search(text, kSoname)) {
+            texts.emplace(text, Place{files.size() - 1, file.tables.size()});
             const KnownRoutine signature = RoutineSignature(text);
-            if (!signature.name.empty()) routines.push_back(signature);
+            if (!signature.name.empty()) file.routines.push_back(signature);
         }
     }
-    for (const auto& text : inFile) texts[text].routines = routines;
+}
+
+RoutineContext ContextAt(const SourceFile& file, const Place& place) {
+    RoutineContext context;
+    context.names = {"test", ""};
+    std::map<std::string, std::string> latest;
+    for (std::size_t i = 0; i < place.tablesBefore; ++i) latest[file.tables[i].first] = file.tables[i].second;
+    for (const auto& entry : latest) context.tables.push_back(ParseCreateTable(entry.second).table);
+    context.routines = file.routines;
+    return context;
 }
 
 // A refusal without the parts that differ from text to text (offsets, quoted tokens, names).
@@ -116,19 +126,12 @@ struct Outcome {
     std::string kind, detail;  // detail: the refusal, or the first statement
 };
 
-Outcome TranslateInChild(const std::string& text, const Neighbours& neighbours) {
+Outcome TranslateInChild(const std::string& text, const RoutineContext& context) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return {};
     const pid_t child = fork();
     if (child == 0) {
         close(pipeEnds[0]);
-        RoutineContext context;
-        context.names = {"test", ""};
-        for (const auto& table : neighbours.tables) {
-            ParsedTable parsed = ParseCreateTable(table);
-            if (parsed.ok()) context.tables.push_back(std::move(parsed.table));
-        }
-        context.routines = neighbours.routines;
         const FullRoutineTranslation out = TranslateRoutineFull(text, context);
         const char* kinds[] = {"procedure", "function", "trigger"};
         std::string message = std::string(out.ok() ? "T" : "R") + kinds[static_cast<int>(out.kind)] + "\n" +
@@ -181,15 +184,16 @@ int main(int argc, char** argv) {
         else folder = arg;
     }
     Corpus texts;
+    std::vector<SourceFile> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_regular_file() && entry.path().extension() == ".test") Extract(entry.path(), texts);
+        if (entry.is_regular_file() && entry.path().extension() == ".test") Extract(entry.path(), files, texts);
     std::map<std::string, std::map<char, int>> counts;  // kind -> status -> count
     std::map<std::string, int> reasons;
     std::vector<std::string> translated;
     std::ofstream list;
     if (!listFile.empty()) list.open(listFile);
-    for (const auto& [text, neighbours] : texts) {
-        Outcome outcome = TranslateInChild(text, neighbours);
+    for (const auto& [text, place] : texts) {
+        Outcome outcome = TranslateInChild(text, ContextAt(files[place.file], place));
         if (outcome.status != 'T') outcome.kind = KindOf(text);
         ++counts[outcome.kind][outcome.status];
         if (outcome.status == 'R') ++reasons[Reason(outcome.detail)];

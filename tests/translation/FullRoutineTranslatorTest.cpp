@@ -292,6 +292,20 @@ TEST(TranslateRoutineFull, RefusesWhatTSqlCannotSayWithTheSameMeaning) {
     }
 }
 
+// Blocks nested deep (as MariaDB's parser tests write them): each stays a plain BEGIN ... END, the
+// scopes of the outer blocks untouched by the inner ones; deeper than the limit is refused.
+TEST(TranslateRoutineFull, DeeplyNestedBlocksStayPlainAndTooDeepIsRefused) {
+    std::string nested, closing;
+    for (int i = 0; i < 120; ++i) nested += "BEGIN ", closing += "END; ";
+    const FullRoutineTranslation out = TranslateRoutineFull(Procedure(nested + "SELECT 1; " + closing), Shop());
+    ASSERT_TRUE(out.ok()) << out.untranslatable;
+    EXPECT_EQ(out.statements[0].find("TRY"), std::string::npos);
+    EXPECT_EQ(test::DescribeTsqlProblems(out.statements[0]), "");
+    std::string deeper, end;
+    for (int i = 0; i < 400; ++i) deeper += "BEGIN ", end += "END; ";
+    EXPECT_EQ(TranslateRoutineFull(Procedure(deeper + "SELECT 1; " + end), Shop()).untranslatable, "statements nested too deeply");
+}
+
 TEST(RoutineSignature, ReadsNameKindAndParameterModes) {
     const KnownRoutine procedure = RoutineSignature(Procedure("SET b = a;", "IN a INT, OUT b VARCHAR(10), INOUT c DECIMAL(5,2)"));
     EXPECT_EQ(procedure.name, "p");

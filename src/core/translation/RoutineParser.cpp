@@ -151,6 +151,13 @@ private:
     }
 
     RoutineStatementPtr Statement() {
+        if (++depth_ > kMaxSqlNesting) throw Untranslatable{"statements nested too deeply"};
+        RoutineStatementPtr statement = LabelledOrNot();
+        --depth_;
+        return statement;
+    }
+
+    RoutineStatementPtr LabelledOrNot() {
         std::string label;
         const SqlToken* second = p_.Peek(1);
         if (second && second->kind == SqlTokenKind::Operator && second->text == ":") {
@@ -332,6 +339,7 @@ private:
     }
 
     SqlParser p_;
+    int depth_ = 0;
 };
 
 }  // namespace

@@ -169,24 +169,26 @@ void RoutineWriter::Statements(const RoutineStatementList& list, int level, cons
             break;
         Declare(statement, level, blockEnd);
     }
-    Scope& scope = scopes_.back();
-    const bool errors = std::any_of(scope.handlers.begin(), scope.handlers.end(), [](const Handler& h) { return h.anyError; });
-    scope.tryMode = errors && std::none_of(scope.handlers.begin(), scope.handlers.end(),
-                                           [](const Handler& h) { return h.anyError && !h.exit; });
-    const int inner = scope.tryMode ? level + 1 : level;
-    if (scope.tryMode) Emit(level, "BEGIN TRY");
+    // By index: the nested blocks written below add scopes, which may move the vector's elements.
+    const std::size_t own = scopes_.size() - 1;
+    const auto& declared = scopes_[own].handlers;
+    const bool errors = std::any_of(declared.begin(), declared.end(), [](const Handler& h) { return h.anyError; });
+    const bool tryMode = errors && std::none_of(declared.begin(), declared.end(), [](const Handler& h) { return h.anyError && !h.exit; });
+    scopes_[own].tryMode = tryMode;
+    const int inner = tryMode ? level + 1 : level;
+    if (tryMode) Emit(level, "BEGIN TRY");
     const std::size_t before = lines.size();
     for (; i < list.size(); ++i) {
         if (list[i]->kind >= K::DeclareVariable && list[i]->kind <= K::DeclareHandler)
             throw Untranslatable{"DECLARE after the first statement of a block"};
         Write(*list[i], inner);
     }
-    if (!scope.tryMode) return;
+    if (!tryMode) return;
     if (lines.size() == before) Emit(inner, ";");
     Emit(level, "END TRY");
     Emit(level, "BEGIN CATCH");
     std::vector<const Handler*> handlers;
-    for (const Handler& handler : scopes_.back().handlers)
+    for (const Handler& handler : scopes_[own].handlers)
         if (handler.anyError) handlers.push_back(&handler);
     Dispatch(handlers, level + 1, false);
     Emit(level, "END CATCH");

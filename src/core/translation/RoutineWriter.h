@@ -6,6 +6,7 @@
 // RoutineStatements.cpp. Throws Untranslatable. One writer per routine; any thread.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -141,7 +142,7 @@ private:
     ParsedRoutine::Kind kind_;
     std::string ownName_;
     TsqlWriter expressions_;
-    std::vector<Scope> scopes_;
+    std::deque<Scope> scopes_;  // a deque: handlers stay where they are while inner blocks come and go
     std::vector<Label> labels_;
     int whileDepth_ = 0;
     std::size_t handlerLimit_ = 0;  // scopes below this index have no active handlers (inside a handler's body)
