@@ -4,6 +4,7 @@
 
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
+#include "Converters/RoutineConversion.h"
 #include "translation/PatternService.h"
 #include "Converters/TargetServer.h"
 #include "Converters/Thread/TaskTarget.h"
@@ -60,17 +61,16 @@ bool Clean(WorkerContext& context, const BackupReport& report) {
     return report.failures.empty();
 }
 
-// Tables, then their foreign keys, then views, with the progress milestones of a whole
-// database (50 after the tables, then `afterViews`).
+// Tables, then their foreign keys, then functions, views and procedures, then triggers (after
+// the rows), with the progress milestones of a whole database (50 after the tables, then
+// `afterViews`).
 bool ConvertWholeDatabase(WorkerContext& context, int afterViews) {
     ConversionReport report;
     if (ConvertDatabaseTables(context, context.sourceDatabase, &report) < 0) {
         report.AddFailure("the tables of [" + context.sourceDatabase + "] could not be listed");
     }
     context.SetProgress(50);
-    if (ConvertDatabaseViews(context, context.sourceDatabase, &report) < 0) {
-        report.AddFailure("the views of [" + context.sourceDatabase + "] could not be listed");
-    }
+    ConvertDatabaseProgrammables(context, context.sourceDatabase, &report);
     context.SetProgress(afterViews);
     return Clean(context, report);
 }
