@@ -225,8 +225,9 @@ TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
     ASSERT_EQ(backup.exitCode, 0) << backup.out << backup.err;
     auto connection = test::ConnectLiveTarget(restored.name());
     Session& session = *connection->session();
-    // Tables first, then their rows, then the views (which need the tables).
-    for (const char* folder : {"TABLES", "DATA", "VIEWS"}) {
+    // Tables first, then their rows, then the views (which need the tables), then the routines
+    // and, last, the triggers (which must not fire on the restored rows).
+    for (const char* folder : {"TABLES", "DATA", "VIEWS", "FUNCTIONS", "PROCEDURES", "TRIGGERS"}) {
         std::filesystem::path path = std::filesystem::path(home_) / "backup" / target.name() / folder;
         ASSERT_TRUE(std::filesystem::is_directory(path)) << path;
         std::vector<std::filesystem::path> files;
@@ -246,6 +247,11 @@ TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
         }
     }
     ExpectVerified("shop", restored.name(), {});
+    for (const char* count : {"SELECT COUNT(*) FROM sys.procedures", "SELECT COUNT(*) FROM sys.triggers",
+                              "SELECT COUNT(*) FROM sys.objects WHERE type IN ('FN', 'IF', 'TF')"}) {
+        auto from = test::ConnectLiveTarget(target.name());
+        EXPECT_EQ(test::LiveQuery(session, count), test::LiveQuery(*from->session(), count)) << count;
+    }
 }
 
 TEST_F(LiveTest, ResumeAfterAKilledCopyCompletesTheTableWithNothingDoubled) {

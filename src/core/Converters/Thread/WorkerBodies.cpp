@@ -327,6 +327,7 @@ bool RunBackupDatabaseTask(WorkerContext& context) {
     if (context.objectKind == "A" || context.objectKind == "V") {
         BackupDatabaseViews(context, context.targetDatabase, &report);
     }
+    if (context.objectKind == "A") BackupDatabaseRoutines(context, context.targetDatabase, &report);
     context.SetProgress(100);
     return Clean(context, report);
 }
