@@ -110,8 +110,9 @@ std::vector<OptionSpec> BuildTable() {
         {"--table", "", Value::Required, "FILE",
          Store([](CliOptions& o) -> auto& { return o.tableFile; }),
          "The \"show create table\" texts of the tables the view selects from, one after "
-         "another; their keys and column types tell what the view's grouping and text mean.",
-         {"translate-view"}},
+         "another; their keys and column types tell what the view's grouping and text mean. "
+         "For a trigger: its table's text, whose key pairs old and new rows.",
+         {"translate-view", "translate-routine"}},
         {"--verify", "", Value::Required, "count|full",
          Store([](CliOptions& o) -> auto& { return o.verify; }),
          "On migrate: compare the copied tables with the source afterwards. On verify: how "
@@ -187,6 +188,12 @@ const std::vector<CommandSpec>& CommandTable() {
          "input when FILE is absent or '-') and prints the SQL Server CREATE VIEW statement "
          "followed by GO, after a comment line per adjustment. A view without a faithful T-SQL "
          "form is refused with its construct named (exit code 1)."},
+        {"translate-routine", {}, {"translate-routine [FILE]"},
+         "Reads the text that MySQL's \"show create procedure\", \"show create function\" or "
+         "\"show create trigger\" prints (from FILE, or from standard input when FILE is absent "
+         "or '-') and prints the SQL Server statements, each followed by GO, after a comment "
+         "line per adjustment. A routine without a faithful T-SQL form is refused with its "
+         "construct named (exit code 1)."},
         {"tree", {"source", "target"}, {"tree source|target"},
          "Connects one side as migrator.cfg and the connection options say and prints its tree: "
          "the server, its databases, and under the current database its tables (with their "

@@ -159,7 +159,7 @@ private:
                 return SqlTokenKind::Operator;
             }
         }
-        static constexpr std::string_view kSingle = "=+-*/%^&|~!>";
+        static constexpr std::string_view kSingle = "=+-*/%^&|~!>:";  // ":" ends a routine's label
         if (kSingle.find(text_[pos_]) == std::string_view::npos) {
             error_ = std::string("unexpected character '") + text_[pos_] + "'";
             return SqlTokenKind::Operator;
