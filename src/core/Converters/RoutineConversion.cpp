@@ -75,21 +75,25 @@ private:
     std::map<std::string, std::optional<TableModel>> cache_;
 };
 
-// Reads and translates one routine or trigger. A trigger is translated with its table's
-// definition; any routine is translated again when it names tables whose definitions the first
-// translation did not have (their keys and column types tell the translation what they mean).
-PreparedRoutine Prepare(WorkerContext& context, std::string_view database, const SourceRoutine& source,
-                        const RoutineContext& base, SourceTables& tables) {
+// Reads one routine's or trigger's text; a text that cannot be read fails its object later.
+PreparedRoutine Read(WorkerContext& context, const SourceRoutine& source, std::string& text) {
     PreparedRoutine prepared;
     prepared.source = source;
-    const std::string text = ReadRoutineText(context.Log(), context.SourceSession(), source,
-                                             &prepared.readFailure);
-    if (!prepared.readFailure.empty()) return prepared;
+    text = ReadRoutineText(context.Log(), context.SourceSession(), source, &prepared.readFailure);
+    return prepared;
+}
+
+// Translates one routine or trigger read before. A trigger is translated with its table's
+// definition; any routine is translated again when it names tables whose definitions the first
+// translation did not have (their keys and column types tell the translation what they mean).
+void Translate(WorkerContext& context, std::string_view database, const std::string& text,
+               const RoutineContext& base, SourceTables& tables, PreparedRoutine& prepared) {
+    if (!prepared.readFailure.empty()) return;
     RoutineContext routineContext = base;
     routineContext.names = ExpressionNames{std::string(database), context.targetDatabase,
                                            OneDatabaseKindName(context.targetKind)};
     std::vector<std::string> named;
-    if (!source.table.empty()) named.push_back(source.table);
+    if (!prepared.source.table.empty()) named.push_back(prepared.source.table);
     routineContext.tables = tables.Models(named);
     prepared.translation = TranslateRoutineFull(text, routineContext);
     std::vector<std::string> more = named;
@@ -103,7 +107,6 @@ PreparedRoutine Prepare(WorkerContext& context, std::string_view database, const
         routineContext.tables = std::move(models);
         prepared.translation = TranslateRoutineFull(text, routineContext);
     }
-    return prepared;
 }
 
 bool TargetObjectExists(WorkerContext& context, const std::string& name) {
@@ -202,12 +205,19 @@ int ConvertDatabaseProgrammables(WorkerContext& context, std::string_view databa
         }
         found.emplace();
     }
+    // Every text first: a call is translated with the parameters of the routine it calls.
     RoutineContext base;
-    for (const SourceRoutine& routine : found->routines) base.routines.push_back({routine.name, routine.kind});
-    SourceTables tables(context);
     std::vector<PreparedRoutine> routines;
-    for (const SourceRoutine& routine : found->routines)
-        routines.push_back(Prepare(context, database, routine, base, tables));
+    std::vector<std::string> texts(found->routines.size());
+    for (size_t i = 0; i < found->routines.size(); ++i) {
+        routines.push_back(Read(context, found->routines[i], texts[i]));
+        KnownRoutine known = routines.back().readFailure.empty() ? RoutineSignature(texts[i]) : KnownRoutine{};
+        known.name = found->routines[i].name;
+        known.kind = found->routines[i].kind;
+        base.routines.push_back(std::move(known));
+    }
+    SourceTables tables(context);
+    for (size_t i = 0; i < routines.size(); ++i) Translate(context, database, texts[i], base, tables, routines[i]);
     ViewCompanions companions;
     for (const PreparedRoutine& routine : routines) {
         auto& group = routine.source.kind == RoutineKind::Function ? companions.before : companions.after;
@@ -221,8 +231,10 @@ int ConvertDatabaseProgrammables(WorkerContext& context, std::string_view databa
         if (context.StopRequested()) break;
         RoutineContext triggerContext = base;
         triggerContext.triggersOnSameEvent = TriggersOnSameEvent(found->triggers, trigger);
-        CreateRoutine(context, database, Prepare(context, database, trigger, triggerContext, tables),
-                      report);
+        std::string text;
+        PreparedRoutine prepared = Read(context, trigger, text);
+        Translate(context, database, text, triggerContext, tables, prepared);
+        CreateRoutine(context, database, prepared, report);
     }
     ReportEvents(context, database, found->events, report);
     return result;

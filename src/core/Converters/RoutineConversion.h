@@ -4,7 +4,9 @@
 // the copy; several on one event in the order they fire on the source), then the events, which
 // are listed only (the target's scheduler is a separate product).
 //
-// Every routine and trigger is read and translated before any is created. One that cannot be
+// Every function and procedure is read and translated before any is created (a call is
+// translated with the parameters of the routine it calls); each trigger is read and translated
+// when its turn comes, with its table's definition. One that cannot be
 // read, cannot be translated (its construct is named) or that the target refuses (the server's
 // reason) fails alone; the others go on, and the report holds every one with its outcome. Each
 // writes its statements into a work file: "<name>.fn", "<name>.sp" or "<name>.trg".
