@@ -208,7 +208,8 @@ TEST_F(TreeFromMariaDb, TheSampleDatabaseShowsItsTables) {
     EXPECT_NE(std::find(tables.begin(), tables.end(), "order notes"), tables.end());
 }
 
-// The sample's routines, triggers (by table, in firing order) and events, each in its folder.
+// The sample's routines, triggers (by table in the server's collation, then in firing order) and
+// events, each in its folder.
 TEST_F(TreeFromMariaDb, TheSampleDatabaseShowsItsRoutinesTriggersAndEvents) {
     Connect("shop");
     auto contents = window_.sourceTree().Contents();
@@ -223,8 +224,8 @@ TEST_F(TreeFromMariaDb, TheSampleDatabaseShowsItsRoutinesTriggersAndEvents) {
         {"Procedures", kProceduresFolderNode, kProcedureNode, {"check_stock", "reserve_order"}},
         {"Functions", kFunctionsFolderNode, kFunctionNode, {"customer_balance", "line_total"}},
         {"Triggers", kTriggersFolderNode, kTriggerNode,
-         {"order_items.order_items_price", "order_items.order_items_total",
-          "orders.orders_audit_insert", "orders.orders_audit_update", "orders.orders_ship_stock"}},
+         {"orders.orders_audit_insert", "orders.orders_audit_update", "orders.orders_ship_stock",
+          "order_items.order_items_price", "order_items.order_items_total"}},
         {"Events", kEventsFolderNode, kEventNode, {"purge_audit_log"}},
     };
     for (const auto& c : cases) {
