@@ -26,7 +26,8 @@ void AllowPreparedVariables(const RoutineStatement& statement, RoutineWriter& wr
 
 bool EndsWithReturn(const RoutineStatement& body) {
     if (body.kind == RoutineStatement::Kind::Return) return true;
-    return body.kind == RoutineStatement::Kind::Block && !body.body.empty() && EndsWithReturn(*body.body.back());
+    return body.kind == RoutineStatement::Kind::Block && !body.body.empty() &&
+           body.body.back()->kind == RoutineStatement::Kind::Return;
 }
 
 void PrepareWriter(const ParsedRoutine& routine, std::string_view text, RoutineWriter& writer) {
@@ -57,8 +58,9 @@ void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view
         if (parameter.mode == "out") resets.push_back("    SET " + variable + " = NULL;");
     }
     PrepareWriter(routine, text, writer);
-    writer.Write(*routine.body, 1);
-    if (function && !EndsWithReturn(*routine.body)) {
+    if (function) writer.WriteInline(*routine.body, 1);
+    else writer.Write(*routine.body, 1);
+    if (function && (!EndsWithReturn(*routine.body) || writer.LeavesInlineBlock())) {
         writer.lines.push_back("    " + writer.RaiseText("FUNCTION " + result.name + " ended without RETURN"));
         writer.lines.push_back("    RETURN NULL;");
     }

@@ -51,6 +51,8 @@ public:
             p_.ExpectWord("exists");
         }
         p_.ReadDottedName(routine.nameParts);
+        if (routine.kind != ParsedRoutine::Kind::Trigger && (p_.PeekWord("as") || p_.PeekWord("is") || p_.PeekWord("return")))
+            throw Untranslatable{"a routine in Oracle mode (AS or IS before the body)"};
         if (routine.kind == ParsedRoutine::Kind::Trigger) TriggerHeader(routine);
         else Parameters(routine);
         if (routine.kind == ParsedRoutine::Kind::Function) {
@@ -59,6 +61,7 @@ public:
             routine.returns = ParseRoutineType(p_);
         }
         if (routine.kind != ParsedRoutine::Kind::Trigger) Characteristics(routine);
+        if (p_.PeekWord("as") || p_.PeekWord("is")) throw Untranslatable{"a routine in Oracle mode (AS or IS before the body)"};
         routine.body = Statement();
         p_.AcceptText(";");
         if (!p_.AtEnd()) p_.Fail("unexpected text after the routine's body");
@@ -340,6 +343,7 @@ RoutineType ParseRoutineType(SqlParser& parser) {
     const SqlToken* first = parser.Peek();
     if (!first || first->kind != SqlTokenKind::Word) parser.Fail("expected a type");
     parser.AcceptWord("national");
+    if (parser.PeekWord("type") || (parser.PeekWord("row") && parser.PeekWord("type", 1))) throw Untranslatable{"TYPE OF (a type taken from a table)"};
     type.text = LowerAscii(parser.ReadName());
     if (type.text == "long" && (parser.PeekWord("varchar") || parser.PeekWord("varbinary"))) type.text += " " + LowerAscii(parser.ReadName());
     if (parser.AcceptText("(")) {

@@ -367,7 +367,7 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
         for (const auto& name : statement.names) {
             const auto known = temporaryTables_.find(LowerAscii(name));
             const std::string table = known != temporaryTables_.end() ? known->second : QuoteTargetName("#" + name);
-            Emit(level, (statement.ifExists ? "IF OBJECT_ID(N'tempdb.." + QuoteTargetString(table) + "') IS NOT NULL " : "") +
+            Emit(level, (statement.ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NOT NULL " : "") +
                             std::string("DROP TABLE ") + table + ";");
         }
         return;
@@ -376,7 +376,7 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
     const std::string table = QuoteTargetName("#" + name);
     temporaryTables_[LowerAscii(name)] = table;
     adjustments.push_back("the temporary table " + name + " lasts until the routine ends (T-SQL drops it there; MySQL keeps it for the session)");
-    const std::string guard = statement.ifExists ? "IF OBJECT_ID(N'tempdb.." + QuoteTargetString(table) + "') IS NULL " : "";
+    const std::string guard = statement.ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NULL " : "";
     if (statement.query) {
         for (const auto& item : statement.query->items)
             if (item.alias.empty() && item.expr->kind != SqlNode::Kind::Name && item.expr->kind != SqlNode::Kind::Star)

@@ -129,19 +129,31 @@ void RoutineWriter::Write(const RoutineStatement& statement, int level) {
     WithHandlers([&](int at) { Simple(statement, at); }, level, CanOnlyFailOnValues(statement));
 }
 
-void RoutineWriter::Block(const RoutineStatement& block, int level) {
+void RoutineWriter::Block(const RoutineStatement& block, int level) { BlockStatements(block, level, true); }
+
+void RoutineWriter::WriteInline(const RoutineStatement& body, int level) {
+    if (body.kind == RoutineStatement::Kind::Block) return BlockStatements(body, level - 1, false);
+    Write(body, level);
+}
+
+// A block's statements in a scope of their own, inside BEGIN ... END unless `enclosed` is false
+// (a function's outermost block, whose last statement T-SQL wants to be its RETURN).
+void RoutineWriter::BlockStatements(const RoutineStatement& block, int level, bool enclosed) {
     Label label;
     label.name = LowerAscii(block.label);
     label.end = UniqueLabel((block.label.empty() ? "block" : block.label) + "_end");
     labels_.push_back(label);
     scopes_.emplace_back();
-    Emit(level, "BEGIN");
+    if (enclosed) Emit(level, "BEGIN");
     const std::size_t before = lines.size();
     Statements(block.body, level + 1, label.end);
     if (lines.size() == before) Emit(level + 1, ";");
-    Emit(level, "END");
+    if (enclosed) Emit(level, "END");
     scopes_.pop_back();
-    if (labels_.back().endUsed || endJumps_.count(label.end)) Emit(level, label.end + ":");
+    if (labels_.back().endUsed || endJumps_.count(label.end)) {
+        Emit(level + (enclosed ? 0 : 1), label.end + ":");
+        outerEndUsed_ = outerEndUsed_ || !enclosed;
+    }
     labels_.pop_back();
 }
 

@@ -35,6 +35,10 @@ public:
 
     // The body's statements, indented by `level` (four blanks each).
     void Write(const RoutineStatement& statement, int level);
+    // A function's body: its outermost block's statements without a BEGIN ... END of their own.
+    void WriteInline(const RoutineStatement& body, int level);
+    // Whether a jump leaves the outermost block written inline (its last statement is then not the end).
+    bool LeavesInlineBlock() const { return outerEndUsed_; }
     // Declarations the written statements need (row counts, messages), for the top of the body.
     std::vector<std::string> HelperDeclarations(int level) const;
 
@@ -92,6 +96,7 @@ private:
 
     // RoutineWriter.cpp: blocks, control flow, handlers.
     void Block(const RoutineStatement& block, int level);
+    void BlockStatements(const RoutineStatement& block, int level, bool enclosed);
     void Statements(const RoutineStatementList& list, int level, const std::string& blockEnd);
     void Branch(const RoutineStatementList& list, int level);
     void If(const RoutineStatement& statement, int level);
@@ -147,6 +152,7 @@ private:
     std::set<std::string> endJumps_;                      // labels an EXIT handler jumps to
     std::vector<std::string> topDeclarations_;            // variables of the writer's own, declared at the top
     int inCatch_ = 0;
+    bool outerEndUsed_ = false;
     bool needRowCount_ = false, needFoundRows_ = false, needRows_ = false, needMessage_ = false, needFail_ = false;
 };
 

@@ -124,6 +124,8 @@ private:
         }
         if (IsWordChar(At(pos_))) {
             pos_ = start;
+            // ".0x1F": a dot before a name, not a number (reading it as a word would read nothing).
+            if (text_[start] == '.') return ++pos_, SqlTokenKind::Punctuation;
             return ReadWord();
         }
         return SqlTokenKind::Number;
