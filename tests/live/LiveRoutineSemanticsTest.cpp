@@ -87,11 +87,13 @@ const Scenario kScenarios[] = {
        "EXEC dbo.check_stock 1, @a OUTPUT; EXEC dbo.check_stock 2, @b OUTPUT; "
        "EXEC dbo.check_stock 3, @c OUTPUT; EXEC dbo.check_stock 4, @d OUTPUT; "
        "EXEC dbo.check_stock 999, @e OUTPUT; SELECT @a, @b, @c, @d, @e"}}},
+    // The OUT parameter is smallint on the target (MySQL's signed tinyint reaches -128): Babelfish
+    // takes an OUTPUT argument only of the parameter's own type.
     {"reservation that calls the stock check and updates many rows",
      {},
      {{"CALL reserve_order(1, @r1); CALL reserve_order(3, @r3); CALL reserve_order(4, @r4); "
        "SELECT @r1, @r3, @r4, sku, on_hand, reserved FROM stock_levels",
-       "SET NOCOUNT ON; DECLARE @r1 TINYINT, @r3 TINYINT, @r4 TINYINT; "
+       "SET NOCOUNT ON; DECLARE @r1 SMALLINT, @r3 SMALLINT, @r4 SMALLINT; "
        "EXEC dbo.reserve_order 1, @r1 OUTPUT; EXEC dbo.reserve_order 3, @r3 OUTPUT; "
        "EXEC dbo.reserve_order 4, @r4 OUTPUT; "
        "SELECT @r1, @r3, @r4, sku, on_hand, reserved FROM stock_levels"}}},

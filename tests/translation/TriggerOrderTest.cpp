@@ -51,7 +51,9 @@ TEST(TriggerOrder, FirstAndLastAreSetWhereTheServerCanSetThem) {
         const std::string label = std::string(c.name) + " on " + (*c.target ? c.target : "SQL Server");
         ASSERT_TRUE(out.ok()) << label << ": " << out.untranslatable;
         EXPECT_EQ(Mentions(out.statements, "sp_settriggerorder"), *c.order != '\0') << label;
-        if (*c.order) EXPECT_TRUE(Mentions(out.statements, c.order)) << label;
+        if (*c.order) {
+            EXPECT_TRUE(Mentions(out.statements, c.order)) << label;
+        }
         if (*c.adjustment) {
             EXPECT_TRUE(Mentions(out.adjustments, c.adjustment)) << label;
         } else {
