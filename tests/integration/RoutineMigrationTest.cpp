@@ -110,26 +110,30 @@ TEST_F(SampleRoutines, ListsRoutinesTriggersInFiringOrderAndEvents) {
 
 TEST_F(SampleRoutines, ReadsEachTextAsShowCreateGivesItAndNamesWhatCannotBeRead) {
     const struct {
-        SourceRoutine routine;
+        RoutineKind kind;
+        const char* name;
         const char* expectedStart;  // "" when the read must fail
     } cases[] = {
-        {{RoutineKind::Function, "line_total"}, "CREATE DEFINER="},
-        {{RoutineKind::Procedure, "check_stock"}, "CREATE DEFINER="},
-        {{RoutineKind::Trigger, "orders_ship_stock"}, "CREATE DEFINER="},
-        {{RoutineKind::Procedure, "line_total"}, ""},  // a function, asked for as a procedure
-        {{RoutineKind::Trigger, "no_such`trigger"}, ""},
+        {RoutineKind::Function, "line_total", "CREATE DEFINER="},
+        {RoutineKind::Procedure, "check_stock", "CREATE DEFINER="},
+        {RoutineKind::Trigger, "orders_ship_stock", "CREATE DEFINER="},
+        {RoutineKind::Procedure, "line_total", ""},  // a function, asked for as a procedure
+        {RoutineKind::Trigger, "no_such`trigger", ""},
     };
     for (const auto& c : cases) {
+        SourceRoutine routine;
+        routine.kind = c.kind;
+        routine.name = c.name;
         std::string failure;
-        std::string text = ReadRoutineText(main_->log(), context_.SourceSession(), c.routine, &failure);
+        std::string text = ReadRoutineText(main_->log(), context_.SourceSession(), routine, &failure);
         if (*c.expectedStart == '\0') {
-            EXPECT_EQ(text, "") << c.routine.name;
-            EXPECT_NE(failure, "") << c.routine.name;
+            EXPECT_EQ(text, "") << routine.name;
+            EXPECT_NE(failure, "") << routine.name;
             continue;
         }
-        EXPECT_EQ(failure, "") << c.routine.name;
+        EXPECT_EQ(failure, "") << routine.name;
         EXPECT_EQ(text.rfind(c.expectedStart, 0), 0u) << text;
-        EXPECT_NE(text.find(c.routine.name), std::string::npos) << text;
+        EXPECT_NE(text.find(routine.name), std::string::npos) << text;
     }
 }
 
