@@ -1,7 +1,7 @@
 #include "Converters/ConversionDrivers.h"
 
 #include <chrono>
-
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -345,17 +345,63 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
 
 }  // namespace
 
+namespace {
+
+// Creates the views and their companions in the order of what each references (for views
+// translated in Classic mode only the input order: functions, views, procedures).
+void CreateInOrder(WorkerContext& context, std::string_view database,
+                   const std::vector<std::string>& views,
+                   std::map<std::string, ViewStatement>& translated,
+                   const ViewCompanions& companions, ConversionReport* report) {
+    struct Entry {
+        std::string name;
+        std::vector<std::string> references;
+        std::function<void()> create;
+    };
+    std::vector<Entry> entries;
+    for (const DependentObject& object : companions.before)
+        entries.push_back({object.name, object.references, object.create});
+    for (const std::string& name : views) {
+        auto found = translated.find(name);
+        const ViewStatement* view = found != translated.end() ? &found->second : nullptr;
+        entries.push_back({name, view ? view->references : std::vector<std::string>{},
+                           [&context, database, name, view, report] {
+                               CreateView(context, database, name, view, report);
+                           }});
+    }
+    for (const DependentObject& object : companions.after)
+        entries.push_back({object.name, object.references, object.create});
+    std::vector<std::pair<std::string, std::vector<std::string>>> dependencies;
+    for (const Entry& entry : entries) dependencies.emplace_back(entry.name, entry.references);
+    std::vector<bool> done(entries.size(), false);
+    // A view and a routine may share a name: each name takes the first entry of it not done.
+    for (const std::string& name : OrderViewsByDependency(dependencies)) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (done[i] || entries[i].name != name) continue;
+            done[i] = true;
+            entries[i].create();
+            break;
+        }
+        if (context.StopRequested()) {
+            context.Log().WriteText("Views Converting Terminaled!");
+            if (report) report->stopped = true;
+            break;
+        }
+    }
+}
+
+}  // namespace
+
 int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
-                         ConversionReport* report) {
+                         ConversionReport* report, const ViewCompanions& companions) {
     OperationLog& log = context.Log();
     log.WriteOutputLine("Convert Views of database [%s]", Text(database).c_str());
     auto catalog = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: ");
     if (!catalog) {
         Fail(report, "views of database " + Text(database) + ": the catalog cannot be opened");
-        return -1;
     }
     std::vector<std::string> names;
-    for (const TableRecord& record : *catalog) {
+    for (const TableRecord& record : catalog ? *catalog : std::vector<TableRecord>{}) {
         if (record.tableType == "VIEW" && record.tableSchema != "sys" &&
             record.tableSchema != "INFORMATION_SCHEMA") {
             names.push_back(record.tableName);
@@ -365,25 +411,11 @@ int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
     // the views it selects from, whatever their names.
     std::map<std::string, ViewStatement> translated;
     if (context.options.translation == TranslationMode::Full) {
-        std::vector<std::pair<std::string, std::vector<std::string>>> dependencies;
-        for (const std::string& name : names) {
-            ViewStatement view = TranslateViewForTask(context, database, name);
-            dependencies.emplace_back(name, view.references);
-            translated.emplace(name, std::move(view));
-        }
-        names = OrderViewsByDependency(dependencies);
+        for (const std::string& name : names)
+            translated.emplace(name, TranslateViewForTask(context, database, name));
     }
-    for (const std::string& name : names) {
-        auto found = translated.find(name);
-        CreateView(context, database, name,
-                   found != translated.end() ? &found->second : nullptr, report);
-        if (context.StopRequested()) {
-            log.WriteText("Views Converting Terminaled!");
-            if (report) report->stopped = true;
-            break;
-        }
-    }
-    return 0;
+    CreateInOrder(context, database, names, translated, companions, report);
+    return catalog ? 0 : -1;
 }
 
 bool ConvertView(WorkerContext& context, std::string_view database, std::string_view view,

@@ -305,6 +305,13 @@ private:
         const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return LowerAscii(n) == LowerAscii(result_.name); });
         if (at == names.end()) return;
         const bool first = at == names.begin(), last = at + 1 == names.end();
+        // Babelfish has no sp_settriggerorder (it refuses the call, and with it the trigger).
+        if (context_.names.oneDatabaseKind == "Babelfish") {
+            result_.adjustments.push_back("the order among the " + std::to_string(names.size()) + " triggers on " +
+                                          Upper(trigger_.event) + " of " + result_.table +
+                                          " is the server's: Babelfish cannot set it (no sp_settriggerorder)");
+            return;
+        }
         if (!first && !last) {
             result_.adjustments.push_back("the order among the " + std::to_string(names.size()) + " triggers on " + Upper(trigger_.event) +
                                           " of " + result_.table + " is not kept: T-SQL orders only the first and the last");

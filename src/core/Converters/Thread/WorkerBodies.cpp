@@ -5,6 +5,7 @@
 #include "Converters/BulkCheck.h"
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
+#include "Converters/RoutineConversion.h"
 #include "translation/PatternService.h"
 #include "Converters/TargetServer.h"
 #include "Converters/Thread/TaskTarget.h"
@@ -61,17 +62,16 @@ bool Clean(WorkerContext& context, const BackupReport& report) {
     return report.failures.empty();
 }
 
-// Tables, then their foreign keys, then views, with the progress milestones of a whole
-// database (50 after the tables, then `afterViews`).
+// Tables, then their foreign keys, then functions, views and procedures, then triggers (after
+// the rows), with the progress milestones of a whole database (50 after the tables, then
+// `afterViews`).
 bool ConvertWholeDatabase(WorkerContext& context, int afterViews) {
     ConversionReport report;
     if (ConvertDatabaseTables(context, context.sourceDatabase, &report) < 0) {
         report.AddFailure("the tables of [" + context.sourceDatabase + "] could not be listed");
     }
     context.SetProgress(50);
-    if (ConvertDatabaseViews(context, context.sourceDatabase, &report) < 0) {
-        report.AddFailure("the views of [" + context.sourceDatabase + "] could not be listed");
-    }
+    ConvertDatabaseProgrammables(context, context.sourceDatabase, &report);
     context.SetProgress(afterViews);
     return Clean(context, report);
 }
@@ -343,6 +343,7 @@ bool RunBackupDatabaseTask(WorkerContext& context) {
     if (context.objectKind == "A" || context.objectKind == "V") {
         BackupDatabaseViews(context, context.targetDatabase, &report);
     }
+    if (context.objectKind == "A") BackupDatabaseRoutines(context, context.targetDatabase, &report);
     context.SetProgress(100);
     return Clean(context, report);
 }
