@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "Converters/BoundedQueue.h"
+#include "Converters/NativeRowSource.h"
 #include "translation/FullValueRendering.h"
 #include "Converters/RowReading.h"
 #include "Converters/RowTransfer.h"
@@ -213,7 +214,10 @@ public:
 
     bool Begin() override {
         writer_.Open();
-        thread_ = std::thread([this] { writer_.Run(queue_); });
+        thread_ = std::thread([this, table = LogTableScope::Current()] {
+            LogTableScope named(table);  // its lines name the table as the reader's do
+            writer_.Run(queue_);
+        });
         return true;
     }
 
@@ -306,9 +310,16 @@ RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view databas
     RowCopyResult result;
     result.text = kFalseText;
     if (!RowCopySessionsReady(context)) return result;
+    std::string failure;
+    Session* rows = FullRowSession(context, database, failure);
+    if (!rows) {
+        context.Log().WriteOutputLine("[%s] %s", table.tableName.c_str(), failure.c_str());
+        result.readFailed = true;
+        return result;
+    }
     FullRowCopier copier(context, table, result);
     ReadTableRows(context, database, sourceTable.empty() ? std::string_view(table.tableName) : sourceTable,
-                  SourceSelectList(table), copier, result, narrower);
+                  SourceSelectList(table), copier, result, narrower, rows);
     if (result.text != kTrueText) return result;
     copier.Finish();
     copier.AddAdjustments(context.Log(), table.tableName, adjustments);
