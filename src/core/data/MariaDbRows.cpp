@@ -1,6 +1,7 @@
 #include "data/MariaDbRows.h"
 
 #include <mysql.h>
+#include <strings.h>
 
 #include <cstdlib>
 #include <vector>
@@ -11,15 +12,9 @@
 namespace velmora {
 namespace {
 
+// Connection string keys compare without regard to case (ASCII; a key holds no zero byte).
 bool SameKey(std::string_view left, std::string_view right) {
-    if (left.size() != right.size()) return false;
-    for (size_t i = 0; i < left.size(); ++i) {
-        char a = left[i], b = right[i];
-        if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
-        if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
-        if (a != b) return false;
-    }
-    return true;
+    return left.size() == right.size() && strncasecmp(left.data(), right.data(), left.size()) == 0;
 }
 
 // The ODBC driver's yes: 1, yes, on, true.
@@ -206,6 +201,10 @@ void MariaDbSession::Connect() {
         mysql_close(connection);
         return;
     }
+    // The server gives up on a client that reads nothing for net_write_timeout (60 s by
+    // default); a streaming reader waits as long as the target takes for a batch.
+    static constexpr char kPatient[] = "SET SESSION net_write_timeout = 86400";
+    mysql_real_query(connection, kPatient, sizeof kPatient - 1);
     connection_ = connection;
 }
 
