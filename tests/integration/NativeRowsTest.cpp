@@ -198,7 +198,8 @@ TEST_F(NativeRowsTest, AFailedQueryKeepsTheServersWords) {
     std::unique_ptr<Session> native = OpenNative(*context_.sourceConnection, error);
     ASSERT_TRUE(native) << error;
     Read read = ReadAll(*native, "select nope from " + kDatabase + ".many");
-    EXPECT_EQ(read.error, "[MariaDB client] Unknown column 'nope' in 'field list'");
+    // The rest of the text ("in 'field list'", "in 'SELECT'") depends on the server's version.
+    EXPECT_EQ(read.error.rfind("[MariaDB client] Unknown column 'nope' in ", 0), 0u) << read.error;
     EXPECT_EQ(ReadAll(*native, "select 2").values, (std::vector<std::vector<std::string>>{{"=2"}}));
 }
 

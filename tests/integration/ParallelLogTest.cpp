@@ -9,9 +9,7 @@
 #include <vector>
 
 #include "Converters/ConversionDrivers.h"
-#include "data/OdbcConnection.h"
 #include "support/ConversionFixture.h"
-#include "support/SharedConnection.h"
 
 namespace velmora::test {
 namespace {
@@ -34,19 +32,7 @@ protected:
         context_.options.translation = TranslationMode::Full;
         context_.options.jobs = 4;
         context_.targetDatabase = "sales";
-        context_.openPeer = [this]() -> std::unique_ptr<WorkerContext> {
-            auto peer = std::make_unique<WorkerContext>();
-            peer->log = context_.log;
-            peer->stopCheck = context_.stopCheck;
-            peer->options = context_.options;
-            peer->workFolder = context_.workFolder;
-            peer->conditionFile = context_.conditionFile;
-            peer->targetDatabase = context_.targetDatabase;
-            peer->sourceConnection = NewOdbcConnection();
-            if (ConnectLocalMariaDb(*peer->sourceConnection, database_) != kSuccess) return nullptr;
-            peer->targetConnection = std::make_unique<SharedConnection>(*target_);
-            return peer;
-        };
+        context_.openPeer = [this] { return OpenPeer(database_); };
     }
     void TearDown() override {
         RunSql("DROP DATABASE IF EXISTS " + database_ + ";");
