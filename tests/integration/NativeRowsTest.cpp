@@ -106,7 +106,7 @@ Read ReadAll(Session& session, const std::string& query) {
     return read;
 }
 
-std::unique_ptr<Session> OpenNative(const DataSourceConnection& odbc, std::string& error) {
+std::unique_ptr<NativeRowSession> OpenNative(const DataSourceConnection& odbc, std::string& error) {
     std::optional<NativeSourceOptions> options = NativeOptionsFromOdbc(odbc.ConnectionText(), error);
     if (!options) return nullptr;
     return OpenMariaDbRowSession(*options, error);
@@ -144,7 +144,7 @@ protected:
 // The same query through both paths: every value of every row is the same text.
 TEST_F(NativeRowsTest, EveryValueReadsAsTheOdbcPathReadsIt) {
     std::string error;
-    std::unique_ptr<Session> native = OpenNative(*context_.sourceConnection, error);
+    std::unique_ptr<NativeRowSession> native = OpenNative(*context_.sourceConnection, error);
     ASSERT_TRUE(native) << error;
     const std::vector<Column> columns = Columns();
     for (const std::string& query :
@@ -168,15 +168,17 @@ TEST_F(NativeRowsTest, EveryValueReadsAsTheOdbcPathReadsIt) {
     }
 }
 
-// A stream left after a few rows of 20,000 ends at once; the session answers the next query,
-// and while a query streams another one on the same session is refused, not mixed in.
+// A stream left after a few rows of 20,000 ends at once; the session answers the next query in
+// the database it was on, and while a query streams another one on the same session is
+// refused, not mixed in.
 TEST_F(NativeRowsTest, AStreamLeftMidwayEndsAndTheSessionGoesOn) {
     std::string error;
-    std::unique_ptr<Session> native = OpenNative(*context_.sourceConnection, error);
+    std::unique_ptr<NativeRowSession> native = OpenNative(*context_.sourceConnection, error);
     ASSERT_TRUE(native) << error;
     EXPECT_TRUE(native->StreamsRows());
+    ASSERT_TRUE(native->UseDatabase(kDatabase, error)) << error;
     std::unique_ptr<StatementRowset> first = native->NewStatement();
-    ASSERT_EQ(first->Create("select id, v from " + kDatabase + ".many order by id"), kSuccess);
+    ASSERT_EQ(first->Create("select id, v from many order by id"), kSuccess);
     ASSERT_EQ(first->Execute(StandardRowsetProperties()), kSuccess);
     ASSERT_EQ(first->MoveNext(), kSuccess);
     EXPECT_EQ(first->Value(1), "row 1");
@@ -186,17 +188,20 @@ TEST_F(NativeRowsTest, AStreamLeftMidwayEndsAndTheSessionGoesOn) {
     ASSERT_EQ(second->Create("select 1"), kSuccess);
     EXPECT_NE(second->Execute(StandardRowsetProperties()), kSuccess);
     EXPECT_EQ(second->ProviderErrorText(), "The connection is still reading the rows of another query.");
+    EXPECT_FALSE(native->UseDatabase("mysql", error));
 
     first->Close();
-    Read after = ReadAll(*native, "select count(*), max(v) from " + kDatabase + ".many");
+    Read after = ReadAll(*native, "select count(*), max(v) from many");
     ASSERT_EQ(after.error, "");
     EXPECT_EQ(after.values, (std::vector<std::vector<std::string>>{{"=20000", "=row 9999"}}));
 }
 
 TEST_F(NativeRowsTest, AFailedQueryKeepsTheServersWords) {
     std::string error;
-    std::unique_ptr<Session> native = OpenNative(*context_.sourceConnection, error);
+    std::unique_ptr<NativeRowSession> native = OpenNative(*context_.sourceConnection, error);
     ASSERT_TRUE(native) << error;
+    EXPECT_FALSE(native->UseDatabase("velmora_no_such_database", error));
+    EXPECT_EQ(error, "[MariaDB client] Unknown database 'velmora_no_such_database'");
     Read read = ReadAll(*native, "select nope from " + kDatabase + ".many");
     // The rest of the text ("in 'field list'", "in 'SELECT'") depends on the server's version.
     EXPECT_EQ(read.error.rfind("[MariaDB client] Unknown column 'nope' in ", 0), 0u) << read.error;

@@ -120,7 +120,7 @@ private:
 };
 
 // The session: one library connection, connected again after a statement left it mid-stream.
-class MariaDbSession : public Session {
+class MariaDbSession : public NativeRowSession {
 public:
     explicit MariaDbSession(NativeSourceOptions options) : options_(std::move(options)) {}
     ~MariaDbSession() override { Disconnect(); }
@@ -134,6 +134,7 @@ public:
     std::unique_ptr<IndexesRowset> NewIndexesRowset() override { return nullptr; }
     std::string ProviderErrorText() const override { return error_; }
     bool StreamsRows() const override { return true; }
+    bool UseDatabase(std::string_view database, std::string& error) override;
 
     // The open connection, connecting first when there is none; null with error() set.
     MYSQL* Connection() {
@@ -206,6 +207,26 @@ void MariaDbSession::Connect() {
     static constexpr char kPatient[] = "SET SESSION net_write_timeout = 86400";
     mysql_real_query(connection, kPatient, sizeof kPatient - 1);
     connection_ = connection;
+}
+
+bool MariaDbSession::UseDatabase(std::string_view database, std::string& error) {
+    if (database.empty() || (connection_ && options_.database == database)) return true;
+    if (busy_) {
+        error = "The connection is still reading the rows of another query.";
+        return false;
+    }
+    MYSQL* connection = Connection();
+    if (!connection) {
+        error = error_;
+        return false;
+    }
+    const std::string name(database);
+    if (mysql_select_db(connection, name.c_str()) != 0) {
+        error = std::string("[MariaDB client] ") + mysql_error(connection);
+        return false;
+    }
+    options_.database = name;  // a connection made again opens on it too
+    return true;
 }
 
 ResultCode MariaDbStatement::Fail(MYSQL* connection) {
@@ -362,8 +383,8 @@ void NormaliseNativeValue(NativeValueForm form, const char* bytes, size_t length
     }
 }
 
-std::unique_ptr<Session> OpenMariaDbRowSession(const NativeSourceOptions& options,
-                                               std::string& error) {
+std::unique_ptr<NativeRowSession> OpenMariaDbRowSession(const NativeSourceOptions& options,
+                                                        std::string& error) {
     auto session = std::make_unique<MariaDbSession>(options);
     if (!session->Connection()) {
         error = session->error();

@@ -57,9 +57,17 @@ NativeValueForm NativeFormOf(int protocolType, unsigned charsetNumber, unsigned 
 // Appends the value's bytes in `form` to `out`.
 void NormaliseNativeValue(NativeValueForm form, const char* bytes, size_t length, std::string& out);
 
+// The session of the native reader.
+class NativeRowSession : public Session {
+public:
+    // Makes `database` the current database, now and whenever the connection is made again;
+    // false with the server's reason in `error`.
+    virtual bool UseDatabase(std::string_view database, std::string& error) = 0;
+};
+
 // Connects with `options`; null with the reason in `error` ("The MariaDB client library could not
 // connect to ...: <server's words>").
-std::unique_ptr<Session> OpenMariaDbRowSession(const NativeSourceOptions& options,
-                                               std::string& error);
+std::unique_ptr<NativeRowSession> OpenMariaDbRowSession(const NativeSourceOptions& options,
+                                                        std::string& error);
 
 }  // namespace velmora
