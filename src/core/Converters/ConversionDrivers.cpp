@@ -40,8 +40,11 @@ bool CreateKeys(WorkerContext& context, WorkFile& file, const std::string& text,
     file.Write(text);
     if (text.empty()) return true;
     bool created = ExecuteStatement(context.Log(), context.TargetSession(), text, 0, &why);
-    context.Log().WriteText(created ? success : failure);
-    if (!created) context.Log().WriteText(why);
+    if (created) {
+        context.Log().WriteText(success);
+    } else {
+        context.Log().WriteGroup({failure, why});
+    }
     return created;
 }
 
@@ -121,8 +124,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     std::string definition = TranslateTableDefinition(context.SourceSession(), database, table,
                                                       log, &readFailure);
     if (!readFailure.empty()) {
-        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
-        log.WriteText(readFailure);
+        log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", readFailure});
         outcome.failure = "its definition could not be read: " + readFailure;
         Fail(report, "table " + outcome.name + ": its definition could not be read: " + readFailure);
         return -1;
@@ -130,8 +132,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     file.Write(definition);
     std::string why;
     if (!ExecuteStatement(log, context.TargetSession(), definition, 0, &why)) {
-        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
-        log.WriteText(why);
+        log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", why});
         outcome.failure = why;
         Fail(report, "table " + outcome.name + ": create failed: " + why);
         return -1;
@@ -141,8 +142,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     std::string primaryKey = BuildPrimaryKeyStatement(log, context.SourceSession(),
                                                       context.TargetSession(), table, &keyFailure);
     if (!keyFailure.empty()) {
-        log.WriteText("Create PK failure!");
-        log.WriteText(keyFailure);
+        log.WriteGroup({"Create PK failure!", keyFailure});
         outcome.primaryKeyFailed = true;
         outcome.StepFailed("primary key", "it could not be read: " + keyFailure);
         Fail(report, "table " + outcome.name + ": primary key could not be read");
@@ -156,8 +156,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     std::string indexes = BuildUniqueIndexStatements(
         log, context.SourceSession(), context.TargetSession(), table, &indexFailure);
     if (!indexFailure.empty()) {
-        log.WriteText("Create Index failure!");
-        log.WriteText(indexFailure);
+        log.WriteGroup({"Create Index failure!", indexFailure});
         outcome.indexesFailed = true;
         outcome.StepFailed("index", "they could not be read: " + indexFailure);
         Fail(report, "table " + outcome.name + ": indexes could not be read");
@@ -320,8 +319,7 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
         const std::string why = !view.readFailure.empty()
                                     ? view.readFailure
                                     : "it cannot be translated: " + view.untranslatable;
-        log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
-        log.WriteText(why);
+        log.WriteGroup({"Create VIEW [" + name + "] failure!!!", why});
         const std::string failure =
             view.readFailure.empty() ? why : "its definition could not be read: " + why;
         Fail(report, "view " + name + ": " + failure);
@@ -333,8 +331,7 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
     file.Write(view.text);
     std::string why;
     if (!ExecuteStatement(log, context.TargetSession(), view.text, 0, &why)) {
-        log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
-        log.WriteText(why);
+        log.WriteGroup({"Create VIEW [" + name + "] failure!!!", why});
         Fail(report, "view " + name + ": create failed: " + why);
         return record(false, why);
     }

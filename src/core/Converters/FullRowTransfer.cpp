@@ -8,6 +8,7 @@
 
 #include "Converters/BoundedQueue.h"
 #include "Converters/BulkRowWriter.h"
+#include "Converters/NativeRowSource.h"
 #include "Converters/RenderedBatch.h"
 #include "translation/FullValueRendering.h"
 #include "Converters/RowReading.h"
@@ -224,7 +225,10 @@ public:
     bool Begin() override {
         writer_.Open();
         bulkRows_ = writer_.UsesBulkCopy();
-        thread_ = std::thread([this] { writer_.Run(queue_); });
+        thread_ = std::thread([this, table = LogTableScope::Current()] {
+            LogTableScope named(table);  // its lines name the table as the reader's do
+            writer_.Run(queue_);
+        });
         return true;
     }
 
@@ -320,10 +324,17 @@ RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view databas
     RowCopyResult result;
     result.text = kFalseText;
     if (!RowCopySessionsReady(context)) return result;
+    std::string failure;
+    Session* rows = FullRowSession(context, database, failure);
+    if (!rows) {
+        context.Log().WriteOutputLine("[%s] %s", table.tableName.c_str(), failure.c_str());
+        result.readFailed = true;
+        return result;
+    }
     const std::string_view source = sourceTable.empty() ? std::string_view(table.tableName) : sourceTable;
     FullRowCopier copier(context, table, result, PlanBulkCopy(context, table, source));
     ReadTableRows(context, database, source,
-                  SourceSelectList(table), copier, result, narrower);
+                  SourceSelectList(table), copier, result, narrower, rows);
     if (result.text != kTrueText) return result;
     copier.Finish();
     copier.AddAdjustments(context.Log(), table.tableName, adjustments);

@@ -42,6 +42,7 @@ struct TableProgress {
 };
 
 struct BulkGate;  // Converters/BulkCheck.h
+struct NativeRows;  // Converters/NativeRowSource.cpp
 
 struct WorkerContext {
     std::time_t stamp = 0;
@@ -80,6 +81,9 @@ struct WorkerContext {
     std::function<void()> targetChanged;
     std::function<void(const std::vector<TableReport>&)> tablesConverted;
     std::function<void(const TableProgress&)> tableProgress;
+    // The connection that reads the rows of a Full copy (Converters/NativeRowSource.h), opened
+    // on first use; null until then.
+    std::shared_ptr<NativeRows> nativeRows;
 
     OperationLog& Log() const { return *log; }
     bool StopRequested() const { return stopCheck && stopCheck(); }

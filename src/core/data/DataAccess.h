@@ -247,6 +247,9 @@ public:
     virtual void Close() = 0;
     // The driver's description of the last failed Open or OpenSession.
     virtual std::string ProviderErrorText() const = 0;
+    // The connection string the open connection was made with (it holds the password: it is
+    // never written anywhere); empty when there is none.
+    virtual std::string ConnectionText() const { return {}; }
     // Every diagnostic record of the last failed Open or OpenSession.
     virtual std::vector<DiagnosticRecord> Diagnostics() const { return {}; }
     std::string MostInformativeError() const {

@@ -54,11 +54,13 @@ public:
     void Close() override {
         session_.reset();
         link_.reset();
+        connectionText_.clear();
     }
     std::string ProviderErrorText() const override {
         return errorText_.empty() ? kUnknownError : errorText_;
     }
     std::vector<DiagnosticRecord> Diagnostics() const override { return diagnostics_; }
+    std::string ConnectionText() const override { return link_ ? connectionText_ : std::string(); }
 
 private:
     ResultCode QueryText(const char* query, std::string& value);
@@ -75,6 +77,7 @@ private:
     std::unique_ptr<OdbcSession> session_;
     std::string errorText_;
     std::vector<DiagnosticRecord> diagnostics_;
+    std::string connectionText_;
 };
 
 ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& initProperties) {
@@ -125,6 +128,7 @@ ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& in
     }
     if (mariaDb) link->fetchBlockRows = 1;
     link_ = std::move(link);
+    connectionText_ = std::move(connection.text);
     return kSuccess;
 }
 

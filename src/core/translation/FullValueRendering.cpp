@@ -293,6 +293,11 @@ namespace {
 
 bool IsEnumOrSet(std::string_view sourceType) { return sourceType == "enum" || sourceType == "set"; }
 
+bool IsSingleFloat(std::string_view sourceType) {
+    return sourceType == "float" || sourceType == "float unsigned" || sourceType == "float4" ||
+           sourceType == "float4 unsigned";
+}
+
 }  // namespace
 
 std::string SourceSelectList(const FullTableTranslation& translation) {
@@ -303,6 +308,10 @@ std::string SourceSelectList(const FullTableTranslation& translation) {
         std::string name = QuoteSourceName(column.name);
         if (column.spatial) {
             list += "ST_AsText(" + name + ") AS " + name;
+        } else if (IsSingleFloat(column.sourceType)) {
+            // The server prints a float with six digits ("1.23457" for 1.2345679), which is
+            // another float; as a double its every digit arrives and the float reads back exact.
+            list += name + " + 0e0 AS " + name;
         } else if (IsEnumOrSet(column.sourceType)) {
             // The labels as text whatever the column's character set: in a table of the binary
             // set the driver would hand them over as bytes.

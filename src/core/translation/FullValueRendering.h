@@ -43,7 +43,8 @@ bool BulkSendsBytes(const TargetColumn& column);
 // model) written for the target column, in `literal`. Returns "" or why the default cannot stay.
 std::string DefaultLiteral(const TargetColumn& column, const ColumnDefault& value, std::string& literal);
 
-// The select list for the source, in the order of the written columns: `a`, ST_AsText(`g`) AS `g`.
+// The select list for the source, in the order of the written columns: `a`, ST_AsText(`g`) AS `g`,
+// `f` + 0e0 AS `f` (a float as the double it is: all its digits).
 std::string SourceSelectList(const FullTableTranslation& translation);
 
 // INSERT INTO [t] ([a],[b]) VALUES  (the written columns; a trailing blank).
