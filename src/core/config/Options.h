@@ -49,6 +49,13 @@ struct TaskOptions {
     bool resume = false;
     // Tables copied at once (Full mode; Classic always copies one after another).
     int jobs = kDefaultJobs;
+    // A split run over several processes: this process copies share `part` (1-based) of `parts`
+    // (0: not split); `finish` ends a split run once every share is in.
+    int part = 0;
+    int parts = 0;
+    bool finish = false;
+
+    bool Split() const { return parts > 0; }
 };
 
 // The window's options.
@@ -59,8 +66,13 @@ struct Options {
     VerifyMode verify = VerifyMode::None;
     bool resume = false;
     int jobs = kDefaultJobs;
+    int part = 0;
+    int parts = 0;
+    bool finish = false;
 
-    TaskOptions ForTask() const { return {autoBackup, translation, verify, resume, jobs}; }
+    TaskOptions ForTask() const {
+        return {autoBackup, translation, verify, resume, jobs, part, parts, finish};
+    }
 };
 
 }  // namespace velmora
