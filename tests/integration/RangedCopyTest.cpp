@@ -1,0 +1,209 @@
+// One big table on several writers, from the real MariaDB into the SQL Server target double: how
+// each kind of key is cut (evenly, at sampled quantiles, or not at all, and the log says why),
+// every row arriving exactly once across the ranges, IDENTITY_INSERT on each writer's own
+// session, one reseed after the last row, and the share of a split run.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Converters/ConversionDrivers.h"
+#include "Converters/ConversionReport.h"
+#include "data/OdbcConnection.h"
+#include "support/ConversionFixture.h"
+#include "support/SharedConnection.h"
+
+namespace velmora::test {
+namespace {
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// The first value of every row of a multi-row INSERT (the key, in these tables).
+std::vector<std::string> KeysIn(const std::string& insert) {
+    std::vector<std::string> keys;
+    size_t at = insert.find(" VALUES (");
+    if (at == std::string::npos) return keys;
+    at += 9;
+    while (at < insert.size()) {
+        const size_t end = insert.find_first_of(",)", at);
+        keys.push_back(insert.substr(at, end - at));
+        at = insert.find("),(", end);
+        if (at == std::string::npos) break;
+        at += 3;
+    }
+    return keys;
+}
+
+class RangedCopyTest : public ConversionFixture {
+protected:
+    void SetUp() override {
+        ConversionFixture::SetUp();
+        context_.options.translation = TranslationMode::Full;
+        context_.options.jobs = 3;
+        context_.targetDatabase = "sales";
+        database_ = ProcessDatabaseName("velmora_it_ranges");
+        TargetDouble& target = *target_;
+        context_.openPeer = [this, &target]() -> std::unique_ptr<WorkerContext> {
+            auto peer = std::make_unique<WorkerContext>();
+            peer->log = context_.log;
+            peer->stopCheck = context_.stopCheck;
+            peer->options = context_.options;
+            peer->workFolder = context_.workFolder;
+            peer->conditionFile = context_.conditionFile;
+            peer->targetDatabase = context_.targetDatabase;
+            peer->sourceConnection = NewOdbcConnection();
+            if (ConnectLocalMariaDb(*peer->sourceConnection, database_) != kSuccess) return nullptr;
+            peer->targetConnection = std::make_unique<SharedConnection>(target);
+            return peer;
+        };
+    }
+    void TearDown() override {
+        RunSql("DROP DATABASE IF EXISTS " + database_ + ";");
+        ConversionFixture::TearDown();
+    }
+
+    void MakeSource(const std::string& ddl) {
+        RunSql("DROP DATABASE IF EXISTS " + database_ + "; CREATE DATABASE " + database_ +
+               " CHARACTER SET utf8mb4; USE " + database_ + "; " + ddl);
+        UseSourceDatabase(database_);
+    }
+
+    // The log lines that start with "[table] " and hold `text`.
+    size_t LogLines(const std::string& table, const std::string& text) const {
+        size_t found = 0;
+        for (const std::string& line : Messages()) {
+            if (StartsWith(line, "[" + table + "] ") && line.find(text) != std::string::npos) ++found;
+        }
+        return found;
+    }
+
+    // Every key sent in the table's INSERTs, with how often.
+    std::map<std::string, int> SentKeys(const std::string& table) const {
+        std::map<std::string, int> keys;
+        for (const std::string& insert : TargetStatementsStartingWith("INSERT INTO [" + table + "] ")) {
+            for (const std::string& key : KeysIn(insert)) ++keys[key];
+        }
+        return keys;
+    }
+
+    std::string database_;
+};
+
+struct KeyCase {
+    std::string name;
+    std::string ddl;          // creates and fills table t
+    int64_t rows;
+    std::string logged;       // how the log says it was cut (or why not)
+    size_t ranges;            // 0: copied whole
+};
+
+// Every kind of key: each row arrives exactly once, and the table is one object of the report.
+TEST_F(RangedCopyTest, EveryKeyArrivesOnceWhateverTheCut) {
+    const std::vector<KeyCase> cases = {
+        {"dense", "CREATE TABLE t (id int PRIMARY KEY, v varchar(10)); INSERT INTO t SELECT seq, seq FROM seq_1_to_120000;",
+         120000, "cut into 5 key ranges between its key's minimum and maximum", 5},
+        {"gaps", "CREATE TABLE t (id bigint PRIMARY KEY, v int); INSERT INTO t SELECT seq * 7, seq FROM seq_1_to_60000;",
+         60000, "cut into 3 key ranges at quantiles sampled from its key", 3},
+        {"skewed", "CREATE TABLE t (id bigint unsigned PRIMARY KEY, v int); "
+                   "INSERT INTO t SELECT seq, seq FROM seq_1_to_59000; "
+                   "INSERT INTO t SELECT 18446744073709550000 + seq, seq FROM seq_1_to_1000;",
+         60000, "cut into 3 key ranges at quantiles sampled from its key", 3},
+        {"decimal", "CREATE TABLE t (id decimal(12,2) PRIMARY KEY, v int); INSERT INTO t SELECT seq / 4, seq FROM seq_1_to_60000;",
+         60000, "cut into 3 key ranges at quantiles sampled from its key", 3},
+        {"dates", "CREATE TABLE t (id datetime PRIMARY KEY, v int); "
+                  "INSERT INTO t SELECT '2020-01-01' + INTERVAL seq MINUTE, seq FROM seq_1_to_60000;",
+         60000, "cut into 3 key ranges at quantiles sampled from its key", 3},
+        {"composite", "CREATE TABLE t (a int, b int, PRIMARY KEY (a, b)); INSERT INTO t SELECT seq % 10, seq FROM seq_1_to_60000;",
+         60000, "copied by one writer: its key has 2 columns", 0},
+        {"text", "CREATE TABLE t (id varchar(12) PRIMARY KEY); INSERT INTO t SELECT CONCAT('k', seq) FROM seq_1_to_60000;",
+         60000, "copied by one writer: its key is varchar(12), which the two servers do not order alike", 0},
+        {"no key", "CREATE TABLE t (id int, v int); INSERT INTO t SELECT seq, seq FROM seq_1_to_60000;",
+         60000, "copied by one writer: it has no primary key and no unique key over NOT NULL columns", 0},
+        {"small", "CREATE TABLE t (id int PRIMARY KEY); INSERT INTO t SELECT seq FROM seq_1_to_40000;",
+         40000, "", 0},
+        {"empty", "CREATE TABLE t (id int PRIMARY KEY);", 0, "", 0},
+    };
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeSource(c.ddl + " ANALYZE TABLE t;");
+        target_->ClearStatements();
+        ConversionReport report;
+        ASSERT_EQ(ConvertDatabaseTables(context_, database_, &report), 0);
+        EXPECT_FALSE(report.Failed()) << report.failures.front();
+        ASSERT_EQ(report.tables.size(), 1u);
+        EXPECT_EQ(report.tables[0].rows.rowsWritten, c.rows);
+        EXPECT_EQ(report.tables[0].rows.rowsRead, c.rows);
+        if (!c.logged.empty()) EXPECT_EQ(LogLines("t", c.logged), 1u);
+        EXPECT_EQ(LogLines("t", "range "), c.ranges);
+        EXPECT_EQ(TargetStatementsStartingWith("CREATE TABLE [t]").size(), 1u);
+        if (c.name == "composite" || c.name == "no key") continue;  // the first value repeats
+        std::map<std::string, int> keys = SentKeys("t");
+        EXPECT_EQ(static_cast<int64_t>(keys.size()), c.rows);
+        for (const auto& [key, times] : keys) {
+            if (times != 1) ADD_FAILURE() << key << " sent " << times << " times";
+        }
+    }
+}
+
+// An identity table on three writers: IDENTITY_INSERT is switched on for each range on its
+// writer's own session, and the identity is reseeded once, after the last row.
+TEST_F(RangedCopyTest, IdentityInsertOnEveryWriterAndOneReseedAtTheEnd) {
+    MakeSource("CREATE TABLE t (id int AUTO_INCREMENT PRIMARY KEY, v int) AUTO_INCREMENT = 200000;"
+               "INSERT INTO t SELECT seq, seq FROM seq_1_to_90000; ANALYZE TABLE t;");
+    ConversionReport report;
+    ASSERT_EQ(ConvertDatabaseTables(context_, database_, &report), 0);
+    EXPECT_FALSE(report.Failed()) << report.failures.front();
+    EXPECT_EQ(TargetStatementsStartingWith("SET IDENTITY_INSERT [t] ON").size(), 4u);
+    EXPECT_EQ(TargetStatementsStartingWith("SET IDENTITY_INSERT [t] OFF").size(), 4u);
+    const std::vector<std::string> statements = target_->Statements();
+    size_t lastInsert = 0;
+    std::vector<size_t> reseeds;
+    for (size_t i = 0; i < statements.size(); ++i) {
+        if (StartsWith(statements[i], "INSERT INTO [t]")) lastInsert = i;
+        if (statements[i].find("CHECKIDENT") != std::string::npos) reseeds.push_back(i);
+    }
+    ASSERT_EQ(reseeds.size(), 1u);
+    EXPECT_GT(reseeds[0], lastInsert);
+    EXPECT_EQ(SentKeys("t").size(), 90000u);
+}
+
+// The shares of a split run take every range and whole table exactly once between them, each
+// process computing the same split; a share leaves the foreign keys and the reseed to --finish.
+TEST_F(RangedCopyTest, SharesOfASplitRunTakeEveryUnitOnce) {
+    MakeSource("CREATE TABLE big (id int AUTO_INCREMENT PRIMARY KEY, v int);"
+               "INSERT INTO big SELECT seq, seq FROM seq_1_to_100000;"
+               "CREATE TABLE child (id int PRIMARY KEY, big_id int, FOREIGN KEY (big_id) REFERENCES big (id));"
+               "INSERT INTO child SELECT seq, seq FROM seq_1_to_300;"
+               "CREATE TABLE other (id int PRIMARY KEY); INSERT INTO other SELECT seq FROM seq_1_to_10;");
+    std::map<std::string, int> keys;
+    std::set<std::string> splits;
+    for (int part = 1; part <= 3; ++part) {
+        context_.options.part = part;
+        context_.options.parts = 3;
+        context_.options.resume = true;
+        context_.options.jobs = part;  // the split does not depend on the writers
+        target_->ClearStatements();
+        ConversionReport report;
+        ASSERT_EQ(ConvertDatabaseTables(context_, database_, &report), 0);
+        EXPECT_FALSE(report.Failed()) << report.failures.front();
+        splits.insert(report.split);
+        for (const auto& [key, times] : SentKeys("big")) keys[key] += times;
+        EXPECT_TRUE(TargetStatementsStartingWith("ALTER TABLE").empty()) << "a share made a foreign key";
+        for (const std::string& statement : target_->Statements()) {
+            EXPECT_EQ(statement.find("CHECKIDENT"), std::string::npos) << statement;
+        }
+    }
+    EXPECT_EQ(splits.size(), 1u);
+    EXPECT_EQ(keys.size(), 100000u);
+    for (const auto& [key, times] : keys) {
+        if (times != 1) ADD_FAILURE() << key << " sent " << times << " times";
+    }
+}
+
+}  // namespace
+}  // namespace velmora
