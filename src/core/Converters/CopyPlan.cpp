@@ -81,7 +81,9 @@ KeyCut CutTable(WorkerContext& context, std::string_view table, int64_t rows) {
         if (described.name == column) type = described.type;
     }
     std::optional<KeyOrder> order = KeyOrderOfType(type);
-    if (!order || *order == KeyOrder::Text || *order == KeyOrder::Binary) {
+    // MySQL's time runs past a day, which SQL Server's time cannot compare with.
+    const bool time = type.rfind("time", 0) == 0 && type.rfind("timestamp", 0) != 0;
+    if (!order || *order == KeyOrder::Text || *order == KeyOrder::Binary || time) {
         cut.how = "its key is " + type + ", which the two servers do not order alike";
         return cut;
     }

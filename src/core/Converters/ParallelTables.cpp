@@ -49,13 +49,15 @@ std::vector<TableWork> GroupByTable(std::string_view database, std::vector<CopyU
     for (CopyUnit& unit : units) {
         if (tables.empty() || tables.back().name != unit.table || !unit.range) {
             tables.push_back({unit.table, {}, nullptr});
-            if (unit.range) {
-                tables.back().ranged = std::make_unique<RangedTable>(std::string(database), unit.table);
-            }
         }
         TableWork& table = tables.back();
         items.push_back({tables.size() - 1, table.ranges.size()});
         if (unit.range) table.ranges.push_back(std::move(*unit.range));
+    }
+    for (TableWork& table : tables) {
+        if (table.ranges.empty()) continue;
+        table.ranged = std::make_unique<RangedTable>(std::string(database), table.name,
+                                                     static_cast<int>(table.ranges.size()));
     }
     return tables;
 }
@@ -121,7 +123,7 @@ void ConvertTablesInParallel(WorkerContext& context, std::string_view database,
     if (stopped) log.WriteText("Tables Converting Terminaled!");
     for (size_t i = 0; i < tables.size(); ++i) {
         if (tables[i].ranged) {
-            tables[i].ranged->Finish(context, static_cast<int>(tables[i].ranges.size()), outcomes[i]);
+            tables[i].ranged->Finish(context, outcomes[i]);
         }
     }
     if (!report) return;

@@ -24,8 +24,8 @@ void TakeFailures(ConversionReport& from, ConversionReport& into) {
 
 }  // namespace
 
-RangedTable::RangedTable(std::string database, std::string name)
-    : database_(std::move(database)), started_(std::chrono::steady_clock::now()) {
+RangedTable::RangedTable(std::string database, std::string name, int ranges)
+    : database_(std::move(database)), ranges_(ranges), started_(std::chrono::steady_clock::now()) {
     outcome_.database = database_;
     outcome_.name = std::move(name);
 }
@@ -81,6 +81,8 @@ void RangedTable::CopyRange(WorkerContext& worker, const KeyRange& range) {
         return CopyTableRowsFull(worker, database_, translation_, &adjustments,
                                  BothPredicates(source, narrower));
     };
+    const std::function<void(const TableProgress&)> own = worker.tableProgress;
+    if (own) worker.tableProgress = RangeProgress(worker, range.index);
     TableReport part;
     if (created_) {
         part.rows = copy({});
@@ -95,7 +97,24 @@ void RangedTable::CopyRange(WorkerContext& worker, const KeyRange& range) {
             own_.AddFailure("table " + name + ": resume of " + label + " failed");
         }
     }
+    worker.tableProgress = own;
     Merge(part.rows, adjustments, part.resume);
+}
+
+std::function<void(const TableProgress&)> RangedTable::RangeProgress(WorkerContext& worker, int range) {
+    return [this, forward = worker.tableProgress, range](const TableProgress& rows) {
+        TableProgress all{outcome_.name, 0, rows.expectedRows, true};
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            progress_[range] = rows;
+            for (const auto& [index, done] : progress_) {
+                all.rowsDone += done.rowsDone;
+                all.finished = all.finished && done.finished;
+            }
+            all.finished = all.finished && static_cast<int>(progress_.size()) == ranges_;
+        }
+        forward(all);
+    };
 }
 
 void RangedTable::Merge(const RowCopyResult& rows, const std::vector<std::string>& adjustments,
@@ -118,13 +137,13 @@ void RangedTable::Merge(const RowCopyResult& rows, const std::vector<std::string
     ++copied_;
 }
 
-void RangedTable::Finish(WorkerContext& context, int ranges, ConversionReport& report) {
+void RangedTable::Finish(WorkerContext& context, ConversionReport& report) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!prepared_) return;  // a stop came before any writer reached it
     outcome_.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     if (ready_) {
-        if (copied_ < ranges) outcome_.rows.stopped = true;
+        if (copied_ < ranges_) outcome_.rows.stopped = true;
         // A split run reseeds in --finish, once every share's rows are in.
         if (!context.options.Split() && outcome_.rows.rowsWritten > 0) {
             WorkFile file = OpenWorkFile(context.workFolder, outcome_.name, "a+");

@@ -12,40 +12,48 @@
 // leaves that to --finish), queues the foreign keys and reports the table as one object with the
 // rows of all its ranges.
 //
+// The row progress of the ranges goes to the progress hook as one table's.
+//
 // Threads: Prepare and CopyRange are called by the writer threads, each with its own
 // WorkerContext; Finish by the task's thread after they are joined.
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 
 #include "Converters/ConversionReport.h"
 #include "Converters/KeyRanges.h"
+#include "Converters/WorkerContext.h"
 #include "translation/FullTableTranslator.h"
 
 namespace velmora {
 
-struct WorkerContext;
-
 class RangedTable {
 public:
-    RangedTable(std::string database, std::string name);
+    // `ranges`: how many of the table's ranges this run copies.
+    RangedTable(std::string database, std::string name, int ranges);
 
     // Creates or finds the table, once; false when it can take no rows (its ranges are skipped).
     bool Prepare(WorkerContext& worker);
     // Copies one range on the worker's connections.
     void CopyRange(WorkerContext& worker, const KeyRange& range);
-    // The table's report entry, failures and foreign keys into `report`; `ranges` is how many
-    // ranges this run was to copy (fewer copied: a stop ended the run).
-    void Finish(WorkerContext& context, int ranges, ConversionReport& report);
+    // The table's report entry, failures and foreign keys into `report` (fewer ranges copied
+    // than planned: a stop ended the run).
+    void Finish(WorkerContext& context, ConversionReport& report);
 
 private:
+    // The worker's row progress hook for one range, summed over the table's ranges.
+    std::function<void(const TableProgress&)> RangeProgress(WorkerContext& worker, int range);
     void Merge(const RowCopyResult& rows, const std::vector<std::string>& adjustments,
                const std::string& resume);
 
     const std::string database_;
+    const int ranges_;
     std::mutex mutex_;
+    std::map<int, TableProgress> progress_;  // per range, under mutex_
     bool prepared_ = false;
     bool ready_ = false;
     bool created_ = false;  // by this run: its ranges are empty
