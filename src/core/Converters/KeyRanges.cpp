@@ -9,7 +9,7 @@
 namespace velmora {
 namespace {
 
-using Wide = __int128;
+__extension__ typedef __int128 Wide;
 
 // An integer of up to 38 digits with an optional sign; nothing for anything else.
 std::optional<Wide> ParseWide(std::string_view text) {
