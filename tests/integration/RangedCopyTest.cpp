@@ -131,7 +131,11 @@ TEST_F(RangedCopyTest, EveryKeyArrivesOnceWhateverTheCut) {
     };
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.name);
-        MakeSource(c.ddl + " ANALYZE TABLE t;");
+        // MyISAM: the catalog's row figure is exact, so the cut is known beforehand (InnoDB's
+        // estimate may stray by a fifth).
+        std::string ddl = c.ddl;
+        ddl.insert(ddl.find(");") + 1, " ENGINE=MyISAM");
+        MakeSource(ddl);
         ExpectTargetStatementsParse();
         target_->ClearStatements();
         const size_t logged = Messages().size();
@@ -158,7 +162,7 @@ TEST_F(RangedCopyTest, EveryKeyArrivesOnceWhateverTheCut) {
 // An identity table on three writers: IDENTITY_INSERT is switched on for each range on its
 // writer's own session, and the identity is reseeded once, after the last row.
 TEST_F(RangedCopyTest, IdentityInsertOnEveryWriterAndOneReseedAtTheEnd) {
-    MakeSource("CREATE TABLE t (id int AUTO_INCREMENT PRIMARY KEY, v int) AUTO_INCREMENT = 200000;"
+    MakeSource("CREATE TABLE t (id int AUTO_INCREMENT PRIMARY KEY, v int) ENGINE=MyISAM AUTO_INCREMENT = 200000;"
                "INSERT INTO t SELECT seq, seq FROM seq_1_to_90000; ANALYZE TABLE t;");
     ConversionReport report;
     ASSERT_EQ(ConvertDatabaseTables(context_, database_, &report), 0);
