@@ -358,13 +358,13 @@ int Migrate(const CliOptions& options, bool interactive) {
                                                                      names.targetDatabase))
             : NewOdbcConnection();
     Run run(options, interactive, std::move(target));
+    SplitRunOptions(options, kind, run.window().options());
     run.LoadSides(true, true);
     run.ConnectSourceSide(names.sourceDatabase);
     // A script is opened (and an earlier one replaced) only once the command will run.
     if (!options.targetScript) run.ConnectTargetSide();
     run.window().options().verify = VerifyModeOption(options, VerifyMode::None);
     run.window().options().resume = options.resume;
-    SplitRunOptions(options, kind, run.window().options());
     if (options.targetScript && run.window().options().verify != VerifyMode::None) {
         throw UsageError{"--verify reads the target server: it cannot run against --target-script"};
     }
