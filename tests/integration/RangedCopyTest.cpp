@@ -12,6 +12,10 @@
 
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
+#include "Converters/CopyPlan.h"
+#include "Converters/SplitRun.h"
+#include "Converters/CopyPlan.h"
+#include "Converters/SplitRun.h"
 #include "data/OdbcConnection.h"
 #include "support/ConversionFixture.h"
 #include "support/SharedConnection.h"
@@ -213,6 +217,69 @@ TEST_F(RangedCopyTest, SharesOfASplitRunTakeEveryUnitOnce) {
     for (const auto& [key, times] : keys) {
         if (times != 1) ADD_FAILURE() << key << " sent " << times << " times";
     }
+}
+
+// --finish goes on only when every share ended SUCCESS with the split it computes itself; each
+// share that did not is named, and nothing is created. A share's markers are written as it ends.
+TEST_F(RangedCopyTest, FinishNamesEveryShareThatIsNotIn) {
+    MakeSource("CREATE TABLE big (id int PRIMARY KEY); INSERT INTO big SELECT seq FROM seq_1_to_60000;"
+               "CREATE TABLE child (id int PRIMARY KEY, big_id int, FOREIGN KEY (big_id) REFERENCES big (id));"
+               "CREATE VIEW v AS SELECT id FROM child;");
+    context_.sourceDatabase = database_;
+    const std::string split =
+        SplitFingerprint(PlanCopyUnits(context_, database_, {"big", "child"}, {true, true}), 3);
+    const std::string markers = "select part, parts, split, outcome from velmora_split";
+    struct Case {
+        std::string name;
+        std::vector<ScriptedRow> rows;
+        std::vector<std::string> problems;
+    };
+    const std::vector<Case> cases = {
+        {"none ended", {}, {"no share of the split run has ended yet"}},
+        {"each wrong",
+         {{"1", "3", "0123456789abcdef", "SUCCESS"}, {"3", "3", split, "FAILURE"}},
+         {"share 1 of 3 split the work differently (the source or the options changed since): run every share again",
+          "share 2 of 3 has not ended: run it (--part 2/3)",
+          "share 3 of 3 ended FAILURE: run it again, it completes what it left"}},
+        {"a share of another split", {{"1", "2", split, "SUCCESS"}, {"2", "3", split, "SUCCESS"}},
+         {"share 1 of 2 split the work differently (the source or the options changed since): run every share again",
+          "share 2 of 2 split the work differently (the source or the options changed since): run every share again"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        target_->ClearAnswers();
+        target_->ClearStatements();
+        target_->AnswerWith("select count_big(*) from velmora_split",
+                            ScriptedResult::Text({"rows"}, {{std::to_string(c.rows.size())}}));
+        target_->AnswerWith(markers, ScriptedResult::Text({"part", "parts", "split", "outcome"}, c.rows));
+        ConversionReport report;
+        EXPECT_FALSE(FinishSplitRun(context_, report));
+        EXPECT_EQ(report.failures, c.problems);
+        for (const std::string& statement : target_->Statements()) {
+            EXPECT_TRUE(StartsWith(statement, "select ")) << "sent before every share was in: " << statement;
+        }
+    }
+    // Without the marker table, no share ran at all.
+    target_->ClearAnswers();
+    target_->FailOn("select count_big(*) from velmora_split", "Invalid object name 'velmora_split'.");
+    ConversionReport none;
+    EXPECT_FALSE(FinishSplitRun(context_, none));
+    EXPECT_EQ(none.failures, (std::vector<std::string>{
+                                 "no share of a split run has ended in [sales]: run the shares (--part I/N) first"}));
+
+    // A share clears its marker when it starts and writes it when it ends.
+    target_->ClearAnswers();
+    target_->ClearStatements();
+    context_.options.part = 2;
+    context_.options.parts = 3;
+    EXPECT_TRUE(BeginShare(context_));
+    EXPECT_TRUE(EndShare(context_, split, false));
+    const std::vector<std::string> sent = target_->Statements();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_TRUE(StartsWith(sent[0], "IF OBJECT_ID(N'velmora_split') IS NULL CREATE TABLE velmora_split ("));
+    EXPECT_EQ(sent[1], "DELETE FROM velmora_split WHERE part = 2");
+    EXPECT_EQ(sent[3], "INSERT INTO velmora_split (part, parts, split, outcome, ended) VALUES (2, 3, N'" + split +
+                           "', N'FAILURE', SYSDATETIME())");
 }
 
 }  // namespace
