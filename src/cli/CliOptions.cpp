@@ -120,6 +120,13 @@ std::vector<OptionSpec> BuildTable() {
          "reseed the identities and verify every table (full unless --verify count). A missing "
          "or failed share is an error that names it.",
          {"migrate"}},
+        {"--bulk", "", Value::Required, "auto|off",
+         Store([](CliOptions& o) -> auto& { return o.bulk; }),
+         "Full mode: auto (the default) sends rows through the target driver's bulk copy when "
+         "a check before the first table stores and reads back every kind of value exactly, "
+         "else in INSERT statements (the log says why); off: always INSERT statements. "
+         "Default: [Public] Bulk= of migrator.cfg, else auto.",
+         {"migrate"}},
         {"--table", "", Value::Required, "FILE",
          Store([](CliOptions& o) -> auto& { return o.tableFile; }),
          "The \"show create table\" texts of the tables the view selects from, one after "

@@ -162,6 +162,10 @@ TEST_F(CliTest, ExitCodes) {
     EXPECT_EQ(jobs.exitCode, 2);
     EXPECT_NE(jobs.err.find("--jobs takes a number from 1 to 16, not '0'"), std::string::npos) << jobs.err;
 
+    CliResult bulk = Cli("migrate database shop sales --yes --bulk on --target-script '" + home_ + "/out'");
+    EXPECT_EQ(bulk.exitCode, 2);
+    EXPECT_NE(bulk.err.find("--bulk takes auto or off, not 'on'"), std::string::npos) << bulk.err;
+
     // A split run's options are checked before anything is connected.
     const std::vector<std::pair<std::string, std::string>> split = {
         {"migrate database shop sales --part 0/3", "--part takes I/N, share I of N (1 <= I <= N <= 1000), not '0/3'"},
