@@ -107,6 +107,19 @@ std::vector<OptionSpec> BuildTable() {
          "foreign keys follow once every table is there. Default: [Public] Jobs= of "
          "migrator.cfg, else 4. A --target-script is always written one table after another.",
          {"migrate"}},
+        {"--part", "", Value::Required, "I/N",
+         Store([](CliOptions& o) -> auto& { return o.part; }),
+         "migrate database, Full mode: copy share I of N of the work (whole tables and key ranges "
+         "of big ones, split alike in every process from the source alone), so that N processes "
+         "on any machines copy one database together; the foreign keys, views, identities and "
+         "the verification wait for --finish. A share can be run again: it completes what it "
+         "left.",
+         {"migrate"}},
+        {"--finish", "", Value::None, "", Flag(&CliOptions::finish),
+         "migrate database, after every --part I/N has ended: create the foreign keys and views, "
+         "reseed the identities and verify every table (full unless --verify count). A missing "
+         "or failed share is an error that names it.",
+         {"migrate"}},
         {"--bulk", "", Value::Required, "auto|off",
          Store([](CliOptions& o) -> auto& { return o.bulk; }),
          "Full mode: auto (the default) sends rows through the target driver's bulk copy when "

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "Converters/Conditions.h"
+#include "Converters/KeyRanges.h"
 #include "Converters/Thread/WorkerBodies.h"
 #include "MainWindowCommands.h"
 #include "Preflight.h"
@@ -309,6 +310,9 @@ void EnsureTargetDatabase(Run& run, const std::string& database) {
     run.RefuseUnanswered();
     if (!create) throw UsageError{"the target database " + database + " does not exist"};
     if (!CreateTargetDatabase(run.window(), database, why)) {
+        // The processes of a split run start together: another may have created it meanwhile.
+        std::string again;
+        if (TargetDatabasePresence(run.window(), database, again) == Presence::Present) return;
         throw UsageError{"the target database " + database + " cannot be created: " + why};
     }
     std::fprintf(stderr, "created the target database %s\n", database.c_str());
@@ -316,6 +320,25 @@ void EnsureTargetDatabase(Run& run, const std::string& database) {
 
 void Expect(const std::vector<std::string>& words, size_t count, const char* usage) {
     if (words.size() != count) throw UsageError{std::string("usage: velmora-cli ") + usage};
+}
+
+// --part I/N and --finish: a share, or the end, of a database copied by several processes.
+void SplitRunOptions(const CliOptions& options, const std::string& kind, Options& chosen) {
+    if (!options.part && !options.finish) return;
+    if (options.part && options.finish) throw UsageError{"--part and --finish are separate runs"};
+    const char* option = options.part ? "--part" : "--finish";
+    if (kind != "database") throw UsageError{std::string(option) + " works with migrate database"};
+    if (options.targetScript) throw UsageError{std::string(option) + " needs a target server, not --target-script"};
+    if (chosen.translation != TranslationMode::Full) throw UsageError{std::string(option) + " works in Full mode"};
+    chosen.finish = options.finish;
+    if (!options.part) return;
+    std::optional<PartSpec> part = ParsePart(*options.part);
+    if (!part) {
+        throw UsageError{"--part takes I/N, share I of N (1 <= I <= N <= " + std::to_string(kMaxParts) +
+                         "), not '" + *options.part + "'"};
+    }
+    chosen.part = part->part;
+    chosen.parts = part->parts;
 }
 
 int Migrate(const CliOptions& options, bool interactive) {
@@ -346,6 +369,7 @@ int Migrate(const CliOptions& options, bool interactive) {
                                                                      names.targetDatabase))
             : NewOdbcConnection();
     Run run(options, interactive, std::move(target));
+    SplitRunOptions(options, kind, run.window().options());
     run.LoadSides(true, true);
     run.ConnectSourceSide(names.sourceDatabase);
     // A script is opened (and an earlier one replaced) only once the command will run.

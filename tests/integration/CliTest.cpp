@@ -166,6 +166,22 @@ TEST_F(CliTest, ExitCodes) {
     EXPECT_EQ(bulk.exitCode, 2);
     EXPECT_NE(bulk.err.find("--bulk takes auto or off, not 'on'"), std::string::npos) << bulk.err;
 
+    // A split run's options are checked before anything is connected.
+    const std::vector<std::pair<std::string, std::string>> split = {
+        {"migrate database shop sales --part 0/3", "--part takes I/N, share I of N (1 <= I <= N <= 1000), not '0/3'"},
+        {"migrate database shop sales --part 4/3", "not '4/3'"},
+        {"migrate database shop sales --part 1/2 --finish", "--part and --finish are separate runs"},
+        {"migrate table shop orders sales --part 1/2", "--part works with migrate database"},
+        {"migrate tables shop sales --finish", "--finish works with migrate database"},
+        {"migrate database shop sales --finish --target-script out", "--finish needs a target server, not --target-script"},
+        {"migrate database shop sales --part 1/2 --translation classic", "--part works in Full mode"},
+    };
+    for (const auto& [command, error] : split) {
+        CliResult refused = Cli(command + " --yes");
+        EXPECT_EQ(refused.exitCode, 2) << command;
+        EXPECT_NE(refused.err.find(error), std::string::npos) << command << ": " << refused.err;
+    }
+
     CliResult noVariable = Cli("migrate database shop sales --yes --target-script '" + home_ +
                                    "/out' --source 127.0.0.1:33077 --source-password-env NOT_SET_ANYWHERE",
                                false);

@@ -314,6 +314,9 @@ TEST_F(LiveTest, ResumeAfterAKilledCopyCompletesTheTableWithNothingDoubled) {
 
     CliResult resumed = Live("migrate table " + source + " big " + target.name() + " --yes --resume --report report.json");
     EXPECT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
+    // Cut into key ranges on the default four writers, each range completed on its own.
+    EXPECT_NE(resumed.out.find("[big] range 1 of "), std::string::npos) << resumed.out;
+    EXPECT_NE(resumed.out.find("[big] resume: on the target already"), std::string::npos) << resumed.out;
     EXPECT_EQ(test::LiveRowCount(target.name(), "big"), kBigRows);
     CliResult verify = Live("verify " + source + " " + target.name() + " big --verify full");
     EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;

@@ -28,7 +28,16 @@ void CliFixture::SetUp() {
 
 void CliFixture::TearDown() { std::filesystem::remove_all(home_); }
 
-std::string CliFixture::Command(const std::string& arguments, bool withSource) {
+namespace {
+
+// The output files of a launched program: out.txt and err.txt, or out-TAG.txt and err-TAG.txt.
+std::string OutputFile(const std::string& home, const char* stream, const std::string& tag) {
+    return home + "/" + stream + (tag.empty() ? "" : "-" + tag) + ".txt";
+}
+
+}  // namespace
+
+std::string CliFixture::Command(const std::string& arguments, bool withSource, const std::string& tag) {
     MariaDbAddress db = LocalMariaDb();
     std::string command = "cd '" + home_ + "' && VELMORA_HOME='" + home_ + "' PW='" + db.password +
                           "' exec '" VELMORA_BINARY_DIR "/src/cli/velmora-cli' " + arguments;
@@ -36,15 +45,16 @@ std::string CliFixture::Command(const std::string& arguments, bool withSource) {
         command += " --source " + db.host + ":" + std::to_string(db.port) + " --source-user " +
                    db.user + " --source-password-env PW";
     }
-    return command + " </dev/null >'" + home_ + "/out.txt' 2>'" + home_ + "/err.txt'";
+    return command + " </dev/null >'" + OutputFile(home_, "out", tag) + "' 2>'" +
+           OutputFile(home_, "err", tag) + "'";
 }
 
 CliResult CliFixture::Cli(const std::string& arguments, bool withSource) {
     return Collect(Spawn(Command(arguments, withSource)));
 }
 
-pid_t CliFixture::Launch(const std::string& arguments) {
-    return Spawn(Command(arguments, true));
+pid_t CliFixture::Launch(const std::string& arguments, const std::string& tag) {
+    return Spawn(Command(arguments, true, tag));
 }
 
 pid_t CliFixture::Spawn(const std::string& command) {
@@ -56,15 +66,15 @@ pid_t CliFixture::Spawn(const std::string& command) {
     return pid;
 }
 
-CliResult CliFixture::Collect(pid_t pid) {
+CliResult CliFixture::Collect(pid_t pid, const std::string& tag) {
     CliResult result;
     int status = 0;
     if (pid > 0 && waitpid(pid, &status, 0) == pid) {
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status)
                                             : (WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1);
     }
-    result.out = ReadFile(home_ + "/out.txt");
-    result.err = ReadFile(home_ + "/err.txt");
+    result.out = ReadFile(OutputFile(home_, "out", tag));
+    result.err = ReadFile(OutputFile(home_, "err", tag));
     return result;
 }
 

@@ -28,11 +28,12 @@ protected:
 
     // Runs the program to its end.
     CliResult Cli(const std::string& arguments, bool withSource = true);
-    // Starts the program; its output goes to out.txt and err.txt of the home folder.
-    pid_t Launch(const std::string& arguments);
+    // Starts the program; its output goes to out.txt and err.txt of the home folder (with a
+    // `tag`, out-TAG.txt and err-TAG.txt, so that several can run at once).
+    pid_t Launch(const std::string& arguments, const std::string& tag = "");
     // Waits for a launched program: its exit code (128 + the signal when a signal ended it) and
     // what it wrote.
-    CliResult Collect(pid_t pid);
+    CliResult Collect(pid_t pid, const std::string& tag = "");
 
     // The statements of a script (the text between GO lines), header included.
     std::vector<std::string> ScriptStatements(const std::string& path);
@@ -42,7 +43,7 @@ protected:
     std::string home_;
 
 private:
-    std::string Command(const std::string& arguments, bool withSource);
+    std::string Command(const std::string& arguments, bool withSource, const std::string& tag = "");
     pid_t Spawn(const std::string& command);
 };
 

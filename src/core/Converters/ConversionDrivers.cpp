@@ -48,7 +48,8 @@ bool CreateKeys(WorkerContext& context, WorkFile& file, const std::string& text,
     return created;
 }
 
-// What went wrong in a row copy, for the report.
+}  // namespace
+
 std::string RowCopyFailure(const RowCopyResult& rows) {
     std::vector<std::string> parts;
     if (rows.text != kTrueText) parts.push_back("the rows could not be read");
@@ -66,8 +67,6 @@ std::string RowCopyFailure(const RowCopyResult& rows) {
     return text;
 }
 
-}  // namespace
-
 int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
                           ConversionReport* report) {
     OperationLog& log = context.Log();
@@ -78,7 +77,8 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
         return -1;
     }
     const bool full = context.options.translation == TranslationMode::Full;
-    if (full && context.options.jobs > 1 && context.openPeer) {
+    // A split run always plans its share, even on one writer.
+    if (full && ((context.options.jobs > 1 && context.openPeer) || context.options.Split())) {
         std::vector<std::string> names;
         for (const TableRecord& record : *tables) {
             if (record.tableType != "VIEW") names.push_back(record.tableName);
@@ -102,7 +102,10 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
             }
         }
     }
-    if (full) {
+    if (full && context.options.Split()) {
+        // The shares' foreign keys wait for --finish, when every share's rows are in.
+        if (report) report->foreignKeys.clear();
+    } else if (full) {
         ConversionReport keys;
         ConversionReport& pending = report ? *report : keys;
         CreatePendingForeignKeys(context, database, pending);

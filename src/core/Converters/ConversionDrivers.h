@@ -22,6 +22,7 @@
 namespace velmora {
 
 struct ConversionReport;
+struct RowCopyResult;
 struct WorkerContext;
 
 // 0 when the loop ran (also after a stop), -1 when the table catalog cannot be opened. The
@@ -54,6 +55,9 @@ int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
 // create statement failed, -2 when its work file cannot be opened.
 int ConvertTable(WorkerContext& context, std::string_view database, std::string_view table,
                  ConversionReport* report = nullptr);
+
+// What went wrong in a row copy, for the report ("3 of 10 rows failed, ...").
+std::string RowCopyFailure(const RowCopyResult& rows);
 
 // True when the view was created.
 bool ConvertView(WorkerContext& context, std::string_view database, std::string_view view,

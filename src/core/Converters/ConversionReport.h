@@ -120,6 +120,8 @@ struct ConversionReport {
     std::vector<TableReport> tables;
     std::vector<PendingForeignKey> foreignKeys;
     std::vector<std::string> viewsCreated;
+    // A share of a split run: how the work was split (SplitFingerprint), for its marker.
+    std::string split;
     // One text per failed object or step, such as "table orders: create failed".
     std::vector<std::string> failures;
     bool stopped = false;

@@ -61,15 +61,9 @@ void AddComments(WorkerContext& context, WorkFile& file, const FullTableTranslat
     }
 }
 
-void QueueForeignKeys(const FullTableTranslation& table, const ExpressionNames& names,
-                      ConversionReport* report) {
-    if (!report) return;
-    for (const ForeignKeyModel& key : table.foreignKeyModels) {
-        std::string statement = ForeignKeyStatement(table.tableName, key, names);
-        if (statement.empty()) continue;  // into another database: reported by the translation
-        report->foreignKeys.push_back({table.tableName, key.name, statement,
-                                       ForeignKeyStatement(table.tableName, key, names, true)});
-    }
+// The names the translation writes into the target's statements.
+ExpressionNames TargetNames(const WorkerContext& context, std::string_view database) {
+    return {std::string(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)};
 }
 
 // The definitions of the tables whose identity keys this table's foreign keys may hold (see
@@ -122,50 +116,86 @@ bool LoadUnderPlainName(WorkerContext& context, WorkFile& file, std::string_view
 
 }  // namespace
 
-int ConvertTableFull(WorkerContext& context, std::string_view database, std::string_view table,
-                     WorkFile& file, TableReport& outcome, ConversionReport* report) {
+bool TranslateTableForTask(WorkerContext& context, std::string_view database, std::string_view table,
+                           TableReport& outcome, ConversionReport* report,
+                           FullTableTranslation& translation) {
     OperationLog& log = context.Log();
     const std::string db(database);
     std::string why;
     std::string definition =
         ReadDefinition(log, context.SourceSession(), ShowCreateTableStatement(table), &why);
-    const ExpressionNames names{db, context.targetDatabase, OneDatabaseKindName(context.targetKind)};
-    FullTableTranslation translation;
     if (why.empty()) {
-        translation = TranslateTableFull(definition, names, ReferencedDefinitions(context, definition));
+        translation = TranslateTableFull(definition, TargetNames(context, database),
+                                         ReferencedDefinitions(context, definition));
         why = translation.error;
     }
     if (!why.empty()) {
         log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", why});
         outcome.failure = "its definition could not be read: " + why;
         Fail(report, "table " + outcome.name + ": its definition could not be read: " + why);
-        return -1;
+        return false;
     }
     for (const Adjustment& adjustment : translation.adjustments) {
         Adjusted(context, outcome,
                  adjustment.column.empty() ? adjustment.text
                                            : adjustment.column + ": " + adjustment.text);
     }
+    return true;
+}
+
+bool CreateTableFull(WorkerContext& context, WorkFile& file, std::string_view database,
+                     const FullTableTranslation& translation, TableReport& outcome,
+                     ConversionReport* report) {
+    OperationLog& log = context.Log();
+    std::string why;
     const std::string loading = LoadingName(context, translation);
     bool created = loading.empty() ? Run(context, file, translation.createTable, why)
                                    : LoadUnderPlainName(context, file, database, translation, loading, outcome, why);
     if (!created) {
-        log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", why});
+        log.WriteGroup({"TABLE: Create [" + std::string(database) + "].[" + outcome.name + "] ERROR !", why});
         outcome.failure = why;
         Fail(report, "table " + outcome.name + ": create failed: " + why);
-        return -1;
+        return false;
     }
     log.WriteOutputLine("Create table [%s] SUCCESSFULLY!!!", outcome.name.c_str());
     CreateIndexes(context, file, translation, outcome, report);
     AddComments(context, file, translation, outcome);
-    if (loading.empty()) outcome.rows = CopyTableRowsFull(context, database, translation, &outcome.adjustments);
-    if (!translation.identityReseed.empty() && outcome.rows.rowsWritten > 0 &&
-        !Run(context, file, translation.identityReseed, why)) {
-        log.WriteGroup({"[" + outcome.name + "] The identity could not be reseeded!", why});
-        outcome.StepFailed("reseed", why);
-        Fail(report, "table " + outcome.name + ": the identity could not be reseeded: " + why);
+    return true;
+}
+
+void ReseedIdentity(WorkerContext& context, WorkFile& file, const FullTableTranslation& translation,
+                    TableReport& outcome, ConversionReport* report) {
+    std::string why;
+    if (translation.identityReseed.empty() || Run(context, file, translation.identityReseed, why)) return;
+    context.Log().WriteGroup({"[" + outcome.name + "] The identity could not be reseeded!", why});
+    outcome.StepFailed("reseed", why);
+    Fail(report, "table " + outcome.name + ": the identity could not be reseeded: " + why);
+}
+
+void QueueTableForeignKeys(WorkerContext& context, std::string_view database,
+                           const FullTableTranslation& translation, ConversionReport* report) {
+    if (!report) return;
+    const ExpressionNames names = TargetNames(context, database);
+    for (const ForeignKeyModel& key : translation.foreignKeyModels) {
+        std::string statement = ForeignKeyStatement(translation.tableName, key, names);
+        if (statement.empty()) continue;  // into another database: reported by the translation
+        report->foreignKeys.push_back({translation.tableName, key.name, statement,
+                                       ForeignKeyStatement(translation.tableName, key, names, true)});
     }
-    QueueForeignKeys(translation, names, report);
+}
+
+int ConvertTableFull(WorkerContext& context, std::string_view database, std::string_view table,
+                     WorkFile& file, TableReport& outcome, ConversionReport* report) {
+    FullTableTranslation translation;
+    if (!TranslateTableForTask(context, database, table, outcome, report, translation) ||
+        !CreateTableFull(context, file, database, translation, outcome, report)) {
+        return -1;
+    }
+    if (LoadingName(context, translation).empty()) {
+        outcome.rows = CopyTableRowsFull(context, database, translation, &outcome.adjustments);
+    }
+    if (outcome.rows.rowsWritten > 0) ReseedIdentity(context, file, translation, outcome, report);
+    QueueTableForeignKeys(context, database, translation, report);
     return 1;
 }
 

@@ -13,6 +13,7 @@
 
 #include "Converters/ConversionReport.h"
 #include "Converters/WorkFiles.h"
+#include "translation/FullTableTranslator.h"
 
 namespace velmora {
 
@@ -23,6 +24,22 @@ struct WorkerContext;
 // adjustments; failures and the pending foreign keys go into `report` when given.
 int ConvertTableFull(WorkerContext& context, std::string_view database, std::string_view table,
                      WorkFile& file, TableReport& outcome, ConversionReport* report);
+
+// The steps of ConvertTableFull, for a table whose rows are copied in key ranges on several
+// writers: the definition read and translated (its adjustments logged and kept in `outcome`);
+// the table created with its indexes and comments; the identity reseeded once its rows are in;
+// its foreign keys queued in `report` until every table exists. The first two return false after
+// the failure lines and the report's failure.
+bool TranslateTableForTask(WorkerContext& context, std::string_view database, std::string_view table,
+                           TableReport& outcome, ConversionReport* report,
+                           FullTableTranslation& translation);
+bool CreateTableFull(WorkerContext& context, WorkFile& file, std::string_view database,
+                     const FullTableTranslation& translation, TableReport& outcome,
+                     ConversionReport* report);
+void ReseedIdentity(WorkerContext& context, WorkFile& file, const FullTableTranslation& translation,
+                    TableReport& outcome, ConversionReport* report);
+void QueueTableForeignKeys(WorkerContext& context, std::string_view database,
+                           const FullTableTranslation& translation, ConversionReport* report);
 
 // Creates the foreign keys the tables left in `report`, appending each to its table's work file.
 // A key the target refuses with its ON DELETE / ON UPDATE actions is created without them, and

@@ -132,7 +132,7 @@ std::optional<int64_t> CountRows(OperationLog& log, Session* session, SqlDialect
     const bool mysql = dialect == SqlDialect::MySql;
     std::string query = std::string(mysql ? "select count(*)" : "select count_big(*)") +
                         " from " + QuoteName(dialect, table);
-    if (mysql && !condition.empty()) query += " where (" + std::string(condition) + "\n)";
+    if (!condition.empty()) query += " where (" + std::string(condition) + "\n)";
     SourceQuery count(log, session, query, false);
     if (!count.ok()) {
         error = count.reason().empty() ? count.failureText() : count.reason();

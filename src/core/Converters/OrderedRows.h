@@ -108,7 +108,7 @@ int CompareKeyValues(KeyOrder order, std::string_view left, std::string_view rig
 // (k1 > v1) or (k1 = v1 and k2 > v2) ...
 std::string AfterKeyCondition(const OrderedReadSpec& spec, const std::vector<std::string>& after);
 
-// The rows of a table (MySQL: under `condition`); nothing, with the driver's reason in `error`,
+// The rows of a table under `condition` (in the dialect's words, may be empty); nothing, with the driver's reason in `error`,
 // when the count cannot be read.
 std::optional<int64_t> CountRows(OperationLog& log, Session* session, SqlDialect dialect,
                                  std::string_view table, std::string_view condition,

@@ -1,7 +1,10 @@
 // ParallelTables: the tables of one database converted several at a time (Full mode, the task's
-// `jobs` option). Each worker thread takes the next table of the list on connections of its own
-// (WorkerContext::openPeer), so that one table's reading and sending overlap another's; the task's
-// own thread is one of them. A peer that cannot be opened only means fewer workers. The report
+// `jobs` option). The tables are planned first (CopyPlan.h): a big one is cut into key ranges.
+// Each worker thread takes the next unit of the list, a whole table or one key range
+// (RangedTable.h), on connections of its own (WorkerContext::openPeer), so that one unit's
+// reading and sending overlap another's; the task's own thread is one of them. A peer that cannot
+// be opened only means fewer workers. In a split run (TaskOptions::part of parts) the process
+// takes only its share of the units (KeyRanges.h: AssignShares), on one writer or more. The report
 // lists the tables in the catalog's order, whatever order they finished in; the caller creates
 // the foreign keys once every table is there. With more than one worker, every log line of a
 // table names it (LogTableScope).

@@ -17,7 +17,8 @@ std::string Text(std::string_view view) { return std::string(view); }
 
 // The largest key on the target, as the target prints it; nothing when it cannot be read.
 std::optional<std::vector<std::string>> LargestTargetKey(WorkerContext& context,
-                                                         const OrderedReadSpec& target) {
+                                                         const OrderedReadSpec& target,
+                                                         const std::string& within) {
     std::string query = "select top (1) ";
     std::string order;
     for (size_t i = 0; i < target.key.columns.size(); ++i) {
@@ -25,7 +26,9 @@ std::optional<std::vector<std::string>> LargestTargetKey(WorkerContext& context,
         query += (i > 0 ? ", " : "") + name;
         order += (i > 0 ? ", " : "") + name + " desc";
     }
-    query += " from " + QuoteSqlName(SqlDialect::Tsql, target.table) + " order by " + order;
+    query += " from " + QuoteSqlName(SqlDialect::Tsql, target.table);
+    if (!within.empty()) query += " where " + within;
+    query += " order by " + order;
     SourceQuery largest(context.Log(), context.TargetSession(), query, false);
     if (!largest.ok() || !largest.Next()) return std::nullopt;
     std::vector<std::string> key;
@@ -44,7 +47,8 @@ bool SameOrderOnBothServers(const OrderedKey& key) {
 }
 
 // The Continue plan, when the table's key allows it.
-bool PlanContinue(WorkerContext& context, std::string_view table, ResumePlan& plan) {
+bool PlanContinue(WorkerContext& context, std::string_view table, const ResumeScope& scope,
+                  ResumePlan& plan) {
     TableShape shape = ReadTableShape(context.Log(), context.SourceSession(), table);
     if (!shape.error.empty() || !shape.key) {
         plan.why = shape.key || !shape.error.empty() ? shape.error : "it has no key";
@@ -55,7 +59,7 @@ bool PlanContinue(WorkerContext& context, std::string_view table, ResumePlan& pl
         plan.why = "its key is text, which the two servers order differently";
         return false;
     }
-    std::optional<std::vector<std::string>> largest = LargestTargetKey(context, target);
+    std::optional<std::vector<std::string>> largest = LargestTargetKey(context, target, scope.target);
     if (!largest) {
         plan.why = "the largest key on the target cannot be read";
         return false;
@@ -66,10 +70,11 @@ bool PlanContinue(WorkerContext& context, std::string_view table, ResumePlan& pl
     return true;
 }
 
-bool EmptyTarget(WorkerContext& context, std::string_view table) {
+bool EmptyTarget(WorkerContext& context, std::string_view table, const ResumeScope& scope) {
     std::string why;
-    bool emptied = ExecuteStatement(context.Log(), context.TargetSession(),
-                                    "delete from " + QuoteSqlName(SqlDialect::Tsql, table), 0, &why);
+    std::string statement = "delete from " + QuoteSqlName(SqlDialect::Tsql, table);
+    if (!scope.target.empty()) statement += " where " + scope.target;
+    bool emptied = ExecuteStatement(context.Log(), context.TargetSession(), statement, 0, &why);
     if (!emptied) {
         context.Log().WriteOutputLine("[%s] resume: the table cannot be emptied: %s",
                                       Text(table).c_str(), why.c_str());
@@ -77,28 +82,36 @@ bool EmptyTarget(WorkerContext& context, std::string_view table) {
     return emptied;
 }
 
-std::optional<int64_t> TargetRows(WorkerContext& context, std::string_view table) {
+std::optional<int64_t> TargetRows(WorkerContext& context, std::string_view table,
+                                  const ResumeScope& scope) {
     std::string error;
-    return CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, "", error);
+    return CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, scope.target,
+                     error);
 }
 
 bool Refill(WorkerContext& context, std::string_view table, const ResumedRowCopy& copy,
-            TableReport& outcome) {
-    if (!EmptyTarget(context, table)) return false;
+            TableReport& outcome, const ResumeScope& scope) {
+    if (!EmptyTarget(context, table, scope)) return false;
     outcome.rows = copy({});
     return true;
 }
 
 }  // namespace
 
+std::string BothPredicates(std::string_view a, std::string_view b) {
+    if (a.empty() || b.empty()) return std::string(a.empty() ? b : a);
+    return "(" + std::string(a) + "\n) and (" + std::string(b) + ")";
+}
+
 ResumePlan PlanTableResume(WorkerContext& context, std::string_view database,
-                           std::string_view table) {
+                           std::string_view table, const ResumeScope& scope) {
     ResumePlan plan;
-    std::optional<int64_t> target = TargetRows(context, table);
+    std::optional<int64_t> target = TargetRows(context, table, scope);
     if (!target) return plan;  // not on the target: migrate it
     plan.targetRows = *target;
     std::string error;
-    std::string condition = LookupCondition(context.conditionFile, database, table);
+    std::string condition =
+        BothPredicates(LookupCondition(context.conditionFile, database, table), scope.source);
     std::optional<int64_t> source = CountRows(context.Log(), context.SourceSession(),
                                               SqlDialect::MySql, table, condition, error);
     plan.sourceRows = source.value_or(-1);
@@ -110,17 +123,17 @@ ResumePlan PlanTableResume(WorkerContext& context, std::string_view database,
     } else if (*target > *source) {
         plan.why = "the target holds more rows than the source";
     } else if (*target == 0) {
-        plan.why = "the target table is empty";
+        plan.why = scope.label.empty() ? "the target table is empty" : "none of its rows are on the target";
     } else {
-        PlanContinue(context, table, plan);
+        PlanContinue(context, table, scope, plan);
     }
     return plan;
 }
 
 bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePlan& plan,
-                 const ResumedRowCopy& copy, TableReport& outcome) {
+                 const ResumedRowCopy& copy, TableReport& outcome, const ResumeScope& scope) {
     OperationLog& log = context.Log();
-    const std::string name = Text(table);
+    const std::string name = scope.label.empty() ? Text(table) : Text(table) + " " + scope.label;
     const long long sourceRows = plan.sourceRows;
     const long long targetRows = plan.targetRows;
     outcome.rows.text = std::string(kTrueText);
@@ -137,17 +150,17 @@ bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePla
                              " rows were there)";
             log.WriteOutputLine("[%s] resume: %s", name.c_str(), outcome.resume.c_str());
             outcome.rows = copy(plan.afterCondition);
-            std::optional<int64_t> after = TargetRows(context, table);
+            std::optional<int64_t> after = TargetRows(context, table, scope);
             if (!outcome.rows.Succeeded() || outcome.rows.stopped || after == sourceRows) return true;
             outcome.resume += "; the counts still differed, so the table was emptied and copied again";
             log.WriteOutputLine("[%s] resume: the counts still differ: the table is emptied and "
                                 "copied again", name.c_str());
-            return Refill(context, table, copy, outcome);
+            return Refill(context, table, copy, outcome, scope);
         }
         case ResumeAction::Refill:
             outcome.resume = "emptied and copied again (" + plan.why + ")";
             log.WriteOutputLine("[%s] resume: %s", name.c_str(), outcome.resume.c_str());
-            return Refill(context, table, copy, outcome);
+            return Refill(context, table, copy, outcome, scope);
     }
     return true;
 }

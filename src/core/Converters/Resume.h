@@ -28,6 +28,14 @@ struct WorkerContext;
 
 enum class ResumeAction { Migrate, Complete, Continue, Refill };
 
+// The rows a resume works on: the whole table (empty predicates), or one key range of it, given
+// on each side; `label` names the range in the log lines ("range 2 of 4 (...)").
+struct ResumeScope {
+    std::string source;  // MySQL predicate
+    std::string target;  // T-SQL predicate
+    std::string label;
+};
+
 struct ResumePlan {
     ResumeAction action = ResumeAction::Migrate;
     std::string afterCondition;  // Continue: the MySQL predicate of the rows still to copy
@@ -38,14 +46,18 @@ struct ResumePlan {
 
 // Decides what to do with `table`, which the target may already hold.
 ResumePlan PlanTableResume(WorkerContext& context, std::string_view database,
-                           std::string_view table);
+                           std::string_view table, const ResumeScope& scope = {});
 
 // Carries out a plan other than Migrate: completes the rows of `table` into `outcome.rows` and
 // sets `outcome.resume`; false when a target statement failed (its reason is in the log).
-// `copy` copies the rows in the task's mode, narrowed by the predicate it is given.
+// `copy` copies the rows in the task's mode, narrowed by the predicate it is given (and by the
+// scope's, which the copy adds itself). Emptying a scope deletes only its rows.
 using ResumedRowCopy = std::function<RowCopyResult(std::string_view narrower)>;
 bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePlan& plan,
-                 const ResumedRowCopy& copy, TableReport& outcome);
+                 const ResumedRowCopy& copy, TableReport& outcome, const ResumeScope& scope = {});
+
+// The predicates `a` and `b` both; either may be empty.
+std::string BothPredicates(std::string_view a, std::string_view b);
 
 // Whether the target table has foreign keys already / the target view exists.
 bool TargetHasForeignKeys(WorkerContext& context, std::string_view table);

@@ -59,6 +59,13 @@ struct TaskOptions {
     // Tables copied at once (Full mode; Classic always copies one after another).
     int jobs = kDefaultJobs;
     BulkMode bulk = BulkMode::Auto;
+    // A split run over several processes: this process copies share `part` (1-based) of `parts`
+    // (0: not split); `finish` ends a split run once every share is in.
+    int part = 0;
+    int parts = 0;
+    bool finish = false;
+
+    bool Split() const { return parts > 0; }
 };
 
 // The window's options.
@@ -70,8 +77,13 @@ struct Options {
     bool resume = false;
     int jobs = kDefaultJobs;
     BulkMode bulk = BulkMode::Auto;
+    int part = 0;
+    int parts = 0;
+    bool finish = false;
 
-    TaskOptions ForTask() const { return {autoBackup, translation, verify, resume, jobs, bulk}; }
+    TaskOptions ForTask() const {
+        return {autoBackup, translation, verify, resume, jobs, bulk, part, parts, finish};
+    }
 };
 
 }  // namespace velmora

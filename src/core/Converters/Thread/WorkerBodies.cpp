@@ -5,7 +5,9 @@
 #include "Converters/BulkCheck.h"
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
+#include "Converters/ParallelTables.h"
 #include "Converters/RoutineConversion.h"
+#include "Converters/SplitRun.h"
 #include "translation/PatternService.h"
 #include "Converters/TargetServer.h"
 #include "Converters/Thread/TaskTarget.h"
@@ -62,10 +64,36 @@ bool Clean(WorkerContext& context, const BackupReport& report) {
     return report.failures.empty();
 }
 
+// One share of a split run: its tables only, between its markers; idempotent (as a resumed run),
+// and verified by --finish, when every share is in.
+bool ConvertShare(WorkerContext& context) {
+    context.options.resume = true;
+    context.options.verify = VerifyMode::None;
+    if (!BeginShare(context)) return false;
+    ConversionReport report;
+    if (ConvertDatabaseTables(context, context.sourceDatabase, &report) < 0) {
+        report.AddFailure("the tables of [" + context.sourceDatabase + "] could not be listed");
+    }
+    const bool clean = Clean(context, report);
+    return EndShare(context, report.split, clean) && clean;
+}
+
+// The end of a split run: foreign keys, identities, views and the verification, once every
+// share is in.
+bool FinishSplit(WorkerContext& context) {
+    context.options.resume = true;
+    ConversionReport report;
+    FinishSplitRun(context, report);
+    context.options.verify = VerifyMode::None;  // verified already
+    return Clean(context, report);
+}
+
 // Tables, then their foreign keys, then functions, views and procedures, then triggers (after
 // the rows), with the progress milestones of a whole database (50 after the tables, then
 // `afterViews`).
 bool ConvertWholeDatabase(WorkerContext& context, int afterViews) {
+    if (context.options.finish) return FinishSplit(context);
+    if (context.options.Split()) return ConvertShare(context);
     ConversionReport report;
     if (ConvertDatabaseTables(context, context.sourceDatabase, &report) < 0) {
         report.AddFailure("the tables of [" + context.sourceDatabase + "] could not be listed");
@@ -314,7 +342,12 @@ bool RunViewsTask(WorkerContext& context) {
 bool RunTableTask(WorkerContext& context) {
     if (!SelectForObject(context, 587)) return false;
     ConversionReport report;
-    ConvertTable(context, context.sourceDatabase, context.sourceObject, &report);
+    // A big table is cut into key ranges that several writers copy at once.
+    if (context.options.translation == TranslationMode::Full && context.options.jobs > 1 && context.openPeer) {
+        ConvertTablesInParallel(context, context.sourceDatabase, {context.sourceObject}, &report);
+    } else {
+        ConvertTable(context, context.sourceDatabase, context.sourceObject, &report);
+    }
     context.SetProgress(90);
     ReloadTarget(context);
     context.SetProgress(100);
