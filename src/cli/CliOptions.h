@@ -43,6 +43,9 @@ struct CliOptions {
     std::optional<std::string> translation;   // --translation full|classic
     std::optional<std::string> jobs;          // --jobs N: tables copied at once (Full)
     std::optional<std::string> tableFile;     // --table FILE: "show create table" texts (translate-view)
+    std::optional<std::string> html;          // --html FILE: the assessment's page
+    std::optional<std::string> json;          // --json FILE: the assessment as JSON
+    std::optional<std::string> failOn;        // --fail-on adjustments|refusals (assess)
     SideOverrides source;
     SideOverrides target;
 };

@@ -123,19 +123,26 @@ bool LoadUnderPlainName(WorkerContext& context, WorkFile& file, std::string_view
 
 }  // namespace
 
+FullTableTranslation ReadTableFull(WorkerContext& context, std::string_view database,
+                                   std::string_view table, std::string& definition,
+                                   std::string& why) {
+    definition = ReadDefinition(context.Log(), context.SourceSession(), ShowCreateTableStatement(table), &why);
+    if (!why.empty()) return {};
+    FullTableTranslation translation = TranslateTableFull(
+        definition, {std::string(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)},
+        ReferencedDefinitions(context, definition));
+    why = translation.error;
+    return translation;
+}
+
 int ConvertTableFull(WorkerContext& context, std::string_view database, std::string_view table,
                      WorkFile& file, TableReport& outcome, ConversionReport* report) {
     OperationLog& log = context.Log();
     const std::string db(database);
     std::string why;
-    std::string definition =
-        ReadDefinition(log, context.SourceSession(), ShowCreateTableStatement(table), &why);
+    std::string definition;
     const ExpressionNames names{db, context.targetDatabase, OneDatabaseKindName(context.targetKind)};
-    FullTableTranslation translation;
-    if (why.empty()) {
-        translation = TranslateTableFull(definition, names, ReferencedDefinitions(context, definition));
-        why = translation.error;
-    }
+    FullTableTranslation translation = ReadTableFull(context, database, table, definition, why);
     if (!why.empty()) {
         log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
         log.WriteText(why);
