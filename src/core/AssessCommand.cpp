@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "Converters/SourceServer.h"
+#include "MainWindowCommands.h"
 #include "Converters/WorkerContext.h"
 #include "tasks/OperationLog.h"
 
@@ -42,6 +43,19 @@ AssessmentRun AssessSource(OperationLog& log, const ConnectionSettings& source,
     }
     context.sourceConnection->Close();
     return run;
+}
+
+std::optional<std::string> SelectedSourceDatabase(const DatabaseTree& sourceTree) {
+    std::optional<SelectedObject> selected = DescribeSelection(sourceTree);
+    if (!selected) return std::nullopt;
+    switch (selected->kind) {
+        case kDatabaseNode: return selected->text;
+        case kTablesFolderNode:
+        case kViewsFolderNode: return selected->parentText;
+        case kTableNode:
+        case kViewNode: return selected->grandparentText;
+        default: return std::nullopt;
+    }
 }
 
 std::string DefaultAssessmentFile(const std::vector<std::string>& databases, const std::string& extension) {

@@ -7,6 +7,7 @@
 // safe from several threads; `settings.progress` is called on the calling thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 namespace velmora {
 
+class DatabaseTree;
 class OperationLog;
 
 struct AssessmentRun {
@@ -25,6 +27,10 @@ struct AssessmentRun {
 AssessmentRun AssessSource(OperationLog& log, const ConnectionSettings& source,
                            const ConnectionFactory& factory, const std::vector<std::string>& databases,
                            const AssessmentSettings& settings = {});
+
+// The source database a selection of the source tree stands for: a database, or the database of
+// a selected folder, table or view; nothing when no such node is selected.
+std::optional<std::string> SelectedSourceDatabase(const DatabaseTree& sourceTree);
 
 // The file names an assessment is written to by default: "<databases>-assessment.html" and
 // ".json", the databases joined by "+", every character a file name cannot hold as "_".
