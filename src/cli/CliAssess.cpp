@@ -59,7 +59,7 @@ std::string ChooseAssessmentFiles(const CliOptions& options, AssessmentFiles& fi
 int RunAssessment(MainWindowModel& window, const CliOptions& options, const AssessmentFiles& files) {
     AssessmentSettings settings;
     if (!options.quiet) {
-        settings.progress = [](const std::string& what) { std::fprintf(stderr, "assessing %s\n", what.c_str()); };
+        settings.progress = [](const std::string& what) { std::fprintf(stderr, "%s\n", what.c_str()); };
     }
     AssessmentRun run = AssessSource(window.log(), window.sourceSettings, window.connectionFactory,
                                      options.words, settings);

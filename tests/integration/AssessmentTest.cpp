@@ -50,12 +50,14 @@ TEST_F(AssessmentFromMariaDb, TheSampleDatabaseHasItsExpectedOutcomes) {
     ASSERT_EQ(run.assessment.databases.size(), 1u);
     const DatabaseAssessment& shop = run.assessment.databases[0];
     ASSERT_EQ(shop.failure, "");
+    // The adjusted ones: bigint unsigned identities and the keys that reference them (events,
+    // orders, order_items), an ON UPDATE that the target does not keep (products).
     const std::map<std::string, std::string> expected = {
-        {"table audit_log", "adjusted"},    {"table categories", "ready"},
-        {"table customers", "adjusted"},    {"table events", "adjusted"},
+        {"table audit_log", "ready"},       {"table categories", "ready"},
+        {"table customers", "ready"},       {"table events", "adjusted"},
         {"table order notes", "ready"},     {"table order_items", "adjusted"},
         {"table orders", "adjusted"},       {"table products", "adjusted"},
-        {"table shipments", "adjusted"},    {"view active products", "ready"},
+        {"table shipments", "ready"},       {"view active products", "ready"},
         {"view order_lines", "ready"},      {"view order_totals", "ready"},
     };
     EXPECT_EQ(Outcomes(shop), expected);

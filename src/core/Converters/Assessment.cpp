@@ -240,7 +240,7 @@ DatabaseAssessment AssessDatabase(WorkerContext& context, const std::string& dat
         if (settings.progress) settings.progress(what);
     };
     for (const CatalogRow& row : rows) {
-        tell((row.view ? "view " : "table ") + database + "." + row.name);
+        tell((row.view ? "reading view " : "reading table ") + database + "." + row.name);
         result.objects.push_back(row.view ? AssessView(context, database, row.name)
                                           : AssessTable(context, database, row, settings));
     }

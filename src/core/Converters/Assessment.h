@@ -88,7 +88,8 @@ struct AssessmentSettings {
     int measuredTables = 3;            // how many of the largest tables the read samples
     int64_t sampleRows = 20000;        // at most this many rows of each
     double sampleSeconds = 2.0;        // and for at most this long in all
-    // Told before each object is read ("table orders"), for the caller's progress display.
+    // Told before each object is read ("reading table shop.orders") and before the measured
+    // read, for the caller's progress display.
     std::function<void(const std::string&)> progress;
 };
 
