@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <utility>
 
 #include "Converters/ConversionDrivers.h"
 #include "Converters/FullTableConversion.h"
+#include "Converters/RowReading.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/TargetServer.h"
 #include "Converters/WorkerContext.h"
@@ -96,9 +98,17 @@ void AddColumns(const FullTableTranslation& translation, const std::string& defi
     }
 }
 
+AssessedObject NewObject(const std::string& database, const std::string& kind, const std::string& name) {
+    AssessedObject object;
+    object.database = database;
+    object.kind = kind;
+    object.name = name;
+    return object;
+}
+
 AssessedObject AssessTable(WorkerContext& context, const std::string& database, const CatalogRow& row,
                            const AssessmentSettings& settings) {
-    AssessedObject object{database, "table", row.name};
+    AssessedObject object = NewObject(database, "table", row.name);
     object.engine = row.engine;
     object.dataBytes = row.dataBytes;
     object.indexBytes = row.indexBytes;
@@ -128,7 +138,7 @@ AssessedObject AssessTable(WorkerContext& context, const std::string& database, 
 }
 
 AssessedObject AssessView(WorkerContext& context, const std::string& database, const std::string& name) {
-    AssessedObject object{database, "view", name};
+    AssessedObject object = NewObject(database, "view", name);
     ViewStatement view = TranslateViewForTask(context, database, name);
     object.adjustments = view.adjustments;
     if (!view.readFailure.empty()) {
@@ -149,7 +159,7 @@ AssessedObject AssessView(WorkerContext& context, const std::string& database, c
 // the same record as a view's (statements, adjustments, or the refused construct).
 AssessedObject AssessRoutine(const std::string& database, const std::string& kind,
                              const std::string& name) {
-    AssessedObject object{database, kind, name};
+    AssessedObject object = NewObject(database, kind, name);
     object.outcome = assessed::kNotMigrated;
     object.reason = "procedures, functions and triggers are not migrated: create it on the target by hand";
     return object;
@@ -174,10 +184,26 @@ void AddRoutines(WorkerContext& context, const std::string& database, DatabaseAs
     }
 }
 
-// Reads up to `sampleRows` rows of each of the largest tables (by data_length) as the copy reads
-// them, within `sampleSeconds` in all.
-ReadMeasurement MeasureRead(WorkerContext& context, const std::vector<AssessedObject>& objects,
-                            const AssessmentSettings& settings) {
+// Takes the rows of the measured read: counts them and their bytes, and asks the read to stop
+// once the sample is complete.
+class SampleSink : public RowSink {
+public:
+    size_t TakeRow(StatementRowset& row) override {
+        size_t bytes = 0;
+        for (int i = 0; i < row.ColumnCount(); ++i) bytes += row.IsNull(i) ? 0 : row.Length(i);
+        ++rows;
+        textBytes += static_cast<int64_t>(bytes);
+        return bytes;
+    }
+    int64_t rows = 0;
+    int64_t textBytes = 0;
+};
+
+// Reads up to `sampleRows` rows of each of the largest tables (by data_length) the way the copy
+// reads them (RowReading.h: the migration condition, keyset pages, blocks of rows), within
+// `sampleSeconds` in all. Its lines go to a log of its own: a sample's stop is no news.
+ReadMeasurement MeasureRead(WorkerContext& context, const std::string& database,
+                            const std::vector<AssessedObject>& objects, const AssessmentSettings& settings) {
     std::vector<const AssessedObject*> tables;
     for (const AssessedObject& object : objects) {
         if (object.kind == "table" && object.rows > 0 && object.outcome != assessed::kUnreadable) {
@@ -192,23 +218,23 @@ ReadMeasurement MeasureRead(WorkerContext& context, const std::vector<AssessedOb
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     const auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    OperationLog quiet;
+    OperationLog* log = std::exchange(context.log, &quiet);
+    std::function<bool()> stopCheck = context.stopCheck;
     for (const AssessedObject* table : tables) {
         if (elapsed() >= settings.sampleSeconds) break;
-        SourceQuery query(context.Log(), context.SourceSession(),
-                          "select * from " + QuoteSourceName(table->name) + " limit " +
-                              std::to_string(settings.sampleRows),
-                          false);
-        if (!query.ok()) continue;
-        const int columns = static_cast<int>(query.rows().ColumnCount());
-        int64_t rows = 0;
-        while (elapsed() < settings.sampleSeconds && query.Next()) {
-            ++rows;
-            for (int i = 0; i < columns; ++i) measured.textBytes += static_cast<int64_t>(query.Value(i).size());
-        }
+        SampleSink sink;
+        context.stopCheck = [&] { return sink.rows >= settings.sampleRows || elapsed() >= settings.sampleSeconds; };
+        RowCopyResult result;
+        ReadTableRows(context, database, table->name, "*", sink, result);
+        if (sink.rows == 0) continue;
         measured.tables.push_back(table->name);
-        measured.rows += rows;
-        measured.storageBytes += table->dataBytes * rows / std::max<int64_t>(table->rows, rows);
+        measured.rows += sink.rows;
+        measured.textBytes += sink.textBytes;
+        measured.storageBytes += table->dataBytes * sink.rows / std::max<int64_t>(table->rows, sink.rows);
     }
+    context.log = log;
+    context.stopCheck = stopCheck;
     measured.seconds = elapsed();
     return measured;
 }
@@ -246,7 +272,7 @@ DatabaseAssessment AssessDatabase(WorkerContext& context, const std::string& dat
     }
     AddRoutines(context, database, result);
     tell("measuring the read of the largest tables of " + database);
-    result.measurement = MeasureRead(context, result.objects, settings);
+    result.measurement = MeasureRead(context, database, result.objects, settings);
     EstimateCopyTimes(result);
     return result;
 }
