@@ -102,7 +102,7 @@ TEST_F(AssessmentFromMariaDb, RefusalsRoutinesAndHostileNamesAreEachAnObject) {
     ASSERT_EQ(run.assessment.databases.size(), 1u);
     const DatabaseAssessment& assessed = run.assessment.databases[0];
     const std::map<std::string, std::string> expected = {
-        {"table <script>alert(1)</script>", "ready"}, {"table plain", "ready"},
+        {"table <script>alert(1)</script>", "ready"}, {"table plain", "adjusted"},
         {"view matching", "refused"},                 {"procedure touch", "not migrated"},
         {"function twice", "not migrated"},           {"trigger stamp", "not migrated"},
     };
@@ -111,6 +111,9 @@ TEST_F(AssessmentFromMariaDb, RefusalsRoutinesAndHostileNamesAreEachAnObject) {
         if (object.name == "matching") EXPECT_EQ(object.construct, "REGEXP");
         if (object.name == "plain") {
             EXPECT_EQ(object.rows, 2);
+            // Its text compares binary on the source (the database's _bin collation).
+            ASSERT_EQ(object.adjustments.size(), 1u);
+            EXPECT_NE(object.adjustments[0].find("utf8mb4_bin"), std::string::npos) << object.adjustments[0];
             ASSERT_EQ(object.columns.size(), 2u);
             EXPECT_EQ(object.columns[0].collation, "");  // an int holds no text
             EXPECT_EQ(object.columns[1].collation, "utf8mb4_bin");  // the table's

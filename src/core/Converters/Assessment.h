@@ -86,7 +86,7 @@ struct Assessment {
 struct AssessmentSettings {
     int64_t exactCountLimit = 200000;  // count the rows of tables the catalog puts below this
     int measuredTables = 3;            // how many of the largest tables the read samples
-    int64_t sampleRows = 20000;        // at most this many rows of each
+    int64_t sampleRows = 100000;       // at most this many rows of each
     double sampleSeconds = 2.0;        // and for at most this long in all
     // Told before each object is read ("reading table shop.orders") and before the measured
     // read, for the caller's progress display.
