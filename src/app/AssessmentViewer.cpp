@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "AssessmentReport.h"
+#include "tasks/OperationLog.h"
 
 namespace velmora {
 

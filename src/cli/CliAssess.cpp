@@ -29,7 +29,7 @@ void PrintSummary(const Assessment& assessment) {
     std::printf("rows: %s%s, on disk: %s of data, %s of indexes\n", CountText(totals.rows).c_str(),
                 totals.estimatedTables > 0 ? " (partly estimated)" : "", SizeText(totals.dataBytes).c_str(),
                 SizeText(totals.indexBytes).c_str());
-    std::printf("estimated copy time: %s\n", DurationText(totals.seconds).c_str());
+    std::printf("estimated copy time: %s\n", CopyEstimateText(totals.seconds).c_str());
     for (const DatabaseAssessment& database : assessment.databases) {
         if (database.failure.empty()) {
             std::printf("%s: %s\n", database.name.c_str(), MeasurementText(database.measurement).c_str());

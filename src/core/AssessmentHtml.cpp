@@ -84,7 +84,7 @@ void WriteSummary(std::ostream& html, const Assessment& assessment) {
                  : "")
          << ". <b>On disk:</b> " << HtmlText(SizeText(totals.dataBytes)) << " of data, "
          << HtmlText(SizeText(totals.indexBytes)) << " of indexes. <b>Estimated copy time:</b> "
-         << HtmlText(DurationText(totals.seconds)) << ".</p>\n";
+         << HtmlText(CopyEstimateText(totals.seconds)) << ".</p>\n";
     for (const DatabaseAssessment& database : assessment.databases) {
         html << "<p>" << HtmlText(database.name) << ": ";
         if (!database.failure.empty()) {

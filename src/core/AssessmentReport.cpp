@@ -97,6 +97,11 @@ std::string DurationText(double seconds) {
     return text;
 }
 
+std::string CopyEstimateText(double seconds) {
+    const std::string bound = seconds < 1 ? "under a second" : "at least " + DurationText(seconds);
+    return bound + " (the source's read; the target's writes add to it)";
+}
+
 std::string MeasurementText(const ReadMeasurement& measurement) {
     if (measurement.rows == 0) return "not measured: no table holds rows";
     std::string tables;

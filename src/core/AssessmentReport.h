@@ -34,6 +34,10 @@ struct AssessmentTotals {
 };
 AssessmentTotals TotalsOf(const Assessment& assessment);
 
+// The copy-time estimate as a bound: "at least 0:07 (the source's read; the target's writes add
+// to it)".
+std::string CopyEstimateText(double seconds);
+
 // How the copy-time estimate was made, in one sentence.
 std::string MeasurementText(const ReadMeasurement& measurement);
 

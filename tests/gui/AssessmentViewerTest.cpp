@@ -50,6 +50,8 @@ private slots:
         QVERIFY(page.contains(QStringLiteral("CREATE TABLE orders")));
         QVERIFY(fixture.Messages().contains("ASSESS: [" + database + "]"));
         QVERIFY(fixture.target().Statements().empty());  // the target is not needed, nor touched
+        // For a person to look at: the page as the window's viewer renders it.
+        viewer->grab().save(QStringLiteral(VELMORA_BINARY_DIR "/assessment-viewer.png"));
         viewer->close();
     }
 

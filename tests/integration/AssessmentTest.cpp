@@ -108,7 +108,9 @@ TEST_F(AssessmentFromMariaDb, RefusalsRoutinesAndHostileNamesAreEachAnObject) {
     };
     EXPECT_EQ(Outcomes(assessed), expected);
     for (const AssessedObject& object : assessed.objects) {
-        if (object.name == "matching") EXPECT_EQ(object.construct, "REGEXP");
+        if (object.name == "matching") {
+            EXPECT_EQ(object.construct, "REGEXP");
+        }
         if (object.name == "plain") {
             EXPECT_EQ(object.rows, 2);
             // Its text compares binary on the source (the database's _bin collation).

@@ -165,6 +165,8 @@ TEST(AssessmentReportTest, FiguresReadAsAPersonWritesThem) {
         {DurationText(0.2), "under a second"},
         {DurationText(7.4), "0:07"},
         {DurationText(3723), "1:02:03"},
+        {CopyEstimateText(0.4), "under a second (the source's read; the target's writes add to it)"},
+        {CopyEstimateText(75), "at least 1:15 (the source's read; the target's writes add to it)"},
         {DefaultAssessmentFile({"shop"}, "html"), "shop-assessment.html"},
         {DefaultAssessmentFile({"shop", "crm"}, "json"), "shop+crm-assessment.json"},
         {DefaultAssessmentFile({"../etc/x"}, "html"), "_.._etc_x-assessment.html"},
