@@ -132,6 +132,13 @@ std::vector<OptionSpec> BuildTable() {
          "foreign keys follow once every table is there. Default: [Public] Jobs= of "
          "migrator.cfg, else 4. A --target-script is always written one table after another.",
          {"migrate"}},
+        {"--bulk", "", Value::Required, "auto|off",
+         Store([](CliOptions& o) -> auto& { return o.bulk; }),
+         "Full mode: auto (the default) sends rows through the target driver's bulk copy when "
+         "a check before the first table stores and reads back every kind of value exactly, "
+         "else in INSERT statements (the log says why); off: always INSERT statements. "
+         "Default: [Public] Bulk= of migrator.cfg, else auto.",
+         {"migrate"}},
         {"--table", "", Value::Required, "FILE",
          Store([](CliOptions& o) -> auto& { return o.tableFile; }),
          "The \"show create table\" texts of the tables the view selects from, one after "

@@ -41,6 +41,8 @@ struct TableProgress {
     bool finished = false;
 };
 
+struct BulkGate;  // Converters/BulkCheck.h
+
 struct WorkerContext {
     std::time_t stamp = 0;
     OperationLog* log = nullptr;
@@ -58,6 +60,11 @@ struct WorkerContext {
     // database and its own target connection on the target database. Null after the failure
     // lines when they cannot be opened; the member itself is null where a task cannot have one.
     std::function<std::unique_ptr<WorkerContext>()> openPeer;
+    // One more target connection on the target database, for a bulk copy of its own; null
+    // where a task cannot have one. Whether the task may bulk-load at all is decided once and
+    // shared with its peers (BulkCheck.h).
+    std::function<std::unique_ptr<DataSourceConnection>()> openBulkTarget;
+    std::shared_ptr<BulkGate> bulkGate;
 
     std::string workFolder;     // absolute, ends in "/"
     TaskOptions options;

@@ -110,6 +110,7 @@ void ConfigDialogModel::LoadConfiguration() {
         // Absent (a file of an earlier version) means the default.
         translation = ReadTranslationMode(path_);
         jobs = ReadJobs(path_);
+        bulk = ReadBulkMode(path_);
         SetTipsChecked(flag("Tips"));
     }
     SelectStoredProvider(ConfigSide::Source);
@@ -250,6 +251,7 @@ void ConfigDialogModel::ConnectButton() {
         host_.options->autoBackup = autoBackupChecked;
         host_.options->translation = translation;
         host_.options->jobs = jobs;
+        host_.options->bulk = bulk;
     }
     if (host_.connect) host_.connect(settings[0], settings[1]);
 }

@@ -19,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "data/BulkLoad.h"
 #include "translation/TypeCodes.h"
 
 namespace velmora {
@@ -223,6 +224,9 @@ public:
     // catalog call (the sys views of a server that lacks the driver's catalog procedures): a
     // line that says so, for the log. Empty otherwise, and at every later call.
     virtual std::string TakeCatalogNote() { return {}; }
+    // The bulk-copy interface of this connection (data/BulkLoad.h); null when its driver has
+    // none, or the connection was not opened for it.
+    virtual std::unique_ptr<BulkLoad> NewBulkLoad() { return nullptr; }
 };
 
 // One side's connection: a data source and its session, both absent while not connected.

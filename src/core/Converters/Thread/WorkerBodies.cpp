@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "Converters/BulkCheck.h"
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
 #include "translation/PatternService.h"
@@ -134,6 +135,8 @@ std::unique_ptr<WorkerContext> OpenPeer(const TaskEnvironment& environment,
     peer->targetDatabase = main.targetDatabase;
     peer->objectKind = main.objectKind;
     peer->tableProgress = main.tableProgress;
+    peer->openBulkTarget = main.openBulkTarget;
+    peer->bulkGate = main.bulkGate;
     OperationLog& log = main.Log();
     peer->sourceConnection = OpenTaskConnection(log, TreeSide::Source,
                                                 environment.settings(TreeSide::Source),
@@ -146,6 +149,17 @@ std::unique_ptr<WorkerContext> OpenPeer(const TaskEnvironment& environment,
         return nullptr;
     }
     return peer;
+}
+
+// A target connection of its own for a bulk copy of `main`'s task, on its target database.
+std::unique_ptr<DataSourceConnection> OpenBulkTarget(const TaskEnvironment& environment,
+                                                     const WorkerContext& main) {
+    OperationLog& log = main.Log();
+    std::unique_ptr<DataSourceConnection> target =
+        OpenPeerTarget(environment, log, main.targetKind, main.targetDatabase);
+    if (!target || !target->session()) return nullptr;
+    if (!ExecuteStatement(log, target->session(), UseStatement(main.targetDatabase, 1), 0)) return nullptr;
+    return target;
 }
 
 // The environment of one task with the settings read once, when it starts: the task's own
@@ -202,6 +216,8 @@ bool RunOneTask(const TaskEnvironment& shared, MigrationTask& task) {
     if (!OpenTaskTarget(environment, task, context)) return false;
     if (task.category() == TaskCategory::Migration) {
         context.openPeer = [&environment, &context] { return OpenPeer(environment, context); };
+        context.openBulkTarget = [&environment, &context] { return OpenBulkTarget(environment, context); };
+        context.bulkGate = std::make_shared<BulkGate>();
     }
     bool succeeded = body->second(context);
     // A stopped migration keeps what it copied; the line says how to complete it.
