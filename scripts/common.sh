@@ -16,6 +16,7 @@ VELMORA_PACKAGES=(
   xvfb xauth
   python3-sqlglot
   nlohmann-json3-dev
+  chromium
 )
 
 as_root() {

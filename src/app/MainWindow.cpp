@@ -14,6 +14,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "AssessmentViewer.h"
 #include "DatabaseTreeView.h"
 #include "HintPane.h"
 #include "TreeMenus.h"
@@ -103,6 +104,7 @@ void MainWindow::BuildMenuBar() {
     operation->addAction(QStringLiteral("&Backup"), this, &MainWindow::BackupCommand);
     operation->addSeparator();
     operation->addAction(QStringLiteral("&Verify"), this, &MainWindow::VerifyCommand);
+    operation->addAction(QStringLiteral("&Assess"), this, &MainWindow::AssessCommand);
     // What a migration does after copying, for the tasks queued from now on.
     QMenu* verifyAfter = operation->addMenu(QStringLiteral("Verify After Migration"));
     auto* verifyModes = new QActionGroup(verifyAfter);

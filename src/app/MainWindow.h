@@ -23,6 +23,7 @@ class QTimer;
 
 namespace velmora {
 
+class AssessmentRunner;
 class DatabaseTreeView;
 class HintPane;
 class LogPane;
@@ -89,6 +90,8 @@ public slots:
     void DeleteSelectedCommand();
     void BackupCommand();
     void VerifyCommand();
+    // Assesses the selected source database off the interface thread and shows the page.
+    void AssessCommand();
     void ManualCommand();
     void AboutCommand();
 
@@ -143,6 +146,8 @@ private:
     QWidget* tipsTab_ = nullptr;
     QLabel* statusPanes_[3] = {};
     QTimer* timer_ = nullptr;
+    // Last: it is destroyed first, waiting for an assessment that still uses the model's log.
+    std::unique_ptr<AssessmentRunner> assessment_;
 };
 
 }  // namespace velmora

@@ -4,6 +4,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "AssessCommand.h"
+#include "AssessmentViewer.h"
 #include "ConfigDialog.h"
 #include "DriverCheckDialog.h"
 #include "LogPane.h"
@@ -59,6 +61,33 @@ void MainWindow::DeleteSelectedCommand() { commands_->DeleteSelectedCommand(); }
 void MainWindow::BackupCommand() { commands_->BackupCommand(); }
 
 void MainWindow::VerifyCommand() { commands_->VerifyCommand(); }
+
+void MainWindow::AssessCommand() {
+    std::optional<std::string> database =
+        model_->sourceTree().session() ? SelectedSourceDatabase(model_->sourceTree()) : std::nullopt;
+    if (!database) {
+        model_->log().ShowHint("Please select the database to assess in Source Databases Tree!");
+        model_->port().ShowMessage("No Selected Source Database!");
+        return;
+    }
+    if (!assessment_) {
+        assessment_ = std::make_unique<AssessmentRunner>();
+        connect(assessment_.get(), &AssessmentRunner::finished, this,
+                [this](std::shared_ptr<AssessmentRun> run) {
+                    if (!run->failure.empty()) {
+                        model_->port().ShowMessage(run->failure);
+                        return;
+                    }
+                    auto* viewer = new AssessmentViewer(std::move(run->assessment), this);
+                    viewer->setAttribute(Qt::WA_DeleteOnClose);
+                    viewer->show();
+                });
+    }
+    if (!assessment_->Start(model_->log(), model_->sourceSettings, model_->connectionFactory, *database)) {
+        model_->port().ShowMessage("An assessment is under way: it opens when it is done.");
+        return;
+    }
+}
 
 void MainWindow::ManualCommand() {
     EnsureWorkFolder("./");

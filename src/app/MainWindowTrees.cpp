@@ -114,6 +114,8 @@ void MainWindow::RunTreeCommand(DatabaseTreeView* tree, const QString& command) 
         if (tree->isSourceTree()) OpenConditionDialog(tree);
     } else if (command == kVerify) {
         if (tree->isSourceTree()) commands_->VerifyCommand();
+    } else if (command == kAssess) {
+        if (tree->isSourceTree()) AssessCommand();
     } else if (command == kChangeCharset) {
         ChangeCharsetCommand(model_->log(), model_->port(), tree->model(),
                              model_->currentCharset);

@@ -16,7 +16,7 @@ QVector<PopupEntry> PopupEntries(bool sourceTree, int dbmsKind, int kind, const 
     if (trimmed.isEmpty()) return {};
 
     if (kind == kDatabase) {
-        if (sourceTree) return {{kVerify, kVerify}};
+        if (sourceTree) return {{kVerify, kVerify}, {kAssess, kAssess}};
         return {{kDeleteDatabase, kDeleteDatabase},
                 {kClearAllTables, kClearAllTables},
                 {kClearAllData, kClearAllData}};

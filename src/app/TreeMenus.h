@@ -23,6 +23,8 @@ inline const QString kDropTable = QStringLiteral("Drop Table");
 inline const QString kDropView = QStringLiteral("Drop View");
 inline const QString kRenameTable = QStringLiteral("Rename Table");
 inline const QString kVerify = QStringLiteral("Verify");
+// The source's database: what a migration of it would do, read from the source alone.
+inline const QString kAssess = QStringLiteral("Assess");
 // The target's "Tables" and "Views" folders: every object in the folder goes (the tool bar's
 // Delete on the folder).
 inline const QString kDeleteAllTables = QStringLiteral("Delete all tables");

@@ -51,14 +51,25 @@ std::string ApplyTrust(CliOptions& o, const std::string& value) {
     return {};
 }
 
-// The commands that read migrator.cfg and connect.
+std::string ApplyFailOn(CliOptions& o, const std::string& value) {
+    const std::string choice = Lower(value);
+    if (choice != "adjustments" && choice != "refusals") {
+        return "--fail-on takes adjustments or refusals, not '" + value + "'";
+    }
+    o.failOn = choice;
+    return {};
+}
+
+// The commands that read migrator.cfg and connect; assess connects the source only.
 const std::vector<std::string> kWorkCommands = {"migrate", "backup", "verify", "condition", "tree"};
+const std::vector<std::string> kSourceCommands = {"migrate", "backup", "verify", "condition", "tree", "assess"};
 
 std::vector<OptionSpec> BuildTable() {
     auto side = [](bool source) {
         return [source](CliOptions& o) -> SideOverrides& { return source ? o.source : o.target; };
     };
     const auto& work = kWorkCommands;
+    const auto& reading = kSourceCommands;
     std::vector<OptionSpec> table = {
         {"--help", "-h", Value::None, "", Flag(&CliOptions::help),
          "Help: the program's commands and options, or those of one command.", {}},
@@ -67,7 +78,7 @@ std::vector<OptionSpec> BuildTable() {
          "Answer every question yes.",
          work},
         {"--quiet", "-q", Value::None, "", Flag(&CliOptions::quiet),
-         "Show only errors and the summary.", work},
+         "Show only errors and the summary.", reading},
         {"--resume", "", Value::None, "", Flag(&CliOptions::resume),
          "Complete what an earlier run left on the target: complete tables are skipped, partly "
          "copied ones continue after their largest key (or are copied again), existing foreign "
@@ -77,7 +88,7 @@ std::vector<OptionSpec> BuildTable() {
          Store([](CliOptions& o) -> auto& { return o.config; }),
          "The migrator.cfg to read (default: the program folder's, else "
          "$XDG_CONFIG_HOME/velmora).",
-         work},
+         reading},
         {"--target-script", "", Value::Required, "DIR",
          Store([](CliOptions& o) -> auto& { return o.targetScript; }),
          "No live target: write the target's statements into DIR/TGT.sql (run it with sqlcmd -x).",
@@ -89,7 +100,21 @@ std::vector<OptionSpec> BuildTable() {
          {"migrate", "verify"}},
         {"--log-file", "", Value::Required, "FILE",
          Store([](CliOptions& o) -> auto& { return o.logFile; }),
-         "Append the log lines to FILE as well.", work},
+         "Append the log lines to FILE as well.", reading},
+        {"--html", "", Value::Required, "FILE",
+         Store([](CliOptions& o) -> auto& { return o.html; }),
+         "Write the assessment as one HTML page to FILE (default: DB-assessment.html in the "
+         "current folder; with --json alone, no HTML).",
+         {"assess"}},
+        {"--json", "", Value::Required, "FILE",
+         Store([](CliOptions& o) -> auto& { return o.json; }),
+         "Write the assessment as JSON to FILE (default: DB-assessment.json in the current "
+         "folder; with --html alone, no JSON). Its schema: report-schema.md.",
+         {"assess"}},
+        {"--fail-on", "", Value::Required, "adjustments|refusals", ApplyFailOn,
+         "Exit code 1 when an object will not arrive (refusals: refused, unreadable or not "
+         "migrated) or, with adjustments, also when one arrives changed: a gate for pipelines.",
+         {"assess"}},
         {"--to", "", Value::Required, "DIR",
          Store([](CliOptions& o) -> auto& { return o.backupFolder; }), "The backup folder.",
          {"backup"}},
@@ -143,26 +168,27 @@ std::vector<OptionSpec> BuildTable() {
         const std::string prefix = source ? "--source" : "--target";
         const std::string section = source ? "[SourceDB]" : "[TargetDB]";
         auto of = side(source);
+        const auto& sideCommands = source ? reading : kWorkCommands;
         table.push_back({prefix, "", Value::Required, "HOST[:PORT]",
                          Store([of](CliOptions& o) -> auto& { return of(o).server; }),
-                         "The server (overrides SourceName= of " + section + ").", work});
+                         "The server (overrides SourceName= of " + section + ").", sideCommands});
         table.push_back({prefix + "-user", "", Value::Required, "NAME",
                          Store([of](CliOptions& o) -> auto& { return of(o).user; }),
-                         "The login (overrides UserID= of " + section + ").", work});
+                         "The login (overrides UserID= of " + section + ").", sideCommands});
         table.push_back({prefix + "-password-env", "", Value::Required, "VAR",
                          Store([of](CliOptions& o) -> auto& { return of(o).passwordEnv; }),
                          "The name of the environment variable that holds the password "
                          "(overrides PassWord= of " + section + ").",
-                         work});
+                         sideCommands});
         table.push_back({prefix + "-database", "", Value::Required, "NAME",
                          Store([of](CliOptions& o) -> auto& { return of(o).database; }),
                          "The database to connect to (overrides CatalogName= of " + section + ").",
-                         work});
+                         sideCommands});
         table.push_back({prefix + "-provider", "", Value::Required, "NAME",
                          Store([of](CliOptions& o) -> auto& { return of(o).provider; }),
                          "The provider (overrides Provider= of " + section + "; default "
                          "\"TCP/IP:Port\").",
-                         work});
+                         sideCommands});
     }
     table.push_back({"--target-encrypt", "", Value::Required, "optional|mandatory|strict",
                      ApplyEncrypt,
@@ -218,6 +244,13 @@ const std::vector<CommandSpec>& CommandTable() {
          "Connects one side as migrator.cfg and the connection options say and prints its tree: "
          "the server, its databases, and under the current database its tables (with their "
          "fields and indexes) and views."},
+        {"assess", {}, {"assess SRC_DB..."},
+         "Reads the source databases (no target is needed) and writes what a migration in Full "
+         "would do: for every table and view the T-SQL it creates, each adjustment, each refusal "
+         "with its construct, the rows and the size on disk, and an estimate of the copy time "
+         "from a short measured read of the largest tables; procedures, functions and triggers "
+         "are listed. One HTML page and the same as JSON. Exit code 0 when the source could be "
+         "read (see --fail-on), 2 when it could not."},
         {"migrate", {"database", "clone", "tables", "views", "table", "view"},
          {"migrate database SRC TGT      a whole source database into target database TGT",
           "migrate clone SRC             a new target database named SRC, then everything",

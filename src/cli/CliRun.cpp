@@ -1,5 +1,6 @@
 #include "CliRun.h"
 
+#include "CliAssess.h"
 #include "CliChecks.h"
 
 #include <unistd.h>
@@ -505,6 +506,16 @@ int Tree(const CliOptions& options, bool interactive) {
     return kExitSuccess;
 }
 
+// Reads the source only: no target is connected.
+int Assess(const CliOptions& options, bool interactive) {
+    AssessmentFiles files;
+    const std::string problem = ChooseAssessmentFiles(options, files);
+    if (!problem.empty()) throw UsageError{problem};
+    Run run(options, interactive, NewOdbcConnection());
+    run.LoadSides(true, false);
+    return RunAssessment(run.window(), options, files);
+}
+
 int Drivers() {
     const std::pair<const char*, DriverReport> sides[] = {
         {"MySQL side (the source):", SourceDriverReport()},
@@ -530,6 +541,7 @@ int RunCommand(const CliOptions& options, bool interactive) {
         if (options.command == "verify") return Verify(options, interactive);
         if (options.command == "condition") return Condition(options, interactive);
         if (options.command == "tree") return Tree(options, interactive);
+        if (options.command == "assess") return Assess(options, interactive);
         if (options.command == "drivers") return Drivers();
         throw UsageError{"unknown command '" + options.command + "'"};
     } catch (const UsageError& error) {

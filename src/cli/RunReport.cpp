@@ -2,53 +2,28 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
 
 namespace velmora::cli {
 namespace {
 
-std::string JsonOptional(const std::optional<std::string>& text) {
-    return text ? JsonText(*text) : "null";
+JsonDocument JsonOptional(const std::optional<std::string>& text) {
+    return text ? JsonDocument(*text) : JsonDocument(nullptr);
 }
 
-std::string VerificationJson(const TableVerification& v) {
-    std::ostringstream out;
-    out << "{\"mode\": " << JsonText(v.mode) << ", \"matches\": " << (v.Matches() ? "true" : "false")
-        << ", \"sourceRows\": " << v.sourceRows << ", \"targetRows\": " << v.targetRows
-        << ", \"rowsCompared\": " << v.rowsCompared << ", \"missing\": " << v.missing
-        << ", \"extra\": " << v.extra << ", \"different\": " << v.different
-        << ", \"countOnly\": " << (v.mode == "count" || !v.note.empty() ? "true" : "false")
-        << ", \"note\": " << JsonText(v.note) << ", \"error\": " << JsonText(v.error)
-        << ", \"stopped\": " << (v.stopped ? "true" : "false") << ", \"differences\": [";
-    for (size_t i = 0; i < v.differences.size(); ++i) {
-        const VerificationDifference& d = v.differences[i];
-        out << (i > 0 ? ", " : "") << "{\"kind\": " << JsonText(d.kind)
-            << ", \"key\": " << JsonText(d.key) << ", \"column\": " << JsonText(d.column)
-            << ", \"source\": " << JsonOptional(d.source)
-            << ", \"target\": " << JsonOptional(d.target) << "}";
+JsonDocument VerificationJson(const TableVerification& v) {
+    JsonDocument differences = JsonDocument::array();
+    for (const VerificationDifference& d : v.differences) {
+        differences.push_back({{"kind", d.kind}, {"key", d.key}, {"column", d.column},
+                               {"source", JsonOptional(d.source)}, {"target", JsonOptional(d.target)}});
     }
-    out << "]}";
-    return out.str();
+    return {{"mode", v.mode}, {"matches", v.Matches()}, {"sourceRows", v.sourceRows},
+            {"targetRows", v.targetRows}, {"rowsCompared", v.rowsCompared}, {"missing", v.missing},
+            {"extra", v.extra}, {"different", v.different},
+            {"countOnly", v.mode == "count" || !v.note.empty()}, {"note", v.note},
+            {"error", v.error}, {"stopped", v.stopped}, {"differences", differences}};
 }
 
 }  // namespace
-
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 std::vector<TableReport> MergeTableEntries(const std::vector<TableReport>& recorded) {
     std::vector<TableReport> merged;
@@ -167,45 +142,49 @@ std::string TaskSummaryLine(const MigrationTask& task, const std::vector<TableRe
     return line;
 }
 
-void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr>& tasks,
-                     const std::vector<TableReport>& tables) {
-    json << "{\n  \"formatVersion\": " << kReportFormatVersion
-         << ",\n  \"tool\": {\"name\": \"velmora-cli\", \"version\": " << JsonText(VELMORA_VERSION)
-         << "},\n  \"exitCode\": " << exitCode << ",\n  \"tasks\": [";
-    bool first = true;
+JsonDocument ReportDocument(int exitCode, const std::vector<TaskPtr>& tasks,
+                            const std::vector<TableReport>& tables) {
+    JsonDocument taskList = JsonDocument::array();
     for (const TaskPtr& task : tasks) {
-        json << (first ? "\n" : ",\n") << "    {\"type\": " << static_cast<int>(task->type)
-             << ", \"kind\": " << JsonText(TaskTypeText(task->type))
-             << ", \"state\": " << JsonText(PhaseText(task->phase))
-             << ", \"verify\": " << JsonText(VerifyModeName(task->options.verify))
-             << ", \"sourceDatabase\": " << JsonText(task->sourceDatabase)
-             << ", \"targetDatabase\": " << JsonText(task->targetDatabase)
-             << ", \"title\": " << JsonText(TaskTitle(*task))
-             << ", \"summary\": " << JsonText(TaskSummaryLine(*task, tables)) << "}";
-        first = false;
+        taskList.push_back({{"type", static_cast<int>(task->type)},
+                            {"kind", TaskTypeText(task->type)},
+                            {"state", PhaseText(task->phase)},
+                            {"verify", VerifyModeName(task->options.verify)},
+                            {"sourceDatabase", task->sourceDatabase},
+                            {"targetDatabase", task->targetDatabase},
+                            {"title", TaskTitle(*task)},
+                            {"summary", TaskSummaryLine(*task, tables)}});
     }
-    json << "\n  ],\n  \"objects\": [";
-    first = true;
+    JsonDocument objects = JsonDocument::array();
     for (const TableReport& table : tables) {
         std::string reason;
-        std::string outcome = ObjectOutcome(table, &reason);
-        json << (first ? "\n" : ",\n") << "    {\"database\": " << JsonText(table.database)
-             << ", \"kind\": " << JsonText(table.kind) << ", \"name\": " << JsonText(table.name)
-             << ", \"outcome\": " << JsonText(outcome) << ", \"reason\": " << JsonText(reason)
-             << ", \"resume\": " << JsonText(table.resume) << ", \"adjustments\": [";
-        for (size_t i = 0; i < table.adjustments.size(); ++i) {
-            json << (i > 0 ? ", " : "") << JsonText(table.adjustments[i]);
-        }
-        json << "], \"rowsRead\": " << table.rows.rowsRead
-             << ", \"rowsWritten\": " << table.rows.rowsWritten
-             << ", \"rowsFailed\": " << table.rows.rowsFailed << ", \"seconds\": " << table.seconds
-             << ", \"created\": " << (table.result == 1 ? "true" : "false")
-             << ", \"step\": " << JsonText(FailedStep(table))
-             << ", \"verification\": "
-             << (table.verification ? VerificationJson(*table.verification) : "null") << "}";
-        first = false;
+        const std::string outcome = ObjectOutcome(table, &reason);
+        objects.push_back({{"database", table.database},
+                           {"kind", table.kind},
+                           {"name", table.name},
+                           {"outcome", outcome},
+                           {"reason", reason},
+                           {"resume", table.resume},
+                           {"adjustments", table.adjustments},
+                           {"rowsRead", table.rows.rowsRead},
+                           {"rowsWritten", table.rows.rowsWritten},
+                           {"rowsFailed", table.rows.rowsFailed},
+                           {"seconds", table.seconds},
+                           {"created", table.result == 1},
+                           {"step", FailedStep(table)},
+                           {"verification", table.verification ? VerificationJson(*table.verification)
+                                                               : JsonDocument(nullptr)}});
     }
-    json << "\n  ]\n}\n";
+    return {{"formatVersion", kReportFormatVersion},
+            {"tool", {{"name", "velmora-cli"}, {"version", VELMORA_VERSION}}},
+            {"exitCode", exitCode},
+            {"tasks", taskList},
+            {"objects", objects}};
+}
+
+void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr>& tasks,
+                     const std::vector<TableReport>& tables) {
+    json << LaidOutJson(ReportDocument(exitCode, tasks, tables));
 }
 
 }  // namespace velmora::cli

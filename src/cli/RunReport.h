@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Converters/ConversionReport.h"
+#include "JsonLayout.h"
 #include "tasks/TaskList.h"
 
 namespace velmora::cli {
@@ -32,10 +33,10 @@ std::string TaskTitle(const MigrationTask& task);
 // tables failed".
 std::string TaskSummaryLine(const MigrationTask& task, const std::vector<TableReport>& tables);
 
+// The JSON report of --report (docs/report-schema.md), and the same written to `out`.
+JsonDocument ReportDocument(int exitCode, const std::vector<TaskPtr>& tasks,
+                            const std::vector<TableReport>& tables);
 void WriteJsonReport(std::ostream& out, int exitCode, const std::vector<TaskPtr>& tasks,
                      const std::vector<TableReport>& tables);
-
-// A JSON string literal.
-std::string JsonText(const std::string& text);
 
 }  // namespace velmora::cli

@@ -121,7 +121,7 @@ private slots:
 
     void popupsOfBothTrees() {
         const QString db = QString::fromStdString(fixture->database());
-        QCOMPARE(RightClick(source, fixture->Item(TreeSide::Source, db)), QStringList({"Verify"}));
+        QCOMPARE(RightClick(source, fixture->Item(TreeSide::Source, db)), QStringList({"Verify", "Assess"}));
         QCOMPARE(RightClick(source, source->topLevelItem(0)),
                  QStringList({"Change Charset", "Storage Engines"}));
         QCOMPARE(RightClick(source, fixture->Item(TreeSide::Source, "orders")),

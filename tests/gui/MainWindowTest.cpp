@@ -105,7 +105,7 @@ private slots:
                                  << QStringList{"&Config", "Co&nnect", "Driver Check", "E&xit"};
         QTest::newRow("Operation") << 1 << "&Operation"
                                    << QStringList{"Migrate", "Delete Selected", "&Backup", "&Verify",
-                                                  "Verify After Migration"};
+                                                  "&Assess", "Verify After Migration"};
         QTest::newRow("Databases") << 2 << "D&atabases"
                                    << QStringList{"New Database", "Change Charset",
                                                   "Change Storage Engine(MyISAM)"};

@@ -36,7 +36,7 @@ private slots:
         // Source tree (MySQL, dbmsKind 2).
         QTest::newRow("source server") << true << 0 << "DATABASES"
                                        << QStringList{"Change Charset", "Storage Engines"};
-        QTest::newRow("source database: verify") << true << 1 << "shop" << QStringList{"Verify"};
+        QTest::newRow("source database: verify") << true << 1 << "shop" << QStringList{"Verify", "Assess"};
         QTest::newRow("source table") << true << 2 << "orders"
                                       << QStringList{"Migration Condition", "Verify"};
         QTest::newRow("source view") << true << 8 << "v_orders" << QStringList{"Migration Condition"};

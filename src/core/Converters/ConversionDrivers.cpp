@@ -232,17 +232,6 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
 
 namespace {
 
-// The create statement of one view in the task's translation mode. A view that cannot be read or
-// (in Full mode) translated carries the reason instead, and nothing of it is ever sent.
-struct ViewStatement {
-    std::string name;
-    std::string text;
-    std::vector<std::string> references;
-    std::string readFailure;     // the definition could not be read
-    std::string untranslatable;  // the construct T-SQL cannot say with the same meaning
-    std::vector<std::string> adjustments;
-};
-
 // The definitions of the source's tables that a view selects from: their keys and column types
 // tell the translation what the view's grouping and text values mean. A table that cannot be
 // read (or a view) is left out; what only it would prove stays refused.
@@ -258,6 +247,8 @@ std::vector<TableModel> ViewTableModels(WorkerContext& context, std::string_view
     }
     return models;
 }
+
+}  // namespace
 
 ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view database,
                                    std::string_view view) {
@@ -283,6 +274,8 @@ ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view data
     result.adjustments = full.adjustments;
     return result;
 }
+
+namespace {
 
 // Writes the statement into "<view>.vw" and creates the view, with the lines of a view's
 // conversion; true when the view was created. Without a statement translated beforehand, the

@@ -63,4 +63,20 @@ std::string RowCopyFailure(const RowCopyResult& rows);
 bool ConvertView(WorkerContext& context, std::string_view database, std::string_view view,
                  ConversionReport* report = nullptr);
 
+// The create statement of one view in the task's translation mode. A view that cannot be read or
+// (in Full mode) translated carries the reason instead, and nothing of it is ever sent.
+struct ViewStatement {
+    std::string name;
+    std::string text;
+    std::vector<std::string> references;
+    std::string readFailure;     // the definition could not be read
+    std::string untranslatable;  // the construct T-SQL cannot say with the same meaning
+    std::vector<std::string> adjustments;
+};
+
+// Reads one view's definition and translates it in the context's mode (Full: with the
+// definitions of the tables it selects from). Sends nothing.
+ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view database,
+                                   std::string_view view);
+
 }  // namespace velmora

@@ -116,19 +116,25 @@ bool LoadUnderPlainName(WorkerContext& context, WorkFile& file, std::string_view
 
 }  // namespace
 
+FullTableTranslation ReadTableFull(WorkerContext& context, std::string_view database,
+                                   std::string_view table, std::string& definition,
+                                   std::string& why) {
+    definition = ReadDefinition(context.Log(), context.SourceSession(), ShowCreateTableStatement(table), &why);
+    if (!why.empty()) return {};
+    FullTableTranslation translation = TranslateTableFull(definition, TargetNames(context, database),
+                                                          ReferencedDefinitions(context, definition));
+    why = translation.error;
+    return translation;
+}
+
 bool TranslateTableForTask(WorkerContext& context, std::string_view database, std::string_view table,
                            TableReport& outcome, ConversionReport* report,
                            FullTableTranslation& translation) {
     OperationLog& log = context.Log();
     const std::string db(database);
     std::string why;
-    std::string definition =
-        ReadDefinition(log, context.SourceSession(), ShowCreateTableStatement(table), &why);
-    if (why.empty()) {
-        translation = TranslateTableFull(definition, TargetNames(context, database),
-                                         ReferencedDefinitions(context, definition));
-        why = translation.error;
-    }
+    std::string definition;
+    translation = ReadTableFull(context, database, table, definition, why);
     if (!why.empty()) {
         log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", why});
         outcome.failure = "its definition could not be read: " + why;

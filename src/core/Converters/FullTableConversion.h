@@ -19,6 +19,13 @@ namespace velmora {
 
 struct WorkerContext;
 
+// Reads a table's definition (into `definition`) and translates it in Full, with the definitions
+// of the tables its unsigned keys reference. `why` says why it could not be read or translated
+// ("" when it was). Sends nothing.
+FullTableTranslation ReadTableFull(WorkerContext& context, std::string_view database,
+                                   std::string_view table, std::string& definition,
+                                   std::string& why);
+
 // 1 when the table was created, -1 when its definition could not be read or translated or its
 // create failed. `file` is the table's open work file; `outcome` receives the counts and
 // adjustments; failures and the pending foreign keys go into `report` when given.

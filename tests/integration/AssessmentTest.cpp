@@ -1,0 +1,153 @@
+// The assessment read from the local MariaDB: the sample database's objects with their expected
+// outcomes, statements that parse as T-SQL, counted rows and a measured read; a database of
+// refusals, hostile names, routines and triggers; a database that does not exist.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <map>
+#include <string>
+
+#include "AssessCommand.h"
+#include "AssessmentReport.h"
+#include "data/OdbcConnection.h"
+#include "support/LocalMariaDb.h"
+#include "support/ScriptedPort.h"
+#include "support/TsqlOracle.h"
+#include "tasks/OperationLog.h"
+
+namespace velmora {
+namespace {
+
+ConnectionSettings SourceSettings() {
+    test::MariaDbAddress db = test::LocalMariaDb();
+    return ConnectionSettings{"TCP/IP:Port", "MSDASQL", db.host + ":" + std::to_string(db.port),
+                              db.user, db.password, ""};
+}
+
+class AssessmentFromMariaDb : public ::testing::Test {
+protected:
+    AssessmentRun Assess(const std::vector<std::string>& databases) {
+        return AssessSource(log_, SourceSettings(), [](TreeSide) { return NewOdbcConnection(); },
+                            databases);
+    }
+
+    static std::map<std::string, std::string> Outcomes(const DatabaseAssessment& database) {
+        std::map<std::string, std::string> outcomes;
+        for (const AssessedObject& object : database.objects) {
+            outcomes[object.kind + " " + object.name] = object.outcome;
+        }
+        return outcomes;
+    }
+
+    test::ScriptedPort port_;
+    OperationLog log_{&port_};
+};
+
+TEST_F(AssessmentFromMariaDb, TheSampleDatabaseHasItsExpectedOutcomes) {
+    AssessmentRun run = Assess({"shop"});
+    ASSERT_EQ(run.failure, "");
+    ASSERT_EQ(run.assessment.databases.size(), 1u);
+    const DatabaseAssessment& shop = run.assessment.databases[0];
+    ASSERT_EQ(shop.failure, "");
+    // The adjusted ones: bigint unsigned identities and the keys that reference them (events,
+    // orders, order_items), an ON UPDATE that the target does not keep (products).
+    const std::map<std::string, std::string> expected = {
+        {"table audit_log", "ready"},       {"table categories", "ready"},
+        {"table customers", "ready"},       {"table events", "adjusted"},
+        {"table order notes", "ready"},     {"table order_items", "adjusted"},
+        {"table orders", "adjusted"},       {"table products", "adjusted"},
+        {"table shipments", "ready"},       {"view active products", "ready"},
+        {"view order_lines", "ready"},      {"view order_totals", "ready"},
+    };
+    EXPECT_EQ(Outcomes(shop), expected);
+    for (const AssessedObject& object : shop.objects) {
+        EXPECT_EQ(object.statements.empty(), object.outcome != "ready" && object.outcome != "adjusted")
+            << object.name;
+        EXPECT_EQ(object.adjustments.empty(), object.outcome == "ready") << object.name;
+        for (const std::string& statement : object.statements) {
+            EXPECT_EQ(test::DescribeTsqlProblems(statement), "") << object.name;
+        }
+        if (object.kind != "table") continue;
+        EXPECT_TRUE(object.rowsExact) << object.name;  // every sample table is small enough to count
+        EXPECT_GT(object.dataBytes, 0) << object.name;
+        EXPECT_FALSE(object.columns.empty()) << object.name;
+        EXPECT_GE(object.copySeconds, 0) << object.name;
+    }
+    const auto events = std::find_if(shop.objects.begin(), shop.objects.end(),
+                                     [](const AssessedObject& o) { return o.name == "events"; });
+    ASSERT_NE(events, shop.objects.end());
+    EXPECT_EQ(events->rows, std::stoll(test::QueryRows("select count(*) from shop.events")[0][0]));
+    // The measured read sampled the largest tables and found rows.
+    EXPECT_FALSE(shop.measurement.tables.empty());
+    EXPECT_GT(shop.measurement.rows, 0);
+    EXPECT_GT(shop.measurement.seconds, 0);
+    EXPECT_GT(shop.copySeconds, 0);
+    EXPECT_NE(run.assessment.sourceServer.find("MariaDB"), std::string::npos) << run.assessment.sourceServer;
+}
+
+TEST_F(AssessmentFromMariaDb, RefusalsRoutinesAndHostileNamesAreEachAnObject) {
+    const std::string db = "vassess_" + std::to_string(getpid());
+    test::RunMariaDbClient(
+        "DROP DATABASE IF EXISTS " + db + "; CREATE DATABASE " + db + " COLLATE utf8mb4_bin; USE " + db + ";"
+        "CREATE TABLE `<script>alert(1)</script>` (id int PRIMARY KEY, `a\"b` varchar(10) COLLATE utf8mb4_unicode_ci);"
+        "CREATE TABLE plain (id int PRIMARY KEY, note text);"
+        "INSERT INTO plain VALUES (1, 'x'), (2, 'y');"
+        "CREATE VIEW matching AS SELECT id FROM plain WHERE note REGEXP '^x';"
+        "CREATE PROCEDURE touch() SELECT 1;"
+        "CREATE FUNCTION twice(x int) RETURNS int DETERMINISTIC RETURN x * 2;"
+        "CREATE TRIGGER stamp BEFORE INSERT ON plain FOR EACH ROW SET NEW.note = 'z';");
+    AssessmentRun run = Assess({db});
+    test::RunMariaDbClient("DROP DATABASE " + db);
+    ASSERT_EQ(run.assessment.databases.size(), 1u);
+    const DatabaseAssessment& assessed = run.assessment.databases[0];
+    const std::map<std::string, std::string> expected = {
+        {"table <script>alert(1)</script>", "ready"}, {"table plain", "adjusted"},
+        {"view matching", "refused"},                 {"procedure touch", "not migrated"},
+        {"function twice", "not migrated"},           {"trigger stamp", "not migrated"},
+    };
+    EXPECT_EQ(Outcomes(assessed), expected);
+    for (const AssessedObject& object : assessed.objects) {
+        if (object.name == "matching") {
+            EXPECT_EQ(object.construct, "REGEXP");
+        }
+        if (object.name == "plain") {
+            EXPECT_EQ(object.rows, 2);
+            // Its text compares binary on the source (the database's _bin collation).
+            ASSERT_EQ(object.adjustments.size(), 1u);
+            EXPECT_NE(object.adjustments[0].find("utf8mb4_bin"), std::string::npos) << object.adjustments[0];
+            ASSERT_EQ(object.columns.size(), 2u);
+            EXPECT_EQ(object.columns[0].collation, "");  // an int holds no text
+            EXPECT_EQ(object.columns[1].collation, "utf8mb4_bin");  // the table's
+        }
+        if (object.name.rfind("<script>", 0) == 0) {
+            ASSERT_EQ(object.columns.size(), 2u);
+            EXPECT_EQ(object.columns[1].name, "a\"b");
+            EXPECT_EQ(object.columns[1].collation, "utf8mb4_unicode_ci");  // its own
+        }
+    }
+    EXPECT_TRUE(AssessmentFails(run.assessment, "refusals"));
+    const std::string html = AssessmentHtml(run.assessment);
+    EXPECT_EQ(html.find("<script>"), std::string::npos);
+    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+}
+
+TEST_F(AssessmentFromMariaDb, ADatabaseThatCannotBeReadSaysWhy) {
+    AssessmentRun run = Assess({"vassess_missing_database"});
+    ASSERT_EQ(run.failure, "");
+    ASSERT_EQ(run.assessment.databases.size(), 1u);
+    EXPECT_NE(run.assessment.databases[0].failure, "");
+    EXPECT_TRUE(run.assessment.databases[0].objects.empty());
+    EXPECT_TRUE(AssessmentFails(run.assessment, "refusals"));
+}
+
+TEST_F(AssessmentFromMariaDb, ASourceThatCannotBeReachedIsAFailure) {
+    ConnectionSettings wrong = SourceSettings();
+    wrong.password += "-wrong";
+    AssessmentRun run = AssessSource(log_, wrong, [](TreeSide) { return NewOdbcConnection(); }, {"shop"});
+    EXPECT_EQ(run.failure, "cannot connect to the source");
+    EXPECT_TRUE(run.assessment.databases.empty());
+}
+
+}  // namespace
+}  // namespace velmora
