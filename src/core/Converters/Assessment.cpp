@@ -8,6 +8,7 @@
 #include "Converters/ConversionDrivers.h"
 #include "Converters/FullTableConversion.h"
 #include "Converters/RowReading.h"
+#include "Converters/RoutineConversion.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/TargetServer.h"
 #include "Converters/WorkerContext.h"
@@ -154,33 +155,45 @@ AssessedObject AssessView(WorkerContext& context, const std::string& database, c
     return object;
 }
 
-// Procedures, functions and triggers. The migration does not carry them yet: each is listed so
-// that the person knows what to create by hand. This is where their translation slots in, with
-// the same record as a view's (statements, adjustments, or the refused construct).
-AssessedObject AssessRoutine(const std::string& database, const std::string& kind,
-                             const std::string& name) {
-    AssessedObject object = NewObject(database, kind, name);
-    object.outcome = assessed::kNotMigrated;
-    object.reason = "procedures, functions and triggers are not migrated: create it on the target by hand";
+// A procedure, function or trigger as the migration creates it: its T-SQL and adjustments, the
+// construct that keeps it from the target, or why its text could not be read.
+AssessedObject AssessRoutine(const std::string& database, const PreparedRoutine& routine) {
+    const std::string name = routine.source.kind == RoutineKind::Trigger
+                                 ? routine.source.table + "." + routine.source.name
+                                 : routine.source.name;
+    AssessedObject object = NewObject(database, RoutineKindWord(routine.source.kind), name);
+    const FullRoutineTranslation& translation = routine.translation;
+    if (!routine.readFailure.empty()) {
+        object.outcome = assessed::kUnreadable;
+        object.reason = routine.readFailure;
+    } else if (!translation.ok()) {
+        object.outcome = assessed::kRefused;
+        object.construct = translation.untranslatable;
+    } else {
+        object.statements = translation.statements;
+        object.adjustments = translation.adjustments;
+        object.outcome = object.adjustments.empty() ? assessed::kReady : assessed::kAdjusted;
+    }
     return object;
 }
 
+// Functions, procedures and triggers, translated as the migration translates them; events are
+// listed as not migrated.
 void AddRoutines(WorkerContext& context, const std::string& database, DatabaseAssessment& result) {
-    const std::string schema = SourceStringLiteral(database);
-    SourceQuery routines(context.Log(), context.SourceSession(),
-                         "select ROUTINE_TYPE, ROUTINE_NAME from information_schema.ROUTINES "
-                         "where ROUTINE_SCHEMA = " + schema + " order by ROUTINE_TYPE, ROUTINE_NAME",
-                         false);
-    while (routines.ok() && routines.Next()) {
-        const std::string kind = routines.Value(0) == "FUNCTION" ? "function" : "procedure";
-        result.objects.push_back(AssessRoutine(database, kind, std::string(routines.Value(1))));
+    const PreparedProgrammables prepared = PrepareDatabaseProgrammables(context, database);
+    for (const PreparedRoutine& routine : prepared.routines) result.objects.push_back(AssessRoutine(database, routine));
+    for (const PreparedRoutine& trigger : prepared.triggers) result.objects.push_back(AssessRoutine(database, trigger));
+    for (const std::string& event : prepared.events) {
+        AssessedObject object = NewObject(database, "event", event);
+        object.outcome = assessed::kNotMigrated;
+        object.reason = kSchedulerNote;
+        result.objects.push_back(std::move(object));
     }
-    SourceQuery triggers(context.Log(), context.SourceSession(),
-                         "select TRIGGER_NAME from information_schema.TRIGGERS where TRIGGER_SCHEMA = " +
-                             schema + " order by TRIGGER_NAME",
-                         false);
-    while (triggers.ok() && triggers.Next()) {
-        result.objects.push_back(AssessRoutine(database, "trigger", std::string(triggers.Value(0))));
+    if (!prepared.failure.empty()) {
+        AssessedObject object = NewObject(database, "routines", "procedures, functions and triggers");
+        object.outcome = assessed::kUnreadable;
+        object.reason = "the routines and triggers could not be listed: " + prepared.failure;
+        result.objects.push_back(std::move(object));
     }
 }
 

@@ -41,7 +41,7 @@ struct AssessedColumn {
 // One source object: a table, a view, a procedure, a function or a trigger.
 struct AssessedObject {
     std::string database;
-    std::string kind;  // "table", "view", "procedure", "function", "trigger"
+    std::string kind;  // "table", "view", "procedure", "function", "trigger", "event"
     std::string name;
     std::string outcome;    // one of assessed::k...
     std::string construct;  // refused: the construct T-SQL cannot say with the same meaning

@@ -22,15 +22,6 @@
 namespace velmora {
 namespace {
 
-constexpr const char* kSchedulerNote = "the target's scheduler is a separate product";
-
-// One routine or trigger, read and translated before anything is created.
-struct PreparedRoutine {
-    SourceRoutine source;
-    std::string readFailure;
-    FullRoutineTranslation translation;
-};
-
 std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
@@ -192,51 +183,63 @@ void ReportEvents(WorkerContext& context, std::string_view database,
 
 }  // namespace
 
-int ConvertDatabaseProgrammables(WorkerContext& context, std::string_view database,
-                                 ConversionReport* report) {
-    std::string failure;
+PreparedProgrammables PrepareDatabaseProgrammables(WorkerContext& context, std::string_view database) {
+    PreparedProgrammables prepared;
     std::optional<SourceProgrammables> found =
-        ReadSourceProgrammables(context.Log(), context.SourceSession(), database, &failure);
-    if (!found) {
-        context.Log().WriteText(failure);
-        if (report) {
-            report->AddFailure("the routines and triggers of [" + std::string(database) +
-                               "] could not be listed: " + failure);
-        }
-        found.emplace();
-    }
+        ReadSourceProgrammables(context.Log(), context.SourceSession(), database, &prepared.failure);
+    if (!found) found.emplace();
     // Every text first: a call is translated with the parameters of the routine it calls.
     RoutineContext base;
-    std::vector<PreparedRoutine> routines;
     std::vector<std::string> texts(found->routines.size());
     for (size_t i = 0; i < found->routines.size(); ++i) {
-        routines.push_back(Read(context, found->routines[i], texts[i]));
-        KnownRoutine known = routines.back().readFailure.empty() ? RoutineSignature(texts[i]) : KnownRoutine{};
+        prepared.routines.push_back(Read(context, found->routines[i], texts[i]));
+        KnownRoutine known =
+            prepared.routines.back().readFailure.empty() ? RoutineSignature(texts[i]) : KnownRoutine{};
         known.name = found->routines[i].name;
         known.kind = found->routines[i].kind;
         base.routines.push_back(std::move(known));
     }
     SourceTables tables(context);
-    for (size_t i = 0; i < routines.size(); ++i) Translate(context, database, texts[i], base, tables, routines[i]);
+    for (size_t i = 0; i < prepared.routines.size(); ++i) {
+        Translate(context, database, texts[i], base, tables, prepared.routines[i]);
+    }
+    for (const SourceRoutine& trigger : found->triggers) {
+        if (context.StopRequested()) break;
+        RoutineContext triggerContext = base;
+        triggerContext.triggersOnSameEvent = TriggersOnSameEvent(found->triggers, trigger);
+        std::string text;
+        prepared.triggers.push_back(Read(context, trigger, text));
+        Translate(context, database, text, triggerContext, tables, prepared.triggers.back());
+    }
+    prepared.events = std::move(found->events);
+    return prepared;
+}
+
+int ConvertDatabaseProgrammables(WorkerContext& context, std::string_view database,
+                                 ConversionReport* report) {
+    const PreparedProgrammables prepared = PrepareDatabaseProgrammables(context, database);
+    if (!prepared.failure.empty()) {
+        context.Log().WriteText(prepared.failure);
+        if (report) {
+            report->AddFailure("the routines and triggers of [" + std::string(database) +
+                               "] could not be listed: " + prepared.failure);
+        }
+    }
     ViewCompanions companions;
-    for (const PreparedRoutine& routine : routines) {
+    for (const PreparedRoutine& routine : prepared.routines) {
         auto& group = routine.source.kind == RoutineKind::Function ? companions.before : companions.after;
         group.push_back({routine.source.name, routine.translation.references,
                          [&context, database, &routine, report] {
                              CreateRoutine(context, database, routine, report);
                          }});
     }
-    int result = ConvertDatabaseViews(context, database, report, companions) < 0 || !failure.empty() ? -1 : 0;
-    for (const SourceRoutine& trigger : found->triggers) {
+    const bool viewsFailed = ConvertDatabaseViews(context, database, report, companions) < 0;
+    int result = viewsFailed || !prepared.failure.empty() ? -1 : 0;
+    for (const PreparedRoutine& trigger : prepared.triggers) {
         if (context.StopRequested()) break;
-        RoutineContext triggerContext = base;
-        triggerContext.triggersOnSameEvent = TriggersOnSameEvent(found->triggers, trigger);
-        std::string text;
-        PreparedRoutine prepared = Read(context, trigger, text);
-        Translate(context, database, text, triggerContext, tables, prepared);
-        CreateRoutine(context, database, prepared, report);
+        CreateRoutine(context, database, trigger, report);
     }
-    ReportEvents(context, database, found->events, report);
+    ReportEvents(context, database, prepared.events, report);
     return result;
 }
 

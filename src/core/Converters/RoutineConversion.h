@@ -15,12 +15,38 @@
 // objects.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "Converters/SourceRoutines.h"
+#include "translation/FullRoutineTranslator.h"
 
 namespace velmora {
 
 struct ConversionReport;
 struct WorkerContext;
+
+// Why an event is listed and not migrated.
+inline constexpr const char kSchedulerNote[] = "the target's scheduler is a separate product";
+
+// One routine or trigger as the migration creates it: read and translated, nothing sent.
+struct PreparedRoutine {
+    SourceRoutine source;
+    std::string readFailure;  // why its text could not be read ("" when it was)
+    FullRoutineTranslation translation;
+};
+
+struct PreparedProgrammables {
+    std::vector<PreparedRoutine> routines;  // functions, then procedures
+    std::vector<PreparedRoutine> triggers;  // by table and event, in firing order
+    std::vector<std::string> events;        // listed only
+    std::string failure;                    // why the lists could not be read ("" when they were)
+};
+
+// Reads and translates every routine and trigger of `database` (the source database, selected on
+// the source connection) and lists its events; sends nothing. What the assessment shows.
+PreparedProgrammables PrepareDatabaseProgrammables(WorkerContext& context, std::string_view database);
 
 // The views, routines, triggers and events of `database` (the source database, selected on the
 // source connection; the target database is selected). 0, or -1 when the view catalog or the
