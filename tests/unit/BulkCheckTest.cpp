@@ -42,6 +42,7 @@ TEST(BulkCheck, EqualValuesInTheFormsDriversPrintPass) {
         {3, "tm", "12:30:00.500000"},
         {0, "f", "-1.23456789012346e+300"},         // float printed with 15 digits
         {3, "r", "0.100000001"},                   // real printed with 9
+        {3, "dto", "2026-01-10 09:00:00.123456700 -05:30"},
         {0, "vb", "00ff00"},                        // hexadecimal in lower case
     };
     for (const Case& c : cases) {
@@ -67,6 +68,7 @@ TEST(BulkCheck, EveryChangedValueFailsAndIsNamed) {
         {0, "nv", "Gr??e ? ??? ?", nullptr},          // Unicode through a code page
         {0, "nvm", std::string(8000, 'A'), nullptr},   // a long value cut at 8,000 bytes
         {3, "dt2", "2026-01-10 09:00:00.123000", nullptr},
+        {3, "dto", "2026-01-10 09:00:00.1234567 +00:00", nullptr},  // the offset lost
         {1, "b", "0", nullptr},
         {3, "f", "0.1000001", nullptr},
     };
@@ -123,7 +125,7 @@ TEST(BulkCheck, RowsCoverEveryFamilyAndEdge) {
     std::set<std::string> types;
     for (const BulkCheckColumn& column : columns) types.insert(column.type.substr(0, column.type.find('(')));
     for (const char* type : {"tinyint", "smallint", "int", "bigint", "decimal", "real", "float", "bit", "date",
-                             "time", "datetime2", "nchar", "varchar", "nvarchar", "varbinary"}) {
+                             "time", "datetime2", "datetimeoffset", "nchar", "varchar", "nvarchar", "varbinary"}) {
         EXPECT_TRUE(types.count(type)) << type;
     }
 }

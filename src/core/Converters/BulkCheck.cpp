@@ -57,9 +57,20 @@ std::string HexToBytes(std::string_view hex) {
     return bytes;
 }
 
+// A datetimeoffset text: its date and time, and its offset ("+02:00").
+bool SameOffsetValue(std::string_view sent, std::string_view read) {
+    const size_t sentBlank = sent.rfind(' ');
+    const size_t readBlank = read.rfind(' ');
+    if (sentBlank == std::string_view::npos || readBlank == std::string_view::npos) return sent == read;
+    std::optional<int64_t> a = DateTimeTicks(sent.substr(0, sentBlank));
+    std::optional<int64_t> b = DateTimeTicks(read.substr(0, readBlank));
+    return a && b && *a == *b && sent.substr(sentBlank + 1) == read.substr(readBlank + 1);
+}
+
 bool SameCheckValue(const BulkCheckColumn& column, const std::optional<std::string>& sent,
                     const std::optional<std::string>& read) {
     if (!sent || !read) return !sent && !read;
+    if (column.offset) return SameOffsetValue(*sent, *read);
     NormalisedValue expected = NormaliseSource(column.compared, std::string_view(*sent));
     NormalisedValue actual = NormaliseTarget(column.compared, std::string_view(*read));
     return SameValue(column.compared, expected, actual, *read);
@@ -166,6 +177,7 @@ const std::vector<BulkCheckColumn>& BulkCheckColumns() {
             Column("dt", "date", F::Date, kTypeDbDate, 0),
             Column("tm", "time(6)", F::Time, kTypeDbTime, 6),
             Column("dt2", "datetime2(6)", F::DateTime, kTypeDbTimestamp, 6),
+            Column("dto", "datetimeoffset(7)", F::Text),
             Column("c", "nchar(10)", F::FixedText),
             Column("vc", "varchar(40)", F::Text),
             Column("nv", "nvarchar(100)", F::Text),
@@ -173,6 +185,7 @@ const std::vector<BulkCheckColumn>& BulkCheckColumns() {
             Column("vb", "varbinary(16)", F::Binary, kTypeBytes),
             Column("vbm", "varbinary(max)", F::Binary, kTypeBytes),
         };
+        c[16].offset = true;
         return c;
     }();
     return columns;
@@ -185,21 +198,21 @@ const std::vector<CheckRow>& BulkCheckRows() {
         {"1", "0", "-32768", "-2147483648", "-9223372036854775808", "-99999999.99", "-99999",
          "-999999999.999999999", "-9999999999999999999999999999.9999999999",
          "-99999999999999999999999999999999999999", "-1.5", "-1.2345678901234567e300", "0",
-         "0001-01-01", "00:00:00", "0001-01-01 00:00:00", "a", "",
+         "0001-01-01", "00:00:00", "0001-01-01 00:00:00", "0001-01-01 00:00:00.0000000 +00:00", "a", "",
          "Gr\xC3\xBC\xC3\x9F" "e \xE2\x80\x93 \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xF0\x9F\x98\x80",
          LongText(1000), "00FF00", LongHex(9000)},
         {"2", "255", "32767", "2147483647", "9223372036854775807", "99999999.99", "99999",
          "999999999.999999999", "9999999999999999999999999999.9999999999",
          "99999999999999999999999999999999999999", "1.5", "2.2250738585072014e-308", "1",
          "9999-12-31", "23:59:59.999999", "9999-12-31 23:59:59.999999",
-         "abc", "plain 'quoted' text", "", "", "00", ""},
+         "9999-12-31 23:59:59.9999999 +14:00", "abc", "plain 'quoted' text", "", "", "00", ""},
         {"3", null, null, null, null, null, null, null, null, null, null, null, null, null, null, null,
-         null, null, null, null, null, null},
+         null, null, null, null, null, null, null},
         {"4", "1", "-1", "0", "1", "12.50", "7", "0.000000001", "0.0000000001", "1", "0.1", "0.1", "1",
-         "2026-01-10", "12:30:00.5", "2026-01-10 09:00:00.123456", "",
+         "2026-01-10", "12:30:00.5", "2026-01-10 09:00:00.123456", "2026-01-10 09:00:00.1234567 -05:30", "",
          "x", "line\nbreak\ttab", "N'quoted' \\ back", "", "DEADBEEF00"},
         {"5", null, null, null, null, "-0.10", null, "-1.5", "123.4567890123", "-1", null, null, null, null,
-         null, null, "  lead", null, " ", null, null, null},
+         null, null, null, "  lead", null, " ", null, null, null},
     };
     return rows;
 }

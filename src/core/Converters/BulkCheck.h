@@ -1,9 +1,9 @@
 // BulkCheck: whether a task may send rows through the target driver's bulk copy
 // (data/BulkLoad.h). A driver and server pair is trusted only after it has stored a known set of
 // rows exactly: before the first table's rows, a scratch table with a column of every type
-// family the migration creates (integers at their limits, decimals of every precision and their
-// short forms, real and float, bit, date, time, datetime2, nchar, varchar, nvarchar with Unicode
-// and empty strings, values over 8 KB, binary with zero bytes, NULL in every column) is created under
+// family (integers at their limits, decimals of every precision and their short forms, real and
+// float, bit, date, time, datetime2, datetimeoffset, nchar, varchar, nvarchar with Unicode and
+// empty strings, values over 8 KB, binary with zero bytes, NULL in every column) is created under
 // a name no other run uses, loaded through the bulk copy, read back and dropped. Every value is
 // compared as the verification compares (ValueNormalisation.h). One log line says the outcome:
 // the first differing value, or the driver's error, when the pair fails; the copy then sends its
@@ -46,6 +46,7 @@ struct BulkCheckColumn {
     std::string type;
     ComparedColumn compared;
     bool bytes = false;   // sent as bytes (binary)
+    bool offset = false;  // datetimeoffset: the date and time as DateTime, the offset as text
 };
 
 const std::vector<BulkCheckColumn>& BulkCheckColumns();
