@@ -43,6 +43,9 @@ struct CliOptions {
     std::optional<std::string> translation;   // --translation full|classic
     std::optional<std::string> jobs;          // --jobs N: tables copied at once (Full)
     std::optional<std::string> tableFile;     // --table FILE: "show create table" texts (translate-view)
+    std::optional<std::string> targetSchema;  // --target-schema NAME
+    std::optional<std::string> typeMap;       // --type-map FILE
+    bool schemaPerDatabase = false;           // --schema-per-database: SRC,SRC... each into its schema
     SideOverrides source;
     SideOverrides target;
 };

@@ -31,6 +31,13 @@ std::string VerificationJson(const TableVerification& v) {
     return out.str();
 }
 
+// ["a", "b"]
+std::string JsonTexts(const std::vector<std::string>& texts) {
+    std::string array = "[";
+    for (size_t i = 0; i < texts.size(); ++i) array += (i > 0 ? ", " : "") + JsonText(texts[i]);
+    return array + "]";
+}
+
 }  // namespace
 
 std::string JsonText(const std::string& text) {
@@ -178,6 +185,7 @@ void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr
              << ", \"verify\": " << JsonText(VerifyModeName(task->options.verify))
              << ", \"sourceDatabase\": " << JsonText(task->sourceDatabase)
              << ", \"targetDatabase\": " << JsonText(task->targetDatabase)
+             << ", \"targetSchema\": " << JsonText(task->options.targetSchema)
              << ", \"title\": " << JsonText(TaskTitle(*task))
              << ", \"summary\": " << JsonText(TaskSummaryLine(*task, tables)) << "}";
         first = false;
@@ -194,7 +202,8 @@ void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr
         for (size_t i = 0; i < table.adjustments.size(); ++i) {
             json << (i > 0 ? ", " : "") << JsonText(table.adjustments[i]);
         }
-        json << "], \"rowsRead\": " << table.rows.rowsRead
+        json << "], \"typeMap\": " << JsonTexts(table.overrides)
+             << ", \"collations\": " << JsonTexts(table.collations) << ", \"rowsRead\": " << table.rows.rowsRead
              << ", \"rowsWritten\": " << table.rows.rowsWritten
              << ", \"rowsFailed\": " << table.rows.rowsFailed << ", \"seconds\": " << table.seconds
              << ", \"created\": " << (table.result == 1 ? "true" : "false")

@@ -10,6 +10,7 @@
 #include "translation/Naming.h"
 #include "Converters/Resume.h"
 #include "Converters/SourceQuery.h"
+#include "Converters/TaskChoices.h"
 #include "Converters/TableDefinitionReader.h"
 #include "Converters/WorkerContext.h"
 #include "data/StatementExecution.h"
@@ -109,16 +110,33 @@ bool LoadUnderPlainName(WorkerContext& context, WorkFile& file, std::string_view
                                   "with a blank", outcome.name.c_str(), loading.c_str());
     FullTableTranslation staged = translation;
     staged.tableName = loading;
-    const std::string created = "CREATE TABLE " + QuoteTargetName(translation.tableName) + " (";
-    staged.createTable = "CREATE TABLE " + loading + " (" + translation.createTable.substr(created.size());
-    if (!Run(context, file, "IF OBJECT_ID(N'" + loading + "') IS NOT NULL DROP TABLE " + loading, why) ||
+    staged.targetName = TargetObjectName(context.options.targetSchema, loading);
+    const std::string created = "CREATE TABLE " + translation.targetName + " (";
+    staged.createTable = "CREATE TABLE " + staged.targetName + " (" + translation.createTable.substr(created.size());
+    if (!Run(context, file, "IF OBJECT_ID(N'" + staged.targetName + "') IS NOT NULL DROP TABLE " + staged.targetName, why) ||
         !Run(context, file, staged.createTable, why)) {
         return false;
     }
     outcome.rows = CopyTableRowsFull(context, database, staged, &outcome.adjustments, {}, translation.tableName);
     // The new name as sp_rename takes it on every server: the name itself, not bracketed.
     return Run(context, file,
-               "EXEC sp_rename N'" + loading + "', N" + QuoteTargetString(translation.tableName) + ", N'OBJECT'", why);
+               "EXEC sp_rename N'" + staged.targetName + "', N" + QuoteTargetString(translation.tableName) + ", N'OBJECT'",
+               why);
+}
+
+// The type map's overrides and the collations that differ from the target's default, one line
+// each, and in the table's report.
+void ListChoices(WorkerContext& context, const FullTableTranslation& translation, TableReport& outcome) {
+    for (const AppliedOverride& applied : translation.overrides) {
+        const std::string text = applied.column + ": " + applied.Describe();
+        context.Log().WriteOutputLine("[%s] TYPE MAP %s", outcome.name.c_str(), text.c_str());
+        outcome.overrides.push_back(text);
+    }
+    for (const ColumnCollation& collation : translation.collations) {
+        const std::string text = collation.column + ": " + collation.source + " -> " + collation.target;
+        if (collation.written) context.Log().WriteOutputLine("[%s] COLLATION %s", outcome.name.c_str(), text.c_str());
+        outcome.collations.push_back(text);
+    }
 }
 
 }  // namespace
@@ -130,10 +148,11 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     std::string why;
     std::string definition =
         ReadDefinition(log, context.SourceSession(), ShowCreateTableStatement(table), &why);
-    const ExpressionNames names{db, context.targetDatabase, OneDatabaseKindName(context.targetKind)};
+    const ExpressionNames names = TaskNames(context, db);
     FullTableTranslation translation;
     if (why.empty()) {
-        translation = TranslateTableFull(definition, names, ReferencedDefinitions(context, definition));
+        translation = TranslateTableFull(definition, names, ReferencedDefinitions(context, definition),
+                                         TranslationChoicesOf(context));
         why = translation.error;
     }
     if (!why.empty()) {
@@ -148,6 +167,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
                  adjustment.column.empty() ? adjustment.text
                                            : adjustment.column + ": " + adjustment.text);
     }
+    ListChoices(context, translation, outcome);
     const std::string loading = LoadingName(context, translation);
     bool created = loading.empty() ? Run(context, file, translation.createTable, why)
                                    : LoadUnderPlainName(context, file, database, translation, loading, outcome, why);
@@ -181,7 +201,7 @@ RowCopyResult CopyRowsFull(WorkerContext& context, std::string_view database,
                                             ShowCreateTableStatement(table), &why);
     FullTableTranslation translation;
     if (why.empty()) {
-        translation = TranslateTableFull(definition, {std::string(database), context.targetDatabase});
+        translation = TranslateTableFull(definition, TaskNames(context, database), {}, TranslationChoicesOf(context));
         why = translation.error;
     }
     if (!why.empty()) {

@@ -25,7 +25,7 @@ std::optional<std::vector<std::string>> LargestTargetKey(WorkerContext& context,
         query += (i > 0 ? ", " : "") + name;
         order += (i > 0 ? ", " : "") + name + " desc";
     }
-    query += " from " + QuoteSqlName(SqlDialect::Tsql, target.table) + " order by " + order;
+    query += " from " + QuoteSqlTable(SqlDialect::Tsql, target.table, target.schema) + " order by " + order;
     SourceQuery largest(context.Log(), context.TargetSession(), query, false);
     if (!largest.ok() || !largest.Next()) return std::nullopt;
     std::vector<std::string> key;
@@ -51,6 +51,7 @@ bool PlanContinue(WorkerContext& context, std::string_view table, ResumePlan& pl
         return false;
     }
     OrderedReadSpec target = ReadSpecOf(SqlDialect::Tsql, table, shape, false);
+    target.schema = context.options.targetSchema;
     if (!SameOrderOnBothServers(target.key)) {
         plan.why = "its key is text, which the two servers order differently";
         return false;
@@ -69,7 +70,8 @@ bool PlanContinue(WorkerContext& context, std::string_view table, ResumePlan& pl
 bool EmptyTarget(WorkerContext& context, std::string_view table) {
     std::string why;
     bool emptied = ExecuteStatement(context.Log(), context.TargetSession(),
-                                    "delete from " + QuoteSqlName(SqlDialect::Tsql, table), 0, &why);
+                                    "delete from " + QuoteSqlTable(SqlDialect::Tsql, table, context.options.targetSchema),
+                                    0, &why);
     if (!emptied) {
         context.Log().WriteOutputLine("[%s] resume: the table cannot be emptied: %s",
                                       Text(table).c_str(), why.c_str());
@@ -79,7 +81,8 @@ bool EmptyTarget(WorkerContext& context, std::string_view table) {
 
 std::optional<int64_t> TargetRows(WorkerContext& context, std::string_view table) {
     std::string error;
-    return CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, "", error);
+    return CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, "", error,
+                     context.options.targetSchema);
 }
 
 bool Refill(WorkerContext& context, std::string_view table, const ResumedRowCopy& copy,
@@ -154,13 +157,17 @@ bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePla
 
 bool TargetHasForeignKeys(WorkerContext& context, std::string_view table) {
     std::string query = "select count_big(*) from sys.foreign_keys where parent_object_id = "
-                        "object_id(N" + QuoteTargetString(QuoteSqlName(SqlDialect::Tsql, table)) + ")";
+                        "object_id(N" +
+                        QuoteTargetString(QuoteSqlTable(SqlDialect::Tsql, table, context.options.targetSchema)) + ")";
     SourceQuery count(context.Log(), context.TargetSession(), query, false);
     return count.ok() && count.Next() && count.Value(0) != "0";
 }
 
 bool TargetViewExists(WorkerContext& context, std::string_view view) {
     std::string query = "select count_big(*) from sys.views where name = N" + QuoteTargetString(view);
+    if (!IsDefaultSchema(context.options.targetSchema)) {
+        query += " and schema_id = schema_id(N" + QuoteTargetString(context.options.targetSchema) + ")";
+    }
     SourceQuery count(context.Log(), context.TargetSession(), query, false);
     return count.ok() && count.Next() && count.Value(0) != "0";
 }

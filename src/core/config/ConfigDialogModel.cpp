@@ -110,6 +110,8 @@ void ConfigDialogModel::LoadConfiguration() {
         // Absent (a file of an earlier version) means the default.
         translation = ReadTranslationMode(path_);
         jobs = ReadJobs(path_);
+        targetSchema = ReadTargetSchema(path_);
+        typeMap = ReadTypeMapPath(path_);
         SetTipsChecked(flag("Tips"));
     }
     SelectStoredProvider(ConfigSide::Source);
@@ -177,6 +179,11 @@ bool ConfigDialogModel::WriteOptions() {
     ok = Write(kSectionPublic, "AutoBackup", autoBackupChecked ? kTrue : kFalse) && ok;
     ok = Write(kSectionPublic, "Translation", TranslationModeName(translation)) && ok;
     ok = Write(kSectionPublic, "Jobs", std::to_string(jobs)) && ok;
+    // Written once chosen (and when cleared), so a file without them stays as it was.
+    if (!targetSchema.empty() || !ReadTargetSchema(path_).empty()) {
+        ok = Write(kSectionPublic, "TargetSchema", targetSchema) && ok;
+    }
+    if (!typeMap.empty() || !ReadTypeMapPath(path_).empty()) ok = Write(kSectionPublic, "TypeMap", typeMap) && ok;
     return ok;
 }
 
@@ -250,6 +257,8 @@ void ConfigDialogModel::ConnectButton() {
         host_.options->autoBackup = autoBackupChecked;
         host_.options->translation = translation;
         host_.options->jobs = jobs;
+        host_.options->targetSchema = targetSchema;
+        host_.options->typeMap = typeMap;
     }
     if (host_.connect) host_.connect(settings[0], settings[1]);
 }

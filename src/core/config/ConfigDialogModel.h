@@ -86,6 +86,9 @@ public:
     TranslationMode translation = kDefaultTranslation;
     // "Jobs": the tables a Full migration copies at once.
     int jobs = kDefaultJobs;
+    // "Target schema" (empty: dbo) and "Type map" (a file of the user's own type choices).
+    std::string targetSchema;
+    std::string typeMap;
 
     ConfigSideFields& fields(ConfigSide side) {
         return side == ConfigSide::Source ? source : target;

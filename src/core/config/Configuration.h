@@ -56,4 +56,9 @@ TranslationMode ReadTranslationMode(const std::string& configPath);
 // from 1 to 16: the default).
 int ReadJobs(const std::string& configPath);
 
+// [Public] TargetSchema= (empty: dbo) and [Public] TypeMap= (the type-map file; empty: none).
+// The path is read up to 4,095 bytes.
+std::string ReadTargetSchema(const std::string& configPath);
+std::string ReadTypeMapPath(const std::string& configPath);
+
 }  // namespace velmora

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -49,6 +51,13 @@ struct TaskOptions {
     bool resume = false;
     // Tables copied at once (Full mode; Classic always copies one after another).
     int jobs = kDefaultJobs;
+    // The schema of the target database that receives the objects; empty or dbo: the default.
+    std::string targetSchema;
+    // The type-map file (its rules come before the built-in type map); empty: none.
+    std::string typeMap;
+    // Several source databases into one target database, each into a schema named after it: all
+    // of them, so that a name qualified with one of them finds its schema.
+    std::vector<std::string> schemaDatabases;
 };
 
 // The window's options.
@@ -59,8 +68,14 @@ struct Options {
     VerifyMode verify = VerifyMode::None;
     bool resume = false;
     int jobs = kDefaultJobs;
+    std::string targetSchema;  // [Public] TargetSchema=
+    std::string typeMap;       // [Public] TypeMap=
+    // The command line's --schema-per-database: the source databases of the run.
+    std::vector<std::string> schemaDatabases;
 
-    TaskOptions ForTask() const { return {autoBackup, translation, verify, resume, jobs}; }
+    TaskOptions ForTask() const {
+        return {autoBackup, translation, verify, resume, jobs, targetSchema, typeMap, schemaDatabases};
+    }
 };
 
 }  // namespace velmora
