@@ -110,7 +110,7 @@ std::string Shown(const std::string& value) {
     return value.substr(0, cut) + "...";
 }
 
-std::string RefuseKinds(Kind source, const Target& t, const ColumnModel& c) {
+std::string RefuseKinds(Kind source, const Target& t, const ColumnModel& c, const std::string& type) {
     const std::string what = "a " + c.baseType + " column";
     switch (source) {
         case Kind::Number:
@@ -138,7 +138,7 @@ std::string RefuseKinds(Kind source, const Target& t, const ColumnModel& c) {
         case Kind::Other:
             break;
     }
-    return t.name + " cannot hold the values of " + what;
+    return type + " cannot hold the values of " + what;
 }
 
 // Refusals that follow from the types alone (precision), before any value is read.
@@ -168,7 +168,7 @@ TypeFitPlan PlanTypeFit(const ColumnModel& column, std::string_view targetType) 
     TypeFitPlan plan;
     const Target t = ParseTarget(targetType);
     const Kind source = SourceKind(column);
-    plan.refusal = RefuseKinds(source, t, column);
+    plan.refusal = RefuseKinds(source, t, column, LowerAscii(targetType));
     if (plan.refusal.empty()) plan.refusal = RefusePrecision(source, t, column);
     if (!plan.refusal.empty()) return plan;
     if (source == Kind::Number && (IsInteger(t) || IsDecimal(t))) {

@@ -1,5 +1,6 @@
 #include "translation/TypeMapRules.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <initializer_list>
@@ -197,6 +198,7 @@ std::string ReadColumnPath(std::string_view left, TypeMapRule& rule) {
 
 // The rule of one line, or the reason it cannot be read.
 std::string ReadRule(std::string_view line, TypeMapRule& rule) {
+    if (std::count(line.begin(), line.end(), '`') % 2 != 0) return "a backquote is not closed";
     size_t equals = FindEquals(line);
     if (equals == std::string_view::npos) return "no '=' (a rule reads: source = target)";
     std::string left = Trim(line.substr(0, equals));
@@ -227,8 +229,20 @@ bool ColumnRuleMatches(const TypeMapRule& rule, std::string_view database, std::
            SameName(rule.table, table) && SameName(rule.column, column);
 }
 
+// MySQL prints a json column as json; MariaDB as longtext with CHECK (json_valid(column)).
+bool IsJsonColumn(const ColumnModel& c) {
+    if (c.baseType == "json") return true;
+    std::string compact;
+    for (char ch : LowerAscii(c.check)) {
+        if (ch != ' ' && ch != '`') compact.push_back(ch);
+    }
+    return compact == "json_valid(" + LowerAscii(c.name) + ")";
+}
+
 bool TypeRuleMatches(const TypeMapRule& rule, const ColumnModel& c) {
-    if (rule.IsColumnRule() || Canonical(c.baseType) != rule.baseType || rule.isUnsigned != c.isUnsigned) return false;
+    if (rule.IsColumnRule() || rule.isUnsigned != c.isUnsigned) return false;
+    if (rule.baseType == "json") return IsJsonColumn(c);
+    if (Canonical(c.baseType) != rule.baseType) return false;
     if (!rule.length) return true;
     if (IsTemporal(c.baseType)) return c.precision.value_or(0) == *rule.length;
     if (c.length != rule.length) return false;
@@ -367,7 +381,7 @@ std::vector<AppliedOverride> AppliedOverrides(const TypeMap& map, std::string_vi
     }
     for (const ColumnModel& c : table.columns) {
         std::string source = SourceCollationOf(c, table.options);
-        if (!IsCollatedColumn(c)) continue;
+        if (!IsCollatedColumn(c) || IsJsonColumn(c)) continue;
         if (const TypeMapRule* rule = FindCollationRule(map, database, table.name, c.name, source)) {
             applied.push_back({std::string(database), table.name, c.name, source, TargetCollation(source),
                                rule->target, true, rule->line, rule->text});
