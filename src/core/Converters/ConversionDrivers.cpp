@@ -282,7 +282,7 @@ ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view data
                        &result.readFailure);
     if (!result.readFailure.empty()) return result;
     FullViewTranslation full =
-        TranslateViewFull(definition, view, TaskNames(context, database), ViewTableModels(context, database, definition));
+        TranslateViewFull(definition, view, NamesForTask(context, database), ViewTableModels(context, database, definition));
     result.untranslatable = full.untranslatable;
     result.text = full.statement;
     result.references = full.references;
@@ -356,13 +356,14 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
 int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
                          ConversionReport* report) {
     OperationLog& log = context.Log();
+    // Nothing of a task whose schema or type map failed is created.
+    if (!PrepareTaskChoices(context, report)) return 0;
     log.WriteOutputLine("Convert Views of database [%s]", Text(database).c_str());
     auto catalog = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: ");
     if (!catalog) {
         Fail(report, "views of database " + Text(database) + ": the catalog cannot be opened");
         return -1;
     }
-    if (!PrepareTaskChoices(context, report)) return 0;
     std::vector<std::string> names;
     for (const TableRecord& record : *catalog) {
         if (record.tableType == "VIEW" && record.tableSchema != "sys" &&

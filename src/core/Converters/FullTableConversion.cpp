@@ -148,7 +148,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     std::string why;
     std::string definition =
         ReadDefinition(log, context.SourceSession(), ShowCreateTableStatement(table), &why);
-    const ExpressionNames names = TaskNames(context, db);
+    const ExpressionNames names = NamesForTask(context, db);
     FullTableTranslation translation;
     if (why.empty()) {
         translation = TranslateTableFull(definition, names, ReferencedDefinitions(context, definition),
@@ -201,7 +201,7 @@ RowCopyResult CopyRowsFull(WorkerContext& context, std::string_view database,
                                             ShowCreateTableStatement(table), &why);
     FullTableTranslation translation;
     if (why.empty()) {
-        translation = TranslateTableFull(definition, TaskNames(context, database), {}, TranslationChoicesOf(context));
+        translation = TranslateTableFull(definition, NamesForTask(context, database), {}, TranslationChoicesOf(context));
         why = translation.error;
     }
     if (!why.empty()) {

@@ -122,8 +122,9 @@ bool CheckTable(WorkerContext& context, std::string_view database, const std::st
         if (problem.empty()) problem = JudgeTypeFit(column, rule->target, figures);
         if (problem.empty()) continue;
         Fail(context, report,
-             "Type map line " + std::to_string(rule->line) + " (" + rule->text + "): " + std::string(database) + "." +
-                 table + "." + column.name + " holds " + problem);
+             "Type map line " + std::to_string(rule->line) + " (" + rule->text + "): " +
+                 QuoteSourceName(database) + "." + QuoteSourceName(table) + "." + QuoteSourceName(column.name) +
+                 " holds " + problem);
         fits = false;
     }
     return fits;
@@ -131,7 +132,7 @@ bool CheckTable(WorkerContext& context, std::string_view database, const std::st
 
 }  // namespace
 
-ExpressionNames TaskNames(const WorkerContext& context, std::string_view database) {
+ExpressionNames NamesForTask(const WorkerContext& context, std::string_view database) {
     ExpressionNames names{std::string(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)};
     names.targetSchema = context.options.targetSchema;
     names.schemaDatabases = context.options.schemaDatabases;
@@ -174,6 +175,14 @@ bool PrepareTaskChoices(WorkerContext& context, ConversionReport* report) {
         if (options.translation != TranslationMode::Full) {
             choices.failed = true;
             Fail(context, report, "A target schema needs the Full translation: Classic writes its tables into dbo.");
+            return false;
+        }
+        if (context.targetKind == TargetKind::Babelfish && !IsPlainIdentifier(options.targetSchema)) {
+            choices.failed = true;
+            Fail(context, report,
+                 "Babelfish cannot work in the schema [" + options.targetSchema +
+                     "]: in a schema whose name is not a plain identifier it ignores IDENTITY_INSERT and refuses "
+                     "views. Choose a name of letters, digits and underscores.");
             return false;
         }
         std::string why;

@@ -34,7 +34,7 @@ struct TaskChoices {
 };
 
 // The names a translation of `database`'s objects uses on the task's target.
-ExpressionNames TaskNames(const WorkerContext& context, std::string_view database);
+ExpressionNames NamesForTask(const WorkerContext& context, std::string_view database);
 
 // The type map and the target's default collation, for the table translation.
 TableTranslationChoices TranslationChoicesOf(const WorkerContext& context);
