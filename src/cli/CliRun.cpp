@@ -288,7 +288,7 @@ void ExpectSourceObject(Run& run, const std::string& database, const std::string
 
 // The target database of a migration exists, or is created once the user agreed (the question,
 // or --yes); a name the server refuses ends the command with the server's reason.
-void EnsureTargetDatabase(Run& run, const std::string& database) {
+void EnsureTargetDatabase(Run& run, const std::string& database, const std::string& sourceDatabase) {
     std::string why;
     Presence presence = TargetDatabasePresence(run.window(), database, why);
     if (presence == Presence::Present) return;
@@ -299,7 +299,7 @@ void EnsureTargetDatabase(Run& run, const std::string& database) {
                                          "] does not exist. Create it?");
     run.RefuseUnanswered();
     if (!create) throw UsageError{"the target database " + database + " does not exist"};
-    if (!CreateTargetDatabase(run.window(), database, why)) {
+    if (!CreateTargetDatabase(run.window(), database, why, sourceDatabase)) {
         throw UsageError{"the target database " + database + " cannot be created: " + why};
     }
     std::fprintf(stderr, "created the target database %s\n", database.c_str());
@@ -368,7 +368,7 @@ int Migrate(const CliOptions& options, bool interactive) {
     if (options.targetScript) {
         run.ConnectTargetSide();
     } else if (type != TaskType::CloneDatabase) {
-        EnsureTargetDatabase(run, names.targetDatabase);
+        EnsureTargetDatabase(run, names.targetDatabase, sources.front());
     }
     // One task per source database, each into its schema.
     for (const std::string& source : sources) {

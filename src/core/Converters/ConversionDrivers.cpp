@@ -80,7 +80,10 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
         if (record.tableType != "VIEW") tableNames.push_back(record.tableName);
     }
     // The schema and the type map before anything is created: nothing is when they fail.
-    if (!PrepareTaskChoices(context, report) || !CheckTypeMapFits(context, database, tableNames, report)) return 0;
+    if (!PrepareTaskChoices(context, report) || !CheckTypeMapFits(context, database, tableNames, report) ||
+        !EnsureTargetSchema(context, report)) {
+        return 0;
+    }
     context.choices.valuesChecked = true;
     const bool full = context.options.translation == TranslationMode::Full;
     if (full && context.options.jobs > 1 && context.openPeer) {
@@ -192,7 +195,8 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
         return result;
     };
     if (!PrepareTaskChoices(context, report) ||
-        (!context.choices.valuesChecked && !CheckTypeMapFits(context, database, {outcome.name}, report))) {
+        (!context.choices.valuesChecked && !CheckTypeMapFits(context, database, {outcome.name}, report)) ||
+        !EnsureTargetSchema(context, report)) {
         outcome.failure = "nothing was created: " + (report && !report->failures.empty() ? report->failures.back()
                                                                                           : std::string("see the log"));
         return finish(-1);
@@ -357,7 +361,7 @@ int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
                          ConversionReport* report) {
     OperationLog& log = context.Log();
     // Nothing of a task whose schema or type map failed is created.
-    if (!PrepareTaskChoices(context, report)) return 0;
+    if (!EnsureTargetSchema(context, report)) return 0;
     log.WriteOutputLine("Convert Views of database [%s]", Text(database).c_str());
     auto catalog = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: ");
     if (!catalog) {
@@ -398,7 +402,7 @@ int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
 
 bool ConvertView(WorkerContext& context, std::string_view database, std::string_view view,
                  ConversionReport* report) {
-    if (!PrepareTaskChoices(context, report)) return false;
+    if (!EnsureTargetSchema(context, report)) return false;
     return CreateView(context, database, Text(view), nullptr, report);
 }
 

@@ -185,15 +185,23 @@ bool PrepareTaskChoices(WorkerContext& context, ConversionReport* report) {
                      "views. Choose a name of letters, digits and underscores.");
             return false;
         }
-        std::string why;
-        if (!ExecuteStatement(context.Log(), context.TargetSession(), CreateSchemaStatement(options.targetSchema), 0,
-                              &why)) {
-            choices.failed = true;
-            Fail(context, report, "The schema [" + options.targetSchema + "] cannot be created: " + why);
-            return false;
-        }
     }
     choices.targetCollation = TargetDefaultCollation(context);
+    return true;
+}
+
+bool EnsureTargetSchema(WorkerContext& context, ConversionReport* report) {
+    TaskChoices& choices = context.choices;
+    if (!PrepareTaskChoices(context, report)) return false;
+    if (choices.schemaReady || IsDefaultSchema(context.options.targetSchema)) return true;
+    std::string why;
+    const std::string& schema = context.options.targetSchema;
+    if (!ExecuteStatement(context.Log(), context.TargetSession(), CreateSchemaStatement(schema), 0, &why)) {
+        choices.failed = true;
+        Fail(context, report, "The schema [" + schema + "] cannot be created: " + why);
+        return false;
+    }
+    choices.schemaReady = true;
     return true;
 }
 

@@ -29,6 +29,7 @@ struct TaskChoices {
     bool ready = false;
     bool failed = false;          // the type map or the schema could not be made ready
     bool valuesChecked = false;   // the type map's rules were checked for every table of the task
+    bool schemaReady = false;     // the target schema exists (created when it was missing)
     std::shared_ptr<const TypeMap> typeMap;  // null without a type map
     std::string targetCollation;  // the target database's default; empty when unknown
 };
@@ -39,9 +40,14 @@ ExpressionNames NamesForTask(const WorkerContext& context, std::string_view data
 // The type map and the target's default collation, for the table translation.
 TableTranslationChoices TranslationChoicesOf(const WorkerContext& context);
 
-// Reads the type map and creates the target schema when missing (once per task). False, after
-// the log lines and the report's failure, when either cannot be done.
+// Reads the type map, checks that the target can work in the schema and reads the target's
+// default collation (once per task). False, after the log lines and the report's failure, when
+// the type map cannot be read or the schema cannot be used.
 bool PrepareTaskChoices(WorkerContext& context, ConversionReport* report);
+
+// The target schema, created when missing (once per task, after PrepareTaskChoices and the type
+// map's check, so that a failed check creates nothing). False after the reason.
+bool EnsureTargetSchema(WorkerContext& context, ConversionReport* report);
 
 // Checks every type-map rule that applies to a column of `tables` against the column's values
 // on the source. False, after one line per column that does not fit (database, table, column,
