@@ -152,7 +152,9 @@ TEST_F(LiveSchemaTest, ATypeMapRuleThatCannotHoldAValueCreatesNothing) {
     EXPECT_EQ(types[0][1], "int");
     EXPECT_EQ(types[3][1], "bit");
     for (const nlohmann::json& object : Report().value("objects", nlohmann::json::array())) {
-        if (object.value("kind", "") == "table") EXPECT_TRUE(object["verification"].value("matches", false)) << object.dump(1);
+        if (object.value("kind", "") == "table") {
+            EXPECT_TRUE(object["verification"].value("matches", false)) << object.dump(1);
+        }
     }
 }
 

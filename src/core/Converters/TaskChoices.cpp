@@ -28,11 +28,13 @@ std::string CreateSchemaStatement(const std::string& schema) {
            QuoteTargetString("CREATE SCHEMA " + QuoteTargetName(schema)) + ")";
 }
 
+// The target database's default collation, asked of the connection ("" where it cannot say).
 std::string TargetDefaultCollation(WorkerContext& context) {
-    SourceQuery query(context.Log(), context.TargetSession(),
-                      "SELECT CONVERT(nvarchar(128), DATABASEPROPERTYEX(DB_NAME(), 'Collation'))", false);
-    if (!query.ok() || !query.Next() || query.IsNull(0)) return "";
-    return std::string(query.Value(0));
+    std::string collation;
+    if (!context.targetConnection || context.targetConnection->GetProperty(kPropDatabaseCollation, collation) != kSuccess) {
+        return "";
+    }
+    return collation;
 }
 
 // MIN, MAX and the longest value of a column as one query's select list, and the conditions that
@@ -186,7 +188,7 @@ bool PrepareTaskChoices(WorkerContext& context, ConversionReport* report) {
             return false;
         }
     }
-    choices.targetCollation = TargetDefaultCollation(context);
+    if (options.translation == TranslationMode::Full) choices.targetCollation = TargetDefaultCollation(context);
     return true;
 }
 

@@ -158,11 +158,12 @@ void AddFolders(TreeBuild& build, const std::string& currentDatabase) {
     siblings.push_back(TreeNode{kViewsFolderNode, "Views", false, {}});
 }
 
-// The schema an object lives in when it is not the default one (dbo on SQL Server; MySQL has none).
+// The schema an object lives in when it is not the default one (dbo on SQL Server; MySQL has
+// none) nor a system schema.
 std::string OwnSchema(const TableRow& row) {
     std::string lower;
     for (char c : row.schema) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-    return lower == "dbo" ? "" : row.schema;
+    return lower == "dbo" || lower == "sys" || lower == "information_schema" ? "" : row.schema;
 }
 
 // Tables (and views that a driver lists as tables); false when they could not be listed.
