@@ -202,14 +202,15 @@ void WriteJsonReport(std::ostream& json, int exitCode, const std::vector<TaskPtr
         for (size_t i = 0; i < table.adjustments.size(); ++i) {
             json << (i > 0 ? ", " : "") << JsonText(table.adjustments[i]);
         }
-        json << "], \"typeMap\": " << JsonTexts(table.overrides)
-             << ", \"collations\": " << JsonTexts(table.collations) << ", \"rowsRead\": " << table.rows.rowsRead
+        json << "], \"rowsRead\": " << table.rows.rowsRead
              << ", \"rowsWritten\": " << table.rows.rowsWritten
              << ", \"rowsFailed\": " << table.rows.rowsFailed << ", \"seconds\": " << table.seconds
              << ", \"created\": " << (table.result == 1 ? "true" : "false")
              << ", \"step\": " << JsonText(FailedStep(table))
              << ", \"verification\": "
-             << (table.verification ? VerificationJson(*table.verification) : "null") << "}";
+             << (table.verification ? VerificationJson(*table.verification) : "null")
+             << ", \"typeMap\": " << JsonTexts(table.overrides) << ", \"collations\": " << JsonTexts(table.collations)
+             << "}";
         first = false;
     }
     json << "\n  ]\n}\n";
