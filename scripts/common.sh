@@ -9,7 +9,7 @@ export VELMORA_BUILD_DIR
 VELMORA_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  unixodbc unixodbc-dev odbc-mariadb tdsodbc
+  unixodbc unixodbc-dev odbc-mariadb tdsodbc libmariadb-dev
   libpcre2-dev
   mariadb-server mariadb-client
   libgtest-dev libgmock-dev libbenchmark-dev time

@@ -107,6 +107,37 @@ void Column(QPainter& p) {
     p.drawRect(QRectF(4.5, 1.5, 7, 3));
 }
 
+// A routine, trigger or event: a rounded card with its letter.
+void Badge(QPainter& p, QRectF r, const QColor& fill, const QString& letter) {
+    p.setPen(QPen(kOutline, 1));
+    p.setBrush(fill);
+    p.drawRoundedRect(r, 2, 2);
+    QFont font = p.font();
+    font.setPixelSize(static_cast<int>(r.height() * 0.8));
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(r, Qt::AlignCenter, letter);
+}
+
+const QColor kProcedure(130, 90, 170);
+const QColor kFunction(40, 140, 150);
+const QColor kTrigger(200, 100, 40);
+const QColor kEvent(120, 120, 120);
+
+void DrawProgrammable(QPainter& p, int kind) {
+    static const struct { QColor colour; const char* letter; } kinds[] = {
+        {kProcedure, "P"}, {kFunction, "f"}, {kTrigger, "T"}, {kEvent, "E"}};
+    const int index = (kind - 10) / 2;
+    if (index < 0 || index > 3) return;
+    if (kind % 2 == 0) {
+        Folder(p, QRectF(0.5, 1.5, 14, 12));
+        Badge(p, QRectF(6.5, 6.5, 9, 9), kinds[index].colour, kinds[index].letter);
+    } else {
+        Badge(p, QRectF(2.5, 2.5, 11, 11), kinds[index].colour, kinds[index].letter);
+    }
+}
+
 void DrawNode(QPainter& p, int kind) {
     switch (kind) {
         case 0: Server(p); break;
@@ -118,6 +149,9 @@ void DrawNode(QPainter& p, int kind) {
         case 7: Folder(p, QRectF(0.5, 1.5, 14, 12)); Key(p, QPointF(8.5, 11), 0.8, kKey); break;
         case 8: Grid(p, QRectF(1.5, 2.5, 13, 11), kViewHeader, true); break;
         case 9: Folder(p, QRectF(0.5, 1.5, 14, 12)); Grid(p, QRectF(6.5, 7.5, 9, 8), kViewHeader, true); break;
+        case 10: case 11: case 12: case 13: case 14: case 15: case 16: case 17:
+            DrawProgrammable(p, kind);
+            break;
         default: Column(p); break;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QStringList>
 #include <QThread>
 
 #include "ChoiceDialog.h"
@@ -93,6 +94,15 @@ void QtPort::Run(std::function<void()> work) {
 void QtPort::ShowOutputLine(const std::string& line) {
     Run([this, text = ToQt(line)] {
         if (view_) view_->AppendLogLine(text);
+    });
+}
+
+void QtPort::ShowOutputLines(const std::vector<std::string>& lines) {
+    QStringList texts;
+    for (const std::string& line : lines) texts.append(ToQt(line));
+    Run([this, texts = std::move(texts)] {
+        if (!view_) return;
+        for (const QString& text : texts) view_->AppendLogLine(text);
     });
 }
 

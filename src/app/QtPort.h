@@ -37,6 +37,7 @@ public:
     bool IsShutDown() const;
 
     void ShowOutputLine(const std::string& line) override;
+    void ShowOutputLines(const std::vector<std::string>& lines) override;
     void ShowHint(const std::string& text) override;
     void ShowStatus(int pane, const std::string& text) override;
     void ShowMessage(const std::string& text, const std::string& caption = {}) override;

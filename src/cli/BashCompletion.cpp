@@ -84,7 +84,7 @@ std::string BashCompletionScript() {
            "    if ((position == 0)); then\n"
            "        case \"$command\" in\n" +
            kindArms +
-           "            translate-table|translate-view) COMPREPLY=($(compgen -f -- \"$cur\")); return 0 ;;\n"
+           "            translate-table|translate-view|translate-routine) COMPREPLY=($(compgen -f -- \"$cur\")); return 0 ;;\n"
            "        esac\n"
            "    fi\n"
            "    return 0\n"

@@ -107,11 +107,19 @@ std::vector<OptionSpec> BuildTable() {
          "foreign keys follow once every table is there. Default: [Public] Jobs= of "
          "migrator.cfg, else 4. A --target-script is always written one table after another.",
          {"migrate"}},
+        {"--bulk", "", Value::Required, "auto|off",
+         Store([](CliOptions& o) -> auto& { return o.bulk; }),
+         "Full mode: auto (the default) sends rows through the target driver's bulk copy when "
+         "a check before the first table stores and reads back every kind of value exactly, "
+         "else in INSERT statements (the log says why); off: always INSERT statements. "
+         "Default: [Public] Bulk= of migrator.cfg, else auto.",
+         {"migrate"}},
         {"--table", "", Value::Required, "FILE",
          Store([](CliOptions& o) -> auto& { return o.tableFile; }),
          "The \"show create table\" texts of the tables the view selects from, one after "
-         "another; their keys and column types tell what the view's grouping and text mean.",
-         {"translate-view"}},
+         "another; their keys and column types tell what the view's grouping and text mean. "
+         "For a trigger: its table's text, whose key pairs old and new rows.",
+         {"translate-view", "translate-routine"}},
         {"--target-schema", "", Value::Required, "NAME",
          Store([](CliOptions& o) -> auto& { return o.targetSchema; }),
          "Full mode: the schema of the target database that receives the tables and views, "
@@ -206,6 +214,12 @@ const std::vector<CommandSpec>& CommandTable() {
          "input when FILE is absent or '-') and prints the SQL Server CREATE VIEW statement "
          "followed by GO, after a comment line per adjustment. A view without a faithful T-SQL "
          "form is refused with its construct named (exit code 1)."},
+        {"translate-routine", {}, {"translate-routine [FILE]"},
+         "Reads the text that MySQL's \"show create procedure\", \"show create function\" or "
+         "\"show create trigger\" prints (from FILE, or from standard input when FILE is absent "
+         "or '-') and prints the SQL Server statements, each followed by GO, after a comment "
+         "line per adjustment. A routine without a faithful T-SQL form is refused with its "
+         "construct named (exit code 1)."},
         {"tree", {"source", "target"}, {"tree source|target"},
          "Connects one side as migrator.cfg and the connection options say and prints its tree: "
          "the server, its databases, and under the current database its tables (with their "

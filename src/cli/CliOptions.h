@@ -42,6 +42,7 @@ struct CliOptions {
     std::optional<std::string> verify;        // --verify count|full
     std::optional<std::string> translation;   // --translation full|classic
     std::optional<std::string> jobs;          // --jobs N: tables copied at once (Full)
+    std::optional<std::string> bulk;          // --bulk auto|off: the target driver's bulk copy (Full)
     std::optional<std::string> tableFile;     // --table FILE: "show create table" texts (translate-view)
     std::optional<std::string> targetSchema;  // --target-schema NAME
     std::optional<std::string> typeMap;       // --type-map FILE

@@ -105,6 +105,14 @@ TranslationMode TranslationOf(const CliOptions& options, const std::string& conf
     return *mode;
 }
 
+// --bulk when given (auto or off), else migrator.cfg's [Public] Bulk=, else auto.
+BulkMode BulkOf(const CliOptions& options, const std::string& configPath) {
+    if (!options.bulk) return ReadBulkMode(configPath);
+    std::optional<BulkMode> mode = ParseBulkMode(*options.bulk);
+    if (!mode) throw UsageError{"--bulk takes auto or off, not '" + *options.bulk + "'"};
+    return *mode;
+}
+
 int JobsOf(const CliOptions& options, const std::string& configPath) {
     if (!options.jobs) return ReadJobs(configPath);
     std::optional<int> jobs = ParseJobs(*options.jobs);
@@ -136,6 +144,9 @@ public:
         // A script is one sequence of statements: its tables are written one after another.
         const int jobs = JobsOf(options, configPath_);
         window_->options().jobs = script ? 1 : jobs;
+        // A script has no bulk copy: its statements are what it holds.
+        const BulkMode bulk = BulkOf(options, configPath_);
+        window_->options().bulk = script ? BulkMode::Off : bulk;
         SetUpOutput();
         EnsureWorkFolder("./");
         const std::string conditions = ProgramFolder() + "Condition.cfg";

@@ -102,19 +102,21 @@ void PrintSummaryTable(const std::vector<TableReport>& tables) {
     if (tables.empty()) return;
     int nameWidth = 6;
     int kindWidth = 4;
+    int outcomeWidth = 8;
     for (const TableReport& table : tables) {
         nameWidth = std::max(nameWidth, static_cast<int>((table.database + "." + table.name).size()));
         kindWidth = std::max(kindWidth, static_cast<int>(table.kind.size()));
+        outcomeWidth = std::max(outcomeWidth, static_cast<int>(ObjectOutcome(table).size()));
     }
-    std::printf("\n%-*s  %-*s  %-8s %12s %12s %11s %9s  %s\n", nameWidth, "object", kindWidth,
-                "kind", "outcome", "rows read", "rows written", "rows failed", "seconds",
+    std::printf("\n%-*s  %-*s  %-*s %12s %12s %11s %9s  %s\n", nameWidth, "object", kindWidth,
+                "kind", outcomeWidth, "outcome", "rows read", "rows written", "rows failed", "seconds",
                 "verification");
     for (const TableReport& table : tables) {
         std::string reason;
         const std::string outcome = ObjectOutcome(table, &reason);
-        std::printf("%-*s  %-*s  %-8s %12lld %12lld %11lld %9.2f  %s\n", nameWidth,
+        std::printf("%-*s  %-*s  %-*s %12lld %12lld %11lld %9.2f  %s\n", nameWidth,
                     (table.database + "." + table.name).c_str(), kindWidth, table.kind.c_str(),
-                    outcome.c_str(), static_cast<long long>(table.rows.rowsRead),
+                    outcomeWidth, outcome.c_str(), static_cast<long long>(table.rows.rowsRead),
                     static_cast<long long>(table.rows.rowsWritten),
                     static_cast<long long>(table.rows.rowsFailed), table.seconds,
                     VerificationColumn(table).c_str());

@@ -40,6 +40,15 @@ TerminalPort::TerminalPort(bool assumeYes, bool interactive)
 
 void TerminalPort::ShowOutputLine(const std::string& line) {
     std::lock_guard<std::mutex> lock(mutex_);
+    WriteLine(line);
+}
+
+void TerminalPort::ShowOutputLines(const std::vector<std::string>& lines) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& line : lines) WriteLine(line);
+}
+
+void TerminalPort::WriteLine(const std::string& line) {
     std::string text = ForTerminal(line);
     if (output_.logFile) {
         std::fwrite(text.data(), 1, text.size(), output_.logFile);

@@ -32,6 +32,7 @@ public:
     TerminalPort(bool assumeYes, bool interactive);
 
     void ShowOutputLine(const std::string& line) override;
+    void ShowOutputLines(const std::vector<std::string>& lines) override;
     void ShowHint(const std::string& text) override;
     void ShowStatus(int pane, const std::string& text) override;
     void ShowMessage(const std::string& text, const std::string& caption = {}) override;
@@ -67,6 +68,8 @@ public:
     std::vector<std::string> Messages() const;
 
 private:
+    // One output line to the log file and standard output; the caller holds mutex_.
+    void WriteLine(const std::string& line);
     std::optional<std::string> ReadAnswer(const std::string& prompt);
     void ClearProgressLine();
     void DrawProgressLine();

@@ -21,6 +21,7 @@
 #include "translation/DdlTranslator.h"
 #include "translation/CreateTableParser.h"
 #include "translation/FullTableTranslator.h"
+#include "translation/FullRoutineTranslator.h"
 #include "translation/FullViewTranslator.h"
 #include "config/Options.h"
 
@@ -46,7 +47,7 @@ bool ReadInput(const char* command, const std::string& file, std::string& text) 
 }
 
 // The table definitions of a --table file: each "CREATE TABLE" at the start of a line begins one.
-bool ReadTableModels(const std::string& text, std::vector<velmora::TableModel>& models) {
+bool ReadTableModels(const char* command, const std::string& text, std::vector<velmora::TableModel>& models) {
     std::vector<std::size_t> starts;
     for (std::size_t at = 0; at < text.size();) {
         if (strncasecmp(text.c_str() + at, "create table", 12) == 0) starts.push_back(at);
@@ -59,12 +60,12 @@ bool ReadTableModels(const std::string& text, std::vector<velmora::TableModel>& 
             definition.pop_back();
         velmora::ParsedTable parsed = velmora::ParseCreateTable(definition);
         if (!parsed.ok()) {
-            std::fprintf(stderr, "translate-view: --table: definition %zu: %s\n", i + 1, parsed.error.c_str());
+            std::fprintf(stderr, "%s: --table: definition %zu: %s\n", command, i + 1, parsed.error.c_str());
             return false;
         }
         models.push_back(std::move(parsed.table));
     }
-    if (starts.empty()) std::fputs("translate-view: --table: the file holds no CREATE TABLE text\n", stderr);
+    if (starts.empty()) std::fprintf(stderr, "%s: --table: the file holds no CREATE TABLE text\n", command);
     return !starts.empty();
 }
 
@@ -83,7 +84,7 @@ int TranslateView(const velmora::cli::CliOptions& options) {
     std::string text, tables;
     std::vector<velmora::TableModel> models;
     if (!ReadInput("translate-view", args.empty() ? "" : args[0], text)) return kExitUsage;
-    if (options.tableFile && (!ReadInput("translate-view", *options.tableFile, tables) || !ReadTableModels(tables, models)))
+    if (options.tableFile && (!ReadInput("translate-view", *options.tableFile, tables) || !ReadTableModels("translate-view", tables, models)))
         return kExitUsage;
     // Names of the view's own database lose their qualifier, as on the way into a target database.
     const std::pair<std::string, std::string> name = velmora::ViewNameOf(text);
@@ -95,6 +96,40 @@ int TranslateView(const velmora::cli::CliOptions& options) {
     std::string out;
     for (const std::string& adjustment : view.adjustments) out += "-- adjusted: " + adjustment + "\n";
     out += view.statement + "\nGO\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return kExitOk;
+}
+
+// A procedure, function or trigger: its T-SQL batches, each followed by GO, after a comment line
+// per adjustment; 1 with the construct named when it cannot be translated.
+int TranslateRoutine(const velmora::cli::CliOptions& options) {
+    const std::vector<std::string>& args = options.words;
+    const std::string usage = velmora::cli::HelpText("translate-routine");
+    if (options.help) {
+        std::fputs(usage.c_str(), stdout);
+        return kExitOk;
+    }
+    if (args.size() > 1) {
+        std::fprintf(stderr, "translate-routine: expected at most one FILE, got %zu arguments\n%s", args.size(),
+                     usage.c_str());
+        return kExitUsage;
+    }
+    std::string text, tables;
+    velmora::RoutineContext context;
+    if (!ReadInput("translate-routine", args.empty() ? "" : args[0], text)) return kExitUsage;
+    if (options.tableFile &&
+        (!ReadInput("translate-routine", *options.tableFile, tables) || !ReadTableModels("translate-routine", tables, context.tables)))
+        return kExitUsage;
+    const velmora::KnownRoutine self = velmora::RoutineSignature(text);
+    if (!self.name.empty()) context.routines.push_back(self);
+    const velmora::FullRoutineTranslation routine = velmora::TranslateRoutineFull(text, context);
+    if (!routine.ok()) {
+        std::fprintf(stderr, "translate-routine: it cannot be translated: %s\n", routine.untranslatable.c_str());
+        return 1;
+    }
+    std::string out;
+    for (const std::string& adjustment : routine.adjustments) out += "-- adjusted: " + adjustment + "\n";
+    for (const std::string& statement : routine.statements) out += statement + "\nGO\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitOk;
 }
@@ -198,6 +233,7 @@ int main(int argc, char* argv[]) {
     }
     if (options.command == "translate-table") return TranslateTable(options);
     if (options.command == "translate-view") return TranslateView(options);
+    if (options.command == "translate-routine") return TranslateRoutine(options);
     if (options.help) {
         std::fputs(velmora::cli::HelpText(options.command).c_str(), stdout);
         return kExitOk;

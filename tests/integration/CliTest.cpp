@@ -162,6 +162,10 @@ TEST_F(CliTest, ExitCodes) {
     EXPECT_EQ(jobs.exitCode, 2);
     EXPECT_NE(jobs.err.find("--jobs takes a number from 1 to 16, not '0'"), std::string::npos) << jobs.err;
 
+    CliResult bulk = Cli("migrate database shop sales --yes --bulk on --target-script '" + home_ + "/out'");
+    EXPECT_EQ(bulk.exitCode, 2);
+    EXPECT_NE(bulk.err.find("--bulk takes auto or off, not 'on'"), std::string::npos) << bulk.err;
+
     CliResult noVariable = Cli("migrate database shop sales --yes --target-script '" + home_ +
                                    "/out' --source 127.0.0.1:33077 --source-password-env NOT_SET_ANYWHERE",
                                false);

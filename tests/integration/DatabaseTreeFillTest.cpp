@@ -116,7 +116,8 @@ TEST_F(TreeFromMariaDb, ListsDatabasesAndTheCurrentDatabasesObjects) {
     ASSERT_EQ(contents->currentDatabaseNode.has_value(), true);
     const TreeNode& current = *contents->At(*contents->currentDatabaseNode);
     EXPECT_EQ(current.text, Db("a"));
-    EXPECT_EQ(Texts(current), (std::vector<std::string>{"Tables", "Views"}));
+    EXPECT_EQ(Texts(current), (std::vector<std::string>{"Tables", "Views", "Procedures",
+                                                        "Functions", "Triggers", "Events"}));
     const TreeNode& tables = current.children[0];
     const TreeNode& views = current.children[1];
     EXPECT_EQ(tables.kind, kTablesFolderNode);
@@ -205,6 +206,36 @@ TEST_F(TreeFromMariaDb, TheSampleDatabaseShowsItsTables) {
         Texts(contents->At(*contents->currentDatabaseNode)->children[0]);
     EXPECT_EQ(Sorted(tables), Sorted(expected));
     EXPECT_NE(std::find(tables.begin(), tables.end(), "order notes"), tables.end());
+}
+
+// The sample's routines, triggers (by table in the server's collation, then in firing order) and
+// events, each in its folder.
+TEST_F(TreeFromMariaDb, TheSampleDatabaseShowsItsRoutinesTriggersAndEvents) {
+    Connect("shop");
+    auto contents = window_.sourceTree().Contents();
+    ASSERT_TRUE(contents->currentDatabaseNode.has_value());
+    const TreeNode& current = *contents->At(*contents->currentDatabaseNode);
+    const struct {
+        const char* folder;
+        int folderKind;
+        int nodeKind;
+        std::vector<std::string> nodes;
+    } cases[] = {
+        {"Procedures", kProceduresFolderNode, kProcedureNode, {"check_stock", "reserve_order"}},
+        {"Functions", kFunctionsFolderNode, kFunctionNode, {"customer_balance", "line_total"}},
+        {"Triggers", kTriggersFolderNode, kTriggerNode,
+         {"orders.orders_audit_insert", "orders.orders_audit_update", "orders.orders_ship_stock",
+          "order_items.order_items_price", "order_items.order_items_total"}},
+        {"Events", kEventsFolderNode, kEventNode, {"purge_audit_log"}},
+    };
+    for (const auto& c : cases) {
+        const TreeNode* folder = Child(current, c.folder);
+        ASSERT_NE(folder, nullptr) << c.folder;
+        EXPECT_EQ(folder->kind, c.folderKind) << c.folder;
+        EXPECT_FALSE(folder->expanded) << c.folder;
+        EXPECT_EQ(Texts(*folder), c.nodes) << c.folder;
+        for (const TreeNode& node : folder->children) EXPECT_EQ(node.kind, c.nodeKind) << node.text;
+    }
 }
 
 TEST_F(TreeFromMariaDb, AddObjectDetailsAppendsAfterTheLastSibling) {

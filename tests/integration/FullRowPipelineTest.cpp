@@ -13,9 +13,7 @@
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
 #include "Converters/FullRowTransfer.h"
-#include "data/OdbcConnection.h"
 #include "support/ConversionFixture.h"
-#include "support/SharedConnection.h"
 
 namespace velmora::test {
 namespace {
@@ -216,19 +214,9 @@ TEST_F(FullRowPipelineTest, ParallelTablesCreateTheForeignKeysAfterAllOfThem) {
         "INSERT INTO e SELECT seq, REPEAT('x', seq % 2000) FROM seq_1_to_1500;");
     context_.options.jobs = 3;
     std::atomic<int> peers{0};
-    TargetDouble& target = *target_;
     context_.openPeer = [&]() -> std::unique_ptr<WorkerContext> {
-        auto peer = std::make_unique<WorkerContext>();
-        peer->log = context_.log;
-        peer->stopCheck = context_.stopCheck;
-        peer->options = context_.options;
-        peer->workFolder = context_.workFolder;
-        peer->conditionFile = context_.conditionFile;
-        peer->targetDatabase = context_.targetDatabase;
-        peer->sourceConnection = NewOdbcConnection();
-        if (ConnectLocalMariaDb(*peer->sourceConnection, database_) != kSuccess) return nullptr;
-        peer->targetConnection = std::make_unique<SharedConnection>(target);
-        ++peers;
+        std::unique_ptr<WorkerContext> peer = OpenPeer(database_);
+        if (peer) ++peers;
         return peer;
     };
     ConversionReport report;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "data/OdbcConnection.h"
+#include "support/SharedConnection.h"
 #include "support/LocalMariaDb.h"
 #include "support/SourceConnection.h"
 #include "support/TsqlOracle.h"
@@ -109,6 +110,20 @@ std::vector<std::string> ConversionFixture::TargetStatementsStartingWith(
         if (statement.rfind(prefix, 0) == 0) matching.push_back(statement);
     }
     return matching;
+}
+
+std::unique_ptr<WorkerContext> ConversionFixture::OpenPeer(const std::string& database) {
+    auto peer = std::make_unique<WorkerContext>();
+    peer->log = context_.log;
+    peer->stopCheck = context_.stopCheck;
+    peer->options = context_.options;
+    peer->workFolder = context_.workFolder;
+    peer->conditionFile = context_.conditionFile;
+    peer->targetDatabase = context_.targetDatabase;
+    peer->sourceConnection = NewOdbcConnection();
+    if (ConnectLocalMariaDb(*peer->sourceConnection, database) != kSuccess) return nullptr;
+    peer->targetConnection = std::make_unique<SharedConnection>(*target_);
+    return peer;
 }
 
 }  // namespace velmora::test

@@ -44,6 +44,10 @@ protected:
     void ExpectTargetStatementsParse();
     // A statement the test sends on purpose although (or because) it is no valid T-SQL.
     void DeclareInvalid(const std::string& statement) { invalid_.insert(statement); }
+    // A peer of context_ for tables at once, as the worker opens one: the same log, stop check,
+    // options and folders, its own source connection on `database`, the target double shared.
+    // Null when the source cannot be opened.
+    std::unique_ptr<WorkerContext> OpenPeer(const std::string& database);
     // The statements sent to the target that start with `prefix`.
     std::vector<std::string> TargetStatementsStartingWith(const std::string& prefix) const;
 

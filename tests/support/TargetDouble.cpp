@@ -1,5 +1,7 @@
 #include "support/TargetDouble.h"
 
+#include "support/DoubleBulkCopy.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -59,6 +61,7 @@ struct TargetDouble::State {
     std::vector<TableRecord> tables;
     std::vector<ColumnRecord> columns;
     std::vector<IndexRecord> indexes;
+    std::shared_ptr<DoubleBulkScript> bulk = std::make_shared<DoubleBulkScript>();
     std::string lastProvider;
     PropertySet lastProperties;
     int opens = 0;
@@ -124,6 +127,10 @@ struct TargetDouble::State {
         }
         if (statement == kDatabaseListQuery) {
             outcome.result = DatabaseList();
+            return outcome;
+        }
+        if (auto stored = bulk->Answer(statement)) {
+            outcome.result = std::move(stored);
             return outcome;
         }
         if (auto used = UsedCatalog(statement); used && own && *used != *own) {
@@ -318,6 +325,7 @@ public:
         });
     }
     std::string ProviderErrorText() const override { return "Unknown Error!"; }
+    std::unique_ptr<BulkLoad> NewBulkLoad() override { return state_->bulk->NewLoad(); }
     bool StreamsRows() const override {
         std::lock_guard<std::mutex> lock(state_->mutex);
         return state_->streamsRows;
@@ -458,6 +466,8 @@ void TargetDouble::ClearStatements() {
     state_->statements.clear();
     state_->placed.clear();
 }
+
+DoubleBulkScript& TargetDouble::Bulk() { return *state_->bulk; }
 
 void TargetDouble::ClearAnswers() {
     std::lock_guard<std::mutex> lock(state_->mutex);

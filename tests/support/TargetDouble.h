@@ -72,6 +72,8 @@ inline constexpr const char* kBabelfishVersion =
 
 using StatementPredicate = std::function<bool(const std::string& statement)>;
 
+class DoubleBulkScript;  // support/DoubleBulkCopy.h
+
 class TargetDouble : public DataSourceConnection {
 public:
     explicit TargetDouble(bool connected = true);
@@ -100,6 +102,8 @@ public:
     std::unique_ptr<TargetDouble> NewConnection() const;
     // Forgets every answer scripted so far (failures stay).
     void ClearAnswers();
+    // The server's bulk copy: none until Bulk().Offer() (support/DoubleBulkCopy.h).
+    DoubleBulkScript& Bulk();
 
     void AddCatalog(const std::string& name);
     void AddTable(const std::string& catalog, const std::string& name, const std::string& type = "TABLE",

@@ -99,6 +99,10 @@ TEST(FullValueRendering, StatementsAroundTheValuesUseTheWrittenColumns) {
         "CREATE TABLE `l` (\n  `kind` enum('a','b') NOT NULL,\n  `flags` set('x','y') DEFAULT NULL\n) DEFAULT CHARSET=binary",
         kNames);
     EXPECT_EQ(SourceSelectList(labels), "CONVERT(kind USING utf8mb4) AS kind, CONVERT(flags USING utf8mb4) AS flags");
+    FullTableTranslation floats = TranslateTableFull(
+        "CREATE TABLE `m` (\n  `f` float DEFAULT NULL,\n  `u` float(7,3) unsigned DEFAULT NULL,\n"
+        "  `d` double DEFAULT NULL\n)", kNames);
+    EXPECT_EQ(SourceSelectList(floats), "f + 0e0 AS f, u + 0e0 AS u, d");
     EXPECT_EQ(InsertPrefix(t), "INSERT INTO [order lines] (id,[where]) VALUES ");
     EXPECT_EQ(IdentityInsertStatement(t, true), "SET IDENTITY_INSERT [order lines] ON");
     EXPECT_EQ(IdentityInsertStatement(t, false), "SET IDENTITY_INSERT [order lines] OFF");

@@ -90,6 +90,16 @@ TEST(SqlTokenizer, SplitsAViewTextWithOffsets) {
                                                ",", "`b`", ")", "<=>", "NULL", "from", "t", "-- done"}));
 }
 
+// A dot before a digit that starts a name is a dot: reading it as a number or a word would read
+// nothing, again and again.
+TEST(SqlTokenizer, ADotBeforeANameThatStartsWithADigitIsADot) {
+    const SqlTokens tokens = TokenizeSql("0..0x1FFF t.1a");
+    ASSERT_TRUE(tokens.ok()) << tokens.error;
+    std::vector<std::string> texts;
+    for (const auto& token : tokens.tokens) texts.push_back(token.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"0.", ".", "0x1FFF", "t", ".", "1a"}));
+}
+
 TEST(SqlTokenizer, DoubleDashWithoutBlankIsTwoMinusSigns) {
     const SqlTokens tokens = TokenizeSql("5--3");
     ASSERT_TRUE(tokens.ok());

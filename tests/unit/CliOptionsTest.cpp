@@ -114,7 +114,11 @@ TEST(CliOptions, TranslateViewTakesTheTablesOfItsView) {
     EXPECT_EQ(parsed.options.words, std::vector<std::string>{"view.sql"});
     EXPECT_EQ(parsed.options.tableFile, "tables.sql");
     EXPECT_EQ(ParseCommandLine({"translate-view", "--table"}).error, "--table needs a value");
-    EXPECT_NE(BashCompletionScript().find("translate-table|translate-view) COMPREPLY=($(compgen -f"), std::string::npos);
+    EXPECT_NE(BashCompletionScript().find("translate-table|translate-view|translate-routine) COMPREPLY=($(compgen -f"), std::string::npos);
+    ParseResult routine = ParseCommandLine({"translate-routine", "trigger.sql", "--table", "table.sql"});
+    ASSERT_TRUE(routine.error.empty()) << routine.error;
+    EXPECT_EQ(routine.options.command, "translate-routine");
+    EXPECT_EQ(routine.options.tableFile, std::optional<std::string>("table.sql"));
 }
 
 // The completion is written from the option table: every option is offered, and the options

@@ -342,4 +342,23 @@ TEST_F(ConfigDialog, TargetTlsChoicesAreSavedAndReadBack) {
 }
 
 }  // namespace
+// Bulk copy: [Public] Bulk= of the file (auto, off, any case; anything else or absent: auto),
+// handed to the window's options on Connect and kept by a queued task.
+TEST_F(ConfigDialog, BulkCopyIsReadFromTheFileAndHandedOver) {
+    for (const auto& [text, mode] : std::vector<std::pair<std::string, BulkMode>>{
+             {"off", BulkMode::Off}, {"OFF", BulkMode::Off}, {"auto", BulkMode::Auto}, {"", BulkMode::Auto},
+             {"no", BulkMode::Auto}}) {
+        ASSERT_TRUE(WriteProfileString(path_, "Public", "Bulk", text, 0600));
+        EXPECT_EQ(ReadBulkMode(path_), mode) << text;
+        Options options;
+        ConfigDialogHost host{&port_, &options, [](const ConnectionSettings&, const ConnectionSettings&) {},
+                              nullptr};
+        ConfigDialogModel dialog(host, path_);
+        dialog.LoadConfiguration();
+        EXPECT_EQ(dialog.bulk, mode) << text;
+        dialog.ConnectButton();
+        EXPECT_EQ(options.ForTask().bulk, mode) << text;
+    }
+}
+
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
@@ -69,6 +70,92 @@ TEST(OperationLog, LinesFromTwoThreadsAreAllKeptInOrderPerThread) {
     }
     EXPECT_EQ(nextA, 400);
     EXPECT_EQ(nextB, 400);
+}
+
+// A thread that names a table: each of its lines names it once, whether or not the message
+// already does; a line of another thread, or after the scope, is left as it is.
+TEST(OperationLog, ATableScopeNamesTheTableInEveryLineOfItsThread) {
+    OperationLog log;
+    {
+        LogTableScope named("orders");
+        log.WriteText("Create Index failure!");
+        log.WriteOutputLine("Create table [%s] SUCCESSFULLY!!!", "orders");
+        log.WriteText("[orders] 1000 records converted!");
+        log.WriteText("Create table [orders_old] SUCCESSFULLY!!!");
+        {
+            LogTableScope inner("a]b");
+            log.WriteText("inner");
+        }
+        std::thread([&log] { log.WriteText("another thread"); }).join();
+        std::thread([&log, table = LogTableScope::Current()] {
+            LogTableScope inherited(table);
+            log.WriteText("its writer");
+        }).join();
+    }
+    log.WriteText("after");
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                  "[orders] Create Index failure!",
+                                  "Create table [orders] SUCCESSFULLY!!!",
+                                  "[orders] 1000 records converted!",
+                                  "[orders] Create table [orders_old] SUCCESSFULLY!!!",
+                                  "[a]b] inner",
+                                  "another thread",
+                                  "[orders] its writer",
+                                  "after",
+                              }));
+}
+
+// Records what reaches the port, call by call.
+class GroupPort : public test::ScriptedPort {
+public:
+    void ShowOutputLines(const std::vector<std::string>& lines) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& line : lines) calls_.push_back(line.substr(24));
+    }
+    void ShowOutputLine(const std::string& line) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back(line.substr(24));
+    }
+    std::vector<std::string> Calls() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calls_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+// Four tables at once, each writing failures with their reasons and single lines in between:
+// in the log and at the port, every reason directly follows its own failure, and both name the
+// table.
+TEST(OperationLog, AFailureAndItsReasonStayTogetherWithTablesAtOnce) {
+    GroupPort port;
+    OperationLog log(&port);
+    std::vector<std::thread> threads;
+    for (const char* table : {"t1", "t2", "t3", "t4"}) {
+        threads.emplace_back([&log, table] {
+            LogTableScope named(table);
+            for (int i = 0; i < 80; ++i) {  // 960 lines: the log keeps them all
+                log.WriteText("Create Index failure!");
+                log.WriteGroup({"Create PK failure!", std::string("reason of ") + table});
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const std::vector<std::string>& lines : {log.Messages(), port.Calls()}) {
+        ASSERT_EQ(lines.size(), 4u * 80u * 3u);
+        size_t groups = 0;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].find("Create PK failure!") == std::string::npos) continue;
+            const std::string table = lines[i].substr(1, 2);
+            EXPECT_EQ(lines[i], "[" + table + "] Create PK failure!");
+            ASSERT_LT(i + 1, lines.size());
+            EXPECT_EQ(lines[i + 1], "[" + table + "] reason of " + table) << "after line " << i;
+            ++groups;
+        }
+        EXPECT_EQ(groups, 320u);
+    }
 }
 
 TEST(OperationLog, HintsGoToThePortAndNotIntoTheLog) {

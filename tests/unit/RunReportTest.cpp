@@ -106,6 +106,10 @@ TEST(RunReportTest, TheTaskLineNamesTheTaskAndCountsItsFailures) {
     TableReport key = Entry("foreign key", "orders.fk_customer", -1);
     key.failure = "The ALTER TABLE statement conflicted with the FOREIGN KEY constraint.";
     const TableReport ok = Entry("table", "customers", 1);
+    TableReport event = Entry("event", "purge_audit_log", 0);
+    event.notMigrated = "the target's scheduler is a separate product";
+    TableReport refused = Entry("procedure", "check_stock", -1);
+    refused.failure = "it cannot be translated: LOAD DATA";
     struct Case {
         TaskType type;
         std::string object;
@@ -119,6 +123,11 @@ TEST(RunReportTest, TheTaskLineNamesTheTaskAndCountsItsFailures) {
         {TaskType::Table, "events", TaskPhase::Failure, {stopped},
          "migrate table shop.events -> sales: FAILURE, 1 stopped"},
         {TaskType::CloneDatabase, "", TaskPhase::Success, {ok}, "migrate clone shop: SUCCESS"},
+        // An event is listed, never migrated: no failure of the task. A routine that could not be
+        // translated is one.
+        {TaskType::Database, "", TaskPhase::Success, {ok, event}, "migrate database shop -> sales: SUCCESS"},
+        {TaskType::Database, "", TaskPhase::Failure, {ok, event, refused},
+         "migrate database shop -> sales: FAILURE, 1 other object failed"},
         {TaskType::VerifyTable, "orders", TaskPhase::Success, {}, "verify shop.orders -> sales: SUCCESS"},
     };
     for (const Case& c : cases) {
@@ -130,6 +139,11 @@ TEST(RunReportTest, TheTaskLineNamesTheTaskAndCountsItsFailures) {
         EXPECT_EQ(TaskSummaryLine(task, c.tables), c.line);
     }
     std::string reason;
+    EXPECT_EQ(ObjectOutcome(event, &reason), "not migrated");
+    EXPECT_EQ(reason, "the target's scheduler is a separate product");
+    EXPECT_EQ(FailedStep(event), "");
+    EXPECT_EQ(ObjectOutcome(refused, &reason), "failed");
+    EXPECT_EQ(reason, "it cannot be translated: LOAD DATA");
     EXPECT_EQ(ObjectOutcome(reseed, &reason), "failed");
     EXPECT_EQ(reason, "reseed failed: Cannot find the object \"orders\".");
     EXPECT_EQ(ObjectOutcome(stopped), "stopped");

@@ -274,3 +274,49 @@ TEST_F(BackupTest, AViewsTextComesFromSysSqlModulesWithoutSpHelptext) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Functions, procedures and triggers come from sys.sql_modules as the server keeps them, one
+// script each, ending in a GO line; a list that cannot be read fails the backup, no rows do not.
+TEST_F(BackupTest, RoutinesAndTriggersAreScriptedFromTheirModules) {
+    double_->AnswerWith(RoutineModulesQuery(),
+                        test::ScriptedResult::Text(
+                            {"name", "type", "definition"},
+                            {{"line_total", "FN", "CREATE FUNCTION dbo.line_total(@q int) RETURNS int AS BEGIN RETURN @q * 2 END"},
+                             {"check_stock", "P ", "CREATE PROCEDURE dbo.check_stock AS SELECT 1"},
+                             {"orders_audit", "TR", "CREATE TRIGGER orders_audit ON orders AFTER INSERT AS SELECT 1"},
+                             {"hidden", "P ", std::nullopt}}));
+    BackupReport report;
+    WorkerContext& context = Context(root_);
+    EXPECT_EQ(BackupDatabaseRoutines(context, "sales", &report), 0);
+    EXPECT_TRUE(report.failures.empty());
+    const struct {
+        const char* file;
+        const char* text;
+    } cases[] = {
+        {"FUNCTIONS/line_total.fn", "CREATE FUNCTION dbo.line_total(@q int) RETURNS int AS BEGIN RETURN @q * 2 END"},
+        {"PROCEDURES/check_stock.sp", "CREATE PROCEDURE dbo.check_stock AS SELECT 1"},
+        {"TRIGGERS/orders_audit.trg", "CREATE TRIGGER orders_audit ON orders AFTER INSERT AS SELECT 1"},
+    };
+    for (const auto& c : cases) {
+        const std::string script = ReadFile(root_ + "/sales/" + c.file);
+        EXPECT_EQ(script, std::string(c.text) + "\nGO\n") << c.file;
+        EXPECT_EQ(test::DescribeTsqlProblems(c.text), "") << c.file;
+    }
+    // A text the login may not see is not written as an empty script.
+    EXPECT_FALSE(std::filesystem::exists(root_ + "/sales/PROCEDURES/hidden.sp"));
+    std::vector<std::string> messages = window_->log().Messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "Backup TRIGGER [sales].[orders_audit]"),
+              messages.end());
+
+    double_->FailOn(RoutineModulesQuery(), "Invalid object name 'sys.sql_modules'.");
+    BackupReport failed;
+    EXPECT_EQ(BackupDatabaseRoutines(Context(root_ + "/again"), "sales", &failed), -1);
+    EXPECT_EQ(failed.failures,
+              std::vector<std::string>{"the routines and triggers of [sales] could not be listed"});
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,7 +1,7 @@
 #include "Converters/ConversionDrivers.h"
 
 #include <chrono>
-
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -41,8 +41,11 @@ bool CreateKeys(WorkerContext& context, WorkFile& file, const std::string& text,
     file.Write(text);
     if (text.empty()) return true;
     bool created = ExecuteStatement(context.Log(), context.TargetSession(), text, 0, &why);
-    context.Log().WriteText(created ? success : failure);
-    if (!created) context.Log().WriteText(why);
+    if (created) {
+        context.Log().WriteText(success);
+    } else {
+        context.Log().WriteGroup({failure, why});
+    }
     return created;
 }
 
@@ -128,8 +131,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     std::string definition = TranslateTableDefinition(context.SourceSession(), database, table,
                                                       log, &readFailure);
     if (!readFailure.empty()) {
-        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
-        log.WriteText(readFailure);
+        log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", readFailure});
         outcome.failure = "its definition could not be read: " + readFailure;
         Fail(report, "table " + outcome.name + ": its definition could not be read: " + readFailure);
         return -1;
@@ -137,8 +139,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     file.Write(definition);
     std::string why;
     if (!ExecuteStatement(log, context.TargetSession(), definition, 0, &why)) {
-        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
-        log.WriteText(why);
+        log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", why});
         outcome.failure = why;
         Fail(report, "table " + outcome.name + ": create failed: " + why);
         return -1;
@@ -148,8 +149,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     std::string primaryKey = BuildPrimaryKeyStatement(log, context.SourceSession(),
                                                       context.TargetSession(), table, &keyFailure);
     if (!keyFailure.empty()) {
-        log.WriteText("Create PK failure!");
-        log.WriteText(keyFailure);
+        log.WriteGroup({"Create PK failure!", keyFailure});
         outcome.primaryKeyFailed = true;
         outcome.StepFailed("primary key", "it could not be read: " + keyFailure);
         Fail(report, "table " + outcome.name + ": primary key could not be read");
@@ -163,8 +163,7 @@ int ConvertTableClassic(WorkerContext& context, std::string_view database, std::
     std::string indexes = BuildUniqueIndexStatements(
         log, context.SourceSession(), context.TargetSession(), table, &indexFailure);
     if (!indexFailure.empty()) {
-        log.WriteText("Create Index failure!");
-        log.WriteText(indexFailure);
+        log.WriteGroup({"Create Index failure!", indexFailure});
         outcome.indexesFailed = true;
         outcome.StepFailed("index", "they could not be read: " + indexFailure);
         Fail(report, "table " + outcome.name + ": indexes could not be read");
@@ -332,8 +331,7 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
         const std::string why = !view.readFailure.empty()
                                     ? view.readFailure
                                     : "it cannot be translated: " + view.untranslatable;
-        log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
-        log.WriteText(why);
+        log.WriteGroup({"Create VIEW [" + name + "] failure!!!", why});
         const std::string failure =
             view.readFailure.empty() ? why : "its definition could not be read: " + why;
         Fail(report, "view " + name + ": " + failure);
@@ -345,8 +343,7 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
     file.Write(view.text);
     std::string why;
     if (!ExecuteStatement(log, context.TargetSession(), view.text, 0, &why)) {
-        log.WriteOutputLine("Create VIEW [%s] failure!!!", name.c_str());
-        log.WriteText(why);
+        log.WriteGroup({"Create VIEW [" + name + "] failure!!!", why});
         Fail(report, "view " + name + ": create failed: " + why);
         return record(false, why);
     }
@@ -357,8 +354,55 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
 
 }  // namespace
 
+namespace {
+
+// Creates the views and their companions in the order of what each references (for views
+// translated in Classic mode only the input order: functions, views, procedures).
+void CreateInOrder(WorkerContext& context, std::string_view database,
+                   const std::vector<std::string>& views,
+                   std::map<std::string, ViewStatement>& translated,
+                   const ViewCompanions& companions, ConversionReport* report) {
+    struct Entry {
+        std::string name;
+        std::vector<std::string> references;
+        std::function<void()> create;
+    };
+    std::vector<Entry> entries;
+    for (const DependentObject& object : companions.before)
+        entries.push_back({object.name, object.references, object.create});
+    for (const std::string& name : views) {
+        auto found = translated.find(name);
+        const ViewStatement* view = found != translated.end() ? &found->second : nullptr;
+        entries.push_back({name, view ? view->references : std::vector<std::string>{},
+                           [&context, database, name, view, report] {
+                               CreateView(context, database, name, view, report);
+                           }});
+    }
+    for (const DependentObject& object : companions.after)
+        entries.push_back({object.name, object.references, object.create});
+    std::vector<std::pair<std::string, std::vector<std::string>>> dependencies;
+    for (const Entry& entry : entries) dependencies.emplace_back(entry.name, entry.references);
+    std::vector<bool> done(entries.size(), false);
+    // A view and a routine may share a name: each name takes the first entry of it not done.
+    for (const std::string& name : OrderViewsByDependency(dependencies)) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (done[i] || entries[i].name != name) continue;
+            done[i] = true;
+            entries[i].create();
+            break;
+        }
+        if (context.StopRequested()) {
+            context.Log().WriteText("Views Converting Terminaled!");
+            if (report) report->stopped = true;
+            break;
+        }
+    }
+}
+
+}  // namespace
+
 int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
-                         ConversionReport* report) {
+                         ConversionReport* report, const ViewCompanions& companions) {
     OperationLog& log = context.Log();
     // Nothing of a task whose schema or type map failed is created.
     if (!EnsureTargetSchema(context, report)) return 0;
@@ -366,10 +410,9 @@ int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
     auto catalog = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: ");
     if (!catalog) {
         Fail(report, "views of database " + Text(database) + ": the catalog cannot be opened");
-        return -1;
     }
     std::vector<std::string> names;
-    for (const TableRecord& record : *catalog) {
+    for (const TableRecord& record : catalog ? *catalog : std::vector<TableRecord>{}) {
         if (record.tableType == "VIEW" && record.tableSchema != "sys" &&
             record.tableSchema != "INFORMATION_SCHEMA") {
             names.push_back(record.tableName);
@@ -379,25 +422,11 @@ int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
     // the views it selects from, whatever their names.
     std::map<std::string, ViewStatement> translated;
     if (context.options.translation == TranslationMode::Full) {
-        std::vector<std::pair<std::string, std::vector<std::string>>> dependencies;
-        for (const std::string& name : names) {
-            ViewStatement view = TranslateViewForTask(context, database, name);
-            dependencies.emplace_back(name, view.references);
-            translated.emplace(name, std::move(view));
-        }
-        names = OrderViewsByDependency(dependencies);
+        for (const std::string& name : names)
+            translated.emplace(name, TranslateViewForTask(context, database, name));
     }
-    for (const std::string& name : names) {
-        auto found = translated.find(name);
-        CreateView(context, database, name,
-                   found != translated.end() ? &found->second : nullptr, report);
-        if (context.StopRequested()) {
-            log.WriteText("Views Converting Terminaled!");
-            if (report) report->stopped = true;
-            break;
-        }
-    }
-    return 0;
+    CreateInOrder(context, database, names, translated, companions, report);
+    return catalog ? 0 : -1;
 }
 
 bool ConvertView(WorkerContext& context, std::string_view database, std::string_view view,

@@ -14,7 +14,10 @@
 // thread; the stop check is read between objects (and per row by the row copy).
 #pragma once
 
+#include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -26,9 +29,26 @@ struct WorkerContext;
 int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
                           ConversionReport* report = nullptr);
 
-// 0 when the loop ran (also after a stop), -1 when the view catalog cannot be opened.
+// An object created among the views (a function, a procedure), in the order of the names it
+// references: a view that calls a function comes after it, a procedure that selects from a view
+// after the view. `create` writes its lines and its report entry.
+struct DependentObject {
+    std::string name;
+    std::vector<std::string> references;
+    std::function<void()> create;
+};
+
+// What goes before the views where nothing it references says otherwise (the functions) and
+// what goes after them (the procedures).
+struct ViewCompanions {
+    std::vector<DependentObject> before;
+    std::vector<DependentObject> after;
+};
+
+// 0 when the loop ran (also after a stop), -1 when the view catalog cannot be opened (the
+// companions are still created then).
 int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
-                         ConversionReport* report = nullptr);
+                         ConversionReport* report = nullptr, const ViewCompanions& companions = {});
 
 // 1 when the table was created (whatever happened to its keys, indexes and rows), -1 when its
 // create statement failed, -2 when its work file cannot be opened.

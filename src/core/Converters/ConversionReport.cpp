@@ -68,6 +68,10 @@ std::string ObjectOutcome(const TableReport& table, std::string* reason) {
         if (reason) *reason = text;
     };
     set("");
+    if (!table.notMigrated.empty()) {
+        set(table.notMigrated);
+        return "not migrated";
+    }
     if (!table.skipped.empty()) {
         set(table.skipped);
         return "skipped";

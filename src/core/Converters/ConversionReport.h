@@ -59,14 +59,18 @@ struct TableVerification {
 
 // One source object of a task: a table, a view, or the foreign keys of a table.
 struct TableReport {
-    // "table", "view", "foreign keys" (Classic: all of a table's, named by the table) or
-    // "foreign key" (Full: one constraint, named table.constraint)
+    // "table", "view", "foreign keys" (Classic: all of a table's, named by the table),
+    // "foreign key" (Full: one constraint, named table.constraint), "function", "procedure",
+    // "trigger" or "event"
     std::string kind = "table";
     std::string database;
     std::string name;
     double seconds = 0;  // the whole conversion of the table, rows included
     int result = 0;  // ConvertTable's result: 1 created, -1 create failed, -2 no work file
     std::string skipped;  // why the table was not migrated at all (empty when it was tried)
+    // Why an object that the target cannot hold was listed only (an event: the target's
+    // scheduler is a separate product). Not a failure of the run.
+    std::string notMigrated;
     // What the Full translation changed in meaning ("stamp: ON UPDATE ... dropped"), one per line
     // of the log.
     std::vector<std::string> adjustments;
@@ -92,8 +96,9 @@ struct TableReport {
     std::optional<TableVerification> verification;
 };
 
-// "migrated", "failed", "skipped", "stopped" (a stop request ended its rows) or "verified" (a
-// verification without a migration), and the reason of a failure, a skip or a stop in `reason`.
+// "migrated", "failed", "skipped", "stopped" (a stop request ended its rows), "verified" (a
+// verification without a migration) or "not migrated" (listed only, such as an event), and the
+// reason of a failure, a skip, a stop or a listing in `reason`.
 std::string ObjectOutcome(const TableReport& object, std::string* reason = nullptr);
 
 // The step at which a failed object failed: "definition", "create", "work file", "rows", or the

@@ -7,6 +7,9 @@
 #include <thread>
 
 #include "Converters/BoundedQueue.h"
+#include "Converters/BulkRowWriter.h"
+#include "Converters/NativeRowSource.h"
+#include "Converters/RenderedBatch.h"
 #include "translation/FullValueRendering.h"
 #include "Converters/RowReading.h"
 #include "Converters/RowTransfer.h"
@@ -27,22 +30,6 @@ constexpr size_t kQueuedBatches = 2;
 // a transaction that never commits.
 constexpr const char* kRollback = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION";
 
-// Where one rendered row "(...)" lies in a text.
-struct RowSpan {
-    size_t offset = 0;
-    size_t length = 0;
-};
-
-// What the reader hands the writer: the rendered rows one after another, separated by commas (a
-// statement's VALUES list as it stands), and the reasons of rows that failed before anything was
-// sent (counted by the writer, which keeps every count). One text per batch: no allocation per
-// row.
-struct RenderedBatch {
-    std::string values;
-    std::vector<RowSpan> rows;
-    std::vector<std::string> refusals;
-};
-
 // One statement sent inside the open transaction, kept until the commit: on a rollback it is
 // sent again, or its rows one at a time. `rows` lie in `statement` after `prefixLength` bytes.
 struct SentBatch {
@@ -56,24 +43,39 @@ struct SentBatch {
 };
 
 // The writing side, on a thread of its own with the task's target session: sends each batch
-// in a multi-row statement inside transactions, isolates refused rows, writes the data file and
-// the progress line, and keeps rowsWritten, rowsFailed and firstError.
+// in a multi-row statement inside transactions (or through the bulk copy, BulkRowWriter.h),
+// isolates refused rows, writes the data file and the progress line, and keeps rowsWritten,
+// rowsFailed and firstError.
 class BatchWriter {
 public:
-    BatchWriter(WorkerContext& context, const FullTableTranslation& table, RowCopyResult& result)
-        : context_(context), table_(table), result_(result), prefix_(InsertPrefix(table)) {}
+    BatchWriter(WorkerContext& context, const FullTableTranslation& table, RowCopyResult& result,
+                std::optional<BulkTablePlan> bulk)
+        : context_(context), table_(table), result_(result), prefix_(InsertPrefix(table)) {
+        if (bulk) bulk_ = std::make_unique<BulkRowWriter>(context, table.tableName, std::move(*bulk));
+    }
 
-    // Before the writer thread starts: the data file and identity inserts.
+    // Before the writer thread starts: the data file, identity inserts, the bulk copy.
     void Open() {
         data_ = OpenDataFile(context_, table_.tableName, result_);
         if (table_.hasIdentity) identityOn_ = Send(IdentityInsertStatement(table_, true), nullptr);
+        if (bulk_ && !bulk_->Start()) bulk_.reset();
     }
+    bool UsesBulkCopy() const { return bulk_ != nullptr; }
 
     // The writer thread's loop: until the queue is closed and drained.
     void Run(BoundedQueue<RenderedBatch>& queue) {
         while (std::optional<RenderedBatch> batch = queue.Pop()) {
             for (const std::string& why : batch->refusals) RowRefused(why);
-            Flush(std::move(*batch));
+            if (bulk_ && bulk_->Active()) {
+                bulk_->Add(std::move(*batch));
+                AfterBulk();
+            } else {
+                Flush(std::move(*batch));
+            }
+        }
+        if (bulk_) {
+            bulk_->Finish();
+            AfterBulk();
         }
         Commit();
         if (identityOn_) Send(IdentityInsertStatement(table_, false), nullptr);
@@ -87,6 +89,13 @@ private:
 
     bool Send(const std::string& statement, std::string* why) {
         return ExecuteStatement(context_.Log(), context_.TargetSession(), statement, 0, why);
+    }
+
+    // What the bulk copy committed counts as written; what a failed batch did not keep goes
+    // in statements.
+    void AfterBulk() {
+        Written(bulk_->TakeCommitted());
+        for (RenderedBatch& rest : bulk_->TakeUnkept()) Flush(std::move(rest));
     }
 
     void RowRefused(const std::string& why) {
@@ -192,6 +201,7 @@ private:
     RowCopyResult& result_;
     const std::string prefix_;
     WorkFile data_;
+    std::unique_ptr<BulkRowWriter> bulk_;
     std::vector<SentBatch> sent_;
     int64_t inTransactionRows_ = 0;
     int64_t logged_ = 0;
@@ -203,8 +213,9 @@ private:
 // target columns and hands full batches to the writer thread through a bounded queue.
 class FullRowCopier : public RowSink {
 public:
-    FullRowCopier(WorkerContext& context, const FullTableTranslation& table, RowCopyResult& result)
-        : result_(result), writer_(context, table, result), queue_(kQueuedBatches) {
+    FullRowCopier(WorkerContext& context, const FullTableTranslation& table, RowCopyResult& result,
+                  std::optional<BulkTablePlan> bulk)
+        : result_(result), writer_(context, table, result, std::move(bulk)), queue_(kQueuedBatches) {
         for (const TargetColumn& column : table.columns) {
             if (column.written) written_.push_back(&column);
         }
@@ -213,7 +224,11 @@ public:
 
     bool Begin() override {
         writer_.Open();
-        thread_ = std::thread([this] { writer_.Run(queue_); });
+        bulkRows_ = writer_.UsesBulkCopy();
+        thread_ = std::thread([this, table = LogTableScope::Current()] {
+            LogTableScope named(table);  // its lines name the table as the reader's do
+            writer_.Run(queue_);
+        });
         return true;
     }
 
@@ -251,6 +266,7 @@ public:
             // Only the rows that are sent count their zero dates made NULL.
             for (size_t column : zeroDatesInRow_) ++zeroDates_[column];
             batch_.rows.push_back({rowStart, out.size() - rowStart});
+            if (bulkRows_) bulkRenderer_.Append(batch_, written_, rows);
             if (batch_.rows.size() >= kBatchRows || out.size() >= kBatchBytes) HandOver();
         }
         return bytes;
@@ -295,6 +311,8 @@ private:
     RenderedBatch batch_;
     std::map<size_t, int64_t> zeroDates_;
     std::vector<size_t> zeroDatesInRow_;
+    bool bulkRows_ = false;
+    BulkRowRenderer bulkRenderer_;
 };
 
 }  // namespace
@@ -306,9 +324,17 @@ RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view databas
     RowCopyResult result;
     result.text = kFalseText;
     if (!RowCopySessionsReady(context)) return result;
-    FullRowCopier copier(context, table, result);
-    ReadTableRows(context, database, sourceTable.empty() ? std::string_view(table.tableName) : sourceTable,
-                  SourceSelectList(table), copier, result, narrower);
+    std::string failure;
+    Session* rows = FullRowSession(context, database, failure);
+    if (!rows) {
+        context.Log().WriteOutputLine("[%s] %s", table.tableName.c_str(), failure.c_str());
+        result.readFailed = true;
+        return result;
+    }
+    const std::string_view source = sourceTable.empty() ? std::string_view(table.tableName) : sourceTable;
+    FullRowCopier copier(context, table, result, PlanBulkCopy(context, table, source));
+    ReadTableRows(context, database, source,
+                  SourceSelectList(table), copier, result, narrower, rows);
     if (result.text != kTrueText) return result;
     copier.Finish();
     copier.AddAdjustments(context.Log(), table.tableName, adjustments);

@@ -18,6 +18,9 @@
 // Rows count as written when their transaction commits; after a failure the transaction is ended
 // for certain (IF @@TRANCOUNT > 0 ROLLBACK), so the target holds exactly the rows reported written.
 //
+// The rows are read through MariaDB Connector/C where the source allows it (NativeRowSource.h),
+// streamed in one pass; else through the task's ODBC source session.
+//
 // Threads: called on the task's thread, which reads and renders the rows with the task's source
 // session while a writing thread sends them with the task's target session, through a bounded
 // queue of two batches; the writer is joined before the call returns. A stop request ends the

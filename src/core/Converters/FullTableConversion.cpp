@@ -43,8 +43,7 @@ void CreateIndexes(WorkerContext& context, WorkFile& file, const FullTableTransl
         if (Run(context, file, index, why)) {
             log.WriteText("Create Index SUCCESSFULLY!!!");
         } else {
-            log.WriteText("Create Index failure!");
-            log.WriteText(why);
+            log.WriteGroup({"Create Index failure!", why});
             outcome.indexesFailed = true;
             outcome.StepFailed("index", why);
             Fail(report, "table " + outcome.name + ": an index failed: " + why);
@@ -156,8 +155,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
         why = translation.error;
     }
     if (!why.empty()) {
-        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
-        log.WriteText(why);
+        log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", why});
         outcome.failure = "its definition could not be read: " + why;
         Fail(report, "table " + outcome.name + ": its definition could not be read: " + why);
         return -1;
@@ -172,8 +170,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     bool created = loading.empty() ? Run(context, file, translation.createTable, why)
                                    : LoadUnderPlainName(context, file, database, translation, loading, outcome, why);
     if (!created) {
-        log.WriteOutputLine("TABLE: Create [%s].[%s] ERROR !", db.c_str(), outcome.name.c_str());
-        log.WriteText(why);
+        log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", why});
         outcome.failure = why;
         Fail(report, "table " + outcome.name + ": create failed: " + why);
         return -1;
@@ -184,8 +181,7 @@ int ConvertTableFull(WorkerContext& context, std::string_view database, std::str
     if (loading.empty()) outcome.rows = CopyTableRowsFull(context, database, translation, &outcome.adjustments);
     if (!translation.identityReseed.empty() && outcome.rows.rowsWritten > 0 &&
         !Run(context, file, translation.identityReseed, why)) {
-        log.WriteOutputLine("[%s] The identity could not be reseeded!", outcome.name.c_str());
-        log.WriteText(why);
+        log.WriteGroup({"[" + outcome.name + "] The identity could not be reseeded!", why});
         outcome.StepFailed("reseed", why);
         Fail(report, "table " + outcome.name + ": the identity could not be reseeded: " + why);
     }
@@ -255,8 +251,7 @@ void CreatePendingForeignKeys(WorkerContext& context, std::string_view database,
             report.tables.push_back(entry);
             continue;
         }
-        log.WriteText("Create FK failure!");
-        log.WriteText(why);
+        log.WriteGroup({"Create FK failure!", why});
         entry.result = -1;
         entry.failure = why;
         report.tables.push_back(entry);

@@ -32,10 +32,13 @@ void ConvertTablesInParallel(WorkerContext& context, std::string_view database,
     // One report per table, merged in the catalog's order at the end.
     std::vector<ConversionReport> outcomes(tables.size());
     std::atomic<size_t> next{0};
+    // With more than one table at a time, every line of a table names it.
+    const bool nameTables = !peers.empty();
     auto work = [&](WorkerContext& worker) {
         while (!worker.StopRequested()) {
             const size_t index = next++;
             if (index >= tables.size()) return;
+            LogTableScope named(nameTables ? tables[index] : std::string());
             ConvertTable(worker, database, tables[index], &outcomes[index]);
         }
     };

@@ -3,7 +3,8 @@
 // (WorkerContext::openPeer), so that one table's reading and sending overlap another's; the task's
 // own thread is one of them. A peer that cannot be opened only means fewer workers. The report
 // lists the tables in the catalog's order, whatever order they finished in; the caller creates
-// the foreign keys once every table is there.
+// the foreign keys once every table is there. With more than one worker, every log line of a
+// table names it (LogTableScope).
 //
 // Threads: called on the task's thread; starts and joins its workers before it returns.
 #pragma once

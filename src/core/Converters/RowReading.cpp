@@ -111,7 +111,7 @@ PageOutcome ReadPage(WorkerContext& context, StatementRowset& rows, const Paging
 }
 
 // Reads the pages after the first one until the rows end, a stop, or a failure.
-void ReadRemainingPages(WorkerContext& context, std::string_view table,
+void ReadRemainingPages(WorkerContext& context, Session* source, std::string_view table,
                         std::string_view condition, std::string_view selectList,
                         const PagingKey& key, RowSink& sink, Progress& progress,
                         PageOutcome page, long long limit, RowCopyResult& result) {
@@ -125,7 +125,7 @@ void ReadRemainingPages(WorkerContext& context, std::string_view table,
         }
         std::vector<std::string> after = page.lastKey;
         limit = NextPageRows(page.rows, page.bytes);
-        SourceQuery next(log, context.SourceSession(),
+        SourceQuery next(log, source,
                          PageQuery(table, condition, key, after, limit, selectList), true,
                          RowQueryProperties());
         if (!next.ok()) {
@@ -159,9 +159,10 @@ const PropertySet& RowQueryProperties() {
 
 void ReadTableRows(WorkerContext& context, std::string_view database, std::string_view table,
                    std::string_view selectList, RowSink& sink, RowCopyResult& result,
-                   std::string_view narrower) {
+                   std::string_view narrower, Session* rowsFrom) {
     OperationLog& log = context.Log();
     Session* source = context.SourceSession();
+    Session* rows = rowsFrom ? rowsFrom : source;
     std::string condition = LookupCondition(context.conditionFile, database, table);
     if (!narrower.empty()) {
         condition = condition.empty() ? std::string(narrower)
@@ -170,7 +171,7 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
     // A driver that streams rows holds about one row at a time: one pass is bounded already.
     bool readable = false;
     std::optional<PagingKey> key;
-    if (!source->StreamsRows()) key = FindPagingKey(log, source, table, readable);
+    if (!rows->StreamsRows()) key = FindPagingKey(log, source, table, readable);
     if (!key && readable) {
         log.WriteOutputLine(
             "[%s] has no primary key and no unique key over NOT NULL columns: its rows are read "
@@ -180,7 +181,7 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
     // Before the row query: a streaming driver runs nothing else while rows arrive.
     Progress progress{context, std::string(table),
                       context.tableProgress ? EstimatedRows(source, database, table) : -1};
-    SourceQuery query(log, source,
+    SourceQuery query(log, rows,
                       key ? PageQuery(table, condition, *key, {}, kFirstPageRows, selectList)
                           : OnePassQuery(table, condition, selectList),
                       true, RowQueryProperties());
@@ -194,7 +195,7 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
     context.ReportRows({progress.table, 0, progress.expected, false});
     PageOutcome first = ReadPage(context, query.rows(), key ? &*key : nullptr, sink, progress);
     if (key) {
-        ReadRemainingPages(context, table, condition, selectList, *key, sink, progress,
+        ReadRemainingPages(context, rows, table, condition, selectList, *key, sink, progress,
                            std::move(first), kFirstPageRows, result);
     } else {
         result.stopped = first.end == PageEnd::Stopped;

@@ -31,9 +31,11 @@ public:
 // as it is). Sets result.text ("TRUE" once rows were read, else the reader's failure text),
 // result.queries, result.stopped and result.readFailed. `narrower`, when given, is a further
 // MySQL predicate the rows must meet (a resumed copy's "after the largest key on the target").
+// `rowsFrom`, when given, is the session the rows are read with (the task's source session
+// still answers the catalog's estimate); one that streams rows reads the table in one pass.
 void ReadTableRows(WorkerContext& context, std::string_view database, std::string_view table,
                    std::string_view selectList, RowSink& sink, RowCopyResult& result,
-                   std::string_view narrower = {});
+                   std::string_view narrower = {}, Session* rowsFrom = nullptr);
 
 // The rowset properties of a row query: the standard set plus IRowsetChange.
 const PropertySet& RowQueryProperties();

@@ -6,6 +6,7 @@
 
 #include "Converters/Conditions.h"
 #include "Converters/KeysetPaging.h"
+#include "Converters/NativeRowSource.h"
 #include "translation/Naming.h"
 #include "Converters/OrderedRows.h"
 #include "Converters/SourceQuery.h"
@@ -156,8 +157,8 @@ private:
     std::vector<ComparedColumn> columns_;
 };
 
-void CompareRows(WorkerContext& context, std::string_view table, const std::string& condition,
-                 TableVerification& result) {
+void CompareRows(WorkerContext& context, std::string_view database, std::string_view table,
+                 const std::string& condition, TableVerification& result) {
     TableShape shape = ReadTableShape(context.Log(), context.SourceSession(), table);
     if (!shape.error.empty()) {
         result.error = shape.error;
@@ -168,7 +169,9 @@ void CompareRows(WorkerContext& context, std::string_view table, const std::stri
         CompareCounts(context, table, condition, result);
         return;
     }
-    Session* sourceSession = context.SourceSession();
+    // The source's rows as the row copy reads them (NativeRowSource.h).
+    Session* sourceSession = FullRowSession(context, database, result.error);
+    if (!sourceSession) return;
     Session* targetSession = context.TargetSession();
     OrderedReadSpec sourceSpec = ReadSpecOf(SqlDialect::MySql, table, shape, sourceSession->StreamsRows());
     sourceSpec.condition = condition;
@@ -221,7 +224,7 @@ TableVerification VerifyTable(WorkerContext& context, std::string_view database,
     } else {
         std::string condition = LookupCondition(context.conditionFile, database, table);
         if (mode == VerifyMode::Full) {
-            CompareRows(context, table, condition, result);
+            CompareRows(context, database, table, condition, result);
         } else {
             CompareCounts(context, table, condition, result);
         }

@@ -7,6 +7,8 @@
 //   missing row, a key only on the target an extra row, and a key on both compares every value
 //   normalised by type (ValueNormalisation.h). A table without such a key is compared by count,
 //   and the result says so. Memory stays bounded: each side holds one page (or one streamed row).
+//   The source's rows come as the row copy reads them (NativeRowSource.h): streamed in one
+//   ordered query through MariaDB Connector/C where the source allows it.
 //
 // Every table gets a log line with its figures; the first ten differences are logged and kept
 // with their keys. A table that does not match, could not be read or was stopped is a failure of

@@ -42,6 +42,9 @@ struct TableProgress {
     bool finished = false;
 };
 
+struct BulkGate;  // Converters/BulkCheck.h
+struct NativeRows;  // Converters/NativeRowSource.cpp
+
 struct WorkerContext {
     std::time_t stamp = 0;
     OperationLog* log = nullptr;
@@ -59,6 +62,11 @@ struct WorkerContext {
     // database and its own target connection on the target database. Null after the failure
     // lines when they cannot be opened; the member itself is null where a task cannot have one.
     std::function<std::unique_ptr<WorkerContext>()> openPeer;
+    // One more target connection on the target database, for a bulk copy of its own; null
+    // where a task cannot have one. Whether the task may bulk-load at all is decided once and
+    // shared with its peers (BulkCheck.h).
+    std::function<std::unique_ptr<DataSourceConnection>()> openBulkTarget;
+    std::shared_ptr<BulkGate> bulkGate;
 
     std::string workFolder;     // absolute, ends in "/"
     TaskOptions options;
@@ -76,6 +84,9 @@ struct WorkerContext {
     std::function<void()> targetChanged;
     std::function<void(const std::vector<TableReport>&)> tablesConverted;
     std::function<void(const TableProgress&)> tableProgress;
+    // The connection that reads the rows of a Full copy (Converters/NativeRowSource.h), opened
+    // on first use; null until then.
+    std::shared_ptr<NativeRows> nativeRows;
 
     OperationLog& Log() const { return *log; }
     bool StopRequested() const { return stopCheck && stopCheck(); }

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "translation/Naming.h"
 #include "translation/PatternService.h"
@@ -203,6 +205,61 @@ int BackupDatabaseViews(WorkerContext& context, const std::string& database,
         }
     }
     views->Close();
+    return 0;
+}
+
+std::string RoutineModulesQuery() {
+    return "SELECT o.name, o.type, m.definition FROM sys.sql_modules m JOIN sys.objects o ON "
+           "o.object_id = m.object_id WHERE o.type IN ('P', 'FN', 'IF', 'TF', 'TR') "
+           "ORDER BY o.name";
+}
+
+int BackupDatabaseRoutines(WorkerContext& context, const std::string& database,
+                           BackupReport* report) {
+    OperationLog& log = context.Log();
+    log.WriteOutputLine("Backup Routines and Triggers of database [%s]", database.c_str());
+    Session* session = context.TargetSession();
+    std::unique_ptr<StatementRowset> statement = session ? session->NewStatement() : nullptr;
+    std::optional<std::string> failed =
+        statement ? RunQuery(log, RoutineModulesQuery(), *statement, StandardRowsetProperties())
+                  : std::optional<std::string>(kNoConnection);
+    // No rows at all is an empty list, not a failure.
+    if (failed && *failed != kResultLine) {
+        log.WriteText(*failed);
+        if (report) report->Add("the routines and triggers of [" + database + "] could not be listed");
+        return -1;
+    }
+    struct Module {
+        std::string name, type, text;
+    };
+    std::vector<Module> modules;
+    while (!failed && statement->MoveNext() == kSuccess) {
+        if (statement->IsNull(2)) continue;  // a text the login may not see
+        std::string type(statement->Value(1));
+        while (!type.empty() && type.back() == ' ') type.pop_back();
+        modules.push_back({std::string(statement->Value(0)), type, std::string(statement->Value(2))});
+    }
+    if (statement) statement->Close();
+    for (const Module& module : modules) {
+        const bool trigger = module.type == "TR";
+        const bool procedure = module.type == "P";
+        const std::string folder = trigger ? "TRIGGERS/" : procedure ? "PROCEDURES/" : "FUNCTIONS/";
+        File file = OpenScript(DatabaseFolder(context, database) + folder, module.name,
+                               trigger ? ".trg" : procedure ? ".sp" : ".fn");
+        if (!file) {
+            log.WriteText(kCannotOpenFile);
+            if (report) report->Add(module.name + ": its script file cannot be created");
+            continue;
+        }
+        log.WriteOutputLine("Backup %s [%s].[%s]", folder.substr(0, folder.size() - 2).c_str(),
+                            database.c_str(), module.name.c_str());
+        const std::string script = module.text + "\nGO\n";
+        std::fwrite(script.data(), 1, script.size(), file.get());
+        if (context.StopRequested()) {
+            log.WriteText("Routines Backup Terminaled!");
+            break;
+        }
+    }
     return 0;
 }
 

@@ -1,6 +1,6 @@
 // TargetBackup: script files of SQL Server tables and views, written into a backup folder tree:
 // <backup folder>/<database>/TABLES/<table>.tbl (the definition), DATA/<table>.data (one insert
-// per row) and VIEWS/<view>.vw; a one-object backup writes its TABLES, DATA or VIEWS folder
+// per row) and VIEWS/<view>.vw, and with a whole database its FUNCTIONS, PROCEDURES and TRIGGERS; a one-object backup writes its TABLES, DATA or VIEWS folder
 // straight into the backup folder. The backup folder is the task's work folder; every file is named
 // by absolute path, so the process's current folder plays no part.
 //
@@ -45,6 +45,14 @@ int BackupDatabaseTables(WorkerContext& context, const std::string& database,
                          BackupReport* report = nullptr);
 int BackupDatabaseViews(WorkerContext& context, const std::string& database,
                         BackupReport* report = nullptr);
+
+// The functions, procedures and triggers of the current database, their texts as the server
+// keeps them (sys.sql_modules), each followed by a GO line: <database>/FUNCTIONS/<name>.fn,
+// PROCEDURES/<name>.sp and TRIGGERS/<name>.trg. 0, or -1 when they cannot be listed.
+int BackupDatabaseRoutines(WorkerContext& context, const std::string& database,
+                           BackupReport* report = nullptr);
+// The query that lists them.
+std::string RoutineModulesQuery();
 
 // 1, or -2 when the script file cannot be opened. Into the backup folder itself.
 int BackupTable(WorkerContext& context, const std::string& database, const std::string& table,

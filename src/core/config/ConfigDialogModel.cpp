@@ -110,6 +110,7 @@ void ConfigDialogModel::LoadConfiguration() {
         // Absent (a file of an earlier version) means the default.
         translation = ReadTranslationMode(path_);
         jobs = ReadJobs(path_);
+        bulk = ReadBulkMode(path_);
         targetSchema = ReadTargetSchema(path_);
         typeMap = ReadTypeMapPath(path_);
         SetTipsChecked(flag("Tips"));
@@ -257,6 +258,7 @@ void ConfigDialogModel::ConnectButton() {
         host_.options->autoBackup = autoBackupChecked;
         host_.options->translation = translation;
         host_.options->jobs = jobs;
+        host_.options->bulk = bulk;
         host_.options->targetSchema = targetSchema;
         host_.options->typeMap = typeMap;
     }

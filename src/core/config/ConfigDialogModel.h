@@ -86,6 +86,8 @@ public:
     TranslationMode translation = kDefaultTranslation;
     // "Jobs": the tables a Full migration copies at once.
     int jobs = kDefaultJobs;
+    // [Public] Bulk= of the file (no control of its own: kept as the file says).
+    BulkMode bulk = BulkMode::Auto;
     // "Target schema" (empty: dbo) and "Type map" (a file of the user's own type choices).
     std::string targetSchema;
     std::string typeMap;

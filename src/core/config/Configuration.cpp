@@ -44,6 +44,11 @@ std::string ConfigFilePath(const std::string& programFolder) {
     return programFolder + "/" + std::string(kConfigFileName);
 }
 
+BulkMode ReadBulkMode(const std::string& configPath) {
+    return ParseBulkMode(ReadProfileString(configPath, kSectionPublic, "Bulk", "", kConfigValueBuffer))
+        .value_or(BulkMode::Auto);
+}
+
 int ReadJobs(const std::string& configPath) {
     return ParseJobs(ReadProfileString(configPath, kSectionPublic, "Jobs", "", kConfigValueBuffer))
         .value_or(kDefaultJobs);

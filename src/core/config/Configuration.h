@@ -55,6 +55,8 @@ TranslationMode ReadTranslationMode(const std::string& configPath);
 // [Public] Jobs= of the file: the tables a Full migration copies at once (absent or not a number
 // from 1 to 16: the default).
 int ReadJobs(const std::string& configPath);
+// [Public] Bulk= of the file: auto or off (absent or anything else: auto).
+BulkMode ReadBulkMode(const std::string& configPath);
 
 // [Public] TargetSchema= (empty: dbo) and [Public] TypeMap= (the type-map file; empty: none).
 // The path is read up to 4,095 bytes.

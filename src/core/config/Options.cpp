@@ -35,6 +35,17 @@ std::optional<VerifyMode> ParseVerifyMode(std::string_view text) {
     return std::nullopt;
 }
 
+const char* BulkModeName(BulkMode mode) { return mode == BulkMode::Off ? "off" : "auto"; }
+
+std::optional<BulkMode> ParseBulkMode(std::string_view text) {
+    std::string lowered;
+    for (char c : text) lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (BulkMode mode : {BulkMode::Auto, BulkMode::Off}) {
+        if (lowered == BulkModeName(mode)) return mode;
+    }
+    return std::nullopt;
+}
+
 std::optional<int> ParseJobs(std::string_view text) {
     if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != text.npos) {
         return std::nullopt;

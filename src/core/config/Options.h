@@ -42,6 +42,15 @@ inline constexpr int kMaxJobs = 16;
 // A number from 1 to kMaxJobs; nothing for any other text.
 std::optional<int> ParseJobs(std::string_view text);
 
+// Whether a Full row copy may send its rows through the target driver's bulk copy. Auto: when
+// the driver has it and a self-check before the first table proves that the driver and the
+// server store every kind of value exactly; Off: always in INSERT statements.
+enum class BulkMode { Auto, Off };
+// "auto", "off".
+const char* BulkModeName(BulkMode mode);
+// "auto" / "off" in any case; nothing for any other text.
+std::optional<BulkMode> ParseBulkMode(std::string_view text);
+
 // The options of a task, copied when it is queued.
 struct TaskOptions {
     bool autoBackup = false;
@@ -51,6 +60,7 @@ struct TaskOptions {
     bool resume = false;
     // Tables copied at once (Full mode; Classic always copies one after another).
     int jobs = kDefaultJobs;
+    BulkMode bulk = BulkMode::Auto;
     // The schema of the target database that receives the objects; empty or dbo: the default.
     std::string targetSchema;
     // The type-map file (its rules come before the built-in type map); empty: none.
@@ -68,13 +78,14 @@ struct Options {
     VerifyMode verify = VerifyMode::None;
     bool resume = false;
     int jobs = kDefaultJobs;
+    BulkMode bulk = BulkMode::Auto;
     std::string targetSchema;  // [Public] TargetSchema=
     std::string typeMap;       // [Public] TypeMap=
     // The command line's --schema-per-database: the source databases of the run.
     std::vector<std::string> schemaDatabases;
 
     TaskOptions ForTask() const {
-        return {autoBackup, translation, verify, resume, jobs, targetSchema, typeMap, schemaDatabases};
+        return {autoBackup, translation, verify, resume, jobs, bulk, targetSchema, typeMap, schemaDatabases};
     }
 };
 

@@ -19,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "data/BulkLoad.h"
 #include "translation/TypeCodes.h"
 
 namespace velmora {
@@ -225,6 +226,9 @@ public:
     // catalog call (the sys views of a server that lacks the driver's catalog procedures): a
     // line that says so, for the log. Empty otherwise, and at every later call.
     virtual std::string TakeCatalogNote() { return {}; }
+    // The bulk-copy interface of this connection (data/BulkLoad.h); null when its driver has
+    // none, or the connection was not opened for it.
+    virtual std::unique_ptr<BulkLoad> NewBulkLoad() { return nullptr; }
 };
 
 // One side's connection: a data source and its session, both absent while not connected.
@@ -245,6 +249,9 @@ public:
     virtual void Close() = 0;
     // The driver's description of the last failed Open or OpenSession.
     virtual std::string ProviderErrorText() const = 0;
+    // The connection string the open connection was made with (it holds the password: it is
+    // never written anywhere); empty when there is none.
+    virtual std::string ConnectionText() const { return {}; }
     // Every diagnostic record of the last failed Open or OpenSession.
     virtual std::vector<DiagnosticRecord> Diagnostics() const { return {}; }
     std::string MostInformativeError() const {

@@ -1,9 +1,11 @@
 #include "data/OdbcConnection.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "data/ConnectionString.h"
 #include "data/ErrorText.h"
+#include "data/OdbcBulkLoad.h"
 #include "data/OdbcCatalogs.h"
 #include "data/OdbcHandles.h"
 #include "data/OdbcStatement.h"
@@ -11,6 +13,14 @@
 
 namespace velmora {
 namespace {
+
+// Whether a connection string reaches a SQL Server driver (Microsoft's or FreeTDS).
+bool NamesSqlServerDriver(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("for sql server") != std::string::npos || lower.find("freetds") != std::string::npos ||
+           lower.find("tdsodbc") != std::string::npos;
+}
 
 class OdbcSession final : public Session {
 public:
@@ -23,6 +33,7 @@ public:
     std::unique_ptr<TablesRowset> NewTablesRowset() override { return NewOdbcTablesRowset(link_); }
     std::unique_ptr<ColumnsRowset> NewColumnsRowset() override { return NewOdbcColumnsRowset(link_); }
     std::unique_ptr<IndexesRowset> NewIndexesRowset() override { return NewOdbcIndexesRowset(link_); }
+    std::unique_ptr<BulkLoad> NewBulkLoad() override { return NewOdbcBulkLoad(link_); }
     std::string ProviderErrorText() const override {
         std::string text = link_->CatalogError();
         return text.empty() ? kUnknownError : text;
@@ -43,11 +54,13 @@ public:
     void Close() override {
         session_.reset();
         link_.reset();
+        connectionText_.clear();
     }
     std::string ProviderErrorText() const override {
         return errorText_.empty() ? kUnknownError : errorText_;
     }
     std::vector<DiagnosticRecord> Diagnostics() const override { return diagnostics_; }
+    std::string ConnectionText() const override { return link_ ? connectionText_ : std::string(); }
 
 private:
     ResultCode QueryText(const char* query, std::string& value);
@@ -64,6 +77,7 @@ private:
     std::unique_ptr<OdbcSession> session_;
     std::string errorText_;
     std::vector<DiagnosticRecord> diagnostics_;
+    std::string connectionText_;
 };
 
 ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& initProperties) {
@@ -82,6 +96,12 @@ ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& in
     SQLSetConnectAttrW(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kLoginTimeoutSeconds)), 0);
 
+    // The bulk-copy functions of SQL Server's drivers work only on a connection made with them on.
+    const bool bulkCopy = NamesSqlServerDriver(connection.text);
+    if (bulkCopy) {
+        SQLSetConnectAttrW(dbc.get(), kBulkCopyAttribute,
+                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(kBulkCopyOn)), SQL_IS_INTEGER);
+    }
     std::u16string text = Utf8ToUtf16(connection.text);
     SQLSMALLINT outLength = 0;
     SQLRETURN rc = SQLDriverConnectW(dbc.get(), nullptr, WideArg(text), static_cast<SQLSMALLINT>(text.size()),
@@ -92,6 +112,7 @@ ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& in
     link->driverName = GetInfoText(link->dbc(), SQL_DRIVER_NAME);
     link->driverVersion = GetInfoText(link->dbc(), SQL_DRIVER_VER);
     link->dbmsName = GetInfoText(link->dbc(), SQL_DBMS_NAME);
+    link->bulkCopy = bulkCopy;
     link->searchEscape = Utf8ToUtf16(GetInfoText(link->dbc(), SQL_SEARCH_PATTERN_ESCAPE));
     link->dataSourceName = connection.dataSourceName.empty()
                                ? GetInfoText(link->dbc(), SQL_DATA_SOURCE_NAME)
@@ -107,6 +128,7 @@ ResultCode OdbcConnection::Open(std::string_view provider, const PropertySet& in
     }
     if (mariaDb) link->fetchBlockRows = 1;
     link_ = std::move(link);
+    connectionText_ = std::move(connection.text);
     return kSuccess;
 }
 

@@ -86,6 +86,7 @@ public:
     size_t fetchBlockRows = 64;
     std::string dataSourceName;  // what the data source name property reports
     std::string dbmsName;        // SQL_DBMS_NAME, e.g. "Microsoft SQL Server", "MariaDB"
+    bool bulkCopy = false;       // opened with SQL_COPT_SS_BCP on (a SQL Server driver)
 
     // The driver's text for the last failed catalog call on this connection.
     void SetCatalogError(std::string text);

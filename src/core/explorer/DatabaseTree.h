@@ -2,7 +2,7 @@
 // SQL Server target tree): its nodes, the connection it shows, its current database, the busy
 // flag of a rebuild, the selection, and the few texts the tree commands keep.
 //
-// Nodes: every node has a kind (0 to 9, also its picture index) and a text; children keep their
+// Nodes: every node has a kind (0 to 17, also its picture index) and a text; children keep their
 // order (a new node always goes after its last sibling). A filled tree has one server node at
 // the top level; see FillDatabaseTree (explorer/TreeFill.h) for the shape.
 //
@@ -38,6 +38,15 @@ enum NodeKind : int {
     kIndexesFolderNode = 7,
     kViewNode = 8,
     kViewsFolderNode = 9,
+    // The source's routines, triggers and events (MySQL only).
+    kProceduresFolderNode = 10,
+    kProcedureNode = 11,
+    kFunctionsFolderNode = 12,
+    kFunctionNode = 13,
+    kTriggersFolderNode = 14,
+    kTriggerNode = 15,
+    kEventsFolderNode = 16,
+    kEventNode = 17,
 };
 
 struct TreeNode {

@@ -5,11 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "Converters/SourceRoutines.h"
 #include "config/TargetKind.h"
 #include "tasks/OperationLog.h"
 
 namespace velmora {
 namespace {
+
+// TreeAttachment::dbmsKind of a MySQL side: only its tree lists routines, triggers and events.
+constexpr int kMySqlDbms = 2;
 
 constexpr const char* kDatabaseListQuery = "SELECT name FROM sys.databases ORDER BY name";
 
@@ -192,6 +196,38 @@ void AddViews(TreeBuild& build, Session& session) {
     }
 }
 
+// A MySQL database's procedures, functions, triggers (named "table.trigger", in the order they
+// fire) and events, each in a folder of its own after "Views". The folders stay empty when the
+// lists cannot be read; the reason goes to the log.
+void AddProgrammables(TreeBuild& build, Session& session, OperationLog& log,
+                      std::string database) {
+    std::vector<TreeNode>* siblings = &build.contents.topLevel;
+    if (build.contents.currentDatabaseNode) {
+        TreeNode* node = build.contents.At(*build.contents.currentDatabaseNode);
+        database = node->text;  // the catalog's spelling
+        siblings = &node->children;
+    }
+    TreeNode procedures{kProceduresFolderNode, "Procedures", false, {}};
+    TreeNode functions{kFunctionsFolderNode, "Functions", false, {}};
+    TreeNode triggers{kTriggersFolderNode, "Triggers", false, {}};
+    TreeNode events{kEventsFolderNode, "Events", false, {}};
+    std::string failure;
+    if (auto found = ReadSourceProgrammables(log, &session, database, &failure)) {
+        for (const SourceRoutine& routine : found->routines) {
+            if (routine.kind == RoutineKind::Function) {
+                functions.Append(kFunctionNode, routine.name);
+            } else {
+                procedures.Append(kProcedureNode, routine.name);
+            }
+        }
+        for (const SourceRoutine& trigger : found->triggers)
+            triggers.Append(kTriggerNode, trigger.table + "." + trigger.name);
+        for (const std::string& event : found->events) events.Append(kEventNode, event);
+    }
+    for (TreeNode* folder : {&procedures, &functions, &triggers, &events})
+        siblings->push_back(std::move(*folder));
+}
+
 // The current database opens on its tables.
 void ExpandTablesFolder(TreeContents& contents) {
     if (!contents.currentDatabaseNode) return;
@@ -292,6 +328,7 @@ void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port) {
     if (tablesListed) {
         ExpandTablesFolder(build.contents);
         AddViews(build, *session);
+        if (tree.dbmsKind() == kMySqlDbms) AddProgrammables(build, *session, log, current);
     }
     if (std::string note = session->TakeCatalogNote(); !note.empty()) log.WriteText(note);
     Publish(tree, std::move(build.contents));

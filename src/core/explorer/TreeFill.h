@@ -7,6 +7,9 @@
 //       under the current database only: "Tables", then "Views"
 //         "Tables": one node per table, each with "Fields" (its columns) and "Indexes"
 //         "Views":  one node per view, each with "Fields"
+//       and on a MySQL source, after them: "Procedures", "Functions", "Triggers" (one node per
+//       trigger, "table.trigger", in firing order) and "Events" (read with SQL from
+//       information_schema: the catalog calls know none of them)
 //
 // Rules: names holding blanks are listed like any other; views of the schemas "sys" and "INFORMATION_SCHEMA" are left out; a current database "null" (any case)
 // lists the databases only; the current database matches a catalog without regard to case; the

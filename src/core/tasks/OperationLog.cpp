@@ -49,9 +49,46 @@ void OperationLog::WriteOutputLine(const char* format, ...) {
     WriteText(whole);
 }
 
-void OperationLog::WriteText(std::string_view message) {
+namespace {
+
+thread_local std::string tableOfThread;
+
+}  // namespace
+
+LogTableScope::LogTableScope(std::string table) : previous_(std::move(tableOfThread)) {
+    tableOfThread = std::move(table);
+}
+
+LogTableScope::~LogTableScope() { tableOfThread = std::move(previous_); }
+
+const std::string& LogTableScope::Current() { return tableOfThread; }
+
+std::string OperationLog::Line(std::string_view message) {
     std::string line = TimePrefix();
+    const std::string& table = tableOfThread;
+    if (!table.empty() && message.find("[" + table + "]") == std::string_view::npos) {
+        line += "[" + table + "] ";
+    }
     line.append(CutMessage(message));
+    return line;
+}
+
+void OperationLog::WriteGroup(std::initializer_list<std::string_view> messages) {
+    std::vector<std::string> group;
+    group.reserve(messages.size());
+    for (std::string_view message : messages) group.push_back(Line(message));
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& line : group) {
+            if (lines_.size() >= kMaxLines) lines_.pop_front();
+            lines_.push_back(line);
+        }
+    }
+    if (port_) port_->ShowOutputLines(group);
+}
+
+void OperationLog::WriteText(std::string_view message) {
+    std::string line = Line(message);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (lines_.size() >= kMaxLines) lines_.pop_front();

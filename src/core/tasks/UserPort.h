@@ -24,6 +24,11 @@ public:
 
     // One finished output line (time stamp included) for the Log pane.
     virtual void ShowOutputLine(const std::string& line) = 0;
+    // Lines that belong together (a failure and its reason), shown one after another with no
+    // other line between them.
+    virtual void ShowOutputLines(const std::vector<std::string>& lines) {
+        for (const std::string& line : lines) ShowOutputLine(line);
+    }
     // A hint for the user's next step, shown below the "F1 to Help:" heading.
     virtual void ShowHint(const std::string& text) = 0;
     // A status bar pane: 0 title, 1 scheduler state, 2 clock.

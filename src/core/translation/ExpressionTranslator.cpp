@@ -77,6 +77,10 @@ std::string TsqlWriter::ColumnName(const std::vector<std::string>& parts) const 
 }
 
 std::string TsqlWriter::TableName(const std::vector<std::string>& parts) const {
+    if (routine.table) {
+        std::string own = routine.table(parts);
+        if (!own.empty()) return own;
+    }
     if (parts.size() < 2) return TargetObjectName(names_.targetSchema, parts.back());
     const bool own = parts[0] == names_.sourceDatabase;
     const auto& siblings = names_.schemaDatabases;
@@ -144,6 +148,10 @@ std::string TsqlWriter::Value(const SqlNode& node) {
             return "CAST(" + StringLiteral(node.children[0]->text) + " AS " + type + ")";
         }
         case K::Name: {
+            if (routine.name) {
+                std::string own = routine.name(node);
+                if (!own.empty()) return own;
+            }
             const auto alias = node.parts.size() == 1 ? aliasExpressions.find(LowerAscii(node.parts[0])) : aliasExpressions.end();
             return alias == aliasExpressions.end() ? ColumnName(node.parts) : Operand(*alias->second);
         }

@@ -24,7 +24,15 @@ enum class RoutineKind { Procedure, Function, Trigger };
 struct KnownRoutine {
     std::string name;
     RoutineKind kind = RoutineKind::Procedure;
+    // Its parameters, as RoutineSignature reads them from its CREATE text: "in", "out" or "inout"
+    // and the MySQL type. A CALL passes a variable to an OUT parameter as OUTPUT and a computed
+    // argument through a variable of the parameter's type; without them such a CALL is refused.
+    std::vector<std::string> parameterModes;
+    std::vector<std::string> parameterTypes;
 };
+
+// The name, kind and parameters of a routine from its CREATE text (name "" when unreadable).
+KnownRoutine RoutineSignature(std::string_view createText);
 
 struct RoutineContext {
     ExpressionNames names;               // the source and target databases, as for views

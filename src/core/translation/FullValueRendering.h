@@ -28,11 +28,23 @@ struct RenderedValue {
 
 RenderedValue AppendFullValue(std::string& out, const TargetColumn& column, std::string_view value, bool isNull);
 
+// The same value for a bulk copy, which sends values instead of literals: the decisions of
+// AppendFullValue (zero dates, times beyond a day, a year read as a date, decimals rounded for a
+// decimal(38,s)) with the plain value as the result: text as it is, binary and bit(n) columns
+// as their bytes (BulkSendsBytes). `data` is the value, or NULL when `null` is set; it points
+// into `value` or into `scratch`, which the caller keeps until the value is sent.
+RenderedValue BulkFullValue(std::string& scratch, const TargetColumn& column, std::string_view value, bool isNull,
+                            std::string_view& data, bool& null);
+
+// Whether the bulk copy sends the column's values as bytes (binary, bit(n)) rather than text.
+bool BulkSendsBytes(const TargetColumn& column);
+
 // The literal of a column's DEFAULT value (a string, number, bit or hexadecimal literal of the
 // model) written for the target column, in `literal`. Returns "" or why the default cannot stay.
 std::string DefaultLiteral(const TargetColumn& column, const ColumnDefault& value, std::string& literal);
 
-// The select list for the source, in the order of the written columns: `a`, ST_AsText(`g`) AS `g`.
+// The select list for the source, in the order of the written columns: `a`, ST_AsText(`g`) AS `g`,
+// `f` + 0e0 AS `f` (a float as the double it is: all its digits).
 std::string SourceSelectList(const FullTableTranslation& translation);
 
 // INSERT INTO [t] ([a],[b]) VALUES  (the written columns; a trailing blank).

@@ -23,8 +23,9 @@ std::string Upper(std::string text) {
 
 class QueryWriter {
 public:
-    QueryWriter(const ExpressionNames& names, const std::vector<TableModel>& tables)
+    QueryWriter(const ExpressionNames& names, const std::vector<TableModel>& tables, const RoutineNameHooks& routine = {})
         : names_(names), tables_(tables), expressions_(names) {
+        expressions_.routine = routine;
         expressions_.writeQuery = [this](const SqlQuery& query) { return Query(query); };
         expressions_.columnOf = [this](const SqlNode& name) {
             return scopes_.empty() ? nullptr : scopes_.back()->Column(name);
@@ -261,6 +262,17 @@ void AddSourceTables(const SqlQuery& query, std::string_view database, std::vect
 }
 
 }  // namespace
+
+std::string WriteRoutineQuery(const SqlQuery& query, const ExpressionNames& names, const std::vector<TableModel>& tables,
+                              const RoutineNameHooks& hooks, std::vector<std::string>& references,
+                              std::vector<std::string>& adjustments) {
+    QueryWriter writer(names, tables, hooks);
+    std::string text = writer.Query(query);
+    for (const auto& name : writer.References())
+        if (std::find(references.begin(), references.end(), name) == references.end()) references.push_back(name);
+    adjustments.insert(adjustments.end(), writer.Adjustments().begin(), writer.Adjustments().end());
+    return text;
+}
 
 FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::string_view viewName,
                                       const ExpressionNames& names, const std::vector<TableModel>& tables) {

@@ -16,6 +16,7 @@
 
 #include "translation/ExpressionTranslator.h"
 #include "translation/TableModel.h"
+#include "translation/TsqlWriter.h"
 
 namespace velmora {
 
@@ -31,6 +32,12 @@ struct FullViewTranslation {
 // missing: what they would prove is then refused). An empty viewName takes the text's own.
 FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::string_view viewName,
                                       const ExpressionNames& names, const std::vector<TableModel>& tables = {});
+
+// A query inside a stored routine's statement, written as a view's query is, with the routine's
+// own names (`hooks`); adds what it selects from to `references` and its adjustments.
+std::string WriteRoutineQuery(const SqlQuery& query, const ExpressionNames& names, const std::vector<TableModel>& tables,
+                              const RoutineNameHooks& hooks, std::vector<std::string>& references,
+                              std::vector<std::string>& adjustments);
 
 // The tables and views a view's text selects from (unqualified names of the source database or
 // of no database, in order of appearance, subqueries included); empty when the text is unreadable.

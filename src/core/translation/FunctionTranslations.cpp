@@ -110,6 +110,10 @@ bool IsAggregateName(const std::string& name) {
 
 std::string TsqlWriter::Function(const SqlNode& call) {
     const std::string& name = call.name;
+    if (routine.function) {
+        std::string own = routine.function(call);
+        if (!own.empty()) return own;
+    }
     if (call.hasWindow) return Window(call);
     if (IsAggregateName(name)) return Aggregate(call);
     if (call.distinct) throw Untranslatable{"DISTINCT in " + name};

@@ -33,6 +33,9 @@ public:
     std::string ReadName();                  // a bare or backquoted name
     std::string ReadDottedName(std::vector<std::string>& parts);
     [[noreturn]] void Fail(std::string_view what) const;
+    // One entry of a FROM list (a table, a derived table or a join tree), for the statements of
+    // stored routines that name tables (UPDATE and DELETE with joins).
+    std::unique_ptr<SqlTableRef> ParseTableRef();
 
 private:
     SqlNodePtr ParseOr();
@@ -57,7 +60,6 @@ private:
     std::shared_ptr<SqlQuery> ParseSelect();
     void ParseSelectItems(SqlQuery& query);
     void ParseTail(SqlQuery& query);
-    std::unique_ptr<SqlTableRef> ParseTableRef();
     std::unique_ptr<SqlTableRef> ParseTablePrimary();
     std::string ParseOptionalAlias();
 

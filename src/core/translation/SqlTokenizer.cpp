@@ -124,6 +124,8 @@ private:
         }
         if (IsWordChar(At(pos_))) {
             pos_ = start;
+            // ".0x1F": a dot before a name, not a number (reading it as a word would read nothing).
+            if (text_[start] == '.') return ++pos_, SqlTokenKind::Punctuation;
             return ReadWord();
         }
         return SqlTokenKind::Number;
@@ -159,7 +161,7 @@ private:
                 return SqlTokenKind::Operator;
             }
         }
-        static constexpr std::string_view kSingle = "=+-*/%^&|~!>";
+        static constexpr std::string_view kSingle = "=+-*/%^&|~!>:";  // ":" ends a routine's label
         if (kSingle.find(text_[pos_]) == std::string_view::npos) {
             error_ = std::string("unexpected character '") + text_[pos_] + "'";
             return SqlTokenKind::Operator;

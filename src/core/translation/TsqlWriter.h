@@ -17,6 +17,14 @@
 
 namespace velmora {
 
+// The names a stored routine owns, which the writer asks first; each answers "" for a name it
+// does not own, and the writer goes on as for a view.
+struct RoutineNameHooks {
+    std::function<std::string(const SqlNode&)> name;      // a local variable, a trigger's NEW.x or OLD.x
+    std::function<std::string(const SqlNode&)> function;  // stored functions, LAST_INSERT_ID(), ROW_COUNT(), ...
+    std::function<std::string(const std::vector<std::string>&)> table;  // temporary tables
+};
+
 class TsqlWriter {
 public:
     explicit TsqlWriter(const ExpressionNames& names) : names_(names) {}
@@ -49,6 +57,9 @@ public:
 
     // Functions (FunctionTranslations.cpp).
     std::string Function(const SqlNode& call);
+
+    // Set when the expression belongs to a stored routine.
+    RoutineNameHooks routine;
 
 private:
     std::string Binary(const SqlNode& node);

@@ -2,8 +2,10 @@
 
 #include <map>
 
+#include "Converters/BulkCheck.h"
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
+#include "Converters/RoutineConversion.h"
 #include "translation/PatternService.h"
 #include "Converters/TargetServer.h"
 #include "Converters/Thread/TaskTarget.h"
@@ -60,17 +62,16 @@ bool Clean(WorkerContext& context, const BackupReport& report) {
     return report.failures.empty();
 }
 
-// Tables, then their foreign keys, then views, with the progress milestones of a whole
-// database (50 after the tables, then `afterViews`).
+// Tables, then their foreign keys, then functions, views and procedures, then triggers (after
+// the rows), with the progress milestones of a whole database (50 after the tables, then
+// `afterViews`).
 bool ConvertWholeDatabase(WorkerContext& context, int afterViews) {
     ConversionReport report;
     if (ConvertDatabaseTables(context, context.sourceDatabase, &report) < 0) {
         report.AddFailure("the tables of [" + context.sourceDatabase + "] could not be listed");
     }
     context.SetProgress(50);
-    if (ConvertDatabaseViews(context, context.sourceDatabase, &report) < 0) {
-        report.AddFailure("the views of [" + context.sourceDatabase + "] could not be listed");
-    }
+    ConvertDatabaseProgrammables(context, context.sourceDatabase, &report);
     context.SetProgress(afterViews);
     return Clean(context, report);
 }
@@ -135,6 +136,8 @@ std::unique_ptr<WorkerContext> OpenPeer(const TaskEnvironment& environment,
     peer->targetDatabase = main.targetDatabase;
     peer->objectKind = main.objectKind;
     peer->tableProgress = main.tableProgress;
+    peer->openBulkTarget = main.openBulkTarget;
+    peer->bulkGate = main.bulkGate;
     OperationLog& log = main.Log();
     peer->sourceConnection = OpenTaskConnection(log, TreeSide::Source,
                                                 environment.settings(TreeSide::Source),
@@ -147,6 +150,17 @@ std::unique_ptr<WorkerContext> OpenPeer(const TaskEnvironment& environment,
         return nullptr;
     }
     return peer;
+}
+
+// A target connection of its own for a bulk copy of `main`'s task, on its target database.
+std::unique_ptr<DataSourceConnection> OpenBulkTarget(const TaskEnvironment& environment,
+                                                     const WorkerContext& main) {
+    OperationLog& log = main.Log();
+    std::unique_ptr<DataSourceConnection> target =
+        OpenPeerTarget(environment, log, main.targetKind, main.targetDatabase);
+    if (!target || !target->session()) return nullptr;
+    if (!ExecuteStatement(log, target->session(), UseStatement(main.targetDatabase, 1), 0)) return nullptr;
+    return target;
 }
 
 // The environment of one task with the settings read once, when it starts: the task's own
@@ -203,6 +217,8 @@ bool RunOneTask(const TaskEnvironment& shared, MigrationTask& task) {
     if (!OpenTaskTarget(environment, task, context)) return false;
     if (task.category() == TaskCategory::Migration) {
         context.openPeer = [&environment, &context] { return OpenPeer(environment, context); };
+        context.openBulkTarget = [&environment, &context] { return OpenBulkTarget(environment, context); };
+        context.bulkGate = std::make_shared<BulkGate>();
     }
     bool succeeded = body->second(context);
     // A stopped migration keeps what it copied; the line says how to complete it.
@@ -328,6 +344,7 @@ bool RunBackupDatabaseTask(WorkerContext& context) {
     if (context.objectKind == "A" || context.objectKind == "V") {
         BackupDatabaseViews(context, context.targetDatabase, &report);
     }
+    if (context.objectKind == "A") BackupDatabaseRoutines(context, context.targetDatabase, &report);
     context.SetProgress(100);
     return Clean(context, report);
 }

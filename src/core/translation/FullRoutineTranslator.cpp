@@ -1,0 +1,168 @@
+// FullRoutineTranslator: the entry point; procedures and functions (their header, parameters and
+// body). Triggers are in TriggerTranslator.cpp.
+#include "translation/FullRoutineTranslator.h"
+
+#include <stdexcept>
+
+#include "translation/Naming.h"
+#include "translation/RoutineParser.h"
+#include "translation/RoutineWriter.h"
+#include "translation/SqlParser.h"
+#include "translation/TriggerTranslator.h"
+
+namespace velmora {
+namespace {
+
+// The user variables that PREPARE takes its text from: they become variables of the routine.
+void AllowPreparedVariables(const RoutineStatement& statement, RoutineWriter& writer) {
+    if (statement.kind == RoutineStatement::Kind::Prepare && statement.expr && statement.expr->kind == SqlNode::Kind::Name &&
+        statement.expr->parts.size() == 1 && statement.expr->parts[0].rfind('@', 0) == 0)
+        writer.AllowUserVariable(statement.expr->parts[0]);
+    for (const auto& inner : statement.body) AllowPreparedVariables(*inner, writer);
+    for (const auto& inner : statement.elseBody) AllowPreparedVariables(*inner, writer);
+    for (const auto& branch : statement.branches)
+        for (const auto& inner : branch.second) AllowPreparedVariables(*inner, writer);
+}
+
+bool EndsWithReturn(const RoutineStatement& body) {
+    if (body.kind == RoutineStatement::Kind::Return) return true;
+    return body.kind == RoutineStatement::Kind::Block && !body.body.empty() &&
+           body.body.back()->kind == RoutineStatement::Kind::Return;
+}
+
+void PrepareWriter(const ParsedRoutine& routine, std::string_view text, RoutineWriter& writer) {
+    const std::string lower = LowerAscii(text);
+    writer.keepRowCount = lower.find("row_count") != std::string::npos;
+    writer.keepFoundRows = lower.find("found_rows") != std::string::npos;
+    AllowPreparedVariables(*routine.body, writer);
+}
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& line : lines) out += (out.empty() ? "" : "\n") + line;
+    return out;
+}
+
+// CREATE PROCEDURE name @a type, @b type OUTPUT AS BEGIN ... END; CREATE FUNCTION dbo.name(...)
+// RETURNS type AS BEGIN ... END.
+void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view text, const RoutineContext& context,
+                                  FullRoutineTranslation& result) {
+    const bool function = routine.kind == ParsedRoutine::Kind::Function;
+    RoutineWriter writer(context, routine.kind, result.name);
+    std::vector<std::string> parameters, resets;
+    for (const auto& parameter : routine.parameters) {
+        const std::string type = MapRoutineType(parameter.type);
+        const std::string variable = writer.DeclareParameter(parameter.name);
+        parameters.push_back(variable + " " + type + (parameter.mode == "in" ? "" : " OUTPUT"));
+        // MySQL starts an OUT parameter as NULL, whatever the caller passed.
+        if (parameter.mode == "out") resets.push_back("    SET " + variable + " = NULL;");
+    }
+    PrepareWriter(routine, text, writer);
+    if (function) writer.WriteInline(*routine.body, 1);
+    else writer.Write(*routine.body, 1);
+    if (function && (!EndsWithReturn(*routine.body) || writer.LeavesInlineBlock())) {
+        writer.lines.push_back("    " + writer.RaiseText("FUNCTION " + result.name + " ended without RETURN"));
+        writer.lines.push_back("    RETURN NULL;");
+    }
+    writer.Finish();
+    std::vector<std::string> lines;
+    if (function) {
+        std::string list;
+        for (const auto& parameter : parameters) list += (list.empty() ? "" : ", ") + parameter;
+        lines.push_back("CREATE FUNCTION dbo." + QuoteTargetName(result.name) + "(" + list + ")");
+        lines.push_back("RETURNS " + MapRoutineType(routine.returns));
+    } else {
+        lines.push_back("CREATE PROCEDURE " + QuoteTargetName(result.name));
+        for (std::size_t i = 0; i < parameters.size(); ++i)
+            lines.push_back("    " + parameters[i] + (i + 1 < parameters.size() ? "," : ""));
+    }
+    lines.push_back("AS");
+    lines.push_back("BEGIN");
+    if (!function) lines.push_back("    SET NOCOUNT ON;");
+    for (auto& line : writer.HelperDeclarations(1)) lines.push_back(std::move(line));
+    lines.insert(lines.end(), resets.begin(), resets.end());
+    lines.insert(lines.end(), writer.lines.begin(), writer.lines.end());
+    lines.push_back("END");
+    result.statements.push_back(Join(lines));
+    result.references = writer.references;
+    result.adjustments = writer.adjustments;
+}
+
+FullRoutineTranslation Translate(std::string_view text, const RoutineContext& context) {
+    const ParsedRoutine routine = ParseRoutine(text);
+    FullRoutineTranslation result;
+    result.name = routine.nameParts.back();
+    if (routine.kind == ParsedRoutine::Kind::Trigger) {
+        result.kind = RoutineKind::Trigger;
+        result.table = routine.tableParts.back();
+        TranslateTrigger(routine, context, result);
+        return result;
+    }
+    result.kind = routine.kind == ParsedRoutine::Kind::Function ? RoutineKind::Function : RoutineKind::Procedure;
+    TranslateProcedureOrFunction(routine, text, context, result);
+    return result;
+}
+
+FullRoutineTranslation Refused(std::string construct) {
+    FullRoutineTranslation failed;
+    failed.untranslatable = std::move(construct);
+    return failed;
+}
+
+}  // namespace
+
+std::string TranslatePreparedText(const std::string& text, const RoutineContext& context) {
+    const FullRoutineTranslation inner = TranslateRoutineFull("CREATE PROCEDURE p() BEGIN " + text + "; END", context);
+    if (!inner.ok()) throw Untranslatable{"the prepared statement's text: " + inner.untranslatable};
+    // The statement between the procedure's own lines (CREATE, AS, BEGIN, SET NOCOUNT ON, BEGIN) and (END, END).
+    std::string body, line;
+    std::vector<std::string> lines;
+    for (char c : inner.statements[0] + "\n") {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        lines.push_back(line);
+        line.clear();
+    }
+    for (std::size_t i = 5; i + 2 < lines.size(); ++i) {
+        const std::size_t start = lines[i].find_first_not_of(' ');
+        body += (body.empty() ? "" : "\n") + lines[i].substr(start == std::string::npos ? 0 : start);
+    }
+    if (lines.size() < 8 || lines[2] != "BEGIN" || lines[4] != "    BEGIN")
+        throw Untranslatable{"the prepared statement's text"};
+    return body;
+}
+
+KnownRoutine RoutineSignature(std::string_view createText) {
+    KnownRoutine known;
+    try {
+        const ParsedRoutine routine = ParseRoutine(createText);
+        if (routine.kind == ParsedRoutine::Kind::Trigger) return known;
+        known.name = routine.nameParts.back();
+        known.kind = routine.kind == ParsedRoutine::Kind::Function ? RoutineKind::Function : RoutineKind::Procedure;
+        for (const auto& parameter : routine.parameters) {
+            known.parameterModes.push_back(parameter.mode);
+            known.parameterTypes.push_back(parameter.type.text);
+        }
+    } catch (const Untranslatable&) {
+        known.name.clear();
+    } catch (const std::out_of_range&) {
+        known.name.clear();
+    }
+    return known;
+}
+
+FullRoutineTranslation TranslateRoutineFull(std::string_view createText, const RoutineContext& context) {
+    try {
+        return Translate(createText, context);
+    } catch (const Untranslatable& problem) {
+        return Refused(problem.construct);
+    } catch (const std::out_of_range&) {  // a length, position or limit beyond any integer
+        return Refused("number out of range");
+    } catch (const std::invalid_argument&) {
+        return Refused("unreadable number");
+    }
+}
+
+}  // namespace velmora

@@ -1,0 +1,9 @@
+CREATE TRIGGER products_code BEFORE INSERT ON products FOR EACH ROW
+BEGIN
+  IF NEW.code IS NULL THEN
+    SET NEW.code = CONCAT('P-', UPPER(LEFT(NEW.name, 3)));
+  END IF;
+  IF NEW.price < 0 THEN
+    SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'negative price';
+  END IF;
+END
