@@ -71,6 +71,23 @@ ConfigDialog::ConfigDialog(ConfigDialogModel& model, QWidget* parent)
     jobs_->setToolTip(QStringLiteral("Full translation: tables copied at the same time"));
     translationRow->addWidget(jobs_);
     optionLayout->addLayout(translationRow);
+    // Where the tables go (a schema of the target database) and the user's own type choices.
+    auto* targetRow = new QHBoxLayout;
+    targetRow->addWidget(new QLabel(QStringLiteral("Target schema:")));
+    targetSchema_ = new QLineEdit;
+    targetSchema_->setObjectName(QStringLiteral("targetSchema"));
+    targetSchema_->setPlaceholderText(QStringLiteral("dbo"));
+    targetSchema_->setToolTip(QStringLiteral("Full translation: the schema that receives the tables and views "
+                                             "(created when missing)"));
+    targetRow->addWidget(targetSchema_);
+    targetRow->addWidget(new QLabel(QStringLiteral("Type map:")));
+    typeMap_ = new QLineEdit;
+    typeMap_->setObjectName(QStringLiteral("typeMap"));
+    typeMap_->setPlaceholderText(QStringLiteral("none"));
+    typeMap_->setToolTip(QStringLiteral("A file of rules such as tinyint(1) = bit, applied before the built-in "
+                                        "type map"));
+    targetRow->addWidget(typeMap_, 1);
+    optionLayout->addLayout(targetRow);
     connect(translation_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!showing_) model_.translation = TranslationAt(index);
     });
@@ -176,6 +193,8 @@ void ConfigDialog::ShowModel() {
     tips_->setChecked(model_.tipsChecked);
     translation_->setCurrentIndex(model_.translation == TranslationMode::Full ? 0 : 1);
     jobs_->setValue(model_.jobs);
+    targetSchema_->setText(Q(model_.targetSchema));
+    typeMap_->setText(Q(model_.typeMap));
     showing_ = false;
 }
 
@@ -223,6 +242,8 @@ void ConfigDialog::TakeFields() {
     model_.tipsChecked = tips_->isChecked();
     model_.translation = TranslationAt(translation_->currentIndex());
     model_.jobs = jobs_->value();
+    model_.targetSchema = S(targetSchema_->text().trimmed());
+    model_.typeMap = S(typeMap_->text().trimmed());
 }
 
 void ConfigDialog::OnProviderChosen(ConfigSide which, int index) {

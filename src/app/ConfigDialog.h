@@ -75,6 +75,8 @@ private:
     QCheckBox* tips_ = nullptr;
     QComboBox* translation_ = nullptr;
     QSpinBox* jobs_ = nullptr;
+    QLineEdit* targetSchema_ = nullptr;
+    QLineEdit* typeMap_ = nullptr;
     QPushButton* save_ = nullptr;
     QPushButton* test_ = nullptr;
     QPushButton* connect_ = nullptr;

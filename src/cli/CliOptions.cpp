@@ -158,6 +158,25 @@ std::vector<OptionSpec> BuildTable() {
          "another; their keys and column types tell what the view's grouping and text mean. "
          "For a trigger: its table's text, whose key pairs old and new rows.",
          {"translate-view", "translate-routine"}},
+        {"--target-schema", "", Value::Required, "NAME",
+         Store([](CliOptions& o) -> auto& { return o.targetSchema; }),
+         "Full mode: the schema of the target database that receives the tables and views, "
+         "created when missing; names inside views and foreign keys follow. Default: "
+         "[Public] TargetSchema= of migrator.cfg, else dbo.",
+         {"migrate", "verify", "translate-table"}},
+        {"--schema-per-database", "", Value::None, "", Flag(&CliOptions::schemaPerDatabase),
+         "Several source databases into one target database (SRC is a list such as shop,crm), "
+         "each into a schema named after it; a view's name qualified with one of them finds its "
+         "schema.",
+         {"migrate", "verify"}},
+        {"--type-map", "", Value::Required, "FILE",
+         Store([](CliOptions& o) -> auto& { return o.typeMap; }),
+         "Full mode: rules that choose a column's type or collation before the built-in map, one "
+         "a line (tinyint(1) = bit, int unsigned = int, shop.orders.status = varchar(20), "
+         "collation utf8mb4_bin = Latin1_General_100_BIN2). A rule whose type cannot hold the "
+         "column's values stops the migration before anything is created. Default: [Public] "
+         "TypeMap= of migrator.cfg.",
+         {"migrate", "translate-table"}},
         {"--verify", "", Value::Required, "count|full",
          Store([](CliOptions& o) -> auto& { return o.verify; }),
          "On migrate: compare the copied tables with the source afterwards. On verify: how "

@@ -2,6 +2,7 @@
 
 #include "CliAssess.h"
 #include "CliChecks.h"
+#include "CliTargetChoices.h"
 
 #include <unistd.h>
 
@@ -173,6 +174,7 @@ public:
     Run& operator=(const Run&) = delete;
 
     MainWindowModel& window() { return *window_; }
+    const std::string& configPath() const { return configPath_; }
     MainWindowCommands& commands() { return *commands_; }
     TerminalPort& port() { return port_; }
 
@@ -299,7 +301,7 @@ void ExpectSourceObject(Run& run, const std::string& database, const std::string
 
 // The target database of a migration exists, or is created once the user agreed (the question,
 // or --yes); a name the server refuses ends the command with the server's reason.
-void EnsureTargetDatabase(Run& run, const std::string& database) {
+void EnsureTargetDatabase(Run& run, const std::string& database, const std::string& sourceDatabase) {
     std::string why;
     Presence presence = TargetDatabasePresence(run.window(), database, why);
     if (presence == Presence::Present) return;
@@ -310,7 +312,7 @@ void EnsureTargetDatabase(Run& run, const std::string& database) {
                                          "] does not exist. Create it?");
     run.RefuseUnanswered();
     if (!create) throw UsageError{"the target database " + database + " does not exist"};
-    if (!CreateTargetDatabase(run.window(), database, why)) {
+    if (!CreateTargetDatabase(run.window(), database, why, sourceDatabase)) {
         // The processes of a split run start together: another may have created it meanwhile.
         std::string again;
         if (TargetDatabasePresence(run.window(), database, again) == Presence::Present) return;
@@ -364,6 +366,13 @@ int Migrate(const CliOptions& options, bool interactive) {
     } else {
         throw UsageError{"unknown migration '" + kind + "' (database, clone, tables, views, table, view)"};
     }
+    std::string why;
+    const std::vector<std::string> sources = SourceDatabasesOf(options, names.sourceDatabase, why);
+    if (!why.empty()) throw UsageError{why};
+    if (options.schemaPerDatabase && type != TaskType::Database && type != TaskType::Tables &&
+        type != TaskType::Views) {
+        throw UsageError{"--schema-per-database takes migrate database, tables or views"};
+    }
     std::unique_ptr<DataSourceConnection> target =
         options.targetScript
             ? std::unique_ptr<DataSourceConnection>(new ScriptTarget(*options.targetScript,
@@ -371,8 +380,12 @@ int Migrate(const CliOptions& options, bool interactive) {
             : NewOdbcConnection();
     Run run(options, interactive, std::move(target));
     SplitRunOptions(options, kind, run.window().options());
+    if (std::string problem = ApplyTargetChoices(options, run.configPath(), sources, run.window().options());
+        !problem.empty()) {
+        throw UsageError{problem};
+    }
     run.LoadSides(true, true);
-    run.ConnectSourceSide(names.sourceDatabase);
+    run.ConnectSourceSide(sources.front());
     // A script is opened (and an earlier one replaced) only once the command will run.
     if (!options.targetScript) run.ConnectTargetSide();
     run.window().options().verify = VerifyModeOption(options, VerifyMode::None);
@@ -391,9 +404,14 @@ int Migrate(const CliOptions& options, bool interactive) {
     if (options.targetScript) {
         run.ConnectTargetSide();
     } else if (type != TaskType::CloneDatabase) {
-        EnsureTargetDatabase(run, names.targetDatabase);
+        EnsureTargetDatabase(run, names.targetDatabase, sources.front());
     }
-    run.commands().QueueTask(type, names, std::time(nullptr));
+    // One task per source database, each into its schema.
+    for (const std::string& source : sources) {
+        if (options.schemaPerDatabase) run.window().options().targetSchema = source;
+        names.sourceDatabase = source;
+        run.commands().QueueTask(type, names, std::time(nullptr));
+    }
     int code = run.RunTasks();
     if (options.targetScript) {
         std::fprintf(stderr, "script: %s/%s\n", options.targetScript->c_str(),
@@ -414,14 +432,26 @@ int Verify(const CliOptions& options, bool interactive) {
     VerifyMode mode = VerifyModeOption(options, VerifyMode::Full);
     if (mode == VerifyMode::None) throw UsageError{"verify needs --verify count or full"};
     TaskNames names = {w[0], w.size() == 3 ? w[2] : "", w[1], w.size() == 3 ? w[2] : "", ""};
+    std::string why;
+    const std::vector<std::string> sources = SourceDatabasesOf(options, names.sourceDatabase, why);
+    if (!why.empty()) throw UsageError{why};
+    if (sources.size() > 1 && w.size() == 3) throw UsageError{"verify of one table takes one source database"};
     Run run(options, interactive, NewOdbcConnection());
+    if (std::string problem = ApplyTargetChoices(options, run.configPath(), sources, run.window().options());
+        !problem.empty()) {
+        throw UsageError{problem};
+    }
     run.LoadSides(true, true);
-    run.ConnectSourceSide(names.sourceDatabase);
+    run.ConnectSourceSide(sources.front());
     run.ConnectTargetSide();
     run.window().options().verify = mode;
     if (w.size() == 3) ExpectSourceObject(run, names.sourceDatabase, names.sourceObject, false);
-    run.commands().QueueTask(w.size() == 3 ? TaskType::VerifyTable : TaskType::VerifyDatabase,
-                             names, std::time(nullptr));
+    for (const std::string& source : sources) {
+        if (options.schemaPerDatabase) run.window().options().targetSchema = source;
+        names.sourceDatabase = source;
+        run.commands().QueueTask(w.size() == 3 ? TaskType::VerifyTable : TaskType::VerifyDatabase, names,
+                                 std::time(nullptr));
+    }
     return run.RunTasks();
 }
 

@@ -152,6 +152,7 @@ JsonDocument ReportDocument(int exitCode, const std::vector<TaskPtr>& tasks,
                             {"verify", VerifyModeName(task->options.verify)},
                             {"sourceDatabase", task->sourceDatabase},
                             {"targetDatabase", task->targetDatabase},
+                            {"targetSchema", task->options.targetSchema},
                             {"title", TaskTitle(*task)},
                             {"summary", TaskSummaryLine(*task, tables)}});
     }
@@ -173,7 +174,9 @@ JsonDocument ReportDocument(int exitCode, const std::vector<TaskPtr>& tasks,
                            {"created", table.result == 1},
                            {"step", FailedStep(table)},
                            {"verification", table.verification ? VerificationJson(*table.verification)
-                                                               : JsonDocument(nullptr)}});
+                                                               : JsonDocument(nullptr)},
+                           {"typeMap", table.overrides},
+                           {"collations", table.collations}});
     }
     return {{"formatVersion", kReportFormatVersion},
             {"tool", {{"name", "velmora-cli"}, {"version", VELMORA_VERSION}}},

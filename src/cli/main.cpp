@@ -17,6 +17,7 @@
 #include "CliHelp.h"
 #include "CliOptions.h"
 #include "CliRun.h"
+#include "Converters/TaskChoices.h"
 #include "translation/DdlTranslator.h"
 #include "translation/CreateTableParser.h"
 #include "translation/FullTableTranslator.h"
@@ -134,8 +135,19 @@ int TranslateRoutine(const velmora::cli::CliOptions& options) {
 }
 
 // The Full translation's statements, for a person or sqlcmd; 1 when the text is no definition.
-int PrintFullTranslation(const std::string& text) {
-    velmora::FullTableTranslation table = velmora::TranslateTableFull(text, {});
+int PrintFullTranslation(const std::string& text, const velmora::cli::CliOptions& options) {
+    velmora::ExpressionNames names;
+    names.targetSchema = options.targetSchema.value_or("");
+    velmora::TypeMap typeMap;
+    if (options.typeMap) {
+        velmora::TypeMapParse parsed = velmora::ReadTypeMapFile(*options.typeMap);
+        if (!parsed.ok()) {
+            std::fprintf(stderr, "translate-table: %s\n", parsed.error.c_str());
+            return kExitUsage;
+        }
+        typeMap = std::move(parsed.map);
+    }
+    velmora::FullTableTranslation table = velmora::TranslateTableFull(text, names, {}, {&typeMap, ""});
     if (!table.ok()) {
         std::fprintf(stderr, "translate-table: %s\n", table.error.c_str());
         return 1;
@@ -144,6 +156,9 @@ int PrintFullTranslation(const std::string& text) {
     for (const velmora::Adjustment& adjustment : table.adjustments) {
         out += "-- adjusted: " +
                (adjustment.column.empty() ? "" : adjustment.column + ": ") + adjustment.text + "\n";
+    }
+    for (const velmora::AppliedOverride& applied : table.overrides) {
+        out += "-- type map: " + applied.column + ": " + applied.Describe() + "\n";
     }
     auto statement = [&out](const std::string& text) { out += text + "\nGO\n"; };
     statement(table.createTable);
@@ -175,7 +190,7 @@ int TranslateTable(const velmora::cli::CliOptions& options) {
     }
     std::string text;
     if (!ReadInput("translate-table", args.empty() ? "" : args[0], text)) return kExitUsage;
-    if (*mode == velmora::TranslationMode::Full) return PrintFullTranslation(text);
+    if (*mode == velmora::TranslationMode::Full) return PrintFullTranslation(text, options);
     std::string translated = velmora::RewriteTableDefinition(text);
     std::fwrite(translated.data(), 1, translated.size(), stdout);
     return kExitOk;

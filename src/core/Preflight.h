@@ -31,6 +31,12 @@ Presence TargetDatabasePresence(MainWindowModel& window, const std::string& data
                                 std::string& why);
 
 // Creates target database `database`; false with the server's reason in `why`.
-bool CreateTargetDatabase(MainWindowModel& window, const std::string& database, std::string& why);
+// With `sourceDatabase`, the new database takes the collation of that source database's default
+// (translation/Collations.h), except on Babelfish, which takes only its own.
+bool CreateTargetDatabase(MainWindowModel& window, const std::string& database, std::string& why,
+                          const std::string& sourceDatabase = "");
+
+// The default collation of a source database ("" when it cannot be read).
+std::string SourceDatabaseCollation(MainWindowModel& window, const std::string& database);
 
 }  // namespace velmora

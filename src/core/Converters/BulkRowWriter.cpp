@@ -31,7 +31,7 @@ std::optional<BulkTablePlan> PlanBulkCopy(WorkerContext& context, const FullTabl
     const std::string& name = table.tableName;
     if (context.options.autoBackup) return InStatements(context, name, "AutoBackup keeps the statements it runs");
     BulkTablePlan plan;
-    plan.table = QuoteTargetName(name);
+    plan.table = TargetObjectName(context.options.targetSchema, name);
     plan.keepIdentity = table.hasIdentity;
     for (const TargetColumn& column : table.columns) {
         if (!column.written) return InStatements(context, name, "it has computed columns");

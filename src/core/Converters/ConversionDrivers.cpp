@@ -15,6 +15,7 @@
 #include "Converters/Resume.h"
 #include "Converters/RowTransfer.h"
 #include "Converters/SourceQuery.h"
+#include "Converters/TaskChoices.h"
 #include "Converters/TableDefinitionReader.h"
 #include "Converters/ViewTranslator.h"
 #include "translation/CreateTableParser.h"
@@ -76,14 +77,20 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
         Fail(report, "tables of database " + Text(database) + ": the catalog cannot be opened");
         return -1;
     }
+    std::vector<std::string> tableNames;
+    for (const TableRecord& record : *tables) {
+        if (record.tableType != "VIEW") tableNames.push_back(record.tableName);
+    }
+    // The schema and the type map before anything is created: nothing is when they fail.
+    if (!PrepareTaskChoices(context, report) || !CheckTypeMapFits(context, database, tableNames, report) ||
+        !EnsureTargetSchema(context, report)) {
+        return 0;
+    }
+    context.choices.valuesChecked = true;
     const bool full = context.options.translation == TranslationMode::Full;
     // A split run always plans its share, even on one writer.
     if (full && ((context.options.jobs > 1 && context.openPeer) || context.options.Split())) {
-        std::vector<std::string> names;
-        for (const TableRecord& record : *tables) {
-            if (record.tableType != "VIEW") names.push_back(record.tableName);
-        }
-        ConvertTablesInParallel(context, database, names, report);
+        ConvertTablesInParallel(context, database, tableNames, report);
     } else {
         for (const TableRecord& record : *tables) {
             if (record.tableType == "VIEW") continue;
@@ -189,6 +196,13 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
         if (report) report->tables.push_back(outcome);
         return result;
     };
+    if (!PrepareTaskChoices(context, report) ||
+        (!context.choices.valuesChecked && !CheckTypeMapFits(context, database, {outcome.name}, report)) ||
+        !EnsureTargetSchema(context, report)) {
+        outcome.failure = "nothing was created: " + (report && !report->failures.empty() ? report->failures.back()
+                                                                                          : std::string("see the log"));
+        return finish(-1);
+    }
     if (context.options.resume) {
         ResumePlan plan = PlanTableResume(context, database, table);
         if (plan.action != ResumeAction::Migrate) {
@@ -264,10 +278,8 @@ ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view data
         ReadDefinition(log, context.SourceSession(), "show create view " + QuoteSourceName(view),
                        &result.readFailure);
     if (!result.readFailure.empty()) return result;
-    FullViewTranslation full = TranslateViewFull(
-        definition, view,
-        ExpressionNames{Text(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)},
-        ViewTableModels(context, database, definition));
+    FullViewTranslation full =
+        TranslateViewFull(definition, view, NamesForTask(context, database), ViewTableModels(context, database, definition));
     result.untranslatable = full.untranslatable;
     result.text = full.statement;
     result.references = full.references;
@@ -388,6 +400,8 @@ void CreateInOrder(WorkerContext& context, std::string_view database,
 int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
                          ConversionReport* report, const ViewCompanions& companions) {
     OperationLog& log = context.Log();
+    // Nothing of a task whose schema or type map failed is created.
+    if (!EnsureTargetSchema(context, report)) return 0;
     log.WriteOutputLine("Convert Views of database [%s]", Text(database).c_str());
     auto catalog = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: ");
     if (!catalog) {
@@ -413,6 +427,7 @@ int ConvertDatabaseViews(WorkerContext& context, std::string_view database,
 
 bool ConvertView(WorkerContext& context, std::string_view database, std::string_view view,
                  ConversionReport* report) {
+    if (!EnsureTargetSchema(context, report)) return false;
     return CreateView(context, database, Text(view), nullptr, report);
 }
 

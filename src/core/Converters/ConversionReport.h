@@ -74,6 +74,10 @@ struct TableReport {
     // What the Full translation changed in meaning ("stamp: ON UPDATE ... dropped"), one per line
     // of the log.
     std::vector<std::string> adjustments;
+    // The type map's choices ("id: int unsigned -> int (type map line 3: int unsigned = int)") and
+    // the text columns' collations ("code: utf8mb4_bin -> Latin1_General_100_BIN2"), Full mode.
+    std::vector<std::string> overrides;
+    std::vector<std::string> collations;
     bool primaryKeyFailed = false;
     bool indexesFailed = false;
     RowCopyResult rows;

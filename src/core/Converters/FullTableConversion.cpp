@@ -10,6 +10,7 @@
 #include "translation/Naming.h"
 #include "Converters/Resume.h"
 #include "Converters/SourceQuery.h"
+#include "Converters/TaskChoices.h"
 #include "Converters/TableDefinitionReader.h"
 #include "Converters/WorkerContext.h"
 #include "data/StatementExecution.h"
@@ -61,11 +62,6 @@ void AddComments(WorkerContext& context, WorkFile& file, const FullTableTranslat
     }
 }
 
-// The names the translation writes into the target's statements.
-ExpressionNames TargetNames(const WorkerContext& context, std::string_view database) {
-    return {std::string(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)};
-}
-
 // The definitions of the tables whose identity keys this table's foreign keys may hold (see
 // MarkIdentityKeyColumns); a table that cannot be read is left out, its keys keep their type.
 ReferencedTables ReferencedDefinitions(WorkerContext& context, const std::string& definition) {
@@ -102,16 +98,33 @@ bool LoadUnderPlainName(WorkerContext& context, WorkFile& file, std::string_view
                                   "with a blank", outcome.name.c_str(), loading.c_str());
     FullTableTranslation staged = translation;
     staged.tableName = loading;
-    const std::string created = "CREATE TABLE " + QuoteTargetName(translation.tableName) + " (";
-    staged.createTable = "CREATE TABLE " + loading + " (" + translation.createTable.substr(created.size());
-    if (!Run(context, file, "IF OBJECT_ID(N'" + loading + "') IS NOT NULL DROP TABLE " + loading, why) ||
+    staged.targetName = TargetObjectName(context.options.targetSchema, loading);
+    const std::string created = "CREATE TABLE " + translation.targetName + " (";
+    staged.createTable = "CREATE TABLE " + staged.targetName + " (" + translation.createTable.substr(created.size());
+    if (!Run(context, file, "IF OBJECT_ID(N'" + staged.targetName + "') IS NOT NULL DROP TABLE " + staged.targetName, why) ||
         !Run(context, file, staged.createTable, why)) {
         return false;
     }
     outcome.rows = CopyTableRowsFull(context, database, staged, &outcome.adjustments, {}, translation.tableName);
     // The new name as sp_rename takes it on every server: the name itself, not bracketed.
     return Run(context, file,
-               "EXEC sp_rename N'" + loading + "', N" + QuoteTargetString(translation.tableName) + ", N'OBJECT'", why);
+               "EXEC sp_rename N'" + staged.targetName + "', N" + QuoteTargetString(translation.tableName) + ", N'OBJECT'",
+               why);
+}
+
+// The type map's overrides and the collations that differ from the target's default, one line
+// each, and in the table's report.
+void ListChoices(WorkerContext& context, const FullTableTranslation& translation, TableReport& outcome) {
+    for (const AppliedOverride& applied : translation.overrides) {
+        const std::string text = applied.column + ": " + applied.Describe();
+        context.Log().WriteOutputLine("[%s] TYPE MAP %s", outcome.name.c_str(), text.c_str());
+        outcome.overrides.push_back(text);
+    }
+    for (const ColumnCollation& collation : translation.collations) {
+        const std::string text = collation.column + ": " + collation.source + " -> " + collation.target;
+        if (collation.written) context.Log().WriteOutputLine("[%s] COLLATION %s", outcome.name.c_str(), text.c_str());
+        outcome.collations.push_back(text);
+    }
 }
 
 }  // namespace
@@ -121,8 +134,9 @@ FullTableTranslation ReadTableFull(WorkerContext& context, std::string_view data
                                    std::string& why) {
     definition = ReadDefinition(context.Log(), context.SourceSession(), ShowCreateTableStatement(table), &why);
     if (!why.empty()) return {};
-    FullTableTranslation translation = TranslateTableFull(definition, TargetNames(context, database),
-                                                          ReferencedDefinitions(context, definition));
+    FullTableTranslation translation = TranslateTableFull(definition, NamesForTask(context, database),
+                                                          ReferencedDefinitions(context, definition),
+                                                          TranslationChoicesOf(context));
     why = translation.error;
     return translation;
 }
@@ -146,6 +160,7 @@ bool TranslateTableForTask(WorkerContext& context, std::string_view database, st
                  adjustment.column.empty() ? adjustment.text
                                            : adjustment.column + ": " + adjustment.text);
     }
+    ListChoices(context, translation, outcome);
     return true;
 }
 
@@ -181,7 +196,7 @@ void ReseedIdentity(WorkerContext& context, WorkFile& file, const FullTableTrans
 void QueueTableForeignKeys(WorkerContext& context, std::string_view database,
                            const FullTableTranslation& translation, ConversionReport* report) {
     if (!report) return;
-    const ExpressionNames names = TargetNames(context, database);
+    const ExpressionNames names = NamesForTask(context, database);
     for (const ForeignKeyModel& key : translation.foreignKeyModels) {
         std::string statement = ForeignKeyStatement(translation.tableName, key, names);
         if (statement.empty()) continue;  // into another database: reported by the translation
@@ -213,7 +228,7 @@ RowCopyResult CopyRowsFull(WorkerContext& context, std::string_view database,
                                             ShowCreateTableStatement(table), &why);
     FullTableTranslation translation;
     if (why.empty()) {
-        translation = TranslateTableFull(definition, {std::string(database), context.targetDatabase});
+        translation = TranslateTableFull(definition, NamesForTask(context, database), {}, TranslationChoicesOf(context));
         why = translation.error;
     }
     if (!why.empty()) {

@@ -128,10 +128,10 @@ std::string AfterKeyCondition(const OrderedReadSpec& spec, const std::vector<std
 
 std::optional<int64_t> CountRows(OperationLog& log, Session* session, SqlDialect dialect,
                                  std::string_view table, std::string_view condition,
-                                 std::string& error) {
+                                 std::string& error, std::string_view schema) {
     const bool mysql = dialect == SqlDialect::MySql;
     std::string query = std::string(mysql ? "select count(*)" : "select count_big(*)") +
-                        " from " + QuoteName(dialect, table);
+                        " from " + QuoteSqlTable(dialect, table, schema);
     if (!condition.empty()) query += " where (" + std::string(condition) + "\n)";
     SourceQuery count(log, session, query, false);
     if (!count.ok()) {
@@ -204,6 +204,11 @@ std::string QuoteSqlName(SqlDialect dialect, std::string_view name) {
     return QuoteName(dialect, name);
 }
 
+std::string QuoteSqlTable(SqlDialect dialect, std::string_view table, std::string_view schema) {
+    if (dialect == SqlDialect::MySql || IsDefaultSchema(schema)) return QuoteName(dialect, table);
+    return QuoteName(dialect, schema) + "." + QuoteName(dialect, table);
+}
+
 OrderedRowReader::OrderedRowReader(OperationLog& log, Session* session, OrderedReadSpec spec)
     : log_(log), session_(session), spec_(std::move(spec)), limit_(kFirstPageRows) {}
 
@@ -217,7 +222,7 @@ std::string OrderedRowReader::QueryText(const OrderedReadSpec& spec,
     for (size_t i = 0; i < spec.selectList.size(); ++i) {
         query += (i > 0 ? ", " : "") + spec.selectList[i];
     }
-    query += " from " + QuoteName(spec.dialect, spec.table);
+    query += " from " + QuoteSqlTable(spec.dialect, spec.table, spec.schema);
     std::vector<std::string> filters;
     // The line feed ends a trailing "-- comment" of the condition before the parenthesis.
     if (mysql && !spec.condition.empty()) filters.push_back("(" + spec.condition + "\n)");

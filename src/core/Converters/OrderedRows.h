@@ -41,6 +41,7 @@ struct OrderedKey {
 struct OrderedReadSpec {
     SqlDialect dialect = SqlDialect::MySql;
     std::string table;                     // unquoted name
+    std::string schema;                    // T-SQL only: the table's schema; empty: the default
     std::vector<std::string> selectList;   // one expression per compared column
     OrderedKey key;
     std::vector<size_t> keyPositions;      // the key columns' places in selectList
@@ -112,10 +113,12 @@ std::string AfterKeyCondition(const OrderedReadSpec& spec, const std::vector<std
 // when the count cannot be read.
 std::optional<int64_t> CountRows(OperationLog& log, Session* session, SqlDialect dialect,
                                  std::string_view table, std::string_view condition,
-                                 std::string& error);
+                                 std::string& error, std::string_view schema = "");
 
 // A name in a query of that dialect: `name` for MySQL, [name] for T-SQL.
 std::string QuoteSqlName(SqlDialect dialect, std::string_view name);
+// A table in a query of that dialect; on T-SQL in `schema` unless that is the default (empty, dbo).
+std::string QuoteSqlTable(SqlDialect dialect, std::string_view table, std::string_view schema);
 
 // The order kind of a key column's MySQL type; nothing when the type cannot order a comparison.
 std::optional<KeyOrder> KeyOrderOfType(std::string_view mysqlType);

@@ -13,7 +13,8 @@ namespace {
 
 bool OnTarget(WorkerContext& worker, const std::string& table) {
     std::string error;
-    return CountRows(worker.Log(), worker.TargetSession(), SqlDialect::Tsql, table, "", error)
+    return CountRows(worker.Log(), worker.TargetSession(), SqlDialect::Tsql, table, "", error,
+                     worker.options.targetSchema)
         .has_value();
 }
 

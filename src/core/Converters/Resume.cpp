@@ -26,7 +26,7 @@ std::optional<std::vector<std::string>> LargestTargetKey(WorkerContext& context,
         query += (i > 0 ? ", " : "") + name;
         order += (i > 0 ? ", " : "") + name + " desc";
     }
-    query += " from " + QuoteSqlName(SqlDialect::Tsql, target.table);
+    query += " from " + QuoteSqlTable(SqlDialect::Tsql, target.table, target.schema);
     if (!within.empty()) query += " where " + within;
     query += " order by " + order;
     SourceQuery largest(context.Log(), context.TargetSession(), query, false);
@@ -55,6 +55,7 @@ bool PlanContinue(WorkerContext& context, std::string_view table, const ResumeSc
         return false;
     }
     OrderedReadSpec target = ReadSpecOf(SqlDialect::Tsql, table, shape, false);
+    target.schema = context.options.targetSchema;
     if (!SameOrderOnBothServers(target.key)) {
         plan.why = "its key is text, which the two servers order differently";
         return false;
@@ -72,7 +73,7 @@ bool PlanContinue(WorkerContext& context, std::string_view table, const ResumeSc
 
 bool EmptyTarget(WorkerContext& context, std::string_view table, const ResumeScope& scope) {
     std::string why;
-    std::string statement = "delete from " + QuoteSqlName(SqlDialect::Tsql, table);
+    std::string statement = "delete from " + QuoteSqlTable(SqlDialect::Tsql, table, context.options.targetSchema);
     if (!scope.target.empty()) statement += " where " + scope.target;
     bool emptied = ExecuteStatement(context.Log(), context.TargetSession(), statement, 0, &why);
     if (!emptied) {
@@ -86,7 +87,7 @@ std::optional<int64_t> TargetRows(WorkerContext& context, std::string_view table
                                   const ResumeScope& scope) {
     std::string error;
     return CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, scope.target,
-                     error);
+                     error, context.options.targetSchema);
 }
 
 bool Refill(WorkerContext& context, std::string_view table, const ResumedRowCopy& copy,
@@ -167,13 +168,17 @@ bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePla
 
 bool TargetHasForeignKeys(WorkerContext& context, std::string_view table) {
     std::string query = "select count_big(*) from sys.foreign_keys where parent_object_id = "
-                        "object_id(N" + QuoteTargetString(QuoteSqlName(SqlDialect::Tsql, table)) + ")";
+                        "object_id(N" +
+                        QuoteTargetString(QuoteSqlTable(SqlDialect::Tsql, table, context.options.targetSchema)) + ")";
     SourceQuery count(context.Log(), context.TargetSession(), query, false);
     return count.ok() && count.Next() && count.Value(0) != "0";
 }
 
 bool TargetViewExists(WorkerContext& context, std::string_view view) {
     std::string query = "select count_big(*) from sys.views where name = N" + QuoteTargetString(view);
+    if (!IsDefaultSchema(context.options.targetSchema)) {
+        query += " and schema_id = schema_id(N" + QuoteTargetString(context.options.targetSchema) + ")";
+    }
     SourceQuery count(context.Log(), context.TargetSession(), query, false);
     return count.ok() && count.Next() && count.Value(0) != "0";
 }

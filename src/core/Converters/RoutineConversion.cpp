@@ -11,6 +11,7 @@
 #include "Converters/ConversionReport.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/SourceRoutines.h"
+#include "Converters/TaskChoices.h"
 #include "Converters/TableDefinitionReader.h"
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
@@ -81,8 +82,7 @@ void Translate(WorkerContext& context, std::string_view database, const std::str
                const RoutineContext& base, SourceTables& tables, PreparedRoutine& prepared) {
     if (!prepared.readFailure.empty()) return;
     RoutineContext routineContext = base;
-    routineContext.names = ExpressionNames{std::string(database), context.targetDatabase,
-                                           OneDatabaseKindName(context.targetKind)};
+    routineContext.names = NamesForTask(context, database);
     std::vector<std::string> named;
     if (!prepared.source.table.empty()) named.push_back(prepared.source.table);
     routineContext.tables = tables.Models(named);

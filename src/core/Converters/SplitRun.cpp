@@ -8,6 +8,7 @@
 #include "Converters/FullTableConversion.h"
 #include "Converters/RoutineConversion.h"
 #include "Converters/SourceQuery.h"
+#include "Converters/TaskChoices.h"
 #include "Converters/Verification.h"
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
@@ -95,7 +96,8 @@ void ReseedAndQueueKeys(WorkerContext& context, const std::vector<std::string>& 
         if (!TranslateTableForTask(context, context.sourceDatabase, table, entry, &report, translation)) continue;
         std::string error;
         std::optional<int64_t> rows =
-            CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, "", error);
+            CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, "", error,
+                      context.options.targetSchema);
         if (rows && *rows > 0) {
             WorkFile file = OpenWorkFile(context.workFolder, table, "a+");
             ReseedIdentity(context, file, translation, entry, &report);
@@ -142,7 +144,8 @@ bool FinishSplitRun(WorkerContext& context, ConversionReport& report) {
         log.WriteOutputLine("FINISH: %s", problem.c_str());
         report.AddFailure(problem);
     }
-    if (!problems.empty()) return false;
+    // The type map the shares used translates the tables again alike.
+    if (!problems.empty() || !PrepareTaskChoices(context, &report)) return false;
     log.WriteOutputLine("Every share is in: the foreign keys, identities, views, routines, triggers and verification follow");
     ReseedAndQueueKeys(context, tables, report);
     CreatePendingForeignKeys(context, context.sourceDatabase, report);

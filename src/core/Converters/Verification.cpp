@@ -29,7 +29,8 @@ void CompareCounts(WorkerContext& context, std::string_view table, const std::st
         result.error = "the source rows cannot be counted: " + error;
         return;
     }
-    auto target = CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, "", error);
+    auto target = CountRows(context.Log(), context.TargetSession(), SqlDialect::Tsql, table, "", error,
+                            context.options.targetSchema);
     if (!target) {
         result.error = "the target rows cannot be counted: " + error;
         return;
@@ -175,6 +176,7 @@ void CompareRows(WorkerContext& context, std::string_view database, std::string_
     OrderedReadSpec sourceSpec = ReadSpecOf(SqlDialect::MySql, table, shape, sourceSession->StreamsRows());
     sourceSpec.condition = condition;
     OrderedReadSpec targetSpec = ReadSpecOf(SqlDialect::Tsql, table, shape, targetSession->StreamsRows());
+    targetSpec.schema = context.options.targetSchema;
     OrderedRowReader source(context.Log(), sourceSession, sourceSpec);
     OrderedRowReader target(context.Log(), targetSession, targetSpec);
     RowMerge(context, table, shape, source, target, result).Run(sourceSpec);

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "Converters/ConversionReport.h"
+#include "Converters/TaskChoices.h"
 #include "config/Options.h"
 #include "config/TargetKind.h"
 #include "data/DataAccess.h"
@@ -69,6 +70,8 @@ struct WorkerContext {
 
     std::string workFolder;     // absolute, ends in "/"
     TaskOptions options;
+    // The schema, type map and target collation, made ready once per task (PrepareTaskChoices).
+    TaskChoices choices;
     std::string conditionFile;  // full path of Condition.cfg
 
     std::string sourceObject;

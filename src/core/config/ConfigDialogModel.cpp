@@ -111,6 +111,8 @@ void ConfigDialogModel::LoadConfiguration() {
         translation = ReadTranslationMode(path_);
         jobs = ReadJobs(path_);
         bulk = ReadBulkMode(path_);
+        targetSchema = ReadTargetSchema(path_);
+        typeMap = ReadTypeMapPath(path_);
         SetTipsChecked(flag("Tips"));
     }
     SelectStoredProvider(ConfigSide::Source);
@@ -178,6 +180,11 @@ bool ConfigDialogModel::WriteOptions() {
     ok = Write(kSectionPublic, "AutoBackup", autoBackupChecked ? kTrue : kFalse) && ok;
     ok = Write(kSectionPublic, "Translation", TranslationModeName(translation)) && ok;
     ok = Write(kSectionPublic, "Jobs", std::to_string(jobs)) && ok;
+    // Written once chosen (and when cleared), so a file without them stays as it was.
+    if (!targetSchema.empty() || !ReadTargetSchema(path_).empty()) {
+        ok = Write(kSectionPublic, "TargetSchema", targetSchema) && ok;
+    }
+    if (!typeMap.empty() || !ReadTypeMapPath(path_).empty()) ok = Write(kSectionPublic, "TypeMap", typeMap) && ok;
     return ok;
 }
 
@@ -252,6 +259,8 @@ void ConfigDialogModel::ConnectButton() {
         host_.options->translation = translation;
         host_.options->jobs = jobs;
         host_.options->bulk = bulk;
+        host_.options->targetSchema = targetSchema;
+        host_.options->typeMap = typeMap;
     }
     if (host_.connect) host_.connect(settings[0], settings[1]);
 }

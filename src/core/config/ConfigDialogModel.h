@@ -88,6 +88,9 @@ public:
     int jobs = kDefaultJobs;
     // [Public] Bulk= of the file (no control of its own: kept as the file says).
     BulkMode bulk = BulkMode::Auto;
+    // "Target schema" (empty: dbo) and "Type map" (a file of the user's own type choices).
+    std::string targetSchema;
+    std::string typeMap;
 
     ConfigSideFields& fields(ConfigSide side) {
         return side == ConfigSide::Source ? source : target;

@@ -54,6 +54,15 @@ int ReadJobs(const std::string& configPath) {
         .value_or(kDefaultJobs);
 }
 
+std::string ReadTargetSchema(const std::string& configPath) {
+    return ReadProfileString(configPath, kSectionPublic, "TargetSchema", "", kConfigValueBuffer);
+}
+
+std::string ReadTypeMapPath(const std::string& configPath) {
+    constexpr size_t kPathBuffer = 4096;
+    return ReadProfileString(configPath, kSectionPublic, "TypeMap", "", kPathBuffer);
+}
+
 TranslationMode ReadTranslationMode(const std::string& configPath) {
     return ParseTranslationMode(
                ReadProfileString(configPath, kSectionPublic, "Translation", "", kConfigValueBuffer))

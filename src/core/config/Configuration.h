@@ -58,4 +58,9 @@ int ReadJobs(const std::string& configPath);
 // [Public] Bulk= of the file: auto or off (absent or anything else: auto).
 BulkMode ReadBulkMode(const std::string& configPath);
 
+// [Public] TargetSchema= (empty: dbo) and [Public] TypeMap= (the type-map file; empty: none).
+// The path is read up to 4,095 bytes.
+std::string ReadTargetSchema(const std::string& configPath);
+std::string ReadTypeMapPath(const std::string& configPath);
+
 }  // namespace velmora

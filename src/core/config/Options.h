@@ -6,7 +6,9 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -64,6 +66,13 @@ struct TaskOptions {
     int part = 0;
     int parts = 0;
     bool finish = false;
+    // The schema of the target database that receives the objects; empty or dbo: the default.
+    std::string targetSchema;
+    // The type-map file (its rules come before the built-in type map); empty: none.
+    std::string typeMap;
+    // Several source databases into one target database, each into a schema named after it: all
+    // of them, so that a name qualified with one of them finds its schema.
+    std::vector<std::string> schemaDatabases;
 
     bool Split() const { return parts > 0; }
 };
@@ -80,9 +89,14 @@ struct Options {
     int part = 0;
     int parts = 0;
     bool finish = false;
+    std::string targetSchema;  // [Public] TargetSchema=
+    std::string typeMap;       // [Public] TypeMap=
+    // The command line's --schema-per-database: the source databases of the run.
+    std::vector<std::string> schemaDatabases;
 
     TaskOptions ForTask() const {
-        return {autoBackup, translation, verify, resume, jobs, bulk, part, parts, finish};
+        return {autoBackup, translation, verify, resume, jobs, bulk, part, parts, finish, targetSchema, typeMap,
+                schemaDatabases};
     }
 };
 

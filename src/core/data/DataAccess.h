@@ -59,6 +59,8 @@ enum PropertyId : uint32_t {
     // SERVERPROPERTY('EngineEdition') (5 is Azure SQL Database) and the text of @@VERSION.
     kPropServerEngineEdition = 0x1002,
     kPropServerVersionText = 0x1003,
+    // The current database's default collation (DATABASEPROPERTYEX(DB_NAME(), 'Collation')).
+    kPropDatabaseCollation = 0x1004,
     // Rowset properties sent with statements.
     kPropUpdatability = 0x75,
     kPropIRowset = 0x7E,

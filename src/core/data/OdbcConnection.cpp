@@ -172,6 +172,7 @@ ResultCode OdbcConnection::GetProperty(uint32_t id, std::string& value) {
         case kPropServerEngineEdition:
             return QueryText(ServerPropertyQuery(id), value);
         case kPropServerVersionText:
+        case kPropDatabaseCollation:
             return QueryText(ServerPropertyQuery(id), value);
         default: {
             char text[80];
@@ -188,6 +189,8 @@ const char* ServerPropertyQuery(uint32_t id) {
         case kPropServerEngineEdition:
             return "SELECT CAST(SERVERPROPERTY('EngineEdition') AS int) AS engine_edition";
         case kPropServerVersionText: return "SELECT @@VERSION AS version_text";
+        case kPropDatabaseCollation:
+            return "SELECT CONVERT(nvarchar(128), DATABASEPROPERTYEX(DB_NAME(), 'Collation')) AS collation_name";
         default: return "";
     }
 }

@@ -26,7 +26,7 @@ inline constexpr int kLoginTimeoutSeconds = 20;
 bool MariaDbDriverStreams(std::string_view driverVersion);
 
 // The query that GetProperty runs for a server information property (kPropServerEngineEdition,
-// kPropServerVersionText); "" for any other id.
+// kPropServerVersionText, kPropDatabaseCollation); "" for any other id.
 const char* ServerPropertyQuery(uint32_t id);
 
 }  // namespace velmora

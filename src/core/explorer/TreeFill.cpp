@@ -162,6 +162,14 @@ void AddFolders(TreeBuild& build, const std::string& currentDatabase) {
     siblings.push_back(TreeNode{kViewsFolderNode, "Views", false, {}});
 }
 
+// The schema an object lives in when it is not the default one (dbo on SQL Server; MySQL has
+// none) nor a system schema.
+std::string OwnSchema(const TableRow& row) {
+    std::string lower;
+    for (char c : row.schema) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    return lower == "dbo" || lower == "sys" || lower == "information_schema" ? "" : row.schema;
+}
+
 // Tables (and views that a driver lists as tables); false when they could not be listed.
 bool AddTables(TreeBuild& build, Session& session) {
     std::vector<TableRow> rows;
@@ -169,7 +177,7 @@ bool AddTables(TreeBuild& build, Session& session) {
     for (const TableRow& row : rows) {
         const int kind = row.type == "VIEW" ? kViewNode : kTableNode;
         TreeNode node;
-        ReadObjectNode(session, kind, row.name, node);
+        ReadObjectNode(session, kind, row.name, node, OwnSchema(row));
         build.AddObject(std::move(node));
     }
     return true;
@@ -183,7 +191,7 @@ void AddViews(TreeBuild& build, Session& session) {
             continue;
         }
         TreeNode node;
-        ReadObjectNode(session, kViewNode, row.name, node);
+        ReadObjectNode(session, kViewNode, row.name, node, OwnSchema(row));
         build.AddObject(std::move(node));
     }
 }
@@ -251,8 +259,12 @@ private:
 
 }  // namespace
 
-ResultCode ReadObjectNode(Session& session, int kind, std::string_view name, TreeNode& node) {
-    node = TreeNode{kind == kViewNode ? kViewNode : kTableNode, std::string(name), false, {}};
+ResultCode ReadObjectNode(Session& session, int kind, std::string_view name, TreeNode& node,
+                          std::string_view schema) {
+    const std::string shown = schema.empty() ? std::string(name) : std::string(schema) + "." + std::string(name);
+    node = TreeNode{kind == kViewNode ? kViewNode : kTableNode, shown, false, {}};
+    const std::optional<std::string> inSchema =
+        schema.empty() ? std::nullopt : std::optional<std::string>(std::string(schema));
     const size_t fields = node.Append(kFieldsFolderNode, "Fields");
     std::optional<size_t> indexes;
     if (node.kind == kTableNode) indexes = node.Append(kIndexesFolderNode, "Indexes");
@@ -260,7 +272,7 @@ ResultCode ReadObjectNode(Session& session, int kind, std::string_view name, Tre
     auto columns = session.NewColumnsRowset();
     if (!columns) return kOutOfMemory;
     ResultCode result =
-        columns->Open(Restrictions{std::nullopt, std::nullopt, std::string(name), std::nullopt});
+        columns->Open(Restrictions{std::nullopt, inSchema, std::string(name), std::nullopt});
     if (result != kSuccess) return result;
     while (columns->MoveNext() == kSuccess) {
         node.children[fields].Append(kColumnNode, columns->Current().columnName);
@@ -271,7 +283,7 @@ ResultCode ReadObjectNode(Session& session, int kind, std::string_view name, Tre
     auto rowset = session.NewIndexesRowset();
     if (!rowset) return kOutOfMemory;
     result = rowset->Open(
-        Restrictions{std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::string(name)});
+        Restrictions{std::nullopt, inSchema, std::nullopt, std::nullopt, std::string(name)});
     if (result != kSuccess) return result;
     while (rowset->MoveNext() == kSuccess) {
         std::string indexName = TrimRight(rowset->Current().indexName);

@@ -38,7 +38,10 @@ void FillDatabaseTree(DatabaseTree& tree, OperationLog& log, UserPort& port);
 // Reads one table (kind 2: "Fields" and "Indexes") or view (kind 8: "Fields") into `node`.
 // Returns the result of the last catalog call (0 on success); on failure `node` keeps the
 // folders read so far.
-ResultCode ReadObjectNode(Session& session, int kind, std::string_view name, TreeNode& node);
+// An object of a schema other than the default one (`schema` not empty) is shown as schema.name,
+// its columns and indexes read from that schema.
+ResultCode ReadObjectNode(Session& session, int kind, std::string_view name, TreeNode& node,
+                          std::string_view schema = "");
 
 // Adds a table or view, with its details, under the "Tables" or "Views" folder of the tree's
 // current database node. Returns the result of the last catalog call; kNotConnected without a

@@ -81,8 +81,19 @@ std::string TsqlWriter::TableName(const std::vector<std::string>& parts) const {
         std::string own = routine.table(parts);
         if (!own.empty()) return own;
     }
-    if (parts.size() < 2) return QuoteTargetName(parts.back());
+    if (parts.size() < 2) return TargetObjectName(names_.targetSchema, parts.back());
     const bool own = parts[0] == names_.sourceDatabase;
+    const auto& siblings = names_.schemaDatabases;
+    if (!own && std::find(siblings.begin(), siblings.end(), parts[0]) != siblings.end()) {
+        // Another source database of the same migration: a schema of the same target database.
+        if (names_.targetDatabase.empty()) return TargetObjectName(parts[0], parts.back());
+        return QuoteTargetName(names_.targetDatabase) + "." + QuoteTargetName(parts[0]) + "." +
+               QuoteTargetName(parts.back());
+    }
+    if (own && !IsDefaultSchema(names_.targetSchema)) {
+        if (names_.targetDatabase.empty()) return TargetObjectName(names_.targetSchema, parts.back());
+        return QuoteTargetName(names_.targetDatabase) + "." + TargetObjectName(names_.targetSchema, parts.back());
+    }
     if (!own && !names_.oneDatabaseKind.empty()) {
         throw Untranslatable{"the table " + QuoteTargetName(parts[0]) + "." + QuoteTargetName(parts.back()) +
                              " of another database (a connection to " + names_.oneDatabaseKind +

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -15,10 +16,16 @@ namespace velmora {
 // database (or goes when targetDatabase is empty). On a target that works in one database per
 // connection (oneDatabaseKind names its kind: "Azure SQL Database", "Babelfish"), a qualifier
 // naming another database cannot be reached and is untranslatable.
+// Tables and views go into `targetSchema` (empty or dbo: the default schema, names unqualified).
+// When several source databases go into one target database, each into a schema named after it,
+// `schemaDatabases` lists them: a qualifier naming one of them becomes that schema of the target
+// database, on every kind of target.
 struct ExpressionNames {
     std::string sourceDatabase;
     std::string targetDatabase;
     std::string oneDatabaseKind = {};
+    std::string targetSchema = {};
+    std::vector<std::string> schemaDatabases = {};
 };
 
 // The T-SQL text, or the construct that has no faithful T-SQL form.

@@ -61,7 +61,7 @@ std::string IndexStatement(const std::string& table, const IndexModel& index, co
                            const std::vector<std::string>& nullable) {
     bool unique = index.kind == IndexModel::Kind::Unique;
     std::string statement = std::string(unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
-                            QuoteTargetName(index.name) + " ON " + QuoteTargetName(table) + " (" + columns + ")";
+                            QuoteTargetName(index.name) + " ON " + table + " (" + columns + ")";
     if (unique && !nullable.empty()) {
         statement += " WHERE ";
         for (size_t i = 0; i < nullable.size(); ++i) {
@@ -76,12 +76,14 @@ void AppendReferentialAction(std::string& statement, const char* clause, const s
     statement += std::string(" ") + clause + " " + (action == "RESTRICT" ? "NO ACTION" : action);
 }
 
-std::string ExtendedProperty(const std::string& text, const std::string& table, const std::string* column) {
+std::string ExtendedProperty(const std::string& text, const std::string& table, const std::string* column,
+                             const std::string& schema) {
     std::string statement = "EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N" +
                             QuoteTargetString(text) +
                             ", @level0type = N'SCHEMA', @level0name = @schema, @level1type = N'TABLE', @level1name = N" +
                             QuoteTargetString(table);
     if (column) statement += ", @level2type = N'COLUMN', @level2name = N" + QuoteTargetString(*column);
+    if (!IsDefaultSchema(schema)) return "DECLARE @schema sysname = N" + QuoteTargetString(schema) + "; " + statement;
     return "DECLARE @schema sysname = SCHEMA_NAME(); " + statement;
 }
 
@@ -93,11 +95,11 @@ std::string ForeignKeyStatement(std::string_view tableName, const ForeignKeyMode
         LowerAscii(fk.referencedDatabase) != LowerAscii(names.sourceDatabase)) {
         return "";
     }
-    std::string statement = "ALTER TABLE " + QuoteTargetName(tableName) + " ADD ";
+    std::string statement = "ALTER TABLE " + TargetObjectName(names.targetSchema, tableName) + " ADD ";
     if (!fk.name.empty()) statement += "CONSTRAINT " + QuoteTargetName(fk.name) + " ";
     statement += "FOREIGN KEY (";
     for (size_t i = 0; i < fk.columns.size(); ++i) statement += (i ? ", " : "") + QuoteTargetName(fk.columns[i]);
-    statement += ") REFERENCES " + QuoteTargetName(fk.referencedTable) + " (";
+    statement += ") REFERENCES " + TargetObjectName(names.targetSchema, fk.referencedTable) + " (";
     for (size_t i = 0; i < fk.referencedColumns.size(); ++i) {
         statement += (i ? ", " : "") + QuoteTargetName(fk.referencedColumns[i]);
     }
@@ -130,7 +132,7 @@ std::string TranslateKeys(const TableModel& table, const ExpressionNames& names,
         }
         IndexModel named = index;
         if (named.name.empty()) named.name = index.parts.front().column;
-        out.indexes.push_back(IndexStatement(table.name, named, columns, nullable));
+        out.indexes.push_back(IndexStatement(out.targetName, named, columns, nullable));
     }
     for (const ForeignKeyModel& fk : table.foreignKeys) {
         std::string statement = ForeignKeyStatement(table.name, fk, names);
@@ -145,13 +147,13 @@ std::string TranslateKeys(const TableModel& table, const ExpressionNames& names,
     return primaryKey;
 }
 
-std::vector<std::string> CommentStatements(const TableModel& table) {
+std::vector<std::string> CommentStatements(const TableModel& table, const std::string& schema) {
     std::vector<std::string> statements;
     if (!table.options.comment.empty()) {
-        statements.push_back(ExtendedProperty(table.options.comment, table.name, nullptr));
+        statements.push_back(ExtendedProperty(table.options.comment, table.name, nullptr, schema));
     }
     for (const ColumnModel& column : table.columns) {
-        if (!column.comment.empty()) statements.push_back(ExtendedProperty(column.comment, table.name, &column.name));
+        if (!column.comment.empty()) statements.push_back(ExtendedProperty(column.comment, table.name, &column.name, schema));
     }
     return statements;
 }

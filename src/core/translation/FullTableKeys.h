@@ -17,7 +17,8 @@ namespace velmora {
 // must be filled already); returns the PRIMARY KEY clause of the CREATE TABLE, or "".
 std::string TranslateKeys(const TableModel& table, const ExpressionNames& names, FullTableTranslation& out);
 
-// One sp_addextendedproperty call per table or column comment.
-std::vector<std::string> CommentStatements(const TableModel& table);
+// One sp_addextendedproperty call per table or column comment, on the table in `schema` (the
+// default schema when empty).
+std::vector<std::string> CommentStatements(const TableModel& table, const std::string& schema = "");
 
 }  // namespace velmora

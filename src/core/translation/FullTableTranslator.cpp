@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "translation/Collations.h"
 #include "translation/CreateTableParser.h"
 #include "translation/FullTableKeys.h"
 #include "translation/FullValueRendering.h"
@@ -22,10 +23,12 @@ struct ColumnPlan {
 
 class TableTranslator {
 public:
-    TableTranslator(const TableModel& table, const ExpressionNames& names) : table_(table), names_(names) {}
+    TableTranslator(const TableModel& table, const ExpressionNames& names, const TableTranslationChoices& choices)
+        : table_(table), names_(names), choices_(choices) {}
 
     FullTableTranslation Run() {
         out_.tableName = table_.name;
+        out_.targetName = TargetObjectName(names_.targetSchema, table_.name);
         std::vector<std::string> lines;
         std::vector<std::string> checks;
         for (const ColumnModel& column : table_.columns) {
@@ -38,13 +41,13 @@ public:
         if (!primaryKey.empty()) lines.push_back("  " + primaryKey);
         TranslateTableChecks(checks);
         for (std::string& check : checks) lines.push_back("  " + check);
-        out_.createTable = "CREATE TABLE " + QuoteTargetName(table_.name) + " (\n";
+        out_.createTable = "CREATE TABLE " + out_.targetName + " (\n";
         for (size_t i = 0; i < lines.size(); ++i) {
             out_.createTable += lines[i] + (i + 1 < lines.size() ? ",\n" : "\n");
         }
         out_.createTable += ")";
         ReportTableOptions();
-        out_.comments = CommentStatements(table_);
+        out_.comments = CommentStatements(table_, names_.targetSchema);
         return std::move(out_);
     }
 
@@ -56,6 +59,7 @@ private:
     ColumnPlan PlanColumn(const ColumnModel& c) {
         ColumnPlan plan;
         MappedType mapped = MapColumnType(c, TableCharset());
+        Override(c, mapped);
         TargetColumn& t = plan.target;
         t.name = c.name;
         t.sourceType = c.baseType + (c.isUnsigned ? " unsigned" : "");
@@ -71,14 +75,13 @@ private:
 
         if (c.generated && PlanComputed(c, plan)) return plan;
 
-        plan.definition = name + " " + t.targetType;
+        plan.definition = name + " " + t.targetType + Collation(c, json);
         if (c.autoIncrement) PlanIdentity(c, mapped, plan);
         plan.definition += t.nullable ? " NULL" : " NOT NULL";
         if (!t.identity && !c.generated) PlanDefault(c, plan);
         if (!c.onUpdate.empty()) {
             Adjust(c.name, "ON UPDATE " + c.onUpdate + " dropped: the target keeps the value when the row changes");
         }
-        ReportCollation(c, json);
         if (c.baseType == "enum") plan.checks.push_back(EnumCheck(c));
         if (json) plan.checks.push_back("CHECK (ISJSON(CONCAT(N'[', " + name + ", N']')) = 1)");
         if (!c.check.empty() && !IsJsonValidCheck(c.check, c.name)) {
@@ -139,7 +142,7 @@ private:
         plan.target.identity = true;
         plan.target.nullable = false;
         out_.hasIdentity = true;
-        std::string table = QuoteTargetName(table_.name);
+        std::string table = out_.targetName;
         std::string column = QuoteTargetName(c.name);
         // After the copy the next value must lie past the largest copied key and at or past the
         // source's AUTO_INCREMENT; an empty table starts at the seed. The new seed goes to DBCC
@@ -149,7 +152,9 @@ private:
         // current value at the seed (the next is one past it): the reseed is skipped where the
         // current value already lies at or past the seed.
         std::string name = "N" + QuoteTargetString(table);
-        std::string command = "DBCC CHECKIDENT (" + table + ", RESEED, ";
+        // A schema-qualified name goes to DBCC CHECKIDENT as a plain string, which every server reads.
+        std::string command = "DBCC CHECKIDENT (" + (IsDefaultSchema(names_.targetSchema) ? table : QuoteTargetString(table)) +
+                              ", RESEED, ";
         out_.identityReseed = "IF EXISTS (SELECT 1 FROM " + table + ") BEGIN DECLARE @reseed decimal(38,0) = (SELECT MAX(" +
                               column + ") FROM " + table + "); ";
         if (seed > 1) {
@@ -195,18 +200,42 @@ private:
         }
     }
 
-    void ReportCollation(const ColumnModel& c, bool json) {
-        if (json) return;
-        bool text = c.baseType.find("char") != std::string::npos || c.baseType.find("text") != std::string::npos ||
-                    c.baseType == "enum" || c.baseType == "set";
-        if (!text) return;
-        std::string collation = c.collation.empty() && c.charset.empty() ? table_.options.collation : c.collation;
-        bool binary = collation == "binary" || collation.ends_with("_bin");
-        bool caseSensitive = collation.ends_with("_cs");
-        if (binary || caseSensitive) {
-            Adjust(c.name, "collation " + collation + " compares " + (binary ? "binary" : "case-sensitively") +
-                               " on the source; the target compares with its own collation");
+    // The type map's rule for the column replaces the built-in choice; the value rendering stays
+    // the source's (the conversion has checked that the values fit).
+    void Override(const ColumnModel& c, MappedType& mapped) {
+        if (!choices_.typeMap) return;
+        const TypeMapRule* rule = FindTypeRule(*choices_.typeMap, names_.sourceDatabase, table_.name, c);
+        if (!rule) return;
+        out_.overrides.push_back({names_.sourceDatabase, table_.name, c.name, SourceTypeText(c), mapped.targetType,
+                                  rule->target, false, rule->line, rule->text});
+        mapped.targetType = rule->target;
+        mapped.adjustments.clear();
+        const std::string lower = LowerAscii(rule->target);
+        mapped.integral = lower == "tinyint" || lower == "smallint" || lower == "int" || lower == "bigint" ||
+                          ((lower.starts_with("decimal") || lower.starts_with("numeric")) &&
+                           (lower.find(',') == std::string::npos || lower.ends_with(",0)")));
+    }
+
+    // The COLLATE clause of a text column: the source collation's sensitivity (or the type map's
+    // choice), written where it differs from the target database's default.
+    std::string Collation(const ColumnModel& c, bool json) {
+        if (json || !IsCollatedColumn(c)) return "";
+        const std::string source = SourceCollationOf(c, table_.options);
+        std::string target = TargetCollation(source);
+        if (choices_.typeMap) {
+            if (const TypeMapRule* rule =
+                    FindCollationRule(*choices_.typeMap, names_.sourceDatabase, table_.name, c.name, source)) {
+                out_.overrides.push_back({names_.sourceDatabase, table_.name, c.name, source, target, rule->target,
+                                          true, rule->line, rule->text});
+                target = rule->target;
+            }
         }
+        if (target.empty()) return "";
+        const std::string& database = choices_.targetCollation;
+        bool written = database.empty() ? LowerAscii(target).find("_ci_") == std::string::npos
+                                        : LowerAscii(target) != LowerAscii(database);
+        out_.collations.push_back({c.name, source, target, written});
+        return written ? " COLLATE " + target : "";
     }
 
     std::string EnumCheck(const ColumnModel& c) {
@@ -277,13 +306,15 @@ private:
 
     const TableModel& table_;
     const ExpressionNames& names_;
+    const TableTranslationChoices& choices_;
     FullTableTranslation out_;
 };
 
 }  // namespace
 
-FullTableTranslation TranslateTableModel(const TableModel& table, const ExpressionNames& names) {
-    return TableTranslator(table, names).Run();
+FullTableTranslation TranslateTableModel(const TableModel& table, const ExpressionNames& names,
+                                         const TableTranslationChoices& choices) {
+    return TableTranslator(table, names, choices).Run();
 }
 
 namespace {
@@ -330,7 +361,7 @@ void MarkIdentityKeyColumns(TableModel& table, const ReferencedTables& reference
 }
 
 FullTableTranslation TranslateTableFull(std::string_view showCreateTableText, const ExpressionNames& names,
-                                        const ReferencedTables& referenced) {
+                                        const ReferencedTables& referenced, const TableTranslationChoices& choices) {
     ParsedTable parsed = ParseCreateTable(showCreateTableText);
     if (!parsed.ok()) {
         FullTableTranslation failed;
@@ -338,7 +369,7 @@ FullTableTranslation TranslateTableFull(std::string_view showCreateTableText, co
         return failed;
     }
     MarkIdentityKeyColumns(parsed.table, referenced);
-    FullTableTranslation translation = TranslateTableModel(parsed.table, names);
+    FullTableTranslation translation = TranslateTableModel(parsed.table, names, choices);
     for (const std::string& skipped : parsed.skipped) {
         translation.adjustments.push_back({"", "not carried over: " + skipped});
     }

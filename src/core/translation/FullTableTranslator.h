@@ -15,6 +15,7 @@
 
 #include "translation/ExpressionTranslator.h"
 #include "translation/TableModel.h"
+#include "translation/TypeMapRules.h"
 #include "translation/TypeMapping.h"
 
 namespace velmora {
@@ -39,8 +40,17 @@ struct TargetColumn {
     bool identity = false;
 };
 
+// A column's collation on the target: the source's, what it became and why.
+struct ColumnCollation {
+    std::string column;
+    std::string source;  // the MySQL collation ("utf8mb4_general_ci")
+    std::string target;  // the SQL Server collation ("Latin1_General_CI_AI")
+    bool written = false;  // a COLLATE clause was written (it differs from the database's default)
+};
+
 struct FullTableTranslation {
     std::string tableName;                   // the source table name (unquoted)
+    std::string targetName;                  // the table in statements: [schema].[table], or [table] in dbo
     std::string createTable;                 // CREATE TABLE ... (columns, PRIMARY KEY, CHECKs)
     std::vector<std::string> indexes;        // CREATE [UNIQUE] INDEX ...
     std::vector<std::string> foreignKeys;    // ALTER TABLE ... ADD CONSTRAINT ... FOREIGN KEY
@@ -50,9 +60,19 @@ struct FullTableTranslation {
     bool hasIdentity = false;
     std::string identityReseed;  // run after the rows are copied: reseeds past the largest value
     std::vector<Adjustment> adjustments;
+    std::vector<AppliedOverride> overrides;  // the type map's rules that chose a type or a collation
+    std::vector<ColumnCollation> collations; // every text column's collation
     std::string error;  // the text could not be read; nothing else is filled in
 
     bool ok() const { return error.empty(); }
+};
+
+// What the user chose beyond the built-in translation: the type map's rules, and the target
+// database's default collation (a text column whose collation maps to it needs no COLLATE
+// clause; empty when it is not known, and then only binary and case-sensitive columns get one).
+struct TableTranslationChoices {
+    const TypeMap* typeMap = nullptr;
+    std::string targetCollation;
 };
 
 // SHOW CREATE TABLE texts of the tables that a table's foreign keys reference, by table name.
@@ -62,7 +82,8 @@ using ReferencedTables = std::map<std::string, std::string>;
 // the caller read: a foreign-key column takes the type of a bigint unsigned identity it
 // references (MarkIdentityKeyColumns).
 FullTableTranslation TranslateTableFull(std::string_view showCreateTableText, const ExpressionNames& names,
-                                        const ReferencedTables& referenced = {});
+                                        const ReferencedTables& referenced = {},
+                                        const TableTranslationChoices& choices = {});
 
 // Marks the columns of `table` that reference a bigint unsigned AUTO_INCREMENT column of the table
 // itself or of a table in `referenced`.
@@ -73,7 +94,8 @@ void MarkIdentityKeyColumns(TableModel& table, const ReferencedTables& reference
 std::vector<std::string> TablesReferencedByUnsignedKeys(const TableModel& table);
 
 // The same from a model (the parser's, or one built from the catalog).
-FullTableTranslation TranslateTableModel(const TableModel& table, const ExpressionNames& names);
+FullTableTranslation TranslateTableModel(const TableModel& table, const ExpressionNames& names,
+                                         const TableTranslationChoices& choices = {});
 
 // ALTER TABLE [table] ADD CONSTRAINT ... FOREIGN KEY ... REFERENCES ...; with `withoutActions`
 // the ON DELETE / ON UPDATE actions are left out (for a target that refuses a cascade because of

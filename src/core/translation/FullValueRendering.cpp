@@ -323,8 +323,17 @@ std::string SourceSelectList(const FullTableTranslation& translation) {
     return list;
 }
 
+namespace {
+
+// The table as statements name it; a translation built by hand may leave targetName empty.
+std::string TargetNameOf(const FullTableTranslation& translation) {
+    return translation.targetName.empty() ? QuoteTargetName(translation.tableName) : translation.targetName;
+}
+
+}  // namespace
+
 std::string InsertPrefix(const FullTableTranslation& translation) {
-    std::string prefix = "INSERT INTO " + QuoteTargetName(translation.tableName) + " (";
+    std::string prefix = "INSERT INTO " + TargetNameOf(translation) + " (";
     bool first = true;
     for (const TargetColumn& column : translation.columns) {
         if (!column.written) continue;
@@ -337,7 +346,7 @@ std::string InsertPrefix(const FullTableTranslation& translation) {
 
 std::string IdentityInsertStatement(const FullTableTranslation& translation, bool on) {
     if (!translation.hasIdentity) return "";
-    return "SET IDENTITY_INSERT " + QuoteTargetName(translation.tableName) + (on ? " ON" : " OFF");
+    return "SET IDENTITY_INSERT " + TargetNameOf(translation) + (on ? " ON" : " OFF");
 }
 
 }  // namespace velmora

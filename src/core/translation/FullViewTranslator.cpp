@@ -220,7 +220,7 @@ FullViewTranslation Translate(std::string_view text, std::string_view viewName, 
     const std::string name = viewName.empty() && !view.nameParts.empty() ? view.nameParts.back() : std::string(viewName);
     QueryWriter writer(names, tables);
     FullViewTranslation result;
-    result.statement = "CREATE VIEW " + QuoteTargetName(name) + (columns.empty() ? "" : " (" + columns + ")") + " AS " +
+    result.statement = "CREATE VIEW " + TargetObjectName(names.targetSchema, name) + (columns.empty() ? "" : " (" + columns + ")") + " AS " +
                        writer.Query(*view.query) + (view.checkOption ? " WITH CHECK OPTION" : "");
     result.references = writer.References();
     result.adjustments = writer.Adjustments();

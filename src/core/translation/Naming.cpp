@@ -132,6 +132,13 @@ std::string QuoteSourceName(std::string_view name) {
     return Quote(name, '`', '`');
 }
 
+bool IsDefaultSchema(std::string_view schema) { return schema.empty() || Upper(schema) == "DBO"; }
+
+std::string TargetObjectName(std::string_view schema, std::string_view name) {
+    if (IsDefaultSchema(schema)) return QuoteTargetName(name);
+    return QuoteTargetName(schema) + "." + QuoteTargetName(name);
+}
+
 std::string QuoteTargetString(std::string_view text) { return Quote(text, '\'', '\''); }
 
 }  // namespace velmora

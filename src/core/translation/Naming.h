@@ -26,6 +26,14 @@ std::string QuoteTargetName(std::string_view name);
 // The name as it must appear in a MySQL statement: bare or `name` with "`" doubled.
 std::string QuoteSourceName(std::string_view name);
 
+// Whether `schema` names the default schema (empty or dbo, in any case): its objects are written
+// without a schema, exactly as they always were.
+bool IsDefaultSchema(std::string_view schema);
+
+// A table or view of the target in a statement: schema.name with both parts quoted as needed,
+// or the name alone in the default schema.
+std::string TargetObjectName(std::string_view schema, std::string_view name);
+
 // The name inside a T-SQL string literal ('...'), single quotes doubled; for sp_rename and the
 // catalog queries that take object names as text.
 std::string QuoteTargetString(std::string_view text);

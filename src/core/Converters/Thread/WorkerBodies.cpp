@@ -156,6 +156,7 @@ std::unique_ptr<WorkerContext> OpenPeer(const TaskEnvironment& environment,
     peer->targetKind = main.targetKind;
     peer->workFolder = main.workFolder;
     peer->options = main.options;
+    peer->choices = main.choices;
     peer->conditionFile = main.conditionFile;
     peer->sourceObject = main.sourceObject;
     peer->sourceDatabase = main.sourceDatabase;
