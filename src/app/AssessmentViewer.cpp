@@ -23,15 +23,16 @@ AssessmentRunner::~AssessmentRunner() {
 bool AssessmentRunner::running() const { return thread_ != nullptr; }
 
 bool AssessmentRunner::Start(OperationLog& log, const ConnectionSettings& source,
-                             const ConnectionFactory& factory, const std::string& database) {
+                             const ConnectionFactory& factory, const std::string& database,
+                             const TaskOptions& choices) {
     if (thread_) return false;
     auto run = std::make_shared<AssessmentRun>();
     AssessmentSettings settings;
     settings.progress = [&log](const std::string& what) {
         log.WriteOutputLine("ASSESS: %s", what.c_str());
     };
-    thread_ = QThread::create([run, &log, source, factory, database, settings] {
-        *run = AssessSource(log, source, factory, {database}, settings);
+    thread_ = QThread::create([run, &log, source, factory, database, settings, choices] {
+        *run = AssessSource(log, source, factory, {database}, settings, choices);
     });
     connect(thread_, &QThread::finished, this, [this, run] {
         thread_->deleteLater();

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "AssessCommand.h"
+#include "config/Options.h"
 
 class QTextBrowser;
 class QThread;
@@ -28,9 +29,10 @@ public:
     ~AssessmentRunner() override;
 
     bool running() const;
-    // Starts the assessment of `database`; false (nothing started) while one runs.
+    // Starts the assessment of `database` with the target schema and type map of `choices`;
+    // false (nothing started) while one runs.
     bool Start(OperationLog& log, const ConnectionSettings& source, const ConnectionFactory& factory,
-               const std::string& database);
+               const std::string& database, const TaskOptions& choices);
 
 signals:
     void finished(std::shared_ptr<velmora::AssessmentRun> run);

@@ -83,7 +83,8 @@ void MainWindow::AssessCommand() {
                     viewer->show();
                 });
     }
-    if (!assessment_->Start(model_->log(), model_->sourceSettings, model_->connectionFactory, *database)) {
+    if (!assessment_->Start(model_->log(), model_->sourceSettings, model_->connectionFactory, *database,
+                            model_->options().ForTask())) {
         model_->port().ShowMessage("An assessment is under way: it opens when it is done.");
         return;
     }

@@ -42,7 +42,8 @@ void PrintSummary(const Assessment& assessment) {
 std::string ChooseAssessmentFiles(const CliOptions& options, AssessmentFiles& files) {
     if (options.words.empty()) {
         return "usage: velmora-cli assess SRC_DB... [--html FILE] [--json FILE] "
-               "[--fail-on adjustments|refusals]";
+               "[--fail-on adjustments|refusals] [--target-schema NAME | --schema-per-database] "
+               "[--type-map FILE]";
     }
     const bool defaults = !options.html && !options.json;
     files.html = options.html ? *options.html : defaults ? DefaultAssessmentFile(options.words, "html") : "";
@@ -62,7 +63,7 @@ int RunAssessment(MainWindowModel& window, const CliOptions& options, const Asse
         settings.progress = [](const std::string& what) { std::fprintf(stderr, "%s\n", what.c_str()); };
     }
     AssessmentRun run = AssessSource(window.log(), window.sourceSettings, window.connectionFactory,
-                                     options.words, settings);
+                                     options.words, settings, window.options().ForTask());
     if (!run.failure.empty()) {
         std::fprintf(stderr, "velmora-cli: %s\n", run.failure.c_str());
         return kExitUsage;

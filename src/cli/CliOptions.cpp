@@ -163,12 +163,12 @@ std::vector<OptionSpec> BuildTable() {
          "Full mode: the schema of the target database that receives the tables and views, "
          "created when missing; names inside views and foreign keys follow. Default: "
          "[Public] TargetSchema= of migrator.cfg, else dbo.",
-         {"migrate", "verify", "translate-table"}},
+         {"migrate", "verify", "translate-table", "assess"}},
         {"--schema-per-database", "", Value::None, "", Flag(&CliOptions::schemaPerDatabase),
          "Several source databases into one target database (SRC is a list such as shop,crm), "
          "each into a schema named after it; a view's name qualified with one of them finds its "
          "schema.",
-         {"migrate", "verify"}},
+         {"migrate", "verify", "assess"}},
         {"--type-map", "", Value::Required, "FILE",
          Store([](CliOptions& o) -> auto& { return o.typeMap; }),
          "Full mode: rules that choose a column's type or collation before the built-in map, one "
@@ -176,7 +176,7 @@ std::vector<OptionSpec> BuildTable() {
          "collation utf8mb4_bin = Latin1_General_100_BIN2). A rule whose type cannot hold the "
          "column's values stops the migration before anything is created. Default: [Public] "
          "TypeMap= of migrator.cfg.",
-         {"migrate", "translate-table"}},
+         {"migrate", "translate-table", "assess"}},
         {"--verify", "", Value::Required, "count|full",
          Store([](CliOptions& o) -> auto& { return o.verify; }),
          "On migrate: compare the copied tables with the source afterwards. On verify: how "

@@ -542,6 +542,13 @@ int Assess(const CliOptions& options, bool interactive) {
     const std::string problem = ChooseAssessmentFiles(options, files);
     if (!problem.empty()) throw UsageError{problem};
     Run run(options, interactive, NewOdbcConnection());
+    // The statements are shown as Full writes them, into the schema and with the type map the
+    // migration would use.
+    run.window().options().translation = TranslationMode::Full;
+    if (std::string why = ApplyTargetChoices(options, run.configPath(), options.words, run.window().options());
+        !why.empty()) {
+        throw UsageError{why};
+    }
     run.LoadSides(true, false);
     return RunAssessment(run.window(), options, files);
 }

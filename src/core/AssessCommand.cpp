@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "Converters/SourceServer.h"
+#include "Converters/TaskChoices.h"
 #include "MainWindowCommands.h"
 #include "Converters/WorkerContext.h"
 #include "tasks/OperationLog.h"
@@ -23,11 +24,23 @@ std::string UtcNow() {
 
 AssessmentRun AssessSource(OperationLog& log, const ConnectionSettings& source,
                            const ConnectionFactory& factory, const std::vector<std::string>& databases,
-                           const AssessmentSettings& settings) {
+                           const AssessmentSettings& settings, const TaskOptions& choices) {
     AssessmentRun run;
     WorkerContext context;
     context.log = &log;
+    context.options = choices;
     context.options.translation = TranslationMode::Full;
+    // The type map is read here (no target: the target's default collation stays unknown, so
+    // every column whose collation is not the usual default gets its own).
+    context.choices.ready = true;
+    if (!choices.typeMap.empty()) {
+        TypeMapParse parsed = ReadTypeMapFile(choices.typeMap);
+        if (!parsed.ok()) {
+            run.failure = parsed.error;
+            return run;
+        }
+        context.choices.typeMap = std::make_shared<const TypeMap>(std::move(parsed.map));
+    }
     context.sourceConnection = OpenTaskConnection(log, TreeSide::Source, source, factory);
     if (!context.sourceConnection) {
         run.failure = "cannot connect to the source";
@@ -38,6 +51,7 @@ AssessmentRun AssessSource(OperationLog& log, const ConnectionSettings& source,
     for (const std::string& database : databases) {
         // The statements are written for a target database named like the source.
         context.sourceDatabase = context.targetDatabase = database;
+        if (!choices.schemaDatabases.empty()) context.options.targetSchema = database;
         log.WriteOutputLine("ASSESS: [%s]", database.c_str());
         run.assessment.databases.push_back(AssessDatabase(context, database, settings));
     }

@@ -124,7 +124,7 @@ void WriteColumns(std::ostream& html, const AssessedObject& object) {
             "<th align=\"left\">collation</th></tr>\n";
     for (const AssessedColumn& column : object.columns) {
         std::string target = column.targetType;
-        if (!column.overrideApplied.empty()) target += " (type map: " + column.overrideApplied + ")";
+        if (!column.overrideApplied.empty()) target += " (" + column.overrideApplied + ")";
         std::string collation = column.collation;
         if (!column.targetCollation.empty()) collation += " \xE2\x86\x92 " + column.targetCollation;
         html << "<tr><td>" << HtmlText(column.name) << "</td><td>" << HtmlText(column.sourceType)

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -27,9 +28,9 @@ ConnectionSettings SourceSettings() {
 
 class AssessmentFromMariaDb : public ::testing::Test {
 protected:
-    AssessmentRun Assess(const std::vector<std::string>& databases) {
+    AssessmentRun Assess(const std::vector<std::string>& databases, const TaskOptions& choices = {}) {
         return AssessSource(log_, SourceSettings(), [](TreeSide) { return NewOdbcConnection(); },
-                            databases);
+                            databases, {}, choices);
     }
 
     static std::map<std::string, std::string> Outcomes(const DatabaseAssessment& database) {
@@ -115,7 +116,7 @@ TEST_F(AssessmentFromMariaDb, RefusalsRoutinesAndHostileNamesAreEachAnObject) {
     ASSERT_EQ(run.assessment.databases.size(), 1u);
     const DatabaseAssessment& assessed = run.assessment.databases[0];
     const std::map<std::string, std::string> expected = {
-        {"table <script>alert(1)</script>", "ready"}, {"table plain", "adjusted"},
+        {"table <script>alert(1)</script>", "ready"}, {"table plain", "ready"},
         {"view matching", "refused"},                 {"procedure touch", "ready"},
         {"function twice", "ready"},                  {"trigger plain.stamp", "adjusted"},
     };
@@ -126,23 +127,80 @@ TEST_F(AssessmentFromMariaDb, RefusalsRoutinesAndHostileNamesAreEachAnObject) {
         }
         if (object.name == "plain") {
             EXPECT_EQ(object.rows, 2);
-            // Its text compares binary on the source (the database's _bin collation).
-            ASSERT_EQ(object.adjustments.size(), 1u);
-            EXPECT_NE(object.adjustments[0].find("utf8mb4_bin"), std::string::npos) << object.adjustments[0];
+            // Its text compares binary on the source (the database's _bin collation), and so it
+            // does on the target: no change of meaning.
+            EXPECT_TRUE(object.adjustments.empty());
             ASSERT_EQ(object.columns.size(), 2u);
             EXPECT_EQ(object.columns[0].collation, "");  // an int holds no text
+            EXPECT_EQ(object.columns[0].targetCollation, "");
             EXPECT_EQ(object.columns[1].collation, "utf8mb4_bin");  // the table's
+            EXPECT_EQ(object.columns[1].targetCollation, "Latin1_General_100_BIN2");
         }
         if (object.name.rfind("<script>", 0) == 0) {
             ASSERT_EQ(object.columns.size(), 2u);
             EXPECT_EQ(object.columns[1].name, "a\"b");
             EXPECT_EQ(object.columns[1].collation, "utf8mb4_unicode_ci");  // its own
+            EXPECT_EQ(object.columns[1].targetCollation, "Latin1_General_CI_AI");  // accents ignored
         }
     }
     EXPECT_TRUE(AssessmentFails(run.assessment, "refusals"));
     const std::string html = AssessmentHtml(run.assessment);
     EXPECT_EQ(html.find("<script>"), std::string::npos);
     EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+}
+
+// The assessment shows what the migration would do with the user's choices: every statement in
+// the target schema, each column a rule chose listed with its rule, and a table whose values a
+// rule's type cannot hold refused with the rule's line and the value, as the migration would stop.
+TEST_F(AssessmentFromMariaDb, TheTypeMapAndTheTargetSchemaShapeWhatItShows) {
+    const std::string db = "vassess_map_" + std::to_string(getpid());
+    test::RunMariaDbClient("DROP DATABASE IF EXISTS " + db + "; CREATE DATABASE " + db + "; USE " + db + ";"
+                           "CREATE TABLE fits (id int unsigned PRIMARY KEY, flag tinyint(1), "
+                           "label varchar(20) COLLATE utf8mb4_bin);"
+                           "INSERT INTO fits VALUES (1, 1, 'a'), (4000000000 div 2, 0, 'B');"
+                           "CREATE TABLE too_big (id int PRIMARY KEY, n int unsigned);"
+                           "INSERT INTO too_big VALUES (1, 5), (2, 70000);");
+    const std::string map = ::testing::TempDir() + "vassess_map.txt";
+    {
+        std::ofstream file(map);
+        file << "# the user's choices\ntinyint(1) = bit\n" << db << ".fits.id = int\n"
+             << db << ".too_big.n = smallint\n";
+    }
+    TaskOptions choices;
+    choices.targetSchema = "sales";
+    choices.typeMap = map;
+    AssessmentRun run = Assess({db}, choices);
+    test::RunMariaDbClient("DROP DATABASE " + db);
+    ASSERT_EQ(run.failure, "");
+    ASSERT_EQ(run.assessment.databases.size(), 1u);
+    const DatabaseAssessment& assessed = run.assessment.databases[0];
+    EXPECT_EQ(Outcomes(assessed), (std::map<std::string, std::string>{{"table fits", "ready"},
+                                                                      {"table too_big", "refused"}}));
+    for (const AssessedObject& object : assessed.objects) {
+        if (object.name == "fits") {
+            ASSERT_FALSE(object.statements.empty());
+            EXPECT_NE(object.statements[0].find("CREATE TABLE sales.fits ("), std::string::npos)
+                << object.statements[0];
+            ASSERT_EQ(object.columns.size(), 3u);
+            EXPECT_EQ(object.columns[0].targetType, "int");
+            EXPECT_EQ(object.columns[0].overrideApplied, "type map line 3: " + db + ".fits.id = int");
+            EXPECT_EQ(object.columns[1].targetType, "bit");
+            EXPECT_EQ(object.columns[1].overrideApplied, "type map line 2: tinyint(1) = bit");
+            EXPECT_EQ(object.columns[2].overrideApplied, "");
+            EXPECT_EQ(object.columns[2].targetCollation, "Latin1_General_100_BIN2");
+        } else {
+            EXPECT_TRUE(object.statements.empty());
+            EXPECT_NE(object.construct.find("Type map line 4 (" + db + ".too_big.n = smallint)"), std::string::npos)
+                << object.construct;
+            EXPECT_NE(object.construct.find("70000"), std::string::npos) << object.construct;
+        }
+    }
+    const std::string html = AssessmentHtml(run.assessment);
+    EXPECT_NE(html.find("int (type map line 3: "), std::string::npos);
+
+    // A type map that cannot be read stops the assessment with its reason.
+    choices.typeMap = map + ".missing";
+    EXPECT_EQ(Assess({"shop"}, choices).failure, "type map " + map + ".missing cannot be read");
 }
 
 TEST_F(AssessmentFromMariaDb, ADatabaseThatCannotBeReadSaysWhy) {

@@ -56,6 +56,12 @@ TEST_F(CliAssessTest, OptionsAndExitCodes) {
         {"assess shop --html /nonexistent/d.html", 2, "cannot write /nonexistent/d.html", {},
          {"shop-assessment.json"}},
         {"assess shop --html e --json e", 2, "--html and --json name the same file", {}, {"e"}},
+        // The migration's own choices are checked as the migration checks them, before reading.
+        {"assess shop --type-map nowhere.txt", 2, "type map nowhere.txt cannot be read", {},
+         {"shop-assessment.html"}},
+        {"assess shop crm --schema-per-database --target-schema x", 2,
+         "--schema-per-database names each schema after its source database", {}, {"shop+crm-assessment.html"}},
+        {"assess shop --target-schema sales --json f.json --quiet", 0, "written: f.json", {"f.json"}, {}},
     };
     for (const Case& c : cases) {
         CliResult result = Cli(c.arguments);
@@ -69,6 +75,13 @@ TEST_F(CliAssessTest, OptionsAndExitCodes) {
     }
     // The JSON of a closed gate says so.
     EXPECT_EQ(nlohmann::json::parse(ReadFile(home_ + "/a.json"))["exitCode"], 1);
+    // The statements are written into the chosen schema.
+    const nlohmann::json sales = nlohmann::json::parse(ReadFile(home_ + "/f.json"));
+    const nlohmann::json& view = sales["databases"][0]["objects"][0];
+    ASSERT_EQ(view["name"], "active products");
+    EXPECT_EQ(view["statements"][0],
+              "CREATE VIEW sales.[active products] AS SELECT products.sku AS sku, products.title AS title, "
+              "products.price AS price FROM sales.products WHERE products.state = N'active'");
 }
 
 // Debian's chromium, headless, with every way out to the network closed: the page renders from

@@ -10,9 +10,9 @@
 #include "Converters/RowReading.h"
 #include "Converters/RoutineConversion.h"
 #include "Converters/SourceQuery.h"
+#include "Converters/TaskChoices.h"
 #include "Converters/TargetServer.h"
 #include "Converters/WorkerContext.h"
-#include "translation/CreateTableParser.h"
 #include "translation/Naming.h"
 
 namespace velmora {
@@ -77,25 +77,22 @@ void CountRows(WorkerContext& context, const CatalogRow& row, const AssessmentSe
     }
 }
 
-bool HoldsText(const std::string& sourceType) {
-    static const char* const kinds[] = {"char", "text", "enum", "set"};
-    return std::any_of(std::begin(kinds), std::end(kinds), [&](const char* kind) {
-        return sourceType.find(kind) != std::string::npos;
-    });
-}
-
-// The source collation of each text column: its own, else the table's.
-void AddColumns(const FullTableTranslation& translation, const std::string& definition,
-                AssessedObject& object) {
-    ParsedTable parsed = ParseCreateTable(definition);
+// Each column with its target type, the collations it compares by on both sides, and the
+// type-map rules that chose its type or collation.
+void AddColumns(const FullTableTranslation& translation, AssessedObject& object) {
     for (const TargetColumn& column : translation.columns) {
-        AssessedColumn assessedColumn{column.name, column.sourceType, column.targetType, "", "", ""};
-        const ColumnModel* model = parsed.ok() ? parsed.table.FindColumn(column.name) : nullptr;
-        if (model && HoldsText(column.sourceType) && model->baseType.find("binary") == std::string::npos) {
-            assessedColumn.collation =
-                model->collation.empty() ? parsed.table.options.collation : model->collation;
+        AssessedColumn assessed{column.name, column.sourceType, column.targetType, "", "", ""};
+        for (const ColumnCollation& collation : translation.collations) {
+            if (collation.column != column.name) continue;
+            assessed.collation = collation.source;
+            assessed.targetCollation = collation.target;
         }
-        object.columns.push_back(std::move(assessedColumn));
+        for (const AppliedOverride& applied : translation.overrides) {
+            if (applied.column != column.name) continue;
+            assessed.overrideApplied += (assessed.overrideApplied.empty() ? "" : "; ") + std::string("type map line ") +
+                                        std::to_string(applied.line) + ": " + applied.rule;
+        }
+        object.columns.push_back(std::move(assessed));
     }
 }
 
@@ -124,6 +121,17 @@ AssessedObject AssessTable(WorkerContext& context, const std::string& database, 
         (read ? object.construct : object.reason) = why;
         return object;
     }
+    // A type-map rule whose type cannot hold the column's values stops the migration before
+    // anything is created: the table cannot arrive as the rules stand.
+    const std::vector<std::string> misfits = TypeMapMisfits(context, database, row.name);
+    if (!misfits.empty()) {
+        AddColumns(translation, object);
+        object.outcome = assessed::kRefused;
+        for (const std::string& misfit : misfits) {
+            object.construct += (object.construct.empty() ? "" : "; ") + misfit;
+        }
+        return object;
+    }
     for (const Adjustment& adjustment : translation.adjustments) {
         object.adjustments.push_back(adjustment.column.empty() ? adjustment.text
                                                                : adjustment.column + ": " + adjustment.text);
@@ -133,7 +141,7 @@ AssessedObject AssessTable(WorkerContext& context, const std::string& database, 
         object.statements.insert(object.statements.end(), list->begin(), list->end());
     }
     if (!translation.identityReseed.empty()) object.statements.push_back(translation.identityReseed);
-    AddColumns(translation, definition, object);
+    AddColumns(translation, object);
     object.outcome = object.adjustments.empty() ? assessed::kReady : assessed::kAdjusted;
     return object;
 }

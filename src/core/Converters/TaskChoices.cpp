@@ -102,16 +102,18 @@ bool ReadFigures(WorkerContext& context, const ColumnModel& column, const Figure
     return true;
 }
 
-// The type-map rules that apply to one table, checked against its values; false when one fails.
-bool CheckTable(WorkerContext& context, std::string_view database, const std::string& table, ConversionReport* report) {
+}  // namespace
+
+std::vector<std::string> TypeMapMisfits(WorkerContext& context, std::string_view database, const std::string& table) {
+    std::vector<std::string> misfits;
+    if (!context.choices.typeMap) return misfits;
     std::string why;
     std::string definition = ReadDefinition(context.Log(), context.SourceSession(), ShowCreateTableStatement(table), &why);
-    if (!why.empty()) return true;  // the table's own conversion reports the failed read
+    if (!why.empty()) return misfits;  // the table's own conversion reports the failed read
     ParsedTable parsed = ParseCreateTable(definition);
-    if (!parsed.ok()) return true;
+    if (!parsed.ok()) return misfits;
     const std::string quoted = QuoteSourceName(table);
     const std::string condition = LookupCondition(context.conditionFile, database, table);
-    bool fits = true;
     for (const ColumnModel& column : parsed.table.columns) {
         const TypeMapRule* rule = FindTypeRule(*context.choices.typeMap, database, table, column);
         if (!rule || column.generated) continue;
@@ -123,16 +125,12 @@ bool CheckTable(WorkerContext& context, std::string_view database, const std::st
         }
         if (problem.empty()) problem = JudgeTypeFit(column, rule->target, figures);
         if (problem.empty()) continue;
-        Fail(context, report,
-             "Type map line " + std::to_string(rule->line) + " (" + rule->text + "): " +
-                 QuoteSourceName(database) + "." + QuoteSourceName(table) + "." + QuoteSourceName(column.name) +
-                 " holds " + problem);
-        fits = false;
+        misfits.push_back("Type map line " + std::to_string(rule->line) + " (" + rule->text + "): " +
+                          QuoteSourceName(database) + "." + QuoteSourceName(table) + "." +
+                          QuoteSourceName(column.name) + " holds " + problem);
     }
-    return fits;
+    return misfits;
 }
-
-}  // namespace
 
 ExpressionNames NamesForTask(const WorkerContext& context, std::string_view database) {
     ExpressionNames names{std::string(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)};
@@ -211,7 +209,12 @@ bool CheckTypeMapFits(WorkerContext& context, std::string_view database, const s
                       ConversionReport* report) {
     if (!context.choices.typeMap || context.choices.valuesChecked) return true;
     bool fits = true;
-    for (const std::string& table : tables) fits = CheckTable(context, database, table, report) && fits;
+    for (const std::string& table : tables) {
+        for (const std::string& misfit : TypeMapMisfits(context, database, table)) {
+            Fail(context, report, misfit);
+            fits = false;
+        }
+    }
     if (!fits) {
         context.choices.failed = true;
         context.Log().WriteText("Nothing was created: the type map chooses a type that cannot hold these values.");

@@ -55,6 +55,11 @@ bool EnsureTargetSchema(WorkerContext& context, ConversionReport* report);
 bool CheckTypeMapFits(WorkerContext& context, std::string_view database, const std::vector<std::string>& tables,
                       ConversionReport* report);
 
+// The type-map rules that apply to a column of `table` and cannot hold its values on the source,
+// one text each ("Type map line 3 (int unsigned = int): `shop`.`t`.`n` holds 4294967295, ..."):
+// empty when every rule fits, or without a type map.
+std::vector<std::string> TypeMapMisfits(WorkerContext& context, std::string_view database, const std::string& table);
+
 // The text of a type-map file, or the reason it cannot be read ("type map FILE: line 3: ...").
 TypeMapParse ReadTypeMapFile(const std::string& path);
 
