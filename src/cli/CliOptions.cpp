@@ -147,7 +147,8 @@ std::vector<OptionSpec> BuildTable() {
          {"migrate"}},
         {"--bulk", "", Value::Required, "auto|off",
          Store([](CliOptions& o) -> auto& { return o.bulk; }),
-         "Full mode: auto (the default) sends rows through the target driver's bulk copy when "
+         "Full mode: auto (the default) sends rows through the target driver's bulk copy (Microsoft's "
+         "ODBC Driver 17 or 18, never FreeTDS) when "
          "a check before the first table stores and reads back every kind of value exactly, "
          "else in INSERT statements (the log says why); off: always INSERT statements. "
          "Default: [Public] Bulk= of migrator.cfg, else auto.",

@@ -249,6 +249,42 @@ TEST_F(BulkCopyTest, TablesThatKeepInsertStatementsSayWhy) {
     EXPECT_EQ(target_->Bulk().Copies().size(), 1u);  // the check's alone
 }
 
+// A target reached through FreeTDS (whose bulk copy has crashed the process inside the driver)
+// never gets as far as the bulk copy, not even the check's: one line names the driver and says
+// why, no scratch table is made, and every row of every table goes in INSERT statements. So does
+// a driver this program does not know.
+class UntrustedDriverTest : public BulkCopyTest {
+protected:
+    void ExpectNeverReached(const std::string& name, const std::string& version, const std::string& line) {
+        target_->Bulk().Offer();
+        target_->SetProperty(kPropDriverName, name);
+        target_->SetProperty(kPropDriverVersion, version);
+        MakeSource("CREATE TABLE a (id int PRIMARY KEY, v varchar(10)); INSERT INTO a VALUES (1,'x'),(2,'y');"
+                   "CREATE TABLE b (id int PRIMARY KEY); INSERT INTO b VALUES (5);");
+        EXPECT_EQ(Convert("a").rows.rowsWritten, 2);
+        EXPECT_EQ(Convert("b").rows.rowsWritten, 1);
+        EXPECT_EQ(MessagesStartingWith("Bulk copy"), std::vector<std::string>{line});
+        EXPECT_EQ(target_->Bulk().LoadsHandedOut(), 0);
+        EXPECT_TRUE(target_->Bulk().Copies().empty());
+        EXPECT_TRUE(TargetStatementsStartingWith("CREATE TABLE velmora_bulk_check_").empty());
+        EXPECT_EQ(TargetStatementsStartingWith("INSERT INTO a (").size(), 1u);
+        EXPECT_EQ(TargetStatementsStartingWith("INSERT INTO b (").size(), 1u);
+    }
+};
+
+TEST_F(UntrustedDriverTest, FreeTds) {
+    ExpectNeverReached("libtdsodbc.so", "01.03.0017",
+                       "Bulk copy off: bulk copy is not used with FreeTDS 1.3.17 (libtdsodbc.so): its bulk copy can "
+                       "crash the program inside the driver and refuses values the server takes; rows go in INSERT "
+                       "statements.");
+}
+
+TEST_F(UntrustedDriverTest, AnUnknownDriver) {
+    ExpectNeverReached("libother.so", "2.0",
+                       "Bulk copy off: bulk copy is not used with the driver libother.so 2.0: only Microsoft's ODBC "
+                       "Driver 17 and 18 are known to bulk-copy safely; rows go in INSERT statements.");
+}
+
 TEST_F(BulkCopyTest, OffMeansNoCheckAndNoBulkCopy) {
     target_->Bulk().Offer();
     context_.options.bulk = BulkMode::Off;

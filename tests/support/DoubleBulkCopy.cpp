@@ -117,13 +117,15 @@ std::vector<BulkCopyRecord> DoubleBulkScript::Copies() const {
     return copies_;
 }
 
-bool DoubleBulkScript::Offered() const {
+int DoubleBulkScript::LoadsHandedOut() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return offered_;
+    return loads_;
 }
 
 std::unique_ptr<BulkLoad> DoubleBulkScript::NewLoad() {
-    if (!Offered()) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!offered_) return nullptr;
+    ++loads_;
     return std::make_unique<DoubleBulkLoad>(shared_from_this());
 }
 

@@ -50,9 +50,10 @@ public:
 
     // ---- Observe ----
     std::vector<BulkCopyRecord> Copies() const;
+    // How many bulk copies sessions handed out (each a reach for the driver's bulk functions).
+    int LoadsHandedOut() const;
 
     // ---- For the double ----
-    bool Offered() const;
     std::unique_ptr<BulkLoad> NewLoad();
     std::optional<ScriptedResult> Answer(const std::string& statement) const;
 
@@ -71,6 +72,7 @@ private:
     std::vector<std::pair<std::string, std::string>> misreads_;
     std::vector<BulkCopyRecord> copies_;
     int calls_ = 0;
+    int loads_ = 0;
 };
 
 }  // namespace velmora::test

@@ -51,6 +51,8 @@ struct TargetDouble::State {
         {kPropDbmsVersion, "16.00.4135"},
         {kPropDataSourceName, ""},
         {kPropCurrentCatalog, "master"},
+        {kPropDriverName, "libmsodbcsql-18.3.so.2.1"},
+        {kPropDriverVersion, "18.03.0002"},
     };
     bool streamsRows = false;
     // Set in the mode of a server that works in one database per connection.

@@ -91,7 +91,8 @@ public:
     // online yet); opens on other databases are not affected.
     void RefuseOpenOn(const std::string& database, int times, std::string errorText);
     // DBMS name ("Microsoft SQL Server"), version ("16.00.4135"), data source name (""),
-    // current catalog ("master") are preset; this replaces one.
+    // current catalog ("master"), driver name ("libmsodbcsql-18.3.so.2.1") and version
+    // ("18.03.0002") are preset; this replaces one.
     void SetProperty(uint32_t id, std::string value);
     void SetStreamsRows(bool streams);
     // See the rules above; nullopt lets the catalog call for all catalogs succeed.

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "Converters/WorkerContext.h"
+#include "data/BulkDriver.h"
 #include "data/StatementExecution.h"
 #include "translation/Naming.h"
 #include "translation/TypeCodes.h"
@@ -155,6 +156,17 @@ std::string RunCheck(WorkerContext& context) {
     return failure;
 }
 
+// What the target connection's driver says about itself; empty texts where it says nothing.
+DriverIdentity TargetDriver(WorkerContext& context) {
+    DriverIdentity identity;
+    if (DataSourceConnection* target = context.targetConnection.get()) {
+        if (target->GetProperty(kPropDriverName, identity.name) != kSuccess) identity.name.clear();
+        if (target->GetProperty(kPropDriverVersion, identity.version) != kSuccess) identity.version.clear();
+        if (target->GetProperty(kPropDbmsName, identity.dbms) != kSuccess) identity.dbms.clear();
+    }
+    return identity;
+}
+
 }  // namespace
 
 const std::vector<BulkCheckColumn>& BulkCheckColumns() {
@@ -276,6 +288,11 @@ bool BulkCopyAllowed(WorkerContext& context) {
     std::lock_guard<std::mutex> lock(gate.mutex);
     if (gate.decided) return gate.allowed;
     gate.decided = true;
+    const BulkDriverVerdict driver = JudgeBulkDriver(TargetDriver(context));
+    if (!driver.allowed) {
+        context.Log().WriteOutputLine("Bulk copy off: %s; rows go in INSERT statements.", driver.why.c_str());
+        return false;
+    }
     Session* target = context.TargetSession();
     if (!target || !target->NewBulkLoad()) {
         context.Log().WriteOutputLine("Bulk copy off: the target's driver has no bulk-copy functions; rows go in INSERT statements.");

@@ -7,7 +7,8 @@
 // a name no other run uses, loaded through the bulk copy, read back and dropped. Every value is
 // compared as the verification compares (ValueNormalisation.h). One log line says the outcome:
 // the first differing value, or the driver's error, when the pair fails; the copy then sends its
-// rows in INSERT statements as it does without bulk copy.
+// rows in INSERT statements as it does without bulk copy. datetimeoffset is among the families
+// because a type map may choose it for date and time columns.
 //
 // The check runs once per task (its peers of parallel tables wait for it and share the answer),
 // on the task's target session for the scratch table and on a connection of its own for the bulk
@@ -63,8 +64,10 @@ std::string FirstBulkCheckDifference(const std::vector<BulkCheckColumn>& columns
 // A scratch table name that no other check, process or machine uses at the same time.
 std::string BulkCheckTableName();
 
-// Whether the task of `context` may bulk-load (options.bulk is Auto, the target driver has
-// bulk copy, the check passed). The first caller of a task runs the check and writes its line.
+// Whether the task of `context` may bulk-load (options.bulk is Auto, the target's driver is one
+// whose bulk copy may be tried at all (data/BulkDriver.h), it has bulk copy, the check passed).
+// The first caller of a task decides and writes its line; a driver not trusted is never handed a
+// row, not even the check's.
 bool BulkCopyAllowed(WorkerContext& context);
 
 // Every row of `query` on `session` as text; false with the driver's reason.

@@ -61,6 +61,10 @@ enum PropertyId : uint32_t {
     kPropServerVersionText = 0x1003,
     // The current database's default collation (DATABASEPROPERTYEX(DB_NAME(), 'Collation')).
     kPropDatabaseCollation = 0x1004,
+    // The ODBC driver of the connection: its SQL_DRIVER_NAME ("libtdsodbc.so") and
+    // SQL_DRIVER_VER ("01.03.0017").
+    kPropDriverName = 0x1005,
+    kPropDriverVersion = 0x1006,
     // Rowset properties sent with statements.
     kPropUpdatability = 0x75,
     kPropIRowset = 0x7E,

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "data/BulkDriver.h"
 #include "data/ErrorText.h"
 #include "data/OdbcHandles.h"
 #include "data/WideText.h"
@@ -233,8 +234,10 @@ private:
 
 std::unique_ptr<BulkLoad> NewOdbcBulkLoad(const std::shared_ptr<OdbcLink>& link) {
     if (!link || !link->bulkCopy) return nullptr;
+    // A driver whose bulk copy is not known to be safe is not called at all (BulkDriver.h).
+    if (!JudgeBulkDriver({link->driverName, link->driverVersion, link->dbmsName}).allowed) return nullptr;
     std::unique_ptr<BcpCalls> calls;
-    if (link->driverName.find("tdsodbc") != std::string::npos) {
+    if (BulkDriverFamilyOf(link->driverName) == BulkDriverFamily::FreeTds) {
         calls = std::make_unique<FreeTdsCalls>(link);
     } else {
         calls = MicrosoftCalls::Find(link);

@@ -1,7 +1,8 @@
 // OdbcBulkLoad: BulkLoad over the bulk-copy functions of the SQL Server driver of a connection,
 // found at run time so that a driver without them simply has none:
 // - FreeTDS (libtdsodbc) takes the calls as connection attributes through the driver manager
-//   (its odbcss.h: SQL_COPT_TDSODBC_IMPL_BCP_*);
+//   (its odbcss.h: SQL_COPT_TDSODBC_IMPL_BCP_*); not called before a version is trusted
+//   (data/BulkDriver.h);
 // - Microsoft's ODBC Driver 17/18 exports bcp_initW, bcp_bind, bcp_colptr, bcp_sendrow,
 //   bcp_batch, bcp_done and bcp_control, called with the driver's own connection handle
 //   (SQL_DRIVER_HDBC) and looked up in the driver library the process has loaded.
@@ -24,7 +25,8 @@ class OdbcLink;
 inline constexpr int kBulkCopyAttribute = 1219;
 inline constexpr long kBulkCopyOn = 1;
 
-// Null when the driver of `link` has no bulk-copy functions.
+// Null when the driver of `link` has no bulk-copy functions, or is not trusted with them
+// (data/BulkDriver.h).
 std::unique_ptr<BulkLoad> NewOdbcBulkLoad(const std::shared_ptr<OdbcLink>& link);
 
 }  // namespace velmora

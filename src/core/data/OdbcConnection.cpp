@@ -163,6 +163,8 @@ ResultCode OdbcConnection::GetProperty(uint32_t id, std::string& value) {
         case kPropDbmsName: value = GetInfoText(link_->dbc(), SQL_DBMS_NAME); return kSuccess;
         case kPropDbmsVersion: value = GetInfoText(link_->dbc(), SQL_DBMS_VER); return kSuccess;
         case kPropDataSourceName: value = link_->dataSourceName; return kSuccess;
+        case kPropDriverName: value = link_->driverName; return kSuccess;
+        case kPropDriverVersion: value = link_->driverVersion; return kSuccess;
         case kPropCurrentCatalog: {
             std::optional<std::string> catalog = CurrentCatalog(link_->dbc());
             if (!catalog) return Fail(ReadDiagnostics(SQL_HANDLE_DBC, link_->dbc()));
