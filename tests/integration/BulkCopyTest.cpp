@@ -11,15 +11,11 @@
 #include <vector>
 
 #include "Converters/BulkRowWriter.h"
-#include "Converters/ConversionDrivers.h"
-#include "Converters/ConversionReport.h"
 #include "support/ConversionFixture.h"
 #include "support/DoubleBulkCopy.h"
 
 namespace velmora::test {
 namespace {
-
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 // The keys of the rows of multi-row INSERT statements "(7,N'v7'),(8,N'v8')": the number after
 // every opening parenthesis that starts a row.
@@ -37,52 +33,18 @@ std::vector<long> InsertedKeys(const std::vector<std::string>& inserts) {
     return keys;
 }
 
-class BulkCopyTest : public ConversionFixture {
+class BulkCopyTest : public FullCopyFixture {
 protected:
     void SetUp() override {
-        ConversionFixture::SetUp();
-        context_.options.translation = TranslationMode::Full;
-        context_.options.jobs = 1;
+        FullCopyFixture::SetUp();
         context_.options.bulk = BulkMode::Auto;
-        context_.targetDatabase = "sales";
-        context_.openBulkTarget = [this]() -> std::unique_ptr<DataSourceConnection> {
-            std::unique_ptr<TargetDouble> connection = target_->NewConnection();
-            if (connection->Open("SQLOLEDB", PropertySet()) != kSuccess || connection->OpenSession() != kSuccess) {
-                return nullptr;
-            }
-            return connection;
-        };
-        database_ = ProcessDatabaseName("velmora_it_bulk");
-    }
-    void TearDown() override {
-        RunSql("DROP DATABASE IF EXISTS " + database_ + ";");
-        ConversionFixture::TearDown();
-    }
-
-    void MakeSource(const std::string& ddl) {
-        RunSql("DROP DATABASE IF EXISTS " + database_ + "; CREATE DATABASE " + database_ +
-               " CHARACTER SET utf8mb4; USE " + database_ + "; " + ddl);
-        UseSourceDatabase(database_);
+        GiveBulkTargets();
     }
 
     // A table t with `rows` rows: an identity key and a text.
     void MakeTable(const std::string& t, int rows) {
         MakeSource("CREATE TABLE " + t + " (id int AUTO_INCREMENT PRIMARY KEY, v varchar(10)); INSERT INTO " + t +
                    " SELECT seq, CONCAT('v', seq) FROM seq_1_to_" + std::to_string(rows) + ";");
-    }
-
-    TableReport Convert(const std::string& table) {
-        ConversionReport report;
-        EXPECT_EQ(ConvertTable(context_, database_, table, &report), 1);
-        return report.tables.empty() ? TableReport() : report.tables.front();
-    }
-
-    std::vector<std::string> MessagesStartingWith(const std::string& prefix) const {
-        std::vector<std::string> found;
-        for (const std::string& m : Messages()) {
-            if (StartsWith(m, prefix)) found.push_back(m);
-        }
-        return found;
     }
 
     // The keys the bulk copy stored into `table`, in order.
@@ -94,8 +56,6 @@ protected:
         }
         return keys;
     }
-
-    std::string database_;
 };
 
 // The check passes: one line says so, its scratch table is created, loaded, read back and
@@ -115,7 +75,7 @@ TEST_F(BulkCopyTest, RowsGoThroughTheBulkCopyOnceTheCheckPasses) {
     const std::vector<BulkCopyRecord> copies = target_->Bulk().Copies();
     ASSERT_EQ(copies.size(), 2u);
     const std::string scratch = copies[0].table;
-    EXPECT_TRUE(StartsWith(scratch, "velmora_bulk_check_"));
+    EXPECT_TRUE(scratch.starts_with("velmora_bulk_check_"));
     EXPECT_EQ(TargetStatementsStartingWith("CREATE TABLE " + scratch + " (").size(), 1u);
     EXPECT_EQ(TargetStatementsStartingWith("DROP TABLE " + scratch).size(), 1u);
     EXPECT_EQ(copies[1].table, "t");
@@ -145,7 +105,7 @@ protected:
         EXPECT_NE(off[0].find(" s), " + why + "; rows go in INSERT statements."), std::string::npos) << off[0];
         EXPECT_TRUE(MessagesStartingWith("Bulk copy on").empty());
         for (const BulkCopyRecord& copy : target_->Bulk().Copies()) {
-            EXPECT_TRUE(StartsWith(copy.table, "velmora_bulk_check_")) << copy.table;
+            EXPECT_TRUE(copy.table.starts_with("velmora_bulk_check_")) << copy.table;
         }
         EXPECT_EQ(TargetStatementsStartingWith("INSERT INTO a (").size(), 1u);
         EXPECT_EQ(TargetStatementsStartingWith("INSERT INTO b (").size(), 1u);
@@ -183,7 +143,7 @@ TEST_F(BulkCopyTest, AFailedBatchIsCheckedAndTheTableGoesOnInStatements) {
     std::vector<ScriptedRow> kept;
     for (long key = 10001; key <= 19000; ++key) kept.push_back({std::to_string(key)});
     target_->AnswerWith("SELECT id FROM t WHERE id BETWEEN 10001 AND 20000", ScriptedResult::Text({"id"}, kept));
-    target_->FailWhen([](const std::string& s) { return StartsWith(s, "INSERT INTO t ") && s.find("(19500,") != std::string::npos; },
+    target_->FailWhen([](const std::string& s) { return s.starts_with("INSERT INTO t ") && s.find("(19500,") != std::string::npos; },
                       "Violation of a CHECK constraint.");
     MakeTable("t", 25001);
     const TableReport report = Convert("t");
@@ -205,7 +165,7 @@ TEST_F(BulkCopyTest, AFailedBatchIsCheckedAndTheTableGoesOnInStatements) {
     std::sort(stored.begin(), stored.end());
     std::vector<std::string> inserts;
     for (const std::string& s : target_->Statements()) {
-        if (StartsWith(s, "INSERT INTO t ") && s.find("(19500,") == std::string::npos) inserts.push_back(s);
+        if (s.starts_with("INSERT INTO t ") && s.find("(19500,") == std::string::npos) inserts.push_back(s);
     }
     std::vector<long> inserted = InsertedKeys(inserts);
     std::sort(inserted.begin(), inserted.end());

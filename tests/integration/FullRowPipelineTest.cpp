@@ -18,10 +18,6 @@
 namespace velmora::test {
 namespace {
 
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
 // Rows in a multi-row INSERT: one more than the row separators.
 size_t RowsIn(const std::string& insert) {
     size_t rows = 1;
@@ -36,36 +32,9 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-class FullRowPipelineTest : public ConversionFixture {
+class FullRowPipelineTest : public FullCopyFixture {
 protected:
-    void SetUp() override {
-        ConversionFixture::SetUp();
-        context_.options.translation = TranslationMode::Full;
-        context_.options.jobs = 1;
-        context_.targetDatabase = "sales";
-        database_ = ProcessDatabaseName("velmora_it_pipeline");
-    }
-    void TearDown() override {
-        RunSql("DROP DATABASE IF EXISTS " + database_ + ";");
-        ConversionFixture::TearDown();
-    }
-
-    // A database of the test's own with `ddl`, as the source's current database.
-    void MakeSource(const std::string& ddl) {
-        RunSql("DROP DATABASE IF EXISTS " + database_ + "; CREATE DATABASE " + database_ +
-               " CHARACTER SET utf8mb4; USE " + database_ + "; " + ddl);
-        UseSourceDatabase(database_);
-    }
-
-    TableReport Convert(const std::string& table) {
-        ConversionReport report;
-        EXPECT_EQ(ConvertTable(context_, database_, table, &report), 1);
-        return report.tables.empty() ? TableReport() : report.tables.front();
-    }
-
     size_t Count(const std::string& prefix) const { return TargetStatementsStartingWith(prefix).size(); }
-
-    std::string database_;
 };
 
 // 0, 1, 999, 1,000, 1,001 and 2,501 rows: every row arrives once, in batches of at most 250
@@ -109,7 +78,7 @@ TEST_F(FullRowPipelineTest, BatchBoundaries) {
         const std::vector<std::string> messages = Messages();
         EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
                                 [&](const std::string& m) {
-                                    return StartsWith(m, "[" + t + "] ") &&
+                                    return m.starts_with("[" + t + "] ") &&
                                            m.find("000 records converted!") != std::string::npos;
                                 }),
                   rows / 1000);
@@ -123,7 +92,7 @@ TEST_F(FullRowPipelineTest, BatchBoundaries) {
         ASSERT_NE(on, statements.end()) << t;
         ASSERT_NE(off, statements.end()) << t;
         for (auto s = statements.begin(); s != statements.end(); ++s) {
-            if (StartsWith(*s, "INSERT INTO " + t + " (")) {
+            if (s->starts_with("INSERT INTO " + t + " (")) {
                 EXPECT_TRUE(s > on && s < off) << t;
             }
         }
@@ -140,7 +109,7 @@ TEST_F(FullRowPipelineTest, TheDataFileAndTheReportAgreeWhenRowsOrACommitFail) {
                "INSERT INTO r SELECT seq, seq FROM seq_1_to_5000;");
     context_.options.autoBackup = true;
     target_->FailWhen([](const std::string& s) {
-        return StartsWith(s, "INSERT INTO r (") && s.find("(777,777)") != std::string::npos;
+        return s.starts_with("INSERT INTO r (") && s.find("(777,777)") != std::string::npos;
     }, "The INSERT statement conflicted with the CHECK constraint.");
     std::atomic<int> commits{0};
     target_->FailWhen([&commits](const std::string& s) {
@@ -183,7 +152,7 @@ TEST_F(FullRowPipelineTest, AStopInTheMiddleOfABatchLosesNothingReadAndEndsSoon)
                "INSERT INTO s SELECT seq, CONCAT('row ', seq) FROM seq_1_to_20000;");
     MainWindowModel* main = main_.get();
     target_->FailWhen([main](const std::string& s) {
-        if (StartsWith(s, "INSERT INTO s (") && s.find("(1100,N'row 1100')") != std::string::npos) {
+        if (s.starts_with("INSERT INTO s (") && s.find("(1100,N'row 1100')") != std::string::npos) {
             main->SetControllerState(ControllerState::StopRequested);
         }
         return false;
@@ -239,7 +208,7 @@ TEST_F(FullRowPipelineTest, ParallelTablesCreateTheForeignKeysAfterAllOfThem) {
     size_t firstKey = statements.size();
     size_t keys = 0;
     for (size_t i = 0; i < statements.size(); ++i) {
-        if (StartsWith(statements[i], "INSERT INTO ")) lastRow = i;
+        if (statements[i].starts_with("INSERT INTO ")) lastRow = i;
         if (statements[i].find("FOREIGN KEY") != std::string::npos) {
             firstKey = std::min(firstKey, i);
             ++keys;

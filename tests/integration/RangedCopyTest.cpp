@@ -14,18 +14,10 @@
 #include "Converters/ConversionReport.h"
 #include "Converters/CopyPlan.h"
 #include "Converters/SplitRun.h"
-#include "Converters/CopyPlan.h"
-#include "Converters/SplitRun.h"
-#include "data/OdbcConnection.h"
 #include "support/ConversionFixture.h"
-#include "support/SharedConnection.h"
 
 namespace velmora::test {
 namespace {
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
 
 // The first value of every row of a multi-row INSERT (the key, in these tables).
 std::vector<std::string> KeysIn(const std::string& insert) {
@@ -43,38 +35,12 @@ std::vector<std::string> KeysIn(const std::string& insert) {
     return keys;
 }
 
-class RangedCopyTest : public ConversionFixture {
+class RangedCopyTest : public FullCopyFixture {
 protected:
     void SetUp() override {
-        ConversionFixture::SetUp();
-        context_.options.translation = TranslationMode::Full;
+        FullCopyFixture::SetUp();
         context_.options.jobs = 3;
-        context_.targetDatabase = "sales";
-        database_ = ProcessDatabaseName("velmora_it_ranges");
-        TargetDouble& target = *target_;
-        context_.openPeer = [this, &target]() -> std::unique_ptr<WorkerContext> {
-            auto peer = std::make_unique<WorkerContext>();
-            peer->log = context_.log;
-            peer->stopCheck = context_.stopCheck;
-            peer->options = context_.options;
-            peer->workFolder = context_.workFolder;
-            peer->conditionFile = context_.conditionFile;
-            peer->targetDatabase = context_.targetDatabase;
-            peer->sourceConnection = NewOdbcConnection();
-            if (ConnectLocalMariaDb(*peer->sourceConnection, database_) != kSuccess) return nullptr;
-            peer->targetConnection = std::make_unique<SharedConnection>(target);
-            return peer;
-        };
-    }
-    void TearDown() override {
-        RunSql("DROP DATABASE IF EXISTS " + database_ + ";");
-        ConversionFixture::TearDown();
-    }
-
-    void MakeSource(const std::string& ddl) {
-        RunSql("DROP DATABASE IF EXISTS " + database_ + "; CREATE DATABASE " + database_ +
-               " CHARACTER SET utf8mb4; USE " + database_ + "; " + ddl);
-        UseSourceDatabase(database_);
+        GivePeers();
     }
 
     // The log lines since the `from`-th that start with "[table] " and hold `text`.
@@ -82,7 +48,7 @@ protected:
         const std::vector<std::string> messages = Messages();
         size_t found = 0;
         for (size_t i = from; i < messages.size(); ++i) {
-            if (StartsWith(messages[i], "[" + table + "] ") && messages[i].find(text) != std::string::npos) ++found;
+            if (messages[i].starts_with("[" + table + "] ") && messages[i].find(text) != std::string::npos) ++found;
         }
         return found;
     }
@@ -95,8 +61,6 @@ protected:
         }
         return keys;
     }
-
-    std::string database_;
 };
 
 struct KeyCase {
@@ -177,7 +141,7 @@ TEST_F(RangedCopyTest, IdentityInsertOnEveryWriterAndOneReseedAtTheEnd) {
     size_t lastInsert = 0;
     std::vector<size_t> reseeds;
     for (size_t i = 0; i < statements.size(); ++i) {
-        if (StartsWith(statements[i], "INSERT INTO t ")) lastInsert = i;
+        if (statements[i].starts_with("INSERT INTO t ")) lastInsert = i;
         if (statements[i].find("CHECKIDENT") != std::string::npos) reseeds.push_back(i);
     }
     ASSERT_EQ(reseeds.size(), 1u);
@@ -256,7 +220,7 @@ TEST_F(RangedCopyTest, FinishNamesEveryShareThatIsNotIn) {
         EXPECT_FALSE(FinishSplitRun(context_, report));
         EXPECT_EQ(report.failures, c.problems);
         for (const std::string& statement : target_->Statements()) {
-            EXPECT_TRUE(StartsWith(statement, "select ")) << "sent before every share was in: " << statement;
+            EXPECT_TRUE(statement.starts_with("select ")) << "sent before every share was in: " << statement;
         }
     }
     // Without the marker table, no share ran at all.
@@ -276,7 +240,7 @@ TEST_F(RangedCopyTest, FinishNamesEveryShareThatIsNotIn) {
     EXPECT_TRUE(EndShare(context_, split, false));
     const std::vector<std::string> sent = target_->Statements();
     ASSERT_EQ(sent.size(), 4u);
-    EXPECT_TRUE(StartsWith(sent[0], "IF OBJECT_ID(N'velmora_split') IS NULL CREATE TABLE velmora_split ("));
+    EXPECT_TRUE(sent[0].starts_with("IF OBJECT_ID(N'velmora_split') IS NULL CREATE TABLE velmora_split ("));
     EXPECT_EQ(sent[1], "DELETE FROM velmora_split WHERE part = 2");
     EXPECT_EQ(sent[3], "INSERT INTO velmora_split (part, parts, split, outcome, ended) VALUES (2, 3, N'" + split +
                            "', N'FAILURE', SYSDATETIME())");

@@ -40,28 +40,8 @@ public:
     }
 };
 
-class LiveTest : public test::CliFixture {
+class LiveTest : public test::LiveCliFixture {
 protected:
-    void SetUp() override {
-        CliFixture::SetUp();
-        address_ = test::LiveTargetAddress();
-        if (!address_) GTEST_SKIP() << "no live target (scripts/test --target HOST[,PORT])";
-    }
-
-    std::string TargetOptions() const {
-        return " --target " + address_->server + " --target-user '" + address_->user +
-               "' --target-password-env VELMORA_LIVE_TARGET_PASSWORD";
-    }
-    CliResult Live(const std::string& arguments) { return Cli(arguments + TargetOptions()); }
-
-    // The report of the last run with --report report.json.
-    nlohmann::json Report() {
-        std::string text = test::ReadFile(home_ + "/report.json");
-        nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
-        if (report.is_discarded()) ADD_FAILURE() << "no readable report: " << text;
-        return report;
-    }
-
     // Every object of the report, "kind name" -> "outcome: reason".
     std::map<std::string, std::string> Outcomes(const nlohmann::json& report) {
         std::map<std::string, std::string> outcomes;
@@ -136,8 +116,6 @@ protected:
         }
         EXPECT_GT(verified, 0u) << verify.out;
     }
-
-    std::optional<test::LiveAddress> address_;
 };
 
 TEST_F(LiveTest, SampleDatabaseArrivesWholeInFull) {

@@ -38,23 +38,11 @@ std::string SplitSourceDdl() {
            "ANALYZE TABLE big, sparse;";
 }
 
-class LiveSplitRunTest : public test::CliFixture {
+class LiveSplitRunTest : public test::LiveCliFixture {
 protected:
-    void SetUp() override {
-        CliFixture::SetUp();
-        address_ = test::LiveTargetAddress();
-        if (!address_) GTEST_SKIP() << "no live target (scripts/test --target HOST[,PORT])";
-    }
-
-    std::string TargetOptions() const {
-        return " --target " + address_->server + " --target-user '" + address_->user +
-               "' --target-password-env VELMORA_LIVE_TARGET_PASSWORD";
-    }
     std::string Migrate(const std::string& source, const std::string& target, const std::string& how) {
         return "migrate database " + source + " " + target + " --yes " + how + TargetOptions();
     }
-
-    std::optional<test::LiveAddress> address_;
 };
 
 TEST_F(LiveSplitRunTest, ThreeSharesThenFinishCopyTheDatabaseWhole) {
@@ -89,8 +77,8 @@ TEST_F(LiveSplitRunTest, ThreeSharesThenFinishCopyTheDatabaseWhole) {
 
     CliResult finish = Cli(Migrate(source.name(), target.name(), "--finish --report report.json"));
     EXPECT_EQ(finish.exitCode, 0) << finish.out << finish.err;
-    nlohmann::json report = nlohmann::json::parse(test::ReadFile(home_ + "/report.json"), nullptr, false);
-    ASSERT_FALSE(report.is_discarded()) << finish.out;
+    const nlohmann::json report = Report();
+    ASSERT_TRUE(report.contains("objects")) << finish.out;
     size_t verified = 0;
     for (const nlohmann::json& object : report.value("objects", nlohmann::json::array())) {
         if (object["verification"].is_null()) continue;

@@ -115,4 +115,27 @@ long long LiveRowCount(const std::string& database, const std::string& table) {
     return rows.size() == 1 && rows[0].size() == 1 ? std::atoll(rows[0][0].c_str()) : -1;
 }
 
+void LiveCliFixture::SetUp() {
+    CliFixture::SetUp();
+    address_ = LiveTargetAddress();
+    if (!address_) GTEST_SKIP() << "no live target (scripts/test --target HOST[,PORT])";
+}
+
+std::string LiveCliFixture::TargetOptions() const {
+    return " --target " + address_->server + " --target-user '" + address_->user +
+           "' --target-password-env VELMORA_LIVE_TARGET_PASSWORD";
+}
+
+CliResult LiveCliFixture::Live(const std::string& arguments) { return Cli(arguments + TargetOptions()); }
+
+nlohmann::json LiveCliFixture::Report() {
+    const std::string text = ReadFile(home_ + "/report.json");
+    nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
+    if (report.is_discarded() || !report.is_object()) {
+        ADD_FAILURE() << "no readable report: " << text;
+        return nlohmann::json::object();
+    }
+    return report;
+}
+
 }  // namespace velmora::test

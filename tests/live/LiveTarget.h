@@ -8,11 +8,13 @@
 #pragma once
 
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "data/DataAccess.h"
+#include "support/CliFixture.h"
 
 namespace velmora::test {
 
@@ -53,5 +55,22 @@ private:
 
 // The number of rows of `table` in the live database `database`; -1 when it cannot be counted.
 long long LiveRowCount(const std::string& database, const std::string& table);
+
+// velmora-cli (CliFixture) against the live target: a test skips when no target was given.
+// Test thread only.
+class LiveCliFixture : public CliFixture {
+protected:
+    void SetUp() override;
+
+    // " --target ... --target-user ... --target-password-env ...": the live target's options.
+    std::string TargetOptions() const;
+    // Runs the program to its end with `arguments` and the live target's options.
+    CliResult Live(const std::string& arguments);
+    // The report of the last run with --report report.json; an empty object, after a test
+    // failure, when there is none that reads.
+    nlohmann::json Report();
+
+    std::optional<LiveAddress> address_;
+};
 
 }  // namespace velmora::test

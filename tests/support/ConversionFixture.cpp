@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Converters/ConversionDrivers.h"
 #include "data/OdbcConnection.h"
 #include "support/SharedConnection.h"
 #include "support/LocalMariaDb.h"
@@ -124,6 +125,53 @@ std::unique_ptr<WorkerContext> ConversionFixture::OpenPeer(const std::string& da
     if (ConnectLocalMariaDb(*peer->sourceConnection, database) != kSuccess) return nullptr;
     peer->targetConnection = std::make_unique<SharedConnection>(*target_);
     return peer;
+}
+
+void FullCopyFixture::SetUp() {
+    ConversionFixture::SetUp();
+    context_.options.translation = TranslationMode::Full;
+    context_.options.jobs = 1;
+    context_.targetDatabase = "sales";
+    database_ = ProcessDatabaseName("velmora_it_full");
+}
+
+void FullCopyFixture::TearDown() {
+    RunSql("DROP DATABASE IF EXISTS " + database_ + ";");
+    ConversionFixture::TearDown();
+}
+
+void FullCopyFixture::MakeSource(const std::string& ddl) {
+    RunSql("DROP DATABASE IF EXISTS " + database_ + "; CREATE DATABASE " + database_ +
+           " CHARACTER SET utf8mb4; USE " + database_ + "; " + ddl);
+    UseSourceDatabase(database_);
+}
+
+TableReport FullCopyFixture::Convert(const std::string& table) {
+    ConversionReport report;
+    EXPECT_EQ(ConvertTable(context_, database_, table, &report), 1);
+    return report.tables.empty() ? TableReport() : report.tables.front();
+}
+
+void FullCopyFixture::GivePeers() {
+    context_.openPeer = [this] { return OpenPeer(database_); };
+}
+
+void FullCopyFixture::GiveBulkTargets() {
+    context_.openBulkTarget = [this]() -> std::unique_ptr<DataSourceConnection> {
+        std::unique_ptr<TargetDouble> connection = target_->NewConnection();
+        if (connection->Open("SQLOLEDB", PropertySet()) != kSuccess || connection->OpenSession() != kSuccess) {
+            return nullptr;
+        }
+        return connection;
+    };
+}
+
+std::vector<std::string> FullCopyFixture::MessagesStartingWith(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const std::string& message : Messages()) {
+        if (message.starts_with(prefix)) found.push_back(message);
+    }
+    return found;
 }
 
 }  // namespace velmora::test

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Converters/ConversionReport.h"
 #include "Converters/WorkerContext.h"
 #include "MainWindowModel.h"
 #include "support/ScriptedPort.h"
@@ -60,6 +61,28 @@ protected:
 private:
     std::set<std::string> invalid_;
     std::set<std::string> parsed_;
+};
+
+// The Full row copy's setting: a ConversionFixture in Full mode with one writer (a test may
+// change both), the target database "sales", and a source database of the test's own
+// (`database_`, one per process) that MakeSource fills and TearDown drops.
+class FullCopyFixture : public ConversionFixture {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the test's own database anew with `ddl` and makes it the source's current one.
+    void MakeSource(const std::string& ddl);
+    // Converts one table of it; its report (and a test failure unless one table was converted).
+    TableReport Convert(const std::string& table);
+    // Tables at once and key ranges get peers on the test's own database (OpenPeer).
+    void GivePeers();
+    // A bulk copy gets one more connection to the target double, as a worker opens one.
+    void GiveBulkTargets();
+    // The log's messages that start with `prefix`, oldest first.
+    std::vector<std::string> MessagesStartingWith(const std::string& prefix) const;
+
+    std::string database_;
 };
 
 // `prefix` followed by this process's id: ctest runs test cases in parallel processes, and each
