@@ -191,9 +191,9 @@ TEST(RoutineSchema, TemporaryTablesAndPreparedTextsKeepTheirOwnPlace) {
         InSchema("sales"));
     ASSERT_TRUE(out.ok()) << out.untranslatable;
     const std::string text = Joined(out);
-    EXPECT_NE(text.find("CREATE TABLE #tmp ("), std::string::npos) << text;
-    EXPECT_NE(text.find("INSERT INTO #tmp SELECT id FROM sales.products"), std::string::npos) << text;
-    EXPECT_NE(text.find("N'DELETE FROM sales.products WHERE stock = 0'"), std::string::npos) << text;
+    EXPECT_NE(text.find("CREATE TABLE [#tmp] ("), std::string::npos) << text;
+    EXPECT_NE(text.find("INSERT INTO [#tmp] SELECT id FROM sales.products"), std::string::npos) << text;
+    EXPECT_NE(text.find("N'DELETE FROM sales.products WHERE stock = 0;'"), std::string::npos) << text;
     bool warned = false;
     for (const std::string& adjustment : out.adjustments)
         warned = warned || adjustment.find("resolve in the login's default schema, not in sales") != std::string::npos;
