@@ -1,6 +1,7 @@
 #include "Preflight.h"
 
 #include "Converters/SourceQuery.h"
+#include "Converters/SourceServer.h"
 #include "Converters/TargetServer.h"
 #include "translation/Collations.h"
 #include "OneDatabaseGuard.h"
@@ -73,25 +74,15 @@ Presence TargetDatabasePresence(MainWindowModel& window, const std::string& data
     return Presence::Missing;
 }
 
-std::string SourceDatabaseCollation(MainWindowModel& window, const std::string& database) {
-    std::vector<std::string> values;
-    std::string why;
-    const std::string query = "SELECT DEFAULT_COLLATION_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = " +
-                              SourceStringLiteral(database);
-    if (!QueryFirstColumn(window.sourceSession(), query, values, why) || values.empty()) return "";
-    return values.front();
-}
-
 bool CreateTargetDatabase(MainWindowModel& window, const std::string& database, std::string& why,
                           const std::string& sourceDatabase) {
     // The new database compares text as the source database does; Babelfish takes no collation
     // but its own default there (its columns carry theirs).
     std::string collation;
     if (!sourceDatabase.empty() && window.targetKind != TargetKind::Babelfish) {
-        collation = TargetCollation(SourceDatabaseCollation(window, sourceDatabase));
+        collation = TargetCollation(SourceDatabaseCollation(window.log(), window.sourceSession(), sourceDatabase));
     }
-    std::string statement = CreateDatabaseStatement(database);
-    if (!collation.empty()) statement.insert(statement.size() - 1, " COLLATE " + collation);
+    const std::string statement = CreateDatabaseStatement(database, collation);
     const bool created =
         RunOnServerLevel(window, "Creating database [" + database + "]", database, [&](Session* session) {
             return ExecuteStatement(window.log(), session, statement, 0, &why);

@@ -160,6 +160,17 @@ TEST_F(TaskEngineTest, CloneCreatesTheDatabaseAndConvertsEverything) {
     EXPECT_EQ(main_->targetTree().currentDatabase(), "");
 }
 
+// In Full the clone compares text as its source database does (shop: utf8mb4_general_ci, which
+// ignores case and accents); Classic creates it with the server's default, as it always did.
+TEST_F(TaskEngineTest, AFullCloneTakesTheSourceDatabasesCollation) {
+    main_->options().translation = TranslationMode::Full;
+    Run(TaskType::CloneDatabase, {"shop", "", "shop", "", ""});
+    const std::vector<std::string> statements = target_->Statements();
+    ASSERT_FALSE(statements.empty());
+    EXPECT_EQ(statements[0], "create database shop COLLATE Latin1_General_CI_AI;");
+    ExpectTargetStatementsParse();
+}
+
 TEST_F(TaskEngineTest, ViewTaskSucceedsOnlyWhenTheViewWasCreated) {
     TaskPtr created = Run(TaskType::View, {"shop", "order_totals", "sales", "", ""});
     EXPECT_EQ(created->status.load(), kTaskSucceeded);

@@ -3,6 +3,7 @@
 // chosen type can hold a column's values.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "translation/Collations.h"
@@ -179,6 +180,65 @@ TEST(Collations, EachSourceCollationKeepsItsSensitivity) {
         {"", ""},
     };
     for (const Row& row : rows) EXPECT_EQ(TargetCollation(row.mysql), row.target) << row.mysql;
+}
+
+// MySQL 8's and MariaDB's NO PAD collations count trailing blanks; SQL Server's never do: the
+// columns whose values keep their blanks say so, a char (whose blanks the source strips) does not.
+TEST(Collations, ANoPadCollationIsAnAdjustmentOfTheColumnsThatKeepTrailingBlanks) {
+    for (const char* name : {"utf8mb4_0900_ai_ci", "utf8mb4_0900_bin", "utf8mb4_nopad_bin", "UTF8MB4_0900_AS_CS",
+                             "utf8mb4_uca1400_nopad_ai_ci"}) {
+        EXPECT_TRUE(IsNoPadCollation(name)) << name;
+    }
+    for (const char* name : {"utf8mb4_general_ci", "utf8mb4_bin", "utf8mb4_uca1400_ai_ci", "latin1_swedish_ci", ""}) {
+        EXPECT_FALSE(IsNoPadCollation(name)) << name;
+    }
+    const FullTableTranslation t = TranslateTableFull(
+        "CREATE TABLE `t` (\n"
+        "  `code` char(4) DEFAULT NULL,\n"
+        "  `name` varchar(10) DEFAULT NULL,\n"
+        "  `note` text COLLATE utf8mb4_general_ci,\n"
+        "  `kind` enum('x','y') DEFAULT NULL\n"
+        ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_0900_ai_ci",
+        {"shop", ""});
+    ASSERT_TRUE(t.ok()) << t.error;
+    ASSERT_EQ(t.adjustments.size(), 1u);
+    EXPECT_EQ(t.adjustments[0].column, "name");
+    EXPECT_NE(t.adjustments[0].text.find("utf8mb4_0900_ai_ci counts trailing blanks"), std::string::npos)
+        << t.adjustments[0].text;
+}
+
+// Where the target refuses inserts through a foreign key over a column of another collation than
+// the database's, the key's text columns keep the default and say so; the others keep theirs.
+TEST(Collations, ForeignKeyColumnsKeepTheDefaultWhereTheTargetNeedsIt) {
+    const std::string text =
+        "CREATE TABLE `items` (\n"
+        "  `sku` varchar(32) NOT NULL,\n"
+        "  `note` varchar(20) COLLATE utf8mb4_bin DEFAULT NULL,\n"
+        "  `code` varchar(20) COLLATE utf8mb4_bin DEFAULT NULL,\n"
+        "  CONSTRAINT `fk` FOREIGN KEY (`sku`) REFERENCES `products` (`sku`)\n"
+        ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_general_ci";
+    const std::set<std::pair<std::string, std::string>> keyed = {{"items", "sku"}, {"items", "code"}};
+    const FullTableTranslation t =
+        TranslateTableFull(text, {"shop", ""}, {}, {nullptr, "sql_latin1_general_cp1_ci_as", &keyed});
+    ASSERT_TRUE(t.ok()) << t.error;
+    EXPECT_NE(t.createTable.find("\n  sku nvarchar(64) NOT NULL,"), std::string::npos) << t.createTable;
+    EXPECT_NE(t.createTable.find("\n  note nvarchar(40) COLLATE Latin1_General_100_BIN2 NULL,"), std::string::npos);
+    EXPECT_NE(t.createTable.find("\n  code nvarchar(40) NULL"), std::string::npos) << t.createTable;
+    ASSERT_EQ(t.adjustments.size(), 2u);
+    EXPECT_EQ(t.adjustments[0].column, "sku");
+    EXPECT_NE(t.adjustments[0].text.find("keeps the target database's default collation sql_latin1_general_cp1_ci_as "
+                                         "instead of Latin1_General_CI_AI"),
+              std::string::npos)
+        << t.adjustments[0].text;
+    EXPECT_EQ(t.adjustments[1].column, "code");
+    ASSERT_EQ(t.collations.size(), 3u);
+    EXPECT_EQ(t.collations[0].target, "sql_latin1_general_cp1_ci_as");
+    EXPECT_FALSE(t.collations[0].written);
+    // Where the column's collation is the database's anyway, nothing changes.
+    const FullTableTranslation same = TranslateTableFull(text, {"shop", ""}, {}, {nullptr, "Latin1_General_CI_AI", &keyed});
+    ASSERT_EQ(same.adjustments.size(), 1u);
+    EXPECT_EQ(same.adjustments[0].column, "code");
+    EXPECT_EQ(test::DescribeTsqlProblems(t.createTable), "");
 }
 
 TEST(Collations, AColumnGetsACollateClauseWhereItDiffersFromTheDatabase) {

@@ -1,5 +1,6 @@
 #include "Converters/SourceServer.h"
 
+#include "Converters/SourceQuery.h"
 #include "data/StatementExecution.h"
 #include "tasks/OperationLog.h"
 
@@ -11,6 +12,15 @@ std::string QueryServerVersion(OperationLog& log, Session* session) {
         return "No Connection!";
     }
     return ReadServerVersion(log, *session, false);
+}
+
+std::string SourceDatabaseCollation(OperationLog& log, Session* session, std::string_view database) {
+    SourceQuery query(log, session,
+                      "SELECT DEFAULT_COLLATION_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = " +
+                          SourceStringLiteral(database),
+                      false);
+    if (!query.ok() || !query.Next() || query.IsNull(0)) return "";
+    return std::string(query.Value(0));
 }
 
 const std::vector<std::string>& CharsetNames() {

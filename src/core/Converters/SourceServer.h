@@ -20,6 +20,9 @@ class Session;
 // as an output line).
 std::string QueryServerVersion(OperationLog& log, Session* session);
 
+// The default collation of a source database ("utf8mb4_general_ci"); "" when it cannot be read.
+std::string SourceDatabaseCollation(OperationLog& log, Session* session, std::string_view database);
+
 // The 36 character sets of the character-set command, in the choice dialog's order.
 const std::vector<std::string>& CharsetNames();
 // The name at `index`, or "UNKOWNEN" outside 0..35.

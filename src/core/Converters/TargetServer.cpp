@@ -20,8 +20,9 @@ std::string UseStatement(std::string_view database, int side) {
     return "use " + (side == 0 ? QuoteSourceName(database) : QuoteTargetName(database)) + ";";
 }
 
-std::string CreateDatabaseStatement(std::string_view database) {
-    return "create database " + QuoteTargetName(database) + ";";
+std::string CreateDatabaseStatement(std::string_view database, std::string_view collation) {
+    return "create database " + QuoteTargetName(database) +
+           (collation.empty() ? "" : " COLLATE " + std::string(collation)) + ";";
 }
 
 std::string DropDatabaseStatement(std::string_view database) {
@@ -49,9 +50,9 @@ bool UseDatabase(OperationLog& log, Session* session, std::string_view name, int
     return ExecuteStatement(log, session, UseStatement(name, side), 0);
 }
 
-bool CreateDatabase(OperationLog& log, Session* session, std::string_view name) {
+bool CreateDatabase(OperationLog& log, Session* session, std::string_view name, std::string_view collation) {
     return ExecuteStatement(log, session,
-                            CreateDatabaseStatement(ReplaceAll(name, "^[a-zA-Z]:\\\\", "")), 0);
+                            CreateDatabaseStatement(ReplaceAll(name, "^[a-zA-Z]:\\\\", ""), collation), 0);
 }
 
 bool DropDatabase(OperationLog& log, Session* session, std::string_view name) {

@@ -25,7 +25,8 @@ std::string GetTargetServerVersion(OperationLog& log, Session* session);
 
 // The statement texts (the names quoted as the server needs).
 std::string UseStatement(std::string_view database, int side);
-std::string CreateDatabaseStatement(std::string_view database);
+// `collation`: the new database's default ("" leaves the server's).
+std::string CreateDatabaseStatement(std::string_view database, std::string_view collation = {});
 std::string DropDatabaseStatement(std::string_view database);
 // An object of `schema` (empty or dbo: the default schema, the name alone) is named schema.name.
 std::string DropTableStatement(std::string_view table, std::string_view schema = "");
@@ -36,8 +37,9 @@ std::string RenameStatement(std::string_view oldName, std::string_view newName, 
 // gives true.
 bool UseDatabase(OperationLog& log, Session* session, std::string_view name, int side);
 
-// Creates a target database, minus a leading drive prefix ("C:\").
-bool CreateDatabase(OperationLog& log, Session* session, std::string_view name);
+// Creates a target database, minus a leading drive prefix ("C:\"), with `collation` as its
+// default when one is given.
+bool CreateDatabase(OperationLog& log, Session* session, std::string_view name, std::string_view collation = {});
 
 bool DropDatabase(OperationLog& log, Session* session, std::string_view name);
 

@@ -102,6 +102,25 @@ bool ReadFigures(WorkerContext& context, const ColumnModel& column, const Figure
     return true;
 }
 
+// The text columns of `database` on either side of a foreign key within it.
+std::set<std::pair<std::string, std::string>> ForeignKeyTextColumns(WorkerContext& context,
+                                                                    const std::string& database) {
+    std::set<std::pair<std::string, std::string>> columns;
+    const std::string schema = SourceStringLiteral(database);
+    SourceQuery query(context.Log(), context.SourceSession(),
+                      "select k.TABLE_NAME, k.COLUMN_NAME, k.REFERENCED_TABLE_NAME, k.REFERENCED_COLUMN_NAME "
+                      "from information_schema.KEY_COLUMN_USAGE k join information_schema.COLUMNS c "
+                      "on c.TABLE_SCHEMA = k.TABLE_SCHEMA and c.TABLE_NAME = k.TABLE_NAME and c.COLUMN_NAME = "
+                      "k.COLUMN_NAME where k.TABLE_SCHEMA = " + schema + " and k.REFERENCED_TABLE_SCHEMA = " +
+                          schema + " and c.COLLATION_NAME is not null",
+                      false);
+    while (query.ok() && query.Next()) {
+        columns.emplace(query.Value(0), query.Value(1));
+        columns.emplace(query.Value(2), query.Value(3));
+    }
+    return columns;
+}
+
 }  // namespace
 
 std::vector<std::string> TypeMapMisfits(WorkerContext& context, std::string_view database, const std::string& table) {
@@ -140,7 +159,7 @@ ExpressionNames NamesForTask(const WorkerContext& context, std::string_view data
 }
 
 TableTranslationChoices TranslationChoicesOf(const WorkerContext& context) {
-    return {context.choices.typeMap.get(), context.choices.targetCollation};
+    return {context.choices.typeMap.get(), context.choices.targetCollation, context.choices.foreignKeyTextColumns.get()};
 }
 
 TypeMapParse ReadTypeMapFile(const std::string& path) {
@@ -187,6 +206,10 @@ bool PrepareTaskChoices(WorkerContext& context, ConversionReport* report) {
         }
     }
     if (options.translation == TranslationMode::Full) choices.targetCollation = TargetDefaultCollation(context);
+    if (options.translation == TranslationMode::Full && context.targetKind == TargetKind::Babelfish) {
+        choices.foreignKeyTextColumns = std::make_shared<const std::set<std::pair<std::string, std::string>>>(
+            ForeignKeyTextColumns(context, context.sourceDatabase));
+    }
     return true;
 }
 

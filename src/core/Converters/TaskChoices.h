@@ -12,6 +12,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,9 @@ struct TaskChoices {
     bool schemaReady = false;     // the target schema exists (created when it was missing)
     std::shared_ptr<const TypeMap> typeMap;  // null without a type map
     std::string targetCollation;  // the target database's default; empty when unknown
+    // Babelfish: the text columns of the source database in a foreign key (see
+    // TableTranslationChoices); null elsewhere.
+    std::shared_ptr<const std::set<std::pair<std::string, std::string>>> foreignKeyTextColumns;
 };
 
 // The names a translation of `database`'s objects uses on the task's target.

@@ -40,6 +40,11 @@ std::string TargetCollation(std::string_view mysqlCollation) {
     return "Latin1_General_CI_AI";
 }
 
+bool IsNoPadCollation(std::string_view mysqlCollation) {
+    const std::vector<std::string> words = Words(LowerAscii(mysqlCollation));
+    return Has(words, "nopad") || Has(words, "0900");
+}
+
 bool IsCollatedColumn(const ColumnModel& column) {
     const std::string& t = column.baseType;
     if (t == "json") return false;

@@ -20,6 +20,10 @@ namespace velmora {
 // Empty for an empty or unknown name (the column takes the target's default).
 std::string TargetCollation(std::string_view mysqlCollation);
 
+// A NO PAD collation (MySQL 8's `_0900_` ones, MariaDB's `_nopad_`): trailing blanks count in its
+// comparisons, where every SQL Server collation ignores them ('a' = 'a ').
+bool IsNoPadCollation(std::string_view mysqlCollation);
+
 // The collation that decides how a column compares: its own, else the table's (lower case).
 // Empty for columns that hold no text.
 std::string SourceCollationOf(const ColumnModel& column, const TableOptions& table);

@@ -222,6 +222,12 @@ private:
         if (json || !IsCollatedColumn(c)) return "";
         const std::string source = SourceCollationOf(c, table_.options);
         std::string target = TargetCollation(source);
+        // A char value comes back without its trailing blanks anyway; varchar and text keep them.
+        if (IsNoPadCollation(source) && c.baseType != "char" && c.baseType != "enum" && c.baseType != "set") {
+            Adjust(c.name, "its collation " + source +
+                               " counts trailing blanks in comparisons (NO PAD); the target's ignores them, so "
+                               "'a' and 'a ' compare equal there (a unique key that holds both refuses a row)");
+        }
         if (choices_.typeMap) {
             if (const TypeMapRule* rule =
                     FindCollationRule(*choices_.typeMap, names_.sourceDatabase, table_.name, c.name, source)) {
@@ -234,6 +240,14 @@ private:
         const std::string& database = choices_.targetCollation;
         bool written = database.empty() ? LowerAscii(target).find("_ci_") == std::string::npos
                                         : LowerAscii(target) != LowerAscii(database);
+        if (written && choices_.foreignKeyTextColumns && choices_.foreignKeyTextColumns->count({table_.name, c.name})) {
+            Adjust(c.name, "it takes part in a foreign key, so it keeps the target database's default collation" +
+                               (database.empty() ? std::string() : " " + database) + " instead of " + target +
+                               " (this target refuses every insert through a foreign key over a column of another "
+                               "collation)");
+            out_.collations.push_back({c.name, source, database, false});
+            return "";
+        }
         out_.collations.push_back({c.name, source, target, written});
         return written ? " COLLATE " + target : "";
     }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,11 @@ struct FullTableTranslation {
 struct TableTranslationChoices {
     const TypeMap* typeMap = nullptr;
     std::string targetCollation;
+    // Text columns (table, column) of the source database that take part in a foreign key, on
+    // either side, where the target refuses every insert through a foreign key over a column of
+    // another collation than the database's (Babelfish): they keep the database's default, an
+    // adjustment. Null elsewhere.
+    const std::set<std::pair<std::string, std::string>>* foreignKeyTextColumns = nullptr;
 };
 
 // SHOW CREATE TABLE texts of the tables that a table's foreign keys reference, by table name.

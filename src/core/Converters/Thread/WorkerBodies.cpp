@@ -7,7 +7,9 @@
 #include "Converters/ConversionReport.h"
 #include "Converters/ParallelTables.h"
 #include "Converters/RoutineConversion.h"
+#include "Converters/SourceServer.h"
 #include "Converters/SplitRun.h"
+#include "translation/Collations.h"
 #include "translation/PatternService.h"
 #include "Converters/TargetServer.h"
 #include "Converters/Thread/TaskTarget.h"
@@ -270,7 +272,13 @@ TaskRunner MakeTaskRunner(TaskEnvironment environment) {
 bool RunCloneDatabaseTask(WorkerContext& context) {
     OperationLog& log = context.Log();
     std::string name = context.targetDatabase;
-    if (!CreateDatabase(log, context.TargetSession(), name)) {
+    // In Full the clone compares text as the source database does; Babelfish takes no collation
+    // but its own default there (its columns carry theirs).
+    std::string collation;
+    if (context.options.translation == TranslationMode::Full && context.targetKind != TargetKind::Babelfish) {
+        collation = TargetCollation(SourceDatabaseCollation(log, context.SourceSession(), context.sourceDatabase));
+    }
+    if (!CreateDatabase(log, context.TargetSession(), name, collation)) {
         log.WriteOutputLine("Create Target Database [%s] Error!", name.c_str());
         return false;
     }
