@@ -174,12 +174,16 @@ TEST_F(LiveRoutineSemantics, InATargetSchemaTheRoutinesAndTriggersWorkThere) {
          {{"CALL reserve_order(1, @r1); CALL reserve_order(4, @r4); SELECT @r1, @r4, sku, on_hand, reserved FROM stock_levels",
            "SET NOCOUNT ON; DECLARE @r1 SMALLINT, @r4 SMALLINT; EXEC shop_data.reserve_order 1, @r1 OUTPUT; "
            "EXEC shop_data.reserve_order 4, @r4 OUTPUT; SELECT @r1, @r4, sku, on_hand, reserved FROM shop_data.stock_levels"}}},
-        // A shipment (the stock trigger) and a changed total (the audit trigger).
+        // A line without its price (the INSTEAD OF trigger that looks it up and writes the row,
+        // then the total's trigger), a shipment (the stock trigger) and a changed total (the audit).
         {"triggers on the schema's tables",
-         {{"UPDATE orders SET shipped_on = '2026-12-02' WHERE id IN (1, 2)",
+         {{"INSERT INTO order_items (order_id, line_no, sku, quantity, unit_price) VALUES (1, 9, 'HAM-001', 2, 0)",
+           "INSERT INTO shop_data.order_items (order_id, line_no, sku, quantity, unit_price) VALUES (1, 9, 'HAM-001', 2, 0)"},
+          {"UPDATE orders SET shipped_on = '2026-12-02' WHERE id IN (1, 2)",
            "UPDATE shop_data.orders SET shipped_on = '2026-12-02' WHERE id IN (1, 2)"},
           {"UPDATE orders SET total = total + 1 WHERE id = 3", "UPDATE shop_data.orders SET total = total + 1 WHERE id = 3"}},
          {{"SELECT id, total, shipped_on FROM orders", "SELECT id, total, shipped_on FROM shop_data.orders"},
+          {"SELECT order_id, line_no, unit_price FROM order_items", "SELECT order_id, line_no, unit_price FROM shop_data.order_items"},
           {"SELECT sku, on_hand, reserved FROM stock_levels", "SELECT sku, on_hand, reserved FROM shop_data.stock_levels"},
           {"SELECT actor, action FROM audit_log WHERE actor = 'orders trigger'",
            "SELECT actor, action FROM shop_data.audit_log WHERE actor = 'orders trigger'"}}},
