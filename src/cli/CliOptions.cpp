@@ -161,10 +161,11 @@ std::vector<OptionSpec> BuildTable() {
          {"translate-view", "translate-routine"}},
         {"--target-schema", "", Value::Required, "NAME",
          Store([](CliOptions& o) -> auto& { return o.targetSchema; }),
-         "Full mode: the schema of the target database that receives the tables and views, "
-         "created when missing; names inside views and foreign keys follow. Default: "
+         "Full mode: the schema of the target database that receives the tables, views, "
+         "routines and triggers, created when missing; names inside them and foreign keys "
+         "follow; backup table|view reads the object there. Default: "
          "[Public] TargetSchema= of migrator.cfg, else dbo.",
-         {"migrate", "verify", "translate-table", "assess"}},
+         {"migrate", "verify", "translate-table", "assess", "backup"}},
         {"--schema-per-database", "", Value::None, "", Flag(&CliOptions::schemaPerDatabase),
          "Several source databases into one target database (SRC is a list such as shop,crm), "
          "each into a schema named after it; a view's name qualified with one of them finds its "

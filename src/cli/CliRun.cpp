@@ -482,7 +482,10 @@ int Backup(const CliOptions& options, bool interactive) {
     std::optional<std::string> chosen = ChooseBackupFolder(run.port(), run.window().backupFolder());
     if (!chosen) throw UsageError{"cannot use the backup folder " + folder};
     run.window().SetBackupFolder(*chosen);
-    run.commands().QueueTask(type, names, std::time(nullptr));
+    TaskPtr task = run.commands().QueueTask(type, names, std::time(nullptr));
+    // One table or view is read in the target schema, as a migration with it wrote it; a whole
+    // database's objects come with their own schemas from the catalog.
+    task->options.targetSchema = options.targetSchema ? *options.targetSchema : ReadTargetSchema(run.configPath());
     return run.RunTasks();
 }
 

@@ -61,6 +61,8 @@ std::optional<SelectedObject> DescribeSelection(const DatabaseTree& tree) {
     selected.kind = node->kind;
     selected.text = node->text;
     selected.path = *path;
+    selected.schema = node->schema;
+    selected.name = node->ObjectName();
     NodePath ancestor = *path;
     for (std::string* text : {&selected.parentText, &selected.grandparentText}) {
         if (ancestor.size() <= 1) break;
@@ -260,12 +262,12 @@ void MainWindowCommands::BackupCommand() {
                 QueueTask(TaskType::BackupDatabase, {"", "", target->parentText, "", "V"}, stamp);
                 break;
             case kTableNode:
-                QueueTask(TaskType::BackupObject,
-                          {"", "", target->grandparentText, target->text, "T"}, stamp);
-                break;
             case kViewNode:
+                // The object's own name; its schema goes with the task's options.
                 QueueTask(TaskType::BackupObject,
-                          {"", "", target->grandparentText, target->text, "V"}, stamp);
+                          {"", "", target->grandparentText, target->name, target->kind == kTableNode ? "T" : "V"},
+                          stamp)
+                    ->options.targetSchema = target->schema;
                 break;
             default:
                 break;
@@ -319,9 +321,10 @@ int MainWindowCommands::DropChildren(const NodePath& folder, const std::string& 
     if (!node) return 0;
     std::vector<size_t> dropped;
     for (size_t i = 0; i < node->children.size(); ++i) {
-        const std::string& name = node->children[i].text;
-        bool ok = views ? DropView(window_.log(), tree.session(), database, name)
-                        : DropTable(window_.log(), tree.session(), database, name);
+        const TreeNode& child = node->children[i];
+        const std::string name = child.ObjectName();
+        bool ok = views ? DropView(window_.log(), tree.session(), database, name, child.schema)
+                        : DropTable(window_.log(), tree.session(), database, name, child.schema);
         if (ok) dropped.push_back(i);
     }
     if (removeNodes) {
@@ -373,7 +376,7 @@ void MainWindowCommands::DeleteSelectedCommand() {
                 return;
             }
             log.WriteText(question);
-            if (DropTable(log, tree.session(), node->grandparentText, node->text)) {
+            if (DropTable(log, tree.session(), node->grandparentText, node->name, node->schema)) {
                 tree.RemoveNode(node->path);
             }
             break;
@@ -396,7 +399,7 @@ void MainWindowCommands::DeleteSelectedCommand() {
                 return;
             }
             log.WriteText(question);
-            if (DropView(log, tree.session(), node->grandparentText, node->text)) {
+            if (DropView(log, tree.session(), node->grandparentText, node->name, node->schema)) {
                 tree.RemoveNode(node->path);
             }
             break;
@@ -530,7 +533,7 @@ void MainWindowCommands::ClearAllDataCommand() {
     if (const TreeNode* folder = contents->At(*tables)) {
         for (const TreeNode& table : folder->children) {
             ExecuteStatement(window_.log(), tree.session(),
-                             "delete from " + QuoteTargetName(table.text), 0);
+                             "delete from " + TargetObjectName(table.schema, table.ObjectName()), 0);
         }
     }
 }
@@ -540,7 +543,7 @@ void MainWindowCommands::DropTableCommand() {
     std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
     if (!node || node->kind != kTableNode || RefusedToDrop(window_, *node)) return;
     if (DropTable(window_.log(), window_.targetTree().session(), node->grandparentText,
-                  node->text)) {
+                  node->name, node->schema)) {
         window_.targetTree().RemoveNode(node->path);
     }
 }
@@ -550,22 +553,25 @@ void MainWindowCommands::DropViewCommand() {
     std::optional<SelectedObject> node = DescribeSelection(window_.targetTree());
     if (!node || node->kind != kViewNode || RefusedToDrop(window_, *node)) return;
     if (DropView(window_.log(), window_.targetTree().session(), node->grandparentText,
-                 node->text)) {
+                 node->name, node->schema)) {
         window_.targetTree().RemoveNode(node->path);
     }
 }
 
-bool MainWindowCommands::EndRename(const std::string& newName) {
+bool MainWindowCommands::EndRename(const std::string& edited) {
     DatabaseTree& tree = window_.targetTree();
     bool accepted = false;
     std::optional<SelectedObject> node = DescribeSelection(tree);
+    // The edit starts from the shown text, schema.name: the object keeps its schema.
+    std::string newName = edited;
+    if (node && !node->schema.empty() && newName.starts_with(node->schema + ".")) newName.erase(0, node->schema.size() + 1);
     if (tree.renameConfirmed() != 0 && node && !RefusedWhileTasksRun() &&
         !RefusedOutsideBrowsingDatabase(
             window_, "Renaming [" + node->grandparentText + "].[" + node->text + "]",
             node->grandparentText) &&
-        RenameObject(window_.log(), tree.session(), node->grandparentText, node->text,
-                     newName)) {
-        tree.SetNodeText(node->path, newName);
+        RenameObject(window_.log(), tree.session(), node->grandparentText, node->name,
+                     newName, node->schema)) {
+        tree.SetNodeText(node->path, node->schema.empty() ? newName : node->schema + "." + newName);
         accepted = true;
     }
     tree.SetRenameConfirmed(0);

@@ -28,6 +28,8 @@ struct SelectedObject {
     std::string parentText;
     std::string grandparentText;
     NodePath path;
+    std::string schema = {};  // a table or view of another schema than the default one: its schema
+    std::string name = {};    // the object's own name (the text without its schema)
 };
 
 std::optional<SelectedObject> DescribeSelection(const DatabaseTree& tree);

@@ -296,6 +296,27 @@ TEST_F(TreeFromTarget, LeavesOutSystemViewsAndBlankIndexNames) {
     EXPECT_EQ(Texts(sales.children[1]), (std::vector<std::string>{"v_orders", "tables"}));
 }
 
+// A table and a view of another schema than dbo beside dbo's of the same name: shown as
+// schema.name, each node keeping its schema and its own name for the commands.
+TEST_F(TreeFromTarget, ObjectsOfAnotherSchemaKeepTheirSchema) {
+    double_->AddTable("Sales", "orders", "TABLE", "archive");
+    double_->AddTable("Sales", "v_orders", "VIEW", "archive");
+    double_->SetProperty(kPropCurrentCatalog, "Sales");
+    window_->targetSettings = {"TCP/IP:Port", "MSDASQL", "mssql01", "sa", "pw", "sales"};
+    ASSERT_TRUE(ConnectTarget(*window_));
+    auto contents = window_->targetTree().Contents();
+    ASSERT_TRUE(contents->currentDatabaseNode.has_value());
+    const TreeNode& sales = *contents->At(*contents->currentDatabaseNode);
+    EXPECT_EQ(Texts(sales.children[0]), (std::vector<std::string>{"orders", "archive.orders"}));
+    EXPECT_EQ(Texts(sales.children[1]), (std::vector<std::string>{"v_orders", "tables", "archive.v_orders"}));
+    for (const TreeNode* node : {&sales.children[0].children[1], &sales.children[1].children[2]}) {
+        EXPECT_EQ(node->schema, "archive");
+        EXPECT_EQ(node->ObjectName(), node->kind == kTableNode ? "orders" : "v_orders");
+    }
+    EXPECT_EQ(sales.children[0].children[0].schema, "");
+    EXPECT_EQ(sales.children[0].children[0].ObjectName(), "orders");
+}
+
 TEST_F(TreeFromTarget, BlankDataSourceNameShowsDatabases) {
     double_->SetProperty(kPropDataSourceName, "   ");
     window_->targetSettings = {"TCP/IP:Port", "MSDASQL", "mssql01", "sa", "pw", ""};

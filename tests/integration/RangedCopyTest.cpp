@@ -15,6 +15,7 @@
 #include "Converters/CopyPlan.h"
 #include "Converters/SplitRun.h"
 #include "support/ConversionFixture.h"
+#include "support/TsqlOracle.h"
 
 namespace velmora::test {
 namespace {
@@ -244,6 +245,37 @@ TEST_F(RangedCopyTest, FinishNamesEveryShareThatIsNotIn) {
     EXPECT_EQ(sent[1], "DELETE FROM velmora_split WHERE part = 2");
     EXPECT_EQ(sent[3], "INSERT INTO velmora_split (part, parts, split, outcome, ended) VALUES (2, 3, N'" + split +
                            "', N'FAILURE', SYSDATETIME())");
+}
+
+// In a target schema the marker table is the schema's: the shares and --finish of one run take
+// the same schema, and a login that may only use it keeps its markers there. A share that starts
+// before its schema exists removes no marker and creates the table only when it ends.
+TEST_F(RangedCopyTest, TheMarkersOfASplitRunInASchemaAreTheSchemas) {
+    MakeSource("CREATE TABLE big (id int PRIMARY KEY);");
+    context_.sourceDatabase = database_;
+    context_.options.targetSchema = "order archive";
+    context_.options.part = 2;
+    context_.options.parts = 3;
+    EXPECT_TRUE(BeginShare(context_));
+    EXPECT_TRUE(EndShare(context_, "0123456789abcdef", true));
+    const std::string table = "[order archive].velmora_split";
+    const std::string create = "IF SCHEMA_ID(N'order archive') IS NOT NULL AND OBJECT_ID(N'" + table +
+                               "') IS NULL CREATE TABLE " + table + " (";
+    const std::vector<std::string> sent = target_->Statements();
+    ASSERT_EQ(sent.size(), 5u) << ::testing::PrintToString(sent);
+    EXPECT_TRUE(sent[0].starts_with(create)) << sent[0];
+    EXPECT_EQ(sent[1], "IF OBJECT_ID(N'" + table + "') IS NOT NULL DELETE FROM " + table + " WHERE part = 2");
+    EXPECT_TRUE(sent[2].starts_with(create)) << sent[2];
+    EXPECT_EQ(sent[3], "DELETE FROM " + table + " WHERE part = 2");
+    EXPECT_TRUE(sent[4].starts_with("INSERT INTO " + table + " (part, parts, split, outcome, ended) VALUES (2, 3, "));
+    for (const std::string& statement : sent) EXPECT_EQ(test::DescribeTsqlProblems(statement), "") << statement;
+
+    // --finish reads the schema's markers.
+    target_->ClearStatements();
+    target_->FailOn("select count_big(*) from " + table, "Invalid object name.");
+    ConversionReport report;
+    EXPECT_FALSE(FinishSplitRun(context_, report));
+    EXPECT_EQ(target_->Statements().at(0), "select count_big(*) from " + table);
 }
 
 }  // namespace

@@ -243,6 +243,43 @@ TEST_F(RoutineOrder, ResumeLeavesWhatExistsOnTheTarget) {
     EXPECT_EQ(kept->resume, "exists on the target already: not created again");
 }
 
+// In a target schema every routine and trigger is created there, and what each names (the
+// functions and procedures it calls, the view and tables it reads and writes, a trigger's table)
+// is found there; resume asks whether the object exists in that schema.
+TEST_F(RoutineOrder, InATargetSchemaEveryRoutineAndWhatItNamesIsThere) {
+    context_.options.targetSchema = "order archive";
+    context_.options.resume = true;
+    ConversionReport report;
+    EXPECT_EQ(ConvertDatabaseProgrammables(context_, Database(), &report), 0);
+    const std::string s = "[order archive].";
+    const struct {
+        std::string start;
+        std::vector<std::string> inside;
+    } expected[] = {
+        {"CREATE FUNCTION " + s + "z_inner(", {}},
+        {"CREATE FUNCTION " + s + "a_outer(", {s + "z_inner(@p)"}},
+        {"CREATE VIEW " + s + "m_items AS", {"FROM " + s + "items"}},
+        {"CREATE PROCEDURE " + s + "y_callee", {s + "a_outer(", "FROM " + s + "m_items"}},
+        {"CREATE PROCEDURE " + s + "b_caller", {"EXEC " + s + "y_callee @p;"}},
+        {"CREATE PROCEDURE " + s + "c_refused", {"DELETE FROM " + s + "item_log"}},
+        {"CREATE TRIGGER " + s + "items_log ON " + s + "items AFTER INSERT", {"INSERT INTO " + s + "item_log (note)"}},
+    };
+    for (const auto& e : expected) {
+        const std::vector<std::string> sent = TargetStatementsStartingWith(e.start);
+        ASSERT_EQ(sent.size(), 1u) << e.start;
+        for (const std::string& part : e.inside) EXPECT_NE(sent[0].find(part), std::string::npos) << part << "\n" << sent[0];
+    }
+    for (const std::string& statement : target_->Statements()) {
+        EXPECT_EQ(Lower(statement).find("dbo."), std::string::npos) << statement;
+    }
+    EXPECT_TRUE(TargetStatementsStartingWith("CREATE TRIGGER items_log").empty());
+    // Resume's question names the schema: an object of the same name elsewhere does not count.
+    const std::vector<std::string> asked =
+        TargetStatementsStartingWith("select count_big(*) from sys.objects where name = N'z_inner'");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("and schema_id = schema_id(N'order archive')"), std::string::npos) << asked[0];
+}
+
 // The whole sample: the triggers arrive after every row, so none fires on the copy, and the task
 // reports every routine and trigger.
 TEST_F(SampleRoutines, WholeDatabaseCreatesTriggersAfterTheRows) {

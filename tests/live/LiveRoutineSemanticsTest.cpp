@@ -145,5 +145,70 @@ TEST_F(LiveRoutineSemantics, RoutinesAndTriggersGiveTheSameResultsOnBothServers)
     }
 }
 
+// The same sample in a target schema: every function, procedure and trigger is created there
+// (none in dbo), and called there they give what they give on MariaDB: the functions over the
+// schema's tables, the procedure that calls another procedure of the schema, and the triggers
+// that an INSERT of order lines and a shipment fire.
+TEST_F(LiveRoutineSemantics, InATargetSchemaTheRoutinesAndTriggersWorkThere) {
+    const auto address = test::LiveTargetAddress();
+    test::LiveDatabase target("routineschema");
+    test::CliResult run = Cli("migrate database shop " + target.name() + " --target-schema shop_data --yes --target " +
+                              address->server + " --target-user '" + address->user +
+                              "' --target-password-env VELMORA_LIVE_TARGET_PASSWORD");
+    EXPECT_EQ(run.exitCode, 0) << run.out.substr(run.out.size() > 6000 ? run.out.size() - 6000 : 0);
+    auto connection = test::ConnectLiveTarget(target.name());
+    ASSERT_NE(connection->session(), nullptr);
+    Session& session = *connection->session();
+    const Rows placed = Sorted(test::LiveQuery(
+        session, "SELECT s.name, COUNT(*) FROM sys.objects o JOIN sys.schemas s ON s.schema_id = o.schema_id "
+                 "WHERE o.type IN ('P', 'FN', 'TR') GROUP BY s.name"));
+    // Two functions, two procedures and five triggers, all in the schema.
+    EXPECT_EQ(placed, (Rows{{"shop_data", "9"}}));
+    const Scenario scenarios[] = {
+        {"functions in the schema",
+         {},
+         {{"SELECT id, customer_balance(id), line_total(id, 2.50) FROM customers",
+           "SELECT id, shop_data.customer_balance(id), shop_data.line_total(id, 2.50) FROM shop_data.customers"}}},
+        {"a procedure that calls another of the schema",
+         {},
+         {{"CALL reserve_order(1, @r1); CALL reserve_order(4, @r4); SELECT @r1, @r4, sku, on_hand, reserved FROM stock_levels",
+           "SET NOCOUNT ON; DECLARE @r1 SMALLINT, @r4 SMALLINT; EXEC shop_data.reserve_order 1, @r1 OUTPUT; "
+           "EXEC shop_data.reserve_order 4, @r4 OUTPUT; SELECT @r1, @r4, sku, on_hand, reserved FROM shop_data.stock_levels"}}},
+        // A line without its price (the INSTEAD OF trigger that looks it up and writes the row,
+        // then the total's trigger), a shipment (the stock trigger) and a changed total (the audit).
+        {"triggers on the schema's tables",
+         {{"INSERT INTO order_items (order_id, line_no, sku, quantity, unit_price) VALUES (1, 9, 'HAM-001', 2, 0)",
+           "INSERT INTO shop_data.order_items (order_id, line_no, sku, quantity, unit_price) VALUES (1, 9, 'HAM-001', 2, 0)"},
+          {"UPDATE orders SET shipped_on = '2026-12-02' WHERE id IN (1, 2)",
+           "UPDATE shop_data.orders SET shipped_on = '2026-12-02' WHERE id IN (1, 2)"},
+          {"UPDATE orders SET total = total + 1 WHERE id = 3", "UPDATE shop_data.orders SET total = total + 1 WHERE id = 3"}},
+         {{"SELECT id, total, shipped_on FROM orders", "SELECT id, total, shipped_on FROM shop_data.orders"},
+          {"SELECT order_id, line_no, unit_price FROM order_items", "SELECT order_id, line_no, unit_price FROM shop_data.order_items"},
+          {"SELECT sku, on_hand, reserved FROM stock_levels", "SELECT sku, on_hand, reserved FROM shop_data.stock_levels"},
+          {"SELECT actor, action FROM audit_log WHERE actor = 'orders trigger'",
+           "SELECT actor, action FROM shop_data.audit_log WHERE actor = 'orders trigger'"}}},
+    };
+    for (const Scenario& scenario : scenarios) {
+        for (const Statement& query : scenario.queries) {
+            const Rows source = OnSource(scenario.changes, query.mysql);
+            EXPECT_FALSE(source.empty()) << scenario.name << ": " << query.mysql;
+            EXPECT_EQ(OnTarget(session, scenario.changes, query.tsql), source) << scenario.name << ": " << query.tsql;
+        }
+    }
+
+    // The backup reads every object in its schema and scripts it there.
+    const std::string login = " --target " + address->server + " --target-user '" + address->user +
+                              "' --target-password-env VELMORA_LIVE_TARGET_PASSWORD";
+    test::CliResult backup = Cli("backup database " + target.name() + " --to " + home_ + login);
+    EXPECT_EQ(backup.exitCode, 0) << backup.out << backup.err;
+    const std::string folder = home_ + "/" + target.name() + "/";
+    EXPECT_EQ(test::ReadFile(folder + "TABLES/shop_data.orders.tbl").rfind("create table shop_data.orders(", 0), 0u);
+    EXPECT_NE(test::ReadFile(folder + "DATA/shop_data.customers.data").find("insert into shop_data.customers "), std::string::npos);
+    EXPECT_NE(test::ReadFile(folder + "PROCEDURES/shop_data.check_stock.sp").find("shop_data.check_stock"), std::string::npos);
+    test::CliResult one = Cli("backup table " + target.name() + " stock_levels --target-schema shop_data --to " + home_ + login);
+    EXPECT_EQ(one.exitCode, 0) << one.out << one.err;
+    EXPECT_NE(test::ReadFile(home_ + "/DATA/shop_data.stock_levels.data").find("insert into shop_data.stock_levels "), std::string::npos);
+}
+
 }  // namespace
 }  // namespace velmora

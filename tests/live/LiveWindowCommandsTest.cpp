@@ -11,6 +11,7 @@
 #include "MainWindowCommands.h"
 #include "config/Configuration.h"
 #include "data/OdbcConnection.h"
+#include "explorer/TreeFill.h"
 #include "live/LiveTarget.h"
 #include "support/ScriptedPort.h"
 
@@ -109,6 +110,44 @@ TEST_F(LiveWindow, RenameClearDropCreateAndDropADatabase) {
     commands_->DeleteDatabaseCommand();
     EXPECT_EQ(test::LiveQuery(*master->session(), exists), (Rows{{"0"}}))
         << ::testing::PrintToString(port_.OutputLines());
+    for (const std::string& line : port_.OutputLines()) EXPECT_EQ(line.find("rror"), std::string::npos) << line;
+}
+
+// A table of another schema with the name of a dbo table: the tree shows it as schema.name, and
+// rename, clear and drop act on it alone.
+TEST_F(LiveWindow, CommandsOnATableOfAnotherSchemaLeaveDbosTableAlone) {
+    {
+        auto setup = test::ConnectLiveTarget(database_->name());
+        ASSERT_NE(setup->session(), nullptr);
+        for (const char* statement : {"CREATE SCHEMA archive", "CREATE TABLE archive.t1 (id int NOT NULL PRIMARY KEY)",
+                                      "INSERT INTO archive.t1 VALUES (10), (11), (12)"}) {
+            ASSERT_EQ(test::LiveExecute(*setup->session(), statement), "") << statement;
+        }
+    }
+    FillDatabaseTree(tree(), window_->log(), port_);
+    ASSERT_TRUE(Find("archive.t1")) << ::testing::PrintToString(port_.OutputLines());
+    const std::string tables = "SELECT s.name, t.name FROM sys.tables t JOIN sys.schemas s ON s.schema_id = t.schema_id ORDER BY 1, 2";
+    const std::string dboRows = "SELECT COUNT(*) FROM dbo.t1";
+
+    tree().Select(Find("archive.t1"));
+    tree().SetRenameConfirmed(1);
+    EXPECT_TRUE(commands_->EndRename("archive.t1 old")) << ::testing::PrintToString(port_.OutputLines());
+    EXPECT_EQ(Ask(tables), (Rows{{"archive", "t1 old"}, {"dbo", "t1"}, {"dbo", "t2"}}));
+    ASSERT_TRUE(Find("archive.t1 old"));
+
+    tree().Select(Find(database_->name()));
+    port_.QueueAnswer(true);
+    port_.QueueAnswer(true);
+    commands_->ClearAllDataCommand();
+    EXPECT_EQ(Ask("SELECT COUNT(*) FROM archive.[t1 old]"), (Rows{{"0"}})) << ::testing::PrintToString(port_.OutputLines());
+
+    ASSERT_EQ(test::LiveExecute(*test::ConnectLiveTarget(database_->name())->session(),
+                                "INSERT INTO dbo.t1 VALUES (3, N'three')"),
+              "");
+    tree().Select(Find("archive.t1 old"));
+    commands_->DropTableCommand();
+    EXPECT_EQ(Ask(tables), (Rows{{"dbo", "t1"}, {"dbo", "t2"}}));
+    EXPECT_EQ(Ask(dboRows), (Rows{{"1"}}));
     for (const std::string& line : port_.OutputLines()) EXPECT_EQ(line.find("rror"), std::string::npos) << line;
 }
 

@@ -163,6 +163,71 @@ TEST_F(BackupTest, WholeDatabaseWritesTheFolderTreeAndScriptsThatParse) {
     }
 }
 
+// A table or view of another schema than dbo is read as schema.name and scripted so, into a
+// file of its own beside the dbo object of the same name; its scripts restore it into its schema.
+TEST_F(BackupTest, ObjectsOfAnotherSchemaAreReadAndScriptedInTheirSchema) {
+    test::TargetDouble& t = *double_;
+    t.AddTable("sales", "orders", "TABLE", "order archive");
+    t.AddTable("sales", "recent", "VIEW", "order archive");
+    t.AnswerWith(TableDefinitionQuery("orders", "order archive"),
+                 test::ScriptedResult::Text({"Column_name", "Type", "Length", "Nullable", "Default"},
+                                            {{"id", "int", " ", "NOT NULL", ""}}));
+    test::ScriptedResult rows;
+    rows.columns = {Column("id", kTypeI4)};
+    rows.rows = {{"7"}};
+    t.AnswerWith("select * from [order archive].orders", rows);
+    t.AnswerWith("sp_helptext N'[order archive].recent'",
+                 test::ScriptedResult::Text({"Text"}, {{"CREATE VIEW [order archive].recent AS SELECT id FROM [order archive].orders"}}));
+    EXPECT_NE(TableDefinitionQuery("orders", "order archive").find("object_id('[order archive].orders')"), std::string::npos);
+
+    BackupReport report;
+    WorkerContext& context = Context(root_);
+    EXPECT_EQ(BackupDatabaseTables(context, "sales", &report), 0);
+    EXPECT_EQ(BackupDatabaseViews(context, "sales", &report), 0);
+    EXPECT_TRUE(report.failures.empty()) << report.failures.front();
+    const std::string base = root_ + "/sales/";
+    const struct {
+        std::string file;
+        std::string text;
+    } files[] = {
+        {"TABLES/order archive.orders.tbl", "create table [order archive].orders(\nid int   NOT NULL  )\n"},
+        {"DATA/order archive.orders.data", "insert into [order archive].orders values (7);\n"},
+        {"VIEWS/order archive.recent.vw", "create VIEW [order archive].recent AS SELECT id FROM [order archive].orders\n"},
+        // The dbo table of the same name keeps its own files.
+        {"DATA/orders.data", "insert into orders values (1,N'it''s','2026-01-10T09:00:00',0x00FF00);\n"
+                             "insert into orders values (2,NULL,'2026-02-11T10:30:00.5',NULL);\n"},
+    };
+    for (const auto& f : files) {
+        const std::string text = ReadFile(base + f.file);
+        EXPECT_EQ(text, f.text) << f.file;
+        EXPECT_EQ(test::DescribeTsqlProblems(text), "") << f.file;
+    }
+
+    // A one-object backup takes its schema from the task.
+    context.options.targetSchema = "order archive";
+    EXPECT_EQ(BackupTable(context, "sales", "orders", &report), 1);
+    EXPECT_EQ(ReadFile(root_ + "/DATA/order archive.orders.data"), "insert into [order archive].orders values (7);\n");
+    EXPECT_EQ(BackupView(context, "sales", "recent", &report), 1);
+    EXPECT_TRUE(std::filesystem::exists(root_ + "/VIEWS/order archive.recent.vw"));
+    EXPECT_TRUE(report.failures.empty()) << report.failures.front();
+}
+
+// Routines of another schema are scripted as schema.name, beside dbo's of the same name.
+TEST_F(BackupTest, RoutinesOfAnotherSchemaKeepAFileOfTheirOwn) {
+    double_->AnswerWith(RoutineModulesQuery(),
+                        test::ScriptedResult::Text(
+                            {"name", "type", "definition", "schema"},
+                            {{"check_stock", "P ", "CREATE PROCEDURE check_stock AS SELECT 1", "dbo"},
+                             {"check_stock", "P ", "CREATE PROCEDURE archive.check_stock AS SELECT 2", "archive"},
+                             {"tax", "FN", "CREATE FUNCTION archive.tax(@x int) RETURNS int AS BEGIN RETURN @x END", "archive"}}));
+    BackupReport report;
+    EXPECT_EQ(BackupDatabaseRoutines(Context(root_), "sales", &report), 0);
+    EXPECT_TRUE(report.failures.empty());
+    EXPECT_EQ(ReadFile(root_ + "/sales/PROCEDURES/check_stock.sp"), "CREATE PROCEDURE check_stock AS SELECT 1\nGO\n");
+    EXPECT_EQ(ReadFile(root_ + "/sales/PROCEDURES/archive.check_stock.sp"), "CREATE PROCEDURE archive.check_stock AS SELECT 2\nGO\n");
+    EXPECT_TRUE(std::filesystem::exists(root_ + "/sales/FUNCTIONS/archive.tax.fn"));
+}
+
 TEST_F(BackupTest, RootFoldersGetABackupFolderOfTheirOwn) {
     EXPECT_EQ(BackupFolderPath("/"), "/Backup.Script");
     EXPECT_EQ(BackupFolderPath("C:\\"), "C:\\Backup.Script");

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 
 #include "MainWindowCommands.h"
@@ -429,6 +430,71 @@ TEST_F(CommandsTest, DeleteWarningsCarryTheirIcons) {
     port_.QueueAnswer(false);
     commands_->ClearAllTablesCommand();
     EXPECT_EQ(port_.YesNoIcons().back(), MessageIcon::Warning);
+}
+
+// Tables and views of another schema than dbo, shown as schema.name beside dbo's of the same
+// name: every command acts on that schema's object, never on dbo's.
+TEST_F(CommandsTest, CommandsOnAnObjectOfAnotherSchemaActInThatSchema) {
+    auto tree = [] {
+        TreeContents contents = SampleTree("mssql", "sales", "orders", "recent");
+        TreeNode& db = contents.topLevel[0].children[0];
+        db.children[0].children[1] = TreeNode{kTableNode, "order archive.orders", false, {}, "order archive"};
+        db.children[1].Append(kViewNode, "order archive.recent");
+        db.children[1].children[1].schema = "order archive";
+        return contents;
+    };
+    const NodePath table{0, 0, 0, 1}, view{0, 0, 1, 1};
+    struct Case {
+        const char* what;
+        NodePath selected;
+        std::function<void()> command;
+        std::vector<std::string> statements;
+    };
+    const Case cases[] = {
+        {"drop table", table, [&] { commands_->DropTableCommand(); }, {"use sales;", "drop table [order archive].orders"}},
+        {"drop view", view, [&] { commands_->DropViewCommand(); }, {"use sales;", "drop view [order archive].recent"}},
+        {"delete table", table, [&] { commands_->DeleteSelectedCommand(); }, {"use sales;", "drop table [order archive].orders"}},
+        {"delete views", {0, 0, 1}, [&] { commands_->DeleteSelectedCommand(); },
+         {"use sales;", "drop view recent", "use sales;", "drop view [order archive].recent"}},
+        {"clear data", {0, 0}, [&] { commands_->ClearAllDataCommand(); },
+         {"use sales;", "delete from orders", "delete from [order archive].orders"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        window_->targetTree().Replace(tree());
+        target_->ClearStatements();
+        Select(TreeSide::Target, c.selected);
+        for (int i = 0; i < 2; ++i) port_.QueueAnswer(true);
+        c.command();
+        EXPECT_EQ(target_->Statements(), c.statements);
+    }
+    // Rename keeps the object in its schema, whether the edit kept the schema's part or not.
+    for (const char* edited : {"old orders", "order archive.old orders"}) {
+        window_->targetTree().Replace(tree());
+        target_->ClearStatements();
+        Select(TreeSide::Target, table);
+        window_->targetTree().SetRenameConfirmed(1);
+        EXPECT_TRUE(commands_->EndRename(edited));
+        EXPECT_EQ(target_->Statements(),
+                  (std::vector<std::string>{"use sales;", "sp_rename '[order archive].orders', 'old orders', 'object'"}));
+        const TreeNode* renamed = window_->targetTree().Contents()->At(table);
+        EXPECT_EQ(renamed->text, "order archive.old orders");
+        EXPECT_EQ(renamed->ObjectName(), "old orders");
+    }
+    // A backup of one object carries its own name and its schema; dbo's carries none, whatever
+    // the window's target schema.
+    window_->options().targetSchema = "elsewhere";
+    window_->targetTree().Replace(tree());
+    for (const auto& [path, schema] : {std::pair<NodePath, std::string>{table, "order archive"}, {{0, 0, 0, 0}, ""}}) {
+        const size_t before = commands_->tasks().Size();
+        Select(TreeSide::Target, path);
+        port_.QueueText(home_ + "/backups");
+        commands_->BackupCommand();
+        ASSERT_EQ(commands_->tasks().Size(), before + 1);
+        TaskPtr task = commands_->tasks().At(before);
+        EXPECT_EQ(task->targetObject, "orders");
+        EXPECT_EQ(task->options.targetSchema, schema);
+    }
 }
 
 }  // namespace

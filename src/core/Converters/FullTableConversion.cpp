@@ -101,14 +101,14 @@ bool LoadUnderPlainName(WorkerContext& context, WorkFile& file, std::string_view
     staged.targetName = TargetObjectName(context.options.targetSchema, loading);
     const std::string created = "CREATE TABLE " + translation.targetName + " (";
     staged.createTable = "CREATE TABLE " + staged.targetName + " (" + translation.createTable.substr(created.size());
-    if (!Run(context, file, "IF OBJECT_ID(N'" + staged.targetName + "') IS NOT NULL DROP TABLE " + staged.targetName, why) ||
+    if (!Run(context, file, "IF OBJECT_ID(N" + QuoteTargetString(staged.targetName) + ") IS NOT NULL DROP TABLE " + staged.targetName, why) ||
         !Run(context, file, staged.createTable, why)) {
         return false;
     }
     outcome.rows = CopyTableRowsFull(context, database, staged, &outcome.adjustments, {}, translation.tableName);
     // The new name as sp_rename takes it on every server: the name itself, not bracketed.
     return Run(context, file,
-               "EXEC sp_rename N'" + staged.targetName + "', N" + QuoteTargetString(translation.tableName) + ", N'OBJECT'",
+               "EXEC sp_rename N" + QuoteTargetString(staged.targetName) + ", N" + QuoteTargetString(translation.tableName) + ", N'OBJECT'",
                why);
 }
 

@@ -174,13 +174,17 @@ bool TargetHasForeignKeys(WorkerContext& context, std::string_view table) {
     return count.ok() && count.Next() && count.Value(0) != "0";
 }
 
-bool TargetViewExists(WorkerContext& context, std::string_view view) {
-    std::string query = "select count_big(*) from sys.views where name = N" + QuoteTargetString(view);
+bool TargetObjectExists(WorkerContext& context, std::string_view catalog, std::string_view name) {
+    std::string query = "select count_big(*) from sys." + std::string(catalog) + " where name = N" + QuoteTargetString(name);
     if (!IsDefaultSchema(context.options.targetSchema)) {
         query += " and schema_id = schema_id(N" + QuoteTargetString(context.options.targetSchema) + ")";
     }
     SourceQuery count(context.Log(), context.TargetSession(), query, false);
     return count.ok() && count.Next() && count.Value(0) != "0";
+}
+
+bool TargetViewExists(WorkerContext& context, std::string_view view) {
+    return TargetObjectExists(context, "views", view);
 }
 
 }  // namespace velmora

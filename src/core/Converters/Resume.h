@@ -62,5 +62,8 @@ std::string BothPredicates(std::string_view a, std::string_view b);
 // Whether the target table has foreign keys already / the target view exists.
 bool TargetHasForeignKeys(WorkerContext& context, std::string_view table);
 bool TargetViewExists(WorkerContext& context, std::string_view view);
+// Whether sys.<catalog> ("views", "objects") holds `name` in the task's target schema (in any
+// schema when the task works in the default one).
+bool TargetObjectExists(WorkerContext& context, std::string_view catalog, std::string_view name);
 
 }  // namespace velmora

@@ -10,6 +10,7 @@
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
 #include "Converters/SourceQuery.h"
+#include "Converters/Resume.h"
 #include "Converters/SourceRoutines.h"
 #include "Converters/TaskChoices.h"
 #include "Converters/TableDefinitionReader.h"
@@ -100,13 +101,6 @@ void Translate(WorkerContext& context, std::string_view database, const std::str
     }
 }
 
-bool TargetObjectExists(WorkerContext& context, const std::string& name) {
-    SourceQuery count(context.Log(), context.TargetSession(),
-                      "select count_big(*) from sys.objects where name = N" + QuoteTargetString(name),
-                      false);
-    return count.ok() && count.Next() && count.Value(0) != "0";
-}
-
 // Creates one routine or trigger with the lines of its conversion and its entry in the report.
 void CreateRoutine(WorkerContext& context, std::string_view database, const PreparedRoutine& routine,
                    ConversionReport* report) {
@@ -128,7 +122,7 @@ void CreateRoutine(WorkerContext& context, std::string_view database, const Prep
         if (!failure.empty() && report) report->AddFailure(kind + " " + name + ": " + failure);
         if (report) report->tables.push_back(std::move(entry));
     };
-    if (context.options.resume && TargetObjectExists(context, name)) {
+    if (context.options.resume && TargetObjectExists(context, "objects", name)) {
         entry.resume = "exists on the target already: not created again";
         log.WriteOutputLine("[%s] resume: the %s exists already: not created again", name.c_str(),
                             kind.c_str());

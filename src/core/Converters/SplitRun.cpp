@@ -22,9 +22,28 @@ bool Run(WorkerContext& context, const std::string& statement, std::string* why 
     return ExecuteStatement(context.Log(), context.TargetSession(), statement, 0, why);
 }
 
+// The marker table lives in the run's target schema: every share and --finish of one run take
+// the same --target-schema (the finish reseeds and verifies the tables there), so they all find
+// it, and a login that may only use that schema can keep it. The default schema names it bare.
+std::string MarkerTable(const WorkerContext& context) {
+    return TargetObjectName(context.options.targetSchema, kSplitMarkerTable);
+}
+
+// Creates the marker table when it is missing. In a schema of its own, only once the schema
+// exists: the tables' conversion creates it, after the type map's check, so that a share that
+// fails that check has created nothing there.
+std::string CreateMarkerStatement(const WorkerContext& context) {
+    const std::string table = MarkerTable(context);
+    const std::string& schema = context.options.targetSchema;
+    const std::string guard = IsDefaultSchema(schema) ? "" : "SCHEMA_ID(N" + QuoteTargetString(schema) + ") IS NOT NULL AND ";
+    return "IF " + guard + "OBJECT_ID(N" + QuoteTargetString(table) + ") IS NULL CREATE TABLE " + table +
+           " (part int NOT NULL PRIMARY KEY, parts int NOT NULL, "
+           "split nvarchar(32) NOT NULL, outcome nvarchar(16) NOT NULL, ended datetime2 NOT NULL)";
+}
+
 bool MarkersExist(WorkerContext& context) {
     SourceQuery probe(context.Log(), context.TargetSession(),
-                      std::string("select count_big(*) from ") + kSplitMarkerTable, false);
+                      "select count_big(*) from " + MarkerTable(context), false);
     return probe.ok();
 }
 
@@ -37,7 +56,7 @@ struct Marker {
 std::map<int, Marker> ReadMarkers(WorkerContext& context) {
     std::map<int, Marker> markers;
     SourceQuery rows(context.Log(), context.TargetSession(),
-                     std::string("select part, parts, split, outcome from ") + kSplitMarkerTable, false);
+                     "select part, parts, split, outcome from " + MarkerTable(context), false);
     while (rows.ok() && rows.Next()) {
         markers[std::atoi(std::string(rows.Value(0)).c_str())] = {
             std::atoi(std::string(rows.Value(1)).c_str()), std::string(rows.Value(2)),
@@ -109,25 +128,26 @@ void ReseedAndQueueKeys(WorkerContext& context, const std::vector<std::string>& 
 }  // namespace
 
 bool BeginShare(WorkerContext& context) {
-    const std::string create = std::string("IF OBJECT_ID(N'") + kSplitMarkerTable + "') IS NULL CREATE TABLE " +
-                               kSplitMarkerTable + " (part int NOT NULL PRIMARY KEY, parts int NOT NULL, "
-                               "split nvarchar(32) NOT NULL, outcome nvarchar(16) NOT NULL, ended datetime2 NOT NULL)";
     std::string why;
     // Two shares may create it at once: the loser finds it there.
-    if (!Run(context, create, &why) && !MarkersExist(context)) {
+    if (!Run(context, CreateMarkerStatement(context), &why) && !MarkersExist(context)) {
         context.Log().WriteOutputLine("The split run's marker table cannot be created: %s", why.c_str());
         return false;
     }
-    return Run(context, std::string("DELETE FROM ") + kSplitMarkerTable +
-                            " WHERE part = " + std::to_string(context.options.part));
+    const std::string remove = "DELETE FROM " + MarkerTable(context) + " WHERE part = " + std::to_string(context.options.part);
+    // A schema of its own may not exist yet, and the table with it: no marker to remove then.
+    if (IsDefaultSchema(context.options.targetSchema)) return Run(context, remove);
+    return Run(context, "IF OBJECT_ID(N" + QuoteTargetString(MarkerTable(context)) + ") IS NOT NULL " + remove);
 }
 
 bool EndShare(WorkerContext& context, const std::string& split, bool clean) {
     const std::string part = std::to_string(context.options.part);
     const char* outcome = clean ? "SUCCESS" : "FAILURE";
+    // In a schema of its own the table may only now be possible (the share created the schema).
+    const bool ready = IsDefaultSchema(context.options.targetSchema) || Run(context, CreateMarkerStatement(context));
     const bool marked =
-        Run(context, std::string("DELETE FROM ") + kSplitMarkerTable + " WHERE part = " + part) &&
-        Run(context, std::string("INSERT INTO ") + kSplitMarkerTable +
+        ready && Run(context, "DELETE FROM " + MarkerTable(context) + " WHERE part = " + part) &&
+        Run(context, "INSERT INTO " + MarkerTable(context) +
                          " (part, parts, split, outcome, ended) VALUES (" + part + ", " +
                          std::to_string(context.options.parts) + ", N" + QuoteTargetString(split) +
                          ", N'" + outcome + "', SYSDATETIME())");
@@ -155,8 +175,8 @@ bool FinishSplitRun(WorkerContext& context, ConversionReport& report) {
     const VerifyMode mode = context.options.verify == VerifyMode::Count ? VerifyMode::Count : VerifyMode::Full;
     VerifyDatabaseTables(context, context.sourceDatabase, mode, report);
     if (!report.Failed() && !report.Stopped() &&
-        Run(context, std::string("DROP TABLE ") + kSplitMarkerTable)) {
-        log.WriteOutputLine("The split run is complete: its marker table %s is dropped", kSplitMarkerTable);
+        Run(context, "DROP TABLE " + MarkerTable(context))) {
+        log.WriteOutputLine("The split run is complete: its marker table %s is dropped", MarkerTable(context).c_str());
     }
     return !report.Failed();
 }

@@ -29,18 +29,19 @@ std::string DropDatabaseStatement(std::string_view database) {
     return "drop database " + QuoteTargetName(database) + ";";
 }
 
-std::string DropTableStatement(std::string_view table) {
-    return "drop table " + QuoteTargetName(table);
+std::string DropTableStatement(std::string_view table, std::string_view schema) {
+    return "drop table " + TargetObjectName(schema, table);
 }
 
-std::string DropViewStatement(std::string_view view) {
-    return "drop view " + QuoteTargetName(view);
+std::string DropViewStatement(std::string_view view, std::string_view schema) {
+    return "drop view " + TargetObjectName(schema, view);
 }
 
-std::string RenameStatement(std::string_view oldName, std::string_view newName) {
+std::string RenameStatement(std::string_view oldName, std::string_view newName, std::string_view schema) {
     // The old name is an object name (bracketed when it is not plain, so dots and blanks stay
-    // part of it); the new name is taken literally by sp_rename, so it is never bracketed.
-    return "sp_rename " + QuoteTargetString(QuoteTargetName(oldName)) + ", " +
+    // part of it); the new name is taken literally by sp_rename, so it is never bracketed, and
+    // the object stays in its schema.
+    return "sp_rename " + QuoteTargetString(TargetObjectName(schema, oldName)) + ", " +
            QuoteTargetString(newName) + ", 'object'";
 }
 
@@ -68,25 +69,25 @@ bool SelectFirst(OperationLog& log, Session* session, std::string_view database)
 }  // namespace
 
 bool DropTable(OperationLog& log, Session* session, std::string_view database,
-               std::string_view table) {
+               std::string_view table, std::string_view schema) {
     return SelectFirst(log, session, database) &&
-           ExecuteStatement(log, session, DropTableStatement(table), 0);
+           ExecuteStatement(log, session, DropTableStatement(table, schema), 0);
 }
 
 bool DropView(OperationLog& log, Session* session, std::string_view database,
-              std::string_view view) {
+              std::string_view view, std::string_view schema) {
     return SelectFirst(log, session, database) &&
-           ExecuteStatement(log, session, DropViewStatement(view), 0);
+           ExecuteStatement(log, session, DropViewStatement(view, schema), 0);
 }
 
 bool RenameObject(OperationLog& log, Session* session, std::string_view database,
-                  std::string_view oldName, std::string_view newName) {
+                  std::string_view oldName, std::string_view newName, std::string_view schema) {
     if (!session) {
         log.WriteText(NoConnectionText());
         return false;
     }
     return SelectFirst(log, session, database) &&
-           ExecuteStatement(log, session, RenameStatement(oldName, newName), 1);
+           ExecuteStatement(log, session, RenameStatement(oldName, newName, schema), 1);
 }
 
 }  // namespace velmora

@@ -28,9 +28,10 @@ std::string UseStatement(std::string_view database, int side);
 // `collation`: the new database's default ("" leaves the server's).
 std::string CreateDatabaseStatement(std::string_view database, std::string_view collation = {});
 std::string DropDatabaseStatement(std::string_view database);
-std::string DropTableStatement(std::string_view table);
-std::string DropViewStatement(std::string_view view);
-std::string RenameStatement(std::string_view oldName, std::string_view newName);
+// An object of `schema` (empty or dbo: the default schema, the name alone) is named schema.name.
+std::string DropTableStatement(std::string_view table, std::string_view schema = "");
+std::string DropViewStatement(std::string_view view, std::string_view schema = "");
+std::string RenameStatement(std::string_view oldName, std::string_view newName, std::string_view schema = "");
 
 // Runs "use <name>" of a side (0 source, 1 target) on `session`. Any other side does nothing and
 // gives true.
@@ -46,12 +47,12 @@ bool DropDatabase(OperationLog& log, Session* session, std::string_view name);
 // the object of that database and never on one of the same name in whatever database the session
 // happens to be in. False, with nothing dropped, when the database cannot be selected.
 bool DropTable(OperationLog& log, Session* session, std::string_view database,
-               std::string_view table);
+               std::string_view table, std::string_view schema = "");
 bool DropView(OperationLog& log, Session* session, std::string_view database,
-              std::string_view view);
+              std::string_view view, std::string_view schema = "");
 
 // sp_rename of a target object on `session`; prints the success line when it worked.
 bool RenameObject(OperationLog& log, Session* session, std::string_view database,
-                  std::string_view oldName, std::string_view newName);
+                  std::string_view oldName, std::string_view newName, std::string_view schema = "");
 
 }  // namespace velmora

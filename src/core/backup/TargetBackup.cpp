@@ -43,10 +43,10 @@ constexpr const char* kDefinitionQuery =
     "'Default' \tfrom sys.all_columns a \twhere a.object_id = object_id('%s')";
 
 // Whether the table has an identity column (false when the server cannot say).
-bool HasIdentityColumn(Session& session, const std::string& table) {
+bool HasIdentityColumn(Session& session, const std::string& name) {
     std::unique_ptr<StatementRowset> statement = session.NewStatement();
     const std::string query = "SELECT COUNT(*) FROM sys.columns WHERE object_id = OBJECT_ID(N" +
-                              QuoteTargetString(QuoteTargetName(table)) + ") AND is_identity = 1";
+                              QuoteTargetString(name) + ") AND is_identity = 1";
     bool identity = statement->Create(query) == kSuccess &&
                     statement->Execute(StandardRowsetProperties()) == kSuccess && statement->HasRowset() &&
                     statement->BindAllAsText(true) == kSuccess && statement->MoveNext() == kSuccess &&
@@ -70,9 +70,9 @@ File OpenScript(const std::string& folder, const std::string& name, const char* 
 }
 
 // A name inside a string literal ('...'): the name as a statement would write it (bare when
-// plain, else [bracketed]) with its single quotes doubled.
-std::string NameInLiteral(const std::string& name) {
-    std::string quoted = QuoteTargetName(name);
+// plain, else [bracketed], schema.name outside the default schema) with its single quotes doubled.
+std::string NameInLiteral(const std::string& name, const std::string& schema = "") {
+    std::string quoted = TargetObjectName(schema, name);
     std::string out;
     for (char c : quoted) {
         out.push_back(c);
@@ -82,10 +82,16 @@ std::string NameInLiteral(const std::string& name) {
 }
 
 // The object argument of sp_helptext: bare when plain, else a string literal.
-std::string ProcedureArgument(const std::string& name) {
-    return IsPlainIdentifier(name) && !IsTargetReservedWord(name)
+std::string ProcedureArgument(const std::string& name, const std::string& schema) {
+    return IsDefaultSchema(schema) && IsPlainIdentifier(name) && !IsTargetReservedWord(name)
                ? name
-               : "N'" + NameInLiteral(name) + "'";
+               : "N'" + NameInLiteral(name, schema) + "'";
+}
+
+// The script file of an object: its name, schema.name outside the default schema (so that two
+// schemas' objects of one name keep a file each).
+std::string ScriptName(const std::string& schema, const std::string& name) {
+    return IsDefaultSchema(schema) ? name : schema + "." + name;
 }
 
 // Runs `query` on the target; on failure returns the text to give back.
@@ -112,10 +118,10 @@ std::string DatabaseFolder(const WorkerContext& context, const std::string& data
     return context.workFolder + DatabaseFolderName(database) + "/";
 }
 
-int BackupTableIn(WorkerContext& context, const std::string& base, const std::string& table,
-                  BackupReport* report);
+int BackupTableIn(WorkerContext& context, const std::string& base, const std::string& schema,
+                  const std::string& table, BackupReport* report);
 int BackupViewIn(WorkerContext& context, const std::string& base, const std::string& database,
-                 const std::string& view, BackupReport* report);
+                 const std::string& schema, const std::string& view, BackupReport* report);
 
 // Opens the target's catalog of one table type ("TABLE" or "VIEW") in the current database.
 std::unique_ptr<TablesRowset> OpenObjectCatalog(DataSourceConnection* target, const char* type,
@@ -129,9 +135,9 @@ std::unique_ptr<TablesRowset> OpenObjectCatalog(DataSourceConnection* target, co
 
 }  // namespace
 
-std::string TableDefinitionQuery(const std::string& table) {
+std::string TableDefinitionQuery(const std::string& table, const std::string& schema) {
     std::string query = kDefinitionQuery;
-    query.replace(query.find("%s"), 2, NameInLiteral(table));
+    query.replace(query.find("%s"), 2, NameInLiteral(table, schema));
     return query;
 }
 
@@ -169,7 +175,7 @@ int BackupDatabaseTables(WorkerContext& context, const std::string& database,
         // A table whose name holds a blank is backed up too: Full migrates such tables, and a
         // backup that left one out would look complete without it.
         if (row.tableType == "VIEW") continue;
-        BackupTableIn(context, DatabaseFolder(context, database), row.tableName, report);
+        BackupTableIn(context, DatabaseFolder(context, database), row.tableSchema, row.tableName, report);
         if (context.StopRequested()) {
             log.WriteText("Tables Backup Terminaled!");
             break;
@@ -196,8 +202,8 @@ int BackupDatabaseViews(WorkerContext& context, const std::string& database,
         const TableRecord& row = views->Current();
         if (row.tableType == "VIEW" && row.tableSchema != "sys" &&
             row.tableSchema != "INFORMATION_SCHEMA") {
-            BackupViewIn(context, DatabaseFolder(context, database), database, row.tableName,
-                         report);
+            BackupViewIn(context, DatabaseFolder(context, database), database, row.tableSchema,
+                         row.tableName, report);
         }
         if (context.StopRequested()) {
             log.WriteText("Views Backup Terminaled!");
@@ -209,7 +215,7 @@ int BackupDatabaseViews(WorkerContext& context, const std::string& database,
 }
 
 std::string RoutineModulesQuery() {
-    return "SELECT o.name, o.type, m.definition FROM sys.sql_modules m JOIN sys.objects o ON "
+    return "SELECT o.name, o.type, m.definition, SCHEMA_NAME(o.schema_id) FROM sys.sql_modules m JOIN sys.objects o ON "
            "o.object_id = m.object_id WHERE o.type IN ('P', 'FN', 'IF', 'TF', 'TR') "
            "ORDER BY o.name";
 }
@@ -237,7 +243,10 @@ int BackupDatabaseRoutines(WorkerContext& context, const std::string& database,
         if (statement->IsNull(2)) continue;  // a text the login may not see
         std::string type(statement->Value(1));
         while (!type.empty() && type.back() == ' ') type.pop_back();
-        modules.push_back({std::string(statement->Value(0)), type, std::string(statement->Value(2))});
+        // The schema, where the server gives it: a routine of another schema than dbo.
+        std::string name(statement->Value(0));
+        if (statement->ColumnCount() > 3 && !statement->IsNull(3)) name = ScriptName(std::string(statement->Value(3)), name);
+        modules.push_back({name, type, std::string(statement->Value(2))});
     }
     if (statement) statement->Close();
     for (const Module& module : modules) {
@@ -265,50 +274,52 @@ int BackupDatabaseRoutines(WorkerContext& context, const std::string& database,
 
 int BackupTable(WorkerContext& context, const std::string& /*database*/, const std::string& table,
                 BackupReport* report) {
-    return BackupTableIn(context, context.workFolder, table, report);
+    return BackupTableIn(context, context.workFolder, context.options.targetSchema, table, report);
 }
 
 int BackupView(WorkerContext& context, const std::string& database, const std::string& view,
                BackupReport* report) {
-    return BackupViewIn(context, context.workFolder, database, view, report);
+    return BackupViewIn(context, context.workFolder, database, context.options.targetSchema, view, report);
 }
 
 namespace {
 
-int BackupTableIn(WorkerContext& context, const std::string& base, const std::string& table,
-                  BackupReport* report) {
+int BackupTableIn(WorkerContext& context, const std::string& base, const std::string& schema,
+                  const std::string& table, BackupReport* report) {
     OperationLog& log = context.Log();
-    File file = OpenScript(base + "TABLES/", table, ".tbl");
+    const std::string shown = ScriptName(schema, table);
+    File file = OpenScript(base + "TABLES/", shown, ".tbl");
     if (!file) {
         log.WriteText(kCannotOpenFile);
-        if (report) report->Add("table " + table + ": its script file cannot be created");
+        if (report) report->Add("table " + shown + ": its script file cannot be created");
         return -2;
     }
     bool definitionRead = false;
     std::string definition =
-        ReadTableDefinitionScript(log, context.TargetSession(), table, &definitionRead);
+        ReadTableDefinitionScript(log, context.TargetSession(), table, &definitionRead, schema);
     std::fwrite(definition.data(), 1, definition.size(), file.get());
     file.reset();
     bool dataWritten = false;
-    WriteTableDataScript(context, base + "DATA/", table, &dataWritten);
-    if (report && !definitionRead) report->Add("table " + table + ": definition not read");
-    if (report && !dataWritten) report->Add("table " + table + ": data not written");
+    WriteTableDataScript(context, base + "DATA/", table, &dataWritten, schema);
+    if (report && !definitionRead) report->Add("table " + shown + ": definition not read");
+    if (report && !dataWritten) report->Add("table " + shown + ": data not written");
     return 1;
 }
 
 int BackupViewIn(WorkerContext& context, const std::string& base, const std::string& database,
-                 const std::string& view, BackupReport* report) {
+                 const std::string& schema, const std::string& view, BackupReport* report) {
     OperationLog& log = context.Log();
-    File file = OpenScript(base + "VIEWS/", view, ".vw");
+    const std::string shown = ScriptName(schema, view);
+    File file = OpenScript(base + "VIEWS/", shown, ".vw");
     if (!file) {
         log.WriteText(kCannotOpenFile);
-        if (report) report->Add("view " + view + ": its script file cannot be created");
+        if (report) report->Add("view " + shown + ": its script file cannot be created");
         return -2;
     }
-    log.WriteOutputLine("Bakcup View [%s].[%s]", database.c_str(), view.c_str());
+    log.WriteOutputLine("Bakcup View [%s].[%s]", database.c_str(), shown.c_str());
     bool textRead = false;
-    std::string text = ReadViewText(log, context.TargetSession(), view, &textRead);
-    if (report && !textRead) report->Add("view " + view + ": text not read");
+    std::string text = ReadViewText(log, context.TargetSession(), view, &textRead, schema);
+    if (report && !textRead) report->Add("view " + shown + ": text not read");
     // The words are found without regard to case; the text is written as the server keeps it
     // (lower-casing it would change string literals, and N'...' prefixes some servers refuse).
     std::string lower = text;
@@ -327,19 +338,19 @@ int BackupViewIn(WorkerContext& context, const std::string& base, const std::str
 }  // namespace
 
 std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
-                                      const std::string& table, bool* ok) {
+                                      const std::string& table, bool* ok, const std::string& schema) {
     if (ok) *ok = false;
     if (!session) {
         log.WriteText(kNoConnection);
         return kNoConnection;
     }
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
-    if (auto failed = RunQuery(log, TableDefinitionQuery(table), *statement,
+    if (auto failed = RunQuery(log, TableDefinitionQuery(table, schema), *statement,
                                StandardRowsetProperties())) {
         statement->Close();
         return *failed;
     }
-    std::string script = "create table " + QuoteTargetName(table) + "(\n";
+    std::string script = "create table " + TargetObjectName(schema, table) + "(\n";
     bool first = true;
     while (statement->MoveNext() == kSuccess) {
         if (!first) script += ",\n";
@@ -360,7 +371,7 @@ std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
 }
 
 std::string WriteTableDataScript(WorkerContext& context, const std::string& folder,
-                                 const std::string& table, bool* ok) {
+                                 const std::string& table, bool* ok, const std::string& schema) {
     if (ok) *ok = false;
     OperationLog& log = context.Log();
     Session* session = context.TargetSession();
@@ -371,13 +382,13 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     PropertySet properties = StandardRowsetProperties();
     properties.Add(kPropIRowsetChange, true);
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
-    const std::string name = QuoteTargetName(table);
-    const bool identity = HasIdentityColumn(*session, table);
+    const std::string name = TargetObjectName(schema, table);
+    const bool identity = HasIdentityColumn(*session, name);
     if (auto failed = RunQuery(log, "select * from " + name, *statement, properties)) {
         statement->Close();
         return *failed;
     }
-    File file = OpenScript(folder, table, ".data");
+    File file = OpenScript(folder, ScriptName(schema, table), ".data");
     if (!file) {
         statement->Close();
         log.WriteText(kCannotOpenFile);
@@ -432,26 +443,26 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     return written ? "TRUE" : "FALSE";
 }
 
-std::string ViewDefinitionQuery(const std::string& view) {
+std::string ViewDefinitionQuery(const std::string& view, const std::string& schema) {
     return "SELECT definition FROM sys.sql_modules WHERE object_id = OBJECT_ID(N" +
-           QuoteTargetString(QuoteTargetName(view)) + ")";
+           QuoteTargetString(TargetObjectName(schema, view)) + ")";
 }
 
 std::string ReadViewText(OperationLog& log, Session* session, const std::string& view,
-                         bool* ok) {
+                         bool* ok, const std::string& schema) {
     if (ok) *ok = false;
     if (!session) {
         log.WriteText(kNoConnection);
         return kNoConnection;
     }
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
-    if (auto failed = RunQuery(log, "sp_helptext " + ProcedureArgument(view), *statement,
+    if (auto failed = RunQuery(log, "sp_helptext " + ProcedureArgument(view, schema), *statement,
                                StandardRowsetProperties())) {
         // Servers without sp_helptext keep the text in sys.sql_modules, as SQL Server does.
         statement->Close();
         statement = session->NewStatement();
         if (*failed == kResultLine ||
-            RunQuery(log, ViewDefinitionQuery(view), *statement, StandardRowsetProperties())) {
+            RunQuery(log, ViewDefinitionQuery(view, schema), *statement, StandardRowsetProperties())) {
             statement->Close();
             return *failed;
         }

@@ -1,6 +1,6 @@
 // TargetBackup: script files of SQL Server tables and views, written into a backup folder tree:
 // <backup folder>/<database>/TABLES/<table>.tbl (the definition), DATA/<table>.data (one insert
-// per row) and VIEWS/<view>.vw, and with a whole database its FUNCTIONS, PROCEDURES and TRIGGERS; a one-object backup writes its TABLES, DATA or VIEWS folder
+// per row) and VIEWS/<view>.vw (an object of another schema than dbo: <schema>.<name>.tbl, ...), and with a whole database its FUNCTIONS, PROCEDURES and TRIGGERS; a one-object backup writes its TABLES, DATA or VIEWS folder
 // straight into the backup folder. The backup folder is the task's work folder; every file is named
 // by absolute path, so the process's current folder plays no part.
 //
@@ -54,26 +54,31 @@ int BackupDatabaseRoutines(WorkerContext& context, const std::string& database,
 // The query that lists them.
 std::string RoutineModulesQuery();
 
-// 1, or -2 when the script file cannot be opened. Into the backup folder itself.
+// 1, or -2 when the script file cannot be opened. Into the backup folder itself; the object is
+// of the task's schema (TaskOptions::targetSchema, the default schema when empty).
 int BackupTable(WorkerContext& context, const std::string& database, const std::string& table,
                 BackupReport* report = nullptr);
 int BackupView(WorkerContext& context, const std::string& database, const std::string& view,
                BackupReport* report = nullptr);
 
 // The readers behind BackupTable and BackupView. Each returns its text, or "No Connection!",
-// the driver's error text, or the "RESULT:" line; `ok` (when given) tells which.
+// the driver's error text, or the "RESULT:" line; `ok` (when given) tells which. An object of
+// another schema than the default one (`schema`) is read and scripted as schema.name, so that
+// its scripts restore it into that schema.
 std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
-                                      const std::string& table, bool* ok = nullptr);
-// Writes <folder><table>.data; "TRUE" when every row was written.
+                                      const std::string& table, bool* ok = nullptr,
+                                      const std::string& schema = "");
+// Writes <folder><table>.data (<folder><schema>.<table>.data); "TRUE" when every row was written.
 std::string WriteTableDataScript(WorkerContext& context, const std::string& folder,
-                                 const std::string& table, bool* ok = nullptr);
+                                 const std::string& table, bool* ok = nullptr,
+                                 const std::string& schema = "");
 // A view's text from sp_helptext, or from sys.sql_modules where the server has no sp_helptext.
 std::string ReadViewText(OperationLog& log, Session* session, const std::string& view,
-                         bool* ok = nullptr);
+                         bool* ok = nullptr, const std::string& schema = "");
 // The sys.sql_modules query for a view's text.
-std::string ViewDefinitionQuery(const std::string& view);
+std::string ViewDefinitionQuery(const std::string& view, const std::string& schema = "");
 
 // The column catalog query of the definition script, with the table name in place.
-std::string TableDefinitionQuery(const std::string& table);
+std::string TableDefinitionQuery(const std::string& table, const std::string& schema = "");
 
 }  // namespace velmora

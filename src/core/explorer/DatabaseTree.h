@@ -54,8 +54,13 @@ struct TreeNode {
     std::string text;
     bool expanded = false;
     std::vector<TreeNode> children;
+    // A table or view of a schema other than the default one: its schema (the text then reads
+    // schema.name); empty everywhere else.
+    std::string schema = {};
 
     int picture() const { return kind; }
+    // The object's own name: the text without its schema.
+    std::string ObjectName() const { return schema.empty() ? text : text.substr(schema.size() + 1); }
     // Appends a child after the last sibling; returns its index.
     size_t Append(int childKind, std::string childText);
 };

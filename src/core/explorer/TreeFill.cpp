@@ -262,7 +262,7 @@ private:
 ResultCode ReadObjectNode(Session& session, int kind, std::string_view name, TreeNode& node,
                           std::string_view schema) {
     const std::string shown = schema.empty() ? std::string(name) : std::string(schema) + "." + std::string(name);
-    node = TreeNode{kind == kViewNode ? kViewNode : kTableNode, shown, false, {}};
+    node = TreeNode{kind == kViewNode ? kViewNode : kTableNode, shown, false, {}, std::string(schema)};
     const std::optional<std::string> inSchema =
         schema.empty() ? std::nullopt : std::optional<std::string>(std::string(schema));
     const size_t fields = node.Append(kFieldsFolderNode, "Fields");

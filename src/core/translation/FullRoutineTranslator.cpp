@@ -43,8 +43,8 @@ std::string Join(const std::vector<std::string>& lines) {
     return out;
 }
 
-// CREATE PROCEDURE name @a type, @b type OUTPUT AS BEGIN ... END; CREATE FUNCTION dbo.name(...)
-// RETURNS type AS BEGIN ... END.
+// CREATE PROCEDURE [schema.]name @a type, @b type OUTPUT AS BEGIN ... END; CREATE FUNCTION
+// schema.name(...) RETURNS type AS BEGIN ... END (dbo in the default schema).
 void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view text, const RoutineContext& context,
                                   FullRoutineTranslation& result) {
     const bool function = routine.kind == ParsedRoutine::Kind::Function;
@@ -69,10 +69,10 @@ void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view
     if (function) {
         std::string list;
         for (const auto& parameter : parameters) list += (list.empty() ? "" : ", ") + parameter;
-        lines.push_back("CREATE FUNCTION dbo." + QuoteTargetName(result.name) + "(" + list + ")");
+        lines.push_back("CREATE FUNCTION " + TargetFunctionName(context.names.targetSchema, result.name) + "(" + list + ")");
         lines.push_back("RETURNS " + MapRoutineType(routine.returns));
     } else {
-        lines.push_back("CREATE PROCEDURE " + QuoteTargetName(result.name));
+        lines.push_back("CREATE PROCEDURE " + TargetObjectName(context.names.targetSchema, result.name));
         for (std::size_t i = 0; i < parameters.size(); ++i)
             lines.push_back("    " + parameters[i] + (i + 1 < parameters.size() ? "," : ""));
     }

@@ -139,6 +139,10 @@ std::string TargetObjectName(std::string_view schema, std::string_view name) {
     return QuoteTargetName(schema) + "." + QuoteTargetName(name);
 }
 
+std::string TargetFunctionName(std::string_view schema, std::string_view name) {
+    return QuoteTargetName(IsDefaultSchema(schema) ? std::string_view("dbo") : schema) + "." + QuoteTargetName(name);
+}
+
 std::string QuoteTargetString(std::string_view text) { return Quote(text, '\'', '\''); }
 
 }  // namespace velmora

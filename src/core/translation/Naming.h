@@ -34,6 +34,10 @@ bool IsDefaultSchema(std::string_view schema);
 // or the name alone in the default schema.
 std::string TargetObjectName(std::string_view schema, std::string_view name);
 
+// A scalar function of the target in a statement: always schema.name, since T-SQL finds a
+// function only by a two-part name (dbo in the default schema).
+std::string TargetFunctionName(std::string_view schema, std::string_view name);
+
 // The name inside a T-SQL string literal ('...'), single quotes doubled; for sp_rename and the
 // catalog queries that take object names as text.
 std::string QuoteTargetString(std::string_view text);

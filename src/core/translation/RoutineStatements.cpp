@@ -318,8 +318,15 @@ void RoutineWriter::Signal(const RoutineStatement& statement, int level) {
 // variable of the parameter's type.
 void RoutineWriter::Call(const RoutineStatement& statement, int level) {
     const std::string name = statement.names.back();
-    if (statement.names.size() > 1 && statement.names[0] != context_.names.sourceDatabase)
-        Refuse("CALL of a procedure of another database");
+    const ExpressionNames& names = context_.names;
+    if (statement.names.size() > 1 && statement.names[0] != names.sourceDatabase) {
+        // Another source database of the same run: its procedure lives in that database's schema,
+        // and its parameters are not known here, so only constants pass.
+        const auto& siblings = names.schemaDatabases;
+        if (std::find(siblings.begin(), siblings.end(), statement.names[0]) == siblings.end())
+            Refuse("CALL of a procedure of another database");
+        return CallOtherSchema(statement, level);
+    }
     const KnownRoutine* known = nullptr;
     for (const auto& routine : context_.routines)
         if (LowerAscii(routine.name) == LowerAscii(name) && routine.kind == RoutineKind::Procedure) known = &routine;
@@ -341,8 +348,22 @@ void RoutineWriter::Call(const RoutineStatement& statement, int level) {
         }
         arguments += (arguments.empty() ? " " : ", ") + text;
     }
-    Emit(level, "EXEC " + QuoteTargetName(name) + arguments + ";");
+    Emit(level, "EXEC " + TargetObjectName(names.targetSchema, name) + arguments + ";");
     if (std::find(references.begin(), references.end(), name) == references.end()) references.push_back(name);
+}
+
+void RoutineWriter::CallOtherSchema(const RoutineStatement& statement, int level) {
+    const std::string& schema = statement.names[0];
+    std::string arguments;
+    for (const auto& value : statement.values) {
+        const bool literal = value->kind == SqlNode::Kind::Number || value->kind == SqlNode::Kind::String ||
+                             value->kind == SqlNode::Kind::Null;
+        if (!literal) Refuse("CALL of " + schema + "." + statement.names.back() + " with a variable or computed argument (its parameters are not known)");
+        arguments += (arguments.empty() ? " " : ", ") + Value(*value);
+    }
+    const std::string database =
+        context_.names.targetDatabase.empty() ? "" : QuoteTargetName(context_.names.targetDatabase) + ".";
+    Emit(level, "EXEC " + database + QuoteTargetName(schema) + "." + QuoteTargetName(statement.names.back()) + arguments + ";");
 }
 
 std::string RoutineWriter::ArgumentValue(const SqlNode& value, const std::string& type, int level) {
@@ -383,7 +404,9 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
                 Refuse("CREATE TEMPORARY TABLE ... SELECT with an unnamed expression");
         return Emit(level, guard + "SELECT * INTO " + table + " FROM (" + Query(*statement.query) + ") AS selected;");
     }
-    const FullTableTranslation translated = TranslateTableFull(statement.text, context_.names);
+    ExpressionNames unschemed = context_.names;  // a temporary table belongs to no schema
+    unschemed.targetSchema.clear();
+    const FullTableTranslation translated = TranslateTableFull(statement.text, unschemed);
     if (!translated.ok()) Refuse("CREATE TEMPORARY TABLE (" + translated.error + ")");
     const std::string prefix = "CREATE TABLE t";
     if (translated.createTable.rfind(prefix, 0) != 0) Refuse("CREATE TEMPORARY TABLE");
@@ -412,7 +435,11 @@ void RoutineWriter::Dynamic(const RoutineStatement& statement, int level) {
         return Emit(level, "SET " + found->second + " = " + TsqlWriter::StringLiteral(translated) + ";");
     }
     adjustments.push_back("the prepared statement " + statement.names[0] +
-                          " runs through sp_executesql with the text built at run time, unchanged: that text must be T-SQL");
+                          " runs through sp_executesql with the text built at run time, unchanged: that text must be T-SQL" +
+                          (IsDefaultSchema(context_.names.targetSchema)
+                               ? std::string()
+                               : ", and its unqualified names resolve in the login's default schema, not in " +
+                                     context_.names.targetSchema));
     Emit(level, "SET " + found->second + " = " + Value(text) + ";");
 }
 
@@ -442,7 +469,7 @@ std::string RoutineWriter::FunctionCall(const SqlNode& call) {
     std::string arguments;
     for (const auto& child : call.children) arguments += (arguments.empty() ? "" : ", ") + Value(*child);
     if (std::find(references.begin(), references.end(), target) == references.end()) references.push_back(target);
-    return "dbo." + QuoteTargetName(target) + "(" + arguments + ")";
+    return TargetFunctionName(context_.names.targetSchema, target) + "(" + arguments + ")";
 }
 
 void RoutineWriter::Finish() {

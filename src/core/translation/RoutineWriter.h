@@ -60,6 +60,8 @@ public:
 
     std::string Value(const SqlNode& node) { return expressions_.Value(node); }
     std::string Condition(const SqlNode& node) { return expressions_.Condition(node); }
+    // A table the body names, as a statement writes it (its schema, a temporary table's name).
+    std::string TargetTable(const std::vector<std::string>& parts) { return expressions_.TableName(parts); }
     // Raises an error with a fixed message (THROW; in a function, where T-SQL forbids THROW, a
     // failing conversion that carries the message).
     std::string RaiseText(const std::string& message);
@@ -133,6 +135,7 @@ private:
     std::string VariableName(const std::string& name) const;
     std::string Cursor(const std::string& name) const;
     std::string ArgumentValue(const SqlNode& value, const std::string& type, int level);
+    void CallOtherSchema(const RoutineStatement& statement, int level);
     std::string TableName(const std::vector<std::string>& parts);
     std::string FunctionCall(const SqlNode& call);
     void CaptureRowCount(int level, const std::string& value);

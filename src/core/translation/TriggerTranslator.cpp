@@ -111,7 +111,9 @@ public:
         writer_.rowTarget = [this](const SqlNode& node) {
             return LowerAscii(node.parts[0]) == "new" ? RowVariable("new", node.parts[1]) : std::string();
         };
-        std::vector<std::string> lines = {"CREATE TRIGGER " + QuoteTargetName(result_.name) + " ON " + QuoteTargetName(result_.table) +
+        // A trigger lives in its table's schema.
+        const std::string& schema = context_.names.targetSchema;
+        std::vector<std::string> lines = {"CREATE TRIGGER " + TargetObjectName(schema, result_.name) + " ON " + TargetObjectName(schema, result_.table) +
                                               (insteadOf_ ? " INSTEAD OF " : " AFTER ") + Upper(trigger_.event),
                                           "AS", "BEGIN", "    SET NOCOUNT ON;"};
         if (trigger_.event == "update") KeyGuard(lines);
@@ -183,7 +185,7 @@ private:
         if (body.kind == K::Insert) inserts.push_back(&body);
         for (const auto& statement : body.body) inserts.push_back(statement.get());
         for (const RoutineStatement* insert : inserts) {
-            std::string head = "INSERT INTO " + QuoteTargetName(insert->table.back());
+            std::string head = "INSERT INTO " + writer_.TargetTable(insert->table);
             if (std::find(writer_.references.begin(), writer_.references.end(), insert->table.back()) == writer_.references.end())
                 writer_.references.push_back(insert->table.back());
             std::string columns, values;
@@ -241,7 +243,7 @@ private:
 
     // The INSTEAD OF trigger's own write of the row, with the values the body left in NEW.
     void WriteRow() {
-        const std::string table = QuoteTargetName(result_.table);
+        const std::string table = TargetObjectName(context_.names.targetSchema, result_.table);
         const ColumnModel* identity = nullptr;
         std::string columns, values, sets;
         for (const auto& column : table_->columns) {
