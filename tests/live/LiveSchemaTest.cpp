@@ -10,7 +10,6 @@
 #include <string>
 
 #include "live/LiveTarget.h"
-#include "support/CliFixture.h"
 #include "support/SourceConnection.h"
 
 namespace velmora {
@@ -42,25 +41,8 @@ CREATE VIEW active_clients AS SELECT c.id, c.name FROM `client list` c WHERE c.a
 CREATE VIEW shop_orders AS SELECT o.id, o.customer_id FROM shop.orders o;
 )";
 
-class LiveSchemaTest : public test::CliFixture {
+class LiveSchemaTest : public test::LiveCliFixture {
 protected:
-    void SetUp() override {
-        CliFixture::SetUp();
-        address_ = test::LiveTargetAddress();
-        if (!address_) GTEST_SKIP() << "no live target (scripts/test --target HOST[,PORT])";
-    }
-
-    CliResult Live(const std::string& arguments) {
-        return Cli(arguments + " --target " + address_->server + " --target-user '" + address_->user +
-                   "' --target-password-env VELMORA_LIVE_TARGET_PASSWORD");
-    }
-
-    nlohmann::json Report() {
-        nlohmann::json report = nlohmann::json::parse(test::ReadFile(home_ + "/report.json"), nullptr, false);
-        if (report.is_discarded()) ADD_FAILURE() << "no readable report";
-        return report;
-    }
-
     std::string WriteTypeMap(const std::string& text) {
         const std::string path = home_ + "/types.map";
         std::ofstream(path) << text;
@@ -80,8 +62,6 @@ protected:
         }
         return objects;
     }
-
-    std::optional<test::LiveAddress> address_;
 };
 
 TEST_F(LiveSchemaTest, TwoDatabasesIntoOneEachInItsSchema) {
