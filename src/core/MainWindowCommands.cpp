@@ -182,10 +182,20 @@ bool MainWindowCommands::AskResume(TaskType type, const TaskNames& names) {
     // The target's catalog by a three-part name: the browsing session stays in its database. A
     // one-database target takes no three-part name: it is asked in the database itself.
     const bool oneDatabase = WorksInOneDatabase(window_.targetKind);
-    std::string query = "select count_big(*) from " +
-                        (oneDatabase ? "" : QuoteTargetName(names.targetDatabase) + ".") +
-                        "sys.tables";
-    if (type == TaskType::Table) query += " where name = N" + QuoteTargetString(names.sourceObject);
+    const std::string catalog = oneDatabase ? "" : QuoteTargetName(names.targetDatabase) + ".";
+    // With a target schema only its tables count: a dbo table of the same name is not the task's.
+    const std::string& schema = window_.options().targetSchema;
+    const bool inSchema = !IsDefaultSchema(schema) && window_.options().translation == TranslationMode::Full;
+    std::string query = "select count_big(*) from " + catalog + "sys.tables";
+    std::vector<std::string> conditions;
+    if (inSchema) {
+        query += " t join " + catalog + "sys.schemas s on s.schema_id = t.schema_id";
+        conditions.push_back("s.name = N" + QuoteTargetString(schema));
+    }
+    if (type == TaskType::Table) {
+        conditions.push_back((inSchema ? "t.name = N" : "name = N") + QuoteTargetString(names.sourceObject));
+    }
+    for (size_t i = 0; i < conditions.size(); ++i) query += (i == 0 ? " where " : " and ") + conditions[i];
     std::string found;
     RunInDatabase(window_, names.targetDatabase, [&](Session* session) {
         found = QuerySingleValue(window_.log(), session, query, 0);

@@ -202,6 +202,22 @@ TEST_F(CommandsTest, MigrateAsksToResumeOnlyWhenTheTargetHoldsTheTable) {
         EXPECT_NE(port_.Questions().back().find("already holds the table [orders]"), std::string::npos);
         EXPECT_EQ(commands_->tasks().At(commands_->tasks().Size() - 1)->options.resume, resume);
     }
+    // With a target schema, a table of that name in dbo is not the task's: only the schema's
+    // tables are asked for.
+    window_->options().translation = TranslationMode::Full;
+    window_->options().targetSchema = "it's";
+    const size_t asked = port_.Questions().size();
+    port_.QueueAnswer(true);
+    commands_->MigrateCommand();
+    EXPECT_EQ(port_.Questions().size(), asked + 1);  // the migration's own question only
+    target_->AnswerWith("select count_big(*) from sales.sys.tables t join sales.sys.schemas s on s.schema_id = "
+                        "t.schema_id where s.name = N'it''s' and t.name = N'orders'",
+                        test::ScriptedResult::Text({""}, {{"1"}}));
+    port_.QueueAnswer(true);
+    port_.QueueAnswer(true);
+    commands_->MigrateCommand();
+    EXPECT_NE(port_.Questions().back().find("already holds the table [orders]"), std::string::npos);
+    EXPECT_TRUE(commands_->tasks().At(commands_->tasks().Size() - 1)->options.resume);
 }
 
 TEST_F(CommandsTest, MigrateRefusesWithoutConnectionSelectionOrTargetDatabase) {
