@@ -114,13 +114,7 @@ std::vector<std::string> ConversionFixture::TargetStatementsStartingWith(
 }
 
 std::unique_ptr<WorkerContext> ConversionFixture::OpenPeer(const std::string& database) {
-    auto peer = std::make_unique<WorkerContext>();
-    peer->log = context_.log;
-    peer->stopCheck = context_.stopCheck;
-    peer->options = context_.options;
-    peer->workFolder = context_.workFolder;
-    peer->conditionFile = context_.conditionFile;
-    peer->targetDatabase = context_.targetDatabase;
+    std::unique_ptr<WorkerContext> peer = context_.NewPeer();
     peer->sourceConnection = NewOdbcConnection();
     if (ConnectLocalMariaDb(*peer->sourceConnection, database) != kSuccess) return nullptr;
     peer->targetConnection = std::make_unique<SharedConnection>(*target_);

@@ -101,6 +101,28 @@ struct WorkerContext {
     void ReportRows(const TableProgress& rows) const {
         if (tableProgress) tableProgress(rows);
     }
+    // What a peer of this task shares with it (see openPeer), without connections: the caller
+    // gives the peer connections of its own.
+    std::unique_ptr<WorkerContext> NewPeer() const {
+        auto peer = std::make_unique<WorkerContext>();
+        peer->stamp = stamp;
+        peer->log = log;
+        peer->stopCheck = stopCheck;
+        peer->targetKind = targetKind;
+        peer->workFolder = workFolder;
+        peer->options = options;
+        peer->choices = choices;
+        peer->conditionFile = conditionFile;
+        peer->sourceObject = sourceObject;
+        peer->sourceDatabase = sourceDatabase;
+        peer->targetObject = targetObject;
+        peer->targetDatabase = targetDatabase;
+        peer->objectKind = objectKind;
+        peer->tableProgress = tableProgress;
+        peer->openBulkTarget = openBulkTarget;
+        peer->bulkGate = bulkGate;
+        return peer;
+    }
 };
 
 }  // namespace velmora

@@ -151,23 +151,7 @@ std::string WorkFolderOf(const TaskEnvironment& environment, const MigrationTask
 // databases.
 std::unique_ptr<WorkerContext> OpenPeer(const TaskEnvironment& environment,
                                         const WorkerContext& main) {
-    auto peer = std::make_unique<WorkerContext>();
-    peer->stamp = main.stamp;
-    peer->log = main.log;
-    peer->stopCheck = main.stopCheck;
-    peer->targetKind = main.targetKind;
-    peer->workFolder = main.workFolder;
-    peer->options = main.options;
-    peer->choices = main.choices;
-    peer->conditionFile = main.conditionFile;
-    peer->sourceObject = main.sourceObject;
-    peer->sourceDatabase = main.sourceDatabase;
-    peer->targetObject = main.targetObject;
-    peer->targetDatabase = main.targetDatabase;
-    peer->objectKind = main.objectKind;
-    peer->tableProgress = main.tableProgress;
-    peer->openBulkTarget = main.openBulkTarget;
-    peer->bulkGate = main.bulkGate;
+    std::unique_ptr<WorkerContext> peer = main.NewPeer();
     OperationLog& log = main.Log();
     peer->sourceConnection = OpenTaskConnection(log, TreeSide::Source,
                                                 environment.settings(TreeSide::Source),
