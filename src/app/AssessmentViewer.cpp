@@ -9,7 +9,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "AssessmentReport.h"
+#include "assessment/AssessmentReport.h"
 #include "tasks/OperationLog.h"
 
 namespace velmora {

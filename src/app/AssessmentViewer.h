@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "AssessCommand.h"
+#include "assessment/AssessCommand.h"
 #include "config/Options.h"
 
 class QTextBrowser;

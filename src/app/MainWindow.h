@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "PortView.h"
-#include "MainWindowCommands.h"
+#include "commands/MainWindowCommands.h"
 #include "QtPort.h"
 #include "tasks/TaskListRows.h"
 

@@ -4,7 +4,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "AssessCommand.h"
+#include "assessment/AssessCommand.h"
 #include "AssessmentViewer.h"
 #include "ConfigDialog.h"
 #include "DriverCheckDialog.h"
@@ -13,7 +13,7 @@
 #include "Manual.h"
 #include "TaskListView.h"
 #include "config/ConfigDialogModel.h"
-#include "ConnectCommands.h"
+#include "commands/ConnectCommands.h"
 #include "config/ConnectSequence.h"
 #include "config/DriverCheck.h"
 #include "config/WorkFolder.h"

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <fstream>
 
-#include "AssessCommand.h"
-#include "AssessmentReport.h"
+#include "assessment/AssessCommand.h"
+#include "assessment/AssessmentReport.h"
 #include "CliChecks.h"
 #include "CliRun.h"
 

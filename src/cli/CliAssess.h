@@ -6,7 +6,7 @@
 #pragma once
 
 #include "CliOptions.h"
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 
 namespace velmora::cli {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Converters/ConversionReport.h"
-#include "JsonLayout.h"
+#include "commands/JsonLayout.h"
 #include "tasks/TaskList.h"
 
 namespace velmora::cli {

@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-#include "AssessmentReport.h"
+#include "assessment/AssessmentReport.h"
 #include "AssessmentViewer.h"
 #include "ConnectedWindow.h"
 #include "GuiTestSupport.h"

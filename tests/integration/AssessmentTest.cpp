@@ -9,8 +9,8 @@
 #include <map>
 #include <string>
 
-#include "AssessCommand.h"
-#include "AssessmentReport.h"
+#include "assessment/AssessCommand.h"
+#include "assessment/AssessmentReport.h"
 #include "data/OdbcConnection.h"
 #include "support/LocalMariaDb.h"
 #include "support/ScriptedPort.h"

@@ -5,9 +5,9 @@
 
 #include "Converters/SourceServer.h"
 #include "config/ConnectionProperties.h"
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "config/ConfigDialogModel.h"
-#include "ConnectCommands.h"
+#include "commands/ConnectCommands.h"
 #include "config/ConnectSequence.h"
 #include "config/ProfileFile.h"
 #include "data/OdbcConnection.h"

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "MainWindowModel.h"
-#include "ConnectCommands.h"
+#include "commands/MainWindowModel.h"
+#include "commands/ConnectCommands.h"
 #include "config/ConnectSequence.h"
 #include "data/OdbcConnection.h"
 #include "explorer/TreeFill.h"

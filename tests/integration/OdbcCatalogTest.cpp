@@ -8,7 +8,7 @@
 #include <atomic>
 #include <thread>
 
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "data/OdbcConnection.h"
 #include "data/StatementExecution.h"
 #include "support/ScriptedPort.h"

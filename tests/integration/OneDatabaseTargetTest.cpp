@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "ConnectCommands.h"
-#include "MainWindowCommands.h"
+#include "commands/ConnectCommands.h"
+#include "commands/MainWindowCommands.h"
 #include "data/OdbcConnection.h"
 #include "explorer/TreeFill.h"
 #include "backup/TargetBackup.h"

@@ -5,9 +5,9 @@
 
 #include "Converters/SourceServer.h"
 #include "Converters/TargetServer.h"
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "explorer/TreeCommands.h"
-#include "ConnectCommands.h"
+#include "commands/ConnectCommands.h"
 #include "config/ConnectSequence.h"
 #include "data/OdbcConnection.h"
 #include "support/LocalMariaDb.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "Converters/Thread/WorkerBodies.h"
-#include "MainWindowCommands.h"
+#include "commands/MainWindowCommands.h"
 #include "support/ConversionFixture.h"
 #include "data/OdbcConnection.h"
 #include "support/SharedConnection.h"

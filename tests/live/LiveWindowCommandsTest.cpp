@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <functional>
 
-#include "ConnectCommands.h"
+#include "commands/ConnectCommands.h"
 #include "translation/Naming.h"
-#include "MainWindowCommands.h"
+#include "commands/MainWindowCommands.h"
 #include "config/Configuration.h"
 #include "data/OdbcConnection.h"
 #include "explorer/TreeFill.h"

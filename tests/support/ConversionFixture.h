@@ -16,7 +16,7 @@
 
 #include "Converters/ConversionReport.h"
 #include "Converters/WorkerContext.h"
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "support/ScriptedPort.h"
 #include "support/TargetDouble.h"
 

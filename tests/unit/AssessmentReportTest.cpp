@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "AssessCommand.h"
-#include "AssessmentReport.h"
-#include "JsonLayout.h"
+#include "assessment/AssessCommand.h"
+#include "assessment/AssessmentReport.h"
+#include "commands/JsonLayout.h"
 
 namespace velmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "ConnectCommands.h"
+#include "commands/ConnectCommands.h"
 #include "config/ConfigDialogModel.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 
 #include <climits>
 
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "config/ProfileFile.h"
 #include "support/OdbcSandbox.h"
 #include "support/ScriptedPort.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "config/ProfileFile.h"
 #include "support/OdbcSandbox.h"
 #include "support/ScriptedPort.h"

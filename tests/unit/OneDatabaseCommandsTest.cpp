@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "ConnectCommands.h"
-#include "MainWindowCommands.h"
+#include "commands/ConnectCommands.h"
+#include "commands/MainWindowCommands.h"
 #include "explorer/TreeGestures.h"
 #include "support/ScriptedPort.h"
 #include "support/TargetDouble.h"

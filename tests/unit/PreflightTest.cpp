@@ -3,8 +3,8 @@
 // creation go over a connection to master), and the server's reason when it refuses a name.
 #include <gtest/gtest.h>
 
-#include "ConnectCommands.h"
-#include "Preflight.h"
+#include "commands/ConnectCommands.h"
+#include "commands/Preflight.h"
 #include "support/ScriptedPort.h"
 #include "support/TargetDouble.h"
 

@@ -7,7 +7,7 @@
 #include "Converters/SourceServer.h"
 #include "config/ConnectionProperties.h"
 #include "Converters/TargetServer.h"
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "explorer/TreeCommands.h"
 #include "support/OdbcSandbox.h"
 #include "support/ScriptedPort.h"

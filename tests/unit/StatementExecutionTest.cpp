@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "data/StatementExecution.h"
 #include "support/ScriptedPort.h"
 #include "support/TargetDouble.h"

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "Converters/WorkerContext.h"
 #include "backup/TargetBackup.h"
 #include "support/ScriptedPort.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "MainWindowCommands.h"
+#include "commands/MainWindowCommands.h"
 #include "support/ScriptedPort.h"
 #include "support/TargetDouble.h"
 

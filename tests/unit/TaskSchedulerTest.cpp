@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "support/ScriptedPort.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskListRows.h"

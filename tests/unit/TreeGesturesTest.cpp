@@ -3,7 +3,7 @@
 // all happens while the tree is being rebuilt.
 #include <gtest/gtest.h>
 
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "explorer/TreeFill.h"
 #include "explorer/TreeGestures.h"
 #include "support/ScriptedPort.h"

@@ -1,4 +1,4 @@
-#include "OneDatabaseGuard.h"
+#include "commands/OneDatabaseGuard.h"
 
 #include "Converters/TargetServer.h"
 #include "config/ConnectSequence.h"

@@ -1,8 +1,8 @@
-#include "MainWindowCommands.h"
+#include "commands/MainWindowCommands.h"
 
 #include <cstdio>
 
-#include "OneDatabaseGuard.h"
+#include "commands/OneDatabaseGuard.h"
 
 #include "Converters/Conditions.h"
 #include "translation/Naming.h"

@@ -1,4 +1,4 @@
-#include "JsonLayout.h"
+#include "commands/JsonLayout.h"
 
 namespace velmora {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 
 namespace velmora {
 

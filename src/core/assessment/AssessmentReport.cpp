@@ -1,4 +1,4 @@
-#include "AssessmentReport.h"
+#include "assessment/AssessmentReport.h"
 
 #include <algorithm>
 #include <cstdio>

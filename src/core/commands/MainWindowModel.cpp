@@ -1,4 +1,4 @@
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 
 namespace velmora {
 

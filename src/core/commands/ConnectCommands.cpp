@@ -1,4 +1,4 @@
-#include "ConnectCommands.h"
+#include "commands/ConnectCommands.h"
 
 #include <optional>
 #include <string>

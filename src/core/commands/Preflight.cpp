@@ -1,10 +1,10 @@
-#include "Preflight.h"
+#include "commands/Preflight.h"
 
 #include "Converters/SourceQuery.h"
 #include "Converters/SourceServer.h"
 #include "Converters/TargetServer.h"
 #include "translation/Collations.h"
-#include "OneDatabaseGuard.h"
+#include "commands/OneDatabaseGuard.h"
 #include "data/StatementExecution.h"
 
 namespace velmora {

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "Converters/Thread/WorkerBodies.h"
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "tasks/TaskList.h"
 #include "tasks/TaskScheduler.h"
 

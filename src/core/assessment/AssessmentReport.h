@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "Converters/Assessment.h"
-#include "JsonLayout.h"
+#include "commands/JsonLayout.h"
 
 namespace velmora {
 

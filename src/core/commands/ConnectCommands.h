@@ -6,7 +6,7 @@
 // settings a starting task reads never change under it.
 #pragma once
 
-#include "MainWindowModel.h"
+#include "commands/MainWindowModel.h"
 #include "config/ConfigDialogModel.h"
 #include "config/ConnectSequence.h"
 

@@ -1,10 +1,10 @@
-#include "AssessCommand.h"
+#include "assessment/AssessCommand.h"
 
 #include <ctime>
 
 #include "Converters/SourceServer.h"
 #include "Converters/TaskChoices.h"
-#include "MainWindowCommands.h"
+#include "commands/MainWindowCommands.h"
 #include "Converters/WorkerContext.h"
 #include "tasks/OperationLog.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "AssessmentReport.h"
+#include "assessment/AssessmentReport.h"
 
 namespace velmora {
 namespace {

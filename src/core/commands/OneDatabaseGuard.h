@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "MainWindowCommands.h"
-#include "MainWindowModel.h"
+#include "commands/MainWindowCommands.h"
+#include "commands/MainWindowModel.h"
 
 namespace velmora {
 
