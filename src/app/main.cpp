@@ -4,9 +4,11 @@
 #include <QTimer>
 
 #include "MainWindow.h"
+#include "config/Configuration.h"
 #include "data/OdbcConnection.h"
 
 int main(int argc, char* argv[]) {
+    velmora::KeepSecretsOutOfCoreDumps();
     QApplication app(argc, argv);
     QString screenshot;
     const QStringList arguments = app.arguments();

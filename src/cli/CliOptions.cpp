@@ -126,6 +126,11 @@ std::vector<OptionSpec> BuildTable() {
          "rule chain of earlier versions. Default: [Public] Translation= of migrator.cfg, else "
          "full.",
          {"migrate", "translate-table"}},
+        {"--max-statement-mb", "", Value::Required, "N",
+         Store([](CliOptions& o) -> auto& { return o.maxStatementMb; }),
+         "Refuse a definition from the source larger than N MB (default 16), with its size: a "
+         "hostile or broken definition cannot take the machine's memory.",
+         {"migrate", "assess", "translate-table", "translate-view", "translate-routine"}},
         {"--jobs", "-j", Value::Required, "N",
          Store([](CliOptions& o) -> auto& { return o.jobs; }),
          "Full mode: copy N tables at once (1 to 16), each on connections of its own; the "

@@ -42,6 +42,7 @@ struct CliOptions {
     std::optional<std::string> verify;        // --verify count|full
     std::optional<std::string> translation;   // --translation full|classic
     std::optional<std::string> jobs;          // --jobs N: tables copied at once (Full)
+    std::optional<std::string> maxStatementMb;  // --max-statement-mb N: the largest definition read
     std::optional<std::string> part;          // --part I/N: share I of N of a split run
     bool finish = false;                      // --finish: end a split run
     std::optional<std::string> bulk;          // --bulk auto|off: the target driver's bulk copy (Full)

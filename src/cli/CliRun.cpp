@@ -17,6 +17,7 @@
 
 #include "Converters/Conditions.h"
 #include "Converters/KeyRanges.h"
+#include "Converters/RunLock.h"
 #include "Converters/Thread/WorkerBodies.h"
 #include "commands/MainWindowCommands.h"
 #include "commands/Preflight.h"
@@ -28,6 +29,8 @@
 #include "backup/TargetBackup.h"
 #include "commands/ConnectCommands.h"
 #include "config/ConnectSequence.h"
+#include "config/ConnectionProperties.h"
+#include "translation/BatchSafety.h"
 #include "config/ConfigDialogModel.h"
 #include "config/Configuration.h"
 #include "config/DriverCheck.h"
@@ -49,6 +52,11 @@ std::string ConfigPath(const CliOptions& options) {
 
 // One side's settings: [SourceDB] / [TargetDB] of migrator.cfg, then the command line.
 ConnectionSettings LoadSide(const std::string& path, ConfigSide side, const SideOverrides& with) {
+    static bool warned = false;
+    if (std::string warning = ExposedPasswordWarning(path); !warning.empty() && !warned) {
+        std::fprintf(stderr, "velmora-cli: warning: %s\n", warning.c_str());
+        warned = true;
+    }
     const std::string_view section = side == ConfigSide::Source ? kSectionSource : kSectionTarget;
     auto read = [&](const char* key) {
         return ReadProfileString(path, section, key, "", kConfigValueBuffer);
@@ -90,6 +98,13 @@ ConnectionSettings LoadSide(const std::string& path, ConfigSide side, const Side
                          " provider '" + settings.provider + "'; one of:" + list};
     }
     settings.providerProgId = ProviderProgId(settings.provider);
+    if (IsTcpIpProvider(settings.provider)) {
+        if (std::string problem = ServerNameProblem(settings.sourceName); !problem.empty()) {
+            const char* option = side == ConfigSide::Source ? "--source" : "--target";
+            throw UsageError{(with.server ? std::string(option) : "SourceName of [" + std::string(section) + "] in " + path) +
+                             ": " + problem};
+        }
+    }
     // Host names do not depend on case; database names do on a Linux MariaDB, so the catalog
     // keeps the case it was given in.
     settings.sourceName = AsciiLower(settings.sourceName);
@@ -219,19 +234,24 @@ public:
         }
         const int signal = signals.Received();
         if (signal != 0) code = 128 + signal;
-        Summarise(code);
+        const bool resumable = Summarise(code);
         if (signal != 0) {
             std::fprintf(stderr, "velmora-cli: stopped by %s%s\n", SignalName(signal),
                          options_.command == "migrate"
                              ? "; what was copied stays: run the same command again with "
                                "--resume to complete it"
                              : "");
+        } else if (code == kExitTaskFailed && resumable && options_.command == "migrate" && !options_.targetScript) {
+            std::fprintf(stderr, "velmora-cli: what was copied stays: run the same command again with --resume to "
+                                 "complete it\n");
         }
         return code;
     }
 
 private:
-    void Summarise(int code);
+    // Prints the summary (and writes the report); whether a failure is one --resume completes
+    // (rows cut short: a lost link, a stop).
+    bool Summarise(int code);
 
     // The live display when standard error is a terminal; --quiet; --log-file (appended to).
     void SetUpOutput() {
@@ -262,17 +282,20 @@ private:
     bool liveProgress_ = false;
 };
 
-void Run::Summarise(int code) {
+bool Run::Summarise(int code) {
     std::vector<TableReport> tables = MergeTableEntries(window_->RecordedTables());
+    bool resumable = false;
+    for (const TableReport& table : tables) resumable = resumable || FailedStep(table) == "rows";
     PrintSummaryTable(tables);
     for (const TaskPtr& task : commands_->tasks().Snapshot()) {
         std::printf("%s\n", TaskSummaryLine(*task, tables).c_str());
     }
     std::fflush(stdout);
-    if (!options_.report) return;
+    if (!options_.report) return resumable;
     std::ofstream json(*options_.report);
     WriteJsonReport(json, code, commands_->tasks().Snapshot(), tables);
     if (!json) std::fprintf(stderr, "cannot write the report %s\n", options_.report->c_str());
+    return resumable;
 }
 
 // The mode of --verify; `fallback` when it is absent.
@@ -319,6 +342,22 @@ void EnsureTargetDatabase(Run& run, const std::string& database, const std::stri
         throw UsageError{"the target database " + database + " cannot be created: " + why};
     }
     std::fprintf(stderr, "created the target database %s\n", database.c_str());
+}
+
+// The run lock of the target database, on a connection of its own; a second run ends here,
+// naming the one that holds the database.
+std::unique_ptr<RunLock> LockTarget(Run& run, const CliOptions& options, const std::string& database) {
+    ConnectionSettings settings = run.window().targetSettings;
+    settings.catalogName = database;
+    std::unique_ptr<DataSourceConnection> connection =
+        OpenTaskConnection(run.window().log(), TreeSide::Target, settings, run.window().connectionFactory);
+    const std::string command = std::string("migrate") + (options.resume ? " --resume" : "") +
+                                (options.finish ? " --finish" : "") + (options.part ? " --part " + *options.part : "");
+    std::string refusal;
+    std::unique_ptr<RunLock> lock = RunLock::Acquire(std::move(connection), database, command,
+                                                     options.part ? RunLock::Mode::Shared : RunLock::Mode::Exclusive, refusal);
+    if (!lock) throw UsageError{refusal};
+    return lock;
 }
 
 void Expect(const std::vector<std::string>& words, size_t count, const char* usage) {
@@ -406,6 +445,9 @@ int Migrate(const CliOptions& options, bool interactive) {
     } else if (type != TaskType::CloneDatabase) {
         EnsureTargetDatabase(run, names.targetDatabase, sources.front());
     }
+    // One run at a time per target database: held until the tasks end.
+    std::unique_ptr<RunLock> lock;
+    if (!options.targetScript && type != TaskType::CloneDatabase) lock = LockTarget(run, options, names.targetDatabase);
     // One task per source database, each into its schema.
     for (const std::string& source : sources) {
         if (options.schemaPerDatabase) run.window().options().targetSchema = source;
@@ -585,7 +627,8 @@ int RunCommand(const CliOptions& options, bool interactive) {
         if (options.command == "drivers") return Drivers();
         throw UsageError{"unknown command '" + options.command + "'"};
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "velmora-cli: %s\n", error.message.c_str());
+        // A message may echo what was typed or read: a readable length of it.
+        std::fprintf(stderr, "velmora-cli: %s\n", ShownText(error.message, 2000).c_str());
         return kExitUsage;
     }
 }

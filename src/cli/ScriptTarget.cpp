@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "translation/BatchSafety.h"
+
 namespace velmora::cli {
 namespace {
 
@@ -31,7 +33,13 @@ public:
         return kSuccess;
     }
     ResultCode Execute(const PropertySet&) override {
-        if (target_.Append(text_)) return kSuccess;
+        // No text from the source may end the batch or open a command of the splitter.
+        const BatchSafeText safe = MakeBatchSafe(text_);
+        if (!safe.ok()) {
+            error_ = "The statement is not written into the script: " + safe.refusal;
+            return kFailure;
+        }
+        if (target_.Append(safe.text)) return kSuccess;
         error_ = "Cannot write the script " + target_.scriptPath() + ": " + std::strerror(errno);
         return kFailure;
     }

@@ -1,6 +1,7 @@
 // velmora-cli: the command-line front end. It runs the same core as the desktop program.
 #include <cstdio>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -18,11 +19,14 @@
 #include "CliOptions.h"
 #include "CliRun.h"
 #include "Converters/TaskChoices.h"
+#include "translation/BatchSafety.h"
 #include "translation/DdlTranslator.h"
+#include "translation/InputLimits.h"
 #include "translation/CreateTableParser.h"
 #include "translation/FullTableTranslator.h"
 #include "translation/FullRoutineTranslator.h"
 #include "translation/FullViewTranslator.h"
+#include "config/Configuration.h"
 #include "config/Options.h"
 
 namespace {
@@ -44,6 +48,24 @@ bool ReadInput(const char* command, const std::string& file, std::string& text) 
     }
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
+}
+
+// Appends one statement and its GO line, rewritten so that no text from the source can end the
+// batch or run a command of the splitter; false (with the reason written) when it cannot be.
+bool AppendBatch(std::string& out, const std::string& statement, const char* command) {
+    const velmora::BatchSafeText safe = velmora::MakeBatchSafe(statement);
+    if (!safe.ok()) {
+        std::fprintf(stderr, "%s: the statement cannot be written safely: %s\n", command, safe.refusal.c_str());
+        return false;
+    }
+    out += safe.text + "\nGO\n";
+    return true;
+}
+
+// A comment line of the output: line breaks of the source's text become blanks.
+std::string CommentLine(const std::string& prefix, std::string text) {
+    for (char& c : text) c = (c == '\n' || c == '\r') ? ' ' : c;
+    return "-- " + prefix + text + "\n";
 }
 
 // The table definitions of a --table file: each "CREATE TABLE" at the start of a line begins one.
@@ -94,8 +116,8 @@ int TranslateView(const velmora::cli::CliOptions& options) {
         return 1;
     }
     std::string out;
-    for (const std::string& adjustment : view.adjustments) out += "-- adjusted: " + adjustment + "\n";
-    out += view.statement + "\nGO\n";
+    for (const std::string& adjustment : view.adjustments) out += CommentLine("adjusted: ", adjustment);
+    if (!AppendBatch(out, view.statement, "translate-view")) return 1;
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitOk;
 }
@@ -128,8 +150,10 @@ int TranslateRoutine(const velmora::cli::CliOptions& options) {
         return 1;
     }
     std::string out;
-    for (const std::string& adjustment : routine.adjustments) out += "-- adjusted: " + adjustment + "\n";
-    for (const std::string& statement : routine.statements) out += statement + "\nGO\n";
+    for (const std::string& adjustment : routine.adjustments) out += CommentLine("adjusted: ", adjustment);
+    for (const std::string& statement : routine.statements) {
+        if (!AppendBatch(out, statement, "translate-routine")) return 1;
+    }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitOk;
 }
@@ -154,17 +178,16 @@ int PrintFullTranslation(const std::string& text, const velmora::cli::CliOptions
     }
     std::string out;
     for (const velmora::Adjustment& adjustment : table.adjustments) {
-        out += "-- adjusted: " +
-               (adjustment.column.empty() ? "" : adjustment.column + ": ") + adjustment.text + "\n";
+        out += CommentLine("adjusted: ", (adjustment.column.empty() ? "" : adjustment.column + ": ") + adjustment.text);
     }
     for (const velmora::AppliedOverride& applied : table.overrides) {
-        out += "-- type map: " + applied.column + ": " + applied.Describe() + "\n";
+        out += CommentLine("type map: ", applied.column + ": " + applied.Describe());
     }
-    auto statement = [&out](const std::string& text) { out += text + "\nGO\n"; };
-    statement(table.createTable);
-    for (const std::string& index : table.indexes) statement(index);
-    for (const std::string& comment : table.comments) statement(comment);
-    for (const std::string& key : table.foreignKeys) statement(key);
+    bool ok = AppendBatch(out, table.createTable, "translate-table");
+    for (const auto* list : {&table.indexes, &table.comments, &table.foreignKeys}) {
+        for (const std::string& text : *list) ok = ok && AppendBatch(out, text, "translate-table");
+    }
+    if (!ok) return 1;
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitOk;
 }
@@ -199,6 +222,7 @@ int TranslateTable(const velmora::cli::CliOptions& options) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    velmora::KeepSecretsOutOfCoreDumps();
     std::vector<std::string> args(argv + 1, argv + argc);
     velmora::cli::ParseResult parsed = velmora::cli::ParseCommandLine(args);
     const velmora::cli::CliOptions& options = parsed.options;
@@ -210,6 +234,16 @@ int main(int argc, char* argv[]) {
     if (options.version) {
         std::printf("velmora-cli %s\n", VELMORA_VERSION);
         return kExitOk;
+    }
+    if (options.maxStatementMb) {
+        char* end = nullptr;
+        const unsigned long long mb = std::strtoull(options.maxStatementMb->c_str(), &end, 10);
+        if (options.maxStatementMb->empty() || *end != '\0' || mb == 0 || mb > 4096) {
+            std::fprintf(stderr, "velmora-cli: --max-statement-mb takes a number of MB from 1 to 4096, not '%s'\n",
+                         velmora::ShownText(*options.maxStatementMb).c_str());
+            return kExitUsage;
+        }
+        velmora::SetStatementLimit(static_cast<size_t>(mb) << 20);
     }
     // The build writes the man page's options from the table (not a user's command).
     if (options.command == "man-page-options") {

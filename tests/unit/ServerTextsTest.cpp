@@ -45,6 +45,9 @@ TEST(TargetConnectionString, CoversHostPortAndCatalogCases) {
         {"srv:1:2", "", ";Driver={SQL Server};Server=srv;Address=srv,1:2;Network=DBMSSOCN;"},
         {":1500", "", ";Driver={SQL Server};Server=;Address=,1500;Network=DBMSSOCN;"},
         {"", "db", ";Driver={SQL Server};Server=;Address=,1433;Network=DBMSSOCN;Database=db"},
+        // A host or database holding the string's syntax stays one value: no key of its own.
+        {"h;INITSTMT=x", "d;b=}",
+         ";Driver={SQL Server};Server={h;INITSTMT=x};Address={h;INITSTMT=x,1433};Network=DBMSSOCN;Database={d;b=}}}"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TargetProviderString(c.sourceName, c.catalog), c.text) << c.sourceName;
@@ -81,6 +84,13 @@ TEST(SourceConnectionString, CoversHostPortAndCatalogCases) {
     EXPECT_EQ(SourceProviderString("MariaDB Unicode", "dbhost:", "x"),
               ";Driver={MariaDB Unicode};SERVER=dbhost;PORT=;UID=root;Database=x");
     EXPECT_EQ(SplitHostPort("a:b:c", "3306"), (std::pair<std::string, std::string>{"a", "b:c"}));
+    // `--source '127.0.0.1:3420;INITSTMT=CREATE DATABASE injected'` ran that statement on the source.
+    EXPECT_EQ(SourceProviderString("MariaDB Unicode", "127.0.0.1:3420;INITSTMT=CREATE DATABASE injected", "s;x"),
+              ";Driver={MariaDB Unicode};SERVER=127.0.0.1;PORT={3420;INITSTMT=CREATE DATABASE injected};UID=root;"
+              "Database={s;x}");
+    EXPECT_EQ(ServerNameProblem("127.0.0.1:3420;INITSTMT=x"), "the port '3420;INITSTMT=x' is not a number");
+    EXPECT_EQ(ServerNameProblem("a{b"), "the host holds '{', which no host name holds");
+    EXPECT_EQ(ServerNameProblem("db-1.example.org:3306"), "");
 }
 
 TEST(SourceProperties, DataSourceFormNeedsNoDriver) {

@@ -1,7 +1,7 @@
 // Conditions: the migration conditions, one SQL WHERE clause (without the word where) per source
 // table, kept in Condition.cfg: one section per source database, one key per table, read with an
-// empty default into 1,024 bytes (so at most 1,023 are used), section and key names matched
-// without regard to case.
+// empty default and whole (a hand-written condition of any length is used as written; the dialog
+// saves at most 1,023 bytes), section and key names matched without regard to case.
 //
 // Line breaks: a condition may span lines, but a value in the file is one line. A value is
 // stored with every backslash written as two backslashes, every line feed as backslash-n and
@@ -26,7 +26,7 @@ class Session;
 
 // Longest condition the dialog's editor accepts, in characters.
 inline constexpr size_t kConditionEditorLimit = 1024;
-// Read buffer for a stored condition (at most 1,023 bytes are used).
+// The dialog's limit of a stored condition (at most 1,023 bytes are saved); reading never cuts.
 inline constexpr size_t kConditionBufferSize = 1024;
 
 std::string EncodeConditionValue(std::string_view condition);

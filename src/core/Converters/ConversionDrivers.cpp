@@ -53,14 +53,14 @@ bool CreateKeys(WorkerContext& context, WorkFile& file, const std::string& text,
 
 std::string RowCopyFailure(const RowCopyResult& rows) {
     std::vector<std::string> parts;
-    if (rows.text != kTrueText) parts.push_back("the rows could not be read");
+    if (rows.text != kTrueText) parts.push_back("the rows could not be read" + (rows.readFailed || rows.readError.empty() ? "" : ": " + rows.readError));
     if (rows.rowsFailed > 0) {
         parts.push_back(std::to_string(rows.rowsFailed) + " of " + std::to_string(rows.rowsRead) +
                         " rows failed");
     }
     if (rows.readFailed) {
-        parts.push_back("reading the rows failed after " + std::to_string(rows.rowsRead) +
-                        " rows");
+        parts.push_back("reading the rows failed after " + std::to_string(rows.rowsRead) + " rows" +
+                        (rows.readError.empty() ? "" : ": " + rows.readError));
     }
     if (rows.backupFailed) parts.push_back("the data file could not be written");
     std::string text;

@@ -34,9 +34,12 @@ std::string RowFailure(const RowCopyResult& rows) {
     if (rows.rowsFailed > 0) {
         return std::to_string(rows.rowsFailed) + " rows failed: " + rows.firstError;
     }
-    if (rows.readFailed) return "reading the rows failed";
+    const std::string why = rows.readError.empty() ? "" : ": " + rows.readError;
+    if (rows.readFailed) return "reading the rows failed" + why;
     if (rows.stopped) return "stopped";
     if (rows.backupFailed) return "the data file could not be written";
+    // A read that never started says the driver's words, not its fixed "FALSE".
+    if (!rows.readError.empty()) return "reading the rows failed" + why;
     return rows.text;
 }
 

@@ -24,6 +24,7 @@ struct RowCopyResult {
     bool readFailed = false;  // the query or a fetch failed: rows may be missing
     bool backupFailed = false;  // AutoBackup is on and the data file could not be written
     std::string firstError;   // the driver's text for the first refused insert
+    std::string readError;    // the driver's words for a read that failed or was cut short
 
     bool Succeeded() const;
 };

@@ -329,6 +329,7 @@ RowCopyResult CopyTableRowsFull(WorkerContext& context, std::string_view databas
     if (!rows) {
         context.Log().WriteOutputLine("[%s] %s", table.tableName.c_str(), failure.c_str());
         result.readFailed = true;
+        result.readError = failure;
         return result;
     }
     const std::string_view source = sourceTable.empty() ? std::string_view(table.tableName) : sourceTable;

@@ -131,6 +131,7 @@ void RangedTable::Merge(const RowCopyResult& rows, const std::vector<std::string
     all.readFailed = all.readFailed || rows.readFailed;
     all.backupFailed = all.backupFailed || rows.backupFailed;
     if (all.firstError.empty()) all.firstError = rows.firstError;
+    if (all.readError.empty()) all.readError = rows.readError;
     for (const std::string& adjustment : adjustments) outcome_.adjustments.push_back(adjustment);
     if (!resume.empty() && resume.find("complete already") == std::string::npos) {
         outcome_.resume += "; " + resume;

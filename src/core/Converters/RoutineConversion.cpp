@@ -18,6 +18,7 @@
 #include "Converters/WorkerContext.h"
 #include "config/TargetKind.h"
 #include "data/StatementExecution.h"
+#include "translation/BatchSafety.h"
 #include "translation/CreateTableParser.h"
 #include "translation/Naming.h"
 
@@ -150,8 +151,12 @@ void CreateRoutine(WorkerContext& context, std::string_view database, const Prep
     entry.adjustments = routine.translation.adjustments;
     for (const std::string& adjustment : entry.adjustments)
         log.WriteOutputLine("[%s] ADJUSTED %s", name.c_str(), adjustment.c_str());
-    for (size_t i = 0; i < routine.translation.statements.size(); ++i)
-        file.Write((i > 0 ? "\nGO\n" : "") + routine.translation.statements[i]);
+    for (size_t i = 0; i < routine.translation.statements.size(); ++i) {
+        // The work file is a script a person may run: no source text may end its batches.
+        const BatchSafeText safe = MakeBatchSafe(routine.translation.statements[i]);
+        if (!safe.ok()) return failed("it cannot be written safely: " + safe.refusal, "it cannot be written safely: " + safe.refusal);
+        file.Write((i > 0 ? "\nGO\n" : "") + safe.text);
+    }
     for (const std::string& statement : routine.translation.statements) {
         std::string why;
         if (!ExecuteStatement(log, context.TargetSession(), statement, 0, &why)) return failed(why, why);

@@ -61,6 +61,7 @@ enum class PageEnd { EndOfRows, Stopped, FetchFailed };
 
 struct PageOutcome {
     PageEnd end = PageEnd::EndOfRows;
+    std::string error;  // FetchFailed: the driver's words
     long long rows = 0;
     size_t bytes = 0;
     std::vector<std::string> lastKey;
@@ -91,7 +92,8 @@ PageOutcome ReadPage(WorkerContext& context, StatementRowset& rows, const Paging
         ResultCode fetched = rows.MoveNext();
         if (fetched == kEndOfRowset) return page;
         if (fetched != kSuccess) {
-            context.Log().WriteText(rows.ProviderErrorText());
+            page.error = rows.ProviderErrorText();
+            context.Log().WriteText(page.error);
             page.end = PageEnd::FetchFailed;
             return page;
         }
@@ -131,6 +133,7 @@ void ReadRemainingPages(WorkerContext& context, Session* source, std::string_vie
         if (!next.ok()) {
             if (!next.failureLogged()) log.WriteText(next.failureText());
             result.readFailed = true;
+            result.readError = next.reason();
             return;
         }
         ++result.queries;
@@ -143,7 +146,7 @@ void ReadRemainingPages(WorkerContext& context, Session* source, std::string_vie
         }
     }
     if (page.end == PageEnd::Stopped) result.stopped = true;
-    if (page.end == PageEnd::FetchFailed) result.readFailed = true;
+    if (page.end == PageEnd::FetchFailed) result.readFailed = true, result.readError = page.error;
 }
 
 }  // namespace
@@ -187,6 +190,7 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
                       true, RowQueryProperties());
     if (!query.ok()) {
         result.text = query.failureText();
+        result.readError = query.reason();
         return;
     }
     ++result.queries;
@@ -200,6 +204,7 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
     } else {
         result.stopped = first.end == PageEnd::Stopped;
         result.readFailed = first.end == PageEnd::FetchFailed;
+        result.readError = first.error;
     }
     context.ReportRows({progress.table, progress.rows, progress.expected, true});
 }

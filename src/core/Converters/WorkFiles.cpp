@@ -1,5 +1,7 @@
 #include "Converters/WorkFiles.h"
 
+#include <functional>
+
 #include <cerrno>
 
 namespace velmora {
@@ -29,18 +31,33 @@ bool WorkFile::Close() {
     return !failed_;
 }
 
-bool IsWorkFileName(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    return name.find('/') == std::string_view::npos &&
-           name.find('\0') == std::string_view::npos;
+std::string WorkFileName(std::string_view name) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string file;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        const bool escaped = c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == '%' || (c == '.' && i == 0);
+        if (!escaped) {
+            file.push_back(static_cast<char>(c));
+            continue;
+        }
+        file += '%';
+        file += kDigits[c >> 4];
+        file += kDigits[c & 0x0F];
+    }
+    if (file.empty()) file = "%";
+    // A file name holds at most 255 bytes: a long one keeps its start, a hash and its end (the
+    // suffix).
+    if (file.size() > 240) {
+        char hash[24];
+        std::snprintf(hash, sizeof hash, "~%016zx~", std::hash<std::string_view>{}(name));
+        file = file.substr(0, 200) + hash + file.substr(file.size() - 16);
+    }
+    return file;
 }
 
 WorkFile OpenWorkFile(std::string_view folder, std::string_view name, const char* mode) {
-    if (!IsWorkFileName(name)) {
-        errno = EINVAL;
-        return WorkFile();
-    }
-    return WorkFile(std::fopen((std::string(folder) + std::string(name)).c_str(), mode));
+    return WorkFile(std::fopen((std::string(folder) + WorkFileName(name)).c_str(), mode));
 }
 
 }  // namespace velmora

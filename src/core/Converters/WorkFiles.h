@@ -2,8 +2,11 @@
 // the ".data" file of generated inserts), written into the task's work folder (data_cache beside
 // the program) by absolute path: the process's current folder is never used.
 //
-// A name that holds a path separator or a NUL, or that is empty, "." or "..", is refused as a
-// name the work folder cannot take: a table named "../migrator.cfg" must not write outside it.
+// A file's name is a safe encoding of the object's name, never the name itself: a path separator,
+// a backslash, "%", a control character and a leading "." become %XX, so that every table the
+// assessment calls ready has its files ("sl/*x" is "sl%2F*x") and a table named
+// "../migrator.cfg" writes only inside the work folder. Names of letters, digits, blanks and
+// other characters stay as they are.
 //
 // A WorkFile belongs to the one operation that opened it; any thread.
 #pragma once
@@ -42,11 +45,11 @@ private:
     bool failed_ = false;
 };
 
-// Whether `name` can be a file name in the work folder.
-bool IsWorkFileName(std::string_view name);
+// The file name in the work folder of an object's `name` (with its suffix).
+std::string WorkFileName(std::string_view name);
 
-// Opens `name` in `folder` (a path ending in "/") with fopen `mode` ("w+", "a+"); an empty
-// WorkFile when the name is refused or the file cannot be opened (errno tells why).
+// Opens the file of `name` in `folder` (a path ending in "/") with fopen `mode` ("w+", "a+"); an
+// empty WorkFile when it cannot be opened (errno tells why).
 WorkFile OpenWorkFile(std::string_view folder, std::string_view name, const char* mode);
 
 }  // namespace velmora

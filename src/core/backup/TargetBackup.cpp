@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "translation/BatchSafety.h"
 #include "translation/Naming.h"
 #include "translation/PatternService.h"
 #include "translation/ValueLiterals.h"
@@ -262,7 +263,13 @@ int BackupDatabaseRoutines(WorkerContext& context, const std::string& database,
         }
         log.WriteOutputLine("Backup %s [%s].[%s]", folder.substr(0, folder.size() - 2).c_str(),
                             database.c_str(), module.name.c_str());
-        const std::string script = module.text + "\nGO\n";
+        const BatchSafeText safe = MakeBatchSafe(module.text);
+        if (!safe.ok()) {
+            log.WriteOutputLine("Backup of [%s] skipped: %s", module.name.c_str(), safe.refusal.c_str());
+            if (report) report->Add(module.name + ": its script cannot be written safely: " + safe.refusal);
+            continue;
+        }
+        const std::string script = safe.text + "\nGO\n";
         std::fwrite(script.data(), 1, script.size(), file.get());
         if (context.StopRequested()) {
             log.WriteText("Routines Backup Terminaled!");

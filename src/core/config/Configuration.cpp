@@ -1,5 +1,10 @@
 #include "config/Configuration.h"
 
+#include <sys/prctl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
 #include "config/ProfileFile.h"
 
 namespace velmora {
@@ -36,6 +41,21 @@ bool IsTcpIpProvider(std::string_view displayName) {
 bool IsFlagSet(std::string_view value) {
     return value.find("true") != std::string_view::npos;
 }
+
+std::string ExposedPasswordWarning(const std::string& configPath) {
+    struct stat info {};
+    if (stat(configPath.c_str(), &info) != 0 || (info.st_mode & 077) == 0) return "";
+    for (std::string_view section : {kSectionSource, kSectionTarget}) {
+        if (ReadProfileString(configPath, section, "PassWord", "", kConfigValueBuffer).empty()) continue;
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        return configPath + " holds a password and other users may read it (mode " + mode +
+               "): chmod 600 " + configPath;
+    }
+    return "";
+}
+
+void KeepSecretsOutOfCoreDumps() { prctl(PR_SET_DUMPABLE, 0, 0, 0, 0); }
 
 std::string ConfigFilePath(const std::string& programFolder) {
     if (programFolder.empty() || programFolder.back() == '/') {

@@ -12,7 +12,7 @@
 namespace velmora {
 
 inline constexpr std::string_view kConfigFileName = "migrator.cfg";
-// Values are read into an 80-character buffer: at most 79 characters of a value count.
+// The classic functions read values into an 80-character buffer; values are now read whole.
 inline constexpr size_t kConfigValueBuffer = 80;
 // migrator.cfg holds passwords.
 inline constexpr unsigned kConfigFileMode = 0600;
@@ -45,6 +45,14 @@ bool IsFlagSet(std::string_view value);
 
 // migrator.cfg in the given program folder.
 std::string ConfigFilePath(const std::string& programFolder);
+
+// The warning for a migrator.cfg that holds a password and that other users may read ("" when it
+// holds none or only its owner may read it).
+std::string ExposedPasswordWarning(const std::string& configPath);
+
+// Keeps the process from leaving a core dump (it would hold the passwords): from start to end,
+// since the settings may be read at any time. Call once, first thing in main.
+void KeepSecretsOutOfCoreDumps();
 
 // Letters A-Z turned into a-z (names are ASCII in the settings that are lowered).
 std::string AsciiLower(std::string_view text);

@@ -2,12 +2,20 @@
 
 #include "config/Configuration.h"
 #include "config/OdbcInstallation.h"
+#include "data/ConnectionString.h"
 #include "tasks/UserPort.h"
 
 namespace velmora {
 namespace {
 
 constexpr int kMaxDriverProbes = 3;
+
+// A part of a fixed connection string: braced when it holds a character of the string's own
+// syntax, so that no host, port or database can add a key (ServerNameProblem refuses such hosts
+// before this; the braces hold for every other caller).
+std::string Part(std::string_view value) {
+    return value.find_first_of(";{}=") == std::string_view::npos ? std::string(value) : ConnectionValue(value);
+}
 
 }  // namespace
 
@@ -18,11 +26,21 @@ std::string TargetProviderString(std::string_view sourceName, std::string_view c
         host = sourceName.substr(0, colon);
         port = sourceName.substr(colon + 1);
     }
-    std::string text = ";Driver={SQL Server};Server=" + std::string(host) +
-                       ";Address=" + std::string(host) + "," + std::string(port) +
+    std::string text = ";Driver={SQL Server};Server=" + Part(host) + ";Address=" + Part(std::string(host) + "," + std::string(port)) +
                        ";Network=DBMSSOCN;";
-    if (!catalogName.empty()) text += "Database=" + std::string(catalogName);
+    if (!catalogName.empty()) text += "Database=" + Part(catalogName);
     return text;
+}
+
+std::string ServerNameProblem(std::string_view sourceName) {
+    const auto [host, port] = SplitHostPort(sourceName, "");
+    for (char c : host) {
+        if (c == ';' || c == '{' || c == '}' || c == '=' || static_cast<unsigned char>(c) < 0x20)
+            return std::string("the host holds '") + (static_cast<unsigned char>(c) < 0x20 ? std::string("a control character") : std::string(1, c)) +
+                   "', which no host name holds";
+    }
+    if (port.find_first_not_of("0123456789") != std::string::npos) return "the port '" + port + "' is not a number";
+    return "";
 }
 
 bool BuildTargetInitProperties(const ConnectionSettings& settings, PropertySet& set) {
@@ -54,9 +72,9 @@ std::pair<std::string, std::string> SplitHostPort(std::string_view sourceName,
 std::string SourceProviderString(std::string_view driver, std::string_view sourceName,
                                  std::string_view catalogName) {
     auto [host, port] = SplitHostPort(sourceName, "3306");
-    std::string text =
-        ";Driver={" + std::string(driver) + "};SERVER=" + host + ";PORT=" + port + ";UID=root;";
-    if (!catalogName.empty()) text += "Database=" + std::string(catalogName);
+    std::string text = ";Driver={" + std::string(driver) + "};SERVER=" +
+                       Part(host) + ";PORT=" + Part(port) + ";UID=root;";
+    if (!catalogName.empty()) text += "Database=" + Part(catalogName);
     return text;
 }
 

@@ -23,6 +23,10 @@ class UserPort;
 // "Database=" and the catalog when it is not empty.
 std::string TargetProviderString(std::string_view sourceName, std::string_view catalogName);
 
+// Why a "host[:port]" is no server name: the host holds ';', '{', '}', '=' or a control
+// character, or the port is not a number; empty when it is one.
+std::string ServerNameProblem(std::string_view sourceName);
+
 // Fills `set` with the target's initialisation properties, the TLS choices included (the data
 // layer words them for the driver in use). Always true.
 bool BuildTargetInitProperties(const ConnectionSettings& settings, PropertySet& set);

@@ -98,8 +98,7 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
             break;
         }
     }
-    if (bufferSize == 0) return {};
-    if (result.size() > bufferSize - 1) result.resize(bufferSize - 1);
+    (void)bufferSize;  // never cut: a cut condition or password changed what the run did, in silence
     return result;
 }
 

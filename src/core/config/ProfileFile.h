@@ -3,7 +3,8 @@
 //
 // - "[section]" lines open sections; "key=value" lines hold values; lines starting with ";" or
 //   "#" and lines without "=" are ignored. Section and key names match without regard to case.
-// - A value is read with blanks and tabs trimmed on both sides and cut to bufferSize - 1 bytes;
+// - A value is read with blanks and tabs trimmed on both sides and kept whole, however long (the
+//   classic functions cut it to their buffer: a condition or a password then changed in silence);
 //   a missing file, section or key gives the default.
 // - Writing a key creates the file and the section when missing, replaces an existing value,
 //   and leaves every other line of the file as it was. The new file replaces the old one in one
@@ -24,7 +25,7 @@ namespace velmora {
 
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view defaultValue,
-                              size_t bufferSize);
+                              size_t bufferSize);  // the classic buffer; nothing is cut to it
 
 // `mode` is applied to the file on every write (0600 for files that hold passwords).
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,

@@ -315,25 +315,19 @@ ConnectionPairs ParseConnectionString(std::string_view text) {
     return pairs;
 }
 
+std::string ConnectionValue(std::string_view value) {
+    if (value.empty() || value.find_first_of(";{}[](),?*=!@ ") == std::string_view::npos) return std::string(value);
+    std::string text = "{";
+    for (char c : value) {
+        text += c;
+        if (c == '}') text += '}';
+    }
+    return text + "}";
+}
+
 std::string JoinConnectionString(const ConnectionPairs& pairs) {
     std::string text;
-    for (const auto& [key, value] : pairs) {
-        text += key;
-        text += '=';
-        bool brace = !value.empty() &&
-                     (value.find_first_of(";{}[](),?*=!@ ") != std::string::npos);
-        if (brace) {
-            text += '{';
-            for (char c : value) {
-                text += c;
-                if (c == '}') text += '}';
-            }
-            text += '}';
-        } else {
-            text += value;
-        }
-        text += ';';
-    }
+    for (const auto& [key, value] : pairs) text += key + "=" + ConnectionValue(value) + ";";
     return text;
 }
 

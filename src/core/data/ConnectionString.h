@@ -51,6 +51,10 @@ ConnectionStringResult BuildOdbcConnectionString(std::string_view provider,
                                                  const PropertySet& properties,
                                                  const std::vector<InstalledDriver>& drivers);
 
+// A value as a connection string holds it: braced (a closing brace doubled) when it holds a
+// character the string's syntax uses, so that no value can add a key of its own.
+std::string ConnectionValue(std::string_view value);
+
 // The drivers registered with the driver manager, in its order.
 std::vector<InstalledDriver> InstalledOdbcDrivers();
 

@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "translation/BatchSafety.h"
+#include "translation/InputLimits.h"
 #include "translation/Naming.h"
 #include "translation/RoutineParser.h"
 #include "translation/RoutineWriter.h"
@@ -155,6 +157,8 @@ KnownRoutine RoutineSignature(std::string_view createText) {
 
 FullRoutineTranslation TranslateRoutineFull(std::string_view createText, const RoutineContext& context) {
     try {
+        if (std::string problem = StatementSizeProblem(createText.size()); !problem.empty()) return Refused(problem);
+        if (std::string problem = NameProblemIn(createText); !problem.empty()) return Refused(problem);
         return Translate(createText, context);
     } catch (const Untranslatable& problem) {
         return Refused(problem.construct);

@@ -78,8 +78,12 @@ void AppendReferentialAction(std::string& statement, const char* clause, const s
 
 std::string ExtendedProperty(const std::string& text, const std::string& table, const std::string* column,
                              const std::string& schema) {
-    std::string statement = "EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N" +
-                            QuoteTargetString(text) +
+    // A procedure's argument is a literal or a variable: a text with line breaks goes through a
+    // variable, so that a script can write it as an expression on one line.
+    const bool lines = text.find_first_of("\r\n") != std::string::npos;
+    std::string statement = std::string(lines ? "DECLARE @description nvarchar(4000) = N" + QuoteTargetString(text) + "; " : "") +
+                            "EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = " +
+                            (lines ? "@description" : "N" + QuoteTargetString(text)) +
                             ", @level0type = N'SCHEMA', @level0name = @schema, @level1type = N'TABLE', @level1name = N" +
                             QuoteTargetString(table);
     if (column) statement += ", @level2type = N'COLUMN', @level2name = N" + QuoteTargetString(*column);

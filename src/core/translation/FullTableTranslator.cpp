@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "translation/BatchSafety.h"
 #include "translation/Collations.h"
 #include "translation/CreateTableParser.h"
 #include "translation/FullTableKeys.h"
 #include "translation/FullValueRendering.h"
+#include "translation/InputLimits.h"
 #include "translation/SqlParser.h"
 #include "translation/SqlTokenizer.h"
 #include "translation/Naming.h"
@@ -326,8 +328,34 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Why a name of the table cannot be written into T-SQL; empty when every name can.
+std::string TableNameProblem(const TableModel& table) {
+    std::vector<const std::string*> all{&table.name};
+    for (const ColumnModel& c : table.columns) all.push_back(&c.name);
+    for (const IndexModel& index : table.indexes) all.push_back(&index.name);
+    for (const ForeignKeyModel& key : table.foreignKeys) all.push_back(&key.name);
+    for (const CheckModel& check : table.checks) all.push_back(&check.name);
+    for (const std::string* name : all) {
+        if (std::string problem = NameProblem(*name); !problem.empty()) return ShownName(*name) + ": " + problem;
+    }
+    return "";
+}
+
+}  // namespace
+
 FullTableTranslation TranslateTableModel(const TableModel& table, const ExpressionNames& names,
                                          const TableTranslationChoices& choices) {
+    std::string problem = TableNameProblem(table);
+    if (problem.empty() && table.columns.size() > kMaxTableColumns)
+        problem = "the table has " + std::to_string(table.columns.size()) + " columns; SQL Server allows " +
+                  std::to_string(kMaxTableColumns);
+    if (!problem.empty()) {
+        FullTableTranslation failed;
+        failed.error = problem;
+        return failed;
+    }
     return TableTranslator(table, names, choices).Run();
 }
 
@@ -376,6 +404,11 @@ void MarkIdentityKeyColumns(TableModel& table, const ReferencedTables& reference
 
 FullTableTranslation TranslateTableFull(std::string_view showCreateTableText, const ExpressionNames& names,
                                         const ReferencedTables& referenced, const TableTranslationChoices& choices) {
+    if (std::string problem = StatementSizeProblem(showCreateTableText.size()); !problem.empty()) {
+        FullTableTranslation failed;
+        failed.error = problem;
+        return failed;
+    }
     ParsedTable parsed = ParseCreateTable(showCreateTableText);
     if (!parsed.ok()) {
         FullTableTranslation failed;

@@ -8,6 +8,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "translation/BatchSafety.h"
+#include "translation/InputLimits.h"
 #include "translation/SqlParser.h"
 #include "translation/ViewGrouping.h"
 #include "translation/ViewScope.h"
@@ -277,6 +279,8 @@ std::string WriteRoutineQuery(const SqlQuery& query, const ExpressionNames& name
 FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::string_view viewName,
                                       const ExpressionNames& names, const std::vector<TableModel>& tables) {
     try {
+        if (std::string problem = StatementSizeProblem(showCreateViewText.size()); !problem.empty()) throw Untranslatable{problem};
+        if (std::string problem = NameProblemIn(showCreateViewText); !problem.empty()) throw Untranslatable{problem};
         return Translate(showCreateViewText, viewName, names, tables);
     } catch (const Untranslatable& problem) {
         FullViewTranslation failed;

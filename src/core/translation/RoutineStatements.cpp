@@ -306,7 +306,11 @@ void RoutineWriter::Signal(const RoutineStatement& statement, int level) {
     if (!state.empty() && state != "45000")
         adjustments.push_back("SIGNAL SQLSTATE '" + state + "' becomes error 50000 with the same message (T-SQL's own errors have no SQLSTATE)");
     if (!statement.expr) return Emit(level, RaiseText("Unhandled user-defined exception condition"));
-    if (statement.expr->kind == SqlNode::Kind::String) return Emit(level, RaiseText(statement.expr->text));
+    // THROW takes a literal or a variable: a message with line breaks goes through the variable,
+    // so that a script can write it as an expression on one line.
+    const bool lines = statement.expr->text.find_first_of("\r\n") != std::string::npos;
+    if (statement.expr->kind == SqlNode::Kind::String && (!lines || IsFunction(kind_)))
+        return Emit(level, RaiseText(statement.expr->text));
     if (IsFunction(kind_)) Refuse("SIGNAL with a computed message in a function");
     needMessage_ = true;
     Emit(level, "SET @sys_message = " + Value(*statement.expr) + ";");

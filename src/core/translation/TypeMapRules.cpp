@@ -5,6 +5,7 @@
 #include <charconv>
 #include <initializer_list>
 
+#include "translation/BatchSafety.h"
 #include "translation/Collations.h"
 #include "translation/SqlParser.h"
 #include "translation/TypeMapping.h"
@@ -313,7 +314,7 @@ TypeMapParse ParseTypeMap(std::string_view text) {
             parsed.text = rule;
             if (std::string why = ReadRule(rule, parsed); !why.empty()) {
                 result.errorLine = number;
-                result.error = "line " + std::to_string(number) + ": " + why;
+                result.error = "line " + std::to_string(number) + ": " + ShownText(why, 300);
                 result.map.rules.clear();
                 return result;
             }

@@ -71,8 +71,8 @@ bool HasLineBreak(std::string_view text) {
 }
 
 // The arguments of a text with line breaks: text runs as N'...', each CR or LF as NCHAR(13) or
-// NCHAR(10).
-std::vector<std::string> TextParts(std::string_view text) {
+// NCHAR(10) (without `national`: '...' and CHAR(13)/CHAR(10)).
+std::vector<std::string> TextParts(std::string_view text, bool national = true) {
     std::vector<std::string> parts;
     size_t from = 0;
     while (from < text.size()) {
@@ -80,10 +80,10 @@ std::vector<std::string> TextParts(std::string_view text) {
         if (brk == std::string_view::npos) brk = text.size();
         if (brk > from) {
             std::string part;
-            AppendQuoted(part, text.substr(from, brk - from), true);
+            AppendQuoted(part, text.substr(from, brk - from), national);
             parts.push_back(std::move(part));
         }
-        if (brk < text.size()) parts.push_back(text[brk] == '\r' ? "NCHAR(13)" : "NCHAR(10)");
+        if (brk < text.size()) parts.push_back(std::string(national ? "N" : "") + (text[brk] == '\r' ? "CHAR(13)" : "CHAR(10)"));
         from = brk + 1;
     }
     return parts;
@@ -91,7 +91,7 @@ std::vector<std::string> TextParts(std::string_view text) {
 
 // CONCAT over `parts`, nested in groups of at most 254 arguments; the first argument of every
 // group is nvarchar(max), so no group is ever cut at 4,000 characters.
-std::string ConcatGroups(std::vector<std::string> parts) {
+std::string ConcatGroups(std::vector<std::string> parts, bool national = true) {
     while (parts.size() > 1) {
         std::vector<std::string> groups;
         for (size_t first = 0; first < parts.size(); first += kMaxConcatArguments) {
@@ -100,14 +100,14 @@ std::string ConcatGroups(std::vector<std::string> parts) {
                 groups.push_back(std::move(parts[first]));
                 continue;
             }
-            std::string group = "CONCAT(CONVERT(nvarchar(max)," + parts[first] + ")";
+            std::string group = std::string("CONCAT(CONVERT(") + (national ? "n" : "") + "varchar(max)," + parts[first] + ")";
             for (size_t i = first + 1; i < last; ++i) group += "," + parts[i];
             group += ")";
             groups.push_back(std::move(group));
         }
         parts.swap(groups);
     }
-    return parts.empty() ? std::string("N''") : parts.front();
+    return parts.empty() ? std::string(national ? "N''" : "''") : parts.front();
 }
 
 void AppendText(std::string& out, std::string_view text) {
@@ -171,6 +171,13 @@ void AppendDateTime(std::string& out, std::string_view value) {
 }
 
 }  // namespace
+
+std::string LineFreeText(std::string_view text, bool national) {
+    std::string out;
+    if (!HasLineBreak(text)) AppendQuoted(out, text, national);
+    else out = ConcatGroups(TextParts(text, national), national);
+    return out;
+}
 
 bool IsNumericLiteral(std::string_view text) {
     size_t i = 0;

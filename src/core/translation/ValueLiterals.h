@@ -35,6 +35,10 @@ void AppendValueLiteral(std::string& out, uint16_t typeCode, std::string_view va
 // The literal of one value.
 std::string ValueLiteral(uint16_t typeCode, std::string_view value, bool isNull);
 
+// A text as a literal on one line: CONCAT of its runs and CHAR(13)/CHAR(10) when it holds line
+// breaks (NCHAR and N'...' when `national`), else the plain quoted literal.
+std::string LineFreeText(std::string_view text, bool national);
+
 // Whether `text` is a number T-SQL reads as a literal: [+-]digits[.digits][e[+-]digits], with
 // digits on at least one side of the point.
 bool IsNumericLiteral(std::string_view text);

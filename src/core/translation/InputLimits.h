@@ -1,0 +1,25 @@
+// InputLimits: how much text one definition from the source may hold before the translation
+// refuses it, so that a hostile or broken definition cannot take the machine's memory or hours of
+// time: a statement over the limit (16 MB unless raised) is refused with its size, and a table
+// with more columns than SQL Server allows is refused with both numbers.
+//
+// The limit is one for the process, set once at start (the command line's --max-statement-mb)
+// before any translation runs; reading it is safe from any thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace velmora {
+
+inline constexpr size_t kDefaultStatementLimit = size_t{16} << 20;
+// SQL Server's most columns in a table (without sparse column sets).
+inline constexpr size_t kMaxTableColumns = 1024;
+
+size_t StatementLimit();
+void SetStatementLimit(size_t bytes);
+
+// Why a statement of `bytes` bytes is refused; empty when it is within the limit.
+std::string StatementSizeProblem(size_t bytes);
+
+}  // namespace velmora
