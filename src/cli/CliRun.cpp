@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 #include "Converters/Conditions.h"
 #include "Converters/KeyRanges.h"
@@ -227,7 +228,16 @@ public:
             commands_->scheduler().RequestStop();
         });
         commands_->scheduler().StartScheduler();
-        commands_->scheduler().WaitUntilIdle();
+        {
+            // A server that stops answering shows on the progress line, every second.
+            std::jthread ticker([this](std::stop_token stop) {
+                while (!stop.stop_requested()) {
+                    for (int i = 0; i < 4 && !stop.stop_requested(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(250));
+                    port_.TickProgress();
+                }
+            });
+            commands_->scheduler().WaitUntilIdle();
+        }
         int code = kExitSuccess;
         for (const TaskPtr& task : commands_->tasks().Snapshot()) {
             if (task->status.load() != kTaskSucceeded) code = kExitTaskFailed;

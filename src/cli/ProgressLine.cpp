@@ -75,13 +75,25 @@ std::string ClockDuration(double seconds) {
 
 std::string FormatProgressLine(const ProgressFigures& figures, int width) {
     const size_t room = width > 1 ? static_cast<size_t>(width - 1) : 0;
+    const std::string waiting = figures.waiting >= kWaitingShownAfter
+                                    ? "  waiting for the source: " + std::to_string(std::llround(figures.waiting)) + " s"
+                                    : "";
     for (bool full : {true, false}) {
-        const std::string tail = "  " + Figures(figures, full);
+        const std::string tail = "  " + Figures(figures, full) + waiting;
         if (figures.table.size() + tail.size() <= room) return figures.table + tail;
         // A long name gives way first, down to a few characters and an ellipsis.
         if (room > tail.size() + 4) {
             const size_t keep = room - tail.size() - 3;
             return figures.table.substr(0, keep) + "..." + tail;
+        }
+    }
+    // Waiting is what matters most: the rows done and how long it has waited.
+    if (!waiting.empty()) {
+        const std::string tail = "  " + GroupedCount(figures.rowsDone) + " rows" + waiting;
+        if (room > tail.size() + 4) {
+            return (figures.table.size() + tail.size() <= room ? figures.table
+                                                                 : figures.table.substr(0, room - tail.size() - 3) + "...") +
+                   tail;
         }
     }
     return (figures.table + "  " + Figures(figures, false)).substr(0, room);

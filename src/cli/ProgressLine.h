@@ -8,6 +8,10 @@
 // the table is done the real count is the total and the line says how long it took. The line
 // never reaches the terminal's last column (a full line would wrap and break the redraw).
 //
+// While no row has come for 5 s or more the line says so, redrawn every second:
+//
+//   orders   12,000 of 50,000 rows  24%  3,000 rows/s  0:13 left  waiting for the source: 30 s
+//
 // Threads: any.
 #pragma once
 
@@ -15,12 +19,16 @@
 
 namespace velmora::cli {
 
+// How long a table goes without a row before its line says that it waits.
+inline constexpr double kWaitingShownAfter = 5;
+
 struct ProgressFigures {
     std::string table;
     long long rowsDone = 0;
     long long expectedRows = -1;  // -1 or 0: not known
     double seconds = 0;           // since the table started
     bool finished = false;
+    double waiting = 0;           // seconds since the last row arrived (said from 5 s on)
 };
 
 std::string FormatProgressLine(const ProgressFigures& figures, int width);

@@ -82,7 +82,9 @@ void TerminalPort::ShowTableProgress(const TableProgress& progress) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!output_.liveProgress || output_.quiet) return;
     const Clock::time_point now = Clock::now();
-    auto [clock, added] = clocks_.try_emplace(progress.table, TableClock{now, Clock::time_point()});
+    auto [clock, added] = clocks_.try_emplace(progress.table, TableClock{now, Clock::time_point(), now, progress});
+    if (added || progress.rowsDone != clock->second.last.rowsDone) clock->second.changed = now;
+    clock->second.last = progress;
     // A redraw ten times a second is live enough and costs the copy nothing.
     if (!progress.finished && !added && now - clock->second.drawn < std::chrono::milliseconds(100)) {
         return;
@@ -101,6 +103,26 @@ void TerminalPort::ShowTableProgress(const TableProgress& progress) {
         clocks_.erase(clock);
         return;
     }
+    DrawProgressLine();
+}
+
+void TerminalPort::TickProgress() {
+    using Clock = std::chrono::steady_clock;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!output_.liveProgress || output_.quiet || clocks_.empty()) return;
+    const Clock::time_point now = Clock::now();
+    // The table drawn last is the one on the line.
+    auto shown = clocks_.begin();
+    for (auto it = clocks_.begin(); it != clocks_.end(); ++it) {
+        if (it->second.drawn > shown->second.drawn) shown = it;
+    }
+    const TableClock& clock = shown->second;
+    const double waiting = std::chrono::duration<double>(now - clock.changed).count();
+    if (waiting < kWaitingShownAfter) return;
+    ProgressFigures figures{clock.last.table, clock.last.rowsDone, clock.last.expectedRows,
+                            std::chrono::duration<double>(now - clock.start).count(), false, waiting};
+    ClearProgressLine();
+    progressLine_ = FormatProgressLine(figures, output_.width);
     DrawProgressLine();
 }
 

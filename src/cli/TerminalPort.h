@@ -59,6 +59,9 @@ public:
     void SetOutput(const Output& output);
     // One table's rows (WorkerContext::tableProgress); drawn only with a live display.
     void ShowTableProgress(const TableProgress& progress);
+    // Redraws the line of a table that has had no row for a while, with how long it has waited;
+    // called every second while tasks run (any thread).
+    void TickProgress();
 
     // The folder that the folder chooser answers with (backup --to DIR).
     void SetChosenFolder(std::string folder);
@@ -77,6 +80,8 @@ private:
     struct TableClock {
         std::chrono::steady_clock::time_point start;
         std::chrono::steady_clock::time_point drawn;
+        std::chrono::steady_clock::time_point changed;  // when its rows last grew
+        TableProgress last;
     };
 
     const bool assumeYes_;

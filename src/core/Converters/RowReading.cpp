@@ -184,6 +184,8 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
     // Before the row query: a streaming driver runs nothing else while rows arrive.
     Progress progress{context, std::string(table),
                       context.tableProgress ? EstimatedRows(source, database, table) : -1};
+    // Shown before the query: a source that does not answer shows on the line as waiting.
+    context.ReportRows({progress.table, 0, progress.expected, false});
     SourceQuery query(log, rows,
                       key ? PageQuery(table, condition, *key, {}, kFirstPageRows, selectList)
                           : OnePassQuery(table, condition, selectList),
@@ -196,7 +198,6 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
     ++result.queries;
     result.text = kTrueText;
     if (!sink.Begin()) return;
-    context.ReportRows({progress.table, 0, progress.expected, false});
     PageOutcome first = ReadPage(context, query.rows(), key ? &*key : nullptr, sink, progress);
     if (key) {
         ReadRemainingPages(context, rows, table, condition, selectList, *key, sink, progress,
