@@ -138,6 +138,7 @@ std::string TranslatePreparedText(const std::string& text, const RoutineContext&
 
 KnownRoutine RoutineSignature(std::string_view createText) {
     KnownRoutine known;
+    if (!StatementSizeProblem(createText.size()).empty()) return known;
     try {
         const ParsedRoutine routine = ParseRoutine(createText);
         if (routine.kind == ParsedRoutine::Kind::Trigger) return known;

@@ -295,6 +295,7 @@ FullViewTranslation TranslateViewFull(std::string_view showCreateViewText, std::
 
 std::vector<std::string> ViewSourceTables(std::string_view showCreateViewText, std::string_view sourceDatabase) {
     std::vector<std::string> tables;
+    if (!StatementSizeProblem(showCreateViewText.size()).empty()) return tables;
     try {
         AddSourceTables(*ParseView(showCreateViewText).query, sourceDatabase, tables);
     } catch (const Untranslatable&) {
@@ -306,6 +307,7 @@ std::vector<std::string> ViewSourceTables(std::string_view showCreateViewText, s
 }
 
 std::pair<std::string, std::string> ViewNameOf(std::string_view showCreateViewText) {
+    if (!StatementSizeProblem(showCreateViewText.size()).empty()) return {};
     try {
         const ParsedView view = ParseView(showCreateViewText);
         if (view.nameParts.empty()) return {};
