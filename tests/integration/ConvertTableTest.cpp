@@ -293,13 +293,14 @@ TEST_F(ConvertTableTest, AMissingTableFailsVisibly) {
     EXPECT_NE(report.failures[0].find("could not be read"), std::string::npos);
 }
 
-TEST_F(ConvertTableTest, ANameThatIsNoFileNameIsRefused) {
+// A name that is no file name gets a file inside the work folder (an encoding of it), never one
+// outside it; the work file no longer decides (the source does: there is no such table).
+TEST_F(ConvertTableTest, ANameThatIsNoFileNameStaysInsideTheWorkFolder) {
     ConversionReport report;
-    EXPECT_EQ(ConvertTable(context_, "shop", "../escape", &report), -2);
-    EXPECT_EQ(Messages(), std::vector<std::string>{
-                              "Perhaps CHARACTER SET not correct!\nPlease change and try again."});
+    EXPECT_EQ(ConvertTable(context_, "shop", "../escape", &report), -1);
     EXPECT_TRUE(target_->Statements().empty());
     EXPECT_FALSE(std::filesystem::exists(workFolder_ + "/../escape"));
+    EXPECT_TRUE(std::filesystem::exists(workFolder_ + "/%2E.%2Fescape"));
 }
 
 // A failed read is never run as a statement: the fixed text stays in the log, the object fails
