@@ -28,6 +28,12 @@ TEST(InputLimitsTest, OversizedDefinitionsAndTooManyColumnsAreRefusedWithTheirSi
               "the table has 1025 columns; SQL Server allows 1024");
     columns.resize(columns.rfind(", `c1024`"));
     EXPECT_TRUE(TranslateTableFull("CREATE TABLE `wide` (" + columns + ")", {}, {}, {}).ok());
+    // Fixed-length columns over 8,060 bytes are refused; text that may leave the row is not.
+    std::string bigints = "`a` varchar(60000), `b` binary(255)";
+    for (int i = 0; i < 1000; ++i) bigints += ", `c" + std::to_string(i) + "` bigint";
+    const FullTableTranslation fixed = TranslateTableFull("CREATE TABLE `f` (" + bigints + ")", {}, {}, {});
+    EXPECT_NE(fixed.error.find("SQL Server allows 8060"), std::string::npos) << fixed.error;
+    EXPECT_EQ(MinimumRowBytes({"nchar(10)", "decimal(20,2)", "bit", "bit", "nvarchar(max)", "datetime2(3)"}), 7u + 20 + 13 + 1 + 8);
 }
 
 }  // namespace

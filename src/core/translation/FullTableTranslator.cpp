@@ -356,7 +356,18 @@ FullTableTranslation TranslateTableModel(const TableModel& table, const Expressi
         failed.error = problem;
         return failed;
     }
-    return TableTranslator(table, names, choices).Run();
+    FullTableTranslation translation = TableTranslator(table, names, choices).Run();
+    std::vector<std::string> stored;
+    for (const TargetColumn& column : translation.columns) {
+        if (column.written) stored.push_back(column.targetType);
+    }
+    if (const size_t bytes = MinimumRowBytes(stored); bytes > kMaxRowBytes) {
+        FullTableTranslation failed;
+        failed.error = "a row of the table takes at least " + std::to_string(bytes) +
+                       " bytes in its fixed-length columns; SQL Server allows " + std::to_string(kMaxRowBytes);
+        return failed;
+    }
+    return translation;
 }
 
 namespace {

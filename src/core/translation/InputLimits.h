@@ -9,12 +9,21 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
 inline constexpr size_t kDefaultStatementLimit = size_t{16} << 20;
 // SQL Server's most columns in a table (without sparse column sets).
 inline constexpr size_t kMaxTableColumns = 1024;
+
+// SQL Server's largest row: the fixed-length columns and 7 bytes of overhead must fit in it.
+inline constexpr size_t kMaxRowBytes = 8060;
+
+// The bytes a row of these SQL Server column types takes at least: the fixed-length types' sizes
+// (char(n), nchar(n) twice n, int, datetime2, decimal(p) ...) and 7 bytes of overhead; text of
+// variable length may leave the row and counts nothing.
+size_t MinimumRowBytes(const std::vector<std::string>& targetTypes);
 
 size_t StatementLimit();
 void SetStatementLimit(size_t bytes);
