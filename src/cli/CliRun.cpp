@@ -295,7 +295,10 @@ private:
 bool Run::Summarise(int code) {
     std::vector<TableReport> tables = MergeTableEntries(window_->RecordedTables());
     bool resumable = false;
-    for (const TableReport& table : tables) resumable = resumable || FailedStep(table) == "rows";
+    for (const TableReport& table : tables) {
+        // A read cut short (a lost link) or a stop: what was copied stays and --resume completes it.
+        resumable = resumable || (FailedStep(table) == "rows" && (table.rows.readFailed || table.rows.stopped));
+    }
     PrintSummaryTable(tables);
     for (const TaskPtr& task : commands_->tasks().Snapshot()) {
         std::printf("%s\n", TaskSummaryLine(*task, tables).c_str());

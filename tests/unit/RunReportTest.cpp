@@ -30,6 +30,13 @@ TEST(RunReportTest, EveryObjectHasOneOutcomeWithItsReason) {
     TableReport rowsFailed = Entry("table", "events", 1);
     rowsFailed.rows.rowsFailed = 2;
     rowsFailed.rows.firstError = "String or binary data would be truncated.";
+    // A source that died, or a condition it refused, said "FALSE": now the driver's own words.
+    TableReport refused = Entry("table", "items", 1);
+    refused.rows.text = "FALSE";
+    refused.rows.readError = "Unknown column 'nope' in 'where clause'";
+    TableReport cut = Entry("table", "lines", 1);
+    cut.rows.readFailed = true;
+    cut.rows.readError = "Lost connection to server during query";
     migrated.adjustments = {"column placed_at: ON UPDATE dropped"};
     TableReport view = Entry("view", "order_totals", 1);
     TableReport keys = Entry("foreign keys", "orders", -1);
@@ -43,8 +50,8 @@ TEST(RunReportTest, EveryObjectHasOneOutcomeWithItsReason) {
     verified.verification = v;
 
     std::vector<TableReport> tables = MergeTableEntries(
-        {migrated, skipped, failed, rowsFailed, view, keys, verified});
-    ASSERT_EQ(tables.size(), 6u);  // the verification joined the migration of orders
+        {migrated, skipped, failed, rowsFailed, view, keys, verified, refused, cut});
+    ASSERT_EQ(tables.size(), 8u);  // the verification joined the migration of orders
     ASSERT_TRUE(tables[0].verification);
     struct Expected {
         std::string outcome;
@@ -57,6 +64,8 @@ TEST(RunReportTest, EveryObjectHasOneOutcomeWithItsReason) {
         {"failed", "2 rows failed: String or binary data would be truncated."},
         {"migrated", ""},
         {"failed", "Could not create constraint."},
+        {"failed", "reading the rows failed: Unknown column 'nope' in 'where clause'"},
+        {"failed", "reading the rows failed: Lost connection to server during query"},
     };
     for (size_t i = 0; i < expected.size(); ++i) {
         std::string reason;
