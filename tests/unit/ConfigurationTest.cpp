@@ -1,6 +1,10 @@
 #include "config/Configuration.h"
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+
+#include <fstream>
 
 namespace velmora {
 namespace {
@@ -49,6 +53,24 @@ TEST(Configuration, TheFileLivesInTheProgramFolder) {
     EXPECT_EQ(ConfigFilePath("/opt/velmora"), "/opt/velmora/migrator.cfg");
     EXPECT_TRUE(IsTcpIpProvider("TCP/IP:PORT"));
     EXPECT_FALSE(IsTcpIpProvider("TCP/IP"));
+}
+
+// A migrator.cfg that others may read is used, with a warning, when it holds a password; and no
+// core dump can hold the passwords.
+TEST(Configuration, SecretsAreGuarded) {
+    const std::string path = testing::TempDir() + "velmora-secrets.cfg";
+    std::ofstream(path) << "[TargetDB]\nPassWord=secret\n";
+    chmod(path.c_str(), 0644);
+    EXPECT_EQ(ExposedPasswordWarning(path),
+              path + " holds a password and other users may read it (mode 0644): chmod 600 " + path);
+    chmod(path.c_str(), 0600);
+    EXPECT_EQ(ExposedPasswordWarning(path), "");
+    std::ofstream(path) << "[TargetDB]\nPassWord=\n";
+    chmod(path.c_str(), 0644);
+    EXPECT_EQ(ExposedPasswordWarning(path), "");
+    std::remove(path.c_str());
+    KeepSecretsOutOfCoreDumps();
+    EXPECT_EQ(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
 }
 
 }  // namespace
