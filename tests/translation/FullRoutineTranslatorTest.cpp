@@ -192,6 +192,10 @@ INSTANTIATE_TEST_SUITE_P(Statements, RoutineTranslates, ::testing::Values(
         "DROP TEMPORARY TABLE IF EXISTS tmp;"),
         {"CREATE TABLE [#tmp] (", "INSERT INTO [#tmp] SELECT id FROM orders;", "FROM [#tmp]) AS selected;",
          "IF OBJECT_ID(N'tempdb..[#tmp]') IS NOT NULL DROP TABLE [#tmp];"}},
+    // A plain DROP TABLE of the routine's temporary table drops it, as in MySQL.
+    RoutineCase{"PlainDropOfATemporaryTable", Procedure(
+        "CREATE TEMPORARY TABLE tmpCustomer (id INT NOT NULL PRIMARY KEY); DROP TABLE tmpCustomer;"),
+        {"CREATE TABLE [#tmpCustomer] (", "DROP TABLE [#tmpCustomer];"}},
     RoutineCase{"DynamicSql", Procedure(
         "SET @s = CONCAT('DELETE FROM ', 'log'); PREPARE st FROM @s; EXECUTE st; DEALLOCATE PREPARE st;\n"
         "PREPARE q FROM 'SELECT COUNT(*) FROM orders'; EXECUTE q;"),
@@ -269,6 +273,7 @@ TEST(TranslateRoutineFull, RefusesWhatTSqlCannotSayWithTheSameMeaning) {
         {Procedure("PREPARE s FROM 'SELECT * FROM t WHERE id = ?'; EXECUTE s USING @a;"),
          "the prepared statement's text: unreadable text (unexpected character '?' at offset 54)"},
         {Procedure("CREATE TABLE t (id INT);"), "CREATE TABLE in a routine"},
+        {Procedure("DROP TABLE t;"), "DROP TABLE t (not a temporary table of the routine)"},
         {Procedure("SET b = x;"), ""},  // an unknown bare name is a column: translated, and the server decides
         {Function("SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = CONCAT('bad ', x); RETURN 1;"), "SIGNAL with a computed message in a function"},
         {Procedure("RESIGNAL;"), "RESIGNAL outside an error handler"},

@@ -387,6 +387,7 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
     if (statement.kind == K::DropTemporary) {
         for (const auto& name : statement.names) {
             const auto known = temporaryTables_.find(LowerAscii(name));
+            if (known == temporaryTables_.end() && statement.text == "table") Refuse("DROP TABLE " + name + " (not a temporary table of the routine)");
             const std::string table = known != temporaryTables_.end() ? known->second : QuoteTargetName("#" + name);
             Emit(level, (statement.ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NOT NULL " : "") +
                             std::string("DROP TABLE ") + table + ";");

@@ -48,6 +48,9 @@ public:
     // The definition of the column a reference names, where the query translator knows it.
     std::function<const ColumnModel*(const SqlNode&)> columnOf;
 
+    // The character set of the column a reference names (its own or its table's), where known.
+    std::function<std::string(const SqlNode&)> charsetOf;
+
     // Writes a subquery; set by the query translator (an expression alone has none).
     std::function<std::string(const SqlQuery&)> writeQuery;
 
@@ -57,6 +60,12 @@ public:
 
     // Functions (FunctionTranslations.cpp).
     std::string Function(const SqlNode& call);
+
+    // GROUP_CONCAT's parts (GroupConcat.h): one row's values joined, the separator as a literal,
+    // and a result cut at the source's group_concat_max_len.
+    std::string GroupConcatItem(const SqlNode& call);
+    std::string GroupConcatSeparator(const SqlNode& call);
+    std::string CutGroupConcat(const std::string& aggregate) const;
 
     // Set when the expression belongs to a stored routine.
     RoutineNameHooks routine;
@@ -80,6 +89,7 @@ private:
     std::string Aggregate(const SqlNode& call);
     std::string Concat(bool separated, const std::vector<const SqlNode*>& nodes, const std::vector<std::string>& args);
     std::string Cast(const SqlNode& call);
+    std::string ByteLength(const SqlNode& argument, const std::string& text);
     std::string Substring(const SqlNode& call, const std::vector<std::string>& args);
     std::string DateFormat(const SqlNode& call, const std::vector<std::string>& args);
     std::string StrToDate(const SqlNode& call, const std::vector<std::string>& args);
