@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "translation/SqlParser.h"
+#include "translation/Collations.h"
 #include "translation/GroupConcat.h"
 #include "translation/ViewGrouping.h"
 #include "translation/ViewScope.h"
@@ -30,6 +31,11 @@ public:
         expressions_.writeQuery = [this](const SqlQuery& query) { return Query(query); };
         expressions_.columnOf = [this](const SqlNode& name) {
             return scopes_.empty() ? nullptr : scopes_.back()->Column(name);
+        };
+        expressions_.collationOf = [this](const SqlNode& name) {
+            const ViewScope::Source* source = scopes_.empty() ? nullptr : scopes_.back()->Resolve(name);
+            const ColumnModel* column = scopes_.empty() ? nullptr : scopes_.back()->Column(name);
+            return column && source && source->model ? SourceCollationOf(*column, source->model->options) : std::string();
         };
         expressions_.charsetOf = [this](const SqlNode& name) {
             const ViewScope::Source* source = scopes_.empty() ? nullptr : scopes_.back()->Resolve(name);

@@ -51,6 +51,10 @@ public:
     // The character set of the column a reference names (its own or its table's), where known.
     std::function<std::string(const SqlNode&)> charsetOf;
 
+    // The MySQL collation of a text column a reference names ("" for anything else), where known:
+    // an expression over columns of different collations writes MySQL's choice with COLLATE.
+    std::function<std::string(const SqlNode&)> collationOf;
+
     // Writes a subquery; set by the query translator (an expression alone has none).
     std::function<std::string(const SqlQuery&)> writeQuery;
 
@@ -97,8 +101,12 @@ private:
     std::string DateAdd(const SqlNode& date, const SqlNode& interval, bool subtract);
     std::string Window(const SqlNode& call);
 
+    // The collation MySQL gives the operands of `node` when they mix collations; "" otherwise.
+    std::string CoercionOf(const SqlNode& node) const;
+
     const ExpressionNames& names_;
     int nesting_ = 0;
+    std::string coerceTo_;  // the MySQL collation the columns being written are coerced to
 };
 
 // True for nodes that MySQL evaluates as truth values: comparisons, AND/OR/NOT, LIKE, IN, ...
