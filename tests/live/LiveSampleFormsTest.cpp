@@ -1,8 +1,9 @@
 // The forms a well-known sample database holds, proven by their rows on the live target: a view
 // that joins DISTINCT values ordered by a key they do not list, each built by a GROUP_CONCAT of
-// its own in a correlated subquery; LENGTH in bytes of latin1 and utf8mb4 text; a procedure that
-// drops its temporary table with a plain DROP TABLE. The view's rows and the procedure's result
-// must be MariaDB's.
+// its own in a correlated subquery; LENGTH in bytes of latin1 and utf8mb4 text; columns of
+// different collations in one expression (latin1_bin with utf8mb4, _bin against _ci); a procedure
+// that drops its temporary table with a plain DROP TABLE. The views' rows and the procedure's
+// result must be MariaDB's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -40,6 +41,11 @@ CREATE TABLE words (id int NOT NULL, l varchar(20) CHARACTER SET latin1, u varch
 INSERT INTO words VALUES (1, 'Müller', 'Ünïcödé 日本語 😀'), (2, '', ''), (3, NULL, NULL), (4, 'ab  ', 'ab  ');
 CREATE VIEW word_lengths AS
   SELECT id, LENGTH(l) AS l_bytes, LENGTH(u) AS u_bytes, OCTET_LENGTH(CONCAT(u, '€')) AS expr_bytes FROM words;
+CREATE TABLE codes (id int NOT NULL, code varchar(10) CHARACTER SET latin1 COLLATE latin1_bin, label varchar(20),
+  b varchar(10) COLLATE utf8mb4_bin, PRIMARY KEY (id)) DEFAULT CHARSET=utf8mb4;
+INSERT INTO codes VALUES (1, 'A1', 'Äpfel', 'c'), (2, 'b2', 'birne', 'C'), (3, NULL, 'c', 'Birne');
+CREATE VIEW code_labels AS SELECT id, CONCAT(code, '-', label) AS code_label FROM codes;
+CREATE VIEW same_letters AS SELECT a.id AS a_id, c.id AS c_id FROM codes a JOIN codes c ON a.b = c.label;
 CREATE PROCEDURE count_actor_films(IN actor int, OUT n int)
 BEGIN
   CREATE TEMPORARY TABLE tmp_films (film_id int NOT NULL PRIMARY KEY);
@@ -64,7 +70,7 @@ TEST_F(LiveSampleForms, GroupConcatLengthAndTemporaryTablesGiveMariaDbsRows) {
     auto connection = test::ConnectLiveTarget(target.name());
     ASSERT_NE(connection->session(), nullptr);
     Session& session = *connection->session();
-    for (const std::string view : {"actor_info", "word_lengths"}) {
+    for (const std::string view : {"actor_info", "word_lengths", "code_labels", "same_letters"}) {
         const Rows expected = Sorted(test::QueryRows("SELECT * FROM " + source.name() + "." + view));
         ASSERT_FALSE(expected.empty()) << view;
         EXPECT_EQ(Sorted(test::LiveQuery(session, "SELECT * FROM " + view)), expected) << view;
