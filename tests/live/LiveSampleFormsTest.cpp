@@ -46,13 +46,15 @@ CREATE TABLE codes (id int NOT NULL, code varchar(10) CHARACTER SET latin1 COLLA
 INSERT INTO codes VALUES (1, 'A1', 'Äpfel', 'c'), (2, 'b2', 'birne', 'C'), (3, NULL, 'c', 'Birne');
 CREATE VIEW code_labels AS SELECT id, CONCAT(code, '-', label) AS code_label FROM codes;
 CREATE VIEW same_letters AS SELECT a.id AS a_id, c.id AS c_id FROM codes a JOIN codes c ON a.b = c.label;
+DELIMITER //
 CREATE PROCEDURE count_actor_films(IN actor int, OUT n int)
 BEGIN
   CREATE TEMPORARY TABLE tmp_films (film_id int NOT NULL PRIMARY KEY);
   INSERT INTO tmp_films SELECT film_id FROM film_actor WHERE actor_id = actor;
   SELECT COUNT(*) INTO n FROM tmp_films;
   DROP TABLE tmp_films;
-END;
+END//
+DELIMITER ;
 )SQL";
 
 Rows Sorted(Rows rows) {

@@ -1,5 +1,6 @@
 // FullRoutineTranslator: the entry point; procedures and functions (their header, parameters and
 // body). Triggers are in TriggerTranslator.cpp.
+#include "translation/SqlModes.h"
 #include "translation/FullRoutineTranslator.h"
 
 #include <stdexcept>
@@ -155,7 +156,9 @@ KnownRoutine RoutineSignature(std::string_view createText) {
 
 FullRoutineTranslation TranslateRoutineFull(std::string_view createText, const RoutineContext& context) {
     try {
-        return Translate(createText, context);
+        if (context.sqlMode.empty()) return Translate(createText, context);
+        const SqlModeText text = InDefaultSqlMode(createText, context.sqlMode);
+        return text.refusal.empty() ? Translate(text.text, context) : Refused(text.refusal);
     } catch (const Untranslatable& problem) {
         return Refused(problem.construct);
     } catch (const std::out_of_range&) {  // a length, position or limit beyond any integer
