@@ -91,7 +91,15 @@ void RoutineWriter::Set(const RoutineStatement& statement, int level) {
     for (std::size_t i = 0; i < statement.targets.size(); ++i) {
         const std::string value = Value(*statement.values[i]);
         Emit(level, "SET " + Variable(*statement.targets[i]) + " = " + value + ";");
+        Publish(*statement.targets[i], level);
     }
+}
+
+void RoutineWriter::Publish(const SqlNode& target, int level) {
+    if (IsFunction(kind_) || target.kind != SqlNode::Kind::Name || target.parts.size() != 1) return;
+    const auto found = sessionVariables_.find(LowerAscii(target.parts[0]));
+    if (found == sessionVariables_.end()) return;
+    Emit(level, "EXEC sp_set_session_context " + TsqlWriter::StringLiteral(found->second) + ", " + Variable(target) + ";");
 }
 
 // The variable a SET, SELECT ... INTO or FETCH assigns.
@@ -137,6 +145,22 @@ void RoutineWriter::AllowUserVariable(const std::string& name) {
                           "(T-SQL has no session variables), so its value does not outlive the call");
 }
 
+void RoutineWriter::AllowSessionVariable(const std::string& name, bool readFirst) {
+    const std::string lower = LowerAscii(name);
+    if (scopes_.front().variables.count(lower)) return;
+    const std::string variable = UniqueVariable(name.substr(1));
+    scopes_.front().variables[lower] = variable;
+    const std::string key = TsqlWriter::StringLiteral(name.substr(1));
+    // nvarchar(4000): what SESSION_CONTEXT's sql_variant holds; MySQL's variable takes any type.
+    topDeclarations_.push_back("DECLARE " + variable + " nvarchar(4000)" +
+                               (readFirst ? " = CAST(SESSION_CONTEXT(" + key + ") AS nvarchar(4000))" : "") + ";");
+    if (!IsFunction(kind_)) sessionVariables_[lower] = name.substr(1);
+    adjustments.push_back(
+        "the user variable " + name + " becomes a variable of the routine (text)" +
+        (readFirst ? ", starting with the session's value (SESSION_CONTEXT)" : "") +
+        (IsFunction(kind_) ? "; its value does not outlive the call" : "; each assignment goes back to the session (sp_set_session_context)"));
+}
+
 // SELECT a, b INTO x, y ...: assignments from the query as a derived table (its own ORDER BY and
 // TOP stay inside). More than one row is an error and none raises NOT FOUND, as in MySQL.
 void RoutineWriter::SelectInto(const RoutineStatement& statement, int level) {
@@ -160,6 +184,7 @@ void RoutineWriter::SelectInto(const RoutineStatement& statement, int level) {
     Emit(level, "SET @sys_rows = @@ROWCOUNT;");
     Emit(level, "IF @sys_rows > 1 " + RaiseText("Result consisted of more than one row"));
     CaptureRowCount(level, "@sys_rows");
+    for (const auto& target : statement.targets) Publish(*target, level);
     NotFound("@sys_rows = 0", level, false);
 }
 
