@@ -64,7 +64,7 @@ void Extract(const std::filesystem::path& path, std::vector<SourceFile>& files, 
     static const std::regex kDelimiter(R"(^\s*(--)?delimiter\s+(\S+)\s*$)", std::regex::icase);
     static const std::regex kTable(R"(^create\s+table\s)", std::regex::icase);
     static const std::regex kSoname(R"(\ssoname\s)", std::regex::icase);
-    static const std::regex kSqlMode(R"(^set\s+(session\s+|@@session\.|@@)?sql_mode\s*=\s*(default|'([^']*)'|"([^"]*)"))",
+    static const std::regex kSqlMode(R"re(^set\s+(session\s+|@@session\.|@@)?sql_mode\s*=\s*(default|'([^']*)'|"([^"]*)"))re",
                                      std::regex::icase);
     files.emplace_back();
     SourceFile& file = files.back();

@@ -33,37 +33,12 @@ bool EndsWithReturn(const RoutineStatement& body) {
            body.body.back()->kind == RoutineStatement::Kind::Return;
 }
 
-// The user variables of a text, each with whether it is read before it is set (its first
-// mention is no assignment: SET @x =, @x :=, INTO @x).
-std::vector<std::pair<std::string, bool>> UserVariables(std::string_view text) {
-    const SqlTokens tokens = TokenizeSql(text);
-    std::vector<std::pair<std::string, bool>> found;
-    std::set<std::string> seen;
-    const auto& list = tokens.tokens;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (list[i].kind != SqlTokenKind::Variable || list[i].text.rfind("@@", 0) == 0) continue;
-        // DEFINER=`root`@`localhost`: the host of an account, not a variable.
-        if (i > 0 && list[i - 1].offset + list[i - 1].text.size() == list[i].offset && list[i - 1].kind != SqlTokenKind::Operator &&
-            list[i - 1].kind != SqlTokenKind::Punctuation)
-            continue;
-        std::string name = "@";
-        for (char c : list[i].text.substr(1))
-            if (c != '`' && c != '\'' && c != '"') name += c;
-        if (!seen.insert(LowerAscii(name)).second) continue;
-        const std::string before = i > 0 ? LowerAscii(list[i - 1].text) : "";
-        const std::string after = i + 1 < list.size() ? list[i + 1].text : "";
-        const bool assigned = after == ":=" || (after == "=" && (before == "set" || before == ",")) || before == "into";
-        found.emplace_back(name, !assigned);
-    }
-    return found;
-}
-
 void PrepareWriter(const ParsedRoutine& routine, std::string_view text, RoutineWriter& writer) {
     const std::string lower = LowerAscii(text);
     writer.keepRowCount = lower.find("row_count") != std::string::npos;
     writer.keepFoundRows = lower.find("found_rows") != std::string::npos;
     AllowPreparedVariables(*routine.body, writer);
-    for (const auto& [name, readFirst] : UserVariables(text)) writer.AllowSessionVariable(name, readFirst);
+    writer.AllowSessionVariables(text);
 }
 
 std::string Join(const std::vector<std::string>& lines) {
@@ -124,7 +99,7 @@ FullRoutineTranslation Translate(std::string_view text, const RoutineContext& co
     if (routine.kind == ParsedRoutine::Kind::Trigger) {
         result.kind = RoutineKind::Trigger;
         result.table = routine.tableParts.back();
-        TranslateTrigger(routine, context, result);
+        TranslateTrigger(routine, context, result, text);
         return result;
     }
     result.kind = routine.kind == ParsedRoutine::Kind::Function ? RoutineKind::Function : RoutineKind::Procedure;

@@ -2,12 +2,16 @@
 // SIGNAL, RETURN, CALL, transactions, temporary tables, prepared statements) and the routine's
 // own names inside expressions (variables, stored functions, LAST_INSERT_ID, ROW_COUNT).
 #include <algorithm>
+#include <set>
 
 #include "translation/FullTableTranslator.h"
 #include "translation/FullViewTranslator.h"
 #include "translation/Naming.h"
 #include "translation/RoutineWriter.h"
+
+#include <set>
 #include "translation/SqlParser.h"
+#include "translation/SqlTokenizer.h"
 
 namespace velmora {
 namespace {
@@ -159,6 +163,29 @@ void RoutineWriter::AllowSessionVariable(const std::string& name, bool readFirst
         "the user variable " + name + " becomes a variable of the routine (text)" +
         (readFirst ? ", starting with the session's value (SESSION_CONTEXT)" : "") +
         (IsFunction(kind_) ? "; its value does not outlive the call" : "; each assignment goes back to the session (sp_set_session_context)"));
+}
+
+// The user variables of a text, each with whether it is read before it is set (its first
+// mention is no assignment: SET @x =, @x :=, INTO @x).
+void RoutineWriter::AllowSessionVariables(std::string_view text) {
+    const SqlTokens tokens = TokenizeSql(text);
+    std::set<std::string> seen;
+    const auto& list = tokens.tokens;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].kind != SqlTokenKind::Variable || list[i].text.rfind("@@", 0) == 0) continue;
+        // DEFINER=`root`@`localhost`: the host of an account, not a variable.
+        if (i > 0 && list[i - 1].offset + list[i - 1].text.size() == list[i].offset && list[i - 1].kind != SqlTokenKind::Operator &&
+            list[i - 1].kind != SqlTokenKind::Punctuation)
+            continue;
+        std::string name = "@";
+        for (char c : list[i].text.substr(1))
+            if (c != '`' && c != '\'' && c != '"') name += c;
+        if (!seen.insert(LowerAscii(name)).second) continue;
+        const std::string before = i > 0 ? LowerAscii(list[i - 1].text) : "";
+        const std::string after = i + 1 < list.size() ? list[i + 1].text : "";
+        const bool assigned = after == ":=" || (after == "=" && (before == "set" || before == ",")) || before == "into";
+        AllowSessionVariable(name, !assigned);
+    }
 }
 
 // SELECT a, b INTO x, y ...: assignments from the query as a derived table (its own ORDER BY and

@@ -59,6 +59,8 @@ public:
     // the routine reads before it sets it (`readFirst`) starts with the session's value
     // (SESSION_CONTEXT); outside functions each assignment also goes back to the session.
     void AllowSessionVariable(const std::string& name, bool readFirst);
+    // Every user variable of the text, read first or set first (SET @x =, @x :=, INTO @x).
+    void AllowSessionVariables(std::string_view text);
     // Drops the temporary tables from `references`.
     void Finish();
 
