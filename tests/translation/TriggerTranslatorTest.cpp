@@ -201,6 +201,9 @@ TEST(TranslateTrigger, UserVariablesAndColumnsThatNeedQuoting) {
     ASSERT_TRUE(spaced.ok()) << spaced.untranslatable;
     EXPECT_NE(spaced.statements.back().find(" int;"), std::string::npos);
     EXPECT_FALSE(Translated(Trigger("`fill` BEFORE INSERT ON `spaced`", "SET NEW.`x y` = 5"), context).ok());
+    // A row of defaults per row has no set-based form: refused, where an empty SELECT list was written.
+    EXPECT_EQ(Translated(Trigger("`log_del` AFTER DELETE ON `products`", "INSERT INTO audit () VALUES ()")).untranslatable,
+              "INSERT of a row of defaults for each row of a trigger");
 }
 
 }  // namespace

@@ -193,6 +193,9 @@ private:
             std::string columns, values;
             for (const auto& column : insert->columns) columns += (columns.empty() ? "" : ", ") + QuoteTargetName(column);
             for (const auto& value : insert->rows[0]) values += (values.empty() ? "" : ", ") + writer_.Value(*value);
+            // INSERT INTO t () VALUES (): a row of defaults for each row, which T-SQL writes one
+            // at a time only (DEFAULT VALUES takes no SELECT).
+            if (values.empty()) throw Untranslatable{"INSERT of a row of defaults for each row of a trigger"};
             if (!columns.empty()) head += " (" + columns + ")";
             lines.push_back("    " + head + " SELECT " + values + " FROM " + Source() + ";");
         }
