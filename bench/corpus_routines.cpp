@@ -1,11 +1,12 @@
 // corpus_routines: takes every CREATE PROCEDURE, CREATE FUNCTION and CREATE TRIGGER statement of
 // MariaDB's regression suite (the .test files of Debian's mariadb-test-data, read with their
-// mysqltest delimiters), translates each in a child process (so that a crash is counted, not
+// mysqltest delimiters, and under the sql_mode the file set before it), translates each in a child process (so that a crash is counted, not
 // fatal) and prints how many were translated, refused (with the most frequent constructs) and
 // crashed, per kind; with --oracle N, the T-SQL grammar parses N of the translations, spread over
 // the corpus.
 //
-//   corpus_routines [FOLDER] [--oracle N] [--list FILE]   (FOLDER defaults to /usr/share/mysql/mysql-test)
+//   corpus_routines [FOLDER] [--oracle N] [--list FILE] [--default-sql-mode]
+//   (FOLDER defaults to /usr/share/mysql/mysql-test; --default-sql-mode ignores the files' sql_mode)
 //
 // --list FILE writes every statement with its outcome, for reading the refusals one by one.
 #include <sys/wait.h>
@@ -53,6 +54,7 @@ struct SourceFile {
 struct Place {
     std::size_t file = 0;
     std::size_t tablesBefore = 0;
+    std::string sqlMode;  // the SQL mode the file set before the statement, as the routine keeps it
 };
 using Corpus = std::map<std::string, Place>;
 
@@ -62,10 +64,12 @@ void Extract(const std::filesystem::path& path, std::vector<SourceFile>& files, 
     static const std::regex kDelimiter(R"(^\s*(--)?delimiter\s+(\S+)\s*$)", std::regex::icase);
     static const std::regex kTable(R"(^create\s+table\s)", std::regex::icase);
     static const std::regex kSoname(R"(\ssoname\s)", std::regex::icase);
+    static const std::regex kSqlMode(R"re(^set\s+(session\s+|@@session\.|@@)?sql_mode\s*=\s*(default|'([^']*)'|"([^"]*)"))re",
+                                     std::regex::icase);
     files.emplace_back();
     SourceFile& file = files.back();
     std::ifstream in(path, std::ios::binary);
-    std::string line, statement, delimiter = ";";
+    std::string line, statement, delimiter = ";", sqlMode;
     while (std::getline(in, line)) {
         const std::string trimmed = Trim(line);
         std::smatch match;
@@ -83,12 +87,13 @@ void Extract(const std::filesystem::path& path, std::vector<SourceFile>& files, 
         std::string text = Trim(statement);
         text = Trim(text.substr(0, text.size() - delimiter.size()));
         statement.clear();
+        if (std::regex_search(text, match, kSqlMode)) sqlMode = match[3].matched ? match[3].str() : match[4].str();
         if (std::regex_search(text, kTable)) {
             const ParsedTable parsed = ParseCreateTable(text);
             if (parsed.ok()) file.tables.emplace_back(parsed.table.name, text);
         }
         if (std::regex_search(text, kRoutine) && !std::regex_search(text, kSoname)) {
-            texts.emplace(text, Place{files.size() - 1, file.tables.size()});
+            texts.emplace(text, Place{files.size() - 1, file.tables.size(), sqlMode});
             const KnownRoutine signature = RoutineSignature(text);
             if (!signature.name.empty()) file.routines.push_back(signature);
         }
@@ -102,6 +107,7 @@ RoutineContext ContextAt(const SourceFile& file, const Place& place) {
     for (std::size_t i = 0; i < place.tablesBefore; ++i) latest[file.tables[i].first] = file.tables[i].second;
     for (const auto& entry : latest) context.tables.push_back(ParseCreateTable(entry.second).table);
     context.routines = file.routines;
+    context.sqlMode = place.sqlMode;
     return context;
 }
 
@@ -177,10 +183,12 @@ std::string KindOf(const std::string& text) {
 int main(int argc, char** argv) {
     std::string folder = "/usr/share/mysql/mysql-test", listFile;
     std::size_t oracleSample = 0;
+    bool defaultMode = false;  // every text read under the default mode, as if its file set none
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--oracle" && i + 1 < argc) oracleSample = std::stoul(argv[++i]);
         else if (arg == "--list" && i + 1 < argc) listFile = argv[++i];
+        else if (arg == "--default-sql-mode") defaultMode = true;
         else folder = arg;
     }
     Corpus texts;
@@ -193,7 +201,9 @@ int main(int argc, char** argv) {
     std::ofstream list;
     if (!listFile.empty()) list.open(listFile);
     for (const auto& [text, place] : texts) {
-        Outcome outcome = TranslateInChild(text, ContextAt(files[place.file], place));
+        RoutineContext context = ContextAt(files[place.file], place);
+        if (defaultMode) context.sqlMode.clear();
+        Outcome outcome = TranslateInChild(text, context);
         if (outcome.status != 'T') outcome.kind = KindOf(text);
         ++counts[outcome.kind][outcome.status];
         if (outcome.status == 'R') ++reasons[Reason(outcome.detail)];

@@ -164,6 +164,12 @@ std::vector<OptionSpec> BuildTable() {
          "another; their keys and column types tell what the view's grouping and text mean. "
          "For a trigger: its table's text, whose key pairs old and new rows.",
          {"translate-view", "translate-routine"}},
+        {"--sql-mode", "", Value::Required, "MODE",
+         Store([](CliOptions& o) -> auto& { return o.sqlMode; }),
+         "The SQL mode the text was written under, as SHOW CREATE prints it (for example "
+         "ANSI_QUOTES,NO_BACKSLASH_ESCAPES): \"name\" is then a name and a backslash an ordinary "
+         "character. Default: MySQL's default mode.",
+         {"translate-view", "translate-routine"}},
         {"--target-schema", "", Value::Required, "NAME",
          Store([](CliOptions& o) -> auto& { return o.targetSchema; }),
          "Full mode: the schema of the target database that receives the tables, views, "

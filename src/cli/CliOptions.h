@@ -47,6 +47,7 @@ struct CliOptions {
     bool finish = false;                      // --finish: end a split run
     std::optional<std::string> bulk;          // --bulk auto|off: the target driver's bulk copy (Full)
     std::optional<std::string> tableFile;     // --table FILE: "show create table" texts (translate-view)
+    std::optional<std::string> sqlMode;       // --sql-mode MODE: the mode a routine's text was written under
     std::optional<std::string> html;          // --html FILE: the assessment's page
     std::optional<std::string> json;          // --json FILE: the assessment as JSON
     std::optional<std::string> failOn;        // --fail-on adjustments|refusals (assess)

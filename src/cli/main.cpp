@@ -26,6 +26,7 @@
 #include "translation/FullTableTranslator.h"
 #include "translation/FullRoutineTranslator.h"
 #include "translation/FullViewTranslator.h"
+#include "translation/SqlModes.h"
 #include "config/Configuration.h"
 #include "config/Options.h"
 
@@ -108,6 +109,12 @@ int TranslateView(const velmora::cli::CliOptions& options) {
     if (!ReadInput("translate-view", args.empty() ? "" : args[0], text)) return kExitUsage;
     if (options.tableFile && (!ReadInput("translate-view", *options.tableFile, tables) || !ReadTableModels("translate-view", tables, models)))
         return kExitUsage;
+    const velmora::SqlModeText inDefaultMode = velmora::InDefaultSqlMode(text, options.sqlMode.value_or(""));
+    if (!inDefaultMode.refusal.empty()) {
+        std::fprintf(stderr, "translate-view: it cannot be translated: %s\n", inDefaultMode.refusal.c_str());
+        return 1;
+    }
+    text = inDefaultMode.text;
     // Names of the view's own database lose their qualifier, as on the way into a target database.
     const std::pair<std::string, std::string> name = velmora::ViewNameOf(text);
     const velmora::FullViewTranslation view = velmora::TranslateViewFull(text, "", {name.second, ""}, models);
@@ -142,7 +149,8 @@ int TranslateRoutine(const velmora::cli::CliOptions& options) {
     if (options.tableFile &&
         (!ReadInput("translate-routine", *options.tableFile, tables) || !ReadTableModels("translate-routine", tables, context.tables)))
         return kExitUsage;
-    const velmora::KnownRoutine self = velmora::RoutineSignature(text);
+    context.sqlMode = options.sqlMode.value_or("");
+    const velmora::KnownRoutine self = velmora::RoutineSignature(velmora::InDefaultSqlMode(text, context.sqlMode).text);
     if (!self.name.empty()) context.routines.push_back(self);
     const velmora::FullRoutineTranslation routine = velmora::TranslateRoutineFull(text, context);
     if (!routine.ok()) {

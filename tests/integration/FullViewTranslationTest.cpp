@@ -23,7 +23,8 @@
 namespace velmora {
 namespace {
 
-const ExpressionNames kNames{"shop_views", ""};
+// A target with STRING_AGG ... WITHIN GROUP, which the round trip reads back.
+const ExpressionNames kNames{"shop_views", "", "", "", {}, 16};
 
 enum class Check { RoundTrip, ExactText, Refused };
 

@@ -9,7 +9,8 @@
 namespace velmora {
 namespace {
 
-const ExpressionNames kNames{"shop", "shop_target"};
+const ExpressionNames kNames{"shop", "shop_target", "", "", {}, 16};
+
 
 struct Case {
     const char* mysql;
@@ -114,7 +115,19 @@ INSTANTIATE_TEST_SUITE_P(Strings, ExpressionTranslates, ::testing::Values(
     Case{"locate('x',`s`)", "CHARINDEX(N'x', s)"},
     Case{"locate('x',`s`,3)", "CHARINDEX(N'x', s, 3)"},
     Case{"instr(`s`,'x')", "CHARINDEX(N'x', s)"},
-    Case{"length(`s`)", "DATALENGTH(CAST(CAST(s AS nvarchar(max)) COLLATE Latin1_General_100_CI_AS_SC_UTF8 AS varchar(max)))"},
+    // UTF-8 bytes summed from the code points: no UTF-8 collation (2019 and later only), no DATALENGTH
+    // (UTF-16 bytes on SQL Server, UTF-8 on Babelfish).
+    Case{"length(`s`)", "CASE WHEN s IS NULL THEN NULL ELSE ISNULL((SELECT SUM(CASE WHEN c.u < 128 THEN 1 WHEN c.u < 2048 THEN 2 "
+                        "WHEN c.u BETWEEN 55296 AND 57343 THEN 2 WHEN c.u < 65536 THEN 3 ELSE 4 END) FROM (SELECT CAST(s AS "
+                        "nvarchar(max)) AS s) AS v CROSS APPLY (SELECT TOP (LEN(v.s + N'.') - 1) UNICODE(SUBSTRING(v.s, "
+                        "ROW_NUMBER() OVER (ORDER BY (SELECT NULL)), 1)) AS u FROM "
+                        "(VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d1(z)"
+                        " CROSS JOIN (VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d2(z)"
+                        " CROSS JOIN (VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d3(z)"
+                        " CROSS JOIN (VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d4(z)"
+                        " CROSS JOIN (VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d5(z)"
+                        " CROSS JOIN (VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d6(z)"
+                        ") AS c), 0) END"},
     Case{"char_length(`s`)", "LEN(CAST(s AS nvarchar(max)) + N'.') - 1"},
     Case{"lcase(`s`)", "LOWER(s)"},
     Case{"ucase(`s`)", "UPPER(s)"},

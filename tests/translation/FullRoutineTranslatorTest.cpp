@@ -192,6 +192,16 @@ INSTANTIATE_TEST_SUITE_P(Statements, RoutineTranslates, ::testing::Values(
         "DROP TEMPORARY TABLE IF EXISTS tmp;"),
         {"CREATE TABLE [#tmp] (", "INSERT INTO [#tmp] SELECT id FROM orders;", "FROM [#tmp]) AS selected;",
          "IF OBJECT_ID(N'tempdb..[#tmp]') IS NOT NULL DROP TABLE [#tmp];"}},
+    // User variables: variables of the routine; one read before it is set starts with the session's
+    // value, and each assignment goes back to the session.
+    RoutineCase{"UserVariablesGoThroughTheSession", Procedure("SET @n = a + 1; SET b = @n + @session_counter;"),
+                {"DECLARE @n nvarchar(4000);",
+                 "DECLARE @session_counter nvarchar(4000) = CAST(SESSION_CONTEXT(N'session_counter') AS nvarchar(4000));",
+                 "SET @n = @a + 1;", "EXEC sp_set_session_context N'n', @n;", "SET @b = @n + @session_counter;"}},
+    // A plain DROP TABLE of the routine's temporary table drops it, as in MySQL.
+    RoutineCase{"PlainDropOfATemporaryTable", Procedure(
+        "CREATE TEMPORARY TABLE tmpCustomer (id INT NOT NULL PRIMARY KEY); DROP TABLE tmpCustomer;"),
+        {"CREATE TABLE [#tmpCustomer] (", "DROP TABLE [#tmpCustomer];"}},
     RoutineCase{"DynamicSql", Procedure(
         "SET @s = CONCAT('DELETE FROM ', 'log'); PREPARE st FROM @s; EXECUTE st; DEALLOCATE PREPARE st;\n"
         "PREPARE q FROM 'SELECT COUNT(*) FROM orders'; EXECUTE q;"),
@@ -257,7 +267,6 @@ TEST(TranslateRoutineFull, RefusesWhatTSqlCannotSayWithTheSameMeaning) {
          "handler for errors in a function (T-SQL allows no TRY ... CATCH there)"},
         {Procedure("DECLARE CONTINUE HANDLER FOR SQLWARNING SET b = 1; SET b = 2;"), "handler for SQLWARNING (T-SQL raises no warnings)"},
         {Procedure("DECLARE EXIT HANDLER FOR 1234 SET b = 1; SET b = 2;"), "handler for error 1234"},
-        {Procedure("SET b = @session_counter;"), "user variable @session_counter"},
         {Procedure("SET @@sql_mode = '';"), "SET of system variable @@sql_mode"},
         {Procedure("INSERT INTO t (id) VALUES (a) ON DUPLICATE KEY UPDATE id = id + 1;"), "INSERT ... ON DUPLICATE KEY UPDATE"},
         {Procedure("INSERT IGNORE INTO t (id) VALUES (a);"), "INSERT IGNORE"},
@@ -269,6 +278,7 @@ TEST(TranslateRoutineFull, RefusesWhatTSqlCannotSayWithTheSameMeaning) {
         {Procedure("PREPARE s FROM 'SELECT * FROM t WHERE id = ?'; EXECUTE s USING @a;"),
          "the prepared statement's text: unreadable text (unexpected character '?' at offset 54)"},
         {Procedure("CREATE TABLE t (id INT);"), "CREATE TABLE in a routine"},
+        {Procedure("DROP TABLE t;"), "DROP TABLE t (not a temporary table of the routine)"},
         {Procedure("SET b = x;"), ""},  // an unknown bare name is a column: translated, and the server decides
         {Function("SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = CONCAT('bad ', x); RETURN 1;"), "SIGNAL with a computed message in a function"},
         {Procedure("RESIGNAL;"), "RESIGNAL outside an error handler"},

@@ -94,12 +94,12 @@ TEST(FullTableTranslator, MapsEveryTypeSoThatEveryValueFits) {
         {"`c` bit(1) DEFAULT NULL", "c bit NULL"},
         {"`c` bit(9) DEFAULT NULL", "c binary(2) NULL"},
         {"`c` bit(64) DEFAULT NULL", "c binary(8) NULL"},
-        {"`c` char(10) DEFAULT NULL", "c nchar(20) NULL"},  // emoji take two UTF-16 units
-        {"`c` char(10) CHARACTER SET latin1 DEFAULT NULL", "c nchar(10) NULL"},
+        {"`c` char(10) DEFAULT NULL", "c nvarchar(20) NULL"},  // emoji take two UTF-16 units; no padding
+        {"`c` char(10) CHARACTER SET latin1 DEFAULT NULL", "c nvarchar(10) NULL"},
         {"`c` varchar(2000) DEFAULT NULL", "c nvarchar(4000) NULL"},
         {"`c` varchar(2001) DEFAULT NULL", "c nvarchar(max) NULL"},
         {"`c` varchar(4000) CHARACTER SET utf8mb3 COLLATE utf8mb3_general_ci DEFAULT NULL", "c nvarchar(4000) NULL"},
-        {"`c` char(255) DEFAULT NULL", "c nchar(510) NULL"},
+        {"`c` char(255) DEFAULT NULL", "c nvarchar(510) NULL"},
         {"`c` tinytext DEFAULT NULL", "c nvarchar(255) NULL"},
         {"`c` text DEFAULT NULL", "c nvarchar(max) NULL"},
         {"`c` mediumtext DEFAULT NULL", "c nvarchar(max) NULL"},
@@ -142,6 +142,8 @@ TEST(FullTableTranslator, ReportsWhatTheMappingChanges) {
         {"`c` time DEFAULT '838:59:59'", "outside 00:00:00..23:59:59"},
         {"`c` float NOT NULL AUTO_INCREMENT", "cannot be an identity"},
         {"`c` int DEFAULT (`c` + 1)", "which a SQL Server default cannot"},
+        {"`c` char(3) DEFAULT NULL", "char(3) becomes nvarchar(6): values read back without trailing blanks"},
+        {"`c` int DEFAULT NULL INVISIBLE", "an INVISIBLE column: visible on SQL Server"},
     };
     for (const Row& row : rows) {
         FullTableTranslation t = TranslateTableFull(Table(row.column), kNames);

@@ -30,7 +30,7 @@ std::vector<TableModel> Tables() {
 }
 
 FullViewTranslation Translate(const std::string& body) {
-    return TranslateViewFull(kHeader + body, "v", {"shop", ""}, Tables());
+    return TranslateViewFull(kHeader + body, "v", {"shop", "", "", "", {}, 16}, Tables());
 }
 
 struct ViewCase {
@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(DeterminedColumnsJoinTheGroupBy, KnownTablesTranslate, 
              "separator ', ') AS `items`" + kJoin + " group by `c`.`id`",
              "SELECT group_1 AS id, group_2 AS name, STRING_AGG(CAST(value_1 AS nvarchar(max)), N', ') WITHIN GROUP "
              "(ORDER BY value_1) AS items FROM (SELECT DISTINCT c.id AS group_1, c.name AS group_2, o.item AS value_1 "
-             "FROM clients AS c INNER JOIN orders AS o ON o.client_id = c.id) AS distinct_rows GROUP BY group_1, group_2"}));
+             "FROM clients AS c INNER JOIN orders AS o ON o.client_id = c.id) AS group_rows GROUP BY group_1, group_2"}));
 
 TEST(KnownTables, TheAddedColumnsAreReportedAsAnAdjustment) {
     const FullViewTranslation out =
@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(CharValuesLoseTheirTrailingBlanks, KnownTablesTranslate
              "AS items FROM clients AS c"},
     ViewCase{"select group_concat(distinct `c`.`code` order by `c`.`code` ASC separator ',') AS `codes` from `clients` `c`",
              "SELECT STRING_AGG(CAST(value_1 AS nvarchar(max)), N',') WITHIN GROUP (ORDER BY value_1) AS codes FROM "
-             "(SELECT DISTINCT RTRIM(c.code) AS value_1 FROM clients AS c) AS distinct_rows"}));
+             "(SELECT DISTINCT RTRIM(c.code) AS value_1 FROM clients AS c) AS group_rows"}));
 
 }  // namespace
 }  // namespace velmora

@@ -188,5 +188,23 @@ TEST(TranslateTrigger, ATextCutShortIsRefusedWithoutCrashing) {
     }
 }
 
+// A user variable a trigger sets goes to the session; a NEW column whose name needs quoting keeps
+// its type (it used to be looked up by its quoted name and crash); an unknown one is refused.
+TEST(TranslateTrigger, UserVariablesAndColumnsThatNeedQuoting) {
+    const FullRoutineTranslation counted = Translated(Trigger("`count_new` BEFORE INSERT ON `products`", "SET @inserted := NEW.stock"));
+    ASSERT_TRUE(counted.ok()) << counted.untranslatable;
+    EXPECT_NE(counted.statements.back().find("EXEC sp_set_session_context N'inserted', @inserted;"), std::string::npos);
+    RoutineContext context = Context();
+    context.tables.push_back(ParseCreateTable("CREATE TABLE `spaced` (\n  `id` int NOT NULL,\n  `a b` int DEFAULT NULL,\n"
+                                              "  PRIMARY KEY (`id`)\n) ENGINE=InnoDB").table);
+    const FullRoutineTranslation spaced = Translated(Trigger("`fill` BEFORE INSERT ON `spaced`", "SET NEW.`a b` = 5"), context);
+    ASSERT_TRUE(spaced.ok()) << spaced.untranslatable;
+    EXPECT_NE(spaced.statements.back().find(" int;"), std::string::npos);
+    EXPECT_FALSE(Translated(Trigger("`fill` BEFORE INSERT ON `spaced`", "SET NEW.`x y` = 5"), context).ok());
+    // A row of defaults per row has no set-based form: refused, where an empty SELECT list was written.
+    EXPECT_EQ(Translated(Trigger("`log_del` AFTER DELETE ON `products`", "INSERT INTO audit () VALUES ()")).untranslatable,
+              "INSERT of a row of defaults for each row of a trigger");
+}
+
 }  // namespace
 }  // namespace velmora

@@ -201,10 +201,12 @@ TEST(Collations, ANoPadCollationIsAnAdjustmentOfTheColumnsThatKeepTrailingBlanks
         ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_0900_ai_ci",
         {"shop", ""});
     ASSERT_TRUE(t.ok()) << t.error;
-    ASSERT_EQ(t.adjustments.size(), 1u);
-    EXPECT_EQ(t.adjustments[0].column, "name");
-    EXPECT_NE(t.adjustments[0].text.find("utf8mb4_0900_ai_ci counts trailing blanks"), std::string::npos)
-        << t.adjustments[0].text;
+    std::vector<Adjustment> noPad;  // the char column's own adjustment (no padding) aside
+    for (const Adjustment& a : t.adjustments)
+        if (a.text.find("counts trailing blanks") != std::string::npos) noPad.push_back(a);
+    ASSERT_EQ(noPad.size(), 1u);
+    EXPECT_EQ(noPad[0].column, "name");
+    EXPECT_NE(noPad[0].text.find("utf8mb4_0900_ai_ci counts trailing blanks"), std::string::npos) << noPad[0].text;
 }
 
 // Where the target refuses inserts through a foreign key over a column of another collation than

@@ -73,7 +73,7 @@ private:
 PreparedRoutine Read(WorkerContext& context, const SourceRoutine& source, std::string& text) {
     PreparedRoutine prepared;
     prepared.source = source;
-    text = ReadRoutineText(context.Log(), context.SourceSession(), source, &prepared.readFailure);
+    text = ReadRoutineText(context.Log(), context.SourceSession(), source, &prepared.readFailure, &prepared.sqlMode);
     return prepared;
 }
 
@@ -85,6 +85,7 @@ void Translate(WorkerContext& context, std::string_view database, const std::str
     if (!prepared.readFailure.empty()) return;
     RoutineContext routineContext = base;
     routineContext.names = NamesForTask(context, database);
+    routineContext.sqlMode = prepared.sqlMode;
     std::vector<std::string> named;
     if (!prepared.source.table.empty()) named.push_back(prepared.source.table);
     routineContext.tables = tables.Models(named);

@@ -34,6 +34,7 @@ inline constexpr const char kSchedulerNote[] = "the target's scheduler is a sepa
 struct PreparedRoutine {
     SourceRoutine source;
     std::string readFailure;  // why its text could not be read ("" when it was)
+    std::string sqlMode;      // the mode it was created under, as SHOW CREATE gives it
     FullRoutineTranslation translation;
 };
 

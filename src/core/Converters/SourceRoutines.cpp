@@ -95,7 +95,7 @@ std::string ShowCreateRoutineStatement(const SourceRoutine& routine) {
 }
 
 std::string ReadRoutineText(OperationLog& log, Session* source, const SourceRoutine& routine,
-                            std::string* failure) {
+                            std::string* failure, std::string* sqlMode) {
     SourceQuery query(log, source, ShowCreateRoutineStatement(routine));
     std::string why;
     std::string text;
@@ -110,6 +110,7 @@ std::string ReadRoutineText(OperationLog& log, Session* source, const SourceRout
     } else {
         // The name, the SQL mode, then the CREATE text.
         text.assign(query.Value(2));
+        if (sqlMode) sqlMode->assign(query.Value(1));
     }
     if (withheld) {
         why = "the server withholds its text (the source login may not see the body of another "

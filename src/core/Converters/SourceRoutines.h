@@ -51,9 +51,9 @@ std::string ShowCreateRoutineStatement(const SourceRoutine& routine);
 
 // The CREATE text of a routine or trigger as the source prints it. Empty with the reason in
 // `failure` when it cannot be read, or when the server withholds it (a login that may run the
-// routine but not see its body gets NULL).
+// routine but not see its body gets NULL). `sqlMode` receives the mode it was created under.
 std::string ReadRoutineText(OperationLog& log, Session* source, const SourceRoutine& routine,
-                            std::string* failure);
+                            std::string* failure, std::string* sqlMode = nullptr);
 
 // The triggers that fire on the same table, timing and event as `trigger`, in firing order, by
 // name (itself included).

@@ -1,5 +1,6 @@
 #include "Converters/TaskChoices.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -151,10 +152,23 @@ std::vector<std::string> TypeMapMisfits(WorkerContext& context, std::string_view
     return misfits;
 }
 
+// The target's major version (its driver's SQL_DBMS_VER, "16.00.4135") and the source's
+// group_concat_max_len, which the translation picks its forms by.
+static void ReadTranslationFigures(WorkerContext& context) {
+    std::string version;
+    if (context.targetConnection && context.targetConnection->GetProperty(kPropDbmsVersion, version) == kSuccess)
+        context.choices.targetMajorVersion = std::atoi(version.c_str());
+    SourceQuery query(context.Log(), context.SourceSession(), "SELECT @@group_concat_max_len", false);
+    if (query.ok() && query.Next() && !query.IsNull(0))
+        context.choices.groupConcatMaxLength = std::strtoull(std::string(query.Value(0)).c_str(), nullptr, 10);
+}
+
 ExpressionNames NamesForTask(const WorkerContext& context, std::string_view database) {
     ExpressionNames names{std::string(database), context.targetDatabase, OneDatabaseKindName(context.targetKind)};
     names.targetSchema = context.options.targetSchema;
     names.schemaDatabases = context.options.schemaDatabases;
+    names.targetMajorVersion = context.choices.targetMajorVersion;
+    names.groupConcatMaxLength = context.choices.groupConcatMaxLength;
     return names;
 }
 
@@ -205,7 +219,10 @@ bool PrepareTaskChoices(WorkerContext& context, ConversionReport* report) {
             return false;
         }
     }
-    if (options.translation == TranslationMode::Full) choices.targetCollation = TargetDefaultCollation(context);
+    if (options.translation == TranslationMode::Full) {
+        choices.targetCollation = TargetDefaultCollation(context);
+        ReadTranslationFigures(context);
+    }
     if (options.translation == TranslationMode::Full && context.targetKind == TargetKind::Babelfish) {
         choices.foreignKeyTextColumns = std::make_shared<const std::set<std::pair<std::string, std::string>>>(
             ForeignKeyTextColumns(context, context.sourceDatabase));

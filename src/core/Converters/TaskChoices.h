@@ -36,6 +36,10 @@ struct TaskChoices {
     // Babelfish: the text columns of the source database in a foreign key (see
     // TableTranslationChoices); null elsewhere.
     std::shared_ptr<const std::set<std::pair<std::string, std::string>>> foreignKeyTextColumns;
+    // What a translation picks its forms by (ExpressionNames): the target's major version (0
+    // when not known) and the source's group_concat_max_len (0 when not known).
+    int targetMajorVersion = 0;
+    std::size_t groupConcatMaxLength = 0;
 };
 
 // The names a translation of `database`'s objects uses on the task's target.

@@ -11,6 +11,7 @@
 #include "Converters/OrderedRows.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/ValueNormalisation.h"
+#include "Converters/ViewVerification.h"
 #include "Converters/WorkerContext.h"
 
 namespace velmora {
@@ -274,6 +275,11 @@ int VerifyDatabaseTables(WorkerContext& context, std::string_view database, Veri
             break;
         }
     }
+    if (report.stopped) return 0;
+    std::vector<std::string> views;
+    if (auto records = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: "))
+        for (const TableRecord& record : *records) views.push_back(record.tableName);
+    VerifyViewsIntoReport(context, database, views, mode, report);
     return 0;
 }
 
@@ -287,6 +293,7 @@ void VerifyMigratedTables(WorkerContext& context, VerifyMode mode, ConversionRep
         if (context.StopRequested()) break;
         VerifyIntoReport(context, database, name, mode, report);
     }
+    VerifyMigratedViews(context, mode, report);
 }
 
 }  // namespace velmora

@@ -65,4 +65,39 @@ std::string SourceCollationOf(const ColumnModel& column, const TableOptions& tab
     return table.collation.empty() ? defaultOf(table.charset) : table.collation;
 }
 
+namespace {
+
+std::string CharsetOfCollation(const std::string& collation) { return collation.substr(0, collation.find('_')); }
+
+bool IsUnicodeCharset(const std::string& charset) {
+    return charset == "utf8" || charset == "utf8mb3" || charset == "utf8mb4" || charset == "ucs2" || charset == "utf16" ||
+           charset == "utf16le" || charset == "utf32";
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Of two collations, the one MySQL's coercion picks; empty for a mix it refuses.
+std::string Coerce(const std::string& a, const std::string& b) {
+    if (a == b) return a;
+    const std::string ca = CharsetOfCollation(a), cb = CharsetOfCollation(b);
+    if (ca == cb) return EndsWith(a, "_bin") ? a : EndsWith(b, "_bin") ? b : "";
+    if (IsUnicodeCharset(ca) != IsUnicodeCharset(cb)) return IsUnicodeCharset(ca) ? a : b;
+    if (ca == "utf8mb4" || cb == "utf8mb4") return ca == "utf8mb4" ? a : b;
+    return "";
+}
+
+}  // namespace
+
+std::string CoercedCollation(const std::vector<std::string>& collations) {
+    std::string winner;
+    for (const std::string& collation : collations) {
+        if (collation.empty()) continue;
+        winner = winner.empty() ? collation : Coerce(winner, collation);
+        if (winner.empty()) return "";
+    }
+    return winner;
+}
+
 }  // namespace velmora

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "translation/TableModel.h"
 
@@ -30,5 +31,11 @@ std::string SourceCollationOf(const ColumnModel& column, const TableOptions& tab
 
 // Whether the column holds text whose comparisons a collation decides.
 bool IsCollatedColumn(const ColumnModel& column);
+
+// The collation MySQL gives an expression over text of these collations (columns, all of one
+// derivation): the one collation they share; of a Unicode and a non-Unicode character set, the
+// Unicode one (utf8mb4 over utf8mb3); of one character set, its _bin collation. Empty where MySQL
+// itself refuses the mix ("Illegal mix of collations").
+std::string CoercedCollation(const std::vector<std::string>& collations);
 
 }  // namespace velmora

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <functional>
 #include <stdexcept>
 
+#include "translation/Collations.h"
 #include "translation/SqlParser.h"
 #include "translation/TsqlWriter.h"
 #include "translation/Naming.h"
@@ -120,11 +122,60 @@ private:
     int& nesting_;
 };
 
+// The collation the columns of one expression are coerced to while it is written.
+class CoercionScope {
+public:
+    CoercionScope(std::string& current, const std::string& collation) : current_(current), saved_(current) {
+        if (!collation.empty()) current_ = collation;
+    }
+    ~CoercionScope() { current_ = saved_; }
+    CoercionScope(const CoercionScope&) = delete;
+    CoercionScope& operator=(const CoercionScope&) = delete;
+
+private:
+    std::string& current_;
+    std::string saved_;
+};
+
+// Functions whose result takes the collation of their text arguments.
+bool PassesCollation(const SqlNode& node) {
+    static const char* const kNames[] = {"concat", "concat_ws", "if", "ifnull", "coalesce", "nullif", "greatest", "least"};
+    return node.kind == SqlNode::Kind::Function && !node.hasWindow &&
+           std::find_if(std::begin(kNames), std::end(kNames), [&](const char* name) { return node.name == name; }) != std::end(kNames);
+}
+
 }  // namespace
+
+// MySQL's coercion over the columns an expression combines (comparison, LIKE, IN, CASE, CONCAT,
+// IF...): where they mix collations, MySQL picks one (CoercedCollation) and SQL Server would
+// refuse the mix or choose by other rules, so the other columns are written with COLLATE.
+std::string TsqlWriter::CoercionOf(const SqlNode& node) const {
+    using K = SqlNode::Kind;
+    if (!collationOf) return {};
+    const bool combines = PassesCollation(node) || node.kind == K::In || node.kind == K::Case ||
+                          (node.kind == K::Binary && (IsComparisonOp(node.op) || node.op == "like"));
+    if (!combines) return {};
+    std::vector<std::string> collations;
+    std::string explicitCollation;  // MySQL's COLLATE wins over every column
+    const std::function<void(const SqlNode&)> collect = [&](const SqlNode& operand) {
+        if (operand.kind == K::Collate && explicitCollation.empty()) explicitCollation = LowerAscii(operand.name);
+        if (operand.kind == K::Name) collations.push_back(collationOf(operand));
+        if (PassesCollation(operand))
+            for (const auto& child : operand.children) if (child) collect(*child);
+    };
+    for (const auto& child : node.children) if (child) collect(*child);
+    if (node.elseValue) collect(*node.elseValue);
+    std::sort(collations.begin(), collations.end());
+    collations.erase(std::unique(collations.begin(), collations.end()), collations.end());
+    if (!collations.empty() && collations.front().empty()) collations.erase(collations.begin());
+    if (!explicitCollation.empty()) return explicitCollation;
+    return collations.size() < 2 ? std::string() : CoercedCollation(collations);
+}
 
 std::string TsqlWriter::Value(const SqlNode& node) {
     using K = SqlNode::Kind;
     const WriterNesting guard(nesting_);
+    const CoercionScope coercion(coerceTo_, CoercionOf(node));
     if (IsConditionNode(node)) {
         const bool neverUnknown = node.kind == K::Is || node.kind == K::Exists || node.op == "<=>";
         const std::string condition = Condition(node);
@@ -153,7 +204,10 @@ std::string TsqlWriter::Value(const SqlNode& node) {
                 if (!own.empty()) return own;
             }
             const auto alias = node.parts.size() == 1 ? aliasExpressions.find(LowerAscii(node.parts[0])) : aliasExpressions.end();
-            return alias == aliasExpressions.end() ? ColumnName(node.parts) : Operand(*alias->second);
+            if (alias != aliasExpressions.end()) return Operand(*alias->second);
+            const std::string own = coerceTo_.empty() ? std::string() : collationOf(node);
+            const std::string collation = own.empty() || own == coerceTo_ ? std::string() : TargetCollation(coerceTo_);
+            return ColumnName(node.parts) + (collation.empty() ? "" : " COLLATE " + collation);
         }
         case K::Star: return node.parts.empty() ? "*" : ColumnName(node.parts) + ".*";
         case K::Function: return Function(node);
@@ -186,6 +240,7 @@ std::string TsqlWriter::Argument(const SqlNode& node) {
 std::string TsqlWriter::Condition(const SqlNode& node) {
     using K = SqlNode::Kind;
     const WriterNesting guard(nesting_);
+    const CoercionScope coercion(coerceTo_, CoercionOf(node));
     if (node.kind == K::Boolean) return node.text == "1" ? "1 = 1" : "1 = 0";
     if (!IsConditionNode(node)) {
         return Operand(node) + " <> 0";  // MySQL: any non-zero value is true

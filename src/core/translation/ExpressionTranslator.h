@@ -26,6 +26,11 @@ struct ExpressionNames {
     std::string oneDatabaseKind = {};
     std::string targetSchema = {};
     std::vector<std::string> schemaDatabases = {};
+    // The target's major version (13 is SQL Server 2016, 14 is 2017, ...); 0 when not known (a
+    // script), which takes the forms of the oldest supported server.
+    int targetMajorVersion = 0;
+    // The source's group_concat_max_len: GROUP_CONCAT's results are cut there (0: not cut).
+    std::size_t groupConcatMaxLength = 0;
 };
 
 // The T-SQL text, or the construct that has no faithful T-SQL form.

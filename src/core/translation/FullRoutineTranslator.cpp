@@ -2,6 +2,7 @@
 // body). Triggers are in TriggerTranslator.cpp.
 #include "translation/FullRoutineTranslator.h"
 
+#include <set>
 #include <stdexcept>
 
 #include "translation/BatchSafety.h"
@@ -9,7 +10,9 @@
 #include "translation/Naming.h"
 #include "translation/RoutineParser.h"
 #include "translation/RoutineWriter.h"
+#include "translation/SqlModes.h"
 #include "translation/SqlParser.h"
+#include "translation/SqlTokenizer.h"
 #include "translation/TriggerTranslator.h"
 
 namespace velmora {
@@ -37,6 +40,7 @@ void PrepareWriter(const ParsedRoutine& routine, std::string_view text, RoutineW
     writer.keepRowCount = lower.find("row_count") != std::string::npos;
     writer.keepFoundRows = lower.find("found_rows") != std::string::npos;
     AllowPreparedVariables(*routine.body, writer);
+    writer.AllowSessionVariables(text);
 }
 
 std::string Join(const std::vector<std::string>& lines) {
@@ -97,7 +101,7 @@ FullRoutineTranslation Translate(std::string_view text, const RoutineContext& co
     if (routine.kind == ParsedRoutine::Kind::Trigger) {
         result.kind = RoutineKind::Trigger;
         result.table = routine.tableParts.back();
-        TranslateTrigger(routine, context, result);
+        TranslateTrigger(routine, context, result, text);
         return result;
     }
     result.kind = routine.kind == ParsedRoutine::Kind::Function ? RoutineKind::Function : RoutineKind::Procedure;
@@ -160,7 +164,9 @@ FullRoutineTranslation TranslateRoutineFull(std::string_view createText, const R
     try {
         if (std::string problem = StatementSizeProblem(createText.size()); !problem.empty()) return Refused(problem);
         if (std::string problem = NameProblemIn(createText); !problem.empty()) return Refused(problem);
-        return Translate(createText, context);
+        if (context.sqlMode.empty()) return Translate(createText, context);
+        const SqlModeText text = InDefaultSqlMode(createText, context.sqlMode);
+        return text.refusal.empty() ? Translate(text.text, context) : Refused(text.refusal);
     } catch (const Untranslatable& problem) {
         return Refused(problem.construct);
     } catch (const std::out_of_range&) {  // a length, position or limit beyond any integer

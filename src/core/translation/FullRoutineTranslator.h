@@ -42,6 +42,8 @@ struct RoutineContext {
     // in the order MySQL fires them (their names), so that the order is kept or reported.
     std::vector<TableModel> tables;
     std::vector<std::string> triggersOnSameEvent;
+    // The SQL mode the routine was created under (SqlModes.h); "" is MySQL's default.
+    std::string sqlMode = {};
 };
 
 struct FullRoutineTranslation {

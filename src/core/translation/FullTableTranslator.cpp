@@ -72,6 +72,7 @@ private:
         t.nullable = c.nullable;
         t.spatial = mapped.spatial;
         for (std::string& text : mapped.adjustments) Adjust(c.name, std::move(text));
+        if (c.invisible) Adjust(c.name, "an INVISIBLE column: visible on SQL Server (SELECT * lists it)");
         bool json = mapped.json || IsJsonValidCheck(c.check, c.name);
         std::string name = QuoteTargetName(c.name);
 

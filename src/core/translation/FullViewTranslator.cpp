@@ -11,6 +11,8 @@
 #include "translation/BatchSafety.h"
 #include "translation/InputLimits.h"
 #include "translation/SqlParser.h"
+#include "translation/Collations.h"
+#include "translation/GroupConcat.h"
 #include "translation/ViewGrouping.h"
 #include "translation/ViewScope.h"
 #include "translation/Naming.h"
@@ -31,6 +33,17 @@ public:
         expressions_.writeQuery = [this](const SqlQuery& query) { return Query(query); };
         expressions_.columnOf = [this](const SqlNode& name) {
             return scopes_.empty() ? nullptr : scopes_.back()->Column(name);
+        };
+        expressions_.collationOf = [this](const SqlNode& name) {
+            const ViewScope::Source* source = scopes_.empty() ? nullptr : scopes_.back()->Resolve(name);
+            const ColumnModel* column = scopes_.empty() ? nullptr : scopes_.back()->Column(name);
+            return column && source && source->model ? SourceCollationOf(*column, source->model->options) : std::string();
+        };
+        expressions_.charsetOf = [this](const SqlNode& name) {
+            const ViewScope::Source* source = scopes_.empty() ? nullptr : scopes_.back()->Resolve(name);
+            const ColumnModel* column = scopes_.empty() ? nullptr : scopes_.back()->Column(name);
+            if (column && !column->charset.empty()) return column->charset;
+            return source && source->model ? source->model->options.charset : std::string();
         };
     }
 
@@ -75,7 +88,12 @@ private:
             adjustments_.push_back("GROUP BY also lists " + list + ": the grouped key determines " +
                                    (added.size() == 1 ? "it" : "them") + ", which MySQL accepts and T-SQL does not");
         }
-        if (HasDistinctGroupConcat(query)) return DistinctGroupConcat(query, expressions_, grouping, FromClause(query));
+        if (HasGroupConcat(query)) {
+            const GroupConcatForm form = ChooseGroupConcatForm(names_);
+            const std::string note = GroupConcatFormNote(form);
+            if (std::find(adjustments_.begin(), adjustments_.end(), note) == adjustments_.end()) adjustments_.push_back(note);
+            if (NeedsGroupConcatRows(query, form)) return GroupConcatOverRows(query, expressions_, grouping, FromClause(query), form);
+        }
         std::string out = "SELECT ";
         if (query.distinct) out += "DISTINCT ";
         const bool top = query.limit && !query.offset;

@@ -6,6 +6,7 @@
 #include <array>
 #include <map>
 
+#include "translation/GroupConcat.h"
 #include "translation/SqlParser.h"
 #include "translation/TsqlWriter.h"
 
@@ -99,7 +100,46 @@ std::string DatePart(const std::string& unit) {
     return found->second;
 }
 
+// The sum, over the characters of `text` (an nvarchar), of the bytes `weights` gives each code
+// point `c.u` (a CASE expression). No UTF-8 collation (SQL Server 2019 and later only) and no
+// DATALENGTH (UTF-16 bytes on SQL Server, UTF-8 on Babelfish): one form for every server. Where
+// SUBSTRING splits a surrogate pair (a collation without _SC), each half weighs half the pair.
+std::string SumOverCharacters(const std::string& text, const std::string& weights) {
+    std::string digits;
+    for (int i = 1; i <= 6; ++i) {  // 16^6 characters
+        digits += std::string(i > 1 ? " CROSS JOIN " : "") +
+                  "(VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d" + std::to_string(i) + "(z)";
+    }
+    return "CASE WHEN " + text + " IS NULL THEN NULL ELSE ISNULL((SELECT SUM(" + weights +
+           ") FROM (SELECT CAST(" + text + " AS nvarchar(max)) AS s) AS v CROSS APPLY (SELECT TOP (LEN(v.s + N'.') - 1) "
+           "UNICODE(SUBSTRING(v.s, ROW_NUMBER() OVER (ORDER BY (SELECT NULL)), 1)) AS u FROM " + digits + ") AS c), 0) END";
+}
+
+bool OneOf(const std::string& value, std::initializer_list<const char*> names) {
+    for (const char* name : names)
+        if (value == name) return true;
+    return false;
+}
+
 }  // namespace
+
+// LENGTH and OCTET_LENGTH: bytes of the value in its character set, which a column's definition
+// tells (an expression is utf8mb4, the connection's).
+std::string TsqlWriter::ByteLength(const SqlNode& argument, const std::string& text) {
+    const ColumnModel* column = argument.kind == SqlNode::Kind::Name && columnOf ? columnOf(argument) : nullptr;
+    if (column && (column->baseType.find("binary") != std::string::npos || column->baseType.find("blob") != std::string::npos))
+        return "DATALENGTH(" + text + ")";
+    const std::string charset = column && charsetOf ? charsetOf(argument) : "";
+    const std::string bmpOrPair = "CASE WHEN c.u BETWEEN 55296 AND 57343 THEN 2 WHEN c.u < 65536 THEN ";
+    if (charset.empty() || charset.rfind("utf8", 0) == 0)
+        return SumOverCharacters(text, "CASE WHEN c.u < 128 THEN 1 WHEN c.u < 2048 THEN 2 WHEN c.u BETWEEN 55296 AND 57343 THEN 2 "
+                                       "WHEN c.u < 65536 THEN 3 ELSE 4 END");
+    if (OneOf(charset, {"ucs2", "utf16", "utf16le"})) return SumOverCharacters(text, bmpOrPair + "2 ELSE 4 END");
+    if (charset == "utf32") return SumOverCharacters(text, bmpOrPair + "4 ELSE 4 END");
+    if (OneOf(charset, {"big5", "gbk", "gb2312", "gb18030", "sjis", "cp932", "ujis", "eucjpms", "euckr"}))
+        throw Untranslatable{"LENGTH of " + charset + " text"};
+    return "LEN(CAST(" + text + " AS nvarchar(max)) + N'.') - 1";  // one byte a character
+}
 
 bool IsAggregateName(const std::string& name) {
     static const std::array<std::string_view, 16> kAggregates = {
@@ -159,9 +199,9 @@ std::string TsqlWriter::StringFunction(const SqlNode& call, const std::vector<st
         return Concat(name == "concat_ws", nodes, args);
     }
     if (name == "substring" || name == "substr" || name == "mid") return Substring(call, args);
-    if (name == "length" || name == "octet_length") {  // bytes of the UTF-8 text, as MySQL counts them
+    if (name == "length" || name == "octet_length") {
         NeedArguments(call, 1, 1);
-        return "DATALENGTH(CAST(CAST(" + args[0] + " AS nvarchar(max)) COLLATE Latin1_General_100_CI_AS_SC_UTF8 AS varchar(max)))";
+        return ByteLength(*call.children[0], args[0]);
     }
     if (name == "char_length" || name == "character_length") {  // LEN alone ignores trailing blanks
         NeedArguments(call, 1, 1);
@@ -333,17 +373,16 @@ std::string TsqlWriter::Aggregate(const SqlNode& call) {
         {"var_pop", "VARP"}, {"var_samp", "VAR"}};
     if (name == "group_concat") {
         if (call.distinct) throw Untranslatable{"GROUP_CONCAT(DISTINCT ...) in this position"};
-        std::vector<const SqlNode*> nodes;
-        std::vector<std::string> args;
-        for (const auto& child : call.children) nodes.push_back(child.get()), args.push_back(Argument(*child));
-        const std::string value = Concat(false, nodes, args);
-        if (call.separator && call.separator->kind != SqlNode::Kind::String) throw Untranslatable{"GROUP_CONCAT with a computed SEPARATOR"};
-        std::string out = "STRING_AGG(" + value + ", " + (call.separator ? Value(*call.separator) : "N','") + ")";
-        if (call.orderBy.empty()) return out;
+        const GroupConcatForm form = ChooseGroupConcatForm(names_);
+        if (form == GroupConcatForm::XmlPath) throw Untranslatable{"GROUP_CONCAT in this position for SQL Server 2016 (STRING_AGG needs 2017)"};
+        if (form == GroupConcatForm::OrderedRows && !call.orderBy.empty())
+            throw Untranslatable{"GROUP_CONCAT ... ORDER BY in this position on Babelfish (it refuses WITHIN GROUP)"};
+        std::string out = "STRING_AGG(" + GroupConcatItem(call) + ", " + GroupConcatSeparator(call) + ")";
+        if (call.orderBy.empty()) return CutGroupConcat(out);
         out += " WITHIN GROUP (ORDER BY ";
         for (std::size_t i = 0; i < call.orderBy.size(); ++i)
             out += (i ? ", " : "") + Value(*call.orderBy[i].first) + (call.orderBy[i].second ? " DESC" : "");
-        return out + ")";
+        return CutGroupConcat(out + ")");
     }
     const auto found = kNames.find(name);
     if (found == kNames.end()) throw Untranslatable{"aggregate " + name};
@@ -352,6 +391,25 @@ std::string TsqlWriter::Aggregate(const SqlNode& call) {
     std::string arg = Value(*call.children[0]);
     if (name == "avg") arg = Operand(*call.children[0]) + " * 1.0";  // AVG of integers is exact in MySQL
     return found->second + "(" + (call.distinct ? "DISTINCT " : "") + arg + ")";
+}
+
+std::string TsqlWriter::GroupConcatItem(const SqlNode& call) {
+    std::vector<const SqlNode*> nodes;
+    std::vector<std::string> args;
+    for (const auto& child : call.children) nodes.push_back(child.get()), args.push_back(Argument(*child));
+    return Concat(false, nodes, args);
+}
+
+std::string TsqlWriter::GroupConcatSeparator(const SqlNode& call) {
+    if (call.separator && call.separator->kind != SqlNode::Kind::String) throw Untranslatable{"GROUP_CONCAT with a computed SEPARATOR"};
+    return call.separator ? Value(*call.separator) : "N','";
+}
+
+// MySQL cuts the joined text at group_concat_max_len bytes; LEFT counts characters, the same for
+// single-byte text.
+std::string TsqlWriter::CutGroupConcat(const std::string& aggregate) const {
+    if (!names_.groupConcatMaxLength) return aggregate;
+    return "LEFT(" + aggregate + ", " + std::to_string(names_.groupConcatMaxLength) + ")";
 }
 
 std::string TsqlWriter::Window(const SqlNode& call) {

@@ -343,12 +343,16 @@ private:
     RoutineStatementPtr TemporaryTable() {
         const bool create = p_.AcceptWord("create");
         if (!create) p_.ExpectWord("drop");
-        if (!p_.AcceptWord("temporary")) {
+        // A plain DROP TABLE drops the temporary table of that name where there is one; the writer
+        // refuses it for any other table.
+        const bool temporary = p_.AcceptWord("temporary");
+        if (!temporary && (create || !p_.PeekWord("table"))) {
             std::string what = p_.Peek() ? Upper(p_.Peek()->text) : "";
             throw Untranslatable{std::string(create ? "CREATE " : "DROP ") + what + " in a routine"};
         }
         p_.ExpectWord("table");
         auto statement = Make(create ? K::CreateTemporary : K::DropTemporary);
+        if (!temporary) statement->text = "table";
         if (p_.AcceptWord("if")) {
             if (create) p_.ExpectWord("not");
             p_.ExpectWord("exists");

@@ -2,12 +2,16 @@
 // SIGNAL, RETURN, CALL, transactions, temporary tables, prepared statements) and the routine's
 // own names inside expressions (variables, stored functions, LAST_INSERT_ID, ROW_COUNT).
 #include <algorithm>
+#include <set>
 
 #include "translation/FullTableTranslator.h"
 #include "translation/FullViewTranslator.h"
 #include "translation/Naming.h"
 #include "translation/RoutineWriter.h"
+
+#include <set>
 #include "translation/SqlParser.h"
+#include "translation/SqlTokenizer.h"
 
 namespace velmora {
 namespace {
@@ -91,7 +95,15 @@ void RoutineWriter::Set(const RoutineStatement& statement, int level) {
     for (std::size_t i = 0; i < statement.targets.size(); ++i) {
         const std::string value = Value(*statement.values[i]);
         Emit(level, "SET " + Variable(*statement.targets[i]) + " = " + value + ";");
+        Publish(*statement.targets[i], level);
     }
+}
+
+void RoutineWriter::Publish(const SqlNode& target, int level) {
+    if (IsFunction(kind_) || target.kind != SqlNode::Kind::Name || target.parts.size() != 1) return;
+    const auto found = sessionVariables_.find(LowerAscii(target.parts[0]));
+    if (found == sessionVariables_.end()) return;
+    Emit(level, "EXEC sp_set_session_context " + TsqlWriter::StringLiteral(found->second) + ", " + Variable(target) + ";");
 }
 
 // The variable a SET, SELECT ... INTO or FETCH assigns.
@@ -137,6 +149,45 @@ void RoutineWriter::AllowUserVariable(const std::string& name) {
                           "(T-SQL has no session variables), so its value does not outlive the call");
 }
 
+void RoutineWriter::AllowSessionVariable(const std::string& name, bool readFirst) {
+    const std::string lower = LowerAscii(name);
+    if (scopes_.front().variables.count(lower)) return;
+    const std::string variable = UniqueVariable(name.substr(1));
+    scopes_.front().variables[lower] = variable;
+    const std::string key = TsqlWriter::StringLiteral(name.substr(1));
+    // nvarchar(4000): what SESSION_CONTEXT's sql_variant holds; MySQL's variable takes any type.
+    topDeclarations_.push_back("DECLARE " + variable + " nvarchar(4000)" +
+                               (readFirst ? " = CAST(SESSION_CONTEXT(" + key + ") AS nvarchar(4000))" : "") + ";");
+    if (!IsFunction(kind_)) sessionVariables_[lower] = name.substr(1);
+    adjustments.push_back(
+        "the user variable " + name + " becomes a variable of the routine (text)" +
+        (readFirst ? ", starting with the session's value (SESSION_CONTEXT)" : "") +
+        (IsFunction(kind_) ? "; its value does not outlive the call" : "; each assignment goes back to the session (sp_set_session_context)"));
+}
+
+// The user variables of a text, each with whether it is read before it is set (its first
+// mention is no assignment: SET @x =, @x :=, INTO @x).
+void RoutineWriter::AllowSessionVariables(std::string_view text) {
+    const SqlTokens tokens = TokenizeSql(text);
+    std::set<std::string> seen;
+    const auto& list = tokens.tokens;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].kind != SqlTokenKind::Variable || list[i].text.rfind("@@", 0) == 0) continue;
+        // DEFINER=`root`@`localhost`: the host of an account, not a variable.
+        if (i > 0 && list[i - 1].offset + list[i - 1].text.size() == list[i].offset && list[i - 1].kind != SqlTokenKind::Operator &&
+            list[i - 1].kind != SqlTokenKind::Punctuation)
+            continue;
+        std::string name = "@";
+        for (char c : list[i].text.substr(1))
+            if (c != '`' && c != '\'' && c != '"') name += c;
+        if (!seen.insert(LowerAscii(name)).second) continue;
+        const std::string before = i > 0 ? LowerAscii(list[i - 1].text) : "";
+        const std::string after = i + 1 < list.size() ? list[i + 1].text : "";
+        const bool assigned = after == ":=" || (after == "=" && (before == "set" || before == ",")) || before == "into";
+        AllowSessionVariable(name, !assigned);
+    }
+}
+
 // SELECT a, b INTO x, y ...: assignments from the query as a derived table (its own ORDER BY and
 // TOP stay inside). More than one row is an error and none raises NOT FOUND, as in MySQL.
 void RoutineWriter::SelectInto(const RoutineStatement& statement, int level) {
@@ -160,6 +211,7 @@ void RoutineWriter::SelectInto(const RoutineStatement& statement, int level) {
     Emit(level, "SET @sys_rows = @@ROWCOUNT;");
     Emit(level, "IF @sys_rows > 1 " + RaiseText("Result consisted of more than one row"));
     CaptureRowCount(level, "@sys_rows");
+    for (const auto& target : statement.targets) Publish(*target, level);
     NotFound("@sys_rows = 0", level, false);
 }
 
@@ -391,6 +443,7 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
     if (statement.kind == K::DropTemporary) {
         for (const auto& name : statement.names) {
             const auto known = temporaryTables_.find(LowerAscii(name));
+            if (known == temporaryTables_.end() && statement.text == "table") Refuse("DROP TABLE " + name + " (not a temporary table of the routine)");
             const std::string table = known != temporaryTables_.end() ? known->second : QuoteTargetName("#" + name);
             Emit(level, (statement.ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NOT NULL " : "") +
                             std::string("DROP TABLE ") + table + ";");

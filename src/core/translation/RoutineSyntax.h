@@ -56,7 +56,7 @@ struct RoutineStatement {
         Call,              // names = routine name parts; values = arguments
         Transaction,       // names[0] = "begin", "commit", "rollback", "savepoint", "rollback to", "release"; names[1] = savepoint
         CreateTemporary,   // names[0] = table; text = the CREATE TABLE text (non-temporary); or query (CREATE ... SELECT)
-        DropTemporary,     // names = tables; ifExists
+        DropTemporary,     // names = tables; ifExists; text "table" for a plain DROP TABLE
         Prepare,           // names[0] = statement; expr = the text (a string or a variable)
         Execute,           // names[0] = statement; values = USING variables
         Deallocate,        // names[0] = statement

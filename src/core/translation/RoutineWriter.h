@@ -55,6 +55,12 @@ public:
     // Names of user variables (@x, lower case) that hold the text of a prepared statement: they
     // become variables of the routine.
     void AllowUserVariable(const std::string& name);
+    // A user variable (@x) that is no prepared statement's text: a variable of the routine. One
+    // the routine reads before it sets it (`readFirst`) starts with the session's value
+    // (SESSION_CONTEXT); outside functions each assignment also goes back to the session.
+    void AllowSessionVariable(const std::string& name, bool readFirst);
+    // Every user variable of the text, read first or set first (SET @x =, @x :=, INTO @x).
+    void AllowSessionVariables(std::string_view text);
     // Drops the temporary tables from `references`.
     void Finish();
 
@@ -140,6 +146,8 @@ private:
     std::string FunctionCall(const SqlNode& call);
     void CaptureRowCount(int level, const std::string& value);
     [[noreturn]] void Refuse(const std::string& construct) const;
+    // After an assignment to `target`: a session variable goes back to the session.
+    void Publish(const SqlNode& target, int level);
 
     const RoutineContext& context_;
     ParsedRoutine::Kind kind_;
@@ -155,6 +163,7 @@ private:
     std::map<std::string, const SqlQuery*> cursorQueries_;  // cursor variable -> its query, written at OPEN
     std::set<std::string> endJumps_;                      // labels an EXIT handler jumps to
     std::vector<std::string> topDeclarations_;            // variables of the writer's own, declared at the top
+    std::map<std::string, std::string> sessionVariables_;  // user variable (lower case) -> its SESSION_CONTEXT key
     int inCatch_ = 0;
     bool outerEndUsed_ = false;
     bool needRowCount_ = false, needFoundRows_ = false, needRows_ = false, needMessage_ = false, needFail_ = false;

@@ -16,7 +16,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 class Scanner {
 public:
-    explicit Scanner(std::string_view text) : text_(text) {}
+    Scanner(std::string_view text, SqlModeFlags mode) : text_(text), mode_(mode) {}
 
     SqlTokens Run() {
         SqlTokens result;
@@ -45,6 +45,7 @@ private:
             return ReadLineComment();
         if (c == '#') return ReadLineComment();
         if (c == '/' && next == '*') return ReadBlockComment();
+        if (c == '"' && mode_.ansiQuotes) return ReadQuoted('`'), SqlTokenKind::QuotedName;
         if (c == '\'' || c == '"') return ReadQuoted(c), SqlTokenKind::String;
         if (c == '`') return ReadQuoted('`'), SqlTokenKind::QuotedName;
         if ((c == 'x' || c == 'X') && next == '\'') return ++pos_, ReadQuoted('\''), SqlTokenKind::HexLiteral;
@@ -79,13 +80,15 @@ private:
 
     // A quoted run starting at pos_ (the opening quote); backslash escapes apply to strings only.
     void ReadQuoted(char quote) {
+        const char close = quote == '`' ? text_[pos_] : quote;  // ANSI_QUOTES: "name" reads as `name`
+        const bool escapes = quote != '`' && !mode_.noBackslashEscapes;
         ++pos_;
         while (pos_ < text_.size()) {
             const char c = text_[pos_];
-            if (c == '\\' && quote != '`') {
+            if (c == '\\' && escapes) {
                 pos_ += 2;
-            } else if (c == quote) {
-                if (At(pos_ + 1) != quote) {
+            } else if (c == close) {
+                if (At(pos_ + 1) != close) {
                     ++pos_;
                     return;
                 }
@@ -171,13 +174,14 @@ private:
     }
 
     std::string_view text_;
+    SqlModeFlags mode_;
     std::size_t pos_ = 0;
     std::string error_;
 };
 
 }  // namespace
 
-SqlTokens TokenizeSql(std::string_view text) { return Scanner(text).Run(); }
+SqlTokens TokenizeSql(std::string_view text, SqlModeFlags mode) { return Scanner(text, mode).Run(); }
 
 std::string StringTokenIntroducer(const SqlToken& token) {
     const std::size_t quote = token.text.find_first_of("'\"");

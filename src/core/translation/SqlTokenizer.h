@@ -36,7 +36,15 @@ struct SqlTokens {
     bool ok() const { return error.empty(); }
 };
 
-SqlTokens TokenizeSql(std::string_view text);
+// What the SQL mode a text was written under changes in its tokens (SqlModes.h): with ANSI_QUOTES
+// "x" is a QuotedName (text kept as written), with NO_BACKSLASH_ESCAPES a backslash in a string is
+// an ordinary character.
+struct SqlModeFlags {
+    bool ansiQuotes = false;
+    bool noBackslashEscapes = false;
+};
+
+SqlTokens TokenizeSql(std::string_view text, SqlModeFlags mode = {});
 
 // The value of a String token: the introducer and quotes gone, escapes resolved (\n, \t, \0, \\,
 // \', doubled quotes, ...; \% and \_ keep their backslash, as MySQL keeps it for LIKE).

@@ -93,6 +93,8 @@ public:
     TriggerWriter(const ParsedRoutine& trigger, const RoutineContext& context, FullRoutineTranslation& result)
         : trigger_(trigger), context_(context), result_(result), writer_(context, ParsedRoutine::Kind::Trigger, result.name) {}
 
+    void AllowSessionVariables(std::string_view text) { writer_.AllowSessionVariables(text); }
+
     void Translate() {
         if (trigger_.tableParts.size() > 1 && trigger_.tableParts[0] != context_.names.sourceDatabase)
             throw Untranslatable{"trigger on a table of another database"};
@@ -191,6 +193,9 @@ private:
             std::string columns, values;
             for (const auto& column : insert->columns) columns += (columns.empty() ? "" : ", ") + QuoteTargetName(column);
             for (const auto& value : insert->rows[0]) values += (values.empty() ? "" : ", ") + writer_.Value(*value);
+            // INSERT INTO t () VALUES (): a row of defaults for each row, which T-SQL writes one
+            // at a time only (DEFAULT VALUES takes no SELECT).
+            if (values.empty()) throw Untranslatable{"INSERT of a row of defaults for each row of a trigger"};
             if (!columns.empty()) head += " (" + columns + ")";
             lines.push_back("    " + head + " SELECT " + values + " FROM " + Source() + ";");
         }
@@ -206,12 +211,14 @@ private:
         writer_.Write(*trigger_.body, 2);
         if (insteadOf_) WriteRow();
         std::vector<std::pair<std::string, std::string>> fetched;  // select expression, variable
-        for (const auto& [column, variable] : newVariables_) fetched.emplace_back("inserted." + QuoteTargetName(column), variable);
-        for (const auto& [column, variable] : oldVariables_) fetched.emplace_back("deleted." + QuoteTargetName(column), variable);
-        for (const auto& [select, variable] : fetched) {
-            const std::string column = select.substr(select.find('.') + 1);
-            lines.push_back("    DECLARE " + variable + " " + MapColumnType(*FindColumn(*table_, column), table_->options.charset).targetType + ";");
-        }
+        // The variables' types by the column's own name: a quoted name ([a b]) is no column name.
+        const auto declare = [&](const std::string& column, const std::string& variable) {
+            const ColumnModel* model = FindColumn(*table_, column);
+            if (!model) throw Untranslatable{column + ", which is no column of " + result_.table};
+            lines.push_back("    DECLARE " + variable + " " + MapColumnType(*model, table_->options.charset).targetType + ";");
+        };
+        for (const auto& [column, variable] : newVariables_) fetched.emplace_back("inserted." + QuoteTargetName(column), variable), declare(column, variable);
+        for (const auto& [column, variable] : oldVariables_) fetched.emplace_back("deleted." + QuoteTargetName(column), variable), declare(column, variable);
         if (fetched.empty()) {
             lines.push_back("    DECLARE @trigger_row int;");
             fetched.emplace_back("1", "@trigger_row");
@@ -335,8 +342,10 @@ private:
 
 }  // namespace
 
-void TranslateTrigger(const ParsedRoutine& trigger, const RoutineContext& context, FullRoutineTranslation& result) {
+void TranslateTrigger(const ParsedRoutine& trigger, const RoutineContext& context, FullRoutineTranslation& result,
+                      std::string_view text) {
     TriggerWriter writer(trigger, context, result);
+    writer.AllowSessionVariables(text);
     writer.Translate();
 }
 

@@ -18,6 +18,7 @@
 
 namespace velmora {
 
-void TranslateTrigger(const ParsedRoutine& trigger, const RoutineContext& context, FullRoutineTranslation& result);
+void TranslateTrigger(const ParsedRoutine& trigger, const RoutineContext& context, FullRoutineTranslation& result,
+                      std::string_view text = {});
 
 }  // namespace velmora

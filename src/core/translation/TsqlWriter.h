@@ -48,6 +48,13 @@ public:
     // The definition of the column a reference names, where the query translator knows it.
     std::function<const ColumnModel*(const SqlNode&)> columnOf;
 
+    // The character set of the column a reference names (its own or its table's), where known.
+    std::function<std::string(const SqlNode&)> charsetOf;
+
+    // The MySQL collation of a text column a reference names ("" for anything else), where known:
+    // an expression over columns of different collations writes MySQL's choice with COLLATE.
+    std::function<std::string(const SqlNode&)> collationOf;
+
     // Writes a subquery; set by the query translator (an expression alone has none).
     std::function<std::string(const SqlQuery&)> writeQuery;
 
@@ -57,6 +64,12 @@ public:
 
     // Functions (FunctionTranslations.cpp).
     std::string Function(const SqlNode& call);
+
+    // GROUP_CONCAT's parts (GroupConcat.h): one row's values joined, the separator as a literal,
+    // and a result cut at the source's group_concat_max_len.
+    std::string GroupConcatItem(const SqlNode& call);
+    std::string GroupConcatSeparator(const SqlNode& call);
+    std::string CutGroupConcat(const std::string& aggregate) const;
 
     // Set when the expression belongs to a stored routine.
     RoutineNameHooks routine;
@@ -80,6 +93,7 @@ private:
     std::string Aggregate(const SqlNode& call);
     std::string Concat(bool separated, const std::vector<const SqlNode*>& nodes, const std::vector<std::string>& args);
     std::string Cast(const SqlNode& call);
+    std::string ByteLength(const SqlNode& argument, const std::string& text);
     std::string Substring(const SqlNode& call, const std::vector<std::string>& args);
     std::string DateFormat(const SqlNode& call, const std::vector<std::string>& args);
     std::string StrToDate(const SqlNode& call, const std::vector<std::string>& args);
@@ -87,8 +101,12 @@ private:
     std::string DateAdd(const SqlNode& date, const SqlNode& interval, bool subtract);
     std::string Window(const SqlNode& call);
 
+    // The collation MySQL gives the operands of `node` when they mix collations; "" otherwise.
+    std::string CoercionOf(const SqlNode& node) const;
+
     const ExpressionNames& names_;
     int nesting_ = 0;
+    std::string coerceTo_;  // the MySQL collation the columns being written are coerced to
 };
 
 // True for nodes that MySQL evaluates as truth values: comparisons, AND/OR/NOT, LIKE, IN, ...

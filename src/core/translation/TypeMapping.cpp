@@ -89,8 +89,12 @@ MappedType Text(const ColumnModel& c, std::string_view tableCharset) {
     const std::string& t = c.baseType;
     int64_t perCharacter = HoldsSupplementaryCharacters(CharsetOf(c, tableCharset)) ? 2 : 1;
     if (OneOf(t, {"char", "nchar"})) {
+        // MySQL returns CHAR values without their trailing blanks; nchar would pad them back (with
+        // n more where a character may take two units). Comparisons ignore trailing blanks in both.
         int64_t units = c.length.value_or(1) * perCharacter;
-        m.targetType = units == 0 ? "nvarchar(1)" : units > kMaxNvarchar ? "nvarchar(max)" : Sized("nchar", units);
+        m.targetType = units == 0 ? "nvarchar(1)" : units > kMaxNvarchar ? "nvarchar(max)" : Sized("nvarchar", units);
+        m.adjustments.push_back("char(" + std::to_string(c.length.value_or(1)) + ") becomes " + m.targetType +
+                                ": values read back without trailing blanks, as MySQL returns them");
     } else if (OneOf(t, {"varchar", "nvarchar", "varchar2", "varcharacter"})) {
         m.targetType = Sized("nvarchar", c.length.value_or(kMaxNvarchar + 1) * perCharacter);
     } else if (t == "tinytext") {

@@ -24,6 +24,8 @@ bool Contains(const SqlNode& root, const std::function<bool(const SqlNode&)>& te
     return found;
 }
 
+}  // namespace
+
 std::string TextOf(TsqlWriter& writer, const SqlNode& node) {
     try {
         return writer.Value(node);
@@ -31,19 +33,6 @@ std::string TextOf(TsqlWriter& writer, const SqlNode& node) {
         return {};
     }
 }
-
-bool IsDistinctGroupConcat(const SqlNode& node) {
-    return node.kind == SqlNode::Kind::Function && node.name == "group_concat" && node.distinct;
-}
-
-SqlNodePtr NameNode(const std::string& name) {
-    auto node = std::make_unique<SqlNode>();
-    node->kind = SqlNode::Kind::Name;
-    node->parts.push_back(name);
-    return node;
-}
-
-}  // namespace
 
 void WalkExpression(const SqlNode& node, const std::function<bool(const SqlNode&)>& visit) {
     if (!visit(node)) return;
@@ -227,64 +216,6 @@ std::vector<const SqlNode*> CompleteGrouping(const SqlQuery& query, TsqlWriter& 
     if (query.having) visit(*query.having, false);
     for (const auto& [expr, descending] : query.orderBy) visit(*expr, false);
     return grouping;
-}
-
-bool HasDistinctGroupConcat(const SqlQuery& query) {
-    for (const auto& item : query.items)
-        if (Contains(*item.expr, IsDistinctGroupConcat)) return true;
-    return false;
-}
-
-std::string DistinctGroupConcat(const SqlQuery& query, TsqlWriter& writer, const std::vector<const SqlNode*>& grouping,
-                                const std::string& fromClause) {
-    if (query.having || !query.orderBy.empty() || query.limit || query.withRollup || query.distinct)
-        throw Untranslatable{"GROUP_CONCAT(DISTINCT ...) with HAVING, ORDER BY, LIMIT or ROLLUP"};
-    std::vector<std::string> grouped;
-    for (const SqlNode* group : grouping) grouped.push_back(TextOf(writer, *group));
-    std::string inner, outer;
-    const SqlNode* aggregate = nullptr;
-    std::string aggregateAlias;
-    for (const auto& item : query.items) {
-        if (IsDistinctGroupConcat(*item.expr) && !aggregate) {
-            aggregate = item.expr.get();
-            aggregateAlias = item.alias;
-            outer += std::string(outer.empty() ? "" : ", ") + "%AGGREGATE%";
-            continue;
-        }
-        const auto found = std::find(grouped.begin(), grouped.end(), TextOf(writer, *item.expr));
-        if (found == grouped.end()) throw Untranslatable{"GROUP_CONCAT(DISTINCT ...) beside another aggregate or column"};
-        const std::string column = "group_" + std::to_string(found - grouped.begin() + 1);
-        std::string alias = item.alias;
-        if (alias.empty() && item.expr->kind == SqlNode::Kind::Name) alias = item.expr->parts.back();
-        outer += (outer.empty() ? "" : ", ") + column + (alias.empty() ? "" : " AS " + QuoteTargetName(alias));
-    }
-    for (std::size_t i = 0; i < grouped.size(); ++i)
-        inner += (inner.empty() ? "" : ", ") + grouped[i] + " AS group_" + std::to_string(i + 1);
-    // The distinct values of each group, then the aggregate over them.
-    SqlNode plain;
-    plain.kind = SqlNode::Kind::Function;
-    plain.name = "group_concat";
-    std::vector<std::string> values;
-    for (const auto& argument : aggregate->children) {
-        values.push_back(writer.Argument(*argument));
-        inner += (inner.empty() ? "" : ", ") + values.back() + " AS value_" + std::to_string(values.size());
-        plain.children.push_back(NameNode("value_" + std::to_string(values.size())));
-    }
-    for (const auto& [expr, descending] : aggregate->orderBy) {
-        const auto found = std::find(values.begin(), values.end(), writer.Argument(*expr));
-        if (found == values.end()) throw Untranslatable{"GROUP_CONCAT(DISTINCT ...) ordered by a value it does not list"};
-        plain.orderBy.emplace_back(NameNode("value_" + std::to_string(found - values.begin() + 1)), descending);
-    }
-    if (aggregate->separator) {
-        plain.separator = std::make_unique<SqlNode>();
-        plain.separator->kind = aggregate->separator->kind;
-        plain.separator->text = aggregate->separator->text;
-    }
-    std::string aggregateText = writer.Value(plain) + (aggregateAlias.empty() ? "" : " AS " + QuoteTargetName(aggregateAlias));
-    outer.replace(outer.find("%AGGREGATE%"), 11, aggregateText);
-    std::string out = "SELECT " + outer + " FROM (SELECT DISTINCT " + inner + fromClause + ") AS distinct_rows";
-    for (std::size_t i = 0; i < grouped.size(); ++i) out += (i ? ", " : " GROUP BY ") + std::string("group_") + std::to_string(i + 1);
-    return out;
 }
 
 }  // namespace velmora

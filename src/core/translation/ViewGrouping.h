@@ -4,7 +4,7 @@
 // through join conditions), the column has one value per group and joins the T-SQL GROUP BY;
 // otherwise ("loose" grouping, whose values come from any row of the group) no T-SQL form returns
 // the same rows, so it is Untranslatable. GROUP BY may name a select alias or position in MySQL,
-// not in T-SQL. GROUP_CONCAT(DISTINCT) becomes STRING_AGG over a derived table of distinct rows.
+// not in T-SQL. GROUP_CONCAT is in GroupConcat.h.
 // Used by FullViewTranslator; any thread.
 #pragma once
 
@@ -22,6 +22,9 @@ namespace velmora {
 // returns false.
 void WalkExpression(const SqlNode& node, const std::function<bool(const SqlNode&)>& visit);
 
+// The node written as a value; "" when it has no T-SQL form (for comparing expressions by text).
+std::string TextOf(TsqlWriter& writer, const SqlNode& node);
+
 // The GROUP BY expressions with positions (GROUP BY 2) and select aliases replaced by the
 // expressions they stand for.
 std::vector<const SqlNode*> GroupingExpressions(const SqlQuery& query);
@@ -32,11 +35,5 @@ std::vector<const SqlNode*> GroupingExpressions(const SqlQuery& query);
 // determined.
 std::vector<const SqlNode*> CompleteGrouping(const SqlQuery& query, TsqlWriter& writer, const ViewScope& scope,
                                              std::vector<std::string>& added);
-
-bool HasDistinctGroupConcat(const SqlQuery& query);
-
-// SELECT g, STRING_AGG(v, sep) FROM (SELECT DISTINCT g, v <fromClause>) AS distinct_rows GROUP BY g.
-std::string DistinctGroupConcat(const SqlQuery& query, TsqlWriter& writer, const std::vector<const SqlNode*>& grouping,
-                                const std::string& fromClause);
 
 }  // namespace velmora
