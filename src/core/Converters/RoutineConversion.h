@@ -35,6 +35,7 @@ struct PreparedRoutine {
     SourceRoutine source;
     std::string readFailure;  // why its text could not be read ("" when it was)
     FullRoutineTranslation translation;
+    std::string text;  // the MySQL text read
 };
 
 struct PreparedProgrammables {
