@@ -558,7 +558,10 @@ int Assess(const CliOptions& options, bool interactive) {
         !why.empty()) {
         throw UsageError{why};
     }
-    run.LoadSides(true, false);
+    // A target named on the command line tells its version and takes a short timed write.
+    const bool target = options.target.server.has_value();
+    run.LoadSides(true, target);
+    if (target) run.ConnectTargetSide();
     return RunAssessment(run.window(), options, files);
 }
 
