@@ -36,7 +36,7 @@ void PrintSummary(const Assessment& assessment) {
     if (assessment.write) std::printf("%s\n", WriteMeasurementText(assessment).c_str());
     for (const DatabaseAssessment& database : assessment.databases) {
         if (database.failure.empty()) {
-            std::printf("%s: %s\n", database.name.c_str(), MeasurementText(database.measurement).c_str());
+            std::printf("%s: %s\n", database.name.c_str(), MeasurementText(database.measurement, WritesMeasured(assessment)).c_str());
         }
     }
 }

@@ -131,7 +131,7 @@ void WriteSummary(std::ostream& html, const Assessment& assessment) {
         if (!database.failure.empty()) {
             html << "<b>could not be read:</b> " << HtmlText(database.failure) << "</p>\n";
         } else {
-            html << HtmlText(MeasurementText(database.measurement)) << ".</p>\n";
+            html << HtmlText(MeasurementText(database.measurement, WritesMeasured(assessment))) << ".</p>\n";
         }
     }
     html << "<p>Values that change on the way (zero dates, ...) are found while the rows are copied "

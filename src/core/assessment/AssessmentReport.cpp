@@ -120,7 +120,7 @@ std::string WriteMeasurementText(const Assessment& assessment) {
            ", in statements of 250 rows as the copy writes them";
 }
 
-std::string MeasurementText(const ReadMeasurement& measurement) {
+std::string MeasurementText(const ReadMeasurement& measurement, bool writesMeasured) {
     if (measurement.rows == 0) return "not measured: no table holds rows";
     std::string tables;
     for (const std::string& table : measurement.tables) tables += (tables.empty() ? "" : ", ") + table;
@@ -129,7 +129,7 @@ std::string MeasurementText(const ReadMeasurement& measurement) {
     return "measured by reading " + CountText(measurement.rows) + " rows (" +
            SizeText(measurement.textBytes) + " as text) of the largest tables (" + tables + ") in " +
            seconds + ", as the copy reads them; each table's estimate scales that rate to its size " +
-           "on disk. It covers the source's read: the target's writes are not measured";
+           (writesMeasured ? std::string("on disk") : "on disk. It covers the source's read: the target's writes are not measured");
 }
 
 bool ShowsSource(const AssessedObject& object) {
@@ -167,7 +167,7 @@ JsonDocument ObjectJson(const AssessedObject& object) {
             {"columns", columns}};
 }
 
-JsonDocument DatabaseJson(const DatabaseAssessment& database) {
+JsonDocument DatabaseJson(const DatabaseAssessment& database, bool writesMeasured) {
     const ReadMeasurement& m = database.measurement;
     JsonDocument objects = JsonDocument::array();
     for (const AssessedObject& object : database.objects) objects.push_back(ObjectJson(object));
@@ -176,7 +176,7 @@ JsonDocument DatabaseJson(const DatabaseAssessment& database) {
             {"estimatedSeconds", database.copySeconds},
             {"measurement", {{"tables", m.tables}, {"rows", m.rows}, {"textBytes", m.textBytes},
                              {"storageBytes", m.storageBytes}, {"seconds", m.seconds},
-                             {"method", MeasurementText(m)}}},
+                             {"method", MeasurementText(m, writesMeasured)}}},
             {"objects", objects}};
 }
 
@@ -202,7 +202,7 @@ JsonDocument AssessmentDocument(const Assessment& assessment, int exitCode) {
     JsonDocument outcomes = JsonDocument::object();
     for (const auto& [outcome, count] : OutcomeCounts(assessment)) outcomes[outcome] = count;
     JsonDocument databases = JsonDocument::array();
-    for (const DatabaseAssessment& database : assessment.databases) databases.push_back(DatabaseJson(database));
+    for (const DatabaseAssessment& database : assessment.databases) databases.push_back(DatabaseJson(database, WritesMeasured(assessment)));
     const AssessmentTotals totals = TotalsOf(assessment);
     JsonDocument kinds = JsonDocument::object();
     const auto order = OutcomeCounts(assessment);

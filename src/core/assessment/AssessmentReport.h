@@ -48,7 +48,7 @@ bool WritesMeasured(const Assessment& assessment);
 std::string WriteMeasurementText(const Assessment& assessment);
 
 // How the copy-time estimate was made, in one sentence.
-std::string MeasurementText(const ReadMeasurement& measurement);
+std::string MeasurementText(const ReadMeasurement& measurement, bool writesMeasured = false);
 
 // The first screen as text: the objects by kind and outcome, then the first `issuesShown` top
 // issues (AssessmentSummary.h) with the objects each touches.
