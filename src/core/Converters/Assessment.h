@@ -1,8 +1,9 @@
 // Assessment: what a Full migration of source databases would do, found by reading the source
 // alone (no target is needed and nothing is sent anywhere): for every table and view the T-SQL
-// that Full creates, each adjustment, each refusal with its construct, the rows and the size on
-// disk, and an estimate of the copy time from a short measured read of the largest tables.
-// Procedures, functions and triggers are listed with what becomes of them.
+// that Full creates, each adjustment, each refusal with its construct and MySQL source, the rows
+// and the size on disk, and an estimate of the copy time from a short measured read of the
+// largest tables. Procedures, functions and triggers are listed with what becomes of them. A
+// connected target may add a short timed write into a temporary table (MeasureTargetWrite).
 //
 // The records here are plain data; AssessmentReport.h writes them as JSON and HTML.
 // AssessDatabase runs on the caller's thread with the source session of the context it is given

@@ -229,7 +229,10 @@ std::string AssessmentHtml(const Assessment& assessment) {
          << "</style></head><body>\n<h1>" << HtmlText(Title(assessment)) << "</h1>\n<p>Source server "
          << HtmlText(assessment.sourceServer) << ", assessed " << HtmlText(assessment.generatedAt)
          << " by Velmora " << VELMORA_VERSION << ". The T-SQL is what a migration in Full sends to "
-         << "a target database named like the source; nothing was sent anywhere.</p>\n";
+         << "a target database named like the source; "
+         << (assessment.write ? "nothing was sent to the target but a timed write into a temporary table."
+                              : "nothing was sent anywhere.")
+         << "</p>\n";
     WriteSummary(html, assessment);
     WriteSizeChart(html, assessment);
     WriteIndex(html, assessment);
