@@ -24,10 +24,12 @@ bool AssessmentRunner::running() const { return thread_ != nullptr; }
 
 bool AssessmentRunner::Start(OperationLog& log, const ConnectionSettings& source,
                              const ConnectionFactory& factory, const std::string& database,
-                             const TaskOptions& choices) {
+                             const TaskOptions& choices, const std::string& targetVersion) {
     if (thread_) return false;
     auto run = std::make_shared<AssessmentRun>();
     AssessmentSettings settings;
+    settings.targetVersion = targetVersion;
+    if (!targetVersion.empty()) settings.targetVersionFrom = "read from the connected target";
     settings.progress = [&log](const std::string& what) {
         log.WriteOutputLine("ASSESS: %s", what.c_str());
     };

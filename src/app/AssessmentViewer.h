@@ -29,10 +29,11 @@ public:
     ~AssessmentRunner() override;
 
     bool running() const;
-    // Starts the assessment of `database` with the target schema and type map of `choices`;
-    // false (nothing started) while one runs.
+    // Starts the assessment of `database` with the target schema and type map of `choices`,
+    // checked against `targetVersion` (read from the connected target; "" none); false (nothing
+    // started) while one runs.
     bool Start(OperationLog& log, const ConnectionSettings& source, const ConnectionFactory& factory,
-               const std::string& database, const TaskOptions& choices);
+               const std::string& database, const TaskOptions& choices, const std::string& targetVersion = "");
 
 signals:
     void finished(std::shared_ptr<velmora::AssessmentRun> run);

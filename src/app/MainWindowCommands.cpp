@@ -5,6 +5,8 @@
 #include <QTimer>
 
 #include "assessment/AssessCommand.h"
+#include "assessment/TargetVersion.h"
+#include "Converters/TargetServer.h"
 #include "AssessmentViewer.h"
 #include "ConfigDialog.h"
 #include "DriverCheckDialog.h"
@@ -83,8 +85,11 @@ void MainWindow::AssessCommand() {
                     viewer->show();
                 });
     }
+    // A connected target tells the version the assessment checks against.
+    std::string version;
+    if (Session* target = model_->targetSession()) version = TargetVersionOf(GetTargetServerVersion(model_->log(), target));
     if (!assessment_->Start(model_->log(), model_->sourceSettings, model_->connectionFactory, *database,
-                            model_->options().ForTask())) {
+                            model_->options().ForTask(), version)) {
         model_->port().ShowMessage("An assessment is under way: it opens when it is done.");
         return;
     }

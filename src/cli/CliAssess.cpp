@@ -5,6 +5,8 @@
 
 #include "assessment/AssessCommand.h"
 #include "assessment/AssessmentReport.h"
+#include "assessment/TargetVersion.h"
+#include "Converters/TargetServer.h"
 #include "CliChecks.h"
 #include "CliRun.h"
 
@@ -26,13 +28,15 @@ void PrintSummary(const Assessment& assessment) {
     }
     const AssessmentTotals totals = TotalsOf(assessment);
     std::printf("objects: %s\n", counts.empty() ? "none" : counts.c_str());
+    std::printf("%s", AssessmentSummaryText(assessment).c_str());
     std::printf("rows: %s%s, on disk: %s of data, %s of indexes\n", CountText(totals.rows).c_str(),
                 totals.estimatedTables > 0 ? " (partly estimated)" : "", SizeText(totals.dataBytes).c_str(),
                 SizeText(totals.indexBytes).c_str());
-    std::printf("estimated copy time: %s\n", CopyEstimateText(totals.seconds).c_str());
+    std::printf("estimated copy time: %s\n", CopyEstimateText(totals.seconds, WritesMeasured(assessment)).c_str());
+    if (assessment.write) std::printf("%s\n", WriteMeasurementText(assessment).c_str());
     for (const DatabaseAssessment& database : assessment.databases) {
         if (database.failure.empty()) {
-            std::printf("%s: %s\n", database.name.c_str(), MeasurementText(database.measurement).c_str());
+            std::printf("%s: %s\n", database.name.c_str(), MeasurementText(database.measurement, WritesMeasured(assessment)).c_str());
         }
     }
 }
@@ -42,7 +46,8 @@ void PrintSummary(const Assessment& assessment) {
 std::string ChooseAssessmentFiles(const CliOptions& options, AssessmentFiles& files) {
     if (options.words.empty()) {
         return "usage: velmora-cli assess SRC_DB... [--html FILE] [--json FILE] "
-               "[--fail-on adjustments|refusals] [--target-schema NAME | --schema-per-database] "
+               "[--fail-on adjustments|refusals] [--target-version VERSION] "
+               "[--target-schema NAME | --schema-per-database] "
                "[--type-map FILE]";
     }
     const bool defaults = !options.html && !options.json;
@@ -59,14 +64,26 @@ std::string ChooseAssessmentFiles(const CliOptions& options, AssessmentFiles& fi
 
 int RunAssessment(MainWindowModel& window, const CliOptions& options, const AssessmentFiles& files) {
     AssessmentSettings settings;
+    settings.targetVersion = options.targetVersion;
+    if (!options.targetVersion.empty()) settings.targetVersionFrom = "--target-version";
     if (!options.quiet) {
         settings.progress = [](const std::string& what) { std::fprintf(stderr, "%s\n", what.c_str()); };
     }
     AssessmentRun run = AssessSource(window.log(), window.sourceSettings, window.connectionFactory,
                                      options.words, settings, window.options().ForTask());
     if (!run.failure.empty()) {
-        std::fprintf(stderr, "velmora-cli: %s\n", run.failure.c_str());
+        const bool connect = run.failure == "cannot connect to the source";
+        const std::string failure = connect ? SourceConnectFailure(window.sourceSettings.sourceName) : run.failure;
+        std::fprintf(stderr, "velmora-cli: %s\n", failure.c_str());
         return kExitUsage;
+    }
+    if (Session* target = window.targetSession()) {
+        const std::string version = TargetVersionOf(GetTargetServerVersion(window.log(), target));
+        if (options.targetVersion.empty() && !version.empty()) {
+            ApplyTargetVersion(run.assessment, version, "read from the connected target");
+        }
+        if (!options.quiet) std::fprintf(stderr, "measuring the target's writes\n");
+        AddTargetWrites(run.assessment, MeasureTargetWrite(target));
     }
     int code = options.failOn && AssessmentFails(run.assessment, *options.failOn) ? kExitTaskFailed : kExitSuccess;
     for (const DatabaseAssessment& database : run.assessment.databases) {

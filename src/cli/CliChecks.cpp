@@ -24,4 +24,14 @@ std::string UnsetPasswordVariableMessage(const std::string& option) {
            "never the password itself)";
 }
 
+std::string SourceConnectFailure(const std::string& serverTried) {
+    std::string message = "cannot connect to the source";
+    const std::string host = serverTried.substr(0, serverTried.find_first_of(":,"));
+    if (host.empty() || host == "localhost") {
+        message += " (the server tried was the default, localhost: name yours with --source HOST[:PORT] "
+                   "--source-user NAME --source-password-env VAR, or in [SourceDB] of migrator.cfg)";
+    }
+    return message;
+}
+
 }  // namespace velmora::cli

@@ -17,4 +17,8 @@ std::string WriteProblem(const std::string& path);
 // printed back.
 std::string UnsetPasswordVariableMessage(const std::string& option);
 
+// "cannot connect to the source", and when the server tried was the default localhost (nothing
+// named another), how to name the server: --source HOST[:PORT] and its login options.
+std::string SourceConnectFailure(const std::string& serverTried);
+
 }  // namespace velmora::cli

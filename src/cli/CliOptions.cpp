@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "assessment/TargetVersion.h"
+
 namespace velmora::cli {
 namespace {
 
@@ -51,6 +53,15 @@ std::string ApplyTrust(CliOptions& o, const std::string& value) {
     return {};
 }
 
+std::string ApplyTargetVersion(CliOptions& o, const std::string& value) {
+    const std::string choice = Lower(value);
+    if (!IsTargetVersion(choice)) {
+        return "--target-version takes 2016, 2017, 2019, 2022, azure or babelfish, not '" + value + "'";
+    }
+    o.targetVersion = choice;
+    return {};
+}
+
 std::string ApplyFailOn(CliOptions& o, const std::string& value) {
     const std::string choice = Lower(value);
     if (choice != "adjustments" && choice != "refusals") {
@@ -60,7 +71,8 @@ std::string ApplyFailOn(CliOptions& o, const std::string& value) {
     return {};
 }
 
-// The commands that read migrator.cfg and connect; assess connects the source only.
+// The commands that read migrator.cfg and connect; assess connects the target only when
+// --target names one.
 const std::vector<std::string> kWorkCommands = {"migrate", "backup", "verify", "condition", "tree"};
 const std::vector<std::string> kSourceCommands = {"migrate", "backup", "verify", "condition", "tree", "assess"};
 
@@ -114,6 +126,11 @@ std::vector<OptionSpec> BuildTable() {
         {"--fail-on", "", Value::Required, "adjustments|refusals", ApplyFailOn,
          "Exit code 1 when an object will not arrive (refusals: refused, unreadable or not "
          "migrated) or, with adjustments, also when one arrives changed: a gate for pipelines.",
+         {"assess"}},
+        {"--target-version", "", Value::Required, "2016|2017|2019|2022|azure|babelfish", ApplyTargetVersion,
+         "Check the assessment against that version of the target: what it cannot take (a "
+         "UTF-8 collation before 2019 and on Babelfish, STRING_AGG before 2017, ...) is refused "
+         "there, not adjusted.",
          {"assess"}},
         {"--to", "", Value::Required, "DIR",
          Store([](CliOptions& o) -> auto& { return o.backupFolder; }), "The backup folder.",
@@ -200,7 +217,9 @@ std::vector<OptionSpec> BuildTable() {
         const std::string prefix = source ? "--source" : "--target";
         const std::string section = source ? "[SourceDB]" : "[TargetDB]";
         auto of = side(source);
-        const auto& sideCommands = source ? reading : kWorkCommands;
+        // Both sides: assess connects a target only when --target names one (its version and a
+        // timed write).
+        const auto& sideCommands = reading;
         table.push_back({prefix, "", Value::Required, "HOST[:PORT]",
                          Store([of](CliOptions& o) -> auto& { return of(o).server; }),
                          "The server (overrides SourceName= of " + section + ").", sideCommands});
@@ -226,13 +245,13 @@ std::vector<OptionSpec> BuildTable() {
                      ApplyEncrypt,
                      "Encryption of the target connection, in the words of the SQL Server driver "
                      "in use (Microsoft's ODBC Driver 18/17: Encrypt=; FreeTDS: Encryption=).",
-                     work});
+                     reading});
     table.push_back({"--target-trust-server-certificate", "", Value::Optional, "yes|no",
                      ApplyTrust,
                      "Accept a server certificate that cannot be checked, such as a test "
                      "server's self-signed one; the connection stays encrypted. Microsoft's "
                      "drivers only.",
-                     work});
+                     reading});
     return table;
 }
 
@@ -281,7 +300,9 @@ const std::vector<CommandSpec>& CommandTable() {
          "would do: for every table and view the T-SQL it creates, each adjustment, each refusal "
          "with its construct, the rows and the size on disk, and an estimate of the copy time "
          "from a short measured read of the largest tables; procedures, functions and triggers "
-         "are listed. One HTML page and the same as JSON. Exit code 0 when the source could be "
+         "are listed. With --target, the target is asked its version (as --target-version) and "
+         "takes a short timed write into a temporary table, which the estimate then includes. "
+         "One HTML page and the same as JSON. Exit code 0 when the source could be "
          "read (see --fail-on), 2 when it could not."},
         {"migrate", {"database", "clone", "tables", "views", "table", "view"},
          {"migrate database SRC TGT      a whole source database into target database TGT",

@@ -51,6 +51,7 @@ struct CliOptions {
     std::optional<std::string> html;          // --html FILE: the assessment's page
     std::optional<std::string> json;          // --json FILE: the assessment as JSON
     std::optional<std::string> failOn;        // --fail-on adjustments|refusals (assess)
+    std::string targetVersion;                // --target-version 2016|...|babelfish (assess)
     std::optional<std::string> targetSchema;  // --target-schema NAME
     std::optional<std::string> typeMap;       // --type-map FILE
     bool schemaPerDatabase = false;           // --schema-per-database: SRC,SRC... each into its schema

@@ -38,6 +38,7 @@
 #include "config/ProfileFile.h"
 #include "config/WorkFolder.h"
 #include "data/OdbcConnection.h"
+#include "data/StatementExecution.h"
 
 namespace velmora::cli {
 namespace {
@@ -203,7 +204,7 @@ public:
 
     void ConnectSourceSide(const std::string& database) {
         if (!database.empty()) window_->sourceSettings.catalogName = database;
-        if (!ConnectSource(*window_)) throw UsageError{"cannot connect to the source"};
+        if (!ConnectSource(*window_)) throw UsageError{SourceConnectFailure(window_->sourceSettings.sourceName)};
     }
 
     void ConnectTargetSide() {
@@ -455,6 +456,11 @@ int Migrate(const CliOptions& options, bool interactive) {
     // A script is run by the user against a server of theirs; a clone creates its own database.
     if (options.targetScript) {
         run.ConnectTargetSide();
+        // The script makes its database where it is missing, so it runs on a fresh server.
+        if (type == TaskType::Database) {
+            ExecuteStatement(run.window().log(), run.window().targetSession(),
+                             CreateMissingDatabaseStatement(run.window(), names.targetDatabase, sources.front()), 0);
+        }
     } else if (type != TaskType::CloneDatabase) {
         EnsureTargetDatabase(run, names.targetDatabase, sources.front());
     }
@@ -607,7 +613,10 @@ int Assess(const CliOptions& options, bool interactive) {
         !why.empty()) {
         throw UsageError{why};
     }
-    run.LoadSides(true, false);
+    // A target named on the command line tells its version and takes a short timed write.
+    const bool target = options.target.server.has_value();
+    run.LoadSides(true, target);
+    if (target) run.ConnectTargetSide();
     return RunAssessment(run.window(), options, files);
 }
 

@@ -21,9 +21,9 @@ std::string Percent(long long done, long long total) {
 
 // The figures after the table name; `full` adds the time left or taken.
 std::string Figures(const ProgressFigures& f, bool full) {
-    // A finished table's rate is what it was, however short the copy.
-    const bool steady =
-        f.rowsDone > 0 && (f.finished ? f.seconds > 0 : f.seconds >= kSteadySeconds);
+    // A copy shorter than that has no rate worth showing, finished or not (200 rows in a fraction
+    // of a millisecond would read as a million rows a second).
+    const bool steady = f.rowsDone > 0 && f.seconds >= kSteadySeconds;
     const double rate = steady ? static_cast<double>(f.rowsDone) / f.seconds : 0;
     const std::string rateText =
         steady ? GroupedCount(std::llround(rate)) + " rows/s" : std::string("-- rows/s");

@@ -5,7 +5,8 @@
 //
 // The expected rows are the catalog's estimate. An estimate of zero, or one the copy has already
 // passed, is wrong: the line then shows the rows done with the estimate and no time left. Once
-// the table is done the real count is the total and the line says how long it took. The line
+// the table is done the real count is the total and the line says how long it took. A rate is
+// shown only once half a second has been measured. The line
 // never reaches the terminal's last column (a full line would wrap and break the redraw).
 //
 // While no row has come for 5 s or more the line says so, redrawn every second:

@@ -82,6 +82,7 @@ public:
         return std::make_unique<EmptyRowset<IndexRecord>>();
     }
     std::string ProviderErrorText() const override { return "Unknown Error!"; }
+    bool Annotate(std::string_view comment) override { return target_.AppendComment(comment); }
 
 private:
     ScriptTarget& target_;
@@ -171,6 +172,14 @@ bool ScriptTarget::Append(std::string_view statement) {
     if (ok) ++statements_;
     // Flushed now and then, and at Close: a write error shows up within a thousand statements.
     if (ok && statements_ % 1000 == 0) ok = std::fflush(file_) == 0;
+    return ok;
+}
+
+bool ScriptTarget::AppendComment(std::string_view comment) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!file_) return false;
+    bool ok = std::fwrite(comment.data(), 1, comment.size(), file_) == comment.size();
+    if (!comment.empty() && comment.back() != '\n') ok = ok && std::fputc('\n', file_) != EOF;
     return ok;
 }
 

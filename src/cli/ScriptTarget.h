@@ -36,6 +36,8 @@ public:
 
     // Appends one statement and its GO line; false when the file cannot be written.
     bool Append(std::string_view statement);
+    // Appends a block of comment lines (no GO): what stands where an object was not created.
+    bool AppendComment(std::string_view comment);
 
 private:
     std::string folder_;

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
+#include <QPainter>
+#include <QTextDocument>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTreeWidgetItem>
@@ -49,7 +51,8 @@ private slots:
         QVERIFY(page.contains(QStringLiteral("view ") + database + QStringLiteral(".v_orders")));
         QVERIFY(page.contains(QStringLiteral("CREATE TABLE orders")));
         QVERIFY(fixture.Messages().contains("ASSESS: [" + database + "]"));
-        QVERIFY(fixture.target().Statements().empty());  // the target is not needed, nor touched
+        // The connected target is asked its version (what the T-SQL is checked against), nothing more.
+        QCOMPARE(fixture.target().Statements(), std::vector<std::string>{"select @@Version"});
         // For a person to look at: the page as the window's viewer renders it.
         viewer->grab().save(QStringLiteral(VELMORA_BINARY_DIR "/assessment-viewer.png"));
         viewer->close();
@@ -91,6 +94,48 @@ private slots:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll().toStdString(), AssessmentHtml(assessment));
         QVERIFY(!viewer.SaveJson(QStringLiteral("/nonexistent/folder/a.json")));
+    }
+
+    // The size chart as the window draws it: each bar as wide as its table's share of the
+    // largest (a bar the viewer stretched to the full width would be a lie).
+    void theSizeBarsAreDrawnToScale() {
+        Assessment assessment;
+        assessment.databases.push_back({"shop", "", {}, {}, 0});
+        for (const auto& [name, bytes] : {std::pair{"big", 400000}, {"half", 200000}, {"quarter", 100000}}) {
+            AssessedObject table;
+            table.database = "shop";
+            table.kind = "table";
+            table.name = name;
+            table.outcome = "ready";
+            table.dataBytes = bytes;
+            assessment.databases[0].objects.push_back(table);
+        }
+        AssessmentViewer viewer(assessment);
+        viewer.show();
+        QTextDocument* page = viewer.browser()->document();
+        QImage image(page->size().toSize(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        page->drawContents(&painter);
+        painter.end();
+        // The widest run of the bar colour on each line of pixels, one width per bar.
+        const QRgb bar = QColor(QStringLiteral("#4a7fb5")).rgb();
+        QList<int> widths;
+        int previous = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            int widest = 0;
+            for (int x = 0, run = 0; x < image.width(); ++x) {
+                run = image.pixel(x, y) == bar ? run + 1 : 0;
+                widest = std::max(widest, run);
+            }
+            if (widest > 0 && previous == 0) widths.append(widest);
+            if (widest > 0) widths.last() = std::max(widths.last(), widest);
+            previous = widest;
+        }
+        QCOMPARE(widths.size(), 3);
+        QVERIFY2(widths[0] > 100, qPrintable(QString::number(widths[0])));
+        QVERIFY2(std::abs(widths[1] - widths[0] / 2) <= widths[0] / 20, qPrintable(QString::number(widths[1])));
+        QVERIFY2(std::abs(widths[2] - widths[0] / 4) <= widths[0] / 20, qPrintable(QString::number(widths[2])));
     }
 };
 

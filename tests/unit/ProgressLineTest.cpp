@@ -52,8 +52,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Done: the real count is the total, whatever the estimate was.
         LineCase{"Finished", {"orders", 49000, 50000, 16.4, true}, 80,
                  "orders  49,000 of 49,000 rows  100%  2,988 rows/s  done in 0:16"},
+        // Too short a copy for a rate: 200 rows in 0.2 ms are no 991,542 rows/s.
         LineCase{"FinishedQuickly", {"t", 5000, 5120, 0.025, true}, 80,
-                 "t  5,000 of 5,000 rows  100%  200,000 rows/s  done in 0:00"},
+                 "t  5,000 of 5,000 rows  100%  -- rows/s  done in 0:00"},
+        LineCase{"FinishedInAnInstant", {"t", 200, 200, 0.0002017, true}, 80,
+                 "t  200 of 200 rows  100%  -- rows/s  done in 0:00"},
         LineCase{"FinishedEmpty", {"t", 0, 10, 0.01, true}, 80,
                  "t  0 of 0 rows  100%  -- rows/s  done in 0:00"},
         // A source that stops answering (SIGSTOP) left the line silent: from 5 s on it says so.

@@ -7,6 +7,7 @@
 
 #include "Converters/ConversionDrivers.h"
 #include "Converters/FullTableConversion.h"
+#include "Converters/RefusalNote.h"
 #include "Converters/RowReading.h"
 #include "Converters/RoutineConversion.h"
 #include "Converters/SourceQuery.h"
@@ -119,6 +120,8 @@ AssessedObject AssessTable(WorkerContext& context, const std::string& database, 
         const bool read = !definition.empty() && translation.error == why;
         object.outcome = read ? assessed::kRefused : assessed::kUnreadable;
         (read ? object.construct : object.reason) = why;
+        object.source = definition;
+        object.rewrite = read ? SuggestedRewrite(why) : "";
         return object;
     }
     // A type-map rule whose type cannot hold the column's values stops the migration before
@@ -127,6 +130,7 @@ AssessedObject AssessTable(WorkerContext& context, const std::string& database, 
     if (!misfits.empty()) {
         AddColumns(translation, object);
         object.outcome = assessed::kRefused;
+        object.source = definition;
         for (const std::string& misfit : misfits) {
             object.construct += (object.construct.empty() ? "" : "; ") + misfit;
         }
@@ -150,12 +154,14 @@ AssessedObject AssessView(WorkerContext& context, const std::string& database, c
     AssessedObject object = NewObject(database, "view", name);
     ViewStatement view = TranslateViewForTask(context, database, name);
     object.adjustments = view.adjustments;
+    object.source = view.definition;
     if (!view.readFailure.empty()) {
         object.outcome = assessed::kUnreadable;
         object.reason = view.readFailure;
     } else if (!view.untranslatable.empty()) {
         object.outcome = assessed::kRefused;
         object.construct = view.untranslatable;
+        object.rewrite = SuggestedRewrite(view.untranslatable);
     } else {
         object.statements.push_back(view.text);
         object.outcome = view.adjustments.empty() ? assessed::kReady : assessed::kAdjusted;
@@ -171,12 +177,14 @@ AssessedObject AssessRoutine(const std::string& database, const PreparedRoutine&
                                  : routine.source.name;
     AssessedObject object = NewObject(database, RoutineKindWord(routine.source.kind), name);
     const FullRoutineTranslation& translation = routine.translation;
+    object.source = routine.text;
     if (!routine.readFailure.empty()) {
         object.outcome = assessed::kUnreadable;
         object.reason = routine.readFailure;
     } else if (!translation.ok()) {
         object.outcome = assessed::kRefused;
         object.construct = translation.untranslatable;
+        object.rewrite = SuggestedRewrite(translation.untranslatable);
     } else {
         object.statements = translation.statements;
         object.adjustments = translation.adjustments;
@@ -195,6 +203,7 @@ void AddRoutines(WorkerContext& context, const std::string& database, DatabaseAs
         AssessedObject object = NewObject(database, "event", event);
         object.outcome = assessed::kNotMigrated;
         object.reason = kSchedulerNote;
+        object.rewrite = SuggestedRewrite("event");
         result.objects.push_back(std::move(object));
     }
     if (!prepared.failure.empty()) {

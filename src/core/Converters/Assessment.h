@@ -1,8 +1,9 @@
 // Assessment: what a Full migration of source databases would do, found by reading the source
 // alone (no target is needed and nothing is sent anywhere): for every table and view the T-SQL
-// that Full creates, each adjustment, each refusal with its construct, the rows and the size on
-// disk, and an estimate of the copy time from a short measured read of the largest tables.
-// Procedures, functions and triggers are listed with what becomes of them.
+// that Full creates, each adjustment, each refusal with its construct and MySQL source, the rows
+// and the size on disk, and an estimate of the copy time from a short measured read of the
+// largest tables. Procedures, functions and triggers are listed with what becomes of them. A
+// connected target may add a short timed write into a temporary table (MeasureTargetWrite).
 //
 // The records here are plain data; AssessmentReport.h writes them as JSON and HTML.
 // AssessDatabase runs on the caller's thread with the source session of the context it is given
@@ -11,12 +12,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velmora {
 
+class Session;
 struct WorkerContext;
 
 // What becomes of one object in Full.
@@ -46,6 +49,8 @@ struct AssessedObject {
     std::string outcome;    // one of assessed::k...
     std::string construct;  // refused: the construct T-SQL cannot say with the same meaning
     std::string reason;     // unreadable / not migrated: why
+    std::string source;     // refused / unreadable: the MySQL text as read ("" when not read)
+    std::string rewrite;    // refused: a suggested T-SQL way (RefusalNote.h), "" when none is known
     std::vector<std::string> statements;   // the T-SQL that Full sends, in order
     std::vector<std::string> adjustments;  // "column: what changes", or the object's own
     std::vector<AssessedColumn> columns;   // tables only
@@ -68,6 +73,16 @@ struct ReadMeasurement {
     double StorageBytesPerSecond() const { return seconds > 0 ? storageBytes / seconds : 0; }
 };
 
+// A short timed write into a temporary table of a connected target, the other half of the
+// copy-time estimate.
+struct WriteMeasurement {
+    int64_t rows = 0;
+    int64_t textBytes = 0;  // the values' bytes as the statements carry them
+    double seconds = 0;
+    std::string failure;    // why it could not be measured ("" when it was)
+    double TextBytesPerSecond() const { return seconds > 0 && failure.empty() ? textBytes / seconds : 0; }
+};
+
 struct DatabaseAssessment {
     std::string name;
     std::string failure;  // the objects could not be listed (then `objects` is empty)
@@ -79,7 +94,12 @@ struct DatabaseAssessment {
 struct Assessment {
     std::string generatedAt;    // UTC, ISO 8601
     std::string sourceServer;   // the server's version text
+    // The target version checked against ("2016" ... "babelfish"; "" when none was given) and
+    // where it came from ("--target-version", "the connected target").
+    std::string targetVersion;
+    std::string targetVersionFrom;
     std::vector<DatabaseAssessment> databases;
+    std::optional<WriteMeasurement> write;  // measured when a target was connected
 };
 
 // How the assessment reads.
@@ -88,6 +108,8 @@ struct AssessmentSettings {
     int measuredTables = 3;            // how many of the largest tables the read samples
     int64_t sampleRows = 100000;       // at most this many rows of each
     double sampleSeconds = 2.0;        // and for at most this long in all
+    std::string targetVersion;         // checked against (see assessment/TargetVersion.h); "" none
+    std::string targetVersionFrom;     // where it came from, for the report
     // Told before each object is read ("reading table shop.orders") and before the measured
     // read, for the caller's progress display.
     std::function<void(const std::string&)> progress;
@@ -98,6 +120,14 @@ struct AssessmentSettings {
 // the statements (the assessment writes them for a target database named like the source).
 DatabaseAssessment AssessDatabase(WorkerContext& context, const std::string& database,
                                   const AssessmentSettings& settings = {});
+
+// Writes rows of about a hundred characters in statements of 250 rows (as the copy writes) into
+// a temporary table of `target` for about `seconds`, then drops it. Nothing else is touched.
+WriteMeasurement MeasureTargetWrite(Session* target, double seconds = 1.0);
+
+// With a write measured, each table's estimate becomes the slower of its read and its write
+// (the copy reads and writes at once), and the databases' sums follow.
+void AddTargetWrites(Assessment& assessment, const WriteMeasurement& write);
 
 // The outcome counts of an assessment, in a fixed order (ready, adjusted, refused, unreadable,
 // not migrated).

@@ -11,6 +11,7 @@
 #include "Converters/ForeignKeys.h"
 #include "Converters/FullTableConversion.h"
 #include "Converters/ParallelTables.h"
+#include "Converters/RefusalNote.h"
 #include "Converters/KeyBuilder.h"
 #include "Converters/Resume.h"
 #include "Converters/RowTransfer.h"
@@ -278,6 +279,7 @@ ViewStatement TranslateViewForTask(WorkerContext& context, std::string_view data
         ReadDefinition(log, context.SourceSession(), "show create view " + QuoteSourceName(view),
                        &result.readFailure);
     if (!result.readFailure.empty()) return result;
+    result.definition = definition;
     FullViewTranslation full =
         TranslateViewFull(definition, view, NamesForTask(context, database), ViewTableModels(context, database, definition));
     result.untranslatable = full.untranslatable;
@@ -330,6 +332,8 @@ bool CreateView(WorkerContext& context, std::string_view database, const std::st
         log.WriteGroup({"Create VIEW [" + name + "] failure!!!", why});
         const std::string failure =
             view.readFailure.empty() ? why : "its definition could not be read: " + why;
+        NoteRefusal(context, {"view", Text(database), name, failure, view.definition,
+                              SuggestedRewrite(view.untranslatable)});
         Fail(report, "view " + name + ": " + failure);
         return record(false, failure);
     }

@@ -72,6 +72,7 @@ struct ViewStatement {
     std::string readFailure;     // the definition could not be read
     std::string untranslatable;  // the construct T-SQL cannot say with the same meaning
     std::vector<std::string> adjustments;
+    std::string definition;      // the MySQL text read (Full)
 };
 
 // Reads one view's definition and translates it in the context's mode (Full: with the

@@ -1,5 +1,7 @@
 #include "Converters/FullTableConversion.h"
 
+#include "Converters/RefusalNote.h"
+
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -152,6 +154,7 @@ bool TranslateTableForTask(WorkerContext& context, std::string_view database, st
     if (!why.empty()) {
         log.WriteGroup({"TABLE: Create [" + db + "].[" + outcome.name + "] ERROR !", why});
         outcome.failure = "its definition could not be read: " + why;
+        NoteRefusal(context, {"table", db, outcome.name, outcome.failure, definition, SuggestedRewrite(why)});
         Fail(report, "table " + outcome.name + ": its definition could not be read: " + why);
         return false;
     }

@@ -9,6 +9,7 @@
 
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
+#include "Converters/RefusalNote.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/Resume.h"
 #include "Converters/SourceRoutines.h"
@@ -83,6 +84,7 @@ PreparedRoutine Read(WorkerContext& context, const SourceRoutine& source, std::s
 void Translate(WorkerContext& context, std::string_view database, const std::string& text,
                const RoutineContext& base, SourceTables& tables, PreparedRoutine& prepared) {
     if (!prepared.readFailure.empty()) return;
+    prepared.text = text;
     RoutineContext routineContext = base;
     routineContext.names = NamesForTask(context, database);
     routineContext.sqlMode = prepared.sqlMode;
@@ -142,11 +144,17 @@ void CreateRoutine(WorkerContext& context, std::string_view database, const Prep
         log.WriteText(why);
         finish(failure);
     };
+    const auto refused = [&](const std::string& why) {
+        NoteRefusal(context, {kind, entry.database, name, why, routine.text,
+                              SuggestedRewrite(routine.translation.untranslatable)});
+    };
     if (!routine.readFailure.empty()) {
+        refused("its definition could not be read: " + routine.readFailure);
         return failed(routine.readFailure, "its definition could not be read: " + routine.readFailure);
     }
     if (!routine.translation.ok()) {
         const std::string why = "it cannot be translated: " + routine.translation.untranslatable;
+        refused(why);
         return failed(why, why);
     }
     entry.adjustments = routine.translation.adjustments;
@@ -171,6 +179,8 @@ void ReportEvents(WorkerContext& context, std::string_view database,
     for (const std::string& event : events) {
         context.Log().WriteOutputLine("EVENT: [%s].[%s] not migrated: %s",
                                       std::string(database).c_str(), event.c_str(), kSchedulerNote);
+        NoteRefusal(context, {"event", std::string(database), event, std::string("not migrated: ") + kSchedulerNote,
+                              "", SuggestedRewrite("event")});
         if (!report) continue;
         TableReport entry;
         entry.kind = "event";

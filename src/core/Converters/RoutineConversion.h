@@ -36,6 +36,7 @@ struct PreparedRoutine {
     std::string readFailure;  // why its text could not be read ("" when it was)
     std::string sqlMode;      // the mode it was created under, as SHOW CREATE gives it
     FullRoutineTranslation translation;
+    std::string text;  // the MySQL text read
 };
 
 struct PreparedProgrammables {

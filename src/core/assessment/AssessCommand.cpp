@@ -6,6 +6,7 @@
 #include "Converters/TaskChoices.h"
 #include "commands/MainWindowCommands.h"
 #include "Converters/WorkerContext.h"
+#include "assessment/TargetVersion.h"
 #include "tasks/OperationLog.h"
 
 namespace velmora {
@@ -56,6 +57,7 @@ AssessmentRun AssessSource(OperationLog& log, const ConnectionSettings& source,
         run.assessment.databases.push_back(AssessDatabase(context, database, settings));
     }
     context.sourceConnection->Close();
+    ApplyTargetVersion(run.assessment, settings.targetVersion, settings.targetVersionFrom);
     return run;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "assessment/AssessmentSummary.h"
+
 namespace velmora {
 namespace {
 
@@ -97,12 +99,28 @@ std::string DurationText(double seconds) {
     return text;
 }
 
-std::string CopyEstimateText(double seconds) {
+std::string CopyEstimateText(double seconds, bool writesMeasured) {
     const std::string bound = seconds < 1 ? "under a second" : "at least " + DurationText(seconds);
-    return bound + " (the source's read; the target's writes add to it)";
+    return bound + (writesMeasured ? " (the slower of the source's read and the target's measured writes)"
+                                   : " (the source's read; the target's writes add to it)");
 }
 
-std::string MeasurementText(const ReadMeasurement& measurement) {
+bool WritesMeasured(const Assessment& assessment) {
+    return assessment.write && assessment.write->TextBytesPerSecond() > 0;
+}
+
+std::string WriteMeasurementText(const Assessment& assessment) {
+    if (!assessment.write) return "";
+    const WriteMeasurement& write = *assessment.write;
+    if (!write.failure.empty()) return "the target's writes could not be measured: " + write.failure;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f s", write.seconds);
+    return "the target's writes measured by inserting " + CountText(write.rows) + " rows (" +
+           SizeText(write.textBytes) + " as text) into a temporary table in " + seconds +
+           ", in statements of 250 rows as the copy writes them";
+}
+
+std::string MeasurementText(const ReadMeasurement& measurement, bool writesMeasured) {
     if (measurement.rows == 0) return "not measured: no table holds rows";
     std::string tables;
     for (const std::string& table : measurement.tables) tables += (tables.empty() ? "" : ", ") + table;
@@ -111,7 +129,11 @@ std::string MeasurementText(const ReadMeasurement& measurement) {
     return "measured by reading " + CountText(measurement.rows) + " rows (" +
            SizeText(measurement.textBytes) + " as text) of the largest tables (" + tables + ") in " +
            seconds + ", as the copy reads them; each table's estimate scales that rate to its size " +
-           "on disk. It covers the source's read: the target's writes are not measured";
+           (writesMeasured ? std::string("on disk") : "on disk. It covers the source's read: the target's writes are not measured");
+}
+
+bool ShowsSource(const AssessedObject& object) {
+    return object.outcome == assessed::kRefused || object.outcome == assessed::kUnreadable;
 }
 
 namespace {
@@ -129,8 +151,11 @@ JsonDocument ObjectJson(const AssessedObject& object) {
             {"kind", object.kind},
             {"name", object.name},
             {"outcome", object.outcome},
+            {"effort", EffortOf(object)},
             {"construct", object.construct},
             {"reason", object.reason},
+            {"source", ShowsSource(object) ? object.source : ""},
+            {"rewrite", object.rewrite},
             {"adjustments", object.adjustments},
             {"statements", object.statements},
             {"engine", object.engine},
@@ -142,7 +167,7 @@ JsonDocument ObjectJson(const AssessedObject& object) {
             {"columns", columns}};
 }
 
-JsonDocument DatabaseJson(const DatabaseAssessment& database) {
+JsonDocument DatabaseJson(const DatabaseAssessment& database, bool writesMeasured) {
     const ReadMeasurement& m = database.measurement;
     JsonDocument objects = JsonDocument::array();
     for (const AssessedObject& object : database.objects) objects.push_back(ObjectJson(object));
@@ -151,7 +176,7 @@ JsonDocument DatabaseJson(const DatabaseAssessment& database) {
             {"estimatedSeconds", database.copySeconds},
             {"measurement", {{"tables", m.tables}, {"rows", m.rows}, {"textBytes", m.textBytes},
                              {"storageBytes", m.storageBytes}, {"seconds", m.seconds},
-                             {"method", MeasurementText(m)}}},
+                             {"method", MeasurementText(m, writesMeasured)}}},
             {"objects", objects}};
 }
 
@@ -177,15 +202,34 @@ JsonDocument AssessmentDocument(const Assessment& assessment, int exitCode) {
     JsonDocument outcomes = JsonDocument::object();
     for (const auto& [outcome, count] : OutcomeCounts(assessment)) outcomes[outcome] = count;
     JsonDocument databases = JsonDocument::array();
-    for (const DatabaseAssessment& database : assessment.databases) databases.push_back(DatabaseJson(database));
+    for (const DatabaseAssessment& database : assessment.databases) databases.push_back(DatabaseJson(database, WritesMeasured(assessment)));
     const AssessmentTotals totals = TotalsOf(assessment);
+    JsonDocument kinds = JsonDocument::object();
+    const auto order = OutcomeCounts(assessment);
+    for (const auto& [kind, counts] : KindOutcomeCounts(assessment)) {
+        JsonDocument byOutcome = JsonDocument::object();
+        for (size_t i = 0; i < order.size(); ++i) byOutcome[order[i].first] = counts[i];
+        kinds[kind] = byOutcome;
+    }
+    JsonDocument issues = JsonDocument::array();
+    for (const AssessmentIssue& issue : TopIssues(assessment)) {
+        issues.push_back({{"outcome", issue.outcome}, {"issue", issue.text}, {"objects", issue.objects}});
+    }
     return {{"formatVersion", kAssessmentFormatVersion},
             {"report", "assessment"},
             {"tool", {{"name", "velmora"}, {"version", VELMORA_VERSION}}},
             {"exitCode", exitCode},
             {"generatedAt", assessment.generatedAt},
             {"source", {{"server", assessment.sourceServer}}},
-            {"summary", {{"objects", totals.objects}, {"outcomes", outcomes}, {"rows", totals.rows},
+            {"target", {{"version", assessment.targetVersion}, {"versionFrom", assessment.targetVersionFrom},
+                        {"write", assessment.write ? JsonDocument{{"rows", assessment.write->rows},
+                                                                  {"textBytes", assessment.write->textBytes},
+                                                                  {"seconds", assessment.write->seconds},
+                                                                  {"failure", assessment.write->failure},
+                                                                  {"method", WriteMeasurementText(assessment)}}
+                                                   : JsonDocument(nullptr)}}},
+            {"summary", {{"objects", totals.objects}, {"outcomes", outcomes}, {"kinds", kinds},
+                         {"topIssues", issues}, {"rows", totals.rows},
                          {"rowsExact", totals.estimatedTables == 0}, {"dataBytes", totals.dataBytes},
                          {"indexBytes", totals.indexBytes}, {"estimatedSeconds", totals.seconds}}},
             {"databases", databases}};

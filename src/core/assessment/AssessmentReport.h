@@ -23,6 +23,9 @@ inline constexpr int kAssessmentFormatVersion = 1;
 // characters) and control characters shown as [U+XXXX]; bytes that are not UTF-8 as U+FFFD.
 std::string HtmlText(std::string_view text);
 
+// Whether the report shows the object's MySQL source: refused and unreadable objects only.
+bool ShowsSource(const AssessedObject& object);
+
 // The figures of the summary, over every database.
 struct AssessmentTotals {
     int64_t objects = 0;
@@ -36,10 +39,22 @@ AssessmentTotals TotalsOf(const Assessment& assessment);
 
 // The copy-time estimate as a bound: "at least 0:07 (the source's read; the target's writes add
 // to it)".
-std::string CopyEstimateText(double seconds);
+// With `writesMeasured` (a target was connected and took the timed write): "at least 0:07 (the
+// slower of the source's read and the target's measured writes)".
+std::string CopyEstimateText(double seconds, bool writesMeasured = false);
+bool WritesMeasured(const Assessment& assessment);
+// How the target's write was measured, or why it was not, in one sentence; "" when no target
+// was connected.
+std::string WriteMeasurementText(const Assessment& assessment);
 
 // How the copy-time estimate was made, in one sentence.
-std::string MeasurementText(const ReadMeasurement& measurement);
+std::string MeasurementText(const ReadMeasurement& measurement, bool writesMeasured = false);
+
+// The first screen as text: the objects by kind and outcome, then the first `issuesShown` top
+// issues (AssessmentSummary.h) with the objects each touches.
+std::string AssessmentSummaryText(const Assessment& assessment, size_t issuesShown = 10);
+// "SQL Server 2017 (--target-version)"; for an assessment checked against a version.
+std::string TargetVersionText(const Assessment& assessment);
 
 JsonDocument AssessmentDocument(const Assessment& assessment, int exitCode);
 std::string AssessmentJson(const Assessment& assessment, int exitCode);

@@ -4,6 +4,7 @@
 #include "Converters/SourceServer.h"
 #include "Converters/TargetServer.h"
 #include "translation/Collations.h"
+#include "translation/Naming.h"
 #include "commands/OneDatabaseGuard.h"
 #include "data/StatementExecution.h"
 
@@ -74,15 +75,30 @@ Presence TargetDatabasePresence(MainWindowModel& window, const std::string& data
     return Presence::Missing;
 }
 
-bool CreateTargetDatabase(MainWindowModel& window, const std::string& database, std::string& why,
-                          const std::string& sourceDatabase) {
-    // The new database compares text as the source database does; Babelfish takes no collation
-    // but its own default there (its columns carry theirs).
+namespace {
+
+// The new database compares text as the source database does; Babelfish takes no collation but
+// its own default there (its columns carry theirs).
+std::string NewDatabaseStatement(MainWindowModel& window, const std::string& database,
+                                 const std::string& sourceDatabase) {
     std::string collation;
     if (!sourceDatabase.empty() && window.targetKind != TargetKind::Babelfish) {
         collation = TargetCollation(SourceDatabaseCollation(window.log(), window.sourceSession(), sourceDatabase));
     }
-    const std::string statement = CreateDatabaseStatement(database, collation);
+    return CreateDatabaseStatement(database, collation);
+}
+
+}  // namespace
+
+std::string CreateMissingDatabaseStatement(MainWindowModel& window, const std::string& database,
+                                           const std::string& sourceDatabase) {
+    return "IF DB_ID(N" + QuoteTargetString(database) + ") IS NULL\n    " +
+           NewDatabaseStatement(window, database, sourceDatabase);
+}
+
+bool CreateTargetDatabase(MainWindowModel& window, const std::string& database, std::string& why,
+                          const std::string& sourceDatabase) {
+    const std::string statement = NewDatabaseStatement(window, database, sourceDatabase);
     const bool created =
         RunOnServerLevel(window, "Creating database [" + database + "]", database, [&](Session* session) {
             return ExecuteStatement(window.log(), session, statement, 0, &why);

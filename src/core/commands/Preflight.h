@@ -36,6 +36,10 @@ Presence TargetDatabasePresence(MainWindowModel& window, const std::string& data
 bool CreateTargetDatabase(MainWindowModel& window, const std::string& database, std::string& why,
                           const std::string& sourceDatabase = "");
 
+// CreateTargetDatabase's statement guarded by the database's absence, for the head of a script.
+std::string CreateMissingDatabaseStatement(MainWindowModel& window, const std::string& database,
+                                           const std::string& sourceDatabase);
+
 // The default collation of a source database ("" when it cannot be read).
 std::string SourceDatabaseCollation(MainWindowModel& window, const std::string& database);
 

@@ -233,6 +233,13 @@ public:
     // The bulk-copy interface of this connection (data/BulkLoad.h); null when its driver has
     // none, or the connection was not opened for it.
     virtual std::unique_ptr<BulkLoad> NewBulkLoad() { return nullptr; }
+    // Keeps `comment` (lines of "-- " comments) where the session's statements are kept, between
+    // them: a script target writes it at its place. False when the statements run on a server,
+    // which has nowhere to keep it.
+    virtual bool Annotate(std::string_view comment) {
+        (void)comment;
+        return false;
+    }
 };
 
 // One side's connection: a data source and its session, both absent while not connected.

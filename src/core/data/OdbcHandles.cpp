@@ -1,6 +1,8 @@
 #include "data/OdbcHandles.h"
 
 #include <algorithm>
+#include <mutex>
+#include <set>
 #include <utility>
 
 #include "data/WideText.h"
@@ -73,7 +75,37 @@ std::string OdbcLink::CatalogError() const {
     return catalogError_;
 }
 
+namespace {
+
+// The servers of this process whose driver's catalog calls failed, by ServerKey.
+struct ServersWithoutCatalogCalls {
+    std::mutex mutex;
+    std::set<std::string> keys;
+};
+
+ServersWithoutCatalogCalls& WithoutCatalogCalls() {
+    static ServersWithoutCatalogCalls servers;
+    return servers;
+}
+
+std::string ServerKey(const OdbcLink& link) {
+    return link.driverName + '\n' + link.dataSourceName + '\n' + link.dbmsName;
+}
+
+bool KnownWithoutCatalogCalls(const OdbcLink& link) {
+    ServersWithoutCatalogCalls& servers = WithoutCatalogCalls();
+    std::lock_guard<std::mutex> lock(servers.mutex);
+    return servers.keys.count(ServerKey(link)) > 0;
+}
+
+}  // namespace
+
 void OdbcLink::NoteCatalogFallback(const std::string& driverText) {
+    {
+        ServersWithoutCatalogCalls& servers = WithoutCatalogCalls();
+        std::lock_guard<std::mutex> lock(servers.mutex);
+        servers.keys.insert(ServerKey(*this));
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     if (catalogFallbackNoted_) return;
     catalogFallbackNoted_ = true;
@@ -82,8 +114,11 @@ void OdbcLink::NoteCatalogFallback(const std::string& driverText) {
 }
 
 bool OdbcLink::CatalogFallbackNoted() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return catalogFallbackNoted_;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (catalogFallbackNoted_) return true;
+    }
+    return KnownWithoutCatalogCalls(*this);
 }
 
 std::string OdbcLink::TakeCatalogNote() {

@@ -92,7 +92,10 @@ public:
     void SetCatalogError(std::string text);
     std::string CatalogError() const;
     // A catalog call failed and the sys views answered instead: the first such note is kept
-    // until taken (once per connection).
+    // until taken (once per connection). The server (its driver, data source and DBMS name) is
+    // remembered for the rest of the process: CatalogFallbackNoted is true at once on every later
+    // connection to it, whose catalog questions then go straight to the sys views (a failing
+    // catalog call costs about a second each time on such a server).
     void NoteCatalogFallback(const std::string& driverText);
     bool CatalogFallbackNoted() const;
     std::string TakeCatalogNote();
