@@ -9,6 +9,7 @@
 #include "Converters/NativeRowSource.h"
 #include "translation/Naming.h"
 #include "Converters/OrderedRows.h"
+#include "Converters/SchemaVerification.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/ValueNormalisation.h"
 #include "Converters/WorkerContext.h"
@@ -274,6 +275,7 @@ int VerifyDatabaseTables(WorkerContext& context, std::string_view database, Veri
             break;
         }
     }
+    if (!context.StopRequested()) VerifySchema(context, database, SchemaScope{}, report);
     return 0;
 }
 
@@ -283,10 +285,13 @@ void VerifyMigratedTables(WorkerContext& context, VerifyMode mode, ConversionRep
     for (const TableReport& table : report.tables) {
         if (table.kind == "table" && table.result == 1) created.emplace_back(table.database, table.name);
     }
+    SchemaScope scope{report.wholeDatabase, {}};
     for (const auto& [database, name] : created) {
-        if (context.StopRequested()) break;
+        if (context.StopRequested()) return;
         VerifyIntoReport(context, database, name, mode, report);
+        scope.tables.push_back(name);
     }
+    if (scope.wholeDatabase || !scope.tables.empty()) VerifySchema(context, context.sourceDatabase, scope, report);
 }
 
 }  // namespace velmora

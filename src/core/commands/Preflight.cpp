@@ -82,6 +82,8 @@ bool CreateTargetDatabase(MainWindowModel& window, const std::string& database, 
     if (!sourceDatabase.empty() && window.targetKind != TargetKind::Babelfish) {
         collation = TargetCollation(SourceDatabaseCollation(window.log(), window.sourceSession(), sourceDatabase));
     }
+    why = UnconnectableDatabaseName(window.targetKind, database);
+    if (!why.empty()) return false;  // nothing is created that could not be reached
     const std::string statement = CreateDatabaseStatement(database, collation);
     const bool created =
         RunOnServerLevel(window, "Creating database [" + database + "]", database, [&](Session* session) {
