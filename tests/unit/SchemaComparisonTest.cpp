@@ -48,7 +48,7 @@ TargetSchemaShape AsMade() {
                      {"name", "nvarchar(40)", false, false, false, false}};
     child.indexes = {{"PK__child__1", true, true, {"id"}}, {"uq_name", true, false, {"name"}}, {"ix_p", false, false, {"p"}}};
     child.foreignKeys = {{"fk_p", {"p"}, "parent", {"id"}, "CASCADE", "NO ACTION"}};
-    child.checks = {"([qty]>(0))"};
+    child.checks = {"CK__child__qty__1"};
     shape.tables.push_back(child);
     shape.modules = {{"trigger", "child_audit", "child"}, {"view", "v_child", ""}, {"view", "v_refused", ""}};
     return shape;

@@ -69,6 +69,12 @@ public:
     void Checks() {
         auto definitions = TargetColumnTexts(
             context_, "select definition from sys.check_constraints where parent_object_id = " + objectId_);
+        if (!definitions) {
+            // Babelfish cannot print some definitions ("unrecognized node type"): their number
+            // still tells whether any is missing.
+            definitions = TargetColumnTexts(
+                context_, "select '' from sys.check_constraints where parent_object_id = " + objectId_);
+        }
         if (!definitions) return Unreadable("check");
         const size_t expected = translation_.checks.size();
         if (definitions->size() >= expected) return;

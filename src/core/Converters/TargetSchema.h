@@ -46,7 +46,7 @@ struct TargetTableShape {
     std::vector<TargetColumnShape> columns;
     std::vector<TargetIndexShape> indexes;  // the primary key among them
     std::vector<TargetForeignKeyShape> foreignKeys;
-    std::vector<std::string> checks;  // their definitions
+    std::vector<std::string> checks;  // their names
 };
 
 // A view, function, procedure or trigger: its kind ("view", "function", "procedure",
