@@ -154,6 +154,24 @@ TEST_F(ConvertDatabaseTest, AllTablesThenTheirForeignKeys) {
     }
 }
 
+// A resumed run looks for each foreign key by its name: the second key of order_items is created
+// although the first is there (a question per table took the one for all).
+TEST_F(ConvertDatabaseTest, AResumedRunCreatesEachForeignKeyThatIsMissingByName) {
+    context_.options.resume = true;
+    const auto count = [](const std::string& value) { return ScriptedResult::Text({""}, {{value}}); };
+    target_->AnswerWith("select count_big(*) from sys.foreign_keys where name = N'fk_items_order' and "
+                        "parent_object_id = object_id(N'[order_items]')",
+                        count("1"));
+    target_->AnswerWith("select count_big(*) from sys.foreign_keys where parent_object_id = object_id(N'[order_items]')",
+                        count("1"));
+    ConversionReport report;
+    EXPECT_EQ(ConvertDatabaseTables(context_, "shop", &report), 0);
+    std::vector<std::string> expected = kForeignKeyBatches;
+    expected[2] = "Alter Table \"order_items\" ADD CONSTRAINT fk_items_product FOREIGN KEY (sku)\n"
+                  " REFERENCES products(sku)\n";
+    EXPECT_EQ(TargetStatementsStartingWith("Alter Table"), expected);
+}
+
 // After a stop nothing more is created, not even the foreign keys of the tables already there;
 // every table not reached is listed as not started.
 TEST_F(ConvertDatabaseTest, AStopDuringALargeTableEndsTheLoopAndCreatesNothingMore) {
