@@ -67,7 +67,9 @@ bool RangedTable::Prepare(WorkerContext& worker) {
     if (exists) {
         outcome_.resume = "on the target already: its key ranges completed one by one";
         log.WriteOutputLine("[%s] resume: %s", name.c_str(), outcome_.resume.c_str());
-        CompleteResumedTable(worker, translation_, outcome_, &own_);
+        // The shares of a split run reach a table at once: the one that created it makes its
+        // indexes, and another must not race it for them.
+        if (!worker.options.Split()) CompleteResumedTable(worker, translation_, outcome_, &own_);
     }
     outcome_.result = 1;
     outcome_.rows.text = std::string(kTrueText);
