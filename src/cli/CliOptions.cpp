@@ -210,7 +210,9 @@ std::vector<OptionSpec> BuildTable() {
         {"--verify", "", Value::Required, "count|full",
          Store([](CliOptions& o) -> auto& { return o.verify; }),
          "On migrate: compare the copied tables with the source afterwards. On verify: how "
-         "deep; full (the default) compares every row in key order, count the row counts only.",
+         "deep; full (the default) compares every row in key order, count the row counts only. "
+         "Both also compare the schema (each column, key, index, foreign key, check, default, "
+         "view, routine and trigger) in Full translation.",
          {"migrate", "verify"}},
     };
     for (bool source : {true, false}) {

@@ -60,7 +60,7 @@ bool Stopped(const TableReport& table) { return ObjectOutcome(table) == "stopped
 
 bool Failed(const TableReport& table) {
     const std::string outcome = ObjectOutcome(table);
-    return outcome == "failed" || outcome == "skipped" ||
+    return outcome == "failed" || outcome == "skipped" || !table.schemaState.empty() ||
            (table.verification && !table.verification->Matches());
 }
 
@@ -120,8 +120,10 @@ std::string TaskSummaryLine(const MigrationTask& task, const std::vector<TableRe
     int tablesFailed = 0;
     int othersFailed = 0;
     int stopped = 0;
+    int notStarted = 0;
     for (const TableReport& table : tables) {
-        stopped += Stopped(table) ? 1 : 0;
+        stopped += Stopped(table) && table.stop.empty() ? 1 : 0;
+        notStarted += table.stop == "not started" ? 1 : 0;
         if (table.kind == "table") {
             ++tableCount;
             tablesFailed += Failed(table) ? 1 : 0;
@@ -135,6 +137,7 @@ std::string TaskSummaryLine(const MigrationTask& task, const std::vector<TableRe
                 (tableCount == 1 ? " table failed" : " tables failed");
     }
     if (stopped > 0) line += ", " + std::to_string(stopped) + " stopped";
+    if (notStarted > 0) line += ", " + std::to_string(notStarted) + " not started";
     if (othersFailed > 0) {
         line += ", " + std::to_string(othersFailed) +
                 (othersFailed == 1 ? " other object failed" : " other objects failed");

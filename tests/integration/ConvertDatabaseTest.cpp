@@ -154,7 +154,27 @@ TEST_F(ConvertDatabaseTest, AllTablesThenTheirForeignKeys) {
     }
 }
 
-TEST_F(ConvertDatabaseTest, AStopDuringALargeTableEndsTheLoopButNotTheForeignKeys) {
+// A resumed run looks for each foreign key by its name: the second key of order_items is created
+// although the first is there (a question per table took the one for all).
+TEST_F(ConvertDatabaseTest, AResumedRunCreatesEachForeignKeyThatIsMissingByName) {
+    context_.options.resume = true;
+    const auto count = [](const std::string& value) { return ScriptedResult::Text({""}, {{value}}); };
+    target_->AnswerWith("select count_big(*) from sys.foreign_keys where name = N'fk_items_order' and "
+                        "parent_object_id = object_id(N'[order_items]')",
+                        count("1"));
+    target_->AnswerWith("select count_big(*) from sys.foreign_keys where parent_object_id = object_id(N'[order_items]')",
+                        count("1"));
+    ConversionReport report;
+    EXPECT_EQ(ConvertDatabaseTables(context_, "shop", &report), 0);
+    std::vector<std::string> expected = kForeignKeyBatches;
+    expected[2] = "Alter Table \"order_items\" ADD CONSTRAINT fk_items_product FOREIGN KEY (sku)\n"
+                  " REFERENCES products(sku)\n";
+    EXPECT_EQ(TargetStatementsStartingWith("Alter Table"), expected);
+}
+
+// After a stop nothing more is created, not even the foreign keys of the tables already there;
+// every table not reached is listed as not started.
+TEST_F(ConvertDatabaseTest, AStopDuringALargeTableEndsTheLoopAndCreatesNothingMore) {
     MainWindowModel* main = main_.get();
     // The stop is requested while row 2,500 of events is being inserted.
     target_->FailWhen([main](const std::string& s) {
@@ -170,10 +190,12 @@ TEST_F(ConvertDatabaseTest, AStopDuringALargeTableEndsTheLoopButNotTheForeignKey
     for (const TableReport& entry : report.tables) {
         if (entry.kind == "table") tables.push_back(entry);
     }
-    ASSERT_EQ(tables.size(), 4u);
-    EXPECT_EQ(tables.back().name, "events");
-    EXPECT_TRUE(tables.back().rows.stopped);
-    EXPECT_EQ(tables.back().rows.rowsRead, 2500);
+    ASSERT_EQ(tables.size(), 10u);
+    EXPECT_EQ(tables[3].name, "events");
+    EXPECT_TRUE(tables[3].rows.stopped);
+    EXPECT_EQ(tables[3].rows.rowsRead, 2500);
+    for (size_t i = 4; i < tables.size(); ++i) EXPECT_EQ(ObjectOutcome(tables[i]), "not started") << tables[i].name;
+    EXPECT_EQ(tables[4].name, "order notes");
     EXPECT_FALSE(report.Failed());
 
     std::vector<std::string> inserts = TargetStatementsStartingWith("insert into events values (");
@@ -188,17 +210,8 @@ TEST_F(ConvertDatabaseTest, AStopDuringALargeTableEndsTheLoopButNotTheForeignKey
               (std::vector<std::string>{"Data Converting Terminaled!",
                                         "[events] 2500 records converted, convertion completed "
                                         "SUCCESSFULLY!",
-                                        "Tables Converting Terminaled!",
-                                        "Convert Foreign Keys of database [shop]",
-                                        "Create FOREIGN KEY SUCCESSFULLY!!!",
-                                        "Create FOREIGN KEY SUCCESSFULLY!!!",
-                                        "Create FOREIGN KEY SUCCESSFULLY!!!",
-                                        "Create FOREIGN KEY SUCCESSFULLY!!!",
-                                        "Create FOREIGN KEY SUCCESSFULLY!!!",
-                                        "Create FOREIGN KEY SUCCESSFULLY!!!"}));
-    std::vector<std::string> statements = target_->Statements();
-    EXPECT_EQ(std::vector<std::string>(statements.end() - kForeignKeyBatches.size(), statements.end()),
-              kForeignKeyBatches);
+                                        "Tables Converting Terminaled!"}));
+    EXPECT_TRUE(TargetStatementsStartingWith("Alter Table").empty());
 }
 
 TEST_F(ConvertDatabaseTest, ADatabaseWithoutTablesStillRunsTheForeignKeyStep) {

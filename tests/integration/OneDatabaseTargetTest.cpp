@@ -259,7 +259,11 @@ TEST_F(OneDatabaseTasks, ANewDatabaseThatNeverComesOnlineFailsTheCloneAfterTheBo
     const Names lines = port_.OutputLines();
     EXPECT_EQ(CountContaining(lines, "to come online"), 2u) << ::testing::PrintToString(Tail(lines));
     EXPECT_EQ(CountContaining(lines, "Babelfish: database [" + name + "] cannot be connected to!"), 1u);
-    EXPECT_EQ(target_->StatementsOn("master").size(), 1u);  // the create database, then nothing
+    // The create database, and the drop of what this run created when it cannot go on.
+    const std::vector<std::string> onMaster = target_->StatementsOn("master");
+    ASSERT_EQ(onMaster.size(), 2u);
+    EXPECT_EQ(onMaster[1], "drop database " + name + ";");
+    EXPECT_EQ(CountContaining(lines, "The database [" + name + "] that this run created was dropped again."), 1u);
     EXPECT_TRUE(target_->StatementsOn(name).empty());
 }
 

@@ -72,6 +72,19 @@ TEST_P(Preflight, CreatingTheDatabaseGivesTheServersReasonForARefusal) {
     EXPECT_NE(why.find("is too long. Maximum length is 128."), std::string::npos) << why;
 }
 
+// A one-database target is connected to its database by name: a name it cannot be connected to
+// is refused before the database is created (SQL Server is reached with `use` and takes it).
+TEST_P(Preflight, ANameTheTargetCannotBeConnectedToIsRefusedBeforeItIsCreated) {
+    for (const std::string& name : std::vector<std::string>{"a]b", "a;b", "a{b}", "a\nb"}) {
+        double_->ClearStatements();
+        std::string why;
+        EXPECT_EQ(CreateTargetDatabase(*window_, name, why), !OneDatabase()) << name;
+        if (!OneDatabase()) continue;
+        EXPECT_TRUE(double_->Statements().empty()) << name;
+        EXPECT_NE(why.find(", and this target is connected to its database by name"), std::string::npos) << why;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(SqlServerAndOneDatabase, Preflight, ::testing::Bool());
 
 }  // namespace

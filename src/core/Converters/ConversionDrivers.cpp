@@ -14,6 +14,7 @@
 #include "Converters/RefusalNote.h"
 #include "Converters/KeyBuilder.h"
 #include "Converters/Resume.h"
+#include "Converters/ResumeObjects.h"
 #include "Converters/RowTransfer.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/TaskChoices.h"
@@ -48,6 +49,33 @@ bool CreateKeys(WorkerContext& context, WorkFile& file, const std::string& text,
         context.Log().WriteGroup({failure, why});
     }
     return created;
+}
+
+// The tables one after the other. After a stop none is started: each is listed as not started.
+void ConvertTablesOneByOne(WorkerContext& context, std::string_view database,
+                           const std::vector<TableRecord>& tables, ConversionReport* report) {
+    OperationLog& log = context.Log();
+    const bool full = context.options.translation == TranslationMode::Full;
+    bool stopped = false;
+    for (const TableRecord& record : tables) {
+        if (record.tableType == "VIEW") continue;
+        if (context.StopRequested()) {
+            if (!stopped) log.WriteText("Tables Converting Terminaled!");
+            stopped = true;
+            if (report) report->AddNotStarted("table", Text(database), record.tableName);
+            continue;
+        }
+        if (!full && record.tableName.find(' ') != std::string::npos) {
+            // Never silently: the table is named as skipped, and the task cannot end SUCCESS.
+            log.WriteOutputLine("TABLE: [%s].[%s] SKIPPED: its name holds a blank",
+                                Text(database).c_str(), record.tableName.c_str());
+            if (report) report->AddSkipped(Text(database), record.tableName, "its name holds a blank");
+            continue;
+        }
+        ConvertTable(context, database, record.tableName, report);
+    }
+    if (!stopped && context.StopRequested()) log.WriteText("Tables Converting Terminaled!");
+    if (report && context.StopRequested()) report->stopped = true;
 }
 
 }  // namespace
@@ -93,24 +121,17 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
     if (full && ((context.options.jobs > 1 && context.openPeer) || context.options.Split())) {
         ConvertTablesInParallel(context, database, tableNames, report);
     } else {
-        for (const TableRecord& record : *tables) {
-            if (record.tableType == "VIEW") continue;
-            if (!full && record.tableName.find(' ') != std::string::npos) {
-                // Never silently: the table is named as skipped, and the task cannot end SUCCESS.
-                log.WriteOutputLine("TABLE: [%s].[%s] SKIPPED: its name holds a blank",
-                                    Text(database).c_str(), record.tableName.c_str());
-                if (report) report->AddSkipped(Text(database), record.tableName, "its name holds a blank");
-                continue;
-            }
-            ConvertTable(context, database, record.tableName, report);
-            if (context.StopRequested()) {
-                log.WriteText("Tables Converting Terminaled!");
-                if (report) report->stopped = true;
-                break;
-            }
-        }
+        ConvertTablesOneByOne(context, database, *tables, report);
     }
-    if (full && context.options.Split()) {
+    if (context.StopRequested()) {
+        // After a stop no object is created: the foreign keys waiting for their tables are listed.
+        if (report) {
+            for (const PendingForeignKey& key : report->foreignKeys) {
+                report->AddNotStarted("foreign key", Text(database), key.table + "." + key.name);
+            }
+            report->foreignKeys.clear();
+        }
+    } else if (full && context.options.Split()) {
         // The shares' foreign keys wait for --finish, when every share's rows are in.
         if (report) report->foreignKeys.clear();
     } else if (full) {
@@ -217,6 +238,9 @@ int ConvertTable(WorkerContext& context, std::string_view database, std::string_
                 Fail(report, "table " + outcome.name + ": resume failed");
             } else if (!outcome.rows.Succeeded()) {
                 Fail(report, "table " + outcome.name + ": " + RowCopyFailure(outcome.rows));
+            }
+            if (context.options.translation == TranslationMode::Full && !context.StopRequested()) {
+                CompleteResumedTable(context, database, table, outcome, report);
             }
             return finish(1);
         }
@@ -362,39 +386,38 @@ void CreateInOrder(WorkerContext& context, std::string_view database,
                    const std::vector<std::string>& views,
                    std::map<std::string, ViewStatement>& translated,
                    const ViewCompanions& companions, ConversionReport* report) {
-    struct Entry {
-        std::string name;
-        std::vector<std::string> references;
-        std::function<void()> create;
-    };
-    std::vector<Entry> entries;
-    for (const DependentObject& object : companions.before)
-        entries.push_back({object.name, object.references, object.create});
+    std::vector<DependentObject> entries = companions.before;
     for (const std::string& name : views) {
         auto found = translated.find(name);
         const ViewStatement* view = found != translated.end() ? &found->second : nullptr;
         entries.push_back({name, view ? view->references : std::vector<std::string>{},
                            [&context, database, name, view, report] {
                                CreateView(context, database, name, view, report);
-                           }});
+                           },
+                           "view"});
     }
-    for (const DependentObject& object : companions.after)
-        entries.push_back({object.name, object.references, object.create});
+    entries.insert(entries.end(), companions.after.begin(), companions.after.end());
     std::vector<std::pair<std::string, std::vector<std::string>>> dependencies;
-    for (const Entry& entry : entries) dependencies.emplace_back(entry.name, entry.references);
+    for (const DependentObject& entry : entries) dependencies.emplace_back(entry.name, entry.references);
     std::vector<bool> done(entries.size(), false);
+    bool stopped = false;
     // A view and a routine may share a name: each name takes the first entry of it not done.
     for (const std::string& name : OrderViewsByDependency(dependencies)) {
         for (size_t i = 0; i < entries.size(); ++i) {
             if (done[i] || entries[i].name != name) continue;
             done[i] = true;
-            entries[i].create();
+            // After a stop nothing more is created; what is left is listed as not started.
+            if (!context.StopRequested()) {
+                entries[i].create();
+            } else if (report) {
+                report->AddNotStarted(entries[i].kind, Text(database), name);
+            }
             break;
         }
-        if (context.StopRequested()) {
+        if (!stopped && context.StopRequested()) {
+            stopped = true;
             context.Log().WriteText("Views Converting Terminaled!");
             if (report) report->stopped = true;
-            break;
         }
     }
 }

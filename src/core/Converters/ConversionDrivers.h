@@ -37,6 +37,7 @@ struct DependentObject {
     std::string name;
     std::vector<std::string> references;
     std::function<void()> create;
+    std::string kind = "function";  // for the report when a stop comes before it
 };
 
 // What goes before the views where nothing it references says otherwise (the functions) and

@@ -71,6 +71,14 @@ std::string ObjectOutcome(const TableReport& table, std::string* reason) {
         if (reason) *reason = text;
     };
     set("");
+    if (!table.schemaState.empty()) {
+        set(table.failure);
+        return table.schemaState;
+    }
+    if (!table.stop.empty()) {
+        set(table.stop == "not started" ? "a stop request came before it" : table.failure);
+        return table.stop;
+    }
     if (!table.notMigrated.empty()) {
         set(table.notMigrated);
         return "not migrated";
@@ -121,7 +129,7 @@ void ConversionReport::ExplainFailures(const std::string& database) {
     if (!Failed()) return;
     for (const TableReport& table : tables) {
         const std::string outcome = ObjectOutcome(table);
-        if (outcome == "failed" || outcome == "skipped" || outcome == "stopped" ||
+        if (outcome == "failed" || outcome == "skipped" || outcome == "stopped" || !table.schemaState.empty() ||
             (table.verification && !table.verification->Matches())) {
             return;
         }
@@ -135,6 +143,32 @@ void ConversionReport::ExplainFailures(const std::string& database) {
         entry.failure += (entry.failure.empty() ? "" : "; ") + failure;
     }
     tables.push_back(std::move(entry));
+}
+
+void ConversionReport::AddStopRow(const std::string& database) {
+    int done = 0;
+    int stoppedObjects = 0;
+    int notStarted = 0;
+    for (const TableReport& table : tables) {
+        const std::string outcome = ObjectOutcome(table);
+        if (table.stop == "stopped") return;  // there is one already
+        if (outcome == "not started") {
+            ++notStarted;
+        } else if (outcome == "stopped") {
+            ++stoppedObjects;
+        } else if (table.result != 0) {
+            ++done;
+        }
+    }
+    TableReport row;
+    row.kind = "database";
+    row.database = database;
+    row.name = database;
+    row.stop = "stopped";
+    row.failure = "a stop request ended the run: " + std::to_string(done) + " done, " +
+                  std::to_string(stoppedObjects) + " stopped, " + std::to_string(notStarted) +
+                  " not started; a resumed migration completes it";
+    tables.push_back(std::move(row));
 }
 
 std::string ReportText(const std::vector<TableReport>& objects) {

@@ -95,11 +95,19 @@ struct TableReport {
     }
     std::string resume;  // what a resumed migration did with the table (empty: not resumed)
     std::optional<TableVerification> verification;
+    // What the schema verification found of the object: "missing", "extra" or "different" (with
+    // what differs in `failure`); empty when it was not compared or is as expected.
+    std::string schemaState;
+    // Where a stop request left the object: "not started" (the stop came before it) or "stopped"
+    // (the run's own row: the stop itself, with what it left in `failure`); empty otherwise.
+    std::string stop;
 };
 
-// "migrated", "failed", "skipped", "stopped" (a stop request ended its rows), "verified" (a
-// verification without a migration) or "not migrated" (listed only, such as an event), and the
-// reason of a failure, a skip, a stop or a listing in `reason`.
+// "migrated", "failed", "skipped", "stopped" (a stop request ended its rows, or the run's own
+// stop row), "not started" (a stop request came before it), "verified" (a verification without a
+// migration), "missing", "extra" or "different" (the schema verification's finding) or "not
+// migrated" (listed only, such as an event), and the reason of a failure, a skip, a stop, a
+// finding or a listing in `reason`.
 std::string ObjectOutcome(const TableReport& object, std::string* reason = nullptr);
 
 // The step at which a failed object failed: "definition", "create", "work file", "rows", or the
@@ -125,6 +133,8 @@ struct ConversionReport {
     std::vector<TableReport> tables;
     std::vector<PendingForeignKey> foreignKeys;
     std::vector<std::string> viewsCreated;
+    // The task migrates a whole database: the schema verification also names extra objects.
+    bool wholeDatabase = false;
     // A share of a split run: how the work was split (SplitFingerprint), for its marker.
     std::string split;
     // One text per failed object or step, such as "table orders: create failed".
@@ -142,6 +152,17 @@ struct ConversionReport {
         tables.push_back(std::move(table));
         AddFailure("table " + name + ": skipped, " + reason);
     }
+    // An object a stop request came before: listed, never created.
+    void AddNotStarted(const std::string& kind, const std::string& database, const std::string& name) {
+        TableReport object;
+        object.kind = kind;
+        object.database = database;
+        object.name = name;
+        object.stop = "not started";
+        tables.push_back(std::move(object));
+    }
+    // After a stop: the run's own "stopped" row, which counts what is done, stopped and not started.
+    void AddStopRow(const std::string& database);
     bool Failed() const { return !failures.empty(); }
     // A stop request ended the work (the loop over the objects, or an object's rows).
     bool Stopped() const;

@@ -33,6 +33,27 @@ std::string ConstraintStart(const ForeignKeyRow& row) {
     return QuoteTargetName(row.constraintName) + " FOREIGN KEY (" + QuoteTargetName(row.columnName);
 }
 
+// The rows of the keys the target does not hold yet, by name (a resumed migration); each key
+// found is a line.
+std::vector<ForeignKeyRow> MissingOnTarget(WorkerContext& context, std::string_view table,
+                                           std::vector<ForeignKeyRow> rows) {
+    std::vector<ForeignKeyRow> missing;
+    std::string current;
+    bool exists = false;
+    for (ForeignKeyRow& row : rows) {
+        if (current.empty() || !SameNameIgnoringCase(row.constraintName, current)) {
+            current = row.constraintName;
+            exists = TargetForeignKeyExists(context, table, current);
+            if (exists) {
+                context.Log().WriteOutputLine("[%s] resume: its foreign key %s exists already: not created again",
+                                              std::string(table).c_str(), current.c_str());
+            }
+        }
+        if (!exists) missing.push_back(std::move(row));
+    }
+    return missing;
+}
+
 }  // namespace
 
 std::string ForeignKeyQuery(std::string_view database, std::string_view table) {
@@ -68,7 +89,7 @@ std::string ForeignKeyStatementsFromRows(std::string_view table,
 
 std::string BuildForeignKeyStatements(OperationLog& log, Session* source, Session* /*target*/,
                                       std::string_view database, std::string_view table,
-                                      std::string* readFailure) {
+                                      std::string* readFailure, WorkerContext* resumed) {
     SourceQuery query(log, source, ForeignKeyQuery(database, table));
     if (!query.ok()) {
         if (readFailure) *readFailure = query.reason();
@@ -83,6 +104,7 @@ std::string BuildForeignKeyStatements(OperationLog& log, Session* source, Sessio
         if (readFailure) *readFailure = query.rows().MostInformativeError();
         return "FALSE";
     }
+    if (resumed) rows = MissingOnTarget(*resumed, table, std::move(rows));
     return ForeignKeyStatementsFromRows(table, rows);
 }
 
@@ -101,11 +123,6 @@ void ConvertForeignKeys(WorkerContext& context, std::string_view database,
     for (const TableRecord& record : *catalog) {
         const std::string& table = record.tableName;
         if (table.find(' ') != std::string::npos || record.tableType == "VIEW") continue;
-        if (context.options.resume && TargetHasForeignKeys(context, table)) {
-            log.WriteOutputLine("[%s] resume: its foreign keys exist already: not created again",
-                                table.c_str());
-            continue;
-        }
         WorkFile file = OpenWorkFile(context.workFolder, table, "a+");
         if (!file) {
             log.WriteText(kCharacterSetText);
@@ -114,7 +131,8 @@ void ConvertForeignKeys(WorkerContext& context, std::string_view database,
         }
         std::string readFailure;
         std::string text = BuildForeignKeyStatements(log, source, context.TargetSession(),
-                                                     database, table, &readFailure);
+                                                     database, table, &readFailure,
+                                                     context.options.resume ? &context : nullptr);
         if (!readFailure.empty()) {
             // A failed read is never run as a statement nor written as one.
             log.WriteText("Create FK failure!");

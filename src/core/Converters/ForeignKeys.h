@@ -7,8 +7,7 @@
 // (ORDINAL_POSITION), so that the columns of two composite keys never interleave; only keys of
 // this database's table that reference a table of the same database are migrated.
 //
-// Runs on the scheduler thread; does not look at the stop request (a stop that ended the table
-// loop does not prevent it).
+// Runs on the scheduler thread.
 #pragma once
 
 #include <string>
@@ -36,10 +35,12 @@ void ConvertForeignKeys(WorkerContext& context, std::string_view database,
                         ConversionReport* report = nullptr);
 
 // The statements for one table, "" when it has no foreign key into the database, or a
-// SourceQuery failure text (and then the reason in `readFailure`: nothing must run).
+// SourceQuery failure text (and then the reason in `readFailure`: nothing must run). With
+// `resumed`, only the keys its target does not hold by name.
 std::string BuildForeignKeyStatements(OperationLog& log, Session* source, Session* target,
                                       std::string_view database, std::string_view table,
-                                      std::string* readFailure = nullptr);
+                                      std::string* readFailure = nullptr,
+                                      WorkerContext* resumed = nullptr);
 
 std::string ForeignKeyStatementsFromRows(std::string_view table,
                                          const std::vector<ForeignKeyRow>& rows);

@@ -248,9 +248,9 @@ void CreatePendingForeignKeys(WorkerContext& context, std::string_view database,
     log.WriteOutputLine("Convert Foreign Keys of database [%.*s]",
                         static_cast<int>(database.size()), database.data());
     for (const PendingForeignKey& key : report.foreignKeys) {
-        if (context.options.resume && TargetHasForeignKeys(context, key.table)) {
-            log.WriteOutputLine("[%s] resume: its foreign keys exist already: not created again",
-                                key.table.c_str());
+        if (context.options.resume && TargetForeignKeyExists(context, key.table, key.name)) {
+            log.WriteOutputLine("[%s] resume: its foreign key %s exists already: not created again",
+                                key.table.c_str(), key.name.c_str());
             continue;
         }
         // The key's entry in the report; its outcome is set below.

@@ -130,7 +130,10 @@ void ConvertTablesInParallel(WorkerContext& context, std::string_view database,
         }
     }
     if (!report) return;
-    for (ConversionReport& outcome : outcomes) {
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        ConversionReport& outcome = outcomes[i];
+        // A table no writer reached before the stop is listed, never lost.
+        if (stopped && outcome.tables.empty()) report->AddNotStarted("table", std::string(database), tables[i].name);
         for (TableReport& table : outcome.tables) report->tables.push_back(std::move(table));
         for (PendingForeignKey& key : outcome.foreignKeys) report->foreignKeys.push_back(std::move(key));
         for (std::string& failure : outcome.failures) report->AddFailure(std::move(failure));

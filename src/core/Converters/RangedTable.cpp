@@ -4,6 +4,7 @@
 #include "Converters/FullRowTransfer.h"
 #include "Converters/FullTableConversion.h"
 #include "Converters/Resume.h"
+#include "Converters/ResumeObjects.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
@@ -15,7 +16,8 @@ bool OnTarget(WorkerContext& worker, const std::string& table) {
     std::string error;
     return CountRows(worker.Log(), worker.TargetSession(), SqlDialect::Tsql, table, "", error,
                      worker.options.targetSchema)
-        .has_value();
+               .has_value() &&
+           !TargetTableAbsent(worker, table);
 }
 
 void TakeFailures(ConversionReport& from, ConversionReport& into) {
@@ -65,6 +67,9 @@ bool RangedTable::Prepare(WorkerContext& worker) {
     if (exists) {
         outcome_.resume = "on the target already: its key ranges completed one by one";
         log.WriteOutputLine("[%s] resume: %s", name.c_str(), outcome_.resume.c_str());
+        // The shares of a split run reach a table at once: the one that created it makes its
+        // indexes, and another must not race it for them.
+        if (!worker.options.Split()) CompleteResumedTable(worker, translation_, outcome_, &own_);
     }
     outcome_.result = 1;
     outcome_.rows.text = std::string(kTrueText);

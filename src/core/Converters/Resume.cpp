@@ -107,6 +107,7 @@ std::string BothPredicates(std::string_view a, std::string_view b) {
 ResumePlan PlanTableResume(WorkerContext& context, std::string_view database,
                            std::string_view table, const ResumeScope& scope) {
     ResumePlan plan;
+    if (TargetTableAbsent(context, table)) return plan;  // not on the target: migrate it
     std::optional<int64_t> target = TargetRows(context, table, scope);
     if (!target) return plan;  // not on the target: migrate it
     plan.targetRows = *target;
@@ -166,16 +167,25 @@ bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePla
     return true;
 }
 
-bool TargetHasForeignKeys(WorkerContext& context, std::string_view table) {
-    std::string query = "select count_big(*) from sys.foreign_keys where parent_object_id = "
-                        "object_id(N" +
+bool TargetTableAbsent(WorkerContext& context, std::string_view table) {
+    std::string query = "select count_big(*) from sys.tables where object_id = object_id(N" +
+                        QuoteTargetString(QuoteSqlTable(SqlDialect::Tsql, table, context.options.targetSchema)) + ")";
+    SourceQuery count(context.Log(), context.TargetSession(), query, false);
+    return count.ok() && count.Next() && count.Value(0) == "0";
+}
+
+bool TargetForeignKeyExists(WorkerContext& context, std::string_view table, std::string_view name) {
+    std::string query = "select count_big(*) from sys.foreign_keys where name = N" + QuoteTargetString(name) +
+                        " and parent_object_id = object_id(N" +
                         QuoteTargetString(QuoteSqlTable(SqlDialect::Tsql, table, context.options.targetSchema)) + ")";
     SourceQuery count(context.Log(), context.TargetSession(), query, false);
     return count.ok() && count.Next() && count.Value(0) != "0";
 }
 
-bool TargetObjectExists(WorkerContext& context, std::string_view catalog, std::string_view name) {
+bool TargetObjectExists(WorkerContext& context, std::string_view catalog, std::string_view name,
+                        std::string_view types) {
     std::string query = "select count_big(*) from sys." + std::string(catalog) + " where name = N" + QuoteTargetString(name);
+    if (!types.empty()) query += " and type in (" + std::string(types) + ")";
     if (!IsDefaultSchema(context.options.targetSchema)) {
         query += " and schema_id = schema_id(N" + QuoteTargetString(context.options.targetSchema) + ")";
     }

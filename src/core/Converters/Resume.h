@@ -10,8 +10,10 @@
 //   the table is emptied and copied again;
 // - any other case (no key, a text key, more rows on the target than on the source): the table
 //   is emptied and copied again.
-// Nothing is ever inserted twice and nothing is left out. Foreign keys of a table that has some
-// already, and views that exist, are not created again. Each decision is a log line.
+// Nothing is ever inserted twice and nothing is left out. Every other object is looked for one
+// by one (a foreign key by its name on its table, a routine or trigger by its name and kind, an
+// index, check or default of a table on the target as ResumeObjects.h says): what exists is not
+// created again, what is missing is created. Each decision is a log line.
 //
 // Runs on the scheduler thread with the task's own sessions.
 #pragma once
@@ -59,11 +61,18 @@ bool ResumeTable(WorkerContext& context, std::string_view table, const ResumePla
 // The predicates `a` and `b` both; either may be empty.
 std::string BothPredicates(std::string_view a, std::string_view b);
 
-// Whether the target table has foreign keys already / the target view exists.
-bool TargetHasForeignKeys(WorkerContext& context, std::string_view table);
+// Whether the target's catalog says that `table` is no table of the task's schema (a name the
+// server resolves to something else, such as a system view "events" on Babelfish, is not the
+// table); false when it cannot tell.
+bool TargetTableAbsent(WorkerContext& context, std::string_view table);
+
+// Whether the target table holds the foreign key `name` / the target view exists.
+bool TargetForeignKeyExists(WorkerContext& context, std::string_view table, std::string_view name);
 bool TargetViewExists(WorkerContext& context, std::string_view view);
 // Whether sys.<catalog> ("views", "objects") holds `name` in the task's target schema (in any
-// schema when the task works in the default one).
-bool TargetObjectExists(WorkerContext& context, std::string_view catalog, std::string_view name);
+// schema when the task works in the default one); `types`, when given, is the list of
+// sys.objects types it must have ("'P'", "'FN', 'IF', 'TF'").
+bool TargetObjectExists(WorkerContext& context, std::string_view catalog, std::string_view name,
+                        std::string_view types = {});
 
 }  // namespace velmora

@@ -31,6 +31,16 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// The sys.objects types of a kind: a name taken by an object of another kind is not this one.
+const char* TargetTypes(RoutineKind kind) {
+    switch (kind) {
+        case RoutineKind::Function: return "'FN', 'IF', 'TF'";
+        case RoutineKind::Procedure: return "'P'";
+        case RoutineKind::Trigger: return "'TR'";
+    }
+    return "";
+}
+
 const char* WorkFileSuffix(RoutineKind kind) {
     switch (kind) {
         case RoutineKind::Function: return ".fn";
@@ -126,7 +136,7 @@ void CreateRoutine(WorkerContext& context, std::string_view database, const Prep
         if (!failure.empty() && report) report->AddFailure(kind + " " + name + ": " + failure);
         if (report) report->tables.push_back(std::move(entry));
     };
-    if (context.options.resume && TargetObjectExists(context, "objects", name)) {
+    if (context.options.resume && TargetObjectExists(context, "objects", name, TargetTypes(routine.source.kind))) {
         entry.resume = "exists on the target already: not created again";
         log.WriteOutputLine("[%s] resume: the %s exists already: not created again", name.c_str(),
                             kind.c_str());
@@ -214,7 +224,11 @@ PreparedProgrammables PrepareDatabaseProgrammables(WorkerContext& context, std::
         Translate(context, database, texts[i], base, tables, prepared.routines[i]);
     }
     for (const SourceRoutine& trigger : found->triggers) {
-        if (context.StopRequested()) break;
+        if (context.StopRequested()) {
+            // Not read after a stop, but still listed (as not started).
+            prepared.triggers.push_back({trigger, "a stop request came before it", {}});
+            continue;
+        }
         RoutineContext triggerContext = base;
         triggerContext.triggersOnSameEvent = TriggersOnSameEvent(found->triggers, trigger);
         std::string text;
@@ -241,13 +255,17 @@ int ConvertDatabaseProgrammables(WorkerContext& context, std::string_view databa
         group.push_back({routine.source.name, routine.translation.references,
                          [&context, database, &routine, report] {
                              CreateRoutine(context, database, routine, report);
-                         }});
+                         },
+                         RoutineKindWord(routine.source.kind)});
     }
     const bool viewsFailed = ConvertDatabaseViews(context, database, report, companions) < 0;
     int result = viewsFailed || !prepared.failure.empty() ? -1 : 0;
     for (const PreparedRoutine& trigger : prepared.triggers) {
-        if (context.StopRequested()) break;
-        CreateRoutine(context, database, trigger, report);
+        if (!context.StopRequested()) {
+            CreateRoutine(context, database, trigger, report);
+        } else if (report) {
+            report->AddNotStarted("trigger", std::string(database), trigger.source.name);
+        }
     }
     ReportEvents(context, database, prepared.events, report);
     return result;

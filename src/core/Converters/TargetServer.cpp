@@ -16,6 +16,18 @@ std::string GetTargetServerVersion(OperationLog& log, Session* session) {
     return ReadServerVersion(log, *session, true);
 }
 
+std::string UnconnectableDatabaseName(TargetKind kind, std::string_view name) {
+    if (!WorksInOneDatabase(kind)) return "";
+    for (char c : name) {
+        const bool control = static_cast<unsigned char>(c) < 0x20;
+        if (control || c == ']' || c == ';' || c == '{' || c == '}') {
+            return "it holds " + (control ? std::string("a control character") : "\"" + std::string(1, c) + "\"") +
+                   ", and this target is connected to its database by name, which such a name cannot be";
+        }
+    }
+    return "";
+}
+
 std::string UseStatement(std::string_view database, int side) {
     return "use " + (side == 0 ? QuoteSourceName(database) : QuoteTargetName(database)) + ";";
 }

@@ -13,10 +13,18 @@
 #include <string>
 #include <string_view>
 
+#include "config/TargetKind.h"
+
 namespace velmora {
 
 class OperationLog;
 class Session;
+
+// Why a target of `kind` cannot be connected to a database of this name ("" when it can): a
+// target that works in one database is connected to it by name, and FreeTDS sends the name in
+// brackets without doubling a "]" (the database is created, then never reached), while ";", "{"
+// and "}" end or break the connection string. Asked before a database is created.
+std::string UnconnectableDatabaseName(TargetKind kind, std::string_view name);
 
 // "select @@Version" on the target: the first column of the last row, the driver's error text,
 // the success text when no rows came back, or "" without a session (after a "No Connection!"

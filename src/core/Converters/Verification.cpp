@@ -9,6 +9,7 @@
 #include "Converters/NativeRowSource.h"
 #include "translation/Naming.h"
 #include "Converters/OrderedRows.h"
+#include "Converters/SchemaVerification.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/ValueNormalisation.h"
 #include "Converters/ViewVerification.h"
@@ -280,6 +281,7 @@ int VerifyDatabaseTables(WorkerContext& context, std::string_view database, Veri
     if (auto records = ReadSourceCatalog(log, context.SourceSession(), "VIEW", "Open views Error: "))
         for (const TableRecord& record : *records) views.push_back(record.tableName);
     VerifyViewsIntoReport(context, database, views, mode, report);
+    if (!context.StopRequested()) VerifySchema(context, database, SchemaScope{}, report);
     return 0;
 }
 
@@ -289,11 +291,15 @@ void VerifyMigratedTables(WorkerContext& context, VerifyMode mode, ConversionRep
     for (const TableReport& table : report.tables) {
         if (table.kind == "table" && table.result == 1) created.emplace_back(table.database, table.name);
     }
+    SchemaScope scope{report.wholeDatabase, {}};
     for (const auto& [database, name] : created) {
-        if (context.StopRequested()) break;
+        if (context.StopRequested()) return;
         VerifyIntoReport(context, database, name, mode, report);
+        scope.tables.push_back(name);
     }
     VerifyMigratedViews(context, mode, report);
+    if (context.StopRequested()) return;
+    if (scope.wholeDatabase || !scope.tables.empty()) VerifySchema(context, context.sourceDatabase, scope, report);
 }
 
 }  // namespace velmora

@@ -37,12 +37,14 @@ TableVerification VerifyTable(WorkerContext& context, std::string_view database,
 void VerifyIntoReport(WorkerContext& context, std::string_view database, std::string_view table,
                       VerifyMode mode, ConversionReport& report);
 
-// Every table of the source database, then its views (ViewVerification.h). 0 when the loop ran (also after a stop),
-// -1 when the table catalog cannot be opened.
+// Every table of the source database, then its views (ViewVerification.h), then the schema of the
+// whole database (SchemaVerification.h). 0 when the loop ran (also after a stop), -1 when the
+// table catalog cannot be opened.
 int VerifyDatabaseTables(WorkerContext& context, std::string_view database, VerifyMode mode,
                          ConversionReport& report);
 
-// After a migration: verifies every table and view the report says was created.
+// After a migration: verifies every table and view the report says was created, then their
+// schema (of the whole database after a whole-database migration).
 void VerifyMigratedTables(WorkerContext& context, VerifyMode mode, ConversionReport& report);
 
 }  // namespace velmora

@@ -98,6 +98,8 @@ std::string CreateMissingDatabaseStatement(MainWindowModel& window, const std::s
 
 bool CreateTargetDatabase(MainWindowModel& window, const std::string& database, std::string& why,
                           const std::string& sourceDatabase) {
+    why = UnconnectableDatabaseName(window.targetKind, database);
+    if (!why.empty()) return false;  // nothing is created that could not be reached
     const std::string statement = NewDatabaseStatement(window, database, sourceDatabase);
     const bool created =
         RunOnServerLevel(window, "Creating database [" + database + "]", database, [&](Session* session) {

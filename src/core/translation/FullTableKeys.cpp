@@ -137,6 +137,7 @@ std::string TranslateKeys(const TableModel& table, const ExpressionNames& names,
         IndexModel named = index;
         if (named.name.empty()) named.name = index.parts.front().column;
         out.indexes.push_back(IndexStatement(out.targetName, named, columns, nullable));
+        out.indexNames.push_back(named.name);
     }
     for (const ForeignKeyModel& fk : table.foreignKeys) {
         std::string statement = ForeignKeyStatement(table.name, fk, names);

@@ -42,6 +42,7 @@ public:
         std::string primaryKey = TranslateKeys(table_, names_, out_);
         if (!primaryKey.empty()) lines.push_back("  " + primaryKey);
         TranslateTableChecks(checks);
+        out_.checks = checks;
         for (std::string& check : checks) lines.push_back("  " + check);
         out_.createTable = "CREATE TABLE " + out_.targetName + " (\n";
         for (size_t i = 0; i < lines.size(); ++i) {
@@ -168,13 +169,18 @@ private:
                                " + CAST(@reseed AS nvarchar(40)) + N')'; EXEC (@reseedCommand) END END";
     }
 
+    void AddDefault(const ColumnModel& c, ColumnPlan& plan, const std::string& value) {
+        plan.definition += " DEFAULT " + value;
+        out_.defaults.emplace_back(c.name, value);
+    }
+
     void PlanDefault(const ColumnModel& c, ColumnPlan& plan) {
         const ColumnDefault& d = c.defaultValue;
         using Kind = ColumnDefault::Kind;
         if (d.kind == Kind::None || d.kind == Kind::Null) return;
         if (d.kind == Kind::CurrentTimestamp) {
             if (plan.target.rendering == ValueRendering::DateTime) {
-                plan.definition += " DEFAULT SYSDATETIME()";
+                AddDefault(c, plan, "SYSDATETIME()");
             } else {
                 Adjust(c.name, "DEFAULT " + d.text + " on a " + c.baseType + " column dropped");
             }
@@ -188,7 +194,7 @@ private:
             }
             TranslatedExpression translated = TranslateExpression(d.text, names_);
             if (translated.ok()) {
-                plan.definition += " DEFAULT (" + translated.text + ")";
+                AddDefault(c, plan, "(" + translated.text + ")");
             } else {
                 Adjust(c.name, "DEFAULT (" + d.text + ") dropped: " + translated.untranslatable);
             }
@@ -197,7 +203,7 @@ private:
         std::string literal;
         std::string problem = DefaultLiteral(plan.target, d, literal);
         if (problem.empty()) {
-            plan.definition += " DEFAULT " + literal;
+            AddDefault(c, plan, literal);
         } else {
             Adjust(c.name, "DEFAULT " + d.text + " dropped: " + problem);
         }

@@ -54,10 +54,13 @@ struct FullTableTranslation {
     std::string targetName;                  // the table in statements: [schema].[table], or [table] in dbo
     std::string createTable;                 // CREATE TABLE ... (columns, PRIMARY KEY, CHECKs)
     std::vector<std::string> indexes;        // CREATE [UNIQUE] INDEX ...
+    std::vector<std::string> indexNames;     // the name of each of `indexes`, in the same order
     std::vector<std::string> foreignKeys;    // ALTER TABLE ... ADD CONSTRAINT ... FOREIGN KEY
     std::vector<ForeignKeyModel> foreignKeyModels;  // the same keys, for ForeignKeyStatement
     std::vector<std::string> comments;       // sp_addextendedproperty calls; may fail harmlessly
     std::vector<TargetColumn> columns;
+    std::vector<std::string> checks;         // each CHECK (...) clause of the CREATE TABLE
+    std::vector<std::pair<std::string, std::string>> defaults;  // (column, DEFAULT's value) of the CREATE TABLE
     bool hasIdentity = false;
     std::string identityReseed;  // run after the rows are copied: reseeds past the largest value
     std::vector<Adjustment> adjustments;

@@ -49,6 +49,7 @@ void SourceSelectError(WorkerContext& context, int location) {
 // for the run's summary. A migration queued with a verification verifies its tables first.
 bool Clean(WorkerContext& context, ConversionReport& report) {
     VerifyMigratedTables(context, context.options.verify, report);
+    if (report.Stopped()) report.AddStopRow(context.sourceDatabase);
     report.ExplainFailures(context.sourceDatabase);
     if (context.tablesConverted) context.tablesConverted(report.tables);
     for (const std::string& failure : report.failures) {
@@ -97,6 +98,7 @@ bool ConvertWholeDatabase(WorkerContext& context, int afterViews) {
     if (context.options.finish) return FinishSplit(context);
     if (context.options.Split()) return ConvertShare(context);
     ConversionReport report;
+    report.wholeDatabase = true;
     if (ConvertDatabaseTables(context, context.sourceDatabase, &report) < 0) {
         report.AddFailure("the tables of [" + context.sourceDatabase + "] could not be listed");
     }
@@ -253,9 +255,32 @@ TaskRunner MakeTaskRunner(TaskEnvironment environment) {
     };
 }
 
+namespace {
+
+// A failure right after the run created the database: the empty database goes again (only
+// it: nothing else was created), or its name is said when it cannot be dropped.
+void DropCreatedDatabase(WorkerContext& context, const std::string& name) {
+    OperationLog& log = context.Log();
+    const bool connected = WorksInOneDatabase(context.targetKind)
+                               ? context.openTargetOn && context.openTargetOn("master")
+                               : UseDatabase(log, context.TargetSession(), "master", 1);
+    if (connected && DropDatabase(log, context.TargetSession(), name)) {
+        log.WriteOutputLine("The database [%s] that this run created was dropped again.", name.c_str());
+        return;
+    }
+    log.WriteOutputLine("The database [%s] that this run created is left on the target, empty: drop it "
+                        "before another try.", name.c_str());
+}
+
+}  // namespace
+
 bool RunCloneDatabaseTask(WorkerContext& context) {
     OperationLog& log = context.Log();
     std::string name = context.targetDatabase;
+    if (const std::string why = UnconnectableDatabaseName(context.targetKind, name); !why.empty()) {
+        log.WriteOutputLine("Create Target Database [%s] refused: %s", name.c_str(), why.c_str());
+        return false;
+    }
     // In Full the clone compares text as the source database does; Babelfish takes no collation
     // but its own default there (its columns carry theirs).
     std::string collation;
@@ -273,9 +298,13 @@ bool RunCloneDatabaseTask(WorkerContext& context) {
     const bool selected = WorksInOneDatabase(context.targetKind)
                               ? context.openTargetOn && context.openTargetOn(name)
                               : UseDatabase(log, context.TargetSession(), name, 1);
-    if (!selected) return false;
+    if (!selected) {
+        DropCreatedDatabase(context, name);
+        return false;
+    }
     if (!UseDatabase(log, context.SourceSession(), context.sourceDatabase, 0)) {
         SourceSelectError(context, 319);
+        DropCreatedDatabase(context, name);
         return false;
     }
     bool clean = ConvertWholeDatabase(context, 100);
