@@ -226,7 +226,7 @@ PreparedProgrammables PrepareDatabaseProgrammables(WorkerContext& context, std::
     for (const SourceRoutine& trigger : found->triggers) {
         if (context.StopRequested()) {
             // Not read after a stop, but still listed (as not started).
-            prepared.triggers.push_back({trigger, "a stop request came before it", {}});
+            prepared.triggers.push_back({trigger, "a stop request came before it", {}, {}, {}});
             continue;
         }
         RoutineContext triggerContext = base;
