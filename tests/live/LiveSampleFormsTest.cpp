@@ -2,9 +2,8 @@
 // that joins DISTINCT values ordered by a key they do not list, each built by a GROUP_CONCAT of
 // its own in a correlated subquery; LENGTH in bytes of latin1 and utf8mb4 text; columns of
 // different collations in one expression or UNION column (latin1_bin with utf8mb4, _bin against
-// _ci); a procedure
-// that drops its temporary table with a plain DROP TABLE. The views' rows and the procedure's
-// result must be MariaDB's.
+// _ci); a procedure that drops its temporary table with a plain DROP TABLE. The views' rows and
+// the procedure's result must be MariaDB's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
