@@ -46,7 +46,20 @@ const std::map<std::string, Expectation> kViews = {
     {"qualified_purchases", {Check::RoundTrip, ""}},
     {"purchase_dates", {Check::RoundTrip, ""}},
     {"client_text", {Check::RoundTrip, ""}},
-    {"client_bytes", {Check::RoundTrip, ""}},
+    // LENGTH's byte sum over the code points has no twin (the live suite compares its rows with
+    // MariaDB's): the exact text instead.
+    {"client_bytes", {Check::ExactText,
+        "CREATE VIEW client_bytes AS SELECT clients.id AS id, CASE WHEN clients.name IS NULL THEN NULL ELSE "
+        "ISNULL((SELECT SUM(CASE WHEN c.u < 128 THEN 1 WHEN c.u < 2048 THEN 2 WHEN c.u BETWEEN 55296 AND 57343 "
+        "THEN 2 WHEN c.u < 65536 THEN 3 ELSE 4 END) FROM (SELECT CAST(clients.name AS nvarchar(max)) AS s) AS v "
+        "CROSS APPLY (SELECT TOP (LEN(v.s + N'.') - 1) UNICODE(SUBSTRING(v.s, ROW_NUMBER() OVER (ORDER BY (SELECT "
+        "NULL)), 1)) AS u FROM (VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d1(z) "
+        "CROSS JOIN (VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d2(z) CROSS JOIN "
+        "(VALUES (0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d3(z) CROSS JOIN (VALUES "
+        "(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d4(z) CROSS JOIN (VALUES "
+        "(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d5(z) CROSS JOIN (VALUES "
+        "(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0),(0)) AS d6(z)) AS c), 0) END AS bytes, "
+        "LEN(CAST(clients.name AS nvarchar(max)) + N'.') - 1 AS chars FROM clients"}},
     {"client_numbers", {Check::RoundTrip, ""}},
     {"purchases_second_page", {Check::RoundTrip, ""}},
     {"client_purchase_totals", {Check::RoundTrip, ""}},
@@ -179,7 +192,7 @@ TEST_F(SampleViewsFull, TranslatedQueriesReturnTheViewsRows) {
         EXPECT_EQ(SortedRows(mysql), expected) << mysql;
         ++compared;
     }
-    EXPECT_EQ(compared, 16);
+    EXPECT_EQ(compared, 15);
 }
 
 TEST_F(SampleViewsFull, ViewsComeAfterTheViewsTheySelectFrom) {

@@ -1,9 +1,9 @@
 // The forms a well-known sample database holds, proven by their rows on the live target: a view
 // that joins DISTINCT values ordered by a key they do not list, each built by a GROUP_CONCAT of
 // its own in a correlated subquery; LENGTH in bytes of latin1 and utf8mb4 text; columns of
-// different collations in one expression (latin1_bin with utf8mb4, _bin against _ci); a procedure
-// that drops its temporary table with a plain DROP TABLE. The views' rows and the procedure's
-// result must be MariaDB's.
+// different collations in one expression or UNION column (latin1_bin with utf8mb4, _bin against
+// _ci); a procedure that drops its temporary table with a plain DROP TABLE. The views' rows and
+// the procedure's result must be MariaDB's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,6 +46,7 @@ CREATE TABLE codes (id int NOT NULL, code varchar(10) CHARACTER SET latin1 COLLA
 INSERT INTO codes VALUES (1, 'A1', 'Äpfel', 'c'), (2, 'b2', 'birne', 'C'), (3, NULL, 'c', 'Birne');
 CREATE VIEW code_labels AS SELECT id, CONCAT(code, '-', label) AS code_label FROM codes;
 CREATE VIEW same_letters AS SELECT a.id AS a_id, c.id AS c_id FROM codes a JOIN codes c ON a.b = c.label;
+CREATE VIEW code_union AS SELECT code AS c FROM codes UNION SELECT label FROM codes;
 DELIMITER //
 CREATE PROCEDURE count_actor_films(IN actor int, OUT n int)
 BEGIN
@@ -72,7 +73,7 @@ TEST_F(LiveSampleForms, GroupConcatLengthAndTemporaryTablesGiveMariaDbsRows) {
     auto connection = test::ConnectLiveTarget(target.name());
     ASSERT_NE(connection->session(), nullptr);
     Session& session = *connection->session();
-    for (const std::string view : {"actor_info", "word_lengths", "code_labels", "same_letters"}) {
+    for (const std::string view : {"actor_info", "word_lengths", "code_labels", "same_letters", "code_union"}) {
         const Rows expected = Sorted(test::QueryRows("SELECT * FROM " + source.name() + "." + view));
         ASSERT_FALSE(expected.empty()) << view;
         EXPECT_EQ(Sorted(test::LiveQuery(session, "SELECT * FROM " + view)), expected) << view;

@@ -1,5 +1,5 @@
 // MySQL's collation coercion inside view expressions: where columns of different collations meet
-// (CONCAT, comparison, LIKE, IN, CASE), MySQL's choice is written with COLLATE on the other
+// (CONCAT, comparison, LIKE, IN, CASE, UNION columns), MySQL's choice is written with COLLATE on the other
 // columns (an explicit COLLATE wins); one collation leaves the text as it was. Each statement is
 // parsed by the T-SQL grammar oracle.
 #include <gtest/gtest.h>
@@ -60,7 +60,9 @@ INSTANTIATE_TEST_SUITE_P(Expressions, ViewCollations, ::testing::Values(
     CollationCase{"select `codes`.`id` AS `id` from `codes` where `codes`.`label` = `codes`.`label`",
                   "SELECT codes.id AS id FROM codes WHERE codes.label = codes.label"},
     CollationCase{"select `codes`.`id` AS `id` from `codes` where `codes`.`b` = `codes`.`label` collate utf8mb4_general_ci",
-                  "SELECT codes.id AS id FROM codes WHERE codes.b COLLATE Latin1_General_CI_AI = codes.label"}));
+                  "SELECT codes.id AS id FROM codes WHERE codes.b COLLATE Latin1_General_CI_AI = codes.label"},
+    CollationCase{"select `codes`.`code` AS `c` from `codes` union select `codes`.`label` AS `label` from `codes`",
+                  "SELECT codes.code COLLATE Latin1_General_CI_AI AS c FROM codes UNION SELECT codes.label AS label FROM codes"}));
 
 }  // namespace
 }  // namespace velmora

@@ -101,7 +101,9 @@ TEST(GroupConcatRefusals, NameTheFormThatCannotServe) {
         {Target("", 13), "select `t`.`c` AS `c`,group_concat(`t`.`u` separator ',') AS `s`,count(0) AS `k` from `t` group by `t`.`c`",
          "GROUP_CONCAT for SQL Server 2016 beside another aggregate or column"},
         {Target("Babelfish", 12), "select `t`.`c` AS `c`,(group_concat(`t`.`u` order by `t`.`u` ASC separator ',') = 'x') AS `s` from `t` group by `t`.`c`",
-         "GROUP_CONCAT ... ORDER BY on Babelfish beside another aggregate or column"},
+         "GROUP_CONCAT ... ORDER BY on Babelfish inside an expression"},
+        {Target("", 13), "select concat('[',group_concat(`t`.`u` separator ','),']') AS `s` from `t`",
+         "GROUP_CONCAT for SQL Server 2016 inside an expression"},
     };
     for (const auto& c : cases) EXPECT_EQ(TranslateViewFull(kHeader + c.body, "v", c.names, Tables()).untranslatable, c.construct);
 }

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "translation/FullTableTranslator.h"
+#include "translation/FullViewTranslator.h"
 #include "support/TsqlOracle.h"
 
 namespace velmora {
@@ -70,6 +71,31 @@ TEST(MySql8Forms, VersionCommentsAndExpressionDefaultsAreRead) {
         EXPECT_EQ(test::DescribeTsqlProblems(t.createTable), "") << t.createTable;
         if (*c.adjustment) {
             EXPECT_TRUE(Mentions(t, c.adjustment)) << c.column;
+        }
+    }
+}
+
+// MySQL 8's query forms in a view, as SHOW CREATE VIEW prints them: translated, or refused with
+// the construct named (never "unreadable").
+TEST(MySql8Forms, ViewsAreTranslatedOrRefusedByName) {
+    const std::string header = "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v` AS ";
+    const struct {
+        const char* body;
+        const char* refusal;  // "" when it translates
+    } cases[] = {
+        {"select `t`.`a` AS `a`,row_number() OVER (PARTITION BY `t`.`b` ORDER BY `t`.`a` )  AS `rn` from `t`", ""},
+        {"with `c` as (select `t`.`a` AS `a` from `t`) select `c`.`a` AS `a` from `c`", "WITH (common table expression)"},
+        {"with recursive `seq` (`n`) as (select 1 AS `1` union all select (`seq`.`n` + 1) AS `n + 1` from `seq` where "
+         "(`seq`.`n` < 5)) select `seq`.`n` AS `n` from `seq`", "WITH (common table expression)"},
+        {"select `jt`.`id` AS `id` from json_table('[1,2]', '$[*]' columns (`id` int path '$')) `jt`", "JSON_TABLE"},
+        {"select `t`.`a` AS `a`,`d`.`m` AS `m` from (`t` join lateral (select max(`u`.`x`) AS `m` from `u` where "
+         "(`u`.`a` = `t`.`a`)) `d`)", "LATERAL derived table"},
+    };
+    for (const auto& c : cases) {
+        const FullViewTranslation out = TranslateViewFull(header + c.body, "v", {"test", "", "", "", {}, 16});
+        EXPECT_EQ(out.untranslatable, c.refusal) << c.body;
+        if (out.ok()) {
+            EXPECT_EQ(test::DescribeTsqlProblems(out.statement), "") << out.statement;
         }
     }
 }

@@ -49,6 +49,8 @@ public:
 
     std::string Query(const SqlQuery& query) {
         if (!query.next) return Select(query);
+        const std::vector<std::string> saved = std::move(unionCollations_);
+        unionCollations_ = UnionCollations(query);
         std::string out;
         for (const SqlQuery* branch = &query; branch; branch = branch->next.get()) {
             const bool last = !branch->next;
@@ -57,6 +59,7 @@ public:
             out += Select(*branch);
             if (!last) out += " " + Upper(branch->setOperator) + " ";
         }
+        unionCollations_ = saved;
         return out;
     }
 
@@ -98,7 +101,7 @@ private:
         if (query.distinct) out += "DISTINCT ";
         const bool top = query.limit && !query.offset;
         if (top) out += "TOP (" + Limit(*query.limit) + ") ";
-        for (std::size_t i = 0; i < query.items.size(); ++i) out += (i ? ", " : "") + Item(query.items[i]);
+        for (std::size_t i = 0; i < query.items.size(); ++i) out += (i ? ", " : "") + Item(query.items[i], i);
         out += FromClause(query);
         if (!grouping.empty()) {
             out += query.withRollup ? " GROUP BY ROLLUP (" : " GROUP BY ";
@@ -114,8 +117,35 @@ private:
         return out + OrderAndOffset(query, top);
     }
 
-    std::string Item(const SqlSelectItem& item) {
+    // A UNION's columns of different collations: MySQL's choice per column (CoercedCollation),
+    // written on the branches' columns that have another, as SQL Server would refuse the mix.
+    std::vector<std::string> UnionCollations(const SqlQuery& query) const {
+        std::vector<std::vector<std::string>> byColumn(query.items.size());
+        for (const SqlQuery* branch = &query; branch; branch = branch->next.get()) {
+            const ViewScope scope(*branch, tables_, names_, scopes_.empty() ? nullptr : scopes_.back());
+            for (std::size_t i = 0; i < branch->items.size() && i < byColumn.size(); ++i) {
+                const SqlNode& expr = *branch->items[i].expr;
+                const ViewScope::Source* source = expr.kind == SqlNode::Kind::Name ? scope.Resolve(expr) : nullptr;
+                const ColumnModel* column = source && source->model ? scope.Column(expr) : nullptr;
+                byColumn[i].push_back(column ? SourceCollationOf(*column, source->model->options) : std::string());
+            }
+        }
+        std::vector<std::string> winners;
+        for (auto& collations : byColumn) {
+            std::sort(collations.begin(), collations.end());
+            collations.erase(std::unique(collations.begin(), collations.end()), collations.end());
+            if (!collations.empty() && collations.front().empty()) collations.erase(collations.begin());
+            winners.push_back(collations.size() < 2 ? std::string() : CoercedCollation(collations));
+        }
+        return winners;
+    }
+
+    std::string Item(const SqlSelectItem& item, std::size_t position = 0) {
         std::string out = expressions_.Value(*item.expr);
+        const std::string winner = position < unionCollations_.size() ? unionCollations_[position] : std::string();
+        if (!winner.empty() && item.expr->kind == SqlNode::Kind::Name && expressions_.collationOf(*item.expr) != winner &&
+            !TargetCollation(winner).empty())
+            out += " COLLATE " + TargetCollation(winner);
         if (!item.alias.empty()) out += " AS " + QuoteTargetName(item.alias);
         return out;
     }
@@ -194,6 +224,7 @@ private:
     std::vector<const ViewScope*> scopes_;
     std::vector<std::string> references_;
     std::vector<std::string> adjustments_;
+    std::vector<std::string> unionCollations_;  // per column of the set operation being written
 };
 
 // CREATE [OR REPLACE] [ALGORITHM=...] [DEFINER=...] [SQL SECURITY ...] VIEW name [(columns)] AS

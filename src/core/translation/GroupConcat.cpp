@@ -133,6 +133,7 @@ std::string GroupConcatOverRows(const SqlQuery& query, TsqlWriter& writer, const
     const std::string what = call && call->distinct ? "GROUP_CONCAT(DISTINCT ...)"
                              : form == GroupConcatForm::XmlPath ? "GROUP_CONCAT for SQL Server 2016"
                                                                 : "GROUP_CONCAT ... ORDER BY on Babelfish";
+    if (!call) throw Untranslatable{what + " inside an expression"};
     if (query.having || !query.orderBy.empty() || query.limit || query.withRollup || query.distinct)
         throw Untranslatable{what + " with HAVING, ORDER BY, LIMIT or ROLLUP"};
     Rows rows;

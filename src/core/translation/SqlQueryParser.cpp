@@ -161,6 +161,9 @@ std::unique_ptr<SqlTableRef> SqlParser::ParseTableRef() {
 
 std::unique_ptr<SqlTableRef> SqlParser::ParseTablePrimary() {
     NestingGuard guard(*this);
+    // MySQL 8's table functions and lateral derived tables: named, not read.
+    if (PeekWord("lateral")) throw Untranslatable{"LATERAL derived table"};
+    if (PeekWord("json_table") && Peek(1) && Peek(1)->text == "(") throw Untranslatable{"JSON_TABLE"};
     if (AcceptText("(")) {
         if (PeekWord("select") || PeekWord("with") || (Peek() && Peek()->text == "(" && PeekWord("select", 1))) {
             auto derived = std::make_unique<SqlTableRef>();
