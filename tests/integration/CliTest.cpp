@@ -67,6 +67,8 @@ TEST_F(CliTest, EveryMigrateKindWritesAScriptThatParses) {
         if (c.skipsATable) {
             EXPECT_NE(result.out.find("TABLE: [shop].[order notes] SKIPPED: its name holds a blank"),
                       std::string::npos);
+            EXPECT_NE(ReadFile(script).find("\n-- NOT CREATED: table [shop].[order notes]\n-- Why: skipped: "),
+                      std::string::npos);
             EXPECT_NE(result.out.find("Operation FAILURE!"), std::string::npos);
         } else {
             EXPECT_NE(result.out.find("Operation completed SUCCESSFULLY!"), std::string::npos);

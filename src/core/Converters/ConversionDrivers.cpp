@@ -70,6 +70,9 @@ void ConvertTablesOneByOne(WorkerContext& context, std::string_view database,
             log.WriteOutputLine("TABLE: [%s].[%s] SKIPPED: its name holds a blank",
                                 Text(database).c_str(), record.tableName.c_str());
             if (report) report->AddSkipped(Text(database), record.tableName, "its name holds a blank");
+            NoteRefusal(context, {"table", Text(database), record.tableName,
+                                  "skipped: its name holds a blank (the Classic translation cannot "
+                                  "name it; the Full translation can)", "", ""});
             continue;
         }
         ConvertTable(context, database, record.tableName, report);
