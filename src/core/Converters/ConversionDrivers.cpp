@@ -1,5 +1,6 @@
 #include "Converters/ConversionDrivers.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -77,9 +78,19 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
         Fail(report, "tables of database " + Text(database) + ": the catalog cannot be opened");
         return -1;
     }
+    // --exclude: the tables the user left out are not migrated (each said once).
+    const std::vector<std::string>& excluded = context.options.exclude;
+    auto isExcluded = [&](const std::string& name) {
+        return std::find(excluded.begin(), excluded.end(), name) != excluded.end();
+    };
     std::vector<std::string> tableNames;
     for (const TableRecord& record : *tables) {
-        if (record.tableType != "VIEW") tableNames.push_back(record.tableName);
+        if (record.tableType == "VIEW") continue;
+        if (isExcluded(record.tableName)) {
+            log.WriteOutputLine("TABLE: [%s].[%s] left out (--exclude)", Text(database).c_str(), record.tableName.c_str());
+            continue;
+        }
+        tableNames.push_back(record.tableName);
     }
     // The schema and the type map before anything is created: nothing is when they fail.
     if (!PrepareTaskChoices(context, report) || !CheckTypeMapFits(context, database, tableNames, report) ||
@@ -93,7 +104,7 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
         ConvertTablesInParallel(context, database, tableNames, report);
     } else {
         for (const TableRecord& record : *tables) {
-            if (record.tableType == "VIEW") continue;
+            if (record.tableType == "VIEW" || isExcluded(record.tableName)) continue;
             if (!full && record.tableName.find(' ') != std::string::npos) {
                 // Never silently: the table is named as skipped, and the task cannot end SUCCESS.
                 log.WriteOutputLine("TABLE: [%s].[%s] SKIPPED: its name holds a blank",

@@ -84,6 +84,8 @@ struct WorkerContext {
     std::function<void()> targetChanged;
     std::function<void(const std::vector<TableReport>&)> tablesConverted;
     std::function<void(const TableProgress&)> tableProgress;
+    // A short state the task list shows beside the task (a follower's lag); null: none.
+    std::function<void(const std::string&)> statusNote;
     // The connection that reads the rows of a Full copy (Converters/NativeRowSource.h), opened
     // on first use; null until then.
     std::shared_ptr<NativeRows> nativeRows;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -71,6 +72,20 @@ struct MigrationTask {
     std::atomic<std::time_t> stamp;
     // Set by the first list refresh that shows the task (its progress bar exists from then on).
     std::atomic<bool> shownInList{false};
+
+    // What the task list shows as its state while it works, when set (a follower's lag).
+    void SetNote(std::string note) {
+        std::lock_guard<std::mutex> lock(noteMutex_);
+        note_ = std::move(note);
+    }
+    std::string Note() const {
+        std::lock_guard<std::mutex> lock(noteMutex_);
+        return note_;
+    }
+
+private:
+    mutable std::mutex noteMutex_;
+    std::string note_;
 };
 
 }  // namespace velmora
