@@ -27,6 +27,7 @@
 #include "TerminalPort.h"
 #include "backup/TargetBackup.h"
 #include "commands/ConnectCommands.h"
+#include "commands/FollowCommands.h"
 #include "config/ConnectSequence.h"
 #include "config/ConfigDialogModel.h"
 #include "config/Configuration.h"
@@ -344,6 +345,67 @@ void SplitRunOptions(const CliOptions& options, const std::string& kind, Options
     chosen.parts = part->parts;
 }
 
+// --follow and --exclude: what they work with.
+void FollowOptions(const CliOptions& options, const std::string& kind, const std::vector<std::string>& sources) {
+    if (!options.exclude.empty() && kind != "database" && kind != "tables") {
+        throw UsageError{"--exclude works with migrate database or tables"};
+    }
+    if (!options.follow) return;
+    if (kind != "database") throw UsageError{"--follow works with migrate database"};
+    if (options.targetScript) throw UsageError{"--follow needs a target server, not --target-script"};
+    if (sources.size() != 1) throw UsageError{"--follow takes one source database"};
+    if (options.part || options.finish) throw UsageError{"--follow does not work with a split run (--part, --finish) yet"};
+}
+
+// The checks before a followed copy: each problem with its fix on standard error; false when
+// one of them keeps the source from being followed.
+bool FollowableOrSaid(Run& run, const std::string& database, const std::vector<std::string>& excluded) {
+    bool followable = true;
+    for (const FollowProblem& problem : CheckFollowPreconditions(run.window(), database, excluded)) {
+        std::fprintf(stderr, "velmora-cli: %s%s\n  fix: %s\n", problem.warning ? "warning: " : "",
+                     problem.what.c_str(), problem.fix.c_str());
+        followable = followable && problem.warning;
+    }
+    if (!followable) std::fprintf(stderr, "velmora-cli: nothing was copied\n");
+    return followable;
+}
+
+// The source and target databases of follow and cutover, both sides connected.
+TaskNames ConnectForFollow(Run& run, const CliOptions& options, const char* usage) {
+    const std::vector<std::string>& w = options.words;
+    if (w.size() != 2) throw UsageError{std::string("usage: velmora-cli ") + usage};
+    if (options.targetScript) throw UsageError{"following needs a target server, not --target-script"};
+    if (std::string problem = ApplyTargetChoices(options, run.configPath(), {w[0]}, run.window().options());
+        !problem.empty()) {
+        throw UsageError{problem};
+    }
+    run.LoadSides(true, true);
+    run.ConnectSourceSide(w[0]);
+    run.ConnectTargetSide();
+    return {w[0], "", w[1], "", ""};
+}
+
+// Goes on following from the position the target holds: a migration task that only follows.
+int Follow(const CliOptions& options, bool interactive) {
+    Run run(options, interactive, NewOdbcConnection());
+    const TaskNames names = ConnectForFollow(run, options, "follow SRC_DB TGT_DB");
+    run.window().options().followOnly = true;
+    run.commands().QueueTask(TaskType::Database, names, std::time(nullptr));
+    return run.RunTasks();
+}
+
+// Asks the follower to cut over and waits for its outcome.
+int Cutover(const CliOptions& options, bool interactive) {
+    Run run(options, interactive, NewOdbcConnection());
+    const TaskNames names = ConnectForFollow(run, options, "cutover SRC_DB TGT_DB [--read-only]");
+    StopSignals signals([&run](int) { run.window().SetControllerState(ControllerState::StopRequested); });
+    return CutoverCommand(run.window(), names.sourceDatabase, names.targetDatabase, options.readOnly,
+                          [](const std::string& line) {
+                              std::printf("%s\n", line.c_str());
+                              std::fflush(stdout);
+                          });
+}
+
 int Migrate(const CliOptions& options, bool interactive) {
     const std::vector<std::string>& w = options.words;
     if (w.empty()) throw UsageError{"usage: velmora-cli migrate database|clone|tables|views|table|view ..."};
@@ -369,6 +431,7 @@ int Migrate(const CliOptions& options, bool interactive) {
     std::string why;
     const std::vector<std::string> sources = SourceDatabasesOf(options, names.sourceDatabase, why);
     if (!why.empty()) throw UsageError{why};
+    FollowOptions(options, kind, sources);
     if (options.schemaPerDatabase && type != TaskType::Database && type != TaskType::Tables &&
         type != TaskType::Views) {
         throw UsageError{"--schema-per-database takes migrate database, tables or views"};
@@ -386,6 +449,9 @@ int Migrate(const CliOptions& options, bool interactive) {
     }
     run.LoadSides(true, true);
     run.ConnectSourceSide(sources.front());
+    run.window().options().exclude = options.exclude;
+    run.window().options().follow = options.follow;
+    if (options.follow && !FollowableOrSaid(run, sources.front(), options.exclude)) return kExitUsage;
     // A script is opened (and an earlier one replaced) only once the command will run.
     if (!options.targetScript) run.ConnectTargetSide();
     run.window().options().verify = VerifyModeOption(options, VerifyMode::None);
@@ -583,6 +649,8 @@ int RunCommand(const CliOptions& options, bool interactive) {
         if (options.command == "tree") return Tree(options, interactive);
         if (options.command == "assess") return Assess(options, interactive);
         if (options.command == "drivers") return Drivers();
+        if (options.command == "follow") return Follow(options, interactive);
+        if (options.command == "cutover") return Cutover(options, interactive);
         throw UsageError{"unknown command '" + options.command + "'"};
     } catch (const UsageError& error) {
         std::fprintf(stderr, "velmora-cli: %s\n", error.message.c_str());

@@ -202,6 +202,27 @@ TEST_F(FollowTest, DdlOnAFollowedTableStopsTheReadingNamingItAndItsPosition) {
     EXPECT_NE(message.find("\"ALTER TABLE items ADD COLUMN w int\""), std::string::npos) << message;
 }
 
+TEST_F(FollowTest, APurgedPositionSaysANewCopyIsNeeded) {
+    MakeSource("CREATE TABLE items (id int PRIMARY KEY) ENGINE=InnoDB;");
+    FollowedTables tables;
+    std::string error;
+    ASSERT_TRUE(tables.Load(context_, database_, {"items"}, error)) << error;
+    BinlogReader reader(Options(), database_, tables);
+    const BinlogPosition gone{"mariadb-bin.999999", 4, ""};
+    std::string message;
+    BinlogReader::Result result = BinlogReader::Result::Idle;
+    if (reader.Open(gone, error)) {
+        SourceTransaction transaction;
+        result = reader.Next(transaction, message);
+    } else {
+        result = reader.OpenFailure();
+        message = error;
+    }
+    EXPECT_EQ(result, BinlogReader::Result::Failed);
+    EXPECT_NE(message.find("mariadb-bin.999999:4 is no longer in the source's binary log"), std::string::npos) << message;
+    EXPECT_NE(message.find("a new copy is needed"), std::string::npos) << message;
+}
+
 TEST(FollowDdl, StatementsThatTouchAFollowedTable) {
     FollowedTables tables;
     auto table = std::make_unique<FollowedTable>();

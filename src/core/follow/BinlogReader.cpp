@@ -120,6 +120,15 @@ bool BinlogReader::QueryRow(MYSQL* connection, const std::string& text, std::vec
 
 namespace {
 
+// The server's "could not find the log" (ER_MASTER_FATAL_ERROR_READING_BINLOG).
+constexpr unsigned kLogGone = 1236;
+
+std::string GoneText(const BinlogPosition& position, const std::string& why) {
+    return "the position " + position.Text() +
+           " is no longer in the source's binary log (it was purged, or the log was reset): "
+           "a new copy is needed (" + why + ")";
+}
+
 bool IsConnectionLost(unsigned error) { return error == 2006 || error == 2013 || error == 2055 || error == 2026; }
 
 }  // namespace
@@ -239,6 +248,7 @@ bool BinlogReader::ChooseServerId(std::string& error) {
 
 bool BinlogReader::Open(const BinlogPosition& from, std::string& error) {
     Close();
+    purged_ = false;
     *group_ = Group();
     position_ = from;
     file_ = from.file;
@@ -260,7 +270,9 @@ bool BinlogReader::Open(const BinlogPosition& from, std::string& error) {
     mariadb_rpl_optionsv(rpl_, MARIADB_RPL_FLAGS, 0u);
     mariadb_rpl_optionsv(rpl_, MARIADB_RPL_UNCOMPRESS, 1u);
     if (mariadb_rpl_open(rpl_) != 0) {
-        error = "the binary log could not be opened at " + from.Text() + ": " + mariadb_rpl_error(rpl_);
+        purged_ = mariadb_rpl_errno(rpl_) == kLogGone || mysql_errno(connection_) == kLogGone;
+        error = purged_ ? GoneText(from, mariadb_rpl_error(rpl_))
+                        : "the binary log could not be opened at " + from.Text() + ": " + mariadb_rpl_error(rpl_);
         return false;
     }
     return true;
@@ -284,10 +296,8 @@ BinlogReader::Result BinlogReader::Next(SourceTransaction& out, std::string& mes
                 message = "the source's binary log connection was lost: " + why;
                 return Result::Lost;
             }
-            if (code == 1236) {
-                message = "the position " + position_.Text() +
-                          " is no longer in the source's binary log (it was purged, or the log was reset): "
-                          "a new copy is needed (" + why + ")";
+            if (code == kLogGone || mariadb_rpl_errno(rpl_) == kLogGone) {
+                message = GoneText(position_, why);
                 return Result::Failed;
             }
             message = "the source's binary log could not be read after " + position_.Text() + ": [" +
@@ -373,6 +383,13 @@ BinlogReader::Result BinlogReader::Handle(MARIADB_RPL_EVENT* event, SourceTransa
             group.maps[map.table_id] = std::move(decoded);
             return Result::Idle;
         }
+        case FORMAT_DESCRIPTION_EVENT:
+        case GTID_LIST_EVENT:
+        case BINLOG_CHECKPOINT_EVENT:
+            // Between transactions (the head of a new file): the position moves past them, so
+            // that a cutover point there is reached.
+            if (!group.open && event->next_event_pos > 0) position_ = {file_, event->next_event_pos, position_.gtid};
+            return Result::Idle;
         default:
             break;
     }

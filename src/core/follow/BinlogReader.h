@@ -64,8 +64,10 @@ public:
     BinlogReader(const BinlogReader&) = delete;
     BinlogReader& operator=(const BinlogReader&) = delete;
 
-    // Connects and starts at `from`. False with the reason in `error`.
+    // Connects and starts at `from`. False with the reason in `error`; then OpenFailure says
+    // whether trying again can help (Lost) or not (Failed: the position is gone).
     bool Open(const BinlogPosition& from, std::string& error);
+    Result OpenFailure() const { return purged_ ? Result::Failed : Result::Lost; }
     void Close();
     Result Next(SourceTransaction& out, std::string& message);
     // After every transaction read (applied or skipped).
@@ -95,6 +97,7 @@ private:
     ::st_mariadb_rpl* rpl_ = nullptr;
     ::st_mariadb_rpl_event* event_ = nullptr;
     uint32_t serverId_ = 0;
+    bool purged_ = false;
     BinlogPosition position_;
     std::string file_;
     std::unique_ptr<Group> group_;

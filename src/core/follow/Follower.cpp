@@ -55,7 +55,11 @@ private:
         result.figures = figures_;
         return result;
     }
-    bool Commit(std::string& error);
+    // Ends with `line`, recorded as the follow table's outcome (state "stopped").
+    FollowResult Stopped(const std::string& line) {
+        ExecuteStatement(context_.Log(), context_.TargetSession(), FollowStateStatement(schema_, database_, "stopped", line), 0);
+        return End(1, line);
+    }
     bool WaitForTarget(const std::string& why);
     bool OpenReader(BinlogReader& reader, std::string& error);
     void Figures(BinlogReader& reader, bool force);
@@ -72,13 +76,6 @@ private:
     int64_t transactions_ = 0;
     uint32_t lastCommitTime_ = 0;
 };
-
-bool FollowLoop::Commit(std::string& error) {
-    const int64_t pending = apply_.PendingChanges();
-    if (!apply_.Commit(apply_.Committed(), error)) return false;
-    (void)pending;
-    return true;
-}
 
 // The target refused or vanished: when it no longer answers, waits for it (saying so) and
 // opens the task's target again.
@@ -105,7 +102,7 @@ bool FollowLoop::WaitForTarget(const std::string& why) {
 bool FollowLoop::OpenReader(BinlogReader& reader, std::string& error) {
     for (int wait = 1;; wait = std::min(wait * 2, kLongestBackoff)) {
         if (reader.Open(apply_.Committed(), error)) return true;
-        if (error.find("1236") != std::string::npos || context_.StopRequested()) return false;
+        if (reader.OpenFailure() == BinlogReader::Result::Failed || context_.StopRequested()) return false;
         Say("The source's binary log cannot be read (" + error + "); trying again in " + std::to_string(wait) + " s.");
         for (int i = 0; i < wait * 10 && !context_.StopRequested(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -198,11 +195,11 @@ FollowResult FollowLoop::Run() {
     ExecuteStatement(context_.Log(), context_.TargetSession(), FollowStateStatement(schema_, database_, "following", ""), 0);
     Say("Following " + database_ + " from " + state->position.Text() + " (" + std::to_string(tables_.All().size()) + " tables).");
     BinlogReader reader(*options, database_, tables_);
-    if (!OpenReader(reader, error)) return End(1, "follow: " + error);
+    if (!OpenReader(reader, error)) return Stopped("follow: " + error);
     auto openSince = Clock::now();
     while (true) {
         if (context_.StopRequested()) {
-            if (apply_.Pending() && !Commit(error)) return End(1, "follow: the last changes could not be committed: " + error);
+            if (apply_.Pending() && !apply_.Commit(reader.Position(), error)) return End(1, "follow: the last changes could not be committed: " + error);
             Figures(reader, true);
             const std::string line = "Following stopped at " + apply_.Committed().Text() + ".";
             ExecuteStatement(context_.Log(), context_.TargetSession(), FollowStateStatement(schema_, database_, "stopped", line), 0);
@@ -228,17 +225,15 @@ FollowResult FollowLoop::Run() {
                 commitNow = true;
                 break;
             case BinlogReader::Result::Stopped:
-                if (apply_.Pending() && !Commit(error)) return End(1, "follow: " + error);
-                ExecuteStatement(context_.Log(), context_.TargetSession(), FollowStateStatement(schema_, database_, "stopped", message), 0);
-                return End(1, "Following stopped: " + message);
+                if (apply_.Pending() && !apply_.Commit(reader.Position(), error)) return End(1, "follow: " + error);
+                return Stopped("Following stopped: " + message);
             case BinlogReader::Result::Failed:
-                if (apply_.Pending() && !Commit(error)) return End(1, "follow: " + error);
-                ExecuteStatement(context_.Log(), context_.TargetSession(), FollowStateStatement(schema_, database_, "stopped", message), 0);
-                return End(1, "Following stopped: " + message);
+                if (apply_.Pending() && !apply_.Commit(reader.Position(), error)) return End(1, "follow: " + error);
+                return Stopped("Following stopped: " + message);
             case BinlogReader::Result::Lost:
                 Say(message + "; reading again from " + apply_.Committed().Text() + ".");
                 apply_.Rollback();
-                if (!OpenReader(reader, error)) return End(1, "follow: " + error);
+                if (!OpenReader(reader, error)) return Stopped("follow: " + error);
                 continue;
         }
         if (commitNow) {
