@@ -200,6 +200,19 @@ TEST_F(FollowTest, DdlOnAFollowedTableStopsTheReadingNamingItAndItsPosition) {
     EXPECT_EQ(result, BinlogReader::Result::Stopped);
     EXPECT_EQ(message.substr(0, message.find(" at ")), "ALTER of the followed table items");
     EXPECT_NE(message.find("\"ALTER TABLE items ADD COLUMN w int\""), std::string::npos) << message;
+
+    // Once the target's table matches again, following goes on after the statement, with the
+    // table's new definition.
+    FollowedTables changed;
+    ASSERT_TRUE(changed.Load(context_, database_, {"items"}, error)) << error;
+    BinlogReader again(Options(), database_, changed);
+    ASSERT_TRUE(again.Open(reader.Position(), error)) << error;
+    const std::vector<SourceTransaction> after = ReadAll(again, &result, &message);
+    EXPECT_EQ(result, BinlogReader::Result::Idle) << message;
+    ASSERT_EQ(after.size(), 1u);
+    ASSERT_EQ(after[0].changes.size(), 1u);
+    EXPECT_EQ(after[0].changes[0].after.size(), 3u);
+    EXPECT_EQ(after[0].changes[0].after[2].text, "2");
 }
 
 TEST_F(FollowTest, APurgedPositionSaysANewCopyIsNeeded) {

@@ -354,6 +354,8 @@ BinlogReader::Result BinlogReader::Handle(MARIADB_RPL_EVENT* event, SourceTransa
             if (verb.rfind("ROLLBACK", 0) == 0) return finish(false);
             const DdlTouch touch = DdlTouchingFollowed(statement, Text(event->event.query.database), database_, tables_);
             if (!touch.kind.empty()) {
+                position_ = {file_, event->next_event_pos, group.gtid.empty() ? position_.gtid : group.gtid};
+                group.open = false;
                 message = touch.kind + " of the followed table " + touch.table + " at " + file_ + ":" +
                           std::to_string(event->next_event_pos) + ": \"" + statement.substr(0, 200) +
                           "\"; the target holds every change before it. Make the target's table match, then run follow again.";

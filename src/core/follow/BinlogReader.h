@@ -54,7 +54,8 @@ public:
     enum class Result {
         Transaction,  // `out` holds a committed transaction with changes of followed tables
         Idle,         // nothing more to read for now (the position may have moved on)
-        Stopped,      // a statement changed a followed table: `message` says which
+        Stopped,      // a statement changed a followed table: `message` says which; the
+                      // position is after it (the changes before it are all read)
         Lost,         // the connection broke: open again from a committed position
         Failed,       // the log cannot be read from here on (purged, corrupt): `message`
     };

@@ -69,6 +69,11 @@ std::string FollowStateStatement(std::string_view schema, std::string_view datab
            (outcome.empty() ? std::string("NULL") : Literal(outcome)) + Where(database);
 }
 
+std::string FollowingStatement(std::string_view schema, std::string_view database) {
+    return "UPDATE " + Table(schema) + " SET cutover_at = CASE WHEN state = N'copying' THEN cutover_at END, "
+           "state = N'following', outcome = NULL" + Where(database);
+}
+
 std::string RequestCutoverStatement(std::string_view schema, std::string_view database,
                                     const BinlogPosition& at) {
     return "UPDATE " + Table(schema) + " SET cutover_at = " + Literal(at.Text()) +

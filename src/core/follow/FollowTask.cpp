@@ -82,13 +82,32 @@ bool RecordFollowStart(WorkerContext& context) {
     return true;
 }
 
+namespace {
+
+FollowRecord RecordOf(const FollowFigures& figures, const std::string& outcome) {
+    FollowRecord record;
+    record.followed = true;
+    record.changesApplied = figures.changesApplied;
+    record.changesRefused = figures.changesRefused;
+    record.transactions = figures.transactionsApplied;
+    record.changesPerSecond = figures.changesPerSecond;
+    record.lagSeconds = figures.lagSeconds;
+    record.position = figures.position.Text();
+    record.outcome = outcome;
+    return record;
+}
+
+}  // namespace
+
 bool RunFollowTask(WorkerContext& context) {
     const FollowResult result = RunFollower(context, context.sourceDatabase, context.options.targetSchema,
                                             [&context](const FollowFigures& figures) {
                                                 context.ReportRows({"follow", figures.changesApplied, -1, false});
                                                 if (context.statusNote) context.statusNote(figures.Note());
+                                                if (context.followRecorded) context.followRecorded(RecordOf(figures, ""));
                                             });
     if (context.statusNote) context.statusNote("");
+    if (context.followRecorded) context.followRecorded(RecordOf(result.figures, result.outcome));
     return result.exitCode == 0;
 }
 

@@ -192,7 +192,7 @@ FollowResult FollowLoop::Run() {
     if (!options) return End(1, "follow: the source's binary log cannot be read: " + why);
     if (!tables_.Load(context_, database_, state->tables, error)) return End(1, "follow: " + error);
     apply_.SetCommitted(state->position);
-    ExecuteStatement(context_.Log(), context_.TargetSession(), FollowStateStatement(schema_, database_, "following", ""), 0);
+    ExecuteStatement(context_.Log(), context_.TargetSession(), FollowingStatement(schema_, database_), 0);
     Say("Following " + database_ + " from " + state->position.Text() + " (" + std::to_string(tables_.All().size()) + " tables).");
     BinlogReader reader(*options, database_, tables_);
     if (!OpenReader(reader, error)) return Stopped("follow: " + error);
@@ -214,7 +214,8 @@ FollowResult FollowLoop::Run() {
                 if (!apply_.Pending()) openSince = Clock::now();
                 if (!apply_.Add(transaction, error)) {
                     if (WaitForTarget(error) && OpenReader(reader, error)) continue;
-                    return End(1, "follow: the target refused the transaction ending at " + transaction.end.Text() + ": " + error);
+                    return Stopped("Following stopped: the target refused the transaction ending at " +
+                                   transaction.end.Text() + ": " + error);
                 }
                 ++transactions_;
                 lastCommitTime_ = transaction.commitTime;
@@ -225,7 +226,9 @@ FollowResult FollowLoop::Run() {
                 commitNow = true;
                 break;
             case BinlogReader::Result::Stopped:
-                if (apply_.Pending() && !apply_.Commit(reader.Position(), error)) return End(1, "follow: " + error);
+                // Everything before the statement is applied, and the position moves past it:
+                // once the target's table matches again, follow goes on after it.
+                if (!apply_.Commit(reader.Position(), error)) return End(1, "follow: " + error);
                 return Stopped("Following stopped: " + message);
             case BinlogReader::Result::Failed:
                 if (apply_.Pending() && !apply_.Commit(reader.Position(), error)) return End(1, "follow: " + error);
@@ -240,7 +243,7 @@ FollowResult FollowLoop::Run() {
             BinlogPosition at = reader.Position();
             if (!apply_.Commit(at, error)) {
                 if (WaitForTarget(error) && OpenReader(reader, error)) continue;
-                return End(1, "follow: the target could not commit: " + error);
+                return Stopped("Following stopped: the target could not commit: " + error);
             }
             if (auto done = CheckCutover()) return *done;
         }

@@ -215,6 +215,7 @@ bool RunOneTask(const TaskEnvironment& shared, MigrationTask& task) {
     context.objectKind = task.objectKind;
     context.progress = &task.progress;
     context.statusNote = [&task](const std::string& note) { task.SetNote(note); };
+    context.followRecorded = [&task](const FollowRecord& record) { task.SetFollow(record); };
     context.targetChanged = environment.targetChanged;
     context.tablesConverted = environment.tablesConverted;
     context.tableProgress = environment.tableProgress;
