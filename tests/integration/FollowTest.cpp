@@ -148,11 +148,12 @@ TEST_F(FollowTest, ChangesApplyByKeyWithTheirPositionInOneTargetTransaction) {
            "UPDATE items SET id = 7, name = 'seven' WHERE id = 1;"
            "DELETE FROM items WHERE id = 7;"
            "INSERT INTO pairs VALUES (1, 'x'); UPDATE pairs SET b = 'y';"
+           "INSERT INTO items VALUES (8, 'eight', '2026-01-02'), (9, 'nine', '2026-01-03'); DELETE FROM items WHERE id > 7;"
            "INSERT INTO loose VALUES (5);");
     BinlogReader reader(Options(), database_, tables);
     ASSERT_TRUE(reader.Open(from, error)) << error;
     const std::vector<SourceTransaction> read = ReadAll(reader);
-    ASSERT_EQ(read.size(), 5u);  // the rollback and the unfollowed table never arrive
+    ASSERT_EQ(read.size(), 7u);  // the rollback and the unfollowed table never arrive
 
     target_->ClearStatements();
     FollowApply apply(context_.Log(), context_.TargetSession(), database_, "");
@@ -161,9 +162,12 @@ TEST_F(FollowTest, ChangesApplyByKeyWithTheirPositionInOneTargetTransaction) {
     const std::string position = reader.Position().file + "', log_offset = " + std::to_string(reader.Position().offset);
     const std::vector<std::string> expected = {
         "BEGIN TRANSACTION",
+        // Two inserts of one table share a VALUES list (the zero date's row is left out).
         "SET IDENTITY_INSERT items ON;\n"
-        "UPDATE items SET name = N'one', noted = '2026-01-01T10:00:00' WHERE id = 1;\n"
-        "IF @@ROWCOUNT = 0 INSERT INTO items (id,name,noted) VALUES (1,N'one','2026-01-01T10:00:00');\n",
+        "UPDATE x SET x.name = v.name, x.noted = v.noted FROM items AS x INNER JOIN "
+        "(VALUES (1,N'one','2026-01-01T10:00:00')) AS v (id,name,noted) ON x.id = v.id;\n"
+        "INSERT INTO items (id,name,noted) SELECT id,name,noted FROM (VALUES (1,N'one','2026-01-01T10:00:00')) "
+        "AS v (id,name,noted) WHERE NOT EXISTS (SELECT 1 FROM items AS x WHERE x.id = v.id);\n",
         "DELETE FROM items WHERE id = 1;\n"
         "UPDATE items SET name = N'seven', noted = '2026-01-01T10:00:00' WHERE id = 7;\n"
         "IF @@ROWCOUNT = 0 INSERT INTO items (id,name,noted) VALUES (7,N'seven','2026-01-01T10:00:00');\n",
@@ -171,13 +175,18 @@ TEST_F(FollowTest, ChangesApplyByKeyWithTheirPositionInOneTargetTransaction) {
         "IF NOT EXISTS (SELECT 1 FROM pairs WHERE a = 1 AND b = N'x') INSERT INTO pairs (a,b) VALUES (1,N'x');\n",
         "DELETE FROM pairs WHERE a = 1 AND b = N'x';\n"
         "IF NOT EXISTS (SELECT 1 FROM pairs WHERE a = 1 AND b = N'y') INSERT INTO pairs (a,b) VALUES (1,N'y');\n",
+        "UPDATE x SET x.name = v.name, x.noted = v.noted FROM items AS x INNER JOIN (VALUES (8,N'eight','2026-01-02T00:00:00'),"
+        "(9,N'nine','2026-01-03T00:00:00')) AS v (id,name,noted) ON x.id = v.id;\n"
+        "INSERT INTO items (id,name,noted) SELECT id,name,noted FROM (VALUES (8,N'eight','2026-01-02T00:00:00'),"
+        "(9,N'nine','2026-01-03T00:00:00')) AS v (id,name,noted) WHERE NOT EXISTS (SELECT 1 FROM items AS x WHERE x.id = v.id);\n",
+        "DELETE FROM items WHERE id IN (8,9);\n",
         "SET IDENTITY_INSERT items OFF;\nUPDATE velmora_follow SET log_file = N'" + position +
-            ", gtid = N'" + reader.Position().gtid + "', changes = changes + 5, applied_at = SYSUTCDATETIME() "
+            ", gtid = N'" + reader.Position().gtid + "', changes = changes + 9, applied_at = SYSUTCDATETIME() "
             "WHERE source_database = N'" + database_ + "'",
         "COMMIT TRANSACTION",
     };
     EXPECT_EQ(target_->Statements(), expected);
-    EXPECT_EQ(apply.ChangesApplied(), 5);
+    EXPECT_EQ(apply.ChangesApplied(), 9);
     EXPECT_EQ(apply.ChangesRefused(), 1);  // the zero date in a NOT NULL column, as the copy refuses it
     ExpectTargetStatementsParse();
 }
@@ -213,6 +222,25 @@ TEST_F(FollowTest, DdlOnAFollowedTableStopsTheReadingNamingItAndItsPosition) {
     ASSERT_EQ(after[0].changes.size(), 1u);
     EXPECT_EQ(after[0].changes[0].after.size(), 3u);
     EXPECT_EQ(after[0].changes[0].after[2].text, "2");
+}
+
+TEST_F(FollowTest, ALogRotationIsCrossed) {
+    MakeSource("CREATE TABLE items (id int PRIMARY KEY, v int) ENGINE=InnoDB;");
+    FollowedTables tables;
+    std::string error;
+    ASSERT_TRUE(tables.Load(context_, database_, {"items"}, error)) << error;
+    const BinlogPosition from = Head();
+    RunSql("USE " + database_ + "; INSERT INTO items VALUES (1, 1); FLUSH BINARY LOGS; INSERT INTO items VALUES (2, 2);");
+    const BinlogPosition now = Head();
+    BinlogReader reader(Options(), database_, tables);
+    ASSERT_TRUE(reader.Open(from, error)) << error;
+    BinlogReader::Result result = BinlogReader::Result::Failed;
+    const std::vector<SourceTransaction> read = ReadAll(reader, &result, &error);
+    EXPECT_EQ(result, BinlogReader::Result::Idle) << error;
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[1].end.file, now.file);
+    EXPECT_NE(now.file, from.file);
+    EXPECT_TRUE(reader.Position().AtOrAfter(now)) << reader.Position().Text() << " " << now.Text();
 }
 
 TEST_F(FollowTest, APurgedPositionSaysANewCopyIsNeeded) {

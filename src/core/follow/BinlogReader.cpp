@@ -129,6 +129,25 @@ std::string GoneText(const BinlogPosition& position, const std::string& why) {
            "a new copy is needed (" + why + ")";
 }
 
+// Where a rotation points: the next file and the offset in it.
+struct RotateTarget {
+    std::string file;
+    uint64_t offset = 0;
+};
+
+// The packet holds the OK byte, the 19 bytes of the event header, the 8 bytes of the offset,
+// the file name and, when the server writes them, the 4 bytes of the checksum.
+RotateTarget RotateOf(const MARIADB_RPL_EVENT& event, bool checksum) {
+    constexpr size_t kPayload = 1 + 19;
+    const size_t tail = checksum ? 4 : 0;
+    RotateTarget target;
+    if (event.raw_data_size < kPayload + 8 + tail + 1) return target;
+    const unsigned char* p = event.raw_data + kPayload;
+    for (int i = 7; i >= 0; --i) target.offset = (target.offset << 8) | p[i];
+    target.file.assign(reinterpret_cast<const char*>(p + 8), event.raw_data_size - kPayload - 8 - tail);
+    return target;
+}
+
 bool IsConnectionLost(unsigned error) { return error == 2006 || error == 2013 || error == 2055 || error == 2026; }
 
 }  // namespace
@@ -255,6 +274,9 @@ bool BinlogReader::Open(const BinlogPosition& from, std::string& error) {
     if (!(queries_ = ConnectMariaDb(options_, error))) return false;
     if (!(connection_ = ConnectMariaDb(options_, error))) return false;
     if (!ChooseServerId(error)) return false;
+    std::vector<std::optional<std::string>> row;
+    if (!QueryRow(connection_, "SELECT @@global.binlog_checksum", row, error)) return false;
+    checksum_ = !row.empty() && row[0] && *row[0] != "NONE";
     for (const char* set : {"SET @master_binlog_checksum = @@global.binlog_checksum",
                             "SET @mariadb_slave_capability = 4", kHeartbeat}) {
         if (!Query(connection_, set, error)) return false;
@@ -330,10 +352,18 @@ BinlogReader::Result BinlogReader::Handle(MARIADB_RPL_EVENT* event, SourceTransa
         return Result::Transaction;
     };
     switch (event->event_type) {
-        case ROTATE_EVENT:
-            file_ = Text(event->event.rotate.filename);
-            if (!group.open) position_ = {file_, event->event.rotate.position, position_.gtid};
+        case ROTATE_EVENT: {
+            // Read from the event's bytes: Connector/C 3.3 reads a rotation that the server
+            // writes (not the one it makes up at the start) 8 bytes too far.
+            const RotateTarget next = RotateOf(*event, checksum_);
+            if (next.file.empty()) {
+                message = "the log's rotation at " + position_.Text() + " could not be read";
+                return Result::Failed;
+            }
+            file_ = next.file;
+            if (!group.open) position_ = {file_, next.offset, position_.gtid};
             return Result::Idle;
+        }
         case GTID_EVENT:
             group.open = true;
             group.standalone = event->event.gtid.flags & kStandalone;

@@ -99,6 +99,7 @@ private:
     ::st_mariadb_rpl_event* event_ = nullptr;
     uint32_t serverId_ = 0;
     bool purged_ = false;
+    bool checksum_ = false;  // the events end in a CRC32 checksum
     BinlogPosition position_;
     std::string file_;
     std::unique_ptr<Group> group_;

@@ -1,5 +1,8 @@
 #include "follow/FollowApply.h"
 
+#include <map>
+#include <set>
+
 #include "data/StatementExecution.h"
 #include "follow/FollowState.h"
 #include "follow/FollowedTables.h"
@@ -10,9 +13,11 @@
 namespace velmora {
 namespace {
 
-// Target transactions hold at most this many changes while catching up; each statement sent
-// holds at most kChangesPerStatement of them.
-constexpr size_t kChangesPerStatement = 100;
+// Consecutive row operations of one kind on one table go into one statement of at most this many
+// rows (T-SQL takes at most 1,000 in a VALUES list); statements are sent in batches of about
+// kBatchBytes.
+constexpr size_t kRowsPerGroup = 250;
+constexpr size_t kBatchBytes = 1 << 20;
 constexpr const char* kRollback = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION";
 
 // The literal of one value of a row image for a written column; false with the reason when the
@@ -52,6 +57,14 @@ bool SameKey(const FollowedTable& table, const BinlogRowImage& left, const Binlo
     return true;
 }
 
+void SwitchIdentity(std::string& out, const FollowedTable& table, std::string& identityTable) {
+    const std::string& name = table.translation.targetName;
+    if (!table.translation.hasIdentity || identityTable == name) return;
+    if (!identityTable.empty()) out += "SET IDENTITY_INSERT " + identityTable + " OFF;\n";
+    out += "SET IDENTITY_INSERT " + name + " ON;\n";
+    identityTable = name;
+}
+
 // Insert or replace: UPDATE the row of the key; INSERT it when there was none.
 bool AppendUpsert(std::string& out, const FollowedTable& table, const BinlogRowImage& image,
                   std::string& identityTable, std::string& refusal) {
@@ -67,11 +80,7 @@ bool AppendUpsert(std::string& out, const FollowedTable& table, const BinlogRowI
         if (column.identity || IsKeyColumn(table, table.writtenColumns[i])) continue;
         sets += (sets.empty() ? "" : ", ") + QuoteTargetName(column.name) + " = " + literal;
     }
-    if (table.translation.hasIdentity && identityTable != name) {
-        if (!identityTable.empty()) out += "SET IDENTITY_INSERT " + identityTable + " OFF;\n";
-        out += "SET IDENTITY_INSERT " + name + " ON;\n";
-        identityTable = name;
-    }
+    SwitchIdentity(out, table, identityTable);
     const std::string insert = InsertPrefix(table.translation) + "(" + values + ")";
     if (sets.empty()) {
         out += "IF NOT EXISTS (SELECT 1 FROM " + name + " WHERE " + where + ") " + insert + ";\n";
@@ -88,31 +97,122 @@ bool AppendDelete(std::string& out, const FollowedTable& table, const BinlogRowI
     return true;
 }
 
-}  // namespace
+// One row operation of a change: an upsert of an image, or a delete by an image's key. An
+// update whose key changed is a delete and an upsert.
+struct RowOp {
+    bool upsert = true;
+    const FollowedTable* table = nullptr;
+    const BinlogRowImage* image = nullptr;
+    const RowChange* change = nullptr;
+};
 
-bool AppendChangeStatements(const RowChange& change, std::string& identityTable, std::string& out,
-                            std::string& refusal) {
-    const FollowedTable& table = *change.table;
-    std::string statements;
-    std::string identity = identityTable;
-    bool ok = true;
-    switch (change.kind) {
-        case RowChange::Kind::Insert:
-            ok = AppendUpsert(statements, table, change.after, identity, refusal);
-            break;
-        case RowChange::Kind::Delete:
-            ok = AppendDelete(statements, table, change.before, refusal);
-            break;
-        case RowChange::Kind::Update:
-            if (!SameKey(table, change.before, change.after)) ok = AppendDelete(statements, table, change.before, refusal);
-            ok = ok && AppendUpsert(statements, table, change.after, identity, refusal);
-            break;
+std::vector<RowOp> OpsOf(const std::vector<RowChange>& changes) {
+    std::vector<RowOp> ops;
+    for (const RowChange& change : changes) {
+        const FollowedTable* table = change.table;
+        switch (change.kind) {
+            case RowChange::Kind::Insert: ops.push_back({true, table, &change.after, &change}); break;
+            case RowChange::Kind::Delete: ops.push_back({false, table, &change.before, &change}); break;
+            case RowChange::Kind::Update:
+                if (!SameKey(*table, change.before, change.after)) ops.push_back({false, table, &change.before, &change});
+                ops.push_back({true, table, &change.after, &change});
+                break;
+        }
     }
-    if (!ok) return false;
-    out += statements;
-    identityTable = identity;
-    return true;
+    return ops;
 }
+
+// "x.[k1] = v.[k1] AND ..." between the table (x) and the rows (v).
+std::string KeyJoin(const FollowedTable& table) {
+    std::string join;
+    for (const TargetColumn* key : table.keyTargets) {
+        const std::string name = QuoteTargetName(key->name);
+        join += (join.empty() ? "" : " AND ") + std::string("x.") + name + " = v." + name;
+    }
+    return join;
+}
+
+// Many upserts of one table: the rows as a VALUES list (the last image of each key), an UPDATE
+// of the rows there are and an INSERT of the rows there are not.
+void AppendUpsertGroup(std::string& out, const std::vector<RowOp>& ops, std::string& identityTable,
+                       std::vector<std::pair<const RowChange*, std::string>>& refusals) {
+    const FollowedTable& table = *ops.front().table;
+    std::map<std::string, std::string> rowsByKey;  // key text -> rendered row
+    std::vector<std::string> order;
+    for (const RowOp& op : ops) {
+        std::string row = "(", refusal, key;
+        bool ok = true;
+        for (size_t i = 0; i < table.written.size() && ok; ++i) {
+            if (i) row += ",";
+            ok = AppendValue(row, *table.written[i], (*op.image)[table.writtenColumns[i]], refusal);
+        }
+        if (!ok) {
+            refusals.emplace_back(op.change, refusal);
+            continue;
+        }
+        for (size_t column : table.keyColumns) key += (*op.image)[column].text + '\x1f';
+        if (!rowsByKey.count(key)) order.push_back(key);
+        rowsByKey[key] = row + ")";
+    }
+    if (order.empty()) return;
+    std::string values, columns;
+    for (const std::string& key : order) values += (values.empty() ? "" : ",") + rowsByKey[key];
+    std::string sets;
+    for (size_t i = 0; i < table.written.size(); ++i) {
+        const std::string name = QuoteTargetName(table.written[i]->name);
+        columns += (columns.empty() ? "" : ",") + name;
+        if (table.written[i]->identity || IsKeyColumn(table, table.writtenColumns[i])) continue;
+        sets += (sets.empty() ? "" : ", ") + std::string("x.") + name + " = v." + name;
+    }
+    const std::string& name = table.translation.targetName;
+    const std::string rows = "(VALUES " + values + ") AS v (" + columns + ")";
+    SwitchIdentity(out, table, identityTable);
+    if (!sets.empty()) {
+        out += "UPDATE x SET " + sets + " FROM " + name + " AS x INNER JOIN " + rows + " ON " + KeyJoin(table) + ";\n";
+    }
+    out += "INSERT INTO " + name + " (" + columns + ") SELECT " + columns + " FROM " + rows +
+           " WHERE NOT EXISTS (SELECT 1 FROM " + name + " AS x WHERE " + KeyJoin(table) + ");\n";
+}
+
+// Many deletes of one table with a key of one column: one DELETE ... IN (...).
+void AppendDeleteGroup(std::string& out, const std::vector<RowOp>& ops,
+                       std::vector<std::pair<const RowChange*, std::string>>& refusals) {
+    const FollowedTable& table = *ops.front().table;
+    std::string keys;
+    for (const RowOp& op : ops) {
+        std::string key, refusal;
+        if (!AppendValue(key, *table.keyTargets[0], (*op.image)[table.keyColumns[0]], refusal)) {
+            refusals.emplace_back(op.change, refusal);
+            continue;
+        }
+        keys += (keys.empty() ? "" : ",") + key;
+    }
+    if (keys.empty()) return;
+    out += "DELETE FROM " + table.translation.targetName + " WHERE " + QuoteTargetName(table.keyTargets[0]->name) +
+           " IN (" + keys + ");\n";
+}
+
+// The statements of consecutive operations of one kind on one table.
+void AppendOps(std::string& out, const std::vector<RowOp>& ops, std::string& identityTable,
+               std::vector<std::pair<const RowChange*, std::string>>& refusals) {
+    const FollowedTable& table = *ops.front().table;
+    if (ops.size() > 1 && ops.front().upsert) return AppendUpsertGroup(out, ops, identityTable, refusals);
+    if (ops.size() > 1 && table.keyColumns.size() == 1) return AppendDeleteGroup(out, ops, refusals);
+    for (const RowOp& op : ops) {
+        std::string statements, refusal;
+        std::string identity = identityTable;
+        const bool ok = op.upsert ? AppendUpsert(statements, table, *op.image, identity, refusal)
+                                  : AppendDelete(statements, table, *op.image, refusal);
+        if (!ok) {
+            refusals.emplace_back(op.change, refusal);
+            continue;
+        }
+        out += statements;
+        identityTable = identity;
+    }
+}
+
+}  // namespace
 
 FollowApply::FollowApply(OperationLog& log, Session* target, std::string sourceDatabase, std::string targetSchema)
     : log_(log), target_(target), sourceDatabase_(std::move(sourceDatabase)), targetSchema_(std::move(targetSchema)) {}
@@ -126,26 +226,34 @@ bool FollowApply::Add(const SourceTransaction& transaction, std::string& error) 
         if (!Send("BEGIN TRANSACTION", error)) return false;
         open_ = true;
     }
-    size_t inStatement = 0;
-    for (const RowChange& change : transaction.changes) {
-        std::string refusal;
-        if (!AppendChangeStatements(change, identityTable_, batch_, refusal)) {
-            ++refused_;
-            log_.WriteOutputLine("[%s] a change at %s was not applied: %s", change.table->name.c_str(),
-                                 transaction.end.Text().c_str(), refusal.c_str());
-            continue;
+    const std::vector<RowOp> ops = OpsOf(transaction.changes);
+    std::vector<std::pair<const RowChange*, std::string>> refusals;
+    for (size_t start = 0; start < ops.size();) {
+        size_t end = start + 1;
+        while (end < ops.size() && end - start < kRowsPerGroup && ops[end].upsert == ops[start].upsert &&
+               ops[end].table == ops[start].table) {
+            ++end;
         }
-        ++pendingChanges_;
-        if (++inStatement >= kChangesPerStatement) {
+        AppendOps(batch_, std::vector<RowOp>(ops.begin() + static_cast<long>(start), ops.begin() + static_cast<long>(end)),
+                  identityTable_, refusals);
+        start = end;
+        if (batch_.size() >= kBatchBytes) {
             if (!Send(batch_, error)) return Rollback(), false;
             batch_.clear();
-            inStatement = 0;
         }
     }
     if (!batch_.empty()) {
         if (!Send(batch_, error)) return Rollback(), false;
         batch_.clear();
     }
+    std::set<const RowChange*> refused;
+    for (const auto& [change, why] : refusals) {
+        if (!refused.insert(change).second) continue;
+        log_.WriteOutputLine("[%s] a change at %s was not applied: %s", change->table->name.c_str(),
+                             transaction.end.Text().c_str(), why.c_str());
+    }
+    refused_ += static_cast<int64_t>(refused.size());
+    pendingChanges_ += static_cast<int64_t>(transaction.changes.size() - refused.size());
     ++pendingTransactions_;
     last_ = transaction.end;
     return true;

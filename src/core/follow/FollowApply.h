@@ -2,7 +2,9 @@
 // that rows the copy read at any moment after the recorded position converge to the source's:
 // an insert becomes insert-or-replace (UPDATE by the key, and INSERT when no row was there), an
 // update goes by its before image's key (a changed key deletes the old row and writes the new
-// one), a delete goes by the key. Values are rendered by the copy's own code
+// one), a delete goes by the key. Consecutive changes of one kind on one table share a statement:
+// upserts as one VALUES list joined by the key (an UPDATE of the rows there are, an INSERT of the
+// others), deletes by a key of one column as one DELETE ... IN. Values are rendered by the copy's own code
 // (translation/FullValueRendering.h, AppendFullValue), so a row that came through the log equals
 // the row the copy would have written.
 //
@@ -25,12 +27,6 @@ namespace velmora {
 class OperationLog;
 class Session;
 struct FollowedTable;
-
-// The statements of one change, appended to `out` (one statement a line); false with the reason
-// in `refusal` when one of its values cannot be stored (nothing is appended then).
-// `identityTable` is the table whose IDENTITY_INSERT is on in the session (updated).
-bool AppendChangeStatements(const RowChange& change, std::string& identityTable, std::string& out,
-                            std::string& refusal);
 
 class FollowApply {
 public:
