@@ -70,7 +70,7 @@ std::string FollowStateStatement(std::string_view schema, std::string_view datab
 }
 
 std::string FollowingStatement(std::string_view schema, std::string_view database) {
-    return "UPDATE " + Table(schema) + " SET cutover_at = CASE WHEN state = N'copying' THEN cutover_at END, "
+    return "UPDATE " + Table(schema) + " SET cutover_at = CASE WHEN state = N'cut over' THEN NULL ELSE cutover_at END, "
            "state = N'following', outcome = NULL" + Where(database);
 }
 

@@ -37,8 +37,8 @@ std::string FollowPositionStatement(std::string_view schema, std::string_view da
                                     const BinlogPosition& position, long long changes);
 std::string FollowStateStatement(std::string_view schema, std::string_view database,
                                  std::string_view state, std::string_view outcome);
-// Following (again): the state "following", and a cutover that was done is forgotten (one that
-// was asked for while the copy ran is kept).
+// Following (again): the state "following"; a cutover that was done is forgotten, one that was
+// asked for and not yet answered (while the copy ran, or before a follower came back) is kept.
 std::string FollowingStatement(std::string_view schema, std::string_view database);
 std::string RequestCutoverStatement(std::string_view schema, std::string_view database,
                                     const BinlogPosition& at);
