@@ -162,23 +162,25 @@ TEST_F(FollowTest, ChangesApplyByKeyWithTheirPositionInOneTargetTransaction) {
     const std::string position = reader.Position().file + "', log_offset = " + std::to_string(reader.Position().offset);
     const std::vector<std::string> expected = {
         "BEGIN TRANSACTION",
+        // The transactions' changes in one batch: consecutive changes of one kind on one table share
+        // a statement.
         // Two inserts of one table share a VALUES list (the zero date's row is left out).
         "SET IDENTITY_INSERT items ON;\n"
         "UPDATE x SET x.name = v.name, x.noted = v.noted FROM items AS x INNER JOIN "
         "(VALUES (1,N'one','2026-01-01T10:00:00')) AS v (id,name,noted) ON x.id = v.id;\n"
         "INSERT INTO items (id,name,noted) SELECT id,name,noted FROM (VALUES (1,N'one','2026-01-01T10:00:00')) "
-        "AS v (id,name,noted) WHERE NOT EXISTS (SELECT 1 FROM items AS x WHERE x.id = v.id);\n",
+        "AS v (id,name,noted) WHERE NOT EXISTS (SELECT 1 FROM items AS x WHERE x.id = v.id);\n"
         "DELETE FROM items WHERE id = 1;\n"
         "UPDATE items SET name = N'seven', noted = '2026-01-01T10:00:00' WHERE id = 7;\n"
-        "IF @@ROWCOUNT = 0 INSERT INTO items (id,name,noted) VALUES (7,N'seven','2026-01-01T10:00:00');\n",
-        "DELETE FROM items WHERE id = 7;\n",
-        "IF NOT EXISTS (SELECT 1 FROM pairs WHERE a = 1 AND b = N'x') INSERT INTO pairs (a,b) VALUES (1,N'x');\n",
+        "IF @@ROWCOUNT = 0 INSERT INTO items (id,name,noted) VALUES (7,N'seven','2026-01-01T10:00:00');\n"
+        "DELETE FROM items WHERE id = 7;\n"
+        "IF NOT EXISTS (SELECT 1 FROM pairs WHERE a = 1 AND b = N'x') INSERT INTO pairs (a,b) VALUES (1,N'x');\n"
         "DELETE FROM pairs WHERE a = 1 AND b = N'x';\n"
-        "IF NOT EXISTS (SELECT 1 FROM pairs WHERE a = 1 AND b = N'y') INSERT INTO pairs (a,b) VALUES (1,N'y');\n",
+        "IF NOT EXISTS (SELECT 1 FROM pairs WHERE a = 1 AND b = N'y') INSERT INTO pairs (a,b) VALUES (1,N'y');\n"
         "UPDATE x SET x.name = v.name, x.noted = v.noted FROM items AS x INNER JOIN (VALUES (8,N'eight','2026-01-02T00:00:00'),"
         "(9,N'nine','2026-01-03T00:00:00')) AS v (id,name,noted) ON x.id = v.id;\n"
         "INSERT INTO items (id,name,noted) SELECT id,name,noted FROM (VALUES (8,N'eight','2026-01-02T00:00:00'),"
-        "(9,N'nine','2026-01-03T00:00:00')) AS v (id,name,noted) WHERE NOT EXISTS (SELECT 1 FROM items AS x WHERE x.id = v.id);\n",
+        "(9,N'nine','2026-01-03T00:00:00')) AS v (id,name,noted) WHERE NOT EXISTS (SELECT 1 FROM items AS x WHERE x.id = v.id);\n"
         "DELETE FROM items WHERE id IN (8,9);\n",
         "SET IDENTITY_INSERT items OFF;\nUPDATE velmora_follow SET log_file = N'" + position +
             ", gtid = N'" + reader.Position().gtid + "', changes = changes + 9, applied_at = SYSUTCDATETIME() "

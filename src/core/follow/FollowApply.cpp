@@ -18,6 +18,9 @@ namespace {
 // kBatchBytes.
 constexpr size_t kRowsPerGroup = 250;
 constexpr size_t kBatchBytes = 1 << 20;
+// Transactions wait in memory until this many changes are queued (or the commit comes), so that
+// a run of small transactions shares statements and round trips too.
+constexpr int64_t kChangesPerFlush = 1000;
 constexpr const char* kRollback = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION";
 
 // The literal of one value of a row image for a written column; false with the reason when the
@@ -221,12 +224,30 @@ bool FollowApply::Send(const std::string& statement, std::string& error) {
     return ExecuteStatement(log_, target_, statement, 0, &error);
 }
 
-bool FollowApply::Add(const SourceTransaction& transaction, std::string& error) {
+bool FollowApply::Add(SourceTransaction transaction, std::string& error) {
+    queuedChanges_ += static_cast<int64_t>(transaction.changes.size());
+    last_ = transaction.end;
+    ++pendingTransactions_;
+    queued_.push_back(std::move(transaction));
+    return queuedChanges_ < kChangesPerFlush || Flush(error);
+}
+
+bool FollowApply::Flush(std::string& error) {
+    if (queued_.empty()) return true;
     if (!open_) {
-        if (!Send("BEGIN TRANSACTION", error)) return false;
+        if (!Send("BEGIN TRANSACTION", error)) return Rollback(), false;
         open_ = true;
     }
-    const std::vector<RowOp> ops = OpsOf(transaction.changes);
+    // The queued transactions one after another, consecutive operations of one kind on one table
+    // in one statement, all of them in as few batches as their size allows.
+    std::vector<RowOp> ops;
+    std::map<const RowChange*, const SourceTransaction*> transactionOf;
+    for (const SourceTransaction& transaction : queued_) {
+        for (const RowOp& op : OpsOf(transaction.changes)) {
+            ops.push_back(op);
+            transactionOf[op.change] = &transaction;
+        }
+    }
     std::vector<std::pair<const RowChange*, std::string>> refusals;
     for (size_t start = 0; start < ops.size();) {
         size_t end = start + 1;
@@ -250,16 +271,17 @@ bool FollowApply::Add(const SourceTransaction& transaction, std::string& error) 
     for (const auto& [change, why] : refusals) {
         if (!refused.insert(change).second) continue;
         log_.WriteOutputLine("[%s] a change at %s was not applied: %s", change->table->name.c_str(),
-                             transaction.end.Text().c_str(), why.c_str());
+                             transactionOf[change]->end.Text().c_str(), why.c_str());
     }
     refused_ += static_cast<int64_t>(refused.size());
-    pendingChanges_ += static_cast<int64_t>(transaction.changes.size() - refused.size());
-    ++pendingTransactions_;
-    last_ = transaction.end;
+    pendingChanges_ += queuedChanges_ - static_cast<int64_t>(refused.size());
+    queued_.clear();
+    queuedChanges_ = 0;
     return true;
 }
 
 bool FollowApply::Commit(const BinlogPosition& position, std::string& error) {
+    if (!Flush(error)) return false;
     BinlogPosition at = last_.Known() && !position.AtOrAfter(last_) ? last_ : position;
     if (!at.Known()) at = committed_;
     if (!open_) {
@@ -294,6 +316,8 @@ void FollowApply::Rollback() {
     identityTable_.clear();
     pendingChanges_ = 0;
     pendingTransactions_ = 0;
+    queued_.clear();
+    queuedChanges_ = 0;
     last_ = BinlogPosition();
 }
 

@@ -33,10 +33,10 @@ public:
     // `positionUpdate` makes the statement that records a position (FollowState.h).
     FollowApply(OperationLog& log, Session* target, std::string sourceDatabase, std::string targetSchema);
 
-    // Adds a transaction to the open target transaction (sending its statements).
-    // False when the target refused a statement: the target transaction is rolled back, and
-    // `error` holds the driver's reason.
-    bool Add(const SourceTransaction& transaction, std::string& error);
+    // Adds a transaction to the open target transaction: queued, and sent with those before it
+    // once enough changes wait (or at the commit). False when the target refused a statement:
+    // the target transaction is rolled back, and `error` holds the driver's reason.
+    bool Add(SourceTransaction transaction, std::string& error);
     // Writes the position of the last transaction added (or `position`, when further) and
     // commits. False when the commit failed (everything since the last commit is undone).
     bool Commit(const BinlogPosition& position, std::string& error);
@@ -44,7 +44,7 @@ public:
 
     void SetTarget(Session* target) { target_ = target; }
     bool Pending() const { return pendingTransactions_ > 0; }
-    int64_t PendingChanges() const { return pendingChanges_; }
+    int64_t PendingChanges() const { return pendingChanges_ + queuedChanges_; }
     int64_t ChangesApplied() const { return applied_; }
     int64_t ChangesRefused() const { return refused_; }
     const BinlogPosition& Committed() const { return committed_; }
@@ -52,6 +52,8 @@ public:
 
 private:
     bool Send(const std::string& statement, std::string& error);
+    // Sends the queued transactions' statements.
+    bool Flush(std::string& error);
 
     OperationLog& log_;
     Session* target_;
@@ -62,6 +64,8 @@ private:
     bool open_ = false;
     int64_t pendingTransactions_ = 0;
     int64_t pendingChanges_ = 0;
+    std::vector<SourceTransaction> queued_;
+    int64_t queuedChanges_ = 0;
     int64_t applied_ = 0;
     int64_t refused_ = 0;
     BinlogPosition last_;

@@ -212,13 +212,13 @@ FollowResult FollowLoop::Run() {
         switch (result) {
             case BinlogReader::Result::Transaction:
                 if (!apply_.Pending()) openSince = Clock::now();
-                if (!apply_.Add(transaction, error)) {
-                    if (WaitForTarget(error) && OpenReader(reader, error)) continue;
-                    return Stopped("Following stopped: the target refused the transaction ending at " +
-                                   transaction.end.Text() + ": " + error);
-                }
                 ++transactions_;
                 lastCommitTime_ = transaction.commitTime;
+                if (!apply_.Add(std::move(transaction), error)) {
+                    if (WaitForTarget(error) && OpenReader(reader, error)) continue;
+                    return Stopped("Following stopped: the target refused a transaction before " +
+                                   reader.Position().Text() + ": " + error);
+                }
                 commitNow = apply_.PendingChanges() >= kChangesPerTransaction ||
                             Clock::now() - openSince >= kLongestTransaction || !reader.DataWaiting();
                 break;
