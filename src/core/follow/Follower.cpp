@@ -146,11 +146,14 @@ FollowResult FollowLoop::Cutover(const BinlogPosition& at) {
             ExecuteStatement(context_.Log(), context_.TargetSession(), table->translation.identityReseed, 0);
         }
     }
-    ConversionReport report;
+    // Verified on connections of their own: the task's source session may be from before a
+    // restart of the source, which the log reader crossed.
+    std::unique_ptr<WorkerContext> fresh = context_.openPeer ? context_.openPeer() : nullptr;
+    WorkerContext& verifier = fresh ? *fresh : context_;
     int64_t rows = 0;
     std::vector<std::string> differing;
     for (const auto& table : tables_.All()) {
-        const TableVerification verified = VerifyTable(context_, database_, table->name, VerifyMode::Full);
+        const TableVerification verified = VerifyTable(verifier, database_, table->name, VerifyMode::Full);
         rows += verified.sourceRows < 0 ? 0 : verified.sourceRows;
         if (!verified.Matches()) {
             std::string why = table->name + ": " + std::to_string(verified.missing) + " missing, " +
