@@ -112,7 +112,7 @@ TEST_F(LiveFollowTest, CopyWhileWritingThenFollowCutOverAndMatch) {
     ExpectCutoverMatches(source.name(), target.name());
     const CliResult ended = Collect(follower, "m");
     EXPECT_EQ(ended.exitCode, 0) << ended.out.substr(ended.out.size() > 4000 ? ended.out.size() - 4000 : 0) << ended.err;
-    EXPECT_NE(ended.out.find("row events applied"), std::string::npos);
+    EXPECT_NE(ended.out.find("Applied through the cutover point"), std::string::npos);
 }
 
 TEST_F(LiveFollowTest, KilledMidTransactionFollowGoesOnWithNothingDoubledOrLost) {
