@@ -63,7 +63,7 @@ private:
     bool WaitForTarget(const std::string& why);
     bool OpenReader(BinlogReader& reader, std::string& error);
     void Figures(BinlogReader& reader, bool force);
-    std::optional<FollowResult> CheckCutover();
+    std::optional<FollowResult> CheckCutover(BinlogReader& reader);
     FollowResult Cutover(const BinlogPosition& at);
 
     WorkerContext& context_;
@@ -174,13 +174,14 @@ FollowResult FollowLoop::Cutover(const BinlogPosition& at) {
     return End(differing.empty() ? 0 : 1, line);
 }
 
-std::optional<FollowResult> FollowLoop::CheckCutover() {
+std::optional<FollowResult> FollowLoop::CheckCutover(BinlogReader& reader) {
     if (Clock::now() - lastState_ < kStateEvery) return std::nullopt;
     lastState_ = Clock::now();
     std::string error;
     const std::optional<FollowState> state = ReadFollowState(context_.TargetSession(), schema_, database_, error);
     if (!state || !state->cutoverAt || !state->outcome.empty()) return std::nullopt;
     if (!apply_.Committed().AtOrAfter(*state->cutoverAt)) return std::nullopt;
+    Figures(reader, true);  // the last figures, for the log and the report
     Say("Applied through the cutover point " + state->cutoverAt->Text() + "; verifying.");
     return Cutover(*state->cutoverAt);
 }
@@ -248,7 +249,7 @@ FollowResult FollowLoop::Run() {
                 if (WaitForTarget(error) && OpenReader(reader, error)) continue;
                 return Stopped("Following stopped: the target could not commit: " + error);
             }
-            if (auto done = CheckCutover()) return *done;
+            if (auto done = CheckCutover(reader)) return *done;
         }
         Figures(reader, false);
     }
