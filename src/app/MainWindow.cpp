@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "AssessmentViewer.h"
+#include "CutoverRunner.h"
 #include "DatabaseTreeView.h"
 #include "HintPane.h"
 #include "TreeMenus.h"
@@ -116,6 +117,13 @@ void MainWindow::BuildMenuBar() {
         verifyModes->addAction(item);
         connect(item, &QAction::triggered, this, [this, mode] { model_->options().verify = mode; });
     }
+    // Online migration: a database migration queued from now on follows the source's changes
+    // after its copy, until Cut Over or Stop.
+    QAction* follow = operation->addAction(QStringLiteral("Follow Changes"));
+    follow->setCheckable(true);
+    follow->setChecked(model_->options().follow);
+    connect(follow, &QAction::toggled, this, [this](bool on) { model_->options().follow = on; });
+    operation->addAction(QStringLiteral("Cut Over"), this, &MainWindow::CutoverCommand);
 
     // The selection menus: each item is a tree command.
     auto treeItem = [this](QMenu* menu, const QString& text, const QString& command) {

@@ -24,6 +24,7 @@ class QTimer;
 namespace velmora {
 
 class AssessmentRunner;
+class CutoverRunner;
 class DatabaseTreeView;
 class HintPane;
 class LogPane;
@@ -92,6 +93,8 @@ public slots:
     void VerifyCommand();
     // Assesses the selected source database off the interface thread and shows the page.
     void AssessCommand();
+    // Asks the following task of the selected databases to cut over (CutoverRunner.h).
+    void CutoverCommand();
     void ManualCommand();
     void AboutCommand();
 
@@ -148,6 +151,7 @@ private:
     QTimer* timer_ = nullptr;
     // Last: it is destroyed first, waiting for an assessment that still uses the model's log.
     std::unique_ptr<AssessmentRunner> assessment_;
+    std::unique_ptr<CutoverRunner> cutover_;
 };
 
 }  // namespace velmora

@@ -8,6 +8,7 @@
 #include "assessment/TargetVersion.h"
 #include "Converters/TargetServer.h"
 #include "AssessmentViewer.h"
+#include "CutoverRunner.h"
 #include "ConfigDialog.h"
 #include "DriverCheckDialog.h"
 #include "LogPane.h"
@@ -92,6 +93,27 @@ void MainWindow::AssessCommand() {
                             model_->options().ForTask(), version)) {
         model_->port().ShowMessage("An assessment is under way: it opens when it is done.");
         return;
+    }
+}
+
+void MainWindow::CutoverCommand() {
+    const std::optional<std::string> source =
+        model_->sourceTree().session() ? SelectedSourceDatabase(model_->sourceTree()) : std::nullopt;
+    const std::optional<std::string> target =
+        model_->targetTree().session() ? SelectedSourceDatabase(model_->targetTree()) : std::nullopt;
+    if (!source || !target) {
+        model_->log().ShowHint("Please select the followed source database and its target database in the trees!");
+        model_->port().ShowMessage("No Selected Database!");
+        return;
+    }
+    if (!cutover_) {
+        cutover_ = std::make_unique<CutoverRunner>();
+        connect(cutover_.get(), &CutoverRunner::finished, this,
+                [this](const QString& outcome, bool) { model_->port().ShowMessage(outcome.toStdString()); });
+    }
+    if (!cutover_->Start(model_->log(), model_->sourceSettings, model_->targetSettings, model_->connectionFactory,
+                         *source, *target, model_->options().targetSchema)) {
+        model_->port().ShowMessage("A cutover is under way.");
     }
 }
 

@@ -73,8 +73,9 @@ std::string ApplyFailOn(CliOptions& o, const std::string& value) {
 
 // The commands that read migrator.cfg and connect; assess connects the target only when
 // --target names one.
-const std::vector<std::string> kWorkCommands = {"migrate", "backup", "verify", "condition", "tree"};
-const std::vector<std::string> kSourceCommands = {"migrate", "backup", "verify", "condition", "tree", "assess"};
+const std::vector<std::string> kWorkCommands = {"migrate", "backup", "verify", "condition", "tree", "follow", "cutover"};
+const std::vector<std::string> kSourceCommands = {"migrate", "backup", "verify", "condition", "tree", "assess",
+                                                  "follow", "cutover"};
 
 std::vector<OptionSpec> BuildTable() {
     auto side = [](bool source) {
@@ -193,7 +194,7 @@ std::vector<OptionSpec> BuildTable() {
          "routines and triggers, created when missing; names inside them and foreign keys "
          "follow; backup table|view reads the object there. Default: "
          "[Public] TargetSchema= of migrator.cfg, else dbo.",
-         {"migrate", "verify", "translate-table", "assess", "backup"}},
+         {"migrate", "verify", "translate-table", "assess", "backup", "follow", "cutover"}},
         {"--schema-per-database", "", Value::None, "", Flag(&CliOptions::schemaPerDatabase),
          "Several source databases into one target database (SRC is a list such as shop,crm), "
          "each into a schema named after it; a view's name qualified with one of them finds its "
@@ -207,6 +208,32 @@ std::vector<OptionSpec> BuildTable() {
          "column's values stops the migration before anything is created. Default: [Public] "
          "TypeMap= of migrator.cfg.",
          {"migrate", "translate-table", "assess"}},
+        {"--follow", "", Value::None, "", Flag(&CliOptions::follow),
+         "migrate database: record the source's binary log position before the first row is "
+         "read, copy as usual, then apply every committed change of the migrated tables to the "
+         "target until a cutover (velmora-cli cutover) or a stop. The source needs log_bin, "
+         "binlog_format=ROW and binlog_row_image=FULL, and the login REPLICATION SLAVE and "
+         "REPLICATION CLIENT; what is missing is said before anything is copied (exit code 2).",
+         {"migrate"}},
+        {"--exclude", "", Value::Required, "TABLE,...",
+         [](CliOptions& o, const std::string& value) -> std::string {
+             std::string rest = value;
+             while (!rest.empty()) {
+                 const size_t comma = rest.find(',');
+                 const std::string name = rest.substr(0, comma);
+                 if (name.empty()) return "--exclude takes table names separated by commas";
+                 o.exclude.push_back(name);
+                 rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+             }
+             return o.exclude.empty() ? "--exclude takes table names separated by commas" : "";
+         },
+         "migrate database: leave these source tables out (names separated by commas), of the "
+         "copy and of following.",
+         {"migrate"}},
+        {"--read-only", "", Value::None, "", Flag(&CliOptions::readOnly),
+         "cutover: set the source read-only first (it needs SUPER or READ_ONLY ADMIN); without "
+         "it, stop the application's writes before the cutover.",
+         {"cutover"}},
         {"--verify", "", Value::Required, "count|full",
          Store([](CliOptions& o) -> auto& { return o.verify; }),
          "On migrate: compare the copied tables with the source afterwards. On verify: how "
@@ -318,6 +345,18 @@ const std::vector<CommandSpec>& CommandTable() {
         {"backup", {"database", "tables", "views", "table", "view"},
          {"backup database|tables|views TGT --to DIR", "backup table|view TGT OBJECT --to DIR"},
          "Writes TABLES/*.tbl, DATA/*.data and VIEWS/*.vw of the target database under DIR."},
+        {"follow", {}, {"follow SRC_DB TGT_DB"},
+         "Goes on following the source's binary log from the position stored in the target "
+         "database (after a stop, a crash or a reboot, on any machine): every committed change "
+         "of the migrated tables is applied in the source's commit order until a cutover or a "
+         "stop (Ctrl-C ends it cleanly). Exit code 1 when following stopped at a change it "
+         "cannot follow (ALTER, RENAME, TRUNCATE or DROP of a followed table, a purged log)."},
+        {"cutover", {}, {"cutover SRC_DB TGT_DB [--read-only]"},
+         "From another terminal or machine while follow runs: records the source's current "
+         "position as the cutover point; the follower applies through it, reseeds the "
+         "identities, verifies every followed table in full and stops. Prints \"cutover at "
+         "<position>: target equals source (N tables, M rows): MATCH\" and exits 0, or names "
+         "every table that differs and exits 1."},
         {"verify", {}, {"verify SRC_DB TGT_DB [TABLE]"},
          "Compares the tables of SRC_DB (under their migration conditions) with TGT_DB; changes "
          "nothing. A table without a primary or unique NOT NULL key is compared by counts only. "

@@ -55,6 +55,9 @@ struct CliOptions {
     std::optional<std::string> targetSchema;  // --target-schema NAME
     std::optional<std::string> typeMap;       // --type-map FILE
     bool schemaPerDatabase = false;           // --schema-per-database: SRC,SRC... each into its schema
+    bool follow = false;                      // --follow: follow the source's log after the copy
+    bool readOnly = false;                    // --read-only: cutover sets the source read-only
+    std::vector<std::string> exclude;         // --exclude TABLE,...: tables left out
     SideOverrides source;
     SideOverrides target;
 };

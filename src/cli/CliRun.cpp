@@ -29,6 +29,7 @@
 #include "TerminalPort.h"
 #include "backup/TargetBackup.h"
 #include "commands/ConnectCommands.h"
+#include "commands/FollowCommands.h"
 #include "config/ConnectSequence.h"
 #include "config/ConnectionProperties.h"
 #include "translation/BatchSafety.h"
@@ -358,15 +359,18 @@ void EnsureTargetDatabase(Run& run, const std::string& database, const std::stri
     std::fprintf(stderr, "created the target database %s\n", database.c_str());
 }
 
-// The run lock of the target database, on a connection of its own; a second run ends here,
-// naming the one that holds the database.
+// The run lock of the target database, on a connection of its own; a second run (a migration,
+// a resume, a finish or a follower) ends here, naming the one that holds the database.
 std::unique_ptr<RunLock> LockTarget(Run& run, const CliOptions& options, const std::string& database) {
     ConnectionSettings settings = run.window().targetSettings;
     settings.catalogName = database;
     std::unique_ptr<DataSourceConnection> connection =
         OpenTaskConnection(run.window().log(), TreeSide::Target, settings, run.window().connectionFactory);
-    const std::string command = std::string("migrate") + (options.resume ? " --resume" : "") +
-                                (options.finish ? " --finish" : "") + (options.part ? " --part " + *options.part : "");
+    const std::string command =
+        options.command == "follow"
+            ? std::string("follow")
+            : std::string("migrate") + (options.resume ? " --resume" : "") + (options.finish ? " --finish" : "") +
+                  (options.part ? " --part " + *options.part : "") + (options.follow ? " --follow" : "");
     std::string refusal;
     std::unique_ptr<RunLock> lock = RunLock::Acquire(std::move(connection), database, command,
                                                      options.part ? RunLock::Mode::Shared : RunLock::Mode::Exclusive, refusal);
@@ -397,6 +401,69 @@ void SplitRunOptions(const CliOptions& options, const std::string& kind, Options
     chosen.parts = part->parts;
 }
 
+// --follow and --exclude: what they work with.
+void FollowOptions(const CliOptions& options, const std::string& kind, const std::vector<std::string>& sources) {
+    if (!options.exclude.empty() && kind != "database" && kind != "tables") {
+        throw UsageError{"--exclude works with migrate database or tables"};
+    }
+    if (!options.follow) return;
+    if (kind != "database") throw UsageError{"--follow works with migrate database"};
+    if (options.targetScript) throw UsageError{"--follow needs a target server, not --target-script"};
+    if (sources.size() != 1) throw UsageError{"--follow takes one source database"};
+    if (options.part || options.finish) throw UsageError{"--follow does not work with a split run (--part, --finish) yet"};
+}
+
+// The checks before a followed copy: each problem with its fix on standard error; false when
+// one of them keeps the source from being followed.
+bool FollowableOrSaid(Run& run, const std::string& database, const std::vector<std::string>& excluded) {
+    bool followable = true;
+    for (const FollowProblem& problem : CheckFollowPreconditions(run.window(), database, excluded)) {
+        std::fprintf(stderr, "velmora-cli: %s%s\n  fix: %s\n", problem.warning ? "warning: " : "",
+                     problem.what.c_str(), problem.fix.c_str());
+        followable = followable && problem.warning;
+    }
+    if (!followable) std::fprintf(stderr, "velmora-cli: nothing was copied\n");
+    return followable;
+}
+
+// The source and target databases of follow and cutover, both sides connected.
+TaskNames ConnectForFollow(Run& run, const CliOptions& options, const char* usage) {
+    const std::vector<std::string>& w = options.words;
+    if (w.size() != 2) throw UsageError{std::string("usage: velmora-cli ") + usage};
+    if (options.targetScript) throw UsageError{"following needs a target server, not --target-script"};
+    if (std::string problem = ApplyTargetChoices(options, run.configPath(), {w[0]}, run.window().options());
+        !problem.empty()) {
+        throw UsageError{problem};
+    }
+    run.LoadSides(true, true);
+    run.ConnectSourceSide(w[0]);
+    run.ConnectTargetSide();
+    return {w[0], "", w[1], "", ""};
+}
+
+// Goes on following from the position the target holds: a migration task that only follows.
+int Follow(const CliOptions& options, bool interactive) {
+    Run run(options, interactive, NewOdbcConnection());
+    const TaskNames names = ConnectForFollow(run, options, "follow SRC_DB TGT_DB");
+    // One follower per target database: a second one (or a migration) is refused, naming it.
+    const std::unique_ptr<RunLock> lock = LockTarget(run, options, names.targetDatabase);
+    run.window().options().followOnly = true;
+    run.commands().QueueTask(TaskType::Database, names, std::time(nullptr));
+    return run.RunTasks();
+}
+
+// Asks the follower to cut over and waits for its outcome.
+int Cutover(const CliOptions& options, bool interactive) {
+    Run run(options, interactive, NewOdbcConnection());
+    const TaskNames names = ConnectForFollow(run, options, "cutover SRC_DB TGT_DB [--read-only]");
+    StopSignals signals([&run](int) { run.window().SetControllerState(ControllerState::StopRequested); });
+    return CutoverCommand(run.window(), names.sourceDatabase, names.targetDatabase, options.readOnly,
+                          [](const std::string& line) {
+                              std::printf("%s\n", line.c_str());
+                              std::fflush(stdout);
+                          });
+}
+
 int Migrate(const CliOptions& options, bool interactive) {
     const std::vector<std::string>& w = options.words;
     if (w.empty()) throw UsageError{"usage: velmora-cli migrate database|clone|tables|views|table|view ..."};
@@ -422,6 +489,7 @@ int Migrate(const CliOptions& options, bool interactive) {
     std::string why;
     const std::vector<std::string> sources = SourceDatabasesOf(options, names.sourceDatabase, why);
     if (!why.empty()) throw UsageError{why};
+    FollowOptions(options, kind, sources);
     if (options.schemaPerDatabase && type != TaskType::Database && type != TaskType::Tables &&
         type != TaskType::Views) {
         throw UsageError{"--schema-per-database takes migrate database, tables or views"};
@@ -439,6 +507,9 @@ int Migrate(const CliOptions& options, bool interactive) {
     }
     run.LoadSides(true, true);
     run.ConnectSourceSide(sources.front());
+    run.window().options().exclude = options.exclude;
+    run.window().options().follow = options.follow;
+    if (options.follow && !FollowableOrSaid(run, sources.front(), options.exclude)) return kExitUsage;
     // A script is opened (and an earlier one replaced) only once the command will run.
     if (!options.targetScript) run.ConnectTargetSide();
     run.window().options().verify = VerifyModeOption(options, VerifyMode::None);
@@ -647,6 +718,8 @@ int RunCommand(const CliOptions& options, bool interactive) {
         if (options.command == "tree") return Tree(options, interactive);
         if (options.command == "assess") return Assess(options, interactive);
         if (options.command == "drivers") return Drivers();
+        if (options.command == "follow") return Follow(options, interactive);
+        if (options.command == "cutover") return Cutover(options, interactive);
         throw UsageError{"unknown command '" + options.command + "'"};
     } catch (const UsageError& error) {
         // A message may echo what was typed or read: a readable length of it.

@@ -158,6 +158,15 @@ JsonDocument ReportDocument(int exitCode, const std::vector<TaskPtr>& tasks,
                             {"targetSchema", task->options.targetSchema},
                             {"title", TaskTitle(*task)},
                             {"summary", TaskSummaryLine(*task, tables)}});
+        if (const FollowRecord follow = task->Follow(); follow.followed) {
+            taskList.back()["follow"] = {{"changesApplied", follow.changesApplied},
+                                         {"changesRefused", follow.changesRefused},
+                                         {"transactions", follow.transactions},
+                                         {"changesPerSecond", follow.changesPerSecond},
+                                         {"lagSeconds", follow.lagSeconds},
+                                         {"position", follow.position},
+                                         {"outcome", follow.outcome}};
+        }
     }
     JsonDocument objects = JsonDocument::array();
     for (const TableReport& table : tables) {

@@ -97,6 +97,18 @@ private slots:
         QVERIFY2(std::abs(sizes[0] - sizes[1]) <= 2, "the two trees share the width equally");
     }
 
+    // Online migration: a database migration queued while it is checked follows the source.
+    void followChangesIsAChoiceOfTheTasksQueuedFromNowOn() {
+        auto window = NewWindow();
+        QAction* follow = window->findAction(QStringLiteral("Follow Changes"));
+        QVERIFY(follow && follow->isCheckable() && !follow->isChecked());
+        follow->trigger();
+        QVERIFY(window->model().options().follow);
+        QVERIFY(window->model().options().ForTask().follow);
+        follow->trigger();
+        QVERIFY(!window->model().options().follow);
+    }
+
     void menuBar_data() {
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("title");
@@ -105,7 +117,8 @@ private slots:
                                  << QStringList{"&Config", "Co&nnect", "Driver Check", "E&xit"};
         QTest::newRow("Operation") << 1 << "&Operation"
                                    << QStringList{"Migrate", "Delete Selected", "&Backup", "&Verify",
-                                                  "&Assess", "Verify After Migration"};
+                                                  "&Assess", "Verify After Migration", "Follow Changes",
+                                                  "Cut Over"};
         QTest::newRow("Databases") << 2 << "D&atabases"
                                    << QStringList{"New Database", "Change Charset",
                                                   "Change Storage Engine(MyISAM)"};

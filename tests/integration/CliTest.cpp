@@ -134,6 +134,33 @@ TEST_F(CliTest, TheScriptHoldsEveryRowAndTheReportCountsThem) {
     EXPECT_NE(result.out.find("[events] 1000 records converted!"), std::string::npos);
 }
 
+TEST_F(CliTest, ExcludedTablesAreLeftOutAndFollowSaysWhatItCannotDo) {
+    CliResult result = Cli("migrate database shop sales --yes --exclude events,customers --target-script '" +
+                           home_ + "/out'");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string script = ReadFile(home_ + "/out/sales.sql");
+    EXPECT_EQ(script.find("CREATE TABLE events "), std::string::npos);
+    EXPECT_EQ(script.find("CREATE TABLE customers "), std::string::npos);
+    EXPECT_NE(script.find("CREATE TABLE orders "), std::string::npos);
+    EXPECT_NE(result.out.find("TABLE: [shop].[events] left out (--exclude)"), std::string::npos) << result.out;
+    const struct {
+        const char* arguments;
+        const char* error;
+    } refusals[] = {
+        {"migrate table shop events sales --exclude x", "--exclude works with migrate database or tables"},
+        {"migrate tables shop sales --follow", "--follow works with migrate database"},
+        {"migrate database shop sales --follow --target-script out", "--follow needs a target server"},
+        {"migrate database shop sales --follow --part 1/2", "--follow does not work with a split run"},
+        {"migrate database shop sales --exclude ,x", "--exclude takes table names separated by commas"},
+        {"follow shop", "usage: velmora-cli follow SRC_DB TGT_DB"},
+    };
+    for (const auto& c : refusals) {
+        CliResult refused = Cli(c.arguments);
+        EXPECT_EQ(refused.exitCode, 2) << c.arguments;
+        EXPECT_NE(refused.err.find(c.error), std::string::npos) << c.arguments << ": " << refused.err;
+    }
+}
+
 TEST_F(CliTest, VerifyRefusesWhatItCannotDo) {
     // A verification reads the target server; a script cannot answer.
     CliResult script = Cli("verify shop sales --target-script '" + home_ + "/out'");

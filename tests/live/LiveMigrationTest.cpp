@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "translation/Naming.h"
-#include "live/LiveEdgeDatabase.h"
+#include "support/EdgeDatabase.h"
 #include "live/LiveTarget.h"
 #include "support/CliFixture.h"
 #include "support/SourceConnection.h"

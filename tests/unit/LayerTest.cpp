@@ -1,7 +1,7 @@
 // The dependency rule of the core, checked on the sources: a file includes headers of its own
 // layer and of the layers below it, never of a layer above (the order is in
-// src/core/CMakeLists.txt and docs/architecture.md). Two layers of the same rank (explorer and
-// backup) do not include each other either.
+// src/core/CMakeLists.txt and docs/architecture.md). Two layers of the same rank (explorer,
+// backup and follow) do not include each other either.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,7 +32,8 @@ Layer LayerOf(const std::string& path) {
     const std::string folder = path.substr(0, path.find('/'));
     static const std::map<std::string, int> ranks = {{"data", 1},     {"config", 2},
                                                      {"tasks", 3},    {"Converters", 4},
-                                                     {"explorer", 5}, {"backup", 5}};
+                                                     {"explorer", 5}, {"backup", 5},
+                                                     {"follow", 5}};
     if (folder == "commands") return {"commands", 7};
     if (folder == "assessment") return {"assessment", 8};
     auto found = ranks.find(folder);

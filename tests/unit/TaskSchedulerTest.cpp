@@ -284,6 +284,11 @@ TEST(TaskListRows, ShowsNumberTypeStateAndNamesWithWaitingProgressFive) {
     EXPECT_EQ(rows[2].cells[3], "Working");
     EXPECT_EQ(rows[2].progress, 40);
     EXPECT_EQ(rows[99].cells[0], "100");
+    // A following task shows its lag as its state while it works, and its phase once done.
+    list.At(2)->SetNote("Following, lag 0.4 s");
+    EXPECT_EQ(BuildTaskListRows(list)[2].cells[3], "Following, lag 0.4 s");
+    list.At(2)->phase = TaskPhase::Success;
+    EXPECT_EQ(BuildTaskListRows(list)[2].cells[3], "SUCCESS");
     // Started later: the task shows 0 until its first milestone.
     list.At(0)->progress = 0;
     EXPECT_EQ(BuildTaskListRows(list)[0].progress, 0);

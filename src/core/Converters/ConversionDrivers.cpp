@@ -1,5 +1,6 @@
 #include "Converters/ConversionDrivers.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -109,9 +110,21 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
         Fail(report, "tables of database " + Text(database) + ": the catalog cannot be opened");
         return -1;
     }
+    // --exclude: the tables the user left out are not migrated (each said once).
+    const std::vector<std::string>& excluded = context.options.exclude;
+    auto isExcluded = [&](const std::string& name) {
+        return std::find(excluded.begin(), excluded.end(), name) != excluded.end();
+    };
     std::vector<std::string> tableNames;
+    std::vector<TableRecord> kept;
     for (const TableRecord& record : *tables) {
-        if (record.tableType != "VIEW") tableNames.push_back(record.tableName);
+        if (record.tableType == "VIEW") continue;
+        if (isExcluded(record.tableName)) {
+            log.WriteOutputLine("TABLE: [%s].[%s] left out (--exclude)", Text(database).c_str(), record.tableName.c_str());
+            continue;
+        }
+        tableNames.push_back(record.tableName);
+        kept.push_back(record);
     }
     // The schema and the type map before anything is created: nothing is when they fail.
     if (!PrepareTaskChoices(context, report) || !CheckTypeMapFits(context, database, tableNames, report) ||
@@ -124,7 +137,7 @@ int ConvertDatabaseTables(WorkerContext& context, std::string_view database,
     if (full && ((context.options.jobs > 1 && context.openPeer) || context.options.Split())) {
         ConvertTablesInParallel(context, database, tableNames, report);
     } else {
-        ConvertTablesOneByOne(context, database, *tables, report);
+        ConvertTablesOneByOne(context, database, kept, report);
     }
     if (context.StopRequested()) {
         // After a stop no object is created: the foreign keys waiting for their tables are listed.

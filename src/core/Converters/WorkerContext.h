@@ -30,6 +30,7 @@
 #include "config/Options.h"
 #include "config/TargetKind.h"
 #include "data/DataAccess.h"
+#include "tasks/MigrationTask.h"
 #include "tasks/OperationLog.h"
 
 namespace velmora {
@@ -84,6 +85,10 @@ struct WorkerContext {
     std::function<void()> targetChanged;
     std::function<void(const std::vector<TableReport>&)> tablesConverted;
     std::function<void(const TableProgress&)> tableProgress;
+    // A short state the task list shows beside the task (a follower's lag); null: none.
+    std::function<void(const std::string&)> statusNote;
+    // The figures of following, for the task's report; null: none.
+    std::function<void(const FollowRecord&)> followRecorded;
     // The connection that reads the rows of a Full copy (Converters/NativeRowSource.h), opened
     // on first use; null until then.
     std::shared_ptr<NativeRows> nativeRows;

@@ -73,6 +73,12 @@ struct TaskOptions {
     // Several source databases into one target database, each into a schema named after it: all
     // of them, so that a name qualified with one of them finds its schema.
     std::vector<std::string> schemaDatabases;
+    // Online migration: record the source's log position before the copy and follow the log
+    // after it (`follow`), or only follow from the position the target holds (`followOnly`).
+    bool follow = false;
+    bool followOnly = false;
+    // Source tables left out of the migration (and of following).
+    std::vector<std::string> exclude;
 
     bool Split() const { return parts > 0; }
 };
@@ -93,10 +99,14 @@ struct Options {
     std::string typeMap;       // [Public] TypeMap=
     // The command line's --schema-per-database: the source databases of the run.
     std::vector<std::string> schemaDatabases;
+    // The command line's --follow, the follow command, --exclude.
+    bool follow = false;
+    bool followOnly = false;
+    std::vector<std::string> exclude;
 
     TaskOptions ForTask() const {
         return {autoBackup, translation, verify, resume, jobs, bulk, part, parts, finish, targetSchema, typeMap,
-                schemaDatabases};
+                schemaDatabases, follow, followOnly, exclude};
     }
 };
 

@@ -161,12 +161,14 @@ private:
 
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
-void MariaDbSession::Connect() {
+}  // namespace
+
+MYSQL* ConnectMariaDb(const NativeSourceOptions& options_, std::string& error_) {
     error_.clear();
     MYSQL* connection = mysql_init(nullptr);
     if (!connection) {
         error_ = "The MariaDB client library could not start a connection (out of memory).";
-        return;
+        return nullptr;
     }
     // Every character arrives as UTF-8, as the ODBC side's CHARSET=utf8mb4 has it.
     mysql_options(connection, MYSQL_SET_CHARSET_NAME, "utf8mb4");
@@ -200,8 +202,16 @@ void MariaDbSession::Connect() {
         error_ = "The MariaDB client library could not connect to " + where + ": [" +
                  std::to_string(mysql_errno(connection)) + "] " + mysql_error(connection);
         mysql_close(connection);
-        return;
+        return nullptr;
     }
+    return connection;
+}
+
+namespace {
+
+void MariaDbSession::Connect() {
+    MYSQL* connection = ConnectMariaDb(options_, error_);
+    if (!connection) return;
     // The server gives up on a client that reads nothing for net_write_timeout (60 s by
     // default); a streaming reader waits as long as the target takes for a batch.
     static constexpr char kPatient[] = "SET SESSION net_write_timeout = 86400";

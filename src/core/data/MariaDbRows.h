@@ -25,6 +25,8 @@
 
 #include "data/DataAccess.h"
 
+struct st_mysql;  // MariaDB Connector/C's connection (MYSQL)
+
 namespace velmora {
 
 struct NativeSourceOptions {
@@ -56,6 +58,10 @@ NativeValueForm NativeFormOf(int protocolType, unsigned charsetNumber, unsigned 
 
 // Appends the value's bytes in `form` to `out`.
 void NormaliseNativeValue(NativeValueForm form, const char* bytes, size_t length, std::string& out);
+
+// A plain connection with `options` (the same settings as the session's); null with the reason
+// in `error`. The caller closes it (mysql_close).
+::st_mysql* ConnectMariaDb(const NativeSourceOptions& options, std::string& error);
 
 // The session of the native reader.
 class NativeRowSession : public Session {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -47,6 +48,18 @@ const char* TaskTypeText(TaskType type);
 // Names and descriptions are kept to 255 bytes (cut on a character boundary).
 std::string CutToSlot(std::string_view text, size_t slotBytes = 256);
 
+// What a task that followed the source's log did (the report's follow figures).
+struct FollowRecord {
+    bool followed = false;
+    long long changesApplied = 0;
+    long long changesRefused = 0;
+    long long transactions = 0;
+    double changesPerSecond = 0;
+    double lagSeconds = 0;
+    std::string position;  // the last position applied
+    std::string outcome;   // why following ended: a stop, a cutover's outcome, a statement
+};
+
 struct MigrationTask {
     MigrationTask(TaskType type, std::time_t stamp);
 
@@ -71,6 +84,29 @@ struct MigrationTask {
     std::atomic<std::time_t> stamp;
     // Set by the first list refresh that shows the task (its progress bar exists from then on).
     std::atomic<bool> shownInList{false};
+
+    // What the task list shows as its state while it works, when set (a follower's lag).
+    void SetNote(std::string note) {
+        std::lock_guard<std::mutex> lock(noteMutex_);
+        note_ = std::move(note);
+    }
+    std::string Note() const {
+        std::lock_guard<std::mutex> lock(noteMutex_);
+        return note_;
+    }
+    void SetFollow(FollowRecord record) {
+        std::lock_guard<std::mutex> lock(noteMutex_);
+        follow_ = std::move(record);
+    }
+    FollowRecord Follow() const {
+        std::lock_guard<std::mutex> lock(noteMutex_);
+        return follow_;
+    }
+
+private:
+    mutable std::mutex noteMutex_;
+    std::string note_;
+    FollowRecord follow_;
 };
 
 }  // namespace velmora

@@ -26,7 +26,8 @@ std::vector<TaskListRow> BuildTaskListRows(const TaskList& tasks) {
         row.cells = {number,
                      " ",
                      TaskTypeText(task->type),
-                     PhaseText(task->phase),
+                     task->phase == TaskPhase::Working && !task->Note().empty() ? task->Note()
+                                                                                 : PhaseText(task->phase),
                      task->sourceDbms,
                      task->sourceDatabase,
                      task->sourceObject,

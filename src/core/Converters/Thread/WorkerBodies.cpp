@@ -18,6 +18,7 @@
 #include "config/WorkFolder.h"
 #include "data/ErrorText.h"
 #include "data/StatementExecution.h"
+#include "follow/FollowTask.h"
 
 namespace velmora {
 namespace {
@@ -215,6 +216,8 @@ bool RunOneTask(const TaskEnvironment& shared, MigrationTask& task) {
     context.targetDatabase = task.targetDatabase;
     context.objectKind = task.objectKind;
     context.progress = &task.progress;
+    context.statusNote = [&task](const std::string& note) { task.SetNote(note); };
+    context.followRecorded = [&task](const FollowRecord& record) { task.SetFollow(record); };
     context.targetChanged = environment.targetChanged;
     context.tablesConverted = environment.tablesConverted;
     context.tableProgress = environment.tableProgress;
@@ -322,9 +325,15 @@ bool RunDatabaseTask(WorkerContext& context) {
         SourceSelectError(context, 394);
         return false;
     }
+    // Online migration: follow alone (follow SRC TGT), or record the position before the copy
+    // reads its first row and follow after it. A share of a split run records nothing.
+    if (context.options.followOnly) return RunFollowTask(context);
+    const bool follow = context.options.follow && !context.options.Split() && !context.options.finish;
+    if (follow && !RecordFollowStart(context)) return false;
     bool clean = ConvertWholeDatabase(context, 90);
     ReloadTarget(context);
     context.SetProgress(100);
+    if (clean && follow && !context.StopRequested()) clean = RunFollowTask(context);
     return clean;
 }
 

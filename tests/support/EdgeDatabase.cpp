@@ -1,4 +1,4 @@
-#include "live/LiveEdgeDatabase.h"
+#include "support/EdgeDatabase.h"
 
 namespace velmora::test {
 

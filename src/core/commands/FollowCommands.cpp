@@ -1,0 +1,71 @@
+#include "commands/FollowCommands.h"
+
+#include "Converters/TargetServer.h"
+#include "commands/MainWindowModel.h"
+#include "data/MariaDbRows.h"
+
+namespace velmora {
+namespace {
+
+std::optional<NativeSourceOptions> WindowSource(MainWindowModel& window, const std::string& database, std::string& why) {
+    std::optional<NativeSourceOptions> options = NativeOptionsFromOdbc(window.sourceConnection().ConnectionText(), why);
+    if (options) options->database = database;
+    return options;
+}
+
+}  // namespace
+
+std::vector<FollowProblem> CheckFollowPreconditions(MainWindowModel& window, const std::string& database,
+                                                    const std::vector<std::string>& excluded) {
+    std::string why;
+    const std::optional<NativeSourceOptions> source = WindowSource(window, database, why);
+    if (!source) return {{"the source's binary log cannot be read: " + why, "connect the source by host and port"}};
+    const std::vector<std::string> tables = FollowedTableNames(window.sourceSession(), database, excluded, why);
+    if (!why.empty()) return {{"the source's tables cannot be listed: " + why, "check the source's settings"}};
+    return CheckFollowable(*source, database, tables, 0);
+}
+
+namespace {
+
+int Cutover(OperationLog& log, const std::string& sourceText, Session* target, const std::string& sourceDatabase,
+            const std::string& targetDatabase, const std::string& schema, bool readOnly,
+            const std::function<bool()>& stopRequested, const std::function<void(const std::string&)>& say) {
+    std::string why;
+    std::optional<NativeSourceOptions> source = NativeOptionsFromOdbc(sourceText, why);
+    if (!source) {
+        say("cutover: the source cannot be reached: " + why);
+        return 2;
+    }
+    source->database = sourceDatabase;
+    if (!UseDatabase(log, target, targetDatabase, 1)) {
+        say("cutover: the target database " + targetDatabase + " cannot be selected");
+        return 2;
+    }
+    return RequestCutover(*source, target, sourceDatabase, schema, readOnly, stopRequested, say);
+}
+
+}  // namespace
+
+int CutoverCommand(MainWindowModel& window, const std::string& sourceDatabase, const std::string& targetDatabase,
+                   bool readOnly, const std::function<void(const std::string&)>& say) {
+    return Cutover(window.log(), window.sourceConnection().ConnectionText(), window.targetSession(), sourceDatabase,
+                   targetDatabase, window.options().targetSchema, readOnly, [&window] { return window.StopRequested(); },
+                   say);
+}
+
+int CutoverOnOwnConnections(OperationLog& log, const ConnectionSettings& source, const ConnectionSettings& target,
+                            const ConnectionFactory& factory, const std::string& sourceDatabase,
+                            const std::string& targetDatabase, const std::string& schema, bool readOnly,
+                            const std::function<bool()>& stopRequested,
+                            const std::function<void(const std::string&)>& say) {
+    std::unique_ptr<DataSourceConnection> sourceConnection = OpenTaskConnection(log, TreeSide::Source, source, factory);
+    std::unique_ptr<DataSourceConnection> targetConnection = OpenTaskConnection(log, TreeSide::Target, target, factory);
+    if (!sourceConnection || !targetConnection || !targetConnection->session()) {
+        say("cutover: " + std::string(sourceConnection ? "the target" : "the source") + " cannot be connected");
+        return 2;
+    }
+    return Cutover(log, sourceConnection->ConnectionText(), targetConnection->session(), sourceDatabase, targetDatabase,
+                   schema, readOnly, stopRequested, say);
+}
+
+}  // namespace velmora
