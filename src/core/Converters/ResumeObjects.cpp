@@ -9,17 +9,12 @@
 #include "Converters/TargetSchema.h"
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
+#include "config/Configuration.h"
 #include "data/StatementExecution.h"
 #include "translation/Naming.h"
 
 namespace velmora {
 namespace {
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
 
 // The table as object_id() takes it: N'[schema].[table]'.
 std::string ObjectIdOf(const WorkerContext& context, const FullTableTranslation& translation) {
@@ -41,9 +36,9 @@ public:
                                                      " and name is not null");
         if (!names) return Unreadable("index");
         std::vector<std::string> there;
-        for (const std::string& name : *names) there.push_back(Lower(CreatedIndexName(name, translation_.tableName)));
+        for (const std::string& name : *names) there.push_back(AsciiLower(CreatedIndexName(name, translation_.tableName)));
         for (size_t i = 0; i < translation_.indexes.size() && i < translation_.indexNames.size(); ++i) {
-            if (std::find(there.begin(), there.end(), Lower(translation_.indexNames[i])) != there.end()) continue;
+            if (std::find(there.begin(), there.end(), AsciiLower(translation_.indexNames[i])) != there.end()) continue;
             Create("index", translation_.indexNames[i], translation_.indexes[i]);
         }
     }
@@ -55,9 +50,9 @@ public:
                           objectId_);
         if (!columns) return Unreadable("default");
         std::vector<std::string> there;
-        for (const std::string& column : *columns) there.push_back(Lower(column));
+        for (const std::string& column : *columns) there.push_back(AsciiLower(column));
         for (const auto& [column, value] : translation_.defaults) {
-            if (std::find(there.begin(), there.end(), Lower(column)) != there.end()) continue;
+            if (std::find(there.begin(), there.end(), AsciiLower(column)) != there.end()) continue;
             Create("default", "of column " + column,
                    "ALTER TABLE " + translation_.targetName + " ADD DEFAULT " + value + " FOR " + QuoteTargetName(column));
         }
@@ -138,7 +133,7 @@ std::optional<std::vector<std::string>> TargetColumnTexts(WorkerContext& context
 }
 
 std::string ComparableCheck(std::string_view definition) {
-    std::string text = Lower(definition);
+    std::string text = AsciiLower(definition);
     if (text.starts_with("check")) text.erase(0, 5);
     std::string kept;
     bool quoted = false;

@@ -8,18 +8,13 @@
 #include "Converters/RoutineConversion.h"
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkerContext.h"
+#include "config/Configuration.h"
 #include "translation/CreateTableParser.h"
 
 namespace velmora {
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-bool Same(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
+bool Same(std::string_view a, std::string_view b) { return AsciiLower(a) == AsciiLower(b); }
 
 bool SameList(const std::vector<std::string>& a, const std::vector<std::string>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const std::string& x, const std::string& y) { return Same(x, y); });
@@ -40,7 +35,7 @@ const T* Named(const std::vector<T>& items, std::string_view name) {
 }
 
 // Objects of the program's own (a split run's markers, a follower's position) are never extra.
-bool OwnObject(std::string_view name) { return Lower(name).starts_with("velmora_"); }
+bool OwnObject(std::string_view name) { return AsciiLower(name).starts_with("velmora_"); }
 
 std::string Action(const std::string& action) {
     return action.empty() || action == "RESTRICT" ? "NO ACTION" : action;
