@@ -3,7 +3,8 @@
 // the copy (inserts, updates that change keys, deletes, multi-row transactions, a rollback, one
 // 10,000-row transaction, every column type), then cutover: the follower applies through the
 // cutover point and the full verification on the real server matches. Then the faults: the
-// follower killed mid-transaction and started again with `follow`, and a log rotation crossed.
+// follower killed mid-transaction and started again with `follow` (a second follower refused
+// meanwhile), and a log rotation crossed.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -132,6 +133,11 @@ TEST_F(LiveFollowTest, KilledMidTransactionFollowGoesOnWithNothingDoubledOrLost)
     follower = Launch("follow " + source.name() + " " + target.name() + TargetOptions(), "b");
     test::RunMariaDbClient("USE " + source.name() + "; UPDATE big SET n = n + 1 WHERE id % 3 = 0; DELETE FROM big WHERE id % 5 = 0;");
     ASSERT_TRUE(WaitForState(target.name(), "following", 60));
+    // A second follower of the same target is refused at once, naming the first.
+    const CliResult second = Live("follow " + source.name() + " " + target.name());
+    EXPECT_EQ(second.exitCode, 2) << second.out << second.err;
+    EXPECT_NE(second.err.find("another run holds the target database " + target.name() + ": velmora-cli follow on host"),
+              std::string::npos) << second.err;
     CliResult cut = Live("cutover " + source.name() + " " + target.name());
     EXPECT_EQ(cut.exitCode, 0) << cut.out << cut.err;
     EXPECT_NE(cut.out.find("target equals source (2 tables, "), std::string::npos) << cut.out;
