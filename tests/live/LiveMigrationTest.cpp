@@ -108,8 +108,9 @@ protected:
             std::string name = object.value("kind", "") + " " + object.value("name", "");
             bool differs = expected.failures.count(name) || expected.skips.count(name) || expected.changed.count(name);
             EXPECT_EQ(check.value("matches", false), !differs) << object.dump(1);
-            // A changed table keeps every row: only values differ.
-            if (expected.changed.count(name)) {
+            // A changed table keeps every row: only values differ. (A view has no key: its
+            // changed row is one missing and one extra.)
+            if (expected.changed.count(name) && object.value("kind", "") == "table") {
                 EXPECT_EQ(check.value("missing", -1), 0) << object.dump(1);
                 EXPECT_EQ(check.value("extra", -1), 0) << object.dump(1);
             }
@@ -186,12 +187,13 @@ TEST_F(LiveTest, SampleDatabaseInClassic) {
     LiveDatabase target("shop_classic", true);
     // Classic sends enum and set columns as MySQL wrote them: their tables fail, and with them
     // the foreign keys and the view that need those tables. Its varchar holds one code page, so
-    // Japanese text arrives as '?' (the verification names each value).
+    // Japanese text arrives as '?' (the verification names each value, and the view that shows
+    // a customer's name differs by that row).
     MigrateAndVerify("shop", target, "classic",
                      {{"table products", "table shipments", "foreign keys order_items", "foreign keys products",
                        "foreign keys shipments", "foreign keys stock_levels", "view active products"},
                       {"table order notes"},
-                      {"table categories", "table customers", "table orders"}});
+                      {"table categories", "table customers", "table orders", "view order_lines"}});
 }
 
 TEST_F(LiveTest, EdgeDatabaseArrivesWholeInFull) {
