@@ -145,6 +145,26 @@ void ConversionReport::ExplainFailures(const std::string& database) {
     tables.push_back(std::move(entry));
 }
 
+void ConversionReport::AddVerification(const std::string& kind, std::string_view database,
+                                       std::string_view name, TableVerification result) {
+    if (!result.Matches()) {
+        const std::string why = !result.error.empty() ? result.error : result.stopped ? "stopped" : "the rows do not match";
+        AddFailure(kind + " " + std::string(name) + ": verification failed, " + why);
+    }
+    for (TableReport& entry : tables) {
+        if (entry.kind == kind && entry.database == database && entry.name == name) {
+            entry.verification = std::move(result);
+            return;
+        }
+    }
+    TableReport entry;
+    entry.kind = kind;
+    entry.database = std::string(database);
+    entry.name = std::string(name);
+    entry.verification = std::move(result);
+    tables.push_back(std::move(entry));
+}
+
 void ConversionReport::AddStopRow(const std::string& database) {
     int done = 0;
     int stoppedObjects = 0;

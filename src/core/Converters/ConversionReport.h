@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora {
@@ -161,6 +162,10 @@ struct ConversionReport {
         object.stop = "not started";
         tables.push_back(std::move(object));
     }
+    // The verification of a table or view ("table", "view") joins its object (listed anew when the
+    // report has none); one that does not match is a failure of the run, with its reason.
+    void AddVerification(const std::string& kind, std::string_view database, std::string_view name,
+                         TableVerification result);
     // After a stop: the run's own "stopped" row, which counts what is done, stopped and not started.
     void AddStopRow(const std::string& database);
     bool Failed() const { return !failures.empty(); }

@@ -237,24 +237,7 @@ TableVerification VerifyTable(WorkerContext& context, std::string_view database,
 
 void VerifyIntoReport(WorkerContext& context, std::string_view database, std::string_view table,
                       VerifyMode mode, ConversionReport& report) {
-    TableVerification result = VerifyTable(context, database, table, mode);
-    if (!result.Matches()) {
-        std::string why = !result.error.empty() ? result.error
-                          : result.stopped     ? std::string("stopped")
-                                               : std::string("the rows do not match");
-        report.AddFailure("table " + Text(table) + ": verification failed, " + why);
-    }
-    for (TableReport& entry : report.tables) {
-        if (entry.kind == "table" && entry.database == database && entry.name == table) {
-            entry.verification = std::move(result);
-            return;
-        }
-    }
-    TableReport entry;
-    entry.database = Text(database);
-    entry.name = Text(table);
-    entry.verification = std::move(result);
-    report.tables.push_back(std::move(entry));
+    report.AddVerification("table", database, table, VerifyTable(context, database, table, mode));
 }
 
 int VerifyDatabaseTables(WorkerContext& context, std::string_view database, VerifyMode mode,

@@ -183,22 +183,7 @@ void VerifyViewsIntoReport(WorkerContext& context, std::string_view database, co
                            VerifyMode mode, ConversionReport& report) {
     for (const std::string& view : views) {
         if (context.StopRequested()) break;
-        TableVerification result = VerifyView(context, database, view, mode);
-        if (!result.Matches()) {
-            const std::string why = !result.error.empty() ? result.error : result.stopped ? "stopped" : "the rows do not match";
-            report.AddFailure("view " + view + ": verification failed, " + why);
-        }
-        TableReport* entry = nullptr;
-        for (TableReport& existing : report.tables)
-            if (existing.kind == "view" && existing.database == database && existing.name == view) entry = &existing;
-        if (!entry) {
-            report.tables.emplace_back();
-            entry = &report.tables.back();
-            entry->kind = "view";
-            entry->database = std::string(database);
-            entry->name = view;
-        }
-        entry->verification = std::move(result);
+        report.AddVerification("view", database, view, VerifyView(context, database, view, mode));
     }
 }
 
