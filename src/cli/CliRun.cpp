@@ -176,6 +176,7 @@ public:
         // A terminal run ends as soon as its tasks are done: no three-second poll at the end.
         timings.passInterval = std::chrono::milliseconds(100);
         TaskEnvironment environment = WindowTaskEnvironment(*window_);
+        environment.lockProgram = script ? "" : "velmora-cli";
         if (liveProgress_) {
             environment.tableProgress = [this](const TableProgress& rows) {
                 port_.ShowTableProgress(rows);
@@ -368,8 +369,8 @@ std::unique_ptr<RunLock> LockTarget(Run& run, const CliOptions& options, const s
         OpenTaskConnection(run.window().log(), TreeSide::Target, settings, run.window().connectionFactory);
     const std::string command =
         options.command == "follow"
-            ? std::string("follow")
-            : std::string("migrate") + (options.resume ? " --resume" : "") + (options.finish ? " --finish" : "") +
+            ? std::string("velmora-cli follow")
+            : std::string("velmora-cli migrate") + (options.resume ? " --resume" : "") + (options.finish ? " --finish" : "") +
                   (options.part ? " --part " + *options.part : "") + (options.follow ? " --follow" : "");
     std::string refusal;
     std::unique_ptr<RunLock> lock = RunLock::Acquire(std::move(connection), database, command,

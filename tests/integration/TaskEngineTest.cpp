@@ -67,9 +67,16 @@ TEST_F(TaskEngineTest, TableTaskSelectsBothDatabasesConvertsAndSucceeds) {
     EXPECT_STREQ(PhaseText(task->phase), "SUCCESS");
     EXPECT_EQ(task->progress.load(), 100);
     std::vector<std::string> statements = target_->Statements();
-    ASSERT_GE(statements.size(), 3u);
-    EXPECT_EQ(statements[0], "use sales;");
-    EXPECT_EQ(statements[1].rfind("create table categories (", 0), 0u) << statements[1];
+    ASSERT_GE(statements.size(), 6u);
+    // The task holds the run lock of its target database before it writes, naming itself to
+    // any other run, and gives it back at its end.
+    EXPECT_EQ(statements[0], "USE sales");
+    EXPECT_NE(statements[1].find("sp_getapplock @Resource = N'velmora.run:sales', @LockMode = N'Exclusive'"),
+              std::string::npos) << statements[1];
+    EXPECT_NE(statements[2].find("N'velmora migrate table on host "), std::string::npos) << statements[2];
+    EXPECT_EQ(statements[3], "use sales;");
+    EXPECT_EQ(statements[4].rfind("create table categories (", 0), 0u) << statements[4];
+    EXPECT_NE(statements.back().find("sp_releaseapplock @Resource = N'velmora.run:sales'"), std::string::npos);
     EXPECT_TRUE(Logged("TABLE: [shop].[categories] Converting..... "));
     EXPECT_EQ(Messages().back(), "Operation completed SUCCESSFULLY!");
     // The task worked on its own connections: the window's stay unconnected, its trees as they
@@ -80,6 +87,22 @@ TEST_F(TaskEngineTest, TableTaskSelectsBothDatabasesConvertsAndSucceeds) {
     EXPECT_TRUE(main_->TakeTargetReload());
     EXPECT_EQ(main_->controllerState(), ControllerState::Idle);
     ExpectTargetStatementsParse();
+}
+
+// A database that another run holds (the desktop program's or the command line's): the task
+// ends at once, naming the holder, and writes nothing.
+TEST_F(TaskEngineTest, ATaskIntoADatabaseAnotherRunHoldsEndsAtOnceNamingIt) {
+    target_->AnswerWhen([](const std::string& s) { return s.find("sp_getapplock") != std::string::npos; },
+                        test::ScriptedResult::Text({""}, {{"-999"}}));
+    const std::string holder = "velmora-cli migrate --resume on host db1, process 4711, started 2026-12-08 06:00:00 UTC";
+    target_->AnswerWhen([](const std::string& s) { return s.starts_with("SELECT CAST(value AS nvarchar(4000))"); },
+                        test::ScriptedResult::Text({""}, {{holder}}));
+    TaskPtr task = Run(TaskType::Tables, {"shop", "", "sales", "", ""});
+    EXPECT_EQ(task->status.load(), kTaskFailed);
+    EXPECT_TRUE(Logged("FAILED: another run holds the target database sales: " + holder +
+                       "; wait for it to end, or stop it"));
+    EXPECT_TRUE(TargetStatementsStartingWith("create table").empty());
+    EXPECT_TRUE(TargetStatementsStartingWith("use sales;").empty());
 }
 
 struct FailureCase {

@@ -60,7 +60,7 @@ TEST_F(LiveHostileTest, ASecondRunStopsAtOnceNamingTheRunThatHoldsTheDatabase) {
     LiveDatabase target("lock", true);
     std::string refusal;
     std::unique_ptr<RunLock> held =
-        RunLock::Acquire(test::ConnectLiveTarget(target.name()), target.name(), "migrate --resume", RunLock::Mode::Exclusive, refusal);
+        RunLock::Acquire(test::ConnectLiveTarget(target.name()), target.name(), "velmora-cli migrate --resume", RunLock::Mode::Exclusive, refusal);
     ASSERT_TRUE(held) << refusal;
     const std::string migrate = "migrate database " + source.name() + " " + target.name() + " --yes --resume";
     CliResult second = Live(migrate);

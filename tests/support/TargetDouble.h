@@ -26,7 +26,7 @@
 // - Open records the provider and properties and succeeds unless RefuseOpen was called;
 //   Close disconnects (session() becomes null).
 // - "SELECT name FROM sys.databases ORDER BY name" answers the scripted catalogs by name unless
-//   it is scripted otherwise.
+//   it is scripted otherwise; a run lock's sp_getapplock is granted (0) unless scripted.
 // - WorkInOneDatabase: the mode of a server that works in one database per connection (Azure
 //   SQL Database, Babelfish). Each connection knows the database it was opened on ("Database="
 //   or the catalog property; "master" without one); `use` of another database and catalog calls

@@ -4,7 +4,9 @@
 
 #include <ctime>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <set>
 
 #include "translation/Naming.h"
 
@@ -37,6 +39,19 @@ std::optional<std::string> FirstValue(Session& session, const std::string& query
     return value;
 }
 
+// The locks this process holds, by resource.
+std::mutex heldMutex;
+std::multiset<std::string> held;
+
+void NoteHeld(const std::string& database, bool holding) {
+    std::lock_guard<std::mutex> guard(heldMutex);
+    if (holding) {
+        held.insert(Resource(database));
+    } else if (auto it = held.find(Resource(database)); it != held.end()) {
+        held.erase(it);
+    }
+}
+
 bool Run(Session& session, const std::string& statement) {
     std::unique_ptr<StatementRowset> rowset = session.NewStatement();
     bool ok = rowset && rowset->Create(statement) == kSuccess && rowset->Execute({}) >= 0;
@@ -52,7 +67,7 @@ std::string RunHolderDescription(const std::string& command) {
     std::time_t now = std::time(nullptr);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::gmtime(&now));
-    return "velmora-cli " + command + " on host " + host + ", process " + std::to_string(getpid()) + ", started " +
+    return command + " on host " + host + ", process " + std::to_string(getpid()) + ", started " +
            stamp + " UTC";
 }
 
@@ -98,6 +113,7 @@ std::unique_ptr<RunLock> RunLock::Acquire(std::unique_ptr<DataSourceConnection> 
                       " ELSE EXEC sys.sp_addextendedproperty @name = " + kProperty + ", " + value);
     auto lock = std::unique_ptr<RunLock>(new RunLock(std::move(connection), database, holder));
     lock->shared_ = mode == Mode::Shared;
+    NoteHeld(database, true);
     return lock;
 }
 
@@ -105,6 +121,11 @@ RunLock::RunLock(std::unique_ptr<DataSourceConnection> connection, std::string d
     : connection_(std::move(connection)), database_(std::move(database)), holder_(std::move(holder)) {}
 
 RunLock::~RunLock() { Release(); }
+
+bool RunLock::HeldHere(const std::string& database) {
+    std::lock_guard<std::mutex> guard(heldMutex);
+    return held.count(Resource(database)) > 0;
+}
 
 void RunLock::Release() {
     if (!connection_) return;
@@ -117,6 +138,7 @@ void RunLock::Release() {
     }
     connection_->Close();
     connection_.reset();
+    NoteHeld(database_, false);
 }
 
 }  // namespace velmora

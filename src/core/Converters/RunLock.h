@@ -25,7 +25,7 @@ public:
     enum class Mode { Exclusive, Shared };
 
     // Takes the lock of `database` on `connection` (open, with its session; the lock keeps it)
-    // for `command` ("migrate --resume"). Nothing, with `refusal` saying why and, when another
+    // for `command` ("velmora-cli migrate --resume"). Nothing, with `refusal` saying why and, when another
     // run holds the database, who: "another run holds the target database shop: velmora-cli
     // migrate on host db1, process 4711, started 2026-01-10 09:00:00 UTC".
     static std::unique_ptr<RunLock> Acquire(std::unique_ptr<DataSourceConnection> connection, const std::string& database,
@@ -33,6 +33,10 @@ public:
     ~RunLock();
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
+
+    // True while this process holds the lock of `database` (the command line takes it before
+    // its tasks start; a task of the same run then takes no second one).
+    static bool HeldHere(const std::string& database);
 
     // This run's own description, as a second run is told it.
     const std::string& holder() const { return holder_; }
@@ -48,7 +52,8 @@ private:
     bool shared_ = false;
 };
 
-// "velmora-cli <command> on host H, process P, started T UTC": who runs now.
+// "<command> on host H, process P, started T UTC": who runs now (`command` names the program,
+// "velmora-cli migrate --resume").
 std::string RunHolderDescription(const std::string& command);
 
 }  // namespace velmora

@@ -68,6 +68,10 @@ struct WorkerContext {
     // shared with its peers (BulkCheck.h).
     std::function<std::unique_ptr<DataSourceConnection>()> openBulkTarget;
     std::shared_ptr<BulkGate> bulkGate;
+    // Takes the run lock of the target database for the rest of the task (RunLock.h); false
+    // after the refusal's line. Null where a task takes none. The clone calls it once its
+    // database exists; the other migrations hold it before they start.
+    std::function<bool()> lockTarget;
 
     std::string workFolder;     // absolute, ends in "/"
     TaskOptions options;

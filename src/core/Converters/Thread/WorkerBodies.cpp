@@ -6,6 +6,7 @@
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
 #include "Converters/ParallelTables.h"
+#include "Converters/RunLock.h"
 #include "Converters/RoutineConversion.h"
 #include "Converters/SourceServer.h"
 #include "Converters/SplitRun.h"
@@ -195,6 +196,41 @@ TaskEnvironment WithSettingsOfNow(const TaskEnvironment& environment) {
     return own;
 }
 
+// What a run lock says a migration task runs: "migrate database --resume".
+std::string TaskCommand(const MigrationTask& task) {
+    static const std::map<TaskType, const char*> kinds = {
+        {TaskType::CloneDatabase, "clone"}, {TaskType::Database, "database"}, {TaskType::Tables, "tables"},
+        {TaskType::Views, "views"},         {TaskType::Table, "table"},       {TaskType::View, "view"},
+    };
+    const TaskOptions& options = task.options;
+    if (options.followOnly) return "follow";
+    auto kind = kinds.find(task.type);
+    std::string command = std::string("migrate ") + (kind == kinds.end() ? "" : kind->second);
+    if (options.resume) command += " --resume";
+    if (options.finish) command += " --finish";
+    if (options.Split()) command += " --part " + std::to_string(options.part) + "/" + std::to_string(options.parts);
+    if (options.follow) command += " --follow";
+    return command;
+}
+
+// One run at a time per target database: a migration task holds the run lock of its target
+// database until it ends, unless this process holds it already (the command line takes it
+// before its tasks, so that a second run is refused before anything starts). The shares of a
+// split run hold it together.
+bool LockTaskTarget(const TaskEnvironment& environment, const MigrationTask& task, WorkerContext& context,
+                    std::unique_ptr<RunLock>& lock) {
+    if (environment.lockProgram.empty() || RunLock::HeldHere(context.targetDatabase)) return true;
+    OperationLog& log = context.Log();
+    std::unique_ptr<DataSourceConnection> connection =
+        OpenPeerTarget(environment, log, context.targetKind, context.targetDatabase);
+    std::string refusal;
+    lock = RunLock::Acquire(std::move(connection), context.targetDatabase,
+                            environment.lockProgram + " " + TaskCommand(task),
+                            task.options.Split() ? RunLock::Mode::Shared : RunLock::Mode::Exclusive, refusal);
+    if (!lock) log.WriteText("FAILED: " + refusal);
+    return lock != nullptr;
+}
+
 bool RunOneTask(const TaskEnvironment& shared, MigrationTask& task) {
     const TaskEnvironment environment = WithSettingsOfNow(shared);
     OperationLog& log = *environment.log;
@@ -239,6 +275,17 @@ bool RunOneTask(const TaskEnvironment& shared, MigrationTask& task) {
         context.openBulkTarget = [&environment, &context] { return OpenBulkTarget(environment, context); };
         context.bulkGate = std::make_shared<BulkGate>();
     }
+    std::unique_ptr<RunLock> lock;
+    if (task.category() == TaskCategory::Migration) {
+        context.lockTarget = [&environment, &task, &context, &lock] {
+            return LockTaskTarget(environment, task, context, lock);
+        };
+        if (task.type != TaskType::CloneDatabase && !context.lockTarget()) {
+            context.targetConnection->Close();
+            context.sourceConnection->Close();
+            return false;
+        }
+    }
     bool succeeded = body->second(context);
     // A stopped migration keeps what it copied; the line says how to complete it.
     if (context.StopRequested() && task.category() == TaskCategory::Migration) {
@@ -247,6 +294,7 @@ bool RunOneTask(const TaskEnvironment& shared, MigrationTask& task) {
     }
     if (context.targetConnection) context.targetConnection->Close();
     if (context.sourceConnection) context.sourceConnection->Close();
+    if (lock) lock->Release();
     return succeeded;
 }
 
@@ -310,6 +358,8 @@ bool RunCloneDatabaseTask(WorkerContext& context) {
         DropCreatedDatabase(context, name);
         return false;
     }
+    // The new database is this run's from here on; no other run can have it yet.
+    if (context.lockTarget && !context.lockTarget()) return false;
     bool clean = ConvertWholeDatabase(context, 100);
     ReloadTarget(context);
     return clean;

@@ -47,6 +47,9 @@ struct TaskEnvironment {
     // Row progress of each table (WorkerContext::tableProgress); null: none.
     std::function<void(const TableProgress&)> tableProgress;
     OnlineWait onlineWait;
+    // The program a run lock names ("velmora", "velmora-cli"); empty where the target is no
+    // server (a script) and migrations take no lock.
+    std::string lockProgram = "velmora";
 };
 
 // The scheduler's runner over the bodies below.
