@@ -76,7 +76,8 @@ std::string ClockDuration(double seconds) {
 std::string FormatProgressLine(const ProgressFigures& figures, int width) {
     const size_t room = width > 1 ? static_cast<size_t>(width - 1) : 0;
     const std::string waiting = figures.waiting >= kWaitingShownAfter
-                                    ? "  waiting for the source: " + std::to_string(std::llround(figures.waiting)) + " s"
+                                    ? std::string("  waiting for the ") + (figures.targetHolding ? "target" : "source") +
+                                          ": " + std::to_string(std::llround(figures.waiting)) + " s"
                                     : "";
     for (bool full : {true, false}) {
         const std::string tail = "  " + Figures(figures, full) + waiting;

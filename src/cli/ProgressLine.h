@@ -12,6 +12,7 @@
 // While no row has come for 5 s or more the line says so, redrawn every second:
 //
 //   orders   12,000 of 50,000 rows  24%  3,000 rows/s  0:13 left  waiting for the source: 30 s
+// (or "waiting for the target" when the target has not taken the rows already read)
 //
 // Threads: any.
 #pragma once
@@ -30,6 +31,7 @@ struct ProgressFigures {
     double seconds = 0;           // since the table started
     bool finished = false;
     double waiting = 0;           // seconds since the last row arrived (said from 5 s on)
+    bool targetHolding = false;   // the wait is the target's: it has not taken the rows read
 };
 
 std::string FormatProgressLine(const ProgressFigures& figures, int width);

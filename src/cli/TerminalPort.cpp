@@ -83,7 +83,11 @@ void TerminalPort::ShowTableProgress(const TableProgress& progress) {
     if (!output_.liveProgress || output_.quiet) return;
     const Clock::time_point now = Clock::now();
     auto [clock, added] = clocks_.try_emplace(progress.table, TableClock{now, Clock::time_point(), now, progress});
-    if (added || progress.rowsDone != clock->second.last.rowsDone) clock->second.changed = now;
+    // A wait is timed from the last row, or from the moment the target began or ceased holding.
+    if (added || progress.rowsDone != clock->second.last.rowsDone ||
+        progress.targetHolding != clock->second.last.targetHolding) {
+        clock->second.changed = now;
+    }
     clock->second.last = progress;
     // A redraw ten times a second is live enough and costs the copy nothing.
     if (!progress.finished && !added && now - clock->second.drawn < std::chrono::milliseconds(100)) {
@@ -120,7 +124,8 @@ void TerminalPort::TickProgress() {
     const double waiting = std::chrono::duration<double>(now - clock.changed).count();
     if (waiting < kWaitingShownAfter) return;
     ProgressFigures figures{clock.last.table, clock.last.rowsDone, clock.last.expectedRows,
-                            std::chrono::duration<double>(now - clock.start).count(), false, waiting};
+                            std::chrono::duration<double>(now - clock.start).count(), false, waiting,
+                            clock.last.targetHolding};
     ClearProgressLine();
     progressLine_ = FormatProgressLine(figures, output_.width);
     DrawProgressLine();

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Converters/ConversionDrivers.h"
@@ -165,6 +167,27 @@ TEST_F(FullRowPipelineTest, AStopInTheMiddleOfABatchLosesNothingReadAndEndsSoon)
     EXPECT_LE(report.rows.rowsRead, 1250 + static_cast<int64_t>(4 * kBatchRows));
     const std::vector<std::string> messages = Messages();
     EXPECT_NE(std::find(messages.begin(), messages.end(), "Data Converting Terminaled!"), messages.end());
+}
+
+// A target slower than the source: once the batches rendered ahead fill, the reader says that it
+// waits for the target (and when it goes on), so that a stall is put on the right side.
+TEST_F(FullRowPipelineTest, AReaderHeldUpByASlowTargetSaysSo) {
+    MakeSource("CREATE TABLE w (id int PRIMARY KEY, v varchar(20));"
+               "INSERT INTO w SELECT seq, CONCAT('row ', seq) FROM seq_1_to_6000;");
+    target_->FailWhen([](const std::string& s) {
+        if (s.starts_with("INSERT INTO w (")) std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        return false;
+    }, "");
+    std::vector<TableProgress> reports;
+    context_.tableProgress = [&reports](const TableProgress& rows) { reports.push_back(rows); };
+    const TableReport report = Convert("w");
+    EXPECT_EQ(report.rows.rowsWritten, 6000);
+    const auto holding = std::find_if(reports.begin(), reports.end(), [](const TableProgress& r) { return r.targetHolding; });
+    ASSERT_NE(holding, reports.end());
+    ASSERT_NE(holding + 1, reports.end());
+    EXPECT_FALSE((holding + 1)->targetHolding);  // it goes on once the writer took a batch
+    EXPECT_EQ((holding + 1)->rowsDone, holding->rowsDone);
+    EXPECT_TRUE(reports.back().finished);
 }
 
 // Several tables at once, each on its own source connection: every table arrives whole, the

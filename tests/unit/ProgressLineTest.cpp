@@ -64,6 +64,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "orders  12,000 of 50,000 rows  24%  353 rows/s  1:48 left  waiting for the source: 30 s"},
         LineCase{"WaitingOnANarrowTerminal", {"orders", 1788800, 2994966, 34.0, false, 7.4}, 80,
                  "orders  1,788,800 rows  waiting for the source: 7 s"},
+        // A target that does not take the rows read holds the copy up: the line names it.
+        LineCase{"WaitingForTheTarget", {"orders", 12000, 50000, 34.0, false, 12.0, true}, 100,
+                 "orders  12,000 of 50,000 rows  24%  353 rows/s  1:48 left  waiting for the target: 12 s"},
         LineCase{"NotYetWaiting", {"t", 500, -1, 5.0, false, 4.9}, 80, "t  500 rows  100 rows/s"},
         LineCase{"LongRun", {"big", 1000000, 9000000, 3600.0, false}, 80,
                  "big  1,000,000 of 9,000,000 rows  11%  278 rows/s  8:00:00 left"},

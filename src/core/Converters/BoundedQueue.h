@@ -28,6 +28,12 @@ public:
         return true;
     }
 
+    // True while a Push would wait for room.
+    bool Full() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !closed_ && items_.size() >= capacity_;
+    }
+
     // Waits for an item; nothing once the queue is closed and empty.
     std::optional<T> Pop() {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -48,7 +54,7 @@ public:
 
 private:
     const size_t capacity_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable ready_;
     std::condition_variable room_;
     std::deque<T> items_;

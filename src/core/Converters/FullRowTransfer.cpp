@@ -298,7 +298,11 @@ private:
     void HandOver() {
         if (batch_.rows.empty() && batch_.refusals.empty()) return;
         const size_t used = batch_.values.size();
+        // The writer has not taken the last batches yet: the copy waits for the target.
+        const bool holding = targetHolding && queue_.Full();
+        if (holding) targetHolding(true);
         queue_.Push(std::move(batch_));
+        if (holding) targetHolding(false);
         batch_ = RenderedBatch();
         batch_.values.reserve(used + used / 8);  // the next batch is about as long
     }

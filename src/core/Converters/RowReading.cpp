@@ -55,6 +55,7 @@ struct Progress {
     void Row() {
         if (++rows % kProgressEvery == 0) context.ReportRows({table, rows, expected, false});
     }
+    void TargetHolding(bool holding) { context.ReportRows({table, rows, expected, false, holding}); }
 };
 
 enum class PageEnd { EndOfRows, Stopped, FetchFailed };
@@ -186,6 +187,12 @@ void ReadTableRows(WorkerContext& context, std::string_view database, std::strin
                       context.tableProgress ? EstimatedRows(source, database, table) : -1};
     // Shown before the query: a source that does not answer shows on the line as waiting.
     context.ReportRows({progress.table, 0, progress.expected, false});
+    // The sink may hand on its last rows after this read returns: the display is told no more.
+    sink.targetHolding = [&progress](bool holding) { progress.TargetHolding(holding); };
+    struct Forget {
+        RowSink& sink;
+        ~Forget() { sink.targetHolding = nullptr; }
+    } forget{sink};
     SourceQuery query(log, rows,
                       key ? PageQuery(table, condition, *key, {}, kFirstPageRows, selectList)
                           : OnePassQuery(table, condition, selectList),

@@ -7,6 +7,7 @@
 // Runs on the scheduler thread with the task's own source session.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "Converters/ConversionReport.h"
@@ -25,6 +26,10 @@ public:
     virtual bool Begin() { return true; }
     // One row, as the driver delivers it; returns the bytes of its values (page sizing).
     virtual size_t TakeRow(StatementRowset& row) = 0;
+
+    // Set by the reader: a sink that waits for the target calls it with true before it waits and
+    // with false when it goes on, so that the progress display says which side holds the copy.
+    std::function<void(bool holding)> targetHolding;
 };
 
 // Reads the rows of `table` into `sink`. `selectList` is what each row reads ("*": every column

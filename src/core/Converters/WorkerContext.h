@@ -41,6 +41,8 @@ struct TableProgress {
     long long rowsDone = 0;
     long long expectedRows = -1;  // the catalog's estimate; -1 when there is none
     bool finished = false;
+    // The rows wait for the target: the reader has rendered all it may hold ahead of the writer.
+    bool targetHolding = false;
 };
 
 struct BulkGate;  // Converters/BulkCheck.h
