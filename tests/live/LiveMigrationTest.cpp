@@ -319,5 +319,34 @@ TEST_F(LiveTest, ResumeAfterAKilledCopyCompletesTheTableWithNothingDoubled) {
     EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
 }
 
+// The source's link dies mid-copy (its connections killed on the server): the run fails with the
+// driver's words, never "FALSE", ends with the --resume hint, and the resumed run completes it.
+TEST_F(LiveTest, ALinkLostMidCopyEndsWithTheDriversWordsAndTheResumeHint) {
+    const std::string& source = EdgeSource::Name();
+    LiveDatabase target("linklost", true);
+    pid_t child = Launch("migrate table " + source + " big " + target.name() + " --yes --jobs 1" + TargetOptions());
+    ASSERT_GT(child, 0);
+    long long rows = 0;
+    for (int i = 0; i < 600 && rows < 20000; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        rows = std::max(0LL, test::LiveRowCount(target.name(), "big"));
+    }
+    auto admin = test::ConnectLocalMariaDb();
+    ASSERT_NE(admin->session(), nullptr);
+    const auto readers = test::LiveQuery(*admin->session(), "SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '" +
+                                                                 source + "' AND ID <> CONNECTION_ID()");
+    ASSERT_FALSE(readers.empty());
+    for (const auto& reader : readers) test::LiveExecute(*admin->session(), "KILL CONNECTION " + reader.at(0));
+    CliResult cut = Collect(child);
+    ASSERT_LT(test::LiveRowCount(target.name(), "big"), kBigRows) << "the copy ended before its link was cut";
+    EXPECT_EQ(cut.exitCode, 1) << cut.out << cut.err;
+    EXPECT_EQ((cut.out + cut.err).find("rows: FALSE"), std::string::npos) << cut.out << cut.err;
+    EXPECT_NE(cut.err.find("run the same command again with --resume to complete it"), std::string::npos) << cut.err;
+
+    CliResult resumed = Live("migrate table " + source + " big " + target.name() + " --yes --resume");
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
+    EXPECT_EQ(test::LiveRowCount(target.name(), "big"), kBigRows);
+}
+
 }  // namespace
 }  // namespace velmora
