@@ -1,11 +1,13 @@
 #include "support/LocalMariaDb.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <unistd.h>
 
@@ -16,6 +18,38 @@ std::string Env(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
     return value && *value ? value : fallback;
 }
+
+// A suite whose SetUpTestSuite fails has its tests skipped by the test framework, and a skipped
+// test passes a ctest run: the suites that build their source database once would then not run
+// at all, and nobody would hear. This listener catches what goes wrong while a suite is set up
+// and makes each of its tests fail with it instead. It is registered by every test program that
+// reaches the local MariaDB (the one thing those set-ups do).
+class SuiteSetUpFailures : public testing::EmptyTestEventListener {
+public:
+    void OnTestSuiteStart(const testing::TestSuite&) override {
+        caught_ = std::make_unique<testing::TestPartResultArray>();
+        catching_ = std::make_unique<testing::ScopedFakeTestPartResultReporter>(
+            testing::ScopedFakeTestPartResultReporter::INTERCEPT_ALL_THREADS, caught_.get());
+    }
+    void OnTestStart(const testing::TestInfo&) override {
+        catching_.reset();
+        for (int i = 0; caught_ && i < caught_->size(); ++i) {
+            if (caught_->GetTestPartResult(i).failed()) {
+                ADD_FAILURE() << "the suite's set-up failed: " << caught_->GetTestPartResult(i).message();
+            }
+        }
+    }
+    void OnTestSuiteEnd(const testing::TestSuite&) override { catching_.reset(); }
+
+private:
+    std::unique_ptr<testing::TestPartResultArray> caught_;
+    std::unique_ptr<testing::ScopedFakeTestPartResultReporter> catching_;
+};
+
+const bool kSuiteSetUpFailuresListened = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new SuiteSetUpFailures);
+    return true;
+}();
 
 }  // namespace
 
