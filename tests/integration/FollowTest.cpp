@@ -15,6 +15,7 @@
 #include "follow/BinlogReader.h"
 #include "follow/FollowApply.h"
 #include "follow/FollowState.h"
+#include "follow/FollowTask.h"
 #include "follow/FollowedTables.h"
 #include "support/ConversionFixture.h"
 #include "support/EdgeDatabase.h"
@@ -127,6 +128,24 @@ TEST_F(FollowTest, EveryEdgeValueThroughTheLogRendersAsTheCopyRendersIt) {
     }
     EXPECT_EQ(logged["big"].size(), 50u);
     EXPECT_TRUE(reader.Position().AtOrAfter(from));
+}
+
+// A log purged before the copy ends leaves nothing to follow from: a copy estimated longer than
+// the log is kept is warned of (the test server keeps it two days), a shorter one is not; the
+// keyless table is a problem either way.
+TEST_F(FollowTest, ACopyLongerThanTheLogIsKeptIsWarnedOf) {
+    MakeSource("CREATE TABLE keyed (id int PRIMARY KEY); CREATE TABLE loose (n int);");
+    const auto retentionWarnings = [&](double estimate) {
+        std::vector<std::string> said;
+        for (const FollowProblem& problem : CheckFollowable(Options(), database_, {"keyed", "loose"}, estimate)) {
+            if (problem.what.starts_with("the binary log is kept")) said.push_back(problem.what + (problem.warning ? " (warning)" : ""));
+            else EXPECT_EQ(problem.what, "tables without a primary key or NOT NULL unique key cannot be followed: loose");
+        }
+        return said;
+    };
+    EXPECT_EQ(retentionWarnings(3 * 86400.0),
+              std::vector<std::string>{"the binary log is kept 172800 s, less than the copy's estimated 259200 s (warning)"});
+    EXPECT_TRUE(retentionWarnings(86400.0).empty());
 }
 
 TEST_F(FollowTest, ChangesApplyByKeyWithTheirPositionInOneTargetTransaction) {

@@ -1,11 +1,38 @@
 #include "commands/FollowCommands.h"
 
+#include <cstdlib>
+#include <memory>
+
+#include "Converters/SourceQuery.h"
+
 #include "Converters/TargetServer.h"
 #include "commands/MainWindowModel.h"
 #include "data/MariaDbRows.h"
 
 namespace velmora {
 namespace {
+
+// A cautious copy rate for the estimate that the binary log's retention is held against: a log
+// purged before the copy ends leaves nothing to follow from, so the warning errs on the early side.
+constexpr double kCautiousCopyBytesPerSecond = 5.0 * 1024 * 1024;
+
+// How long copying `tables` of `database` may take: their data at the cautious rate (0 when the
+// catalog cannot say).
+double EstimatedCopySeconds(Session* source, const std::string& database, const std::vector<std::string>& tables) {
+    if (!source || tables.empty()) return 0;
+    std::string names;
+    for (const std::string& table : tables) names += (names.empty() ? "" : ", ") + SourceStringLiteral(table);
+    std::unique_ptr<StatementRowset> rowset = source->NewStatement();
+    if (!rowset) return 0;
+    double bytes = 0;
+    if (rowset->Create("select coalesce(sum(DATA_LENGTH), 0) from information_schema.TABLES where TABLE_SCHEMA = " +
+                       SourceStringLiteral(database) + " and TABLE_NAME in (" + names + ")") >= 0 &&
+        rowset->Execute(StandardRowsetProperties()) == kSuccess && rowset->MoveNext() == kSuccess && !rowset->IsNull(0)) {
+        bytes = std::strtod(std::string(rowset->Value(0)).c_str(), nullptr);
+    }
+    rowset->Close();
+    return bytes / kCautiousCopyBytesPerSecond;
+}
 
 std::optional<NativeSourceOptions> WindowSource(MainWindowModel& window, const std::string& database, std::string& why) {
     std::optional<NativeSourceOptions> options = NativeOptionsFromOdbc(window.sourceConnection().ConnectionText(), why);
@@ -22,7 +49,7 @@ std::vector<FollowProblem> CheckFollowPreconditions(MainWindowModel& window, con
     if (!source) return {{"the source's binary log cannot be read: " + why, "connect the source by host and port"}};
     const std::vector<std::string> tables = FollowedTableNames(window.sourceSession(), database, excluded, why);
     if (!why.empty()) return {{"the source's tables cannot be listed: " + why, "check the source's settings"}};
-    return CheckFollowable(*source, database, tables, 0);
+    return CheckFollowable(*source, database, tables, EstimatedCopySeconds(window.sourceSession(), database, tables));
 }
 
 namespace {
