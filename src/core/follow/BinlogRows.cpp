@@ -1,5 +1,7 @@
 #include "follow/BinlogRows.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -171,6 +173,34 @@ std::string DateTime2Text(const unsigned char* p, int fsp, size_t& used) {
     return text;
 }
 
+// A UUID, INET6 or INET4 value's bytes (in the order the server prints them) as the server prints
+// the value: 8-4-4-4-12 lowercase hexadecimal digits, an IPv6 address in its short form (an
+// IPv4-mapped one with a dotted quad), a dotted quad. The log leaves out trailing zero bytes, as
+// for any fixed-length binary string. False for other columns.
+bool PrintedAsTheServerPrints(BinlogColumnShape::Printed printed, const unsigned char* logged, size_t length,
+                              std::string& text) {
+    using Printed = BinlogColumnShape::Printed;
+    if (printed == Printed::Bytes) return false;
+    const size_t size = printed == Printed::Inet4 ? 4 : 16;
+    if (length > size) return false;
+    unsigned char p[16] = {};
+    std::memcpy(p, logged, length);
+    if (printed == Printed::Uuid) {
+        static const char* const kDigits = "0123456789abcdef";
+        text.clear();
+        for (size_t i = 0; i < 16; ++i) {
+            if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+            text += kDigits[p[i] >> 4];
+            text += kDigits[p[i] & 15];
+        }
+        return true;
+    }
+    char address[INET6_ADDRSTRLEN];
+    if (!inet_ntop(printed == Printed::Inet6 ? AF_INET6 : AF_INET, p, address, sizeof address)) return false;
+    text = address;
+    return true;
+}
+
 std::string SetText(uint64_t bits, const std::vector<std::string>& labels) {
     std::string text;
     for (size_t i = 0; i < labels.size() && i < 64; ++i) {
@@ -214,6 +244,7 @@ private:
         const auto length = static_cast<size_t>(LittleEndian(head, static_cast<int>(lengthBytes)));
         const unsigned char* p = Take(length);
         if (!p) return false;
+        if (PrintedAsTheServerPrints(shape.printed, p, length, value.text)) return true;
         if (shape.binary) {
             AppendHex(value.text, p, length);
         } else {
@@ -396,6 +427,9 @@ BinlogColumnShape ShapeOfColumn(const ColumnModel& column, std::string_view tabl
     shape.labels = column.labels;
     shape.isSet = type == "set";
     shape.fraction = static_cast<int>(column.precision.value_or(0));
+    if (type == "uuid") shape.printed = BinlogColumnShape::Printed::Uuid;
+    if (type == "inet6") shape.printed = BinlogColumnShape::Printed::Inet6;
+    if (type == "inet4") shape.printed = BinlogColumnShape::Printed::Inet4;
     return shape;
 }
 

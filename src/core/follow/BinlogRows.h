@@ -40,6 +40,9 @@ struct BinlogColumnShape {
     std::vector<std::string> labels;  // enum and set
     bool isSet = false;
     int fraction = 0;      // fraction digits of time, datetime, timestamp
+    // MariaDB's fixed-size types, logged as their bytes and handed on in the text the server
+    // prints (as the copy reads them).
+    enum class Printed { Bytes, Uuid, Inet6, Inet4 } printed = Printed::Bytes;
 };
 
 // The shape of a column from its model; `tableCharset` is the table's default character set.
