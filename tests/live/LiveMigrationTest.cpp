@@ -292,17 +292,23 @@ TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
     }
 }
 
+// The rows of `big` in `database` once 20,000 are in (or a minute has passed): a copy under way.
+long long RowsOnceSomeAreIn(const std::string& database) {
+    long long rows = 0;
+    for (int i = 0; i < 600 && rows < 20000; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        rows = std::max(0LL, test::LiveRowCount(database, "big"));
+    }
+    return rows;
+}
+
 TEST_F(LiveTest, ResumeAfterAKilledCopyCompletesTheTableWithNothingDoubled) {
     const std::string& source = EdgeSource::Name();
     LiveDatabase target("resume", true);
     pid_t child = Launch("migrate table " + source + " big " + target.name() + " --yes" + TargetOptions());
     ASSERT_GT(child, 0);
     // Kill the program once some, not all, rows are in.
-    long long rows = 0;
-    for (int i = 0; i < 600 && rows < 20000; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        rows = std::max(0LL, test::LiveRowCount(target.name(), "big"));
-    }
+    const long long rows = RowsOnceSomeAreIn(target.name());
     kill(child, SIGKILL);
     EXPECT_EQ(Collect(child).exitCode, 128 + SIGKILL);
     ASSERT_GT(rows, 0) << "no rows arrived before the kill";
@@ -326,11 +332,7 @@ TEST_F(LiveTest, ALinkLostMidCopyEndsWithTheDriversWordsAndTheResumeHint) {
     LiveDatabase target("linklost", true);
     pid_t child = Launch("migrate table " + source + " big " + target.name() + " --yes --jobs 1" + TargetOptions());
     ASSERT_GT(child, 0);
-    long long rows = 0;
-    for (int i = 0; i < 600 && rows < 20000; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        rows = std::max(0LL, test::LiveRowCount(target.name(), "big"));
-    }
+    RowsOnceSomeAreIn(target.name());
     auto admin = test::ConnectLocalMariaDb();
     ASSERT_NE(admin->session(), nullptr);
     const auto readers = test::LiveQuery(*admin->session(), "SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '" +
