@@ -105,8 +105,9 @@ bool Run::Summarise(int code) {
     std::vector<TableReport> tables = MergeTableEntries(window_->RecordedTables());
     bool resumable = false;
     for (const TableReport& table : tables) {
-        // A read cut short (a lost link) or a stop: what was copied stays and --resume completes it.
-        resumable = resumable || (FailedStep(table) == "rows" && (table.rows.readFailed || table.rows.stopped));
+        // A read or a write cut short (a lost link) or a stop: what was copied stays and --resume
+        // completes it.
+        resumable = resumable || (FailedStep(table) == "rows" && (table.rows.readFailed || table.rows.stopped || table.rows.targetLost));
     }
     PrintSummaryTable(tables);
     for (const TaskPtr& task : commands_->tasks().Snapshot()) {

@@ -169,6 +169,37 @@ TEST_F(FullRowPipelineTest, AStopInTheMiddleOfABatchLosesNothingReadAndEndsSoon)
     EXPECT_NE(std::find(messages.begin(), messages.end(), "Data Converting Terminaled!"), messages.end());
 }
 
+// The target's connection breaks in the middle of the copy: no row is counted as refused, nothing
+// more is sent (not even one row at a time), the read ends soon, and the table says why.
+TEST_F(FullRowPipelineTest, ALostTargetLinkEndsTheCopyWithoutRefusingRows) {
+    MakeSource("CREATE TABLE l (id int PRIMARY KEY, v varchar(20));"
+               "INSERT INTO l SELECT seq, CONCAT('row ', seq) FROM seq_1_to_20000;");
+    std::atomic<bool> broken = false;
+    target_->FailWhen([&broken](const std::string& s) {
+        if (s.starts_with("INSERT INTO l (") && s.find("(1100,N'row 1100')") != std::string::npos) broken = true;
+        return broken.load();
+    }, "[08S01] [FreeTDS][SQL Server]Communication link failure");
+    const TableReport report = Convert("l");
+    EXPECT_TRUE(report.rows.targetLost);
+    EXPECT_EQ(report.rows.rowsFailed, 0);
+    EXPECT_EQ(report.rows.firstError, "[08S01] [FreeTDS][SQL Server]Communication link failure");
+    EXPECT_LT(report.rows.rowsWritten, 1100);
+    EXPECT_LE(report.rows.rowsRead, 1100 + static_cast<int64_t>(4 * kBatchRows));  // the read ended soon
+    const std::vector<std::string> statements = target_->Statements();
+    const auto failed = std::find_if(statements.begin(), statements.end(),
+                                     [](const std::string& s) { return s.find("(1100,N'row 1100')") != std::string::npos; });
+    ASSERT_NE(failed, statements.end());
+    EXPECT_EQ(std::count_if(failed + 1, statements.end(), [](const std::string& s) { return s.starts_with("INSERT INTO l ("); }),
+              0);  // nothing more, not even one row at a time
+    const std::vector<std::string> messages = Messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(),
+                        "[l] the target's connection was lost: [08S01] [FreeTDS][SQL Server]Communication link failure"),
+              messages.end());
+    EXPECT_EQ(RowCopyFailure(report.rows), "the target's connection was lost after " +
+                                               std::to_string(report.rows.rowsWritten) +
+                                               " rows: [08S01] [FreeTDS][SQL Server]Communication link failure");
+}
+
 // A target slower than the source: once the batches rendered ahead fill, the reader says that it
 // waits for the target (and when it goes on), so that a stall is put on the right side.
 TEST_F(FullRowPipelineTest, AReaderHeldUpByASlowTargetSaysSo) {

@@ -350,5 +350,32 @@ TEST_F(LiveTest, ALinkLostMidCopyEndsWithTheDriversWordsAndTheResumeHint) {
     EXPECT_EQ(test::LiveRowCount(target.name(), "big"), kBigRows);
 }
 
+// The target's link dies mid-copy (its sessions killed on the server): no row is counted as
+// refused, the run ends with the driver's words and the --resume hint, and the resumed run
+// completes the table.
+TEST_F(LiveTest, ALostTargetLinkEndsWithTheResumeHintAndNoRowRefused) {
+    const std::string& source = EdgeSource::Name();
+    LiveDatabase target("targetlost", true);
+    pid_t child = Launch("migrate table " + source + " big " + target.name() + " --yes --jobs 1 --report report.json" +
+                         TargetOptions());
+    ASSERT_GT(child, 0);
+    RowsOnceSomeAreIn(target.name());
+    auto master = test::ConnectLiveTarget();
+    const auto sessions = test::LiveQuery(*master->session(), "SELECT session_id FROM sys.dm_exec_sessions WHERE "
+                                                              "database_id = DB_ID('" + target.name() + "')");
+    ASSERT_FALSE(sessions.empty());
+    for (const auto& session : sessions) test::LiveExecute(*master->session(), "KILL " + session.at(0));
+    CliResult cut = Collect(child);
+    ASSERT_LT(test::LiveRowCount(target.name(), "big"), kBigRows) << "the copy ended before its link was cut";
+    EXPECT_EQ(cut.exitCode, 1) << cut.out << cut.err;
+    EXPECT_NE(cut.out.find("the target's connection was lost after "), std::string::npos) << cut.out;
+    EXPECT_NE(cut.err.find("run the same command again with --resume to complete it"), std::string::npos) << cut.err;
+    EXPECT_EQ(Report()["objects"][0]["rowsFailed"], 0) << Report().dump(1);
+
+    CliResult resumed = Live("migrate table " + source + " big " + target.name() + " --yes --resume");
+    EXPECT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
+    EXPECT_EQ(test::LiveRowCount(target.name(), "big"), kBigRows);
+}
+
 }  // namespace
 }  // namespace velmora

@@ -5,7 +5,7 @@
 namespace velmora {
 
 bool RowCopyResult::Succeeded() const {
-    return text == kTrueText && rowsFailed == 0 && !readFailed && !backupFailed;
+    return text == kTrueText && rowsFailed == 0 && !readFailed && !backupFailed && !targetLost;
 }
 
 int64_t ConversionReport::RowsWritten() const {
@@ -31,6 +31,9 @@ int64_t ConversionReport::RowsFailed() const {
 namespace {
 
 std::string RowFailure(const RowCopyResult& rows) {
+    if (rows.targetLost) {
+        return "the target's connection was lost after " + std::to_string(rows.rowsWritten) + " rows: " + rows.firstError;
+    }
     if (rows.rowsFailed > 0) {
         return std::to_string(rows.rowsFailed) + " rows failed: " + rows.firstError;
     }

@@ -24,7 +24,8 @@ struct RowCopyResult {
     bool stopped = false;     // a stop request ended the copy
     bool readFailed = false;  // the query or a fetch failed: rows may be missing
     bool backupFailed = false;  // AutoBackup is on and the data file could not be written
-    std::string firstError;   // the driver's text for the first refused insert
+    bool targetLost = false;  // the target's connection broke: the rows after it were not sent
+    std::string firstError;   // the driver's text for the first refused insert (or the lost link)
     std::string readError;    // the driver's words for a read that failed or was cut short
 
     bool Succeeded() const;

@@ -1,6 +1,7 @@
 #include "Converters/FullRowTransfer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "Converters/SourceQuery.h"
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
+#include "data/ErrorText.h"
 #include "data/StatementExecution.h"
 
 namespace velmora {
@@ -61,6 +63,8 @@ public:
         if (bulk_ && !bulk_->Start()) bulk_.reset();
     }
     bool UsesBulkCopy() const { return bulk_ != nullptr; }
+    // The target's connection broke: nothing more is sent (any thread may ask).
+    bool Lost() const { return lost_; }
 
     // The writer thread's loop: until the queue is closed and drained.
     void Run(BoundedQueue<RenderedBatch>& queue) {
@@ -88,7 +92,26 @@ private:
     const char* Name() const { return table_.tableName.c_str(); }
 
     bool Send(const std::string& statement, std::string* why) {
-        return ExecuteStatement(context_.Log(), context_.TargetSession(), statement, 0, why);
+        if (lost_) return false;
+        std::string reason;
+        if (ExecuteStatement(context_.Log(), context_.TargetSession(), statement, 0, &reason)) return true;
+        if (IsConnectionFailure(reason)) Lose(reason);
+        if (why) *why = reason;
+        return false;
+    }
+
+    // A broken connection is no row's fault: the rows of the open transaction and those after
+    // it are not written (nor counted as refused), and the reader is told to end.
+    void Lose(const std::string& reason) {
+        if (lost_.exchange(true)) return;
+        result_.targetLost = true;
+        result_.firstError = reason;
+        context_.Log().WriteOutputLine("[%s] the target's connection was lost: %s", Name(), reason.c_str());
+    }
+    void Abandon() {
+        sent_.clear();
+        inTransactionRows_ = 0;
+        inTransaction_ = false;
     }
 
     // What the bulk copy committed counts as written; what a failed batch did not keep goes
@@ -116,7 +139,7 @@ private:
     }
 
     void Flush(RenderedBatch batch) {
-        if (batch.rows.empty()) return;
+        if (batch.rows.empty() || lost_) return;
         if (!inTransaction_) inTransaction_ = Send("BEGIN TRANSACTION", nullptr);
         SentBatch pending{prefix_ + batch.values, prefix_.size(), std::move(batch.rows)};
         if (Send(pending.statement, nullptr)) {
@@ -128,6 +151,8 @@ private:
                 Written(rows);
                 Backup(sent_);
             }
+        } else if (lost_) {
+            return Abandon();
         } else {
             Isolate(pending);
         }
@@ -136,7 +161,9 @@ private:
 
     // Rows sent inside a transaction count as written once it commits.
     void Commit() {
+        if (lost_) return Abandon();
         if (inTransaction_ && !Send("COMMIT TRANSACTION", nullptr)) {
+            if (lost_) return Abandon();
             // What the transaction held did not arrive, and the transaction is over.
             Send(kRollback, nullptr);
             for (const SentBatch& batch : sent_) {
@@ -173,6 +200,7 @@ private:
 
     void SendOneByOne(const SentBatch& batch) {
         for (const RowSpan& row : batch.rows) {
+            if (lost_) return;
             std::string statement = prefix_;
             statement += batch.Row(row);
             std::string why;
@@ -203,6 +231,7 @@ private:
     WorkFile data_;
     std::unique_ptr<BulkRowWriter> bulk_;
     std::vector<SentBatch> sent_;
+    std::atomic<bool> lost_ = false;
     int64_t inTransactionRows_ = 0;
     int64_t logged_ = 0;
     bool inTransaction_ = false;
@@ -221,6 +250,7 @@ public:
         }
     }
     ~FullRowCopier() override { Finish(); }
+    bool Broken() const override { return writer_.Lost(); }
 
     bool Begin() override {
         writer_.Open();

@@ -134,6 +134,7 @@ void RangedTable::Merge(const RowCopyResult& rows, const std::vector<std::string
     all.queries += rows.queries;
     all.stopped = all.stopped || rows.stopped;
     all.readFailed = all.readFailed || rows.readFailed;
+    all.targetLost = all.targetLost || rows.targetLost;
     all.backupFailed = all.backupFailed || rows.backupFailed;
     if (all.firstError.empty()) all.firstError = rows.firstError;
     if (all.readError.empty()) all.readError = rows.readError;

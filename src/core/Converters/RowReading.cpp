@@ -58,7 +58,7 @@ struct Progress {
     void TargetHolding(bool holding) { context.ReportRows({table, rows, expected, false, holding}); }
 };
 
-enum class PageEnd { EndOfRows, Stopped, FetchFailed };
+enum class PageEnd { EndOfRows, Stopped, FetchFailed, SinkBroken };
 
 struct PageOutcome {
     PageEnd end = PageEnd::EndOfRows;
@@ -104,6 +104,10 @@ PageOutcome ReadPage(WorkerContext& context, StatementRowset& rows, const Paging
         if (!keyColumns.empty()) {
             page.lastKey.clear();
             for (int column : keyColumns) page.lastKey.emplace_back(rows.Value(column));
+        }
+        if (sink.Broken()) {
+            page.end = PageEnd::SinkBroken;
+            return page;
         }
         if (context.StopRequested()) {
             context.Log().WriteText("Data Converting Terminaled!");

@@ -26,6 +26,9 @@ public:
     virtual bool Begin() { return true; }
     // One row, as the driver delivers it; returns the bytes of its values (page sizing).
     virtual size_t TakeRow(StatementRowset& row) = 0;
+    // True once the sink can take no more rows (its target's connection is gone): the read ends
+    // there, and the sink's result says why.
+    virtual bool Broken() const { return false; }
 
     // Set by the reader: a sink that waits for the target calls it with true before it waits and
     // with false when it goes on, so that the progress display says which side holds the copy.

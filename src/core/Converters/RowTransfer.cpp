@@ -11,6 +11,7 @@
 #include "translation/ValueLiterals.h"
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
+#include "data/ErrorText.h"
 
 namespace velmora {
 namespace {
@@ -56,10 +57,16 @@ public:
         statement_ += ")\n";
         ++result_.rowsRead;
         if (data_ && context_.options.autoBackup) data_.Write(statement_);
-        std::string* error = result_.rowsFailed == 0 ? &result_.firstError : nullptr;
-        if (RunTargetStatement(context_.TargetSession(), statement_, error)) {
+        std::string error;
+        if (RunTargetStatement(context_.TargetSession(), statement_, &error)) {
             ++result_.rowsWritten;
+        } else if (IsConnectionFailure(error)) {
+            // Not this row's fault: nothing more goes over the connection (the read ends).
+            result_.targetLost = true;
+            result_.firstError = error;
+            context_.Log().WriteOutputLine("[%s] the target's connection was lost: %s", table_.c_str(), error.c_str());
         } else if (++result_.rowsFailed == 1) {
+            result_.firstError = error;
             context_.Log().WriteOutputLine("[%s] INSERT failed: %s", table_.c_str(),
                                            result_.firstError.c_str());
         }
@@ -70,6 +77,7 @@ public:
         return bytes;
     }
 
+    bool Broken() const override { return result_.targetLost; }
     void Close() { CloseDataFile(context_, data_, table_, result_); }
 
 private:
@@ -85,7 +93,10 @@ private:
 
 void WriteCopySummary(OperationLog& log, std::string_view table, const RowCopyResult& result) {
     std::string name(table);
-    if (result.rowsFailed > 0) {
+    if (result.targetLost) {
+        log.WriteOutputLine("[%s] %lld records converted, the target's connection was LOST!", name.c_str(),
+                            static_cast<long long>(result.rowsWritten));
+    } else if (result.rowsFailed > 0) {
         log.WriteOutputLine("[%s] %lld records converted, %lld records FAILED!", name.c_str(),
                             static_cast<long long>(result.rowsWritten),
                             static_cast<long long>(result.rowsFailed));

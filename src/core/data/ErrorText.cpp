@@ -117,4 +117,6 @@ std::string ConnectionFailureLine(const std::vector<DiagnosticRecord>& records,
     return cause.empty() ? why : cause + ": " + why;
 }
 
+bool IsConnectionFailure(std::string_view driverText) { return driverText.starts_with("[08"); }
+
 }  // namespace velmora

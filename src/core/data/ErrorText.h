@@ -33,6 +33,10 @@ std::string FormatProviderError(std::string_view message, ResultCode code);
 // codes without a text of their own, "Unknown error".
 std::string ResultCodeText(ResultCode code);
 
+// True when the driver's description (GetProviderErrorText's) is of a broken connection
+// (SQLSTATE class 08, "Communication link failure"): nothing more can go over it.
+bool IsConnectionFailure(std::string_view driverText);
+
 // The driver's description of a failure: the message of the last record that could be read,
 // or "Unknown Error!" when there is none.
 std::string GetProviderErrorText(const std::vector<DiagnosticRecord>& records);
