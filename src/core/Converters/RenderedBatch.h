@@ -29,7 +29,11 @@ struct RawField {
 // stands), and the reasons of rows that failed before anything was sent (counted by the writer,
 // which keeps every count). One text per batch: no allocation per row. With a bulk copy, `raw`
 // holds every value of every row, `fields` one entry per written column of each row in order.
+struct StreamedRow;  // StreamedRow.h
+
 struct RenderedBatch {
+    // Set, in a batch of its own, for a row with large values: the reader keeps it until sent.
+    StreamedRow* streamed = nullptr;
     std::string values;
     std::vector<RowSpan> rows;
     std::vector<std::string> refusals;
