@@ -16,8 +16,8 @@ constexpr uint16_t kTypeVarNumeric = 139;
 constexpr uint16_t kTypeDbTime2 = 145;
 constexpr uint16_t kTypeDbTimestampOffset = 146;
 
-// CONCAT takes at most 254 arguments.
-constexpr size_t kMaxConcatArguments = 254;
+// CONCAT takes at most 254 arguments on SQL Server and 100 on Babelfish.
+constexpr size_t kMaxConcatArguments = 100;
 
 enum class Rendering { Text, Binary, Number, Boolean, Date, Time, DateTime };
 
@@ -89,7 +89,7 @@ std::vector<std::string> TextParts(std::string_view text, bool national = true) 
     return parts;
 }
 
-// CONCAT over `parts`, nested in groups of at most 254 arguments; the first argument of every
+// CONCAT over `parts`, nested in groups of at most kMaxConcatArguments; the first argument of every
 // group is nvarchar(max), so no group is ever cut at 4,000 characters.
 std::string ConcatGroups(std::vector<std::string> parts, bool national = true) {
     while (parts.size() > 1) {
