@@ -18,6 +18,7 @@
 #include "Converters/WorkFiles.h"
 #include "Converters/WorkerContext.h"
 #include "data/StatementExecution.h"
+#include "data/WideText.h"
 
 namespace velmora {
 namespace {
@@ -126,7 +127,10 @@ private:
     void Flush(RenderedBatch batch) {
         if (batch.rows.empty()) return;
         if (!inTransaction_) inTransaction_ = Send("BEGIN TRANSACTION", nullptr);
-        SentBatch pending{prefix_ + batch.values, prefix_.size(), std::move(batch.rows)};
+        // The prefix goes in front of the values where they stand: no second copy of a batch
+        // that holds a large value.
+        batch.values.insert(0, prefix_);
+        SentBatch pending{std::move(batch.values), prefix_.size(), std::move(batch.rows)};
         if (Send(pending.statement, nullptr)) {
             const auto rows = static_cast<int64_t>(pending.rows.size());
             sent_.push_back(std::move(pending));
@@ -328,6 +332,7 @@ private:
                 streamed->columns.push_back(written_[i]);
                 continue;
             }
+            if (AppendRawBinary(out, *written_[i], rows, i)) continue;
             RenderedValue rendered = AppendFullValue(out, *written_[i], rows.Value(i), isNull);
             if (rendered.outcome == ValueOutcome::RowFails) {
                 row.failure = rendered.reason;
@@ -339,6 +344,17 @@ private:
         }
         out.push_back(')');
         return row;
+    }
+
+    // A binary value whose bytes the reader holds is written from them, as the literal of its
+    // digits would be: the digits are never made apart.
+    static bool AppendRawBinary(std::string& out, const TargetColumn& column, StatementRowset& rows, int i) {
+        if (column.rendering != ValueRendering::Binary) return false;
+        const std::optional<std::string_view> bytes = rows.RawBytes(i);
+        if (!bytes) return false;
+        out += "0x";
+        AppendHex(reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size(), out);
+        return true;
     }
 
     bool HasStreamedValue(StatementRowset& rows, int count) const {
