@@ -1,6 +1,7 @@
 // Large values on the live server: rows whose blob or text (multi-byte, with quotes and line
 // breaks) passes the size at which a value is sent as a parameter in pieces arrive exact, between
-// small rows of the same table that go in batches, one of them a text of many lines.
+// small rows of the same table that go in batches, one of them a text of many lines; the
+// identity values are kept.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,7 +21,7 @@ class LiveLargeValueTest : public test::LiveCliFixture {};
 TEST_F(LiveLargeValueTest, LargeBlobAndTextRowsArriveExactAmongSmallRows) {
     test::ScratchDatabase source(
         "vlive_large",
-        "CREATE TABLE big (id int PRIMARY KEY, b longblob, t longtext);"
+        "CREATE TABLE big (id int AUTO_INCREMENT PRIMARY KEY, b longblob, t longtext);"
         "INSERT INTO big VALUES (1, 0x00FF, 'small'), (2, REPEAT(0x00FF270A, 800000), NULL),"
         "(3, NULL, REPEAT('Grüße ''東京'' 😀\\r\\n', 150000)), (4, NULL, 'last'),"
         "(5, REPEAT(0x41, 1048576), REPEAT('ß', 600000)), (6, NULL, REPEAT('line\\n', 700));");
