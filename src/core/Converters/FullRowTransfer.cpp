@@ -367,17 +367,17 @@ private:
     // A row with a large value: what is rendered goes first, then the row on its own; the row's
     // values stay where the reader holds them until the writer has sent it.
     size_t TakeStreamedRow(StatementRowset& rows, int count) {
-        StreamedRow row;
-        RowRendering rendered = Render(row.values, rows, count, &row);
+        auto row = std::make_shared<StreamedRow>();
+        RowRendering rendered = Render(row->values, rows, count, row.get());
         if (rendered.failure) {
             Refuse(rendered);
             return rendered.bytes;
         }
         CountZeroDates();
         HandOver();
-        std::future<void> sent = row.sent.get_future();
+        std::future<void> sent = row->sent.get_future();
         RenderedBatch batch;
-        batch.streamed = &row;
+        batch.streamed = std::move(row);
         queue_.Push(std::move(batch));
         sent.wait();
         return rendered.bytes;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,8 +33,9 @@ struct RawField {
 struct StreamedRow;  // StreamedRow.h
 
 struct RenderedBatch {
-    // Set, in a batch of its own, for a row with large values: the reader keeps it until sent.
-    StreamedRow* streamed = nullptr;
+    // Set, in a batch of its own, for a row with large values, which the reader keeps until it
+    // was sent. Shared: the writer may still hold it when the reader goes on.
+    std::shared_ptr<StreamedRow> streamed;
     std::string values;
     std::vector<RowSpan> rows;
     std::vector<std::string> refusals;
