@@ -33,13 +33,15 @@ public:
         return kSuccess;
     }
     ResultCode Execute(const PropertySet&) override {
-        // No text from the source may end the batch or open a command of the splitter.
-        const BatchSafeText safe = MakeBatchSafe(text_);
+        // No text from the source may end the batch or open a command of the splitter. A
+        // statement on one line (every row INSERT) is written as it stands, without a copy.
+        const std::optional<std::string> refusal = RefusalAsItStands(text_);
+        const BatchSafeText safe = refusal ? BatchSafeText{"", *refusal} : MakeBatchSafe(text_);
         if (!safe.ok()) {
             error_ = "The statement is not written into the script: " + safe.refusal;
             return kFailure;
         }
-        if (target_.Append(safe.text)) return kSuccess;
+        if (target_.Append(refusal ? std::string_view(text_) : std::string_view(safe.text))) return kSuccess;
         error_ = "Cannot write the script " + target_.scriptPath() + ": " + std::strerror(errno);
         return kFailure;
     }

@@ -1,5 +1,6 @@
 // The Full row copy as a pipeline, from the real MariaDB into the SQL Server target double: batch
-// boundaries, the data file next to the report when rows are refused or a commit fails, a stop
+// boundaries, rows with large values sent apart as parameters, the data file next to the report
+// when rows are refused or a commit fails, a stop
 // in the middle of a batch, identity inserts around the batches, and several tables at once on
 // connections of their own with the foreign keys after all of them.
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include "Converters/ConversionDrivers.h"
 #include "Converters/ConversionReport.h"
 #include "Converters/FullRowTransfer.h"
+#include "data/StreamedValues.h"
 #include "support/ConversionFixture.h"
 
 namespace velmora::test {
@@ -145,6 +147,66 @@ TEST_F(FullRowPipelineTest, TheDataFileAndTheReportAgreeWhenRowsOrACommitFail) {
     ASSERT_NE(failed, statements.end());
     ASSERT_NE(failed + 1, statements.end());
     EXPECT_EQ(*(failed + 1), "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
+}
+
+// Rows with a value of 1 MB or more go on their own, as INSERTs whose large values are
+// parameters sent in pieces of at most 1 MB, after what came before has committed; the small rows
+// around them go in batches. The values arrive exact, the data file holds every row written as
+// literals, and a refused large row is named with the server's words.
+TEST_F(FullRowPipelineTest, LargeValuesGoAsParametersInPiecesAndSmallRowsInBatches) {
+    MakeSource("CREATE TABLE big (id int PRIMARY KEY, b longblob, t longtext);"
+               "INSERT INTO big VALUES (1, 0x00FF, 'small'), (2, REPEAT(0x00FF27, 600000), 'x'),"
+               "(3, NULL, 'after'), (4, NULL, REPEAT('Grüße ''東京'' 😀\n', 70000)),"
+               "(5, NULL, 'last'), (6, NULL, REPEAT('z', 1048576));");
+    context_.options.autoBackup = true;
+    target_->FailWhen([](const std::string& s) { return s.ends_with("(6,NULL,?)"); },
+                      "String or binary data would be truncated.");
+    const TableReport report = Convert("big");
+    EXPECT_EQ(report.rows.rowsRead, 6);
+    EXPECT_EQ(report.rows.rowsWritten, 5);
+    EXPECT_EQ(report.rows.rowsFailed, 1);
+    EXPECT_EQ(report.rows.firstError, "String or binary data would be truncated.");
+
+    std::string blob, text;
+    for (int i = 0; i < 600000; ++i) blob += std::string("\x00\xFF'", 3);
+    for (int i = 0; i < 70000; ++i) text += "Grüße '東京' 😀\n";
+    const std::vector<std::string> inserts = TargetStatementsStartingWith("INSERT INTO big (");
+    const std::string prefix = "INSERT INTO big (id,b,t) VALUES ";
+    EXPECT_EQ(inserts, (std::vector<std::string>{prefix + "(1,0x00FF,N'small')", prefix + "(2,?,N'x')",
+                                                 prefix + "(3,NULL,N'after')", prefix + "(4,NULL,?)",
+                                                 prefix + "(5,NULL,N'last')", prefix + "(6,NULL,?)"}));
+    const std::vector<StreamedStatement> streamed = target_->StreamedStatements();
+    ASSERT_EQ(streamed.size(), 3u);
+    const struct { bool text; const std::string* value; size_t pieces; } expected[] = {
+        {false, &blob, 2}, {true, &text, 3}, {true, nullptr, 2}};
+    for (size_t i = 0; i < streamed.size(); ++i) {
+        SCOPED_TRACE(streamed[i].statement);
+        EXPECT_EQ(streamed[i].statement, inserts[2 * i + 1]);
+        ASSERT_EQ(streamed[i].parameters.size(), 1u);
+        const StreamedParameter& received = streamed[i].parameters[0];
+        EXPECT_EQ(received.text, expected[i].text);
+        if (expected[i].value) {
+            EXPECT_TRUE(received.value == *expected[i].value);
+        }
+        EXPECT_EQ(received.pieces, expected[i].pieces);
+        EXPECT_LE(received.largestPiece, kStreamPieceBytes);
+    }
+    // The batch before a large row has committed when the row is sent.
+    const std::vector<std::string> statements = target_->Statements();
+    const auto second = std::find(statements.begin(), statements.end(), inserts[1]);
+    ASSERT_NE(second, statements.begin());
+    EXPECT_EQ(*(second - 1), "COMMIT TRANSACTION");
+    const std::vector<std::string> messages = Messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(),
+                        "[big] INSERT failed: String or binary data would be truncated."),
+              messages.end());
+    // The data file: the five rows written, the large values as their literals.
+    const std::vector<std::string> lines = Lines(ReadWorkFile("big.data"));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1].size(), prefix.size() + std::string("(2,0x,N'x')").size() + 2 * blob.size());
+    EXPECT_TRUE(lines[1].starts_with(prefix + "(2,0x00FF2700FF27"));
+    EXPECT_TRUE(lines[3].starts_with(prefix + "(4,NULL,CONCAT(CONVERT(nvarchar(max),"));
+    EXPECT_NE(lines[3].find(",N'Grüße ''東京'' 😀',NCHAR(10),"), std::string::npos);
 }
 
 // A stop while a batch is being sent: the reader ends within a few batches, everything read is

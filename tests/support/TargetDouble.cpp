@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "data/WideText.h"
+
 namespace velmora::test {
 namespace {
 
@@ -35,6 +37,7 @@ struct ScriptedFailure {
 struct TargetDouble::State {
     mutable std::mutex mutex;
     std::vector<std::string> statements;
+    std::vector<StreamedStatement> streamed;
     // Exact texts (a later rule for the same text replaces the earlier one), then predicates
     // (the first that matches wins).
     std::vector<std::pair<std::string, ScriptedFailure>> exactFailures;
@@ -183,8 +186,13 @@ public:
         created_ = true;
         return kSuccess;
     }
+    bool BindStreamed(std::vector<StreamedValue> values) override {
+        streamed_ = std::move(values);
+        return true;
+    }
     ResultCode Execute(const PropertySet&) override {
         if (!created_) return kFailure;
+        if (!streamed_.empty()) Receive();
         TargetDouble::Outcome outcome = state_->Run(text_, own_.get());
         errorText_ = outcome.errorText;
         if (outcome.code != kSuccess) return outcome.code;
@@ -217,10 +225,34 @@ public:
         row_ = nullptr;
         next_ = 0;
         created_ = false;
+        streamed_.clear();
     }
     std::string ProviderErrorText() const override { return errorText_.empty() ? "Unknown Error!" : errorText_; }
 
 private:
+    // Takes the streamed values piece by piece, as a driver's SQLPutData does, and records them.
+    void Receive() {
+        StreamedStatement record{text_, {}};
+        for (const StreamedValue& value : streamed_) {
+            StreamedParameter& received = record.parameters.emplace_back();
+            received.text = value.IsText();
+            std::u16string units;
+            ForEachPiece(value, [&](const void* data, size_t bytes) {
+                ++received.pieces;
+                received.largestPiece = std::max(received.largestPiece, bytes);
+                if (value.IsText()) {
+                    units.append(static_cast<const char16_t*>(data), bytes / sizeof(char16_t));
+                } else {
+                    received.value.append(static_cast<const char*>(data), bytes);
+                }
+                return true;
+            });
+            if (value.IsText()) received.value = Utf16ToUtf8(units);
+        }
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->streamed.push_back(std::move(record));
+    }
+
     const std::optional<std::string>* Cell(int index) const {
         if (!row_ || index < 0 || static_cast<size_t>(index) >= row_->size()) return nullptr;
         return &(*row_)[static_cast<size_t>(index)];
@@ -229,6 +261,7 @@ private:
     std::shared_ptr<TargetDouble::State> state_;
     std::shared_ptr<std::string> own_;
     std::string text_;
+    std::vector<StreamedValue> streamed_;
     bool created_ = false;
     std::optional<ScriptedResult> result_;
     const ScriptedRow* row_ = nullptr;
@@ -333,6 +366,7 @@ public:
     }
     std::string ProviderErrorText() const override { return "Unknown Error!"; }
     std::unique_ptr<BulkLoad> NewBulkLoad() override { return state_->bulk->NewLoad(); }
+    bool StreamsValues() const override { return true; }
     bool StreamsRows() const override {
         std::lock_guard<std::mutex> lock(state_->mutex);
         return state_->streamsRows;
@@ -468,9 +502,15 @@ std::vector<std::string> TargetDouble::Statements() const {
     return state_->statements;
 }
 
+std::vector<StreamedStatement> TargetDouble::StreamedStatements() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->streamed;
+}
+
 void TargetDouble::ClearStatements() {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->statements.clear();
+    state_->streamed.clear();
     state_->placed.clear();
 }
 

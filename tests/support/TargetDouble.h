@@ -16,7 +16,10 @@
 //   for (const auto& s : t.Statements()) EXPECT_EQ(test::DescribeTsqlProblems(s), "");
 //
 // Rules:
-// - A statement is recorded when it is executed (failing ones too). Failures are looked up
+// - A statement is recorded when it is executed (failing ones too). One with streamed values
+//   (StatementRowset::BindStreamed) is recorded by its text, markers and all, and in
+//   StreamedStatements with what the double took of each value, piece by piece as a driver's
+//   SQLPutData does (a text's UTF-16 pieces back in UTF-8, binary as its bytes). Failures are looked up
 //   first (exact text, then predicates in the order added), then answers (the same order).
 //   Anything unscripted succeeds without a rowset.
 // - A successful "use <name>" (optionally in brackets, optionally ending in ";") makes <name>
@@ -72,6 +75,19 @@ inline constexpr const char* kBabelfishVersion =
 
 using StatementPredicate = std::function<bool(const std::string& statement)>;
 
+// One value of a statement with streamed values, as the double received it.
+struct StreamedParameter {
+    bool text = false;
+    std::string value;  // UTF-8 for a text, the bytes of binary
+    size_t pieces = 0;
+    size_t largestPiece = 0;  // bytes
+};
+
+struct StreamedStatement {
+    std::string statement;
+    std::vector<StreamedParameter> parameters;
+};
+
 class DoubleBulkScript;  // support/DoubleBulkCopy.h
 
 class TargetDouble : public DataSourceConnection {
@@ -117,6 +133,8 @@ public:
 
     // ---- Observe ----
     std::vector<std::string> Statements() const;
+    // The statements executed with streamed values, in order (failing ones too).
+    std::vector<StreamedStatement> StreamedStatements() const;
     void ClearStatements();
     std::string currentCatalog() const;
     // The statements run on connections working in `catalog`, in order.

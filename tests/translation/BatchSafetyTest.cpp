@@ -56,11 +56,21 @@ TEST(BatchSafetyTest, RewritesOnlyWhatHoldsALineBreakAndRefusesWhatCannotBeRewri
         {"SELECT 1\n  :setvar x 1", ""},
         {"SELECT 'open", ""},
         {"IF 1=1\n    GOTO done;", "IF 1=1\n    GOTO done;"},
+        {"SELECT [a']', \"b[\", /* 'c */ 1 -- 'd", "SELECT [a']', \"b[\", /* 'c */ 1 -- 'd"},
+        {"SELECT [open", ""},
+        {"SELECT 1 /* open", ""},
+        {"go", ""},
     };
     for (const Case& c : cases) {
         const BatchSafeText safe = MakeBatchSafe(c.in);
         EXPECT_EQ(safe.ok() ? safe.text : "", c.out) << c.in;
         EXPECT_EQ(safe.ok(), !c.out.empty()) << c.in;
+        // A statement on one line is judged as it stands, with the same refusal.
+        const std::optional<std::string> asItStands = RefusalAsItStands(c.in);
+        EXPECT_EQ(asItStands.has_value(), c.in.find_first_of("\r\n") == std::string::npos) << c.in;
+        if (asItStands) {
+            EXPECT_EQ(*asItStands, safe.refusal) << c.in;
+        }
     }
 }
 

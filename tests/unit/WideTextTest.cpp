@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "data/StreamedValues.h"
 #include "data/WideText.h"
 
 namespace velmora {
@@ -34,6 +35,48 @@ TEST(WideText, HexIsUpperCaseTwoDigitsPerByte) {
     std::string out = "0x";
     AppendHex(bytes, sizeof bytes, out);
     EXPECT_EQ(out, "0x0001ABFF10");
+}
+
+// Streamed values in small pieces: a text's UTF-16 pieces never split a character (so each piece
+// converts alone to what the whole converts to), binary arrives as its bytes, from the bytes or
+// from their digits, and the length told to the driver is what is sent.
+TEST(StreamedValues, PiecesKeepEveryCharacterAndByte) {
+    using Form = StreamedValue::Form;
+    const std::string bad = "a\xFF\xE6\x97x\x80\x80\x80\x80z";
+    struct {
+        StreamedValue value;
+        std::string expected;  // UTF-8 of the text, or the bytes
+    } cases[] = {
+        {{Form::Text, "Grüße 東京 😀😀 𝄞"}, "Grüße 東京 😀😀 𝄞"},
+        {{Form::Text, bad}, Utf16ToUtf8(Utf8ToUtf16(bad))},
+        {{Form::Text, ""}, ""},
+        {{Form::Bytes, std::string_view("\0\xFF'x\x01", 5)}, std::string("\0\xFF'x\x01", 5)},
+        {{Form::HexDigits, "00ff27Ab01"}, std::string("\0\xFF'\xAB\x01", 5)},
+    };
+    for (const auto& c : cases) {
+        for (size_t pieceBytes : {8u, 9u, 10u, 1u << 20}) {
+            SCOPED_TRACE(std::string(c.value.data) + " in pieces of " + std::to_string(pieceBytes));
+            std::u16string units;
+            std::string bytes, joined;
+            size_t pieces = 0;
+            ASSERT_TRUE(ForEachPiece(c.value, [&](const void* data, size_t size) {
+                EXPECT_LE(size, pieceBytes);
+                ++pieces;
+                if (!c.value.IsText()) return bytes.append(static_cast<const char*>(data), size), true;
+                const std::u16string piece(static_cast<const char16_t*>(data), size / 2);
+                EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(piece)), piece);  // no surrogate pair cut
+                units += piece;
+                return true;
+            }, pieceBytes));
+            EXPECT_GE(pieces, 1u);
+            EXPECT_EQ(c.value.IsText() ? Utf16ToUtf8(units) : bytes, c.expected);
+            EXPECT_EQ(StreamedLength(c.value), c.value.IsText() ? units.size() : bytes.size());
+        }
+    }
+    // A false from the receiver stops the pieces.
+    size_t calls = 0;
+    EXPECT_FALSE(ForEachPiece({Form::Bytes, "abcdefgh"}, [&](const void*, size_t) { return ++calls > 5; }, 2));
+    EXPECT_EQ(calls, 1u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "Converters/BulkRowWriter.h"
 #include "Converters/NativeRowSource.h"
 #include "Converters/RenderedBatch.h"
+#include "Converters/StreamedRow.h"
 #include "translation/FullValueRendering.h"
 #include "Converters/RowReading.h"
 #include "Converters/RowTransfer.h"
@@ -19,6 +20,7 @@
 #include "Converters/WorkerContext.h"
 #include "data/ErrorText.h"
 #include "data/StatementExecution.h"
+#include "data/WideText.h"
 
 namespace velmora {
 namespace {
@@ -65,12 +67,19 @@ public:
     bool UsesBulkCopy() const { return bulk_ != nullptr; }
     // The target's connection broke: nothing more is sent (any thread may ask).
     bool Lost() const { return lost_; }
+    // Whether a row with a large value may go as a streamed row (StreamedRow.h).
+    bool StreamsValues() const {
+        const Session* target = context_.TargetSession();
+        return target && target->StreamsValues() && !bulk_;
+    }
 
     // The writer thread's loop: until the queue is closed and drained.
     void Run(BoundedQueue<RenderedBatch>& queue) {
         while (std::optional<RenderedBatch> batch = queue.Pop()) {
             for (const std::string& why : batch->refusals) RowRefused(why);
-            if (bulk_ && bulk_->Active()) {
+            if (batch->streamed) {
+                SendStreamed(*batch->streamed);
+            } else if (bulk_ && bulk_->Active()) {
                 bulk_->Add(std::move(*batch));
                 AfterBulk();
             } else {
@@ -141,7 +150,10 @@ private:
     void Flush(RenderedBatch batch) {
         if (batch.rows.empty() || lost_) return;
         if (!inTransaction_) inTransaction_ = Send("BEGIN TRANSACTION", nullptr);
-        SentBatch pending{prefix_ + batch.values, prefix_.size(), std::move(batch.rows)};
+        // The prefix goes in front of the values where they stand: no second copy of a batch
+        // that holds a large value.
+        batch.values.insert(0, prefix_);
+        SentBatch pending{std::move(batch.values), prefix_.size(), std::move(batch.rows)};
         if (Send(pending.statement, nullptr)) {
             const auto rows = static_cast<int64_t>(pending.rows.size());
             sent_.push_back(std::move(pending));
@@ -157,6 +169,30 @@ private:
             Isolate(pending);
         }
         if (sent_.size() >= kBatchesPerTransaction || !inTransaction_) Commit();
+    }
+
+    // A row with large values goes on its own, after what came before it has committed: it
+    // cannot be sent again once the reader has moved on, so no later rollback may take it.
+    // Whatever happens, the reader is told that its row is free.
+    void SendStreamed(StreamedRow& row) {
+        Commit();
+        std::string why;
+        if (lost_) {
+            // Nothing goes over a broken connection; the row is not written.
+        } else if (ExecuteStreamedStatement(context_.Log(), context_.TargetSession(), prefix_ + row.values,
+                                            row.parameters, &why)) {
+            Written(1);
+            if (data_ && context_.options.autoBackup) {
+                data_.Write(prefix_);
+                WriteRowLiteral(row, [this](std::string_view piece) { data_.Write(piece); });
+                data_.Write("\n");
+            }
+        } else if (IsConnectionFailure(why)) {
+            Lose(why);
+        } else {
+            RowRefused(why);
+        }
+        row.sent.set_value();
     }
 
     // Rows sent inside a transaction count as written once it commits.
@@ -255,6 +291,7 @@ public:
     bool Begin() override {
         writer_.Open();
         bulkRows_ = writer_.UsesBulkCopy();
+        streams_ = writer_.StreamsValues();
         thread_ = std::thread([this, table = LogTableScope::Current()] {
             LogTableScope named(table);  // its lines name the table as the reader's do
             writer_.Run(queue_);
@@ -263,43 +300,24 @@ public:
     }
 
     size_t TakeRow(StatementRowset& rows) override {
+        const int count = std::min(rows.ColumnCount(), static_cast<int>(written_.size()));
+        ++result_.rowsRead;
+        if (streams_ && HasStreamedValue(rows, count)) return TakeStreamedRow(rows, count);
         std::string& out = batch_.values;
         const size_t start = out.size();
         if (!batch_.rows.empty()) out.push_back(',');
         const size_t rowStart = out.size();
-        out.push_back('(');
-        size_t bytes = 0;
-        const char* failure = nullptr;
-        size_t failedColumn = 0;
-        zeroDatesInRow_.clear();
-        const int count = std::min(rows.ColumnCount(), static_cast<int>(written_.size()));
-        for (int i = 0; i < count && !failure; ++i) {
-            if (i > 0) out.push_back(',');
-            std::string_view value = rows.Value(i);
-            bytes += value.size();
-            RenderedValue rendered = AppendFullValue(out, *written_[i], value, rows.IsNull(i));
-            if (rendered.outcome == ValueOutcome::RowFails) {
-                failure = rendered.reason;
-                failedColumn = static_cast<size_t>(i);
-            }
-            if (rendered.outcome == ValueOutcome::ZeroDateAsNull) {
-                zeroDatesInRow_.push_back(static_cast<size_t>(i));
-            }
-        }
-        out.push_back(')');
-        ++result_.rowsRead;
-        if (failure) {
+        RowRendering rendered = Render(out, rows, count, nullptr);
+        if (rendered.failure) {
             out.resize(start);  // the row is not sent
-            batch_.refusals.push_back(std::string(failure) + " (column " +
-                                      written_[failedColumn]->name + ")");
+            Refuse(rendered);
         } else {
-            // Only the rows that are sent count their zero dates made NULL.
-            for (size_t column : zeroDatesInRow_) ++zeroDates_[column];
+            CountZeroDates();
             batch_.rows.push_back({rowStart, out.size() - rowStart});
             if (bulkRows_) bulkRenderer_.Append(batch_, written_, rows);
             if (batch_.rows.size() >= kBatchRows || out.size() >= kBatchBytes) HandOver();
         }
-        return bytes;
+        return rendered.bytes;
     }
 
     // Hands over what is rendered and waits until the writer has sent, committed and switched
@@ -325,6 +343,90 @@ public:
     void CloseDataFile() { writer_.CloseDataFile(); }
 
 private:
+    struct RowRendering {
+        size_t bytes = 0;
+        const char* failure = nullptr;
+        size_t failedColumn = 0;
+    };
+
+    // Appends the row's VALUES entry "(...)" to `out`; with `streamed`, its large values become
+    // markers and parameters there. Notes the zero dates made NULL in zeroDatesInRow_.
+    RowRendering Render(std::string& out, StatementRowset& rows, int count, StreamedRow* streamed) {
+        RowRendering row;
+        zeroDatesInRow_.clear();
+        out.push_back('(');
+        for (int i = 0; i < count && !row.failure; ++i) {
+            if (i > 0) out.push_back(',');
+            const bool isNull = rows.IsNull(i);
+            row.bytes += rows.Length(i);
+            if (streamed && !isNull && StreamsValue(*written_[i], rows.Length(i))) {
+                streamed->markers.push_back(out.size());
+                out.push_back('?');
+                streamed->parameters.push_back(StreamedValueOf(*written_[i], rows, i));
+                streamed->columns.push_back(written_[i]);
+                continue;
+            }
+            if (AppendRawBinary(out, *written_[i], rows, i)) continue;
+            RenderedValue rendered = AppendFullValue(out, *written_[i], rows.Value(i), isNull);
+            if (rendered.outcome == ValueOutcome::RowFails) {
+                row.failure = rendered.reason;
+                row.failedColumn = static_cast<size_t>(i);
+            }
+            if (rendered.outcome == ValueOutcome::ZeroDateAsNull) {
+                zeroDatesInRow_.push_back(static_cast<size_t>(i));
+            }
+        }
+        out.push_back(')');
+        return row;
+    }
+
+    // A binary value whose bytes the reader holds is written from them, as the literal of its
+    // digits would be: the digits are never made apart.
+    static bool AppendRawBinary(std::string& out, const TargetColumn& column, StatementRowset& rows, int i) {
+        if (column.rendering != ValueRendering::Binary) return false;
+        const std::optional<std::string_view> bytes = rows.RawBytes(i);
+        if (!bytes) return false;
+        out += "0x";
+        AppendHex(reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size(), out);
+        return true;
+    }
+
+    bool HasStreamedValue(StatementRowset& rows, int count) const {
+        for (int i = 0; i < count; ++i) {
+            if (!rows.IsNull(i) && StreamsValue(*written_[i], rows.Length(i))) return true;
+        }
+        return false;
+    }
+
+    // A row with a large value: what is rendered goes first, then the row on its own; the row's
+    // values stay where the reader holds them until the writer has sent it.
+    size_t TakeStreamedRow(StatementRowset& rows, int count) {
+        auto row = std::make_shared<StreamedRow>();
+        RowRendering rendered = Render(row->values, rows, count, row.get());
+        if (rendered.failure) {
+            Refuse(rendered);
+            return rendered.bytes;
+        }
+        CountZeroDates();
+        HandOver();
+        std::future<void> sent = row->sent.get_future();
+        RenderedBatch batch;
+        batch.streamed = std::move(row);
+        queue_.Push(std::move(batch));
+        sent.wait();
+        return rendered.bytes;
+    }
+
+    void Refuse(const RowRendering& rendered) {
+        batch_.refusals.push_back(std::string(rendered.failure) + " (column " +
+                                  written_[rendered.failedColumn]->name + ")");
+    }
+
+    // Only the rows that are sent count their zero dates made NULL.
+    void CountZeroDates() {
+        for (size_t column : zeroDatesInRow_) ++zeroDates_[column];
+    }
+
     void HandOver() {
         if (batch_.rows.empty() && batch_.refusals.empty()) return;
         const size_t used = batch_.values.size();
@@ -346,6 +448,7 @@ private:
     std::map<size_t, int64_t> zeroDates_;
     std::vector<size_t> zeroDatesInRow_;
     bool bulkRows_ = false;
+    bool streams_ = false;
     BulkRowRenderer bulkRenderer_;
 };
 

@@ -5,7 +5,10 @@
 // explicit column list, "INSERT INTO [t] ([a],[b]) VALUES (...),(...)": at most kBatchRows rows
 // and about kBatchBytes of values each (T-SQL takes at most 1,000 rows in one VALUES list),
 // inside explicit transactions of kBatchesPerTransaction statements. Computed columns are never
-// written; identity values are kept (IDENTITY_INSERT ON for the copy).
+// written; identity values are kept (IDENTITY_INSERT ON for the copy). A row with a value of
+// kStreamedValueBytes or more goes on its own, its large values sent as parameters in pieces
+// (StreamedRow.h), after the open transaction has committed; a target that takes only text (a
+// script) gets it in a batch as any other row.
 //
 // Exact isolation of failing rows: when a statement fails, its transaction is rolled back, the
 // earlier statements of that transaction are sent again, and the failing statement's rows one

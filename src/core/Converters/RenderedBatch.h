@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,12 @@ struct RawField {
 // stands), and the reasons of rows that failed before anything was sent (counted by the writer,
 // which keeps every count). One text per batch: no allocation per row. With a bulk copy, `raw`
 // holds every value of every row, `fields` one entry per written column of each row in order.
+struct StreamedRow;  // StreamedRow.h
+
 struct RenderedBatch {
+    // Set, in a batch of its own, for a row with large values, which the reader keeps until it
+    // was sent. Shared: the writer may still hold it when the reader goes on.
+    std::shared_ptr<StreamedRow> streamed;
     std::string values;
     std::vector<RowSpan> rows;
     std::vector<std::string> refusals;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "data/BulkLoad.h"
+#include "data/StreamedValues.h"
 #include "translation/TypeCodes.h"
 
 namespace velmora {
@@ -136,6 +137,20 @@ public:
     virtual std::string_view Value(int index) const = 0;
     virtual size_t Length(int index) const = 0;
     virtual bool IsNull(int index) const = 0;
+    // A binary column's bytes as they arrived, where the reader holds them apart from the
+    // hexadecimal digits that Value gives (and makes those digits only when asked); nothing
+    // otherwise. Valid until the next MoveNext.
+    virtual std::optional<std::string_view> RawBytes(int index) const {
+        (void)index;
+        return std::nullopt;
+    }
+    // Before Execute: `values` are the statement's parameters, one per marker (?) in its text, in
+    // order, sent in pieces while it executes (data/StreamedValues.h). False when this statement
+    // sends text only (see Session::StreamsValues).
+    virtual bool BindStreamed(std::vector<StreamedValue> values) {
+        (void)values;
+        return false;
+    }
     virtual void Close() = 0;
     // The driver's description of this statement's last failure: the last readable diagnostic
     // record's message, or "Unknown Error!" when there is none.
@@ -226,6 +241,10 @@ public:
     // whole result in client memory (MariaDB Connector/ODBC before 3.1.17): a reader of a huge
     // table should then read it in pages (keyset order) so that memory stays bounded.
     virtual bool StreamsRows() const { return false; }
+    // True when this session's statements take parameters sent in pieces
+    // (StatementRowset::BindStreamed): a server connection. A script of statements has only text.
+    // Constant for the session; any thread may ask.
+    virtual bool StreamsValues() const { return false; }
     // Once per session, after a catalog question was answered another way than the driver's
     // catalog call (the sys views of a server that lacks the driver's catalog procedures): a
     // line that says so, for the log. Empty otherwise, and at every later call.

@@ -96,9 +96,10 @@ public:
     ResultCode MoveNext() override;
     int ColumnCount() const override { return static_cast<int>(columns_.size()); }
     const ColumnInfo& Column(int index) const override { return columns_[static_cast<size_t>(index)]; }
-    std::string_view Value(int index) const override { return views_[static_cast<size_t>(index)]; }
-    size_t Length(int index) const override { return views_[static_cast<size_t>(index)].size(); }
+    std::string_view Value(int index) const override;
+    size_t Length(int index) const override;
     bool IsNull(int index) const override { return nulls_[static_cast<size_t>(index)] != 0; }
+    std::optional<std::string_view> RawBytes(int index) const override;
     void Close() override;
     std::string ProviderErrorText() const override { return error_.empty() ? "Unknown Error!" : error_; }
     std::vector<DiagnosticRecord> Diagnostics() const override { return diagnostics_; }
@@ -112,8 +113,12 @@ private:
     bool ended_ = false;
     std::vector<ColumnInfo> columns_;
     std::vector<NativeValueForm> forms_;
-    std::vector<std::string> converted_;
+    // The row's values as they arrived (into the library's row buffer); a value of another form
+    // than Text is converted into converted_ when it is first asked for (pending_ until then),
+    // so a large binary value that is sent as its bytes is never made into digits.
     std::vector<std::string_view> views_;
+    mutable std::vector<std::string> converted_;
+    mutable std::vector<char> pending_;
     std::vector<char> nulls_;
     std::string error_;
     std::vector<DiagnosticRecord> diagnostics_;
@@ -299,6 +304,7 @@ ResultCode MariaDbStatement::Execute(const PropertySet&) {
     }
     converted_.assign(count, std::string());
     views_.assign(count, std::string_view());
+    pending_.assign(count, 0);
     nulls_.assign(count, 0);
     return kSuccess;
 }
@@ -315,17 +321,33 @@ ResultCode MariaDbStatement::MoveNext() {
     const unsigned long* lengths = mysql_fetch_lengths(result_);
     for (size_t i = 0; i < columns_.size(); ++i) {
         nulls_[i] = row[i] == nullptr ? 1 : 0;
-        if (!row[i]) {
-            views_[i] = {};
-        } else if (forms_[i] == NativeValueForm::Text) {
-            views_[i] = std::string_view(row[i], lengths[i]);
-        } else {
-            converted_[i].clear();
-            NormaliseNativeValue(forms_[i], row[i], lengths[i], converted_[i]);
-            views_[i] = converted_[i];
-        }
+        views_[i] = row[i] ? std::string_view(row[i], lengths[i]) : std::string_view();
+        pending_[i] = row[i] && forms_[i] != NativeValueForm::Text ? 1 : 0;
     }
     return kSuccess;
+}
+
+std::string_view MariaDbStatement::Value(int index) const {
+    const auto i = static_cast<size_t>(index);
+    if (forms_[i] == NativeValueForm::Text || nulls_[i]) return views_[i];
+    if (pending_[i]) {
+        converted_[i].clear();
+        NormaliseNativeValue(forms_[i], views_[i].data(), views_[i].size(), converted_[i]);
+        pending_[i] = 0;
+    }
+    return converted_[i];
+}
+
+size_t MariaDbStatement::Length(int index) const {
+    const auto i = static_cast<size_t>(index);
+    if (forms_[i] == NativeValueForm::Hex && pending_[i]) return 2 * views_[i].size();
+    return Value(index).size();
+}
+
+std::optional<std::string_view> MariaDbStatement::RawBytes(int index) const {
+    const auto i = static_cast<size_t>(index);
+    if (forms_[i] != NativeValueForm::Hex || nulls_[i]) return std::nullopt;
+    return views_[i];
 }
 
 void MariaDbStatement::Close() {

@@ -3,7 +3,8 @@
 // path the server's own dump tool takes. Values arrive as the server prints them, so nothing is
 // formatted on this side; only the forms the row renderers expect from the ODBC path are made
 // here, in one place (NormaliseNativeValue): binary strings as upper-case hexadecimal digits,
-// bit(1) as "0" or "1", wider bits as the hexadecimal digits of their bytes.
+// bit(1) as "0" or "1", wider bits as the hexadecimal digits of their bytes. Those forms are made
+// when a value is first asked for; RawBytes gives a binary value's bytes without its digits.
 //
 // The connection mirrors the ODBC source's: its MariaDB Connector/ODBC connection string gives
 // the server, port, socket, login, database, TLS keys and initial statement

@@ -39,6 +39,7 @@ public:
         return text.empty() ? kUnknownError : text;
     }
     bool StreamsRows() const override { return link_->streamsRows; }
+    bool StreamsValues() const override { return true; }
     std::string TakeCatalogNote() override { return link_->TakeCatalogNote(); }
 
 private:

@@ -1,6 +1,7 @@
 #include "data/OdbcStatement.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "data/ErrorText.h"
@@ -47,10 +48,56 @@ ResultCode OdbcStatementRowset::Execute(const PropertySet& rowsetProperties) {
         columns_.clear();
     }
     executed_ = true;
-    SQLRETURN rc = SQLExecDirectW(statement_.get(), WideArg(text_), static_cast<SQLINTEGER>(text_.size()));
+    SQLRETURN rc = streamed_.empty()
+                       ? SQLExecDirectW(statement_.get(), WideArg(text_), static_cast<SQLINTEGER>(text_.size()))
+                       : ExecuteStreamed();
     // SQL_NO_DATA: a searched update or delete that touched no row, which is success.
-    if (!Succeeded(rc) && rc != SQL_NO_DATA) return FailWithDiagnostics(SQL_HANDLE_STMT, statement_.get());
+    if (!Succeeded(rc) && rc != SQL_NO_DATA) {
+        const ResultCode failed = FailWithDiagnostics(SQL_HANDLE_STMT, statement_.get());
+        if (!streamed_.empty()) SQLCancel(statement_.get());  // ends a half-sent execution
+        return failed;
+    }
     return FindRowset(rc);
+}
+
+bool OdbcStatementRowset::BindStreamed(std::vector<StreamedValue> values) {
+    streamed_ = std::move(values);
+    return true;
+}
+
+SQLRETURN OdbcStatementRowset::ExecuteStreamed() {
+    SQLHSTMT handle = statement_.get();
+    SQLRETURN rc = SQLPrepareW(handle, WideArg(text_), static_cast<SQLINTEGER>(text_.size()));
+    if (!Succeeded(rc)) return rc;
+    streamedLengths_.assign(streamed_.size(), 0);
+    for (size_t i = 0; i < streamed_.size(); ++i) {
+        const StreamedValue& value = streamed_[i];
+        const auto length = static_cast<SQLLEN>(StreamedLength(value));
+        streamedLengths_[i] = SQL_LEN_DATA_AT_EXEC(length);
+        // The long types: nvarchar(max) and varbinary(max) on the wire. The value pointer is a
+        // token that SQLParamData hands back: the parameter's number.
+        rc = SQLBindParameter(handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                              value.IsText() ? SQL_C_WCHAR : SQL_C_BINARY,
+                              value.IsText() ? SQL_WLONGVARCHAR : SQL_LONGVARBINARY,
+                              static_cast<SQLULEN>(std::max<SQLLEN>(length, 1)), 0,
+                              reinterpret_cast<SQLPOINTER>(i + 1), 0, &streamedLengths_[i]);
+        if (!Succeeded(rc)) return rc;
+    }
+    rc = SQLExecute(handle);
+    while (rc == SQL_NEED_DATA) {
+        SQLPOINTER token = nullptr;
+        rc = SQLParamData(handle, &token);
+        if (rc != SQL_NEED_DATA) break;
+        const auto number = reinterpret_cast<uintptr_t>(token);
+        if (number < 1 || number > streamed_.size()) return SQL_ERROR;
+        SQLRETURN put = SQL_SUCCESS;
+        ForEachPiece(streamed_[number - 1], [&](const void* data, size_t bytes) {
+            put = SQLPutData(handle, const_cast<void*>(data), static_cast<SQLLEN>(bytes));
+            return Succeeded(put);
+        });
+        if (!Succeeded(put)) return put;
+    }
+    return rc;
 }
 
 ResultCode OdbcStatementRowset::FindRowset(SQLRETURN rc) {
@@ -201,6 +248,7 @@ void OdbcStatementRowset::Close() {
     std::vector<ColumnInfo>().swap(columns_);
     std::vector<std::string>().swap(values_);
     std::vector<char>().swap(nulls_);
+    streamed_.clear();
     std::u16string().swap(textBuffer_);
     std::vector<char>().swap(utf8Buffer_);
     std::vector<unsigned char>().swap(byteBuffer_);

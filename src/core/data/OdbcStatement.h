@@ -1,5 +1,6 @@
 // OdbcStatementRowset: one statement on an ODBC connection and its rows, every value read as
-// text (as UTF-16, or as UTF-8 where the driver holds UTF-8: see OdbcLink::textAsUtf8). Values
+// text (as UTF-16, or as UTF-8 where the driver holds UTF-8: see OdbcLink::textAsUtf8). A
+// statement with streamed values is prepared and its values sent with SQLPutData in pieces. Values
 // are read whole however long they are; binary columns are read as bytes and arrive as
 // upper-case hexadecimal digits. Where the driver lets SQLGetData read a bound column, rows are
 // fetched into bound buffers, in blocks where that is safe (OdbcRowBlock.h); else one row at a
@@ -35,6 +36,7 @@ public:
     std::string_view Value(int index) const override;
     size_t Length(int index) const override;
     bool IsNull(int index) const override;
+    bool BindStreamed(std::vector<StreamedValue> values) override;
     void Close() override;
     std::string ProviderErrorText() const override;
     std::vector<DiagnosticRecord> Diagnostics() const override { return diagnostics_; }
@@ -48,6 +50,9 @@ public:
 private:
     // One row with one SQLGetData call per value, for drivers without bound-column reads.
     ResultCode FetchValueByValue();
+    // Prepares the text, binds the streamed values as data at execution and sends their pieces
+    // as the driver asks for each; the driver's last answer.
+    SQLRETURN ExecuteStreamed();
     ResultCode FailWithDiagnostics(SQLSMALLINT type, SQLHANDLE handle);
     ResultCode Fail(std::string text);
     // After execution: skips leading results without columns (row counts of a batch) and
@@ -70,6 +75,8 @@ private:
     std::vector<ColumnInfo> columns_;
     std::vector<std::string> values_;
     std::vector<char> nulls_;
+    std::vector<StreamedValue> streamed_;
+    std::vector<SQLLEN> streamedLengths_;  // the indicators bound with them
     std::u16string textBuffer_;
     std::vector<char> utf8Buffer_;
     std::vector<unsigned char> byteBuffer_;

@@ -9,8 +9,11 @@
 
 namespace velmora {
 
-bool ExecuteStatement(OperationLog& log, Session* session, const std::string& text,
-                      int successLineFlag, std::string* whyFailed) {
+namespace {
+
+// ExecuteStatement, with `values` bound to the statement's markers when it has any.
+bool Execute(OperationLog& log, Session* session, const std::string& text, int successLineFlag,
+             std::string* whyFailed, std::vector<StreamedValue>* values) {
     if (!session) {
         log.WriteText(NoConnectionText());
         if (whyFailed) *whyFailed = "there is no connection";
@@ -18,12 +21,25 @@ bool ExecuteStatement(OperationLog& log, Session* session, const std::string& te
     }
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
     bool ran = statement->Create(text) >= 0 &&
+               (!values || statement->BindStreamed(std::move(*values))) &&
                statement->Execute(StandardRowsetProperties()) == kSuccess;
     if (!ran && whyFailed) *whyFailed = statement->MostInformativeError();
     // A rowset that came back is closed unread; only a statement without rows earns the line.
     if (ran && !statement->HasRowset() && successLineFlag == 1) log.WriteText(kSuccessLine);
     statement->Close();
     return ran;
+}
+
+}  // namespace
+
+bool ExecuteStatement(OperationLog& log, Session* session, const std::string& text,
+                      int successLineFlag, std::string* whyFailed) {
+    return Execute(log, session, text, successLineFlag, whyFailed, nullptr);
+}
+
+bool ExecuteStreamedStatement(OperationLog& log, Session* session, const std::string& text,
+                              std::vector<StreamedValue> values, std::string* whyFailed) {
+    return Execute(log, session, text, 0, whyFailed, &values);
 }
 
 bool ShowQueryResult(OperationLog& log, Session* session, const std::string& text,

@@ -12,6 +12,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "data/StreamedValues.h"
 
 namespace velmora {
 
@@ -28,6 +31,12 @@ inline constexpr int kShownRows = 100;
 // MostInformativeError), so that a caller can say why after its own failure line.
 bool ExecuteStatement(OperationLog& log, Session* session, const std::string& text,
                       int successLineFlag, std::string* whyFailed = nullptr);
+
+// The same for a statement whose markers (?) take `values`, sent in pieces
+// (data/StreamedValues.h); only on a session that StreamsValues. A failure says why in
+// `whyFailed` as above.
+bool ExecuteStreamedStatement(OperationLog& log, Session* session, const std::string& text,
+                              std::vector<StreamedValue> values, std::string* whyFailed);
 
 // A failed statement writes the driver's description of the failure.
 bool ShowQueryResult(OperationLog& log, Session* session, const std::string& text,

@@ -161,6 +161,24 @@ BatchSafeText MakeBatchSafe(std::string_view s) {
     return out;
 }
 
+std::optional<std::string> RefusalAsItStands(std::string_view s) {
+    if (HasBreak(s)) return std::nullopt;
+    for (size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        const bool comment = c == '/' && i + 1 < s.size() && s[i + 1] == '*';
+        if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') break;  // a comment to the end
+        if (c != '\'' && c != '[' && c != '"' && !comment) {
+            ++i;
+            continue;
+        }
+        i = comment ? CommentEnd(s, i) : QuotedEnd(s, i, c == '[' ? ']' : c);
+        if (i == std::string_view::npos) return "an unterminated quote or comment";
+    }
+    const std::string command = FirstSplitterLine(s);
+    if (!command.empty()) return "a line of it reads as the batch command '" + command + "'";
+    return std::string();
+}
+
 std::vector<std::string> SplitBatches(std::string_view script) {
     std::vector<std::string> batches;
     std::string batch;

@@ -10,6 +10,7 @@
 // Pure functions; any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,10 @@ struct BatchSafeText {
 
 // The statement rewritten so that no batch splitter can end it or run a command from it.
 BatchSafeText MakeBatchSafe(std::string_view statement);
+
+// For a statement without a line break, which MakeBatchSafe would leave as it stands: why it
+// cannot be written ("" when it can), without a copy of it. Nothing when it holds a line break.
+std::optional<std::string> RefusalAsItStands(std::string_view statement);
 
 // The batches of a script as sqlcmd reads them: a line holding only GO (any case, an optional
 // count) ends a batch. What the tests use to replay a script the way a splitter does.

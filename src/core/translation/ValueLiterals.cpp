@@ -1,5 +1,6 @@
 #include "translation/ValueLiterals.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -16,8 +17,8 @@ constexpr uint16_t kTypeVarNumeric = 139;
 constexpr uint16_t kTypeDbTime2 = 145;
 constexpr uint16_t kTypeDbTimestampOffset = 146;
 
-// CONCAT takes at most 254 arguments.
-constexpr size_t kMaxConcatArguments = 254;
+// CONCAT takes at most 254 arguments on SQL Server and 100 on Babelfish.
+constexpr size_t kMaxConcatArguments = 100;
 
 enum class Rendering { Text, Binary, Number, Boolean, Date, Time, DateTime };
 
@@ -70,44 +71,68 @@ bool HasLineBreak(std::string_view text) {
            std::memchr(text.data(), '\r', text.size()) != nullptr;
 }
 
-// The arguments of a text with line breaks: text runs as N'...', each CR or LF as NCHAR(13) or
-// NCHAR(10) (without `national`: '...' and CHAR(13)/CHAR(10)).
-std::vector<std::string> TextParts(std::string_view text, bool national = true) {
-    std::vector<std::string> parts;
-    size_t from = 0;
-    while (from < text.size()) {
-        size_t brk = text.find_first_of("\r\n", from);
-        if (brk == std::string_view::npos) brk = text.size();
-        if (brk > from) {
-            std::string part;
-            AppendQuoted(part, text.substr(from, brk - from), national);
-            parts.push_back(std::move(part));
-        }
-        if (brk < text.size()) parts.push_back(std::string(national ? "N" : "") + (text[brk] == '\r' ? "CHAR(13)" : "CHAR(10)"));
-        from = brk + 1;
+// The arguments of a text with line breaks, one after another: its runs of text as N'...', each
+// CR or LF as NCHAR(13) or NCHAR(10) (without `national`: '...' and CHAR(13)/CHAR(10)). Written
+// straight into the literal, so that a long text is not held again in pieces.
+class TextParts {
+public:
+    TextParts(std::string_view text, bool national) : text_(text), national_(national) {}
+
+    size_t Count() const {
+        size_t parts = 0;
+        for (size_t at = 0; at < text_.size(); ++parts) at = IsBreak(text_[at]) ? at + 1 : RunEnd(at);
+        return parts;
     }
-    return parts;
+    void AppendNext(std::string& out) {
+        if (IsBreak(text_[at_])) {
+            out += national_ ? "N" : "";
+            out += text_[at_++] == '\r' ? "CHAR(13)" : "CHAR(10)";
+            return;
+        }
+        const size_t end = RunEnd(at_);
+        AppendQuoted(out, text_.substr(at_, end - at_), national_);
+        at_ = end;
+    }
+
+private:
+    static bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+    size_t RunEnd(size_t at) const { return std::min(text_.find_first_of("\r\n", at), text_.size()); }
+
+    std::string_view text_;
+    bool national_;
+    size_t at_ = 0;
+};
+
+// Appends item `index` of `level` of the CONCAT tree over the parts (level 0: the parts
+// themselves; `counts` holds the items of each level): a CONCAT of at most kMaxConcatArguments
+// items of the level below, whose first argument is nvarchar(max) so that no group is ever cut
+// at 4,000 characters; a group of one item is that item.
+void AppendConcatGroup(std::string& out, const std::vector<size_t>& counts, size_t level, size_t index,
+                       TextParts& parts, bool national) {
+    if (level == 0) return parts.AppendNext(out);
+    const size_t first = index * kMaxConcatArguments;
+    const size_t last = std::min(counts[level - 1], first + kMaxConcatArguments);
+    if (last - first == 1) return AppendConcatGroup(out, counts, level - 1, first, parts, national);
+    out += national ? "CONCAT(CONVERT(nvarchar(max)," : "CONCAT(CONVERT(varchar(max),";
+    AppendConcatGroup(out, counts, level - 1, first, parts, national);
+    out += ")";
+    for (size_t i = first + 1; i < last; ++i) {
+        out += ",";
+        AppendConcatGroup(out, counts, level - 1, i, parts, national);
+    }
+    out += ")";
 }
 
-// CONCAT over `parts`, nested in groups of at most 254 arguments; the first argument of every
-// group is nvarchar(max), so no group is ever cut at 4,000 characters.
-std::string ConcatGroups(std::vector<std::string> parts, bool national = true) {
-    while (parts.size() > 1) {
-        std::vector<std::string> groups;
-        for (size_t first = 0; first < parts.size(); first += kMaxConcatArguments) {
-            size_t last = std::min(parts.size(), first + kMaxConcatArguments);
-            if (last - first == 1) {
-                groups.push_back(std::move(parts[first]));
-                continue;
-            }
-            std::string group = std::string("CONCAT(CONVERT(") + (national ? "n" : "") + "varchar(max)," + parts[first] + ")";
-            for (size_t i = first + 1; i < last; ++i) group += "," + parts[i];
-            group += ")";
-            groups.push_back(std::move(group));
-        }
-        parts.swap(groups);
+// A text with line breaks as CONCAT over its parts, nested in groups.
+void AppendConcatOfParts(std::string& out, std::string_view text, bool national) {
+    TextParts parts(text, national);
+    std::vector<size_t> counts{parts.Count()};
+    if (counts[0] == 0) {
+        out += national ? "N''" : "''";
+        return;
     }
-    return parts.empty() ? std::string(national ? "N''" : "''") : parts.front();
+    while (counts.back() > 1) counts.push_back((counts.back() + kMaxConcatArguments - 1) / kMaxConcatArguments);
+    AppendConcatGroup(out, counts, counts.size() - 1, 0, parts, national);
 }
 
 void AppendText(std::string& out, std::string_view text) {
@@ -115,7 +140,7 @@ void AppendText(std::string& out, std::string_view text) {
         AppendQuoted(out, text, true);
         return;
     }
-    out += ConcatGroups(TextParts(text));
+    AppendConcatOfParts(out, text, true);
 }
 
 void AppendBinary(std::string& out, std::string_view value) {
@@ -175,7 +200,7 @@ void AppendDateTime(std::string& out, std::string_view value) {
 std::string LineFreeText(std::string_view text, bool national) {
     std::string out;
     if (!HasLineBreak(text)) AppendQuoted(out, text, national);
-    else out = ConcatGroups(TextParts(text, national), national);
+    else AppendConcatOfParts(out, text, national);
     return out;
 }
 
