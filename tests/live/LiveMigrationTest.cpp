@@ -249,9 +249,10 @@ TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
     ASSERT_EQ(backup.exitCode, 0) << backup.out << backup.err;
     auto connection = test::ConnectLiveTarget(restored.name());
     Session& session = *connection->session();
-    // Tables first, then their rows, then the views (which need the tables), then the routines
-    // and, last, the triggers (which must not fire on the restored rows).
-    for (const char* folder : {"TABLES", "DATA", "VIEWS", "FUNCTIONS", "PROCEDURES", "TRIGGERS"}) {
+    // Tables with their keys and indexes first, then their rows, then the foreign keys and checks
+    // (which need every table's rows), the views (which need the tables), the routines and, last,
+    // the triggers (which must not fire on the restored rows).
+    for (const char* folder : {"TABLES", "DATA", "CONSTRAINTS", "VIEWS", "FUNCTIONS", "PROCEDURES", "TRIGGERS"}) {
         std::filesystem::path path = std::filesystem::path(home_) / "backup" / target.name() / folder;
         ASSERT_TRUE(std::filesystem::is_directory(path)) << path;
         std::vector<std::filesystem::path> files;
@@ -270,18 +271,35 @@ TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
             }
         }
     }
-    // Every row arrives. The backup's scripts do not carry every object of the schema (keys,
-    // indexes, foreign keys, checks, identities, the precision of datetime2): the verification
-    // names each of those, and nothing else fails.
+    // The checks whose definition the server cannot print, by their tables: each named by a line
+    // of the backup.
+    std::set<std::string> unprintable;
+    for (size_t at = backup.out.find("Check ["); at != std::string::npos; at = backup.out.find("Check [", at + 1)) {
+        const size_t end = backup.out.find("].[", at);
+        if (backup.out.find("not backed up: the server cannot print its definition", end) != std::string::npos) {
+            unprintable.insert(backup.out.substr(at + 7, end - at - 7));
+        }
+    }
+    // Every row arrives, and the schema verification finds every column type, key, index,
+    // foreign key and check as the migration made them: nothing missing or different but a
+    // check the backup said it could not read.
     CliResult verify = Live("verify shop " + restored.name() + " --verify full --report report.json");
     size_t verified = 0;
     for (const nlohmann::json& object : Report().value("objects", nlohmann::json::array())) {
         const std::string outcome = object.value("outcome", "");
+        std::cout << "  " << object.value("kind", "") << " " << object.value("name", "") << ": " << outcome << " "
+                  << object.value("reason", "") << "\n";
         if (outcome == "verified") {
             ++verified;
             EXPECT_TRUE(object["verification"].value("matches", false)) << object.dump(1);
+        } else if (object.value("kind", "") == "check") {
+            EXPECT_TRUE(outcome == "missing" && unprintable.count(object.value("name", ""))) << object.dump(1);
         } else {
-            EXPECT_TRUE(outcome == "missing" || outcome == "different") << object.dump(1);
+            // Babelfish keeps no identity seed for a table renamed after its load (a name with a
+            // blank), so its backup has none; its rows could not take their identity values there.
+            EXPECT_TRUE(object.value("name", "") == "order notes.id" &&
+                        object.value("reason", "") == "IDENTITY expected, no IDENTITY found")
+                << object.dump(1);
         }
     }
     EXPECT_EQ(verified, 13u) << verify.out;  // the ten tables and the three views, by their rows

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "backup/TableKeys.h"
 #include "translation/BatchSafety.h"
 #include "translation/Naming.h"
 #include "translation/PatternService.h"
@@ -25,20 +26,25 @@ constexpr const char* kCannotOpenFile = "Perhaps CHARACTER SET not correct!\nPle
 // The column catalog query; "%s" stands for the table name inside object_id('...'). Types go by
 // name, not by SQL Server's fixed type ids, which other SQL Server-compatible servers do not
 // share; the identity comes from the first row of sys.identity_columns (such a server lists each
-// identity twice there).
+// identity twice there). Sizes are kept exactly: the fractional seconds of time, datetime2 and
+// datetimeoffset, a decimal identity, a text column's collation.
 constexpr const char* kDefinitionQuery =
     " \t\tselect\tname 'Column_name', \t\ttype_name(user_type_id) 'Type', \t\tcase when "
-    "type_name(user_type_id) in ('image','text','uniqueidentifier','ntext','bit') then ' ' \t\twhen "
-    "type_name(user_type_id) in ('date','time','datetime2','datetimeoffset','smalldatetime','datetime',"
-    "'timestamp') then ' ' \t\twhen max_length=-1 then '(max)' \t\twhen type_name(user_type_id) in "
-    "('decimal','numeric') then '('+convert(varchar,precision)+','+convert(varchar,scale)+')' \t\twhen "
+    "type_name(user_type_id) in ('image','text','uniqueidentifier','ntext','bit','xml','sql_variant','hierarchyid',"
+    "'geography','geometry','sysname') then ' ' \t\twhen "
+    "type_name(user_type_id) in ('date','smalldatetime','datetime','timestamp') then ' ' \t\twhen "
+    "type_name(user_type_id) in ('time','datetime2','datetimeoffset') then '('+convert(varchar,scale)+')' \t\twhen max_length=-1 then '(max)' \t\twhen type_name(user_type_id) in "
+    "('decimal','numeric') then '('+convert(varchar,precision)+','+convert(varchar,scale)+')'+case when is_identity=1 "
+    "then (select top 1 ' identity('+CONVERT(varchar,seed_value)+','+CONVERT(varchar,increment_value)+')' from "
+    "sys.identity_columns where object_id = a.object_id and name=a.name) else '' end \t\twhen "
     "(type_name(user_type_id) in ('int','bigint','tinyint','smallint','smallmoney','money','float','real')) "
     "and (is_identity=0) then ' ' \t\twhen (type_name(user_type_id) in ('int','bigint','tinyint','smallint',"
     "'smallmoney','money','float','real')) and (is_identity=1) then \t\t\t(select top 1 "
     "'identity('+CONVERT(varchar,seed_value)+','+CONVERT(varchar,increment_value)+')' from "
     "sys.identity_columns where object_id = a.object_id and name=a.name) \t\twhen "
     "type_name(user_type_id) in ('nchar','nvarchar') then '('+CONVERT(varchar,max_length/2)+')' \t\telse "
-    "'('+CONVERT(varchar,max_length)+')' end 'Length', \t\tcase when is_nullable = 0 then 'NOT "
+    "'('+CONVERT(varchar,max_length)+')' end+case when collation_name is null then '' else ' collate '+"
+    "collation_name end 'Length', \t\tcase when is_nullable = 0 then 'NOT "
     "NULL' else 'NULL' end 'Nullable', \t\tcase when default_object_id = 0 then '' else (select "
     "'default '+definition from sys.default_constraints where object_id=default_object_id ) end "
     "'Default' \tfrom sys.all_columns a \twhere a.object_id = object_id('%s')";
@@ -304,8 +310,24 @@ int BackupTableIn(WorkerContext& context, const std::string& base, const std::st
     bool definitionRead = false;
     std::string definition =
         ReadTableDefinitionScript(log, context.TargetSession(), table, &definitionRead, schema);
+    // Its keys and indexes follow the definition; its foreign keys and checks go into a script
+    // run after every table's rows.
+    TableKeyScripts keys;
+    if (definitionRead) keys = ReadTableKeyScripts(log, context.TargetSession(), table, schema);
+    definition += keys.keys;
     std::fwrite(definition.data(), 1, definition.size(), file.get());
     file.reset();
+    if (!keys.constraints.empty()) {
+        File constraints = OpenScript(base + "CONSTRAINTS/", shown, ".con");
+        if (!constraints || std::fwrite(keys.constraints.data(), 1, keys.constraints.size(), constraints.get()) !=
+                                keys.constraints.size()) {
+            keys.failures.push_back("its constraints script cannot be written");
+        }
+    }
+    for (const std::string& failure : keys.failures) {
+        log.WriteOutputLine("Backup of table [%s]: %s", shown.c_str(), failure.c_str());
+        if (report) report->Add("table " + shown + ": " + failure);
+    }
     bool dataWritten = false;
     WriteTableDataScript(context, base + "DATA/", table, &dataWritten, schema);
     if (report && !definitionRead) report->Add("table " + shown + ": definition not read");
