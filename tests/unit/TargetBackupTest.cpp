@@ -294,6 +294,8 @@ TEST_F(BackupTest, ReadersReportFailuresAndMissingConnections) {
               (std::vector<std::string>{"sp_helptext N'[my view]'",
                                         "SELECT COUNT(*) FROM sys.columns WHERE object_id = OBJECT_ID(N'[order]') AND "
                                         "is_identity = 1",
+                                        "SELECT name FROM sys.columns WHERE object_id = OBJECT_ID(N'[order]') AND "
+                                        "is_computed = 1",
                                         "select * from [order]"}));
     EXPECT_NE(TableDefinitionQuery("it's").find("object_id('[it''s]')"), std::string::npos);
 }
@@ -398,12 +400,12 @@ TEST_F(BackupTest, KeysIndexesForeignKeysAndChecksAreScriptedInRestoreOrder) {
     using test::ScriptedResult;
     const std::string hash(32, 'a');
     double_->AnswerWith(TableIndexesQuery("orders"),
-                        ScriptedResult::Text({"name", "pk", "uc", "unique", "type", "system", "filter", "column", "desc", "incl"},
-                                             {{"PK_orders", "1", "0", "1", "CLUSTERED", "0", std::nullopt, "id", "0", "0"},
-                                              {"PK_orders", "1", "0", "1", "CLUSTERED", "0", std::nullopt, "created", "1", "0"},
-                                              {"ux_note" "orders" + hash, "0", "0", "1", "NONCLUSTERED", std::nullopt, "note IS NOT NULL", "note", "0", "0"},
-                                              {"ix_created", "0", "0", "0", "NONCLUSTERED", std::nullopt, std::nullopt, "created", "0", "0"},
-                                              {"ix_created", "0", "0", "0", "NONCLUSTERED", std::nullopt, std::nullopt, "note", "0", "1"}}));
+                        ScriptedResult::Text({"name", "pk", "uc", "unique", "type", "filter", "column", "desc", "incl"},
+                                             {{"PK_orders", "1", "0", "1", "CLUSTERED", std::nullopt, "id", "0", "0"},
+                                              {"PK_orders", "1", "0", "1", "CLUSTERED", std::nullopt, "created", "1", "0"},
+                                              {"ux_note" "orders" + hash, "0", "0", "1", "NONCLUSTERED", "note IS NOT NULL", "note", "0", "0"},
+                                              {"ix_created", "0", "0", "0", "NONCLUSTERED", std::nullopt, "created", "0", "0"},
+                                              {"ix_created", "0", "0", "0", "NONCLUSTERED", std::nullopt, "note", "0", "1"}}));
     double_->AnswerWith(TableForeignKeysQuery("orders"),
                         ScriptedResult::Text({"name", "schema", "table", "column", "referenced", "delete", "update", "disabled", "untrusted"},
                                              {{"fk_notes", "dbo", "order notes", "note", "body", "CASCADE", "NO_ACTION", "0", "0"}}));
@@ -448,6 +450,27 @@ TEST_F(BackupTest, KeysIndexesForeignKeysAndChecksAreScriptedInRestoreOrder) {
                            }),
               messages.end());
     EXPECT_EQ(ReadFile(root_ + "/sales/DATA/orders.data").substr(0, 26), "insert into orders values ");
+}
+
+// A computed column is restored by its expression, and its value is left out of the rows.
+TEST_F(BackupTest, AComputedColumnIsScriptedByItsExpressionAndTakesNoValue) {
+    double_->AnswerWith(TableDefinitionQuery("orders"),
+                        test::ScriptedResult::Text({"Column_name", "Type", "Length", "Nullable", "Default", "Computed"},
+                                                   {{"id", "int", " ", "NOT NULL", "", std::nullopt},
+                                                    {"twice", "int", " ", "NULL", "", "as ([id]*(2)) persisted"}}));
+    double_->AnswerWith(ComputedColumnsQuery("orders"), test::ScriptedResult::Text({"name"}, {{"twice"}}));
+    test::ScriptedResult rows;
+    rows.columns = {Column("id", kTypeI4), Column("twice", kTypeI4)};
+    rows.rows = {{"4", "8"}};
+    double_->AnswerWith("select * from orders", rows);
+    BackupReport report;
+    EXPECT_EQ(BackupTable(Context(root_), "sales", "orders", &report), 1);
+    EXPECT_TRUE(report.failures.empty());
+    const std::string table = ReadFile(root_ + "/TABLES/orders.tbl");
+    const std::string data = ReadFile(root_ + "/DATA/orders.data");
+    EXPECT_EQ(table, "create table orders(\nid int   NOT NULL  ,\ntwice as ([id]*(2)) persisted )\n");
+    EXPECT_EQ(data, "insert into orders (id) values (4);\n");
+    for (const std::string& script : {table, data}) EXPECT_EQ(test::DescribeTsqlProblems(script), "") << script;
 }
 
 }  // namespace

@@ -43,6 +43,18 @@ bool ReadRows(OperationLog& log, Session* session, const std::string& query, std
     return true;
 }
 
+// The rows of one kind of object; nothing, with a failure naming `what`, when they cannot be read.
+std::vector<Row> KindRows(OperationLog& log, Session* session, const std::string& query, const char* what,
+                          TableKeyScripts& out) {
+    std::vector<Row> rows;
+    std::string reason;
+    if (!ReadRows(log, session, query, rows, reason)) {
+        out.failures.push_back(std::string(what) + " cannot be read: " + reason);
+        rows.clear();
+    }
+    return rows;
+}
+
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return text;
@@ -74,43 +86,37 @@ void Grouped(const std::vector<Row>& rows, const std::function<void(const std::v
     }
 }
 
-// Index rows: name, is_primary_key, is_unique_constraint, is_unique, type_desc, is_system_named,
-// filter_definition, column, is_descending_key, is_included_column.
+// Index rows: name, is_primary_key, is_unique_constraint, is_unique, type_desc, filter_definition,
+// column, is_descending_key, is_included_column.
 std::string IndexStatement(const std::vector<const Row*>& index, const std::string& table, const std::string& owner) {
     const Row& head = *index.front();
     std::vector<std::string> keys, included;
     for (const Row* row : index) {
-        if ((*row)[9] == "1") {
-            included.push_back(QuoteTargetName((*row)[7]));
+        if ((*row)[8] == "1") {
+            included.push_back(QuoteTargetName((*row)[6]));
         } else {
-            keys.push_back(QuoteTargetName((*row)[7]) + ((*row)[8] == "1" ? " desc" : ""));
+            keys.push_back(QuoteTargetName((*row)[6]) + ((*row)[7] == "1" ? " desc" : ""));
         }
     }
     const std::string kind = Lower(head[4]);
     const std::string name = QuoteTargetName(CreatedIndexName(head[0], owner));
     if (head[1] == "1" || head[2] == "1") {
-        // A key the server named itself is added without a name, so that it names it again.
-        const std::string constraint = head[5] == "1" ? "" : "constraint " + name + " ";
-        return "alter table " + table + " add " + constraint + (head[1] == "1" ? "primary key " : "unique ") + kind + " " +
-               ColumnList(keys);
+        // Named always: Babelfish says every key was named by the server, even one named in its statement.
+        return "alter table " + table + " add constraint " + name + (head[1] == "1" ? " primary key " : " unique ") + kind +
+               " " + ColumnList(keys);
     }
     // Nonclustered is what CREATE INDEX makes unless told.
     std::string statement = std::string("create ") + (head[3] == "1" ? "unique " : "") +
                             (kind == "clustered" ? "clustered " : "") + "index " + name + " on " + table + " " +
                             ColumnList(keys);
     if (!included.empty()) statement += " include " + ColumnList(included);
-    if (!head[6].empty()) statement += " where " + head[6];
+    if (!head[5].empty()) statement += " where " + head[5];
     return statement;
 }
 
 void ReadIndexes(OperationLog& log, Session* session, const std::string& table, const std::string& schema,
                  TableKeyScripts& out) {
-    std::vector<Row> rows;
-    std::string reason;
-    if (!ReadRows(log, session, TableIndexesQuery(table, schema), rows, reason)) {
-        out.failures.push_back("its keys and indexes cannot be read: " + reason);
-        return;
-    }
+    const std::vector<Row> rows = KindRows(log, session, TableIndexesQuery(table, schema), "its keys and indexes", out);
     const std::string name = TargetObjectName(schema, table);
     Grouped(rows, [&](const std::vector<const Row*>& index) {
         const Row& head = *index.front();
@@ -126,12 +132,7 @@ void ReadIndexes(OperationLog& log, Session* session, const std::string& table, 
 // delete action, update action, is_disabled, is_not_trusted.
 void ReadForeignKeys(OperationLog& log, Session* session, const std::string& table, const std::string& schema,
                      TableKeyScripts& out) {
-    std::vector<Row> rows;
-    std::string reason;
-    if (!ReadRows(log, session, TableForeignKeysQuery(table, schema), rows, reason)) {
-        out.failures.push_back("its foreign keys cannot be read: " + reason);
-        return;
-    }
+    const std::vector<Row> rows = KindRows(log, session, TableForeignKeysQuery(table, schema), "its foreign keys", out);
     const std::string owner = TargetObjectName(schema, table);
     Grouped(rows, [&](const std::vector<const Row*>& key) {
         const Row& head = *key.front();
@@ -160,12 +161,8 @@ void ReadForeignKeys(OperationLog& log, Session* session, const std::string& tab
 // Check rows: name, is_disabled, is_not_trusted; each definition is read alone.
 void ReadChecks(OperationLog& log, Session* session, const std::string& table, const std::string& schema,
                 TableKeyScripts& out) {
-    std::vector<Row> checks;
+    const std::vector<Row> checks = KindRows(log, session, TableChecksQuery(table, schema), "its checks", out);
     std::string reason;
-    if (!ReadRows(log, session, TableChecksQuery(table, schema), checks, reason)) {
-        out.failures.push_back("its checks cannot be read: " + reason);
-        return;
-    }
     const std::string owner = TargetObjectName(schema, table);
     for (const Row& check : checks) {
         std::vector<Row> definition;
@@ -191,11 +188,10 @@ void ReadChecks(OperationLog& log, Session* session, const std::string& table, c
 }  // namespace
 
 std::string TableIndexesQuery(const std::string& table, const std::string& schema) {
-    return "select i.name, i.is_primary_key, i.is_unique_constraint, i.is_unique, i.type_desc, k.is_system_named, "
-           "i.filter_definition, c.name, ic.is_descending_key, ic.is_included_column from sys.indexes i join "
-           "sys.index_columns ic on ic.object_id = i.object_id and ic.index_id = i.index_id join sys.columns c on "
-           "c.object_id = ic.object_id and c.column_id = ic.column_id left join sys.key_constraints k on "
-           "k.parent_object_id = i.object_id and k.name = i.name where i.object_id = " +
+    return "select i.name, i.is_primary_key, i.is_unique_constraint, i.is_unique, i.type_desc, i.filter_definition, "
+           "c.name, ic.is_descending_key, ic.is_included_column from sys.indexes i join sys.index_columns ic on "
+           "ic.object_id = i.object_id and ic.index_id = i.index_id join sys.columns c on c.object_id = ic.object_id "
+           "and c.column_id = ic.column_id where i.object_id = " +
            ObjectId(table, schema) +
            " and i.type > 0 and i.is_hypothetical = 0 order by i.index_id, ic.is_included_column, ic.key_ordinal, "
            "ic.index_column_id";

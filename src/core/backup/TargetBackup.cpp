@@ -1,9 +1,11 @@
 #include "backup/TargetBackup.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "backup/TableKeys.h"
@@ -27,7 +29,7 @@ constexpr const char* kCannotOpenFile = "Perhaps CHARACTER SET not correct!\nPle
 // name, not by SQL Server's fixed type ids, which other SQL Server-compatible servers do not
 // share; the identity comes from the first row of sys.identity_columns (such a server lists each
 // identity twice there). Sizes are kept exactly: the fractional seconds of time, datetime2 and
-// datetimeoffset, a decimal identity, a text column's collation.
+// datetimeoffset, a decimal identity, a text column's collation, a computed column's expression.
 constexpr const char* kDefinitionQuery =
     " \t\tselect\tname 'Column_name', \t\ttype_name(user_type_id) 'Type', \t\tcase when "
     "type_name(user_type_id) in ('image','text','uniqueidentifier','ntext','bit','xml','sql_variant','hierarchyid',"
@@ -47,7 +49,11 @@ constexpr const char* kDefinitionQuery =
     "collation_name end 'Length', \t\tcase when is_nullable = 0 then 'NOT "
     "NULL' else 'NULL' end 'Nullable', \t\tcase when default_object_id = 0 then '' else (select "
     "'default '+definition from sys.default_constraints where object_id=default_object_id ) end "
-    "'Default' \tfrom sys.all_columns a \twhere a.object_id = object_id('%s')";
+    "'Default', (select 'as '+definition+case when is_persisted=1 then ' persisted' else '' end from "
+    "sys.computed_columns where object_id=a.object_id and column_id=a.column_id) 'Computed' \tfrom sys.all_columns a "
+    "\twhere a.object_id = object_id('%s')";
+// The column of that query that holds a computed column's expression (NULL for any other).
+constexpr int kComputedColumn = 5;
 
 // Whether the table has an identity column (false when the server cannot say).
 bool HasIdentityColumn(Session& session, const std::string& name) {
@@ -60,6 +66,21 @@ bool HasIdentityColumn(Session& session, const std::string& name) {
                     !statement->IsNull(0) && statement->Value(0) != "0";
     statement->Close();
     return identity;
+}
+
+// The names of the table's computed columns (none when the server cannot say).
+std::set<std::string> ComputedColumns(Session& session, const std::string& name) {
+    std::set<std::string> names;
+    std::unique_ptr<StatementRowset> statement = session.NewStatement();
+    if (statement->Create(ComputedColumnsQuery(name)) == kSuccess &&
+        statement->Execute(StandardRowsetProperties()) == kSuccess && statement->HasRowset() &&
+        statement->BindAllAsText(true) == kSuccess) {
+        while (statement->MoveNext() == kSuccess) {
+            if (!statement->IsNull(0)) names.emplace(statement->Value(0));
+        }
+    }
+    statement->Close();
+    return names;
 }
 
 struct FileCloser {
@@ -384,7 +405,10 @@ std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
     while (statement->MoveNext() == kSuccess) {
         if (!first) script += ",\n";
         first = false;
-        for (int column = 0; column < statement->ColumnCount(); ++column) {
+        // A computed column is its name and its expression ("as (...) persisted").
+        const bool computed = statement->ColumnCount() > kComputedColumn && !statement->IsNull(kComputedColumn);
+        for (int column = 0; column < std::min(statement->ColumnCount(), kComputedColumn); ++column) {
+            if (computed && column > 0) break;
             if (statement->IsNull(column)) {
                 log.WriteText("HAS (NULL)!!!");
                 continue;
@@ -393,6 +417,7 @@ std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
             // The first column is the column name: bracketed when it needs it.
             script += (column == 0 ? QuoteTargetName(value) : value) + " ";
         }
+        if (computed) script += std::string(statement->Value(kComputedColumn)) + " ";
     }
     statement->Close();
     if (ok) *ok = true;
@@ -413,6 +438,7 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
     const std::string name = TargetObjectName(schema, table);
     const bool identity = HasIdentityColumn(*session, name);
+    const std::set<std::string> computed = ComputedColumns(*session, name);
     if (auto failed = RunQuery(log, "select * from " + name, *statement, properties)) {
         statement->Close();
         return *failed;
@@ -425,13 +451,20 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     }
     // The rows of a table with an identity keep their values when the script is run: the
     // server takes them with IDENTITY_INSERT on and a column list only.
+    // A computed column takes no value: its table's rows name the columns they give.
+    std::vector<bool> given(statement->ColumnCount(), true);
+    for (int column = 0; column < statement->ColumnCount(); ++column) {
+        given[column] = !computed.count(statement->Column(column).name);
+    }
     std::string head = "insert into " + name + " values (";
-    if (identity) {
+    if (identity || !computed.empty()) {
         std::string columns;
         for (int column = 0; column < statement->ColumnCount(); ++column) {
-            columns += (column > 0 ? "," : "") + QuoteTargetName(statement->Column(column).name);
+            if (given[column]) columns += (columns.empty() ? "" : ",") + QuoteTargetName(statement->Column(column).name);
         }
         head = "insert into " + name + " (" + columns + ") values (";
+    }
+    if (identity) {
         const std::string on = "set identity_insert " + name + " on;\n";
         std::fwrite(on.data(), 1, on.size(), file.get());
     }
@@ -442,7 +475,8 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     while ((fetched = statement->MoveNext()) == kSuccess) {
         line = head;
         for (int column = 0; column < statement->ColumnCount(); ++column) {
-            if (column > 0) line += ',';
+            if (!given[column]) continue;
+            if (line.size() > head.size()) line += ',';
             AppendValueLiteral(line, statement->Column(column).type, statement->Value(column),
                                statement->IsNull(column));
         }
@@ -470,6 +504,10 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     statement->Close();
     if (ok) *ok = written;
     return written ? "TRUE" : "FALSE";
+}
+
+std::string ComputedColumnsQuery(const std::string& table) {
+    return "SELECT name FROM sys.columns WHERE object_id = OBJECT_ID(N" + QuoteTargetString(table) + ") AND is_computed = 1";
 }
 
 std::string ViewDefinitionQuery(const std::string& view, const std::string& schema) {

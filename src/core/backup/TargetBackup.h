@@ -78,6 +78,9 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
 // A view's text from sp_helptext, or from sys.sql_modules where the server has no sp_helptext.
 std::string ReadViewText(OperationLog& log, Session* session, const std::string& view,
                          bool* ok = nullptr, const std::string& schema = "");
+// The query for the names of a table's computed columns (`table` as a statement names it), whose
+// values a data script leaves out.
+std::string ComputedColumnsQuery(const std::string& table);
 // The sys.sql_modules query for a view's text.
 std::string ViewDefinitionQuery(const std::string& view, const std::string& schema = "");
 
