@@ -452,11 +452,12 @@ TEST_F(BackupTest, KeysIndexesForeignKeysAndChecksAreScriptedInRestoreOrder) {
     EXPECT_EQ(ReadFile(root_ + "/sales/DATA/orders.data").substr(0, 26), "insert into orders values ");
 }
 
-// A computed column is restored by its expression, and its value is left out of the rows.
+// A computed column is restored by its expression, and its value is left out of the rows; a
+// default's line breaks are made batch safe.
 TEST_F(BackupTest, AComputedColumnIsScriptedByItsExpressionAndTakesNoValue) {
     double_->AnswerWith(TableDefinitionQuery("orders"),
                         test::ScriptedResult::Text({"Column_name", "Type", "Length", "Nullable", "Default", "Computed"},
-                                                   {{"id", "int", " ", "NOT NULL", "", std::nullopt},
+                                                   {{"id", "int", " ", "NOT NULL", "default (N'a\nGO\nb')", std::nullopt},
                                                     {"twice", "int", " ", "NULL", "", "as ([id]*(2)) persisted"}}));
     double_->AnswerWith(ComputedColumnsQuery("orders"), test::ScriptedResult::Text({"name"}, {{"twice"}}));
     test::ScriptedResult rows;
@@ -468,7 +469,9 @@ TEST_F(BackupTest, AComputedColumnIsScriptedByItsExpressionAndTakesNoValue) {
     EXPECT_TRUE(report.failures.empty());
     const std::string table = ReadFile(root_ + "/TABLES/orders.tbl");
     const std::string data = ReadFile(root_ + "/DATA/orders.data");
-    EXPECT_EQ(table, "create table orders(\nid int   NOT NULL  ,\ntwice as ([id]*(2)) persisted )\n");
+    // The default's line breaks cannot end the batch.
+    EXPECT_EQ(table, "create table orders(\nid int   NOT NULL default (CONCAT(CONVERT(nvarchar(max),N'a'),NCHAR(10),N'GO',NCHAR(10),N'b')) ,\n"
+                     "twice as ([id]*(2)) persisted )\n");
     EXPECT_EQ(data, "insert into orders (id) values (4);\n");
     for (const std::string& script : {table, data}) EXPECT_EQ(test::DescribeTsqlProblems(script), "") << script;
 }

@@ -52,7 +52,9 @@ constexpr const char* kDefinitionQuery =
     "'Default', (select 'as '+definition+case when is_persisted=1 then ' persisted' else '' end from "
     "sys.computed_columns where object_id=a.object_id and column_id=a.column_id) 'Computed' \tfrom sys.all_columns a "
     "\twhere a.object_id = object_id('%s')";
-// The column of that query that holds a computed column's expression (NULL for any other).
+// The columns of that query that hold a column's default and a computed column's expression (NULL
+// for any other).
+constexpr int kDefaultColumn = 4;
 constexpr int kComputedColumn = 5;
 
 // Whether the table has an identity column (false when the server cannot say).
@@ -401,6 +403,14 @@ std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
         return *failed;
     }
     std::string script = "create table " + TargetObjectName(schema, table) + "(\n";
+    std::string refusal;
+    // A default or a computed column's expression is the server's text: its line breaks inside
+    // literals must not end the script's batch.
+    auto safe = [&refusal](std::string_view text) {
+        BatchSafeText made = MakeBatchSafe(text);
+        if (!made.ok() && refusal.empty()) refusal = made.refusal;
+        return made.text;
+    };
     bool first = true;
     while (statement->MoveNext() == kSuccess) {
         if (!first) script += ",\n";
@@ -415,11 +425,16 @@ std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
             }
             std::string value(statement->Value(column));
             // The first column is the column name: bracketed when it needs it.
-            script += (column == 0 ? QuoteTargetName(value) : value) + " ";
+            script += (column == 0 ? QuoteTargetName(value) : column == kDefaultColumn ? safe(value) : value) + " ";
         }
-        if (computed) script += std::string(statement->Value(kComputedColumn)) + " ";
+        if (computed) script += safe(statement->Value(kComputedColumn)) + " ";
     }
     statement->Close();
+    if (!refusal.empty()) {
+        const std::string line = "The definition of [" + table + "] cannot be written safely: " + refusal;
+        log.WriteText(line);
+        return line;
+    }
     if (ok) *ok = true;
     return script + ")\n";
 }
