@@ -95,6 +95,8 @@ protected:
         ExpectVerified(source, target.name(), expected);
     }
 
+    size_t BackupRestoreAndVerify(const std::string& source, const std::string& from, const std::string& restored);
+
     // A full verification of the whole database: every table matches but the expected ones.
     void ExpectVerified(const std::string& source, const std::string& target, const Expected& expected) {
         CliResult verify = Live("verify " + source + " " + target + " --verify full --report report.json");
@@ -241,19 +243,23 @@ TEST_F(LiveTest, TargetTreeListsDatabasesTablesAndViews) {
     EXPECT_EQ(tree.out.find("failed"), std::string::npos) << tree.out;
 }
 
-TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
-    LiveDatabase target("backup_from", true);
-    LiveDatabase restored("backup_to", true);
-    ASSERT_EQ(Live("migrate database shop " + target.name() + " --yes").exitCode, 0);
-    CliResult backup = Live("backup database " + target.name() + " --to backup");
-    ASSERT_EQ(backup.exitCode, 0) << backup.out << backup.err;
-    auto connection = test::ConnectLiveTarget(restored.name());
+// Backs `from` up, runs the scripts into the empty `restored` in the documented order and
+// verifies it against `source`: every table and view matches by its rows, and the schema
+// verification finds every column type, key, index, foreign key and check as the migration made
+// them. Tolerated: a check the backup said it could not read, and the identity Babelfish does
+// not keep for a table renamed after its load (a name with a blank), whose rows could not take
+// their identity values there. Returns the restored database's objects verified.
+size_t LiveTest::BackupRestoreAndVerify(const std::string& source, const std::string& from, const std::string& restored) {
+    CliResult backup = Live("backup database " + from + " --to backup");
+    EXPECT_EQ(backup.exitCode, 0) << backup.out << backup.err;
+    auto connection = test::ConnectLiveTarget(restored);
     Session& session = *connection->session();
-    // Tables first, then their rows, then the views (which need the tables), then the routines
-    // and, last, the triggers (which must not fire on the restored rows).
-    for (const char* folder : {"TABLES", "DATA", "VIEWS", "FUNCTIONS", "PROCEDURES", "TRIGGERS"}) {
-        std::filesystem::path path = std::filesystem::path(home_) / "backup" / target.name() / folder;
-        ASSERT_TRUE(std::filesystem::is_directory(path)) << path;
+    // Tables with their keys and indexes first, then their rows, then the foreign keys and checks
+    // (which need every table's rows), the views (which need the tables), the routines and, last,
+    // the triggers (which must not fire on the restored rows).
+    for (const char* folder : {"TABLES", "DATA", "CONSTRAINTS", "VIEWS", "FUNCTIONS", "PROCEDURES", "TRIGGERS"}) {
+        std::filesystem::path path = std::filesystem::path(home_) / "backup" / from / folder;
+        if (!std::filesystem::is_directory(path)) continue;
         std::vector<std::filesystem::path> files;
         for (const auto& entry : std::filesystem::directory_iterator(path)) files.push_back(entry.path());
         std::sort(files.begin(), files.end());
@@ -270,25 +276,48 @@ TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
             }
         }
     }
-    // Every row arrives. The backup's scripts do not carry every object of the schema (keys,
-    // indexes, foreign keys, checks, identities, the precision of datetime2): the verification
-    // names each of those, and nothing else fails.
-    CliResult verify = Live("verify shop " + restored.name() + " --verify full --report report.json");
+    // The checks whose definition the server cannot print, by their tables: each named by a line.
+    std::map<std::string, int> unprintable;
+    for (size_t at = backup.out.find("Check ["); at != std::string::npos; at = backup.out.find("Check [", at + 1)) {
+        const size_t end = backup.out.find("].[", at);
+        if (backup.out.find("not backed up: the server cannot print its definition", end) != std::string::npos) {
+            ++unprintable[backup.out.substr(at + 7, end - at - 7)];
+        }
+    }
+    CliResult verify = Live("verify " + source + " " + restored + " --verify full --report report.json");
     size_t verified = 0;
     for (const nlohmann::json& object : Report().value("objects", nlohmann::json::array())) {
         const std::string outcome = object.value("outcome", "");
+        const std::string name = object.value("name", "");
+        std::cout << "  " << object.value("kind", "") << " " << name << ": " << outcome << " "
+                  << object.value("reason", "") << "\n";
         if (outcome == "verified") {
             ++verified;
             EXPECT_TRUE(object["verification"].value("matches", false)) << object.dump(1);
+        } else if (object.value("kind", "") == "check") {
+            // Exactly the checks the backup named are missing ("3 expected, 2 found").
+            const std::string reason = object.value("reason", "");
+            const int missing = std::atoi(reason.c_str()) - std::atoi(reason.substr(reason.find(", ") + 2).c_str());
+            EXPECT_TRUE(outcome == "missing" && unprintable.count(name) && missing == unprintable[name]) << object.dump(1);
         } else {
-            EXPECT_TRUE(outcome == "missing" || outcome == "different") << object.dump(1);
+            EXPECT_TRUE(name.substr(0, name.find('.')).find(' ') != std::string::npos &&
+                        object.value("reason", "") == "IDENTITY expected, no IDENTITY found")
+                << object.dump(1);
         }
     }
-    EXPECT_EQ(verified, 13u) << verify.out;  // the ten tables and the three views, by their rows
+    return verified;
+}
+
+TEST_F(LiveTest, BackupRestoredIntoANewDatabaseMatchesTheSource) {
+    LiveDatabase target("backup_from", true);
+    LiveDatabase restored("backup_to", true);
+    ASSERT_EQ(Live("migrate database shop " + target.name() + " --yes").exitCode, 0);
+    EXPECT_EQ(BackupRestoreAndVerify("shop", target.name(), restored.name()), 13u);  // ten tables, three views
+    auto connection = test::ConnectLiveTarget(restored.name());
     for (const char* count : {"SELECT COUNT(*) FROM sys.objects WHERE type = 'P'", "SELECT COUNT(*) FROM sys.triggers",
                               "SELECT COUNT(*) FROM sys.objects WHERE type IN ('FN', 'IF', 'TF')"}) {
         auto from = test::ConnectLiveTarget(target.name());
-        EXPECT_EQ(test::LiveQuery(session, count), test::LiveQuery(*from->session(), count)) << count;
+        EXPECT_EQ(test::LiveQuery(*connection->session(), count), test::LiveQuery(*from->session(), count)) << count;
     }
 }
 
@@ -300,6 +329,31 @@ long long RowsOnceSomeAreIn(const std::string& database) {
         rows = std::max(0LL, test::LiveRowCount(database, "big"));
     }
     return rows;
+}
+
+// Every type family keeps its size, collation and identity through a backup; a computed column
+// stays computed; foreign keys keep their actions, also one over a case-sensitive text key.
+TEST_F(LiveTest, ABackupKeepsEveryTypeFamilyComputedColumnsAndForeignKeyActions) {
+    test::ScratchDatabase source("vlive_bktypes", R"(
+CREATE TABLE parent (id int NOT NULL AUTO_INCREMENT, code varchar(20) COLLATE utf8mb4_bin NOT NULL, PRIMARY KEY (id),
+  UNIQUE KEY uq_code (code));
+CREATE TABLE kinds (id bigint unsigned NOT NULL AUTO_INCREMENT, parent_id int NULL, parent_code varchar(20) COLLATE utf8mb4_bin,
+  a tinyint, b smallint unsigned, c mediumint, d decimal(30,10), e float, f double, g bit(5), h date, i time(3),
+  j datetime(6), k timestamp(2) NULL DEFAULT NULL, l year, m char(10), n varchar(300), o tinytext, p text, q mediumtext,
+  r longtext, s binary(8), t varbinary(100), u blob, v longblob, w enum('x','y'), x set('a','b'), y json,
+  z int GENERATED ALWAYS AS (a + 1) STORED, zz varchar(40) CHARACTER SET latin1,
+  PRIMARY KEY (id), KEY ix_multi (h, n(50)), UNIQUE KEY uq_m (m, a),
+  CONSTRAINT fk_parent FOREIGN KEY (parent_id) REFERENCES parent (id) ON DELETE SET NULL ON UPDATE CASCADE,
+  CONSTRAINT fk_code FOREIGN KEY (parent_code) REFERENCES parent (code) ON DELETE CASCADE, CONSTRAINT ck_a CHECK (a > -100));
+INSERT INTO parent (code) VALUES ('P1'), ('P2');
+INSERT INTO kinds (parent_id, parent_code, a, b, c, d, e, f, g, h, i, j, k, l, m, n, o, p, q, r, s, t, u, v, w, x, y, zz) VALUES
+  (1, 'P1', 5, 60000, -3, 12345.6789012345, 1.5, 2.25, b'10101', '2026-01-02', '10:11:12.345', '2026-01-02 03:04:05.123456',
+   '2026-01-02 03:04:05.12', 2026, 'abc', 'héllo', 't', 'text', 'mt', 'lt', 'bin', 'vb', 'blob', 'lblob', 'y', 'a,b', '{"k": 1}', 'latin');
+)");
+    LiveDatabase target("bktypes_from", true);
+    LiveDatabase restored("bktypes_to", true);
+    ASSERT_EQ(Live("migrate database " + source.name() + " " + target.name() + " --yes").exitCode, 0);
+    EXPECT_EQ(BackupRestoreAndVerify(source.name(), target.name(), restored.name()), 2u);
 }
 
 TEST_F(LiveTest, ResumeAfterAKilledCopyCompletesTheTableWithNothingDoubled) {

@@ -1,11 +1,14 @@
 #include "backup/TargetBackup.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
+#include "backup/TableKeys.h"
 #include "translation/BatchSafety.h"
 #include "translation/Naming.h"
 #include "translation/PatternService.h"
@@ -25,23 +28,34 @@ constexpr const char* kCannotOpenFile = "Perhaps CHARACTER SET not correct!\nPle
 // The column catalog query; "%s" stands for the table name inside object_id('...'). Types go by
 // name, not by SQL Server's fixed type ids, which other SQL Server-compatible servers do not
 // share; the identity comes from the first row of sys.identity_columns (such a server lists each
-// identity twice there).
+// identity twice there). Sizes are kept exactly: the fractional seconds of time, datetime2 and
+// datetimeoffset, a decimal identity, a text column's collation, a computed column's expression.
 constexpr const char* kDefinitionQuery =
     " \t\tselect\tname 'Column_name', \t\ttype_name(user_type_id) 'Type', \t\tcase when "
-    "type_name(user_type_id) in ('image','text','uniqueidentifier','ntext','bit') then ' ' \t\twhen "
-    "type_name(user_type_id) in ('date','time','datetime2','datetimeoffset','smalldatetime','datetime',"
-    "'timestamp') then ' ' \t\twhen max_length=-1 then '(max)' \t\twhen type_name(user_type_id) in "
-    "('decimal','numeric') then '('+convert(varchar,precision)+','+convert(varchar,scale)+')' \t\twhen "
+    "type_name(user_type_id) in ('image','text','uniqueidentifier','ntext','bit','xml','sql_variant','hierarchyid',"
+    "'geography','geometry','sysname') then ' ' \t\twhen "
+    "type_name(user_type_id) in ('date','smalldatetime','datetime','timestamp') then ' ' \t\twhen "
+    "type_name(user_type_id) in ('time','datetime2','datetimeoffset') then '('+convert(varchar,scale)+')' \t\twhen max_length=-1 then '(max)' \t\twhen type_name(user_type_id) in "
+    "('decimal','numeric') then '('+convert(varchar,precision)+','+convert(varchar,scale)+')'+case when is_identity=1 "
+    "then (select top 1 ' identity('+CONVERT(varchar,seed_value)+','+CONVERT(varchar,increment_value)+')' from "
+    "sys.identity_columns where object_id = a.object_id and name=a.name) else '' end \t\twhen "
     "(type_name(user_type_id) in ('int','bigint','tinyint','smallint','smallmoney','money','float','real')) "
     "and (is_identity=0) then ' ' \t\twhen (type_name(user_type_id) in ('int','bigint','tinyint','smallint',"
     "'smallmoney','money','float','real')) and (is_identity=1) then \t\t\t(select top 1 "
     "'identity('+CONVERT(varchar,seed_value)+','+CONVERT(varchar,increment_value)+')' from "
     "sys.identity_columns where object_id = a.object_id and name=a.name) \t\twhen "
     "type_name(user_type_id) in ('nchar','nvarchar') then '('+CONVERT(varchar,max_length/2)+')' \t\telse "
-    "'('+CONVERT(varchar,max_length)+')' end 'Length', \t\tcase when is_nullable = 0 then 'NOT "
+    "'('+CONVERT(varchar,max_length)+')' end+case when collation_name is null then '' else ' collate '+"
+    "collation_name end 'Length', \t\tcase when is_nullable = 0 then 'NOT "
     "NULL' else 'NULL' end 'Nullable', \t\tcase when default_object_id = 0 then '' else (select "
     "'default '+definition from sys.default_constraints where object_id=default_object_id ) end "
-    "'Default' \tfrom sys.all_columns a \twhere a.object_id = object_id('%s')";
+    "'Default', (select 'as '+definition+case when is_persisted=1 then ' persisted' else '' end from "
+    "sys.computed_columns where object_id=a.object_id and column_id=a.column_id) 'Computed' \tfrom sys.all_columns a "
+    "\twhere a.object_id = object_id('%s')";
+// The columns of that query that hold a column's default and a computed column's expression (NULL
+// for any other).
+constexpr int kDefaultColumn = 4;
+constexpr int kComputedColumn = 5;
 
 // Whether the table has an identity column (false when the server cannot say).
 bool HasIdentityColumn(Session& session, const std::string& name) {
@@ -54,6 +68,21 @@ bool HasIdentityColumn(Session& session, const std::string& name) {
                     !statement->IsNull(0) && statement->Value(0) != "0";
     statement->Close();
     return identity;
+}
+
+// The names of the table's computed columns (none when the server cannot say).
+std::set<std::string> ComputedColumns(Session& session, const std::string& name) {
+    std::set<std::string> names;
+    std::unique_ptr<StatementRowset> statement = session.NewStatement();
+    if (statement->Create(ComputedColumnsQuery(name)) == kSuccess &&
+        statement->Execute(StandardRowsetProperties()) == kSuccess && statement->HasRowset() &&
+        statement->BindAllAsText(true) == kSuccess) {
+        while (statement->MoveNext() == kSuccess) {
+            if (!statement->IsNull(0)) names.emplace(statement->Value(0));
+        }
+    }
+    statement->Close();
+    return names;
 }
 
 struct FileCloser {
@@ -304,8 +333,24 @@ int BackupTableIn(WorkerContext& context, const std::string& base, const std::st
     bool definitionRead = false;
     std::string definition =
         ReadTableDefinitionScript(log, context.TargetSession(), table, &definitionRead, schema);
+    // Its keys and indexes follow the definition; its foreign keys and checks go into a script
+    // run after every table's rows.
+    TableKeyScripts keys;
+    if (definitionRead) keys = ReadTableKeyScripts(log, context.TargetSession(), table, schema);
+    definition += keys.keys;
     std::fwrite(definition.data(), 1, definition.size(), file.get());
     file.reset();
+    if (!keys.constraints.empty()) {
+        File constraints = OpenScript(base + "CONSTRAINTS/", shown, ".con");
+        if (!constraints || std::fwrite(keys.constraints.data(), 1, keys.constraints.size(), constraints.get()) !=
+                                keys.constraints.size()) {
+            keys.failures.push_back("its constraints script cannot be written");
+        }
+    }
+    for (const std::string& failure : keys.failures) {
+        log.WriteOutputLine("Backup of table [%s]: %s", shown.c_str(), failure.c_str());
+        if (report) report->Add("table " + shown + ": " + failure);
+    }
     bool dataWritten = false;
     WriteTableDataScript(context, base + "DATA/", table, &dataWritten, schema);
     if (report && !definitionRead) report->Add("table " + shown + ": definition not read");
@@ -358,21 +403,38 @@ std::string ReadTableDefinitionScript(OperationLog& log, Session* session,
         return *failed;
     }
     std::string script = "create table " + TargetObjectName(schema, table) + "(\n";
+    std::string refusal;
+    // A default or a computed column's expression is the server's text: its line breaks inside
+    // literals must not end the script's batch.
+    auto safe = [&refusal](std::string_view text) {
+        BatchSafeText made = MakeBatchSafe(text);
+        if (!made.ok() && refusal.empty()) refusal = made.refusal;
+        return made.text;
+    };
     bool first = true;
     while (statement->MoveNext() == kSuccess) {
         if (!first) script += ",\n";
         first = false;
-        for (int column = 0; column < statement->ColumnCount(); ++column) {
+        // A computed column is its name and its expression ("as (...) persisted").
+        const bool computed = statement->ColumnCount() > kComputedColumn && !statement->IsNull(kComputedColumn);
+        for (int column = 0; column < std::min(statement->ColumnCount(), kComputedColumn); ++column) {
+            if (computed && column > 0) break;
             if (statement->IsNull(column)) {
                 log.WriteText("HAS (NULL)!!!");
                 continue;
             }
             std::string value(statement->Value(column));
             // The first column is the column name: bracketed when it needs it.
-            script += (column == 0 ? QuoteTargetName(value) : value) + " ";
+            script += (column == 0 ? QuoteTargetName(value) : column == kDefaultColumn ? safe(value) : value) + " ";
         }
+        if (computed) script += safe(statement->Value(kComputedColumn)) + " ";
     }
     statement->Close();
+    if (!refusal.empty()) {
+        const std::string line = "The definition of [" + table + "] cannot be written safely: " + refusal;
+        log.WriteText(line);
+        return line;
+    }
     if (ok) *ok = true;
     return script + ")\n";
 }
@@ -391,6 +453,7 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     std::unique_ptr<StatementRowset> statement = session->NewStatement();
     const std::string name = TargetObjectName(schema, table);
     const bool identity = HasIdentityColumn(*session, name);
+    const std::set<std::string> computed = ComputedColumns(*session, name);
     if (auto failed = RunQuery(log, "select * from " + name, *statement, properties)) {
         statement->Close();
         return *failed;
@@ -403,13 +466,20 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     }
     // The rows of a table with an identity keep their values when the script is run: the
     // server takes them with IDENTITY_INSERT on and a column list only.
+    // A computed column takes no value: its table's rows name the columns they give.
+    std::vector<bool> given(statement->ColumnCount(), true);
+    for (int column = 0; column < statement->ColumnCount(); ++column) {
+        given[column] = !computed.count(statement->Column(column).name);
+    }
     std::string head = "insert into " + name + " values (";
-    if (identity) {
+    if (identity || !computed.empty()) {
         std::string columns;
         for (int column = 0; column < statement->ColumnCount(); ++column) {
-            columns += (column > 0 ? "," : "") + QuoteTargetName(statement->Column(column).name);
+            if (given[column]) columns += (columns.empty() ? "" : ",") + QuoteTargetName(statement->Column(column).name);
         }
         head = "insert into " + name + " (" + columns + ") values (";
+    }
+    if (identity) {
         const std::string on = "set identity_insert " + name + " on;\n";
         std::fwrite(on.data(), 1, on.size(), file.get());
     }
@@ -420,7 +490,8 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     while ((fetched = statement->MoveNext()) == kSuccess) {
         line = head;
         for (int column = 0; column < statement->ColumnCount(); ++column) {
-            if (column > 0) line += ',';
+            if (!given[column]) continue;
+            if (line.size() > head.size()) line += ',';
             AppendValueLiteral(line, statement->Column(column).type, statement->Value(column),
                                statement->IsNull(column));
         }
@@ -448,6 +519,10 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
     statement->Close();
     if (ok) *ok = written;
     return written ? "TRUE" : "FALSE";
+}
+
+std::string ComputedColumnsQuery(const std::string& table) {
+    return "SELECT name FROM sys.columns WHERE object_id = OBJECT_ID(N" + QuoteTargetString(table) + ") AND is_computed = 1";
 }
 
 std::string ViewDefinitionQuery(const std::string& view, const std::string& schema) {

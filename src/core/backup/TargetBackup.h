@@ -1,7 +1,10 @@
 // TargetBackup: script files of SQL Server tables and views, written into a backup folder tree:
-// <backup folder>/<database>/TABLES/<table>.tbl (the definition), DATA/<table>.data (one insert
-// per row) and VIEWS/<view>.vw (an object of another schema than dbo: <schema>.<name>.tbl, ...), and with a whole database its FUNCTIONS, PROCEDURES and TRIGGERS; a one-object backup writes its TABLES, DATA or VIEWS folder
-// straight into the backup folder. The backup folder is the task's work folder; every file is named
+// <backup folder>/<database>/TABLES/<table>.tbl (the definition, then its keys and indexes),
+// DATA/<table>.data (one insert per row), CONSTRAINTS/<table>.con (its foreign keys and checks,
+// for a table that has any; TableKeys.h) and VIEWS/<view>.vw (an object of another schema than
+// dbo: <schema>.<name>.tbl, ...), and with a whole database its FUNCTIONS, PROCEDURES and
+// TRIGGERS; a one-object backup writes its folders straight into the backup folder. A restore
+// runs them in that order: TABLES, DATA, CONSTRAINTS, VIEWS, FUNCTIONS, PROCEDURES, TRIGGERS. The backup folder is the task's work folder; every file is named
 // by absolute path, so the process's current folder plays no part.
 //
 // The data scripts restore the data: every value is a valid T-SQL literal of its type (the same
@@ -75,6 +78,9 @@ std::string WriteTableDataScript(WorkerContext& context, const std::string& fold
 // A view's text from sp_helptext, or from sys.sql_modules where the server has no sp_helptext.
 std::string ReadViewText(OperationLog& log, Session* session, const std::string& view,
                          bool* ok = nullptr, const std::string& schema = "");
+// The query for the names of a table's computed columns (`table` as a statement names it), whose
+// values a data script leaves out.
+std::string ComputedColumnsQuery(const std::string& table);
 // The sys.sql_modules query for a view's text.
 std::string ViewDefinitionQuery(const std::string& view, const std::string& schema = "");
 
