@@ -36,9 +36,8 @@ bool EndsWithReturn(const RoutineStatement& body) {
 }
 
 void PrepareWriter(const ParsedRoutine& routine, std::string_view text, RoutineWriter& writer) {
-    const std::string lower = LowerAscii(text);
-    writer.keepRowCount = lower.find("row_count") != std::string::npos;
-    writer.keepFoundRows = lower.find("found_rows") != std::string::npos;
+    writer.keepRowCount = ContainsAsciiNoCase(text, "row_count");
+    writer.keepFoundRows = ContainsAsciiNoCase(text, "found_rows");
     AllowPreparedVariables(*routine.body, writer);
     writer.AllowSessionVariables(text);
 }

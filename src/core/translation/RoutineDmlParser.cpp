@@ -6,7 +6,8 @@ namespace {
 
 using K = RoutineStatement::Kind;
 
-std::string Upper(std::string text) {
+std::string Upper(std::string_view word) {
+    std::string text(word);
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
@@ -104,7 +105,7 @@ private:
                 if (i + 1 < tokens_.size() && (IsWord(tokens_[i + 1], "outfile") || IsWord(tokens_[i + 1], "dumpfile")))
                     throw Untranslatable{"SELECT ... INTO " + Upper(tokens_[i + 1].text)};
                 for (++i; i < tokens_.size(); ++i) {
-                    into.push_back(tokens_[i].kind == SqlTokenKind::QuotedName ? QuotedNameValue(tokens_[i]) : tokens_[i].text);
+                    into.push_back(tokens_[i].kind == SqlTokenKind::QuotedName ? QuotedNameValue(tokens_[i]) : std::string(tokens_[i].text));
                     if (i + 1 >= tokens_.size() || tokens_[i + 1].text != ",") break;
                     ++i;
                 }
@@ -129,7 +130,7 @@ private:
 
     SqlNodePtr Target() {
         const SqlToken* token = p_.Peek();
-        if (token && token->kind == SqlTokenKind::Variable) throw Untranslatable{"SET of system variable " + token->text};
+        if (token && token->kind == SqlTokenKind::Variable) throw Untranslatable{"SET of system variable " + std::string(token->text)};
         for (const char* scope : {"global", "session", "local", "persist"})
             if (p_.PeekWord(scope) && p_.Peek(1) && p_.Peek(1)->text != "=") throw Untranslatable{"SET " + Upper(scope)};
         auto target = std::make_unique<SqlNode>();
@@ -374,7 +375,7 @@ private:
         }
         // The column list as written, for the table translator.
         std::string text = "CREATE TABLE `t` ";
-        for (; !p_.AtEnd(); p_.Skip()) text += p_.Peek()->text + " ";
+        for (; !p_.AtEnd(); p_.Skip()) (text += p_.Peek()->text) += " ";
         statement->text = text;
         return statement;
     }

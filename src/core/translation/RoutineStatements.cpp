@@ -2,6 +2,7 @@
 // SIGNAL, RETURN, CALL, transactions, temporary tables, prepared statements) and the routine's
 // own names inside expressions (variables, stored functions, LAST_INSERT_ID, ROW_COUNT).
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #include "translation/FullTableTranslator.h"
@@ -168,24 +169,30 @@ void RoutineWriter::AllowSessionVariable(const std::string& name, bool readFirst
 // The user variables of a text, each with whether it is read before it is set (its first
 // mention is no assignment: SET @x =, @x :=, INTO @x).
 void RoutineWriter::AllowSessionVariables(std::string_view text) {
-    const SqlTokens tokens = TokenizeSql(text);
     std::set<std::string> seen;
-    const auto& list = tokens.tokens;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (list[i].kind != SqlTokenKind::Variable || list[i].text.rfind("@@", 0) == 0) continue;
+    // Each token is looked at once the token after it is known: a window of three.
+    std::optional<SqlToken> previous, current;
+    const auto consider = [&](const SqlToken* next) {
+        if (!current || current->kind != SqlTokenKind::Variable || current->text.starts_with("@@")) return;
         // DEFINER=`root`@`localhost`: the host of an account, not a variable.
-        if (i > 0 && list[i - 1].offset + list[i - 1].text.size() == list[i].offset && list[i - 1].kind != SqlTokenKind::Operator &&
-            list[i - 1].kind != SqlTokenKind::Punctuation)
-            continue;
+        if (previous && previous->offset + previous->text.size() == current->offset && previous->kind != SqlTokenKind::Operator &&
+            previous->kind != SqlTokenKind::Punctuation)
+            return;
         std::string name = "@";
-        for (char c : list[i].text.substr(1))
+        for (char c : current->text.substr(1))
             if (c != '`' && c != '\'' && c != '"') name += c;
-        if (!seen.insert(LowerAscii(name)).second) continue;
-        const std::string before = i > 0 ? LowerAscii(list[i - 1].text) : "";
-        const std::string after = i + 1 < list.size() ? list[i + 1].text : "";
+        if (!seen.insert(LowerAscii(name)).second) return;
+        const std::string before = previous ? LowerAscii(previous->text) : "";
+        const std::string_view after = next ? next->text : "";
         const bool assigned = after == ":=" || (after == "=" && (before == "set" || before == ",")) || before == "into";
         AllowSessionVariable(name, !assigned);
-    }
+    };
+    ScanSqlTokens(text, {}, [&](const SqlToken& token) {
+        consider(&token);
+        previous = current;
+        current = token;
+    });
+    consider(nullptr);
 }
 
 // SELECT a, b INTO x, y ...: assignments from the query as a derived table (its own ORDER BY and

@@ -46,9 +46,13 @@ std::string LowerAscii(std::string_view text) {
     return lower;
 }
 
-SqlParser::SqlParser(std::vector<SqlToken> tokens) {
-    for (auto& token : tokens)
-        if (token.kind != SqlTokenKind::Comment) tokens_.push_back(std::move(token));
+bool ContainsAsciiNoCase(std::string_view text, std::string_view lower) {
+    const auto equal = [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; };
+    return std::search(text.begin(), text.end(), lower.begin(), lower.end(), equal) != text.end();
+}
+
+SqlParser::SqlParser(std::vector<SqlToken> tokens) : tokens_(std::move(tokens)) {
+    std::erase_if(tokens_, [](const SqlToken& token) { return token.kind == SqlTokenKind::Comment; });
 }
 
 bool SqlParser::AtEnd() const { return pos_ >= tokens_.size(); }
@@ -88,7 +92,7 @@ void SqlParser::ExpectText(std::string_view text) {
 void SqlParser::Fail(std::string_view what) const {
     const SqlToken* token = Peek();
     throw Untranslatable{"unreadable text (" + std::string(what) +
-                         (token ? " near '" + token->text + "' at offset " + std::to_string(token->offset) + ")"
+                         (token ? " near '" + std::string(token->text) + "' at offset " + std::to_string(token->offset) + ")"
                                 : " at the end)")};
 }
 
@@ -101,7 +105,7 @@ std::string SqlParser::ReadName() {
     }
     if (token->kind == SqlTokenKind::Word) {
         ++pos_;
-        return token->text;
+        return std::string(token->text);
     }
     Fail("expected a name");
 }
@@ -166,7 +170,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
     if (token && token->kind == SqlTokenKind::Operator &&
         std::find(kComparisons.begin(), kComparisons.end(), token->text) != kComparisons.end()) {
         ++pos_;
-        const std::string op = token->text == "!=" ? "<>" : token->text;
+        const std::string op(token->text == "!=" ? "<>" : token->text);
         if (PeekWord("any") || PeekWord("some") || PeekWord("all")) throw Untranslatable{"comparison with ANY/ALL"};
         left = MakeBinary(op, std::move(left), ParseBinaryLevel(0));
         return true;
@@ -229,7 +233,7 @@ SqlNodePtr SqlParser::ParseBinaryLevel(int level) {
     for (;;) {
         const SqlToken* token = Peek();
         if (!token || (token->kind != SqlTokenKind::Operator && token->kind != SqlTokenKind::Word)) return left;
-        const std::string op = token->kind == SqlTokenKind::Word ? LowerAscii(token->text) : token->text;
+        const std::string op = token->kind == SqlTokenKind::Word ? LowerAscii(token->text) : std::string(token->text);
         const auto& ops = kLevels[static_cast<std::size_t>(level)];
         if (std::find(ops.begin(), ops.end(), op) == ops.end()) return left;
         ++pos_;
@@ -258,7 +262,7 @@ SqlNodePtr SqlParser::ParseUnary() {
     }
     const SqlToken* after = Peek();
     if (after && after->kind == SqlTokenKind::Operator && (after->text == "->" || after->text == "->>"))
-        throw Untranslatable{"JSON operator " + after->text};
+        throw Untranslatable{"JSON operator " + std::string(after->text)};
     return primary;
 }
 
@@ -270,11 +274,11 @@ SqlNodePtr SqlParser::ParsePrimary() {
             ++pos_;
             return MakeNode(SqlNode::Kind::String, StringTokenValue(*token));
         }
-        case SqlTokenKind::Number: return ++pos_, MakeNode(SqlNode::Kind::Number, token->text);
+        case SqlTokenKind::Number: return ++pos_, MakeNode(SqlNode::Kind::Number, std::string(token->text));
         case SqlTokenKind::HexLiteral: return ++pos_, MakeNode(SqlNode::Kind::Hex, LiteralDigits(*token));
         case SqlTokenKind::BitLiteral: return ++pos_, MakeNode(SqlNode::Kind::Bits, LiteralDigits(*token));
         case SqlTokenKind::Variable:
-            throw Untranslatable{(token->text.rfind("@@", 0) == 0 ? "system variable " : "user variable ") + token->text};
+            throw Untranslatable{(token->text.rfind("@@", 0) == 0 ? "system variable " : "user variable ") + std::string(token->text)};
         case SqlTokenKind::Punctuation:
             if (token->text == "(") return ParseParenthesised();
             Fail("expected an expression");

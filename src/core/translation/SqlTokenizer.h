@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,10 +25,12 @@ enum class SqlTokenKind {
     Comment,      // -- x, # x, /* x */
 };
 
+// A token's text is a view into the text it was read from (or into storage its reader keeps, for
+// a token it rewrote): the tokens of a text are valid while that text is.
 struct SqlToken {
     SqlTokenKind kind;
-    std::string text;    // exactly as in the source
-    std::size_t offset;  // byte offset of the first character in the source
+    std::string_view text;  // exactly as in the source
+    std::size_t offset;     // byte offset of the first character in the source
 };
 
 struct SqlTokens {
@@ -44,7 +47,13 @@ struct SqlModeFlags {
     bool noBackslashEscapes = false;
 };
 
+// All tokens of a text in one vector, sized once (a first pass counts them).
 SqlTokens TokenizeSql(std::string_view text, SqlModeFlags mode = {});
+
+// Calls `visit` with each token in turn, for a reader that needs only a few neighbours: a large
+// text's tokens are never all held. Returns "" when the whole text was read, else what stopped it,
+// with the offset (the tokens before it were visited).
+std::string ScanSqlTokens(std::string_view text, SqlModeFlags mode, const std::function<void(const SqlToken&)>& visit);
 
 // The value of a String token: the introducer and quotes gone, escapes resolved (\n, \t, \0, \\,
 // \', doubled quotes, ...; \% and \_ keep their backslash, as MySQL keeps it for LIKE).
