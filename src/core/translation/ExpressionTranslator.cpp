@@ -140,7 +140,7 @@ private:
 // Functions whose result takes the collation of their text arguments.
 bool PassesCollation(const SqlNode& node) {
     static const char* const kNames[] = {"concat", "concat_ws", "if", "ifnull", "coalesce", "nullif", "greatest", "least"};
-    return node.kind == SqlNode::Kind::Function && !node.hasWindow &&
+    return node.kind == SqlNode::Kind::Function && !node.HasWindow() &&
            std::find_if(std::begin(kNames), std::end(kNames), [&](const char* name) { return node.name == name; }) != std::end(kNames);
 }
 

@@ -42,12 +42,6 @@ void PrepareWriter(const ParsedRoutine& routine, std::string_view text, RoutineW
     writer.AllowSessionVariables(text);
 }
 
-std::string Join(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const auto& line : lines) out += (out.empty() ? "" : "\n") + line;
-    return out;
-}
-
 // CREATE PROCEDURE [schema.]name @a type, @b type OUTPUT AS BEGIN ... END; CREATE FUNCTION
 // schema.name(...) RETURNS type AS BEGIN ... END (dbo in the default schema).
 void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view text, const RoutineContext& context,
@@ -86,9 +80,10 @@ void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view
     if (!function) lines.push_back("    SET NOCOUNT ON;");
     for (auto& line : writer.HelperDeclarations(1)) lines.push_back(std::move(line));
     lines.insert(lines.end(), resets.begin(), resets.end());
-    lines.insert(lines.end(), writer.lines.begin(), writer.lines.end());
+    lines.insert(lines.end(), std::make_move_iterator(writer.lines.begin()), std::make_move_iterator(writer.lines.end()));
+    writer.lines.clear();
     lines.push_back("END");
-    result.statements.push_back(Join(lines));
+    result.statements.push_back(JoinLines(lines));
     result.references = writer.references;
     result.adjustments = writer.adjustments;
 }

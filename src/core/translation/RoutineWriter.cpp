@@ -425,4 +425,13 @@ void RoutineWriter::NotFound(const std::string& test, int level, bool errorWitho
     if (errorWithoutHandler) Emit(level, "IF " + test + " " + RaiseText("No data - zero rows fetched, selected, or processed"));
 }
 
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::size_t size = 0;
+    for (const auto& line : lines) size += line.size() + 1;
+    std::string out;
+    out.reserve(size);
+    for (const auto& line : lines) (out += out.empty() ? "" : "\n") += line;
+    return out;
+}
+
 }  // namespace velmora

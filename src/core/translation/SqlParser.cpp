@@ -375,12 +375,12 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
         call.children.push_back(ParseExpression());
         if (name == "convert" && AcceptWord("using")) {  // a character set conversion: text stays text
             ReadName();
-            call.castType = "char";
+            call.Extras().castType = "char";
             return;
         }
         if (name == "cast") ExpectWord("as");
         else ExpectText(",");
-        call.castType = ParseCastType();
+        call.Extras().castType = ParseCastType();
         return;
     }
     if (name == "trim" && (PeekWord("both") || PeekWord("leading") || PeekWord("trailing"))) {
@@ -420,25 +420,25 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
     if (name == "group_concat") {
         if (AcceptWord("order")) {
             ExpectWord("by");
-            call.orderBy = ParseOrderList();
+            call.Extras().orderBy = ParseOrderList();
         }
-        if (AcceptWord("separator")) call.separator = ParsePrimary();
+        if (AcceptWord("separator")) call.Extras().separator = ParsePrimary();
         if (AcceptWord("limit")) throw Untranslatable{"GROUP_CONCAT with LIMIT"};
     }
 }
 
 void SqlParser::ParseWindow(SqlNode& call) {
     if (!AcceptWord("over")) return;
-    call.hasWindow = true;
+    call.Extras().hasWindow = true;
     if (!AcceptText("(")) throw Untranslatable{"named window"};
     if (AcceptWord("partition")) {
         ExpectWord("by");
-        do call.partitionBy.push_back(ParseExpression());
+        do call.Extras().partitionBy.push_back(ParseExpression());
         while (AcceptText(","));
     }
     if (AcceptWord("order")) {
         ExpectWord("by");
-        call.orderBy = ParseOrderList();
+        call.Extras().orderBy = ParseOrderList();
     }
     if (PeekWord("rows") || PeekWord("range")) throw Untranslatable{"window frame"};
     ExpectText(")");

@@ -22,6 +22,7 @@ constexpr int kMaxSqlNesting = 150;
 
 struct SqlNode;
 using SqlNodePtr = std::unique_ptr<SqlNode>;
+struct SqlCallExtras;
 
 struct SqlNode {
     enum class Kind {
@@ -47,6 +48,9 @@ struct SqlNode {
         Collate,     // children[0]; name = collation
     };
     Kind kind = Kind::Null;
+    bool negated = false;
+    bool distinct = false;          // aggregate(DISTINCT ...)
+    int depth = 1;                  // of operator chains (a + b + c ...), to bound the recursion over them
     std::string text;
     std::string name;
     std::string op;
@@ -54,16 +58,45 @@ struct SqlNode {
     std::vector<SqlNodePtr> children;
     SqlNodePtr elseValue;           // CASE ... ELSE; LIKE ... ESCAPE
     std::shared_ptr<SqlQuery> query;
-    bool negated = false;
-    bool distinct = false;          // aggregate(DISTINCT ...)
-    int depth = 1;                  // of operator chains (a + b + c ...), to bound the recursion over them
-    // Function extras: CAST/CONVERT target type, GROUP_CONCAT ordering and separator, OVER, TRIM.
+    // What few function calls carry, held apart so that the many other nodes of a large text stay
+    // small; null when the call has none. Read through the accessors below.
+    std::unique_ptr<SqlCallExtras> extras;
+
+    SqlCallExtras& Extras();  // created on first use, by the parser
+    bool HasWindow() const;
+    const std::string& CastType() const;
+    const SqlNode* Separator() const;
+    const std::vector<std::pair<SqlNodePtr, bool>>& CallOrderBy() const;
+    const std::vector<SqlNodePtr>& PartitionBy() const;
+};
+
+// A function call's extras: CAST/CONVERT target type, GROUP_CONCAT ordering and separator, OVER.
+struct SqlCallExtras {
     std::string castType;           // lower case, e.g. "decimal(10,2)", "char", "signed"
     std::vector<std::pair<SqlNodePtr, bool>> orderBy;  // expression, descending
     SqlNodePtr separator;
     bool hasWindow = false;
     std::vector<SqlNodePtr> partitionBy;
 };
+
+inline SqlCallExtras& SqlNode::Extras() {
+    if (!extras) extras = std::make_unique<SqlCallExtras>();
+    return *extras;
+}
+inline bool SqlNode::HasWindow() const { return extras && extras->hasWindow; }
+inline const std::string& SqlNode::CastType() const {
+    static const std::string none;
+    return extras ? extras->castType : none;
+}
+inline const SqlNode* SqlNode::Separator() const { return extras ? extras->separator.get() : nullptr; }
+inline const std::vector<std::pair<SqlNodePtr, bool>>& SqlNode::CallOrderBy() const {
+    static const std::vector<std::pair<SqlNodePtr, bool>> none;
+    return extras ? extras->orderBy : none;
+}
+inline const std::vector<SqlNodePtr>& SqlNode::PartitionBy() const {
+    static const std::vector<SqlNodePtr> none;
+    return extras ? extras->partitionBy : none;
+}
 
 struct SqlSelectItem {
     SqlNodePtr expr;

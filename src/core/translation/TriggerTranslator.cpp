@@ -122,9 +122,7 @@ public:
         if (setBased_) SetBased(lines);
         else RowLoop(lines);
         lines.push_back("END");
-        std::string statement;
-        for (const auto& line : lines) statement += (statement.empty() ? "" : "\n") + line;
-        result_.statements.push_back(statement);
+        result_.statements.push_back(JoinLines(lines));
         writer_.Finish();
         result_.references = writer_.references;
         result_.adjustments = writer_.adjustments;
@@ -236,7 +234,8 @@ private:
         lines.push_back("    BEGIN");
         lines.push_back("        FETCH NEXT FROM @trigger_rows INTO " + into + ";");
         lines.push_back("        IF @@FETCH_STATUS <> 0 BREAK;");
-        lines.insert(lines.end(), writer_.lines.begin(), writer_.lines.end());
+        lines.insert(lines.end(), std::make_move_iterator(writer_.lines.begin()), std::make_move_iterator(writer_.lines.end()));
+        writer_.lines.clear();
         lines.push_back("    END");
         lines.push_back("    CLOSE @trigger_rows;");
         lines.push_back("    DEALLOCATE @trigger_rows;");
