@@ -171,7 +171,7 @@ private:
             if (statement->kind != K::Block && statement->kind != K::While && statement->kind != K::Repeat &&
                 statement->kind != K::Loop)
                 p_.Fail("expected a block or loop after a label");
-            statement->label = label;
+            statement->EditDetails().label = label;
             // END [label]
             const SqlToken* token = p_.Peek();
             if (token && (token->kind == SqlTokenKind::Word || token->kind == SqlTokenKind::QuotedName) &&
@@ -282,11 +282,11 @@ private:
         SqlParser& sub = p_;
         if (sub.PeekWord("continue") || sub.PeekWord("exit") || sub.PeekWord("undo")) {
             auto handler = Make(K::DeclareHandler);
-            handler->handlerAction = LowerAscii(sub.Peek()->text);
+            handler->EditDetails().handlerAction = LowerAscii(sub.Peek()->text);
             sub.Skip();
             sub.ExpectWord("handler");
             sub.ExpectWord("for");
-            do handler->conditions.push_back(Condition(sub));
+            do handler->EditDetails().conditions.push_back(Condition(sub));
             while (sub.AcceptText(","));
             handler->body.push_back(Statement());
             return handler;
@@ -298,7 +298,7 @@ private:
             auto condition = Make(K::DeclareCondition);
             condition->names = names;
             sub.ExpectWord("for");
-            condition->conditions.push_back(Condition(sub));
+            condition->EditDetails().conditions.push_back(Condition(sub));
             return condition;
         }
         if (names.size() == 1 && sub.AcceptWord("cursor")) {
@@ -311,7 +311,7 @@ private:
         }
         auto variable = Make(K::DeclareVariable);
         variable->names = names;
-        variable->type = ParseRoutineType(sub);
+        variable->EditDetails().type = ParseRoutineType(sub);
         if (sub.AcceptWord("default")) variable->expr = sub.ParseExpression();
         return variable;
     }

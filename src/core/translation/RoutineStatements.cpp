@@ -239,20 +239,20 @@ std::string RoutineWriter::TableName(const std::vector<std::string>& parts) {
 }
 
 void RoutineWriter::Insert(const RoutineStatement& statement, int level) {
-    std::string head = "INSERT INTO " + expressions_.TableName(statement.table);
-    if (statement.table.size() == 1 && !temporaryTables_.count(LowerAscii(statement.table[0])) &&
-        std::find(references.begin(), references.end(), statement.table[0]) == references.end())
-        references.push_back(statement.table[0]);
-    if (!statement.columns.empty()) {
+    std::string head = "INSERT INTO " + expressions_.TableName(statement.Details().table);
+    if (statement.Details().table.size() == 1 && !temporaryTables_.count(LowerAscii(statement.Details().table[0])) &&
+        std::find(references.begin(), references.end(), statement.Details().table[0]) == references.end())
+        references.push_back(statement.Details().table[0]);
+    if (!statement.Details().columns.empty()) {
         std::string columns;
-        for (const auto& column : statement.columns) columns += (columns.empty() ? "" : ", ") + QuoteTargetName(column);
+        for (const auto& column : statement.Details().columns) columns += (columns.empty() ? "" : ", ") + QuoteTargetName(column);
         head += " (" + columns + ")";
     }
     if (statement.query) {
         Emit(level, head + " " + Query(*statement.query) + ";");
     } else {
         std::string rows;
-        for (const auto& row : statement.rows) {
+        for (const auto& row : statement.Details().rows) {
             std::string values;
             for (const auto& value : row) values += (values.empty() ? "" : ", ") + Value(*value);
             rows += (rows.empty() ? "" : ", ") + ("(" + values + ")");
@@ -302,37 +302,37 @@ void RoutineWriter::Update(const RoutineStatement& statement, int level) {
         assigned.push_back(LowerAscii(update.targets[i]->parts.back()));
         sets += (sets.empty() ? "" : ", ") + QuoteTargetName(update.targets[i]->parts.back()) + " = " + Value(*update.values[i]);
     }
-    const std::string top = update.limit ? "TOP (" + Value(*update.limit) + ") " : "";
-    const SqlTableRef& first = *update.refs[0];
-    if (update.refs.size() == 1 && first.kind == SqlTableRef::Kind::Table && first.alias.empty()) {
+    const std::string top = update.Details().limit ? "TOP (" + Value(*update.Details().limit) + ") " : "";
+    const SqlTableRef& first = *update.Details().refs[0];
+    if (update.Details().refs.size() == 1 && first.kind == SqlTableRef::Kind::Table && first.alias.empty()) {
         Emit(level, "UPDATE " + top + expressions_.TableName(first.nameParts) + " SET " + sets +
-                        (update.where ? " WHERE " + Condition(*update.where) : "") + ";");
+                        (update.Details().where ? " WHERE " + Condition(*update.Details().where) : "") + ";");
         if (!temporaryTables_.count(LowerAscii(first.nameParts.back())) &&
             std::find(references.begin(), references.end(), first.nameParts.back()) == references.end())
             references.push_back(first.nameParts.back());
     } else {
         if (qualifier.empty()) {
-            if (update.refs.size() != 1 || first.kind != SqlTableRef::Kind::Table) Refuse("UPDATE over a join with unqualified assignments");
+            if (update.Details().refs.size() != 1 || first.kind != SqlTableRef::Kind::Table) Refuse("UPDATE over a join with unqualified assignments");
             qualifier = LowerAscii(first.alias);
         }
-        Emit(level, "UPDATE " + top + QuoteTargetName(qualifier) + " SET " + sets + FromAndWhere(update.refs, update.where) + ";");
+        Emit(level, "UPDATE " + top + QuoteTargetName(qualifier) + " SET " + sets + FromAndWhere(update.EditDetails().refs, update.EditDetails().where) + ";");
     }
     CaptureRowCount(level, "@@ROWCOUNT");
 }
 
 void RoutineWriter::Delete(const RoutineStatement& statement, int level) {
     auto& del = const_cast<RoutineStatement&>(statement);  // its references are lent to FromAndWhere
-    const std::string top = del.limit ? "TOP (" + Value(*del.limit) + ") " : "";
-    if (del.refs.empty()) {
-        const std::string table = expressions_.TableName(del.table);
-        if (!temporaryTables_.count(LowerAscii(del.table.back())) &&
-            std::find(references.begin(), references.end(), del.table.back()) == references.end())
-            references.push_back(del.table.back());
-        const std::string where = del.where ? " WHERE " + Condition(*del.where) : "";
-        if (del.alias.empty()) Emit(level, "DELETE " + top + "FROM " + table + where + ";");
-        else Emit(level, "DELETE " + top + QuoteTargetName(del.alias) + " FROM " + table + " AS " + QuoteTargetName(del.alias) + where + ";");
+    const std::string top = del.Details().limit ? "TOP (" + Value(*del.Details().limit) + ") " : "";
+    if (del.Details().refs.empty()) {
+        const std::string table = expressions_.TableName(del.Details().table);
+        if (!temporaryTables_.count(LowerAscii(del.Details().table.back())) &&
+            std::find(references.begin(), references.end(), del.Details().table.back()) == references.end())
+            references.push_back(del.Details().table.back());
+        const std::string where = del.Details().where ? " WHERE " + Condition(*del.Details().where) : "";
+        if (del.Details().alias.empty()) Emit(level, "DELETE " + top + "FROM " + table + where + ";");
+        else Emit(level, "DELETE " + top + QuoteTargetName(del.Details().alias) + " FROM " + table + " AS " + QuoteTargetName(del.Details().alias) + where + ";");
     } else {
-        Emit(level, "DELETE " + top + QuoteTargetName(del.table.back()) + FromAndWhere(del.refs, del.where) + ";");
+        Emit(level, "DELETE " + top + QuoteTargetName(del.Details().table.back()) + FromAndWhere(del.EditDetails().refs, del.EditDetails().where) + ";");
     }
     CaptureRowCount(level, "@@ROWCOUNT");
 }
@@ -348,7 +348,7 @@ void RoutineWriter::Fetch(const RoutineStatement& statement, int level) {
 // throws the caught error again.
 void RoutineWriter::Signal(const RoutineStatement& statement, int level) {
     std::string state = statement.names.empty() ? "" : statement.names[0];
-    if (!state.empty() && statement.text != "sqlstate") {
+    if (!state.empty() && statement.Details().text != "sqlstate") {
         HandlerCondition condition;
         for (auto scope = scopes_.rbegin(); scope != scopes_.rend() && condition.value.empty(); ++scope) {
             const auto found = scope->conditions.find(state);
@@ -450,9 +450,9 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
     if (statement.kind == K::DropTemporary) {
         for (const auto& name : statement.names) {
             const auto known = temporaryTables_.find(LowerAscii(name));
-            if (known == temporaryTables_.end() && statement.text == "table") Refuse("DROP TABLE " + name + " (not a temporary table of the routine)");
+            if (known == temporaryTables_.end() && statement.Details().text == "table") Refuse("DROP TABLE " + name + " (not a temporary table of the routine)");
             const std::string table = known != temporaryTables_.end() ? known->second : QuoteTargetName("#" + name);
-            Emit(level, (statement.ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NOT NULL " : "") +
+            Emit(level, (statement.Details().ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NOT NULL " : "") +
                             std::string("DROP TABLE ") + table + ";");
         }
         return;
@@ -461,7 +461,7 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
     const std::string table = QuoteTargetName("#" + name);
     temporaryTables_[LowerAscii(name)] = table;
     adjustments.push_back("the temporary table " + name + " lasts until the routine ends (T-SQL drops it there; MySQL keeps it for the session)");
-    const std::string guard = statement.ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NULL " : "";
+    const std::string guard = statement.Details().ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NULL " : "";
     if (statement.query) {
         for (const auto& item : statement.query->items)
             if (item.alias.empty() && item.expr->kind != SqlNode::Kind::Name && item.expr->kind != SqlNode::Kind::Star)
@@ -470,7 +470,7 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
     }
     ExpressionNames unschemed = context_.names;  // a temporary table belongs to no schema
     unschemed.targetSchema.clear();
-    const FullTableTranslation translated = TranslateTableFull(statement.text, unschemed);
+    const FullTableTranslation translated = TranslateTableFull(statement.Details().text, unschemed);
     if (!translated.ok()) Refuse("CREATE TEMPORARY TABLE (" + translated.error + ")");
     const std::string prefix = "CREATE TABLE t";
     if (translated.createTable.rfind(prefix, 0) != 0) Refuse("CREATE TEMPORARY TABLE");

@@ -20,11 +20,12 @@ public:
 
     template <typename Visit>
     std::string Run(const Visit& visit) {
+        if (text_.size() > UINT32_MAX) return "a text of more than 4 GB";  // offsets are 32 bits
         while (SkipSpace(), pos_ < text_.size()) {
             const std::size_t start = pos_;
             const SqlTokenKind kind = ReadToken();
             if (!error_.empty()) return error_ + " at offset " + std::to_string(start);
-            visit(SqlToken{kind, text_.substr(start, pos_ - start), start});
+            visit(SqlToken{text_.substr(start, pos_ - start), static_cast<std::uint32_t>(start), kind});
         }
         return "";
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -12,7 +13,7 @@
 
 namespace velmora {
 
-enum class SqlTokenKind {
+enum class SqlTokenKind : std::uint8_t {
     Word,         // keyword or bare name: select, shop, count, _utf8mb4 (alone)
     QuotedName,   // `name`, with doubled backquotes inside
     String,       // 'x', "x", N'x', _utf8mb4'x' (introducer included in the text)
@@ -28,9 +29,9 @@ enum class SqlTokenKind {
 // A token's text is a view into the text it was read from (or into storage its reader keeps, for
 // a token it rewrote): the tokens of a text are valid while that text is.
 struct SqlToken {
-    SqlTokenKind kind;
     std::string_view text;  // exactly as in the source
-    std::size_t offset;     // byte offset of the first character in the source
+    std::uint32_t offset;   // byte offset of the first character in the source (a text is at most 4 GB)
+    SqlTokenKind kind;
 };
 
 struct SqlTokens {
