@@ -45,7 +45,7 @@ bool ReadsColumn(const SqlNode& node, const std::vector<std::string>& columns, c
     }
     for (const auto& child : node.children)
         if (child && ReadsColumn(*child, columns, qualifier)) return true;
-    return node.elseValue && ReadsColumn(*node.elseValue, columns, qualifier);
+    return node.Details().elseValue && ReadsColumn(*node.Details().elseValue, columns, qualifier);
 }
 
 }  // namespace

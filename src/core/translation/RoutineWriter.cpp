@@ -36,7 +36,7 @@ bool CanOnlyFailOnValues(const RoutineStatement& statement) {
     const auto readsTable = [](const SqlNode& node) {
         bool found = false;
         WalkExpression(node, [&](const SqlNode& part) {
-            found = found || part.query != nullptr || part.kind == SqlNode::Kind::Function;
+            found = found || part.Details().query != nullptr || part.kind == SqlNode::Kind::Function;
             return !found;
         });
         return found;

@@ -192,7 +192,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
     if (AcceptWord("like")) {
         SqlNodePtr node = MakeBinary("like", std::move(left), ParseBinaryLevel(0));
         node->negated = negated;
-        if (AcceptWord("escape")) node->elseValue = ParsePrimary();
+        if (AcceptWord("escape")) node->EditDetails().elseValue = ParsePrimary();
         left = std::move(node);
         return true;
     }
@@ -214,7 +214,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
         node->children.push_back(std::move(left));
         ExpectText("(");
         if (PeekWord("select") || PeekWord("with")) {
-            node->query = ParseQuery();
+            node->EditDetails().query = ParseQuery();
         } else {
             do node->children.push_back(ParseExpression());
             while (AcceptText(","));
@@ -296,7 +296,7 @@ SqlNodePtr SqlParser::ParseParenthesised() {
     ExpectText("(");
     if (PeekWord("select") || PeekWord("with")) {
         auto node = MakeNode(SqlNode::Kind::Subquery);
-        node->query = ParseQuery();
+        node->EditDetails().query = ParseQuery();
         ExpectText(")");
         return node;
     }
@@ -332,7 +332,7 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
         if (lower == "exists") {
             auto node = MakeNode(SqlNode::Kind::Exists);
             ExpectText("(");
-            node->query = ParseQuery();
+            node->EditDetails().query = ParseQuery();
             ExpectText(")");
             return node;
         }
@@ -375,19 +375,19 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
         call.children.push_back(ParseExpression());
         if (name == "convert" && AcceptWord("using")) {  // a character set conversion: text stays text
             ReadName();
-            call.Extras().castType = "char";
+            call.EditDetails().castType = "char";
             return;
         }
         if (name == "cast") ExpectWord("as");
         else ExpectText(",");
-        call.Extras().castType = ParseCastType();
+        call.EditDetails().castType = ParseCastType();
         return;
     }
     if (name == "trim" && (PeekWord("both") || PeekWord("leading") || PeekWord("trailing"))) {
         call.op = LowerAscii(Peek()->text);
         ++pos_;
         if (!AcceptWord("from")) {
-            call.elseValue = ParseExpression();  // the characters to remove
+            call.EditDetails().elseValue = ParseExpression();  // the characters to remove
             ExpectWord("from");
         }
         call.children.push_back(ParseExpression());
@@ -403,7 +403,7 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
     call.children.push_back(ParseExpression());
     if (name == "trim" && AcceptWord("from")) {  // TRIM(x FROM s)
         call.op = "both";
-        call.elseValue = std::move(call.children.back());
+        call.EditDetails().elseValue = std::move(call.children.back());
         call.children.back() = ParseExpression();
         return;
     }
@@ -420,25 +420,25 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
     if (name == "group_concat") {
         if (AcceptWord("order")) {
             ExpectWord("by");
-            call.Extras().orderBy = ParseOrderList();
+            call.EditDetails().orderBy = ParseOrderList();
         }
-        if (AcceptWord("separator")) call.Extras().separator = ParsePrimary();
+        if (AcceptWord("separator")) call.EditDetails().separator = ParsePrimary();
         if (AcceptWord("limit")) throw Untranslatable{"GROUP_CONCAT with LIMIT"};
     }
 }
 
 void SqlParser::ParseWindow(SqlNode& call) {
     if (!AcceptWord("over")) return;
-    call.Extras().hasWindow = true;
+    call.EditDetails().hasWindow = true;
     if (!AcceptText("(")) throw Untranslatable{"named window"};
     if (AcceptWord("partition")) {
         ExpectWord("by");
-        do call.Extras().partitionBy.push_back(ParseExpression());
+        do call.EditDetails().partitionBy.push_back(ParseExpression());
         while (AcceptText(","));
     }
     if (AcceptWord("order")) {
         ExpectWord("by");
-        call.Extras().orderBy = ParseOrderList();
+        call.EditDetails().orderBy = ParseOrderList();
     }
     if (PeekWord("rows") || PeekWord("range")) throw Untranslatable{"window frame"};
     ExpectText(")");
@@ -487,7 +487,7 @@ SqlNodePtr SqlParser::ParseCase() {
         node->children.push_back(ParseExpression());
     }
     if (node->children.size() < 3) Fail("expected WHEN");
-    if (AcceptWord("else")) node->elseValue = ParseExpression();
+    if (AcceptWord("else")) node->EditDetails().elseValue = ParseExpression();
     ExpectWord("end");
     return node;
 }

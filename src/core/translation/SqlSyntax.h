@@ -2,6 +2,7 @@
 // the T-SQL writers (ExpressionTranslator, FullViewTranslator) read it. Plain data; any thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,10 +23,10 @@ constexpr int kMaxSqlNesting = 150;
 
 struct SqlNode;
 using SqlNodePtr = std::unique_ptr<SqlNode>;
-struct SqlCallExtras;
+struct SqlNodeDetails;
 
 struct SqlNode {
-    enum class Kind {
+    enum class Kind : std::uint8_t {
         Null,        // NULL
         Boolean,     // TRUE / FALSE (text "1" / "0")
         Number,      // text as written
@@ -56,22 +57,19 @@ struct SqlNode {
     std::string op;
     std::vector<std::string> parts;
     std::vector<SqlNodePtr> children;
-    SqlNodePtr elseValue;           // CASE ... ELSE; LIKE ... ESCAPE
-    std::shared_ptr<SqlQuery> query;
-    // What few function calls carry, held apart so that the many other nodes of a large text stay
-    // small; null when the call has none. Read through the accessors below.
-    std::unique_ptr<SqlCallExtras> extras;
+    // What few nodes carry (CASE's ELSE, a subquery, a function call's extras), held apart so
+    // that the many other nodes of a large text stay small; null when the node has none. Read
+    // through Details(), written through EditDetails().
+    std::unique_ptr<SqlNodeDetails> details;
 
-    SqlCallExtras& Extras();  // created on first use, by the parser
-    bool HasWindow() const;
-    const std::string& CastType() const;
-    const SqlNode* Separator() const;
-    const std::vector<std::pair<SqlNodePtr, bool>>& CallOrderBy() const;
-    const std::vector<SqlNodePtr>& PartitionBy() const;
+    const SqlNodeDetails& Details() const;
+    SqlNodeDetails& EditDetails();  // created on first use, by the parser
 };
 
-// A function call's extras: CAST/CONVERT target type, GROUP_CONCAT ordering and separator, OVER.
-struct SqlCallExtras {
+struct SqlNodeDetails {
+    SqlNodePtr elseValue;           // CASE ... ELSE; LIKE ... ESCAPE; TRIM's characters
+    std::shared_ptr<SqlQuery> query;
+    // Function calls: CAST/CONVERT target type, GROUP_CONCAT ordering and separator, OVER.
     std::string castType;           // lower case, e.g. "decimal(10,2)", "char", "signed"
     std::vector<std::pair<SqlNodePtr, bool>> orderBy;  // expression, descending
     SqlNodePtr separator;
@@ -79,23 +77,13 @@ struct SqlCallExtras {
     std::vector<SqlNodePtr> partitionBy;
 };
 
-inline SqlCallExtras& SqlNode::Extras() {
-    if (!extras) extras = std::make_unique<SqlCallExtras>();
-    return *extras;
+inline const SqlNodeDetails& SqlNode::Details() const {
+    static const SqlNodeDetails none;
+    return details ? *details : none;
 }
-inline bool SqlNode::HasWindow() const { return extras && extras->hasWindow; }
-inline const std::string& SqlNode::CastType() const {
-    static const std::string none;
-    return extras ? extras->castType : none;
-}
-inline const SqlNode* SqlNode::Separator() const { return extras ? extras->separator.get() : nullptr; }
-inline const std::vector<std::pair<SqlNodePtr, bool>>& SqlNode::CallOrderBy() const {
-    static const std::vector<std::pair<SqlNodePtr, bool>> none;
-    return extras ? extras->orderBy : none;
-}
-inline const std::vector<SqlNodePtr>& SqlNode::PartitionBy() const {
-    static const std::vector<SqlNodePtr> none;
-    return extras ? extras->partitionBy : none;
+inline SqlNodeDetails& SqlNode::EditDetails() {
+    if (!details) details = std::make_unique<SqlNodeDetails>();
+    return *details;
 }
 
 struct SqlSelectItem {

@@ -69,11 +69,11 @@ bool ChangesNew(const RoutineStatement& statement) {
 }
 
 bool HasQuery(const SqlNode& node) {
-    if (node.query) return true;
+    if (node.Details().query) return true;
     if (node.kind == SqlNode::Kind::Function && (node.name == "last_insert_id" || node.name == "row_count")) return true;
     for (const auto& child : node.children)
         if (child && HasQuery(*child)) return true;
-    return node.elseValue && HasQuery(*node.elseValue);
+    return node.Details().elseValue && HasQuery(*node.Details().elseValue);
 }
 
 // One INSERT of one row of values, reading no table: the same rows whether it runs per row or once.
