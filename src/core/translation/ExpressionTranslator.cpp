@@ -16,7 +16,7 @@
 namespace velmora {
 namespace {
 
-bool IsComparisonOp(const std::string& op) {
+bool IsComparisonOp(std::string_view op) {
     return op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=" || op == "<=>";
 }
 
@@ -211,7 +211,7 @@ std::string TsqlWriter::Value(const SqlNode& node) {
         }
         case K::Star: return node.parts.empty() ? "*" : ColumnName(node.parts) + ".*";
         case K::Function: return Function(node);
-        case K::Unary: return (node.op == "~" ? "~" : node.op) + Operand(*node.children[0]);
+        case K::Unary: return std::string(node.op) + Operand(*node.children[0]);
         case K::Binary: return Binary(node);
         case K::Case: return CaseExpression(node);
         case K::Interval: throw Untranslatable{"INTERVAL outside date arithmetic"};
@@ -266,7 +266,7 @@ std::string TsqlWriter::Logical(const SqlNode& node) {
     return LogicalOperand(*node.children[0], node.op) + op + LogicalOperand(*node.children[1], node.op);
 }
 
-std::string TsqlWriter::LogicalOperand(const SqlNode& node, const std::string& parentOp) {
+std::string TsqlWriter::LogicalOperand(const SqlNode& node, std::string_view parentOp) {
     const bool logical = node.kind == SqlNode::Kind::Binary && (node.op == "and" || node.op == "or" || node.op == "xor");
     const std::string text = Condition(node);
     return logical && (node.op != parentOp || parentOp == "xor") ? "(" + text + ")" : text;
@@ -274,7 +274,7 @@ std::string TsqlWriter::LogicalOperand(const SqlNode& node, const std::string& p
 
 std::string TsqlWriter::Comparison(const SqlNode& node) {
     const std::string a = Operand(*node.children[0]), b = Operand(*node.children[1]);
-    if (node.op != "<=>") return a + " " + node.op + " " + b;
+    if (node.op != "<=>") return a + " " + std::string(node.op) + " " + b;
     if (node.children[1]->kind == SqlNode::Kind::Null) return a + " IS NULL";
     if (node.children[0]->kind == SqlNode::Kind::Null) return b + " IS NULL";
     if (IsLiteralNode(*node.children[1])) return "(" + a + " = " + b + " AND " + a + " IS NOT NULL)";
@@ -346,7 +346,7 @@ std::string TsqlWriter::Binary(const SqlNode& node) {
     const SqlNode& right = *node.children[1];
     if ((node.op == "+" || node.op == "-") && right.kind == SqlNode::Kind::Interval) return DateAdd(left, right, node.op == "-");
     if (node.op == "+" && left.kind == SqlNode::Kind::Interval) return DateAdd(right, left, false);
-    if (node.op == "<<" || node.op == ">>") throw Untranslatable{"shift operator " + node.op};
+    if (node.op == "<<" || node.op == ">>") throw Untranslatable{"shift operator " + std::string(node.op)};
     const auto isToDays = [](const SqlNode& side) {
         return side.kind == SqlNode::Kind::Function && side.name == "to_days" && side.children.size() == 1;
     };
@@ -371,7 +371,7 @@ std::string TsqlWriter::Arithmetic(const SqlNode& node) {
     }
     if (node.op == "div") return "CAST(" + a + " / " + divisor + " AS bigint)";
     if (node.op == "%") return a + " % " + divisor;
-    return a + " " + node.op + " " + Operand(right);
+    return a + " " + std::string(node.op) + " " + Operand(right);
 }
 
 namespace {

@@ -16,11 +16,11 @@ SqlNodePtr MakeNode(SqlNode::Kind kind, std::string text = {}) {
     return node;
 }
 
-SqlNodePtr MakeBinary(std::string op, SqlNodePtr left, SqlNodePtr right) {
+SqlNodePtr MakeBinary(std::string_view op, SqlNodePtr left, SqlNodePtr right) {
     auto node = MakeNode(SqlNode::Kind::Binary);
     node->depth = 1 + std::max(left->depth, right->depth);
     if (node->depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
-    node->op = std::move(op);
+    node->op = op;
     node->children.push_back(std::move(left));
     node->children.push_back(std::move(right));
     return node;
@@ -170,7 +170,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
     if (token && token->kind == SqlTokenKind::Operator &&
         std::find(kComparisons.begin(), kComparisons.end(), token->text) != kComparisons.end()) {
         ++pos_;
-        const std::string op(token->text == "!=" ? "<>" : token->text);
+        const std::string_view op = *std::find(kComparisons.begin(), kComparisons.end(), token->text == "!=" ? "<>" : token->text);
         if (PeekWord("any") || PeekWord("some") || PeekWord("all")) throw Untranslatable{"comparison with ANY/ALL"};
         left = MakeBinary(op, std::move(left), ParseBinaryLevel(0));
         return true;
@@ -235,9 +235,10 @@ SqlNodePtr SqlParser::ParseBinaryLevel(int level) {
         if (!token || (token->kind != SqlTokenKind::Operator && token->kind != SqlTokenKind::Word)) return left;
         const std::string op = token->kind == SqlTokenKind::Word ? LowerAscii(token->text) : std::string(token->text);
         const auto& ops = kLevels[static_cast<std::size_t>(level)];
-        if (std::find(ops.begin(), ops.end(), op) == ops.end()) return left;
+        const auto found = std::find(ops.begin(), ops.end(), op);
+        if (found == ops.end()) return left;
         ++pos_;
-        left = MakeBinary(op == "mod" ? "%" : op, std::move(left), ParseBinaryLevel(level + 1));
+        left = MakeBinary(op == "mod" ? "%" : *found, std::move(left), ParseBinaryLevel(level + 1));
     }
 }
 
@@ -248,7 +249,7 @@ SqlNodePtr SqlParser::ParseUnary() {
         (token->text == "-" || token->text == "+" || token->text == "~" || token->text == "!")) {
         ++pos_;
         auto node = MakeNode(SqlNode::Kind::Unary);
-        node->op = token->text == "!" ? "not" : token->text;
+        node->op = token->text == "!" ? "not" : token->text == "-" ? "-" : token->text == "+" ? "+" : "~";
         node->children.push_back(ParseUnary());
         return node;
     }
@@ -384,7 +385,7 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
         return;
     }
     if (name == "trim" && (PeekWord("both") || PeekWord("leading") || PeekWord("trailing"))) {
-        call.op = LowerAscii(Peek()->text);
+        call.op = PeekWord("both") ? "both" : PeekWord("leading") ? "leading" : "trailing";
         ++pos_;
         if (!AcceptWord("from")) {
             call.EditDetails().elseValue = ParseExpression();  // the characters to remove

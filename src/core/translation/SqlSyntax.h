@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora {
@@ -54,7 +55,7 @@ struct SqlNode {
     int depth = 1;                  // of operator chains (a + b + c ...), to bound the recursion over them
     std::string text;
     std::string name;
-    std::string op;
+    std::string_view op;  // always one of the parser's own literals, never a view into the text
     std::vector<std::string> parts;
     std::vector<SqlNodePtr> children;
     // What few nodes carry (CASE's ELSE, a subquery, a function call's extras), held apart so
