@@ -59,7 +59,7 @@ bool AppendBatch(std::string& out, const std::string& statement, const char* com
         std::fprintf(stderr, "%s: the statement cannot be written safely: %s\n", command, safe.refusal.c_str());
         return false;
     }
-    out += safe.text + "\nGO\n";
+    (out += safe.text) += "\nGO\n";
     return true;
 }
 
@@ -109,12 +109,12 @@ int TranslateView(const velmora::cli::CliOptions& options) {
     if (!ReadInput("translate-view", args.empty() ? "" : args[0], text)) return kExitUsage;
     if (options.tableFile && (!ReadInput("translate-view", *options.tableFile, tables) || !ReadTableModels("translate-view", tables, models)))
         return kExitUsage;
-    const velmora::SqlModeText inDefaultMode = velmora::InDefaultSqlMode(text, options.sqlMode.value_or(""));
+    velmora::SqlModeText inDefaultMode = velmora::InDefaultSqlMode(text, options.sqlMode.value_or(""));
     if (!inDefaultMode.refusal.empty()) {
         std::fprintf(stderr, "translate-view: it cannot be translated: %s\n", inDefaultMode.refusal.c_str());
         return 1;
     }
-    text = inDefaultMode.text;
+    text = std::move(inDefaultMode.text);
     // Names of the view's own database lose their qualifier, as on the way into a target database.
     const std::pair<std::string, std::string> name = velmora::ViewNameOf(text);
     const velmora::FullViewTranslation view = velmora::TranslateViewFull(text, "", {name.second, ""}, models);

@@ -36,5 +36,31 @@ TEST(InputLimitsTest, OversizedDefinitionsAndTooManyColumnsAreRefusedWithTheirSi
     EXPECT_EQ(MinimumRowBytes({"nchar(10)", "decimal(20,2)", "bit", "bit", "nvarchar(max)", "datetime2(3)"}), 7u + 20 + 13 + 1 + 8);
 }
 
+// A body of a megabyte (the translators' tokens view the text, comments are dropped in place and
+// a quoted user variable's name is kept apart) translates as its statement repeated: the output
+// of N copies is that of one copy with the second copy's lines repeated.
+TEST(InputLimitsTest, AMegabyteBodyTranslatesAsItsStatementRepeated) {
+    const std::string statement = "SET @`total` = (@`total` + a) * 2; -- a comment\n"
+                                  "IF a > 1 THEN SELECT concat('x', @`total`, \"y\") INTO b; END IF;\n";
+    const auto translate = [&](std::size_t copies) {
+        std::string body;
+        for (std::size_t i = 0; i < copies; ++i) body += statement;
+        const FullRoutineTranslation routine =
+            TranslateRoutineFull("CREATE PROCEDURE `p`(IN a INT, OUT b INT)\nBEGIN\n" + body + "END", {});
+        EXPECT_TRUE(routine.ok()) << routine.untranslatable;
+        return routine.ok() ? routine.statements.at(0) : std::string();
+    };
+    const std::string one = translate(1), two = translate(2);
+    // `two` is `one` with one copy's lines inserted where the two first differ.
+    std::size_t at = 0;
+    while (at < one.size() && one[at] == two[at]) ++at;
+    const std::string copy = two.substr(at, two.size() - one.size());
+    ASSERT_EQ(two, one.substr(0, at) + copy + one.substr(at));
+    const std::size_t copies = (1 << 20) / statement.size();
+    std::string expected = one.substr(0, at);
+    for (std::size_t i = 1; i < copies; ++i) expected += copy;
+    EXPECT_TRUE(translate(copies) == expected + one.substr(at));
+}
+
 }  // namespace
 }  // namespace velmora

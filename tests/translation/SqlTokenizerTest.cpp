@@ -84,7 +84,7 @@ TEST(SqlTokenizer, SplitsAViewTextWithOffsets) {
     std::vector<std::string> texts;
     for (const auto& token : tokens.tokens) {
         EXPECT_EQ(text.substr(token.offset, token.text.size()), token.text);
-        texts.push_back(token.text);
+        texts.emplace_back(token.text);
     }
     EXPECT_EQ(texts, (std::vector<std::string>{"select", "`t`", ".", "`a`", "AS", "`a`", ",", "concat", "(", "_utf8mb4'x'",
                                                ",", "`b`", ")", "<=>", "NULL", "from", "t", "-- done"}));
@@ -96,7 +96,7 @@ TEST(SqlTokenizer, ADotBeforeANameThatStartsWithADigitIsADot) {
     const SqlTokens tokens = TokenizeSql("0..0x1FFF t.1a");
     ASSERT_TRUE(tokens.ok()) << tokens.error;
     std::vector<std::string> texts;
-    for (const auto& token : tokens.tokens) texts.push_back(token.text);
+    for (const auto& token : tokens.tokens) texts.emplace_back(token.text);
     EXPECT_EQ(texts, (std::vector<std::string>{"0.", ".", "0x1FFF", "t", ".", "1a"}));
 }
 

@@ -224,12 +224,13 @@ std::string NameProblem(std::string_view name) {
 }
 
 std::string NameProblemIn(std::string_view mysqlText) {
-    for (const SqlToken& token : TokenizeSql(mysqlText).tokens) {
-        if (token.kind != SqlTokenKind::QuotedName && token.kind != SqlTokenKind::Word) continue;
-        const std::string name = token.kind == SqlTokenKind::QuotedName ? QuotedNameValue(token) : token.text;
-        if (std::string problem = NameProblem(name); !problem.empty()) return ShownName(name) + ": " + problem;
-    }
-    return "";
+    std::string found;
+    ScanSqlTokens(mysqlText, {}, [&found](const SqlToken& token) {
+        if (!found.empty() || (token.kind != SqlTokenKind::QuotedName && token.kind != SqlTokenKind::Word)) return;
+        const std::string name = token.kind == SqlTokenKind::QuotedName ? QuotedNameValue(token) : std::string(token.text);
+        if (std::string problem = NameProblem(name); !problem.empty()) found = ShownName(name) + ": " + problem;
+    });
+    return found;
 }
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #include "translation/CreateTableParser.h"
 
 #include <charconv>
+#include <deque>
 #include <stdexcept>
 
 #include "translation/DefinitionTokens.h"
@@ -49,7 +50,7 @@ public:
 
     ParsedTable Run() {
         ParsedTable result;
-        std::string error = TokenizeDefinition(text_, tokens_);
+        std::string error = TokenizeDefinition(text_, tokens_, values_);
         if (!error.empty()) {
             result.error = "cannot read the table definition: " + error;
             return result;
@@ -96,7 +97,7 @@ private:
     std::string Name() {
         const Token& t = Peek();
         if (t.kind != Kind::QuotedName && t.kind != Kind::Word && t.kind != Kind::String) Fail("expected a name");
-        return Next().text;
+        return std::string(Next().text);
     }
     // Skips a balanced parenthesised group when the cursor stands on "(".
     void SkipGroup() {
@@ -335,7 +336,7 @@ private:
         if (column.baseType == "enum" || column.baseType == "set") {
             while (!AcceptSymbol(")")) {
                 if (Peek().kind != Kind::String) Fail("expected a label of " + column.baseType);
-                column.labels.push_back(Next().text);
+                column.labels.emplace_back(Next().text);
                 AcceptSymbol(",");
             }
             return;
@@ -435,7 +436,7 @@ private:
                 value.kind = literal.kind == Kind::BitString   ? ColumnDefault::Kind::BitLiteral
                              : literal.kind == Kind::HexString ? ColumnDefault::Kind::HexLiteral
                                                                : ColumnDefault::Kind::Literal;
-                value.text = sign + literal.text;
+                value.text = sign + std::string(literal.text);
                 value.quoted = literal.kind == Kind::String;
                 return value;
             }
@@ -521,6 +522,7 @@ private:
 
     std::string_view text_;
     std::vector<Token> tokens_;
+    std::deque<std::string> values_;  // the token values that are no view of the text
     size_t pos_ = 0;
     size_t limit_ = 0;
 };

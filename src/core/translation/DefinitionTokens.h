@@ -4,18 +4,22 @@
 // them, and other comments dropped. Pure; any thread.
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velmora {
 
+// A token's text is a view: of the definition where its value reads there unchanged, else of the
+// copy kept in the `values` its tokenizer filled (a name with doubled quotes, a string with escapes).
 struct DefinitionToken {
-    enum class Kind { Word, QuotedName, String, BitString, HexString, Number, Symbol, End };
+    enum class Kind : std::uint8_t { Word, QuotedName, String, BitString, HexString, Number, Symbol, End };
+    std::string_view text;
+    std::uint32_t begin = 0;  // offsets in the definition (a text of more than 4 GB is not read)
+    std::uint32_t end = 0;
     Kind kind = Kind::End;
-    std::string text;
-    size_t begin = 0;
-    size_t end = 0;
 
     bool IsWord(std::string_view word) const {
         if (kind != Kind::Word || text.size() != word.size()) return false;
@@ -31,6 +35,7 @@ struct DefinitionToken {
 };
 
 // Fills `tokens`, ending with one End token; returns an error text, or "" when the text was read.
-std::string TokenizeDefinition(std::string_view text, std::vector<DefinitionToken>& tokens);
+// The tokens are valid while `text` and `values` are.
+std::string TokenizeDefinition(std::string_view text, std::vector<DefinitionToken>& tokens, std::deque<std::string>& values);
 
 }  // namespace velmora

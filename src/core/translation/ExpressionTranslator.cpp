@@ -16,7 +16,7 @@
 namespace velmora {
 namespace {
 
-bool IsComparisonOp(const std::string& op) {
+bool IsComparisonOp(std::string_view op) {
     return op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=" || op == "<=>";
 }
 
@@ -140,7 +140,7 @@ private:
 // Functions whose result takes the collation of their text arguments.
 bool PassesCollation(const SqlNode& node) {
     static const char* const kNames[] = {"concat", "concat_ws", "if", "ifnull", "coalesce", "nullif", "greatest", "least"};
-    return node.kind == SqlNode::Kind::Function && !node.hasWindow &&
+    return node.kind == SqlNode::Kind::Function && !node.Details().hasWindow &&
            std::find_if(std::begin(kNames), std::end(kNames), [&](const char* name) { return node.name == name; }) != std::end(kNames);
 }
 
@@ -164,7 +164,7 @@ std::string TsqlWriter::CoercionOf(const SqlNode& node) const {
             for (const auto& child : operand.children) if (child) collect(*child);
     };
     for (const auto& child : node.children) if (child) collect(*child);
-    if (node.elseValue) collect(*node.elseValue);
+    if (node.Details().elseValue) collect(*node.Details().elseValue);
     std::sort(collations.begin(), collations.end());
     collations.erase(std::unique(collations.begin(), collations.end()), collations.end());
     if (!collations.empty() && collations.front().empty()) collations.erase(collations.begin());
@@ -211,11 +211,11 @@ std::string TsqlWriter::Value(const SqlNode& node) {
         }
         case K::Star: return node.parts.empty() ? "*" : ColumnName(node.parts) + ".*";
         case K::Function: return Function(node);
-        case K::Unary: return (node.op == "~" ? "~" : node.op) + Operand(*node.children[0]);
+        case K::Unary: return std::string(node.op) + Operand(*node.children[0]);
         case K::Binary: return Binary(node);
         case K::Case: return CaseExpression(node);
         case K::Interval: throw Untranslatable{"INTERVAL outside date arithmetic"};
-        case K::Subquery: return "(" + Subquery(*node.query) + ")";
+        case K::Subquery: return "(" + Subquery(*node.Details().query) + ")";
         case K::Collate: return Operand(*node.children[0]) + CollationClause(node.name);
         default: break;
     }
@@ -250,7 +250,7 @@ std::string TsqlWriter::Condition(const SqlNode& node) {
     if (node.kind == K::Binary || node.kind == K::Unary) return Logical(node);
     if (node.kind == K::Is) return Is(node);
     if (node.kind == K::In) return In(node);
-    if (node.kind == K::Exists) return "EXISTS (" + Subquery(*node.query) + ")";
+    if (node.kind == K::Exists) return "EXISTS (" + Subquery(*node.Details().query) + ")";
     // BETWEEN
     return Operand(*node.children[0]) + (node.negated ? " NOT BETWEEN " : " BETWEEN ") + Operand(*node.children[1]) +
            " AND " + Operand(*node.children[2]);
@@ -266,7 +266,7 @@ std::string TsqlWriter::Logical(const SqlNode& node) {
     return LogicalOperand(*node.children[0], node.op) + op + LogicalOperand(*node.children[1], node.op);
 }
 
-std::string TsqlWriter::LogicalOperand(const SqlNode& node, const std::string& parentOp) {
+std::string TsqlWriter::LogicalOperand(const SqlNode& node, std::string_view parentOp) {
     const bool logical = node.kind == SqlNode::Kind::Binary && (node.op == "and" || node.op == "or" || node.op == "xor");
     const std::string text = Condition(node);
     return logical && (node.op != parentOp || parentOp == "xor") ? "(" + text + ")" : text;
@@ -274,7 +274,7 @@ std::string TsqlWriter::LogicalOperand(const SqlNode& node, const std::string& p
 
 std::string TsqlWriter::Comparison(const SqlNode& node) {
     const std::string a = Operand(*node.children[0]), b = Operand(*node.children[1]);
-    if (node.op != "<=>") return a + " " + node.op + " " + b;
+    if (node.op != "<=>") return a + " " + std::string(node.op) + " " + b;
     if (node.children[1]->kind == SqlNode::Kind::Null) return a + " IS NULL";
     if (node.children[0]->kind == SqlNode::Kind::Null) return b + " IS NULL";
     if (IsLiteralNode(*node.children[1])) return "(" + a + " = " + b + " AND " + a + " IS NOT NULL)";
@@ -286,10 +286,10 @@ std::string TsqlWriter::Comparison(const SqlNode& node) {
 std::string TsqlWriter::Like(const SqlNode& node) {
     const SqlNode& pattern = *node.children[1];
     std::string escape = "\\";
-    if (node.elseValue) {
-        if (node.elseValue->kind != SqlNode::Kind::String || node.elseValue->text.size() != 1)
+    if (node.Details().elseValue) {
+        if (node.Details().elseValue->kind != SqlNode::Kind::String || node.Details().elseValue->text.size() != 1)
             throw Untranslatable{"LIKE with a computed ESCAPE"};
-        escape = node.elseValue->text;
+        escape = node.Details().elseValue->text;
     }
     std::string patternText;
     bool needsEscape = true;
@@ -319,7 +319,7 @@ std::string TsqlWriter::Is(const SqlNode& node) {
 
 std::string TsqlWriter::In(const SqlNode& node) {
     std::string out = Operand(*node.children[0]) + (node.negated ? " NOT IN (" : " IN (");
-    if (node.query) return out + Subquery(*node.query) + ")";
+    if (node.Details().query) return out + Subquery(*node.Details().query) + ")";
     for (std::size_t i = 1; i < node.children.size(); ++i) out += (i > 1 ? ", " : "") + Value(*node.children[i]);
     return out + ")";
 }
@@ -332,7 +332,7 @@ std::string TsqlWriter::CaseExpression(const SqlNode& node) {
         out += " WHEN " + (simple ? Value(*node.children[i]) : Condition(*node.children[i]));
         out += " THEN " + Value(*node.children[i + 1]);
     }
-    if (node.elseValue) out += " ELSE " + Value(*node.elseValue);
+    if (node.Details().elseValue) out += " ELSE " + Value(*node.Details().elseValue);
     return out + " END";
 }
 
@@ -346,7 +346,7 @@ std::string TsqlWriter::Binary(const SqlNode& node) {
     const SqlNode& right = *node.children[1];
     if ((node.op == "+" || node.op == "-") && right.kind == SqlNode::Kind::Interval) return DateAdd(left, right, node.op == "-");
     if (node.op == "+" && left.kind == SqlNode::Kind::Interval) return DateAdd(right, left, false);
-    if (node.op == "<<" || node.op == ">>") throw Untranslatable{"shift operator " + node.op};
+    if (node.op == "<<" || node.op == ">>") throw Untranslatable{"shift operator " + std::string(node.op)};
     const auto isToDays = [](const SqlNode& side) {
         return side.kind == SqlNode::Kind::Function && side.name == "to_days" && side.children.size() == 1;
     };
@@ -371,7 +371,7 @@ std::string TsqlWriter::Arithmetic(const SqlNode& node) {
     }
     if (node.op == "div") return "CAST(" + a + " / " + divisor + " AS bigint)";
     if (node.op == "%") return a + " % " + divisor;
-    return a + " " + node.op + " " + Operand(right);
+    return a + " " + std::string(node.op) + " " + Operand(right);
 }
 
 namespace {

@@ -36,17 +36,10 @@ bool EndsWithReturn(const RoutineStatement& body) {
 }
 
 void PrepareWriter(const ParsedRoutine& routine, std::string_view text, RoutineWriter& writer) {
-    const std::string lower = LowerAscii(text);
-    writer.keepRowCount = lower.find("row_count") != std::string::npos;
-    writer.keepFoundRows = lower.find("found_rows") != std::string::npos;
+    writer.keepRowCount = ContainsAsciiNoCase(text, "row_count");
+    writer.keepFoundRows = ContainsAsciiNoCase(text, "found_rows");
     AllowPreparedVariables(*routine.body, writer);
     writer.AllowSessionVariables(text);
-}
-
-std::string Join(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const auto& line : lines) out += (out.empty() ? "" : "\n") + line;
-    return out;
 }
 
 // CREATE PROCEDURE [schema.]name @a type, @b type OUTPUT AS BEGIN ... END; CREATE FUNCTION
@@ -87,9 +80,10 @@ void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view
     if (!function) lines.push_back("    SET NOCOUNT ON;");
     for (auto& line : writer.HelperDeclarations(1)) lines.push_back(std::move(line));
     lines.insert(lines.end(), resets.begin(), resets.end());
-    lines.insert(lines.end(), writer.lines.begin(), writer.lines.end());
+    lines.insert(lines.end(), std::make_move_iterator(writer.lines.begin()), std::make_move_iterator(writer.lines.end()));
+    writer.lines.clear();
     lines.push_back("END");
-    result.statements.push_back(Join(lines));
+    result.statements.push_back(JoinLines(lines));
     result.references = writer.references;
     result.adjustments = writer.adjustments;
 }

@@ -126,7 +126,7 @@ private:
             if (token.kind != SqlTokenKind::QuotedName && token.kind != SqlTokenKind::Word) continue;
             if (i + 1 < tokens.tokens.size() && tokens.tokens[i + 1].text == "(") continue;
             const ColumnModel* other =
-                table_.FindColumn(token.kind == SqlTokenKind::QuotedName ? QuotedNameValue(token) : token.text);
+                table_.FindColumn(token.kind == SqlTokenKind::QuotedName ? QuotedNameValue(token) : std::string(token.text));
             if (other && (!generatedOnly || other->generated) && LowerAscii(other->name) != LowerAscii(self)) {
                 return other->name;
             }

@@ -297,7 +297,7 @@ void AddSourceTables(const SqlTableRef& ref, std::string_view database, std::vec
 
 void AddSourceTables(const SqlNode& node, std::string_view database, std::vector<std::string>& out) {
     WalkExpression(node, [&](const SqlNode& part) {
-        if (part.query) AddSourceTables(*part.query, database, out);
+        if (part.Details().query) AddSourceTables(*part.Details().query, database, out);
         return true;
     });
 }

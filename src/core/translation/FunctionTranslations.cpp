@@ -154,7 +154,7 @@ std::string TsqlWriter::Function(const SqlNode& call) {
         std::string own = routine.function(call);
         if (!own.empty()) return own;
     }
-    if (call.hasWindow) return Window(call);
+    if (call.Details().hasWindow) return Window(call);
     if (IsAggregateName(name)) return Aggregate(call);
     if (call.distinct) throw Untranslatable{"DISTINCT in " + name};
     if (name == "cast" || name == "convert") return Cast(call);
@@ -182,7 +182,7 @@ std::string TsqlWriter::Function(const SqlNode& call) {
     std::vector<std::string> args;
     for (const auto& child : call.children) args.push_back(Argument(*child));
     const auto same = kSameFunctions.find(name);
-    if (same != kSameFunctions.end() && !call.elseValue) return same->second + "(" + Join(args) + ")";
+    if (same != kSameFunctions.end() && !call.Details().elseValue) return same->second + "(" + Join(args) + ")";
     for (auto group : {&TsqlWriter::StringFunction, &TsqlWriter::DateFunction, &TsqlWriter::NumericFunction}) {
         std::string text = (this->*group)(call, args);
         if (!text.empty()) return text;
@@ -221,7 +221,7 @@ std::string TsqlWriter::StringFunction(const SqlNode& call, const std::vector<st
     }
     if (name == "trim") {
         NeedArguments(call, 1, 1);
-        const bool spaces = !call.elseValue || (call.elseValue->kind == SqlNode::Kind::String && call.elseValue->text == " ");
+        const bool spaces = !call.Details().elseValue || (call.Details().elseValue->kind == SqlNode::Kind::String && call.Details().elseValue->text == " ");
         if (spaces && call.op == "leading") return "LTRIM(" + args[0] + ")";
         if (spaces && call.op == "trailing") return "RTRIM(" + args[0] + ")";
         if (spaces) return "LTRIM(RTRIM(" + args[0] + "))";
@@ -359,7 +359,7 @@ std::string TsqlWriter::NumericFunction(const SqlNode& call, const std::vector<s
 
 std::string TsqlWriter::Cast(const SqlNode& call) {
     NeedArguments(call, 1, 1);
-    const std::string type = CastTargetType(call.castType);
+    const std::string type = CastTargetType(call.Details().castType);
     // MySQL rounds a fraction to the nearest integer here; T-SQL's CAST truncates it.
     if (type == "bigint" || type == "decimal(20, 0)") return "CAST(ROUND(" + Value(*call.children[0]) + ", 0) AS " + type + ")";
     return "CAST(" + Argument(*call.children[0]) + " AS " + type + ")";
@@ -375,13 +375,13 @@ std::string TsqlWriter::Aggregate(const SqlNode& call) {
         if (call.distinct) throw Untranslatable{"GROUP_CONCAT(DISTINCT ...) in this position"};
         const GroupConcatForm form = ChooseGroupConcatForm(names_);
         if (form == GroupConcatForm::XmlPath) throw Untranslatable{"GROUP_CONCAT in this position for SQL Server 2016 (STRING_AGG needs 2017)"};
-        if (form == GroupConcatForm::OrderedRows && !call.orderBy.empty())
+        if (form == GroupConcatForm::OrderedRows && !call.Details().orderBy.empty())
             throw Untranslatable{"GROUP_CONCAT ... ORDER BY in this position on Babelfish (it refuses WITHIN GROUP)"};
         std::string out = "STRING_AGG(" + GroupConcatItem(call) + ", " + GroupConcatSeparator(call) + ")";
-        if (call.orderBy.empty()) return CutGroupConcat(out);
+        if (call.Details().orderBy.empty()) return CutGroupConcat(out);
         out += " WITHIN GROUP (ORDER BY ";
-        for (std::size_t i = 0; i < call.orderBy.size(); ++i)
-            out += (i ? ", " : "") + Value(*call.orderBy[i].first) + (call.orderBy[i].second ? " DESC" : "");
+        for (std::size_t i = 0; i < call.Details().orderBy.size(); ++i)
+            out += (i ? ", " : "") + Value(*call.Details().orderBy[i].first) + (call.Details().orderBy[i].second ? " DESC" : "");
         return CutGroupConcat(out + ")");
     }
     const auto found = kNames.find(name);
@@ -401,8 +401,8 @@ std::string TsqlWriter::GroupConcatItem(const SqlNode& call) {
 }
 
 std::string TsqlWriter::GroupConcatSeparator(const SqlNode& call) {
-    if (call.separator && call.separator->kind != SqlNode::Kind::String) throw Untranslatable{"GROUP_CONCAT with a computed SEPARATOR"};
-    return call.separator ? Value(*call.separator) : "N','";
+    if (call.Details().separator && call.Details().separator->kind != SqlNode::Kind::String) throw Untranslatable{"GROUP_CONCAT with a computed SEPARATOR"};
+    return call.Details().separator ? Value(*call.Details().separator) : "N','";
 }
 
 // MySQL cuts the joined text at group_concat_max_len bytes; LEFT counts characters, the same for
@@ -429,11 +429,11 @@ std::string TsqlWriter::Window(const SqlNode& call) {
         out = Aggregate(call);
     }
     out += " OVER (";
-    for (std::size_t i = 0; i < call.partitionBy.size(); ++i) out += (i ? ", " : "PARTITION BY ") + Value(*call.partitionBy[i]);
-    if (call.orderBy.empty() && ranking != kRanking.end()) out += (call.partitionBy.empty() ? "" : " ") + std::string("ORDER BY (SELECT NULL)");
-    for (std::size_t i = 0; i < call.orderBy.size(); ++i)
-        out += (i ? ", " : (call.partitionBy.empty() ? "ORDER BY " : " ORDER BY ")) + Value(*call.orderBy[i].first) +
-               (call.orderBy[i].second ? " DESC" : "");
+    for (std::size_t i = 0; i < call.Details().partitionBy.size(); ++i) out += (i ? ", " : "PARTITION BY ") + Value(*call.Details().partitionBy[i]);
+    if (call.Details().orderBy.empty() && ranking != kRanking.end()) out += (call.Details().partitionBy.empty() ? "" : " ") + std::string("ORDER BY (SELECT NULL)");
+    for (std::size_t i = 0; i < call.Details().orderBy.size(); ++i)
+        out += (i ? ", " : (call.Details().partitionBy.empty() ? "ORDER BY " : " ORDER BY ")) + Value(*call.Details().orderBy[i].first) +
+               (call.Details().orderBy[i].second ? " DESC" : "");
     return out + ")";
 }
 

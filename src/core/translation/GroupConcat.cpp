@@ -11,7 +11,7 @@ namespace velmora {
 namespace {
 
 bool IsGroupConcat(const SqlNode& node) {
-    return node.kind == SqlNode::Kind::Function && node.name == "group_concat" && !node.hasWindow;
+    return node.kind == SqlNode::Kind::Function && node.name == "group_concat" && !node.Details().hasWindow;
 }
 
 SqlNodePtr NameNode(const std::string& name) {
@@ -78,7 +78,7 @@ std::string AggregateOverRows(const SqlNode& call, TsqlWriter& writer, const Row
         const std::string inner = "joined_rows." + Numbered("group", i), outer = "group_rows." + Numbered("group", i);
         match += std::string(i ? " AND " : " WHERE ") + "(" + inner + " = " + outer + " OR (" + inner + " IS NULL AND " + outer + " IS NULL))";
     }
-    const std::size_t length = call.separator ? Characters(call.separator->text) : 1;
+    const std::size_t length = call.Details().separator ? Characters(call.Details().separator->text) : 1;
     // NULL when no value is joined; '' when the only values are empty.
     return "CASE WHEN COUNT(" + item + ") = 0 THEN NULL ELSE ISNULL(STUFF((SELECT " + separator + " + " + item + " FROM (" + table +
            ") AS joined_rows" + match + " ORDER BY " + OrderList(rows, "joined_rows.") +
@@ -119,7 +119,7 @@ bool NeedsGroupConcatRows(const SqlQuery& query, GroupConcatForm form) {
         WalkExpression(*item.expr, [&](const SqlNode& node) {
             if (IsGroupConcat(node))
                 needs = needs || node.distinct || form == GroupConcatForm::XmlPath ||
-                        (form == GroupConcatForm::OrderedRows && !node.orderBy.empty());
+                        (form == GroupConcatForm::OrderedRows && !node.Details().orderBy.empty());
             return !needs;
         });
     return needs;
@@ -159,7 +159,7 @@ std::string GroupConcatOverRows(const SqlQuery& query, TsqlWriter& writer, const
         rows.values.push_back(writer.Argument(*argument));
         joined.children.push_back(NameNode(Numbered("value", rows.values.size() - 1)));
     }
-    for (const auto& [expr, descending] : call->orderBy) {
+    for (const auto& [expr, descending] : call->Details().orderBy) {
         const std::string text = writer.Argument(*expr);
         const auto listed = std::find(rows.values.begin(), rows.values.end(), text);
         if (listed != rows.values.end()) {

@@ -6,7 +6,8 @@ namespace {
 
 using K = RoutineStatement::Kind;
 
-std::string Upper(std::string text) {
+std::string Upper(std::string_view word) {
+    std::string text(word);
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
@@ -104,7 +105,7 @@ private:
                 if (i + 1 < tokens_.size() && (IsWord(tokens_[i + 1], "outfile") || IsWord(tokens_[i + 1], "dumpfile")))
                     throw Untranslatable{"SELECT ... INTO " + Upper(tokens_[i + 1].text)};
                 for (++i; i < tokens_.size(); ++i) {
-                    into.push_back(tokens_[i].kind == SqlTokenKind::QuotedName ? QuotedNameValue(tokens_[i]) : tokens_[i].text);
+                    into.push_back(tokens_[i].kind == SqlTokenKind::QuotedName ? QuotedNameValue(tokens_[i]) : std::string(tokens_[i].text));
                     if (i + 1 >= tokens_.size() || tokens_[i + 1].text != ",") break;
                     ++i;
                 }
@@ -129,7 +130,7 @@ private:
 
     SqlNodePtr Target() {
         const SqlToken* token = p_.Peek();
-        if (token && token->kind == SqlTokenKind::Variable) throw Untranslatable{"SET of system variable " + token->text};
+        if (token && token->kind == SqlTokenKind::Variable) throw Untranslatable{"SET of system variable " + std::string(token->text)};
         for (const char* scope : {"global", "session", "local", "persist"})
             if (p_.PeekWord(scope) && p_.Peek(1) && p_.Peek(1)->text != "=") throw Untranslatable{"SET " + Upper(scope)};
         auto target = std::make_unique<SqlNode>();
@@ -157,10 +158,10 @@ private:
             if (p_.PeekWord(word)) throw Untranslatable{"INSERT " + Upper(word)};
         p_.AcceptWord("into");
         auto insert = Make(K::Insert);
-        p_.ReadDottedName(insert->table);
+        p_.ReadDottedName(insert->EditDetails().table);
         if (p_.AcceptText("(")) {
             if (!p_.AcceptText(")")) {
-                do insert->columns.push_back(p_.ReadName());
+                do insert->EditDetails().columns.push_back(p_.ReadName());
                 while (p_.AcceptText(","));
                 p_.ExpectText(")");
             }
@@ -174,16 +175,16 @@ private:
                     while (p_.AcceptText(","));
                     p_.ExpectText(")");
                 }
-                insert->rows.push_back(std::move(row));
+                insert->EditDetails().rows.push_back(std::move(row));
             } while (p_.AcceptText(","));
         } else if (p_.AcceptWord("set")) {
             std::vector<SqlNodePtr> row;
             do {
-                insert->columns.push_back(p_.ReadName());
+                insert->EditDetails().columns.push_back(p_.ReadName());
                 p_.ExpectText("=");
                 row.push_back(p_.ParseExpression());
             } while (p_.AcceptText(","));
-            insert->rows.push_back(std::move(row));
+            insert->EditDetails().rows.push_back(std::move(row));
         } else {
             insert->query = p_.ParseQuery();
         }
@@ -213,7 +214,7 @@ private:
             references.push_back(*p_.Peek());
         }
         SqlParser tables(std::move(references));
-        do update->refs.push_back(tables.ParseTableRef());
+        do update->EditDetails().refs.push_back(tables.ParseTableRef());
         while (tables.AcceptText(","));
         if (!tables.AtEnd()) tables.Fail("unexpected text in UPDATE's tables");
         p_.ExpectWord("set");
@@ -234,18 +235,18 @@ private:
             if (p_.PeekWord(word)) throw Untranslatable{"DELETE " + Upper(word)};
         auto del = Make(K::Delete);
         if (p_.AcceptWord("from")) {
-            p_.ReadDottedName(del->table);
+            p_.ReadDottedName(del->EditDetails().table);
             if (p_.PeekWord("using")) throw Untranslatable{"DELETE ... USING"};
-            if (p_.AcceptWord("as")) del->alias = p_.ReadName();
+            if (p_.AcceptWord("as")) del->EditDetails().alias = p_.ReadName();
             else if (p_.Peek() && p_.Peek()->kind != SqlTokenKind::Punctuation && !p_.PeekWord("where") &&
                      !p_.PeekWord("order") && !p_.PeekWord("limit") && !p_.PeekWord("returning"))
-                del->alias = p_.ReadName();
+                del->EditDetails().alias = p_.ReadName();
         } else {
             // DELETE t FROM t JOIN u ...
-            p_.ReadDottedName(del->table);
+            p_.ReadDottedName(del->EditDetails().table);
             if (p_.AcceptText(",")) throw Untranslatable{"DELETE from several tables"};
             p_.ExpectWord("from");
-            do del->refs.push_back(p_.ParseTableRef());
+            do del->EditDetails().refs.push_back(p_.ParseTableRef());
             while (p_.AcceptText(","));
         }
         Tail(*del);
@@ -254,9 +255,9 @@ private:
     }
 
     void Tail(RoutineStatement& statement) {
-        if (p_.AcceptWord("where")) statement.where = p_.ParseExpression();
+        if (p_.AcceptWord("where")) statement.EditDetails().where = p_.ParseExpression();
         if (p_.PeekWord("order")) throw Untranslatable{Upper(statement.kind == K::Update ? "update" : "delete") + " ... ORDER BY"};
-        if (p_.AcceptWord("limit")) statement.limit = p_.ParseExpression();
+        if (p_.AcceptWord("limit")) statement.EditDetails().limit = p_.ParseExpression();
     }
 
     RoutineStatementPtr Fetch() {
@@ -283,7 +284,7 @@ private:
             if (!state || state->kind != SqlTokenKind::String) p_.Fail("expected an SQLSTATE string");
             p_.Skip();
             signal->names.push_back(StringTokenValue(*state));
-            signal->text = "sqlstate";
+            signal->EditDetails().text = "sqlstate";
         } else if (!p_.AtEnd() && !p_.PeekWord("set")) {
             signal->names.push_back(LowerAscii(p_.ReadName()));
         }
@@ -352,11 +353,11 @@ private:
         }
         p_.ExpectWord("table");
         auto statement = Make(create ? K::CreateTemporary : K::DropTemporary);
-        if (!temporary) statement->text = "table";
+        if (!temporary) statement->EditDetails().text = "table";
         if (p_.AcceptWord("if")) {
             if (create) p_.ExpectWord("not");
             p_.ExpectWord("exists");
-            statement->ifExists = true;
+            statement->EditDetails().ifExists = true;
         }
         if (!create) {
             do {
@@ -374,8 +375,8 @@ private:
         }
         // The column list as written, for the table translator.
         std::string text = "CREATE TABLE `t` ";
-        for (; !p_.AtEnd(); p_.Skip()) text += p_.Peek()->text + " ";
-        statement->text = text;
+        for (; !p_.AtEnd(); p_.Skip()) (text += p_.Peek()->text) += " ";
+        statement->EditDetails().text = text;
         return statement;
     }
 

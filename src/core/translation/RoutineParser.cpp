@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 
 #include "translation/RoutineDmlParser.h"
 #include "translation/SqlParser.h"
@@ -13,23 +14,23 @@ namespace velmora {
 namespace {
 
 // User variables (@x) become names the writer resolves ("@x"); system variables stay variables,
-// which the expression parser refuses.
-std::vector<SqlToken> RoutineTokens(std::string_view text) {
+// which the expression parser refuses. A quoted variable's name (@`x`) is kept in `names`, which
+// its token views. Comments are dropped in place: the tokens of a large body are not copied.
+std::vector<SqlToken> RoutineTokens(std::string_view text, std::deque<std::string>& names) {
     SqlTokens tokens = TokenizeSql(text);
     if (!tokens.ok()) throw Untranslatable{"unreadable text (" + tokens.error + ")"};
-    std::vector<SqlToken> out;
-    for (auto& token : tokens.tokens) {
-        if (token.kind == SqlTokenKind::Comment) continue;
-        if (token.kind == SqlTokenKind::Variable && token.text.rfind("@@", 0) != 0) {
-            std::string name = "@";
-            for (char c : token.text.substr(1))
-                if (c != '`' && c != '\'' && c != '"') name += c;
-            token.kind = SqlTokenKind::Word;
-            token.text = name;
-        }
-        out.push_back(std::move(token));
+    std::vector<SqlToken>& out = tokens.tokens;
+    std::erase_if(out, [](const SqlToken& token) { return token.kind == SqlTokenKind::Comment; });
+    for (SqlToken& token : out) {
+        if (token.kind != SqlTokenKind::Variable || token.text.starts_with("@@")) continue;
+        token.kind = SqlTokenKind::Word;
+        if (token.text.find_first_of("`'\"") == std::string_view::npos) continue;
+        std::string& name = names.emplace_back("@");
+        for (char c : token.text.substr(1))
+            if (c != '`' && c != '\'' && c != '"') name += c;
+        token.text = name;
     }
-    return out;
+    return std::move(out);
 }
 
 class BodyParser {
@@ -170,7 +171,7 @@ private:
             if (statement->kind != K::Block && statement->kind != K::While && statement->kind != K::Repeat &&
                 statement->kind != K::Loop)
                 p_.Fail("expected a block or loop after a label");
-            statement->label = label;
+            statement->EditDetails().label = label;
             // END [label]
             const SqlToken* token = p_.Peek();
             if (token && (token->kind == SqlTokenKind::Word || token->kind == SqlTokenKind::QuotedName) &&
@@ -281,11 +282,11 @@ private:
         SqlParser& sub = p_;
         if (sub.PeekWord("continue") || sub.PeekWord("exit") || sub.PeekWord("undo")) {
             auto handler = Make(K::DeclareHandler);
-            handler->handlerAction = LowerAscii(sub.Peek()->text);
+            handler->EditDetails().handlerAction = LowerAscii(sub.Peek()->text);
             sub.Skip();
             sub.ExpectWord("handler");
             sub.ExpectWord("for");
-            do handler->conditions.push_back(Condition(sub));
+            do handler->EditDetails().conditions.push_back(Condition(sub));
             while (sub.AcceptText(","));
             handler->body.push_back(Statement());
             return handler;
@@ -297,7 +298,7 @@ private:
             auto condition = Make(K::DeclareCondition);
             condition->names = names;
             sub.ExpectWord("for");
-            condition->conditions.push_back(Condition(sub));
+            condition->EditDetails().conditions.push_back(Condition(sub));
             return condition;
         }
         if (names.size() == 1 && sub.AcceptWord("cursor")) {
@@ -310,7 +311,7 @@ private:
         }
         auto variable = Make(K::DeclareVariable);
         variable->names = names;
-        variable->type = ParseRoutineType(sub);
+        variable->EditDetails().type = ParseRoutineType(sub);
         if (sub.AcceptWord("default")) variable->expr = sub.ParseExpression();
         return variable;
     }
@@ -333,7 +334,7 @@ private:
         const SqlToken* token = sub.Peek();
         if (token && token->kind == SqlTokenKind::Number) {
             sub.Skip();
-            return {C::ErrorCode, token->text};
+            return {C::ErrorCode, std::string(token->text)};
         }
         return {C::Named, LowerAscii(sub.ReadName())};
     }
@@ -388,7 +389,8 @@ RoutineType ParseRoutineType(SqlParser& parser) {
 }
 
 ParsedRoutine ParseRoutine(std::string_view createText) {
-    BodyParser parser(RoutineTokens(createText));
+    std::deque<std::string> variableNames;  // outlives the tokens that view it
+    BodyParser parser(RoutineTokens(createText, variableNames));
     return parser.Parse();
 }
 

@@ -2,6 +2,7 @@
 // SIGNAL, RETURN, CALL, transactions, temporary tables, prepared statements) and the routine's
 // own names inside expressions (variables, stored functions, LAST_INSERT_ID, ROW_COUNT).
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #include "translation/FullTableTranslator.h"
@@ -44,7 +45,7 @@ bool ReadsColumn(const SqlNode& node, const std::vector<std::string>& columns, c
     }
     for (const auto& child : node.children)
         if (child && ReadsColumn(*child, columns, qualifier)) return true;
-    return node.elseValue && ReadsColumn(*node.elseValue, columns, qualifier);
+    return node.Details().elseValue && ReadsColumn(*node.Details().elseValue, columns, qualifier);
 }
 
 }  // namespace
@@ -168,24 +169,30 @@ void RoutineWriter::AllowSessionVariable(const std::string& name, bool readFirst
 // The user variables of a text, each with whether it is read before it is set (its first
 // mention is no assignment: SET @x =, @x :=, INTO @x).
 void RoutineWriter::AllowSessionVariables(std::string_view text) {
-    const SqlTokens tokens = TokenizeSql(text);
     std::set<std::string> seen;
-    const auto& list = tokens.tokens;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (list[i].kind != SqlTokenKind::Variable || list[i].text.rfind("@@", 0) == 0) continue;
+    // Each token is looked at once the token after it is known: a window of three.
+    std::optional<SqlToken> previous, current;
+    const auto consider = [&](const SqlToken* next) {
+        if (!current || current->kind != SqlTokenKind::Variable || current->text.starts_with("@@")) return;
         // DEFINER=`root`@`localhost`: the host of an account, not a variable.
-        if (i > 0 && list[i - 1].offset + list[i - 1].text.size() == list[i].offset && list[i - 1].kind != SqlTokenKind::Operator &&
-            list[i - 1].kind != SqlTokenKind::Punctuation)
-            continue;
+        if (previous && previous->offset + previous->text.size() == current->offset && previous->kind != SqlTokenKind::Operator &&
+            previous->kind != SqlTokenKind::Punctuation)
+            return;
         std::string name = "@";
-        for (char c : list[i].text.substr(1))
+        for (char c : current->text.substr(1))
             if (c != '`' && c != '\'' && c != '"') name += c;
-        if (!seen.insert(LowerAscii(name)).second) continue;
-        const std::string before = i > 0 ? LowerAscii(list[i - 1].text) : "";
-        const std::string after = i + 1 < list.size() ? list[i + 1].text : "";
+        if (!seen.insert(LowerAscii(name)).second) return;
+        const std::string before = previous ? LowerAscii(previous->text) : "";
+        const std::string_view after = next ? next->text : "";
         const bool assigned = after == ":=" || (after == "=" && (before == "set" || before == ",")) || before == "into";
         AllowSessionVariable(name, !assigned);
-    }
+    };
+    ScanSqlTokens(text, {}, [&](const SqlToken& token) {
+        consider(&token);
+        previous = current;
+        current = token;
+    });
+    consider(nullptr);
 }
 
 // SELECT a, b INTO x, y ...: assignments from the query as a derived table (its own ORDER BY and
@@ -232,20 +239,20 @@ std::string RoutineWriter::TableName(const std::vector<std::string>& parts) {
 }
 
 void RoutineWriter::Insert(const RoutineStatement& statement, int level) {
-    std::string head = "INSERT INTO " + expressions_.TableName(statement.table);
-    if (statement.table.size() == 1 && !temporaryTables_.count(LowerAscii(statement.table[0])) &&
-        std::find(references.begin(), references.end(), statement.table[0]) == references.end())
-        references.push_back(statement.table[0]);
-    if (!statement.columns.empty()) {
+    std::string head = "INSERT INTO " + expressions_.TableName(statement.Details().table);
+    if (statement.Details().table.size() == 1 && !temporaryTables_.count(LowerAscii(statement.Details().table[0])) &&
+        std::find(references.begin(), references.end(), statement.Details().table[0]) == references.end())
+        references.push_back(statement.Details().table[0]);
+    if (!statement.Details().columns.empty()) {
         std::string columns;
-        for (const auto& column : statement.columns) columns += (columns.empty() ? "" : ", ") + QuoteTargetName(column);
+        for (const auto& column : statement.Details().columns) columns += (columns.empty() ? "" : ", ") + QuoteTargetName(column);
         head += " (" + columns + ")";
     }
     if (statement.query) {
         Emit(level, head + " " + Query(*statement.query) + ";");
     } else {
         std::string rows;
-        for (const auto& row : statement.rows) {
+        for (const auto& row : statement.Details().rows) {
             std::string values;
             for (const auto& value : row) values += (values.empty() ? "" : ", ") + Value(*value);
             rows += (rows.empty() ? "" : ", ") + ("(" + values + ")");
@@ -295,37 +302,37 @@ void RoutineWriter::Update(const RoutineStatement& statement, int level) {
         assigned.push_back(LowerAscii(update.targets[i]->parts.back()));
         sets += (sets.empty() ? "" : ", ") + QuoteTargetName(update.targets[i]->parts.back()) + " = " + Value(*update.values[i]);
     }
-    const std::string top = update.limit ? "TOP (" + Value(*update.limit) + ") " : "";
-    const SqlTableRef& first = *update.refs[0];
-    if (update.refs.size() == 1 && first.kind == SqlTableRef::Kind::Table && first.alias.empty()) {
+    const std::string top = update.Details().limit ? "TOP (" + Value(*update.Details().limit) + ") " : "";
+    const SqlTableRef& first = *update.Details().refs[0];
+    if (update.Details().refs.size() == 1 && first.kind == SqlTableRef::Kind::Table && first.alias.empty()) {
         Emit(level, "UPDATE " + top + expressions_.TableName(first.nameParts) + " SET " + sets +
-                        (update.where ? " WHERE " + Condition(*update.where) : "") + ";");
+                        (update.Details().where ? " WHERE " + Condition(*update.Details().where) : "") + ";");
         if (!temporaryTables_.count(LowerAscii(first.nameParts.back())) &&
             std::find(references.begin(), references.end(), first.nameParts.back()) == references.end())
             references.push_back(first.nameParts.back());
     } else {
         if (qualifier.empty()) {
-            if (update.refs.size() != 1 || first.kind != SqlTableRef::Kind::Table) Refuse("UPDATE over a join with unqualified assignments");
+            if (update.Details().refs.size() != 1 || first.kind != SqlTableRef::Kind::Table) Refuse("UPDATE over a join with unqualified assignments");
             qualifier = LowerAscii(first.alias);
         }
-        Emit(level, "UPDATE " + top + QuoteTargetName(qualifier) + " SET " + sets + FromAndWhere(update.refs, update.where) + ";");
+        Emit(level, "UPDATE " + top + QuoteTargetName(qualifier) + " SET " + sets + FromAndWhere(update.EditDetails().refs, update.EditDetails().where) + ";");
     }
     CaptureRowCount(level, "@@ROWCOUNT");
 }
 
 void RoutineWriter::Delete(const RoutineStatement& statement, int level) {
     auto& del = const_cast<RoutineStatement&>(statement);  // its references are lent to FromAndWhere
-    const std::string top = del.limit ? "TOP (" + Value(*del.limit) + ") " : "";
-    if (del.refs.empty()) {
-        const std::string table = expressions_.TableName(del.table);
-        if (!temporaryTables_.count(LowerAscii(del.table.back())) &&
-            std::find(references.begin(), references.end(), del.table.back()) == references.end())
-            references.push_back(del.table.back());
-        const std::string where = del.where ? " WHERE " + Condition(*del.where) : "";
-        if (del.alias.empty()) Emit(level, "DELETE " + top + "FROM " + table + where + ";");
-        else Emit(level, "DELETE " + top + QuoteTargetName(del.alias) + " FROM " + table + " AS " + QuoteTargetName(del.alias) + where + ";");
+    const std::string top = del.Details().limit ? "TOP (" + Value(*del.Details().limit) + ") " : "";
+    if (del.Details().refs.empty()) {
+        const std::string table = expressions_.TableName(del.Details().table);
+        if (!temporaryTables_.count(LowerAscii(del.Details().table.back())) &&
+            std::find(references.begin(), references.end(), del.Details().table.back()) == references.end())
+            references.push_back(del.Details().table.back());
+        const std::string where = del.Details().where ? " WHERE " + Condition(*del.Details().where) : "";
+        if (del.Details().alias.empty()) Emit(level, "DELETE " + top + "FROM " + table + where + ";");
+        else Emit(level, "DELETE " + top + QuoteTargetName(del.Details().alias) + " FROM " + table + " AS " + QuoteTargetName(del.Details().alias) + where + ";");
     } else {
-        Emit(level, "DELETE " + top + QuoteTargetName(del.table.back()) + FromAndWhere(del.refs, del.where) + ";");
+        Emit(level, "DELETE " + top + QuoteTargetName(del.Details().table.back()) + FromAndWhere(del.EditDetails().refs, del.EditDetails().where) + ";");
     }
     CaptureRowCount(level, "@@ROWCOUNT");
 }
@@ -341,7 +348,7 @@ void RoutineWriter::Fetch(const RoutineStatement& statement, int level) {
 // throws the caught error again.
 void RoutineWriter::Signal(const RoutineStatement& statement, int level) {
     std::string state = statement.names.empty() ? "" : statement.names[0];
-    if (!state.empty() && statement.text != "sqlstate") {
+    if (!state.empty() && statement.Details().text != "sqlstate") {
         HandlerCondition condition;
         for (auto scope = scopes_.rbegin(); scope != scopes_.rend() && condition.value.empty(); ++scope) {
             const auto found = scope->conditions.find(state);
@@ -443,9 +450,9 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
     if (statement.kind == K::DropTemporary) {
         for (const auto& name : statement.names) {
             const auto known = temporaryTables_.find(LowerAscii(name));
-            if (known == temporaryTables_.end() && statement.text == "table") Refuse("DROP TABLE " + name + " (not a temporary table of the routine)");
+            if (known == temporaryTables_.end() && statement.Details().text == "table") Refuse("DROP TABLE " + name + " (not a temporary table of the routine)");
             const std::string table = known != temporaryTables_.end() ? known->second : QuoteTargetName("#" + name);
-            Emit(level, (statement.ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NOT NULL " : "") +
+            Emit(level, (statement.Details().ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NOT NULL " : "") +
                             std::string("DROP TABLE ") + table + ";");
         }
         return;
@@ -454,7 +461,7 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
     const std::string table = QuoteTargetName("#" + name);
     temporaryTables_[LowerAscii(name)] = table;
     adjustments.push_back("the temporary table " + name + " lasts until the routine ends (T-SQL drops it there; MySQL keeps it for the session)");
-    const std::string guard = statement.ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NULL " : "";
+    const std::string guard = statement.Details().ifExists ? "IF OBJECT_ID(" + TsqlWriter::StringLiteral("tempdb.." + table) + ") IS NULL " : "";
     if (statement.query) {
         for (const auto& item : statement.query->items)
             if (item.alias.empty() && item.expr->kind != SqlNode::Kind::Name && item.expr->kind != SqlNode::Kind::Star)
@@ -463,7 +470,7 @@ void RoutineWriter::Temporary(const RoutineStatement& statement, int level) {
     }
     ExpressionNames unschemed = context_.names;  // a temporary table belongs to no schema
     unschemed.targetSchema.clear();
-    const FullTableTranslation translated = TranslateTableFull(statement.text, unschemed);
+    const FullTableTranslation translated = TranslateTableFull(statement.Details().text, unschemed);
     if (!translated.ok()) Refuse("CREATE TEMPORARY TABLE (" + translated.error + ")");
     const std::string prefix = "CREATE TABLE t";
     if (translated.createTable.rfind(prefix, 0) != 0) Refuse("CREATE TEMPORARY TABLE");

@@ -12,6 +12,7 @@
 namespace velmora {
 
 struct RoutineStatement;
+struct RoutineStatementDetails;
 using RoutineStatementPtr = std::unique_ptr<RoutineStatement>;
 using RoutineStatementList = std::vector<RoutineStatementPtr>;
 
@@ -63,17 +64,27 @@ struct RoutineStatement {
         Empty,             // a lone ';'
     };
     Kind kind = Kind::Empty;
-    std::string label;  // Block, While, Repeat, Loop
+    bool hasElse = false;
     std::vector<std::string> names;
-    RoutineType type;
     SqlNodePtr expr;
     std::vector<SqlNodePtr> targets;
     std::vector<SqlNodePtr> values;
     std::vector<std::pair<SqlNodePtr, RoutineStatementList>> branches;
     RoutineStatementList body;
     RoutineStatementList elseBody;
-    bool hasElse = false;
     std::shared_ptr<SqlQuery> query;
+    // What only some kinds carry (labels, declarations, handlers, the parts of INSERT, UPDATE and
+    // DELETE), held apart so that the many SET and IF statements of a large body stay small; null
+    // when the statement has none. Read through Details(), written through EditDetails().
+    std::unique_ptr<RoutineStatementDetails> details;
+
+    const RoutineStatementDetails& Details() const;
+    RoutineStatementDetails& EditDetails();  // created on first use, by the parser
+};
+
+struct RoutineStatementDetails {
+    std::string label;  // Block, While, Repeat, Loop
+    RoutineType type;
     // DECLARE ... HANDLER
     std::string handlerAction;  // "continue", "exit", "undo"
     std::vector<HandlerCondition> conditions;
@@ -88,6 +99,15 @@ struct RoutineStatement {
     std::string text;
     bool ifExists = false;
 };
+
+inline const RoutineStatementDetails& RoutineStatement::Details() const {
+    static const RoutineStatementDetails none;
+    return details ? *details : none;
+}
+inline RoutineStatementDetails& RoutineStatement::EditDetails() {
+    if (!details) details = std::make_unique<RoutineStatementDetails>();
+    return *details;
+}
 
 // The routine's header: what CREATE says before the body.
 struct RoutineParameter {

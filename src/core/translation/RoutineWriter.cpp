@@ -36,7 +36,7 @@ bool CanOnlyFailOnValues(const RoutineStatement& statement) {
     const auto readsTable = [](const SqlNode& node) {
         bool found = false;
         WalkExpression(node, [&](const SqlNode& part) {
-            found = found || part.query != nullptr || part.kind == SqlNode::Kind::Function;
+            found = found || part.Details().query != nullptr || part.kind == SqlNode::Kind::Function;
             return !found;
         });
         return found;
@@ -140,8 +140,8 @@ void RoutineWriter::WriteInline(const RoutineStatement& body, int level) {
 // (a function's outermost block, whose last statement T-SQL wants to be its RETURN).
 void RoutineWriter::BlockStatements(const RoutineStatement& block, int level, bool enclosed) {
     Label label;
-    label.name = LowerAscii(block.label);
-    label.end = UniqueLabel((block.label.empty() ? "block" : block.label) + "_end");
+    label.name = LowerAscii(block.Details().label);
+    label.end = UniqueLabel((block.Details().label.empty() ? "block" : block.Details().label) + "_end");
     labels_.push_back(label);
     scopes_.emplace_back();
     if (enclosed) Emit(level, "BEGIN");
@@ -232,10 +232,10 @@ void RoutineWriter::Case(const RoutineStatement& statement, int level) {
 void RoutineWriter::Loop(const RoutineStatement& statement, int level) {
     using K = RoutineStatement::Kind;
     Label label;
-    label.name = LowerAscii(statement.label);
+    label.name = LowerAscii(statement.Details().label);
     label.loop = true;
     label.whileDepth = whileDepth_ + 1;
-    const std::string base = statement.label.empty() ? "loop" : statement.label;
+    const std::string base = statement.Details().label.empty() ? "loop" : statement.Details().label;
     label.start = UniqueLabel(base + "_start");
     label.end = UniqueLabel(base + "_end");
     labels_.push_back(label);
@@ -277,7 +277,7 @@ void RoutineWriter::Declare(const RoutineStatement& statement, int level, const 
     using K = RoutineStatement::Kind;
     Scope& scope = scopes_.back();
     if (statement.kind == K::DeclareVariable) {
-        const std::string type = MapRoutineType(statement.type);
+        const std::string type = MapRoutineType(statement.Details().type);
         const std::string initial = statement.expr ? Value(*statement.expr) : "NULL";
         for (const auto& name : statement.names) {
             const std::string variable = UniqueVariable(name);
@@ -287,7 +287,7 @@ void RoutineWriter::Declare(const RoutineStatement& statement, int level, const 
         return;
     }
     if (statement.kind == K::DeclareCondition) {
-        scope.conditions[LowerAscii(statement.names[0])] = statement.conditions[0];
+        scope.conditions[LowerAscii(statement.names[0])] = statement.Details().conditions[0];
         return;
     }
     if (statement.kind == K::DeclareCursor) {
@@ -297,13 +297,13 @@ void RoutineWriter::Declare(const RoutineStatement& statement, int level, const 
         Emit(level, "DECLARE " + variable + " CURSOR;");
         return;
     }
-    if (statement.handlerAction == "undo") throw Untranslatable{"UNDO handler"};
+    if (statement.Details().handlerAction == "undo") throw Untranslatable{"UNDO handler"};
     Handler handler;
     handler.declaration = &statement;
-    handler.exit = statement.handlerAction == "exit";
+    handler.exit = statement.Details().handlerAction == "exit";
     handler.blockEnd = blockEnd;
     handler.scopeIndex = scopes_.size() - 1;
-    for (const HandlerCondition& condition : statement.conditions) AddCondition(handler, condition);
+    for (const HandlerCondition& condition : statement.Details().conditions) AddCondition(handler, condition);
     if (handler.anyError && kind_ == ParsedRoutine::Kind::Function)
         throw Untranslatable{"handler for errors in a function (T-SQL allows no TRY ... CATCH there)"};
     scope.handlers.push_back(std::move(handler));
@@ -423,6 +423,15 @@ void RoutineWriter::NotFound(const std::string& test, int level, bool errorWitho
         }
     }
     if (errorWithoutHandler) Emit(level, "IF " + test + " " + RaiseText("No data - zero rows fetched, selected, or processed"));
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::size_t size = 0;
+    for (const auto& line : lines) size += line.size() + 1;
+    std::string out;
+    out.reserve(size);
+    for (const auto& line : lines) (out += out.empty() ? "" : "\n") += line;
+    return out;
 }
 
 }  // namespace velmora

@@ -72,7 +72,7 @@ public:
     // failing conversion that carries the message).
     std::string RaiseText(const std::string& message);
 
-    std::vector<std::string> lines;
+    std::vector<std::string> lines;  // the body; the caller moves them into its statement
     std::vector<std::string> references;
     std::vector<std::string> adjustments;
 
@@ -168,5 +168,8 @@ private:
     bool outerEndUsed_ = false;
     bool needRowCount_ = false, needFoundRows_ = false, needRows_ = false, needMessage_ = false, needFail_ = false;
 };
+
+// The lines of a statement joined with line breaks, in one string sized once.
+std::string JoinLines(const std::vector<std::string>& lines);
 
 }  // namespace velmora

@@ -27,7 +27,7 @@ std::set<std::string> ModeWords(std::string_view sqlMode) {
     return words;
 }
 
-std::string Backquoted(const std::string& doubleQuoted) {
+std::string Backquoted(std::string_view doubleQuoted) {
     std::string out = "`";
     for (std::size_t i = 1; i + 1 < doubleQuoted.size(); ++i) {
         if (doubleQuoted[i] == '"' && doubleQuoted[i + 1] == '"') ++i;  // "" is one "
@@ -36,7 +36,7 @@ std::string Backquoted(const std::string& doubleQuoted) {
     return out + "`";
 }
 
-std::string BackslashesDoubled(const std::string& literal) {
+std::string BackslashesDoubled(std::string_view literal) {
     std::string out;
     for (char c : literal) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
     return out;
@@ -66,7 +66,7 @@ SqlModeText InDefaultSqlMode(std::string_view text, std::string_view sqlMode) {
     std::size_t copied = 0;
     for (std::size_t i = 0; i < tokens.tokens.size(); ++i) {
         const SqlToken& token = tokens.tokens[i];
-        std::string replacement = token.text;
+        std::string replacement(token.text);
         if (token.kind == SqlTokenKind::QuotedName && token.text[0] == '"') replacement = Backquoted(token.text);
         if (token.kind == SqlTokenKind::String && flags.noBackslashEscapes) replacement = BackslashesDoubled(token.text);
         if (token.kind == SqlTokenKind::Operator && token.text == "||" && modes.count("PIPES_AS_CONCAT"))

@@ -16,11 +16,11 @@ SqlNodePtr MakeNode(SqlNode::Kind kind, std::string text = {}) {
     return node;
 }
 
-SqlNodePtr MakeBinary(std::string op, SqlNodePtr left, SqlNodePtr right) {
+SqlNodePtr MakeBinary(std::string_view op, SqlNodePtr left, SqlNodePtr right) {
     auto node = MakeNode(SqlNode::Kind::Binary);
     node->depth = 1 + std::max(left->depth, right->depth);
     if (node->depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
-    node->op = std::move(op);
+    node->op = op;
     node->children.push_back(std::move(left));
     node->children.push_back(std::move(right));
     return node;
@@ -46,9 +46,13 @@ std::string LowerAscii(std::string_view text) {
     return lower;
 }
 
-SqlParser::SqlParser(std::vector<SqlToken> tokens) {
-    for (auto& token : tokens)
-        if (token.kind != SqlTokenKind::Comment) tokens_.push_back(std::move(token));
+bool ContainsAsciiNoCase(std::string_view text, std::string_view lower) {
+    const auto equal = [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; };
+    return std::search(text.begin(), text.end(), lower.begin(), lower.end(), equal) != text.end();
+}
+
+SqlParser::SqlParser(std::vector<SqlToken> tokens) : tokens_(std::move(tokens)) {
+    std::erase_if(tokens_, [](const SqlToken& token) { return token.kind == SqlTokenKind::Comment; });
 }
 
 bool SqlParser::AtEnd() const { return pos_ >= tokens_.size(); }
@@ -88,7 +92,7 @@ void SqlParser::ExpectText(std::string_view text) {
 void SqlParser::Fail(std::string_view what) const {
     const SqlToken* token = Peek();
     throw Untranslatable{"unreadable text (" + std::string(what) +
-                         (token ? " near '" + token->text + "' at offset " + std::to_string(token->offset) + ")"
+                         (token ? " near '" + std::string(token->text) + "' at offset " + std::to_string(token->offset) + ")"
                                 : " at the end)")};
 }
 
@@ -101,7 +105,7 @@ std::string SqlParser::ReadName() {
     }
     if (token->kind == SqlTokenKind::Word) {
         ++pos_;
-        return token->text;
+        return std::string(token->text);
     }
     Fail("expected a name");
 }
@@ -166,7 +170,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
     if (token && token->kind == SqlTokenKind::Operator &&
         std::find(kComparisons.begin(), kComparisons.end(), token->text) != kComparisons.end()) {
         ++pos_;
-        const std::string op = token->text == "!=" ? "<>" : token->text;
+        const std::string_view op = *std::find(kComparisons.begin(), kComparisons.end(), token->text == "!=" ? "<>" : token->text);
         if (PeekWord("any") || PeekWord("some") || PeekWord("all")) throw Untranslatable{"comparison with ANY/ALL"};
         left = MakeBinary(op, std::move(left), ParseBinaryLevel(0));
         return true;
@@ -188,7 +192,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
     if (AcceptWord("like")) {
         SqlNodePtr node = MakeBinary("like", std::move(left), ParseBinaryLevel(0));
         node->negated = negated;
-        if (AcceptWord("escape")) node->elseValue = ParsePrimary();
+        if (AcceptWord("escape")) node->EditDetails().elseValue = ParsePrimary();
         left = std::move(node);
         return true;
     }
@@ -210,7 +214,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
         node->children.push_back(std::move(left));
         ExpectText("(");
         if (PeekWord("select") || PeekWord("with")) {
-            node->query = ParseQuery();
+            node->EditDetails().query = ParseQuery();
         } else {
             do node->children.push_back(ParseExpression());
             while (AcceptText(","));
@@ -229,11 +233,12 @@ SqlNodePtr SqlParser::ParseBinaryLevel(int level) {
     for (;;) {
         const SqlToken* token = Peek();
         if (!token || (token->kind != SqlTokenKind::Operator && token->kind != SqlTokenKind::Word)) return left;
-        const std::string op = token->kind == SqlTokenKind::Word ? LowerAscii(token->text) : token->text;
+        const std::string op = token->kind == SqlTokenKind::Word ? LowerAscii(token->text) : std::string(token->text);
         const auto& ops = kLevels[static_cast<std::size_t>(level)];
-        if (std::find(ops.begin(), ops.end(), op) == ops.end()) return left;
+        const auto found = std::find(ops.begin(), ops.end(), op);
+        if (found == ops.end()) return left;
         ++pos_;
-        left = MakeBinary(op == "mod" ? "%" : op, std::move(left), ParseBinaryLevel(level + 1));
+        left = MakeBinary(op == "mod" ? "%" : *found, std::move(left), ParseBinaryLevel(level + 1));
     }
 }
 
@@ -244,7 +249,7 @@ SqlNodePtr SqlParser::ParseUnary() {
         (token->text == "-" || token->text == "+" || token->text == "~" || token->text == "!")) {
         ++pos_;
         auto node = MakeNode(SqlNode::Kind::Unary);
-        node->op = token->text == "!" ? "not" : token->text;
+        node->op = token->text == "!" ? "not" : token->text == "-" ? "-" : token->text == "+" ? "+" : "~";
         node->children.push_back(ParseUnary());
         return node;
     }
@@ -258,7 +263,7 @@ SqlNodePtr SqlParser::ParseUnary() {
     }
     const SqlToken* after = Peek();
     if (after && after->kind == SqlTokenKind::Operator && (after->text == "->" || after->text == "->>"))
-        throw Untranslatable{"JSON operator " + after->text};
+        throw Untranslatable{"JSON operator " + std::string(after->text)};
     return primary;
 }
 
@@ -270,11 +275,11 @@ SqlNodePtr SqlParser::ParsePrimary() {
             ++pos_;
             return MakeNode(SqlNode::Kind::String, StringTokenValue(*token));
         }
-        case SqlTokenKind::Number: return ++pos_, MakeNode(SqlNode::Kind::Number, token->text);
+        case SqlTokenKind::Number: return ++pos_, MakeNode(SqlNode::Kind::Number, std::string(token->text));
         case SqlTokenKind::HexLiteral: return ++pos_, MakeNode(SqlNode::Kind::Hex, LiteralDigits(*token));
         case SqlTokenKind::BitLiteral: return ++pos_, MakeNode(SqlNode::Kind::Bits, LiteralDigits(*token));
         case SqlTokenKind::Variable:
-            throw Untranslatable{(token->text.rfind("@@", 0) == 0 ? "system variable " : "user variable ") + token->text};
+            throw Untranslatable{(token->text.rfind("@@", 0) == 0 ? "system variable " : "user variable ") + std::string(token->text)};
         case SqlTokenKind::Punctuation:
             if (token->text == "(") return ParseParenthesised();
             Fail("expected an expression");
@@ -292,7 +297,7 @@ SqlNodePtr SqlParser::ParseParenthesised() {
     ExpectText("(");
     if (PeekWord("select") || PeekWord("with")) {
         auto node = MakeNode(SqlNode::Kind::Subquery);
-        node->query = ParseQuery();
+        node->EditDetails().query = ParseQuery();
         ExpectText(")");
         return node;
     }
@@ -328,7 +333,7 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
         if (lower == "exists") {
             auto node = MakeNode(SqlNode::Kind::Exists);
             ExpectText("(");
-            node->query = ParseQuery();
+            node->EditDetails().query = ParseQuery();
             ExpectText(")");
             return node;
         }
@@ -371,19 +376,19 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
         call.children.push_back(ParseExpression());
         if (name == "convert" && AcceptWord("using")) {  // a character set conversion: text stays text
             ReadName();
-            call.castType = "char";
+            call.EditDetails().castType = "char";
             return;
         }
         if (name == "cast") ExpectWord("as");
         else ExpectText(",");
-        call.castType = ParseCastType();
+        call.EditDetails().castType = ParseCastType();
         return;
     }
     if (name == "trim" && (PeekWord("both") || PeekWord("leading") || PeekWord("trailing"))) {
-        call.op = LowerAscii(Peek()->text);
+        call.op = PeekWord("both") ? "both" : PeekWord("leading") ? "leading" : "trailing";
         ++pos_;
         if (!AcceptWord("from")) {
-            call.elseValue = ParseExpression();  // the characters to remove
+            call.EditDetails().elseValue = ParseExpression();  // the characters to remove
             ExpectWord("from");
         }
         call.children.push_back(ParseExpression());
@@ -399,7 +404,7 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
     call.children.push_back(ParseExpression());
     if (name == "trim" && AcceptWord("from")) {  // TRIM(x FROM s)
         call.op = "both";
-        call.elseValue = std::move(call.children.back());
+        call.EditDetails().elseValue = std::move(call.children.back());
         call.children.back() = ParseExpression();
         return;
     }
@@ -416,25 +421,25 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
     if (name == "group_concat") {
         if (AcceptWord("order")) {
             ExpectWord("by");
-            call.orderBy = ParseOrderList();
+            call.EditDetails().orderBy = ParseOrderList();
         }
-        if (AcceptWord("separator")) call.separator = ParsePrimary();
+        if (AcceptWord("separator")) call.EditDetails().separator = ParsePrimary();
         if (AcceptWord("limit")) throw Untranslatable{"GROUP_CONCAT with LIMIT"};
     }
 }
 
 void SqlParser::ParseWindow(SqlNode& call) {
     if (!AcceptWord("over")) return;
-    call.hasWindow = true;
+    call.EditDetails().hasWindow = true;
     if (!AcceptText("(")) throw Untranslatable{"named window"};
     if (AcceptWord("partition")) {
         ExpectWord("by");
-        do call.partitionBy.push_back(ParseExpression());
+        do call.EditDetails().partitionBy.push_back(ParseExpression());
         while (AcceptText(","));
     }
     if (AcceptWord("order")) {
         ExpectWord("by");
-        call.orderBy = ParseOrderList();
+        call.EditDetails().orderBy = ParseOrderList();
     }
     if (PeekWord("rows") || PeekWord("range")) throw Untranslatable{"window frame"};
     ExpectText(")");
@@ -483,7 +488,7 @@ SqlNodePtr SqlParser::ParseCase() {
         node->children.push_back(ParseExpression());
     }
     if (node->children.size() < 3) Fail("expected WHEN");
-    if (AcceptWord("else")) node->elseValue = ParseExpression();
+    if (AcceptWord("else")) node->EditDetails().elseValue = ParseExpression();
     ExpectWord("end");
     return node;
 }

@@ -86,4 +86,7 @@ SqlNodePtr ParseSqlExpression(std::string_view text);
 // Lower-case copy (ASCII).
 std::string LowerAscii(std::string_view text);
 
+// Whether `text` holds `lower` (lower case) in any case (ASCII), without a copy of the text.
+bool ContainsAsciiNoCase(std::string_view text, std::string_view lower);
+
 }  // namespace velmora

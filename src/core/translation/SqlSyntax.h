@@ -2,8 +2,10 @@
 // the T-SQL writers (ExpressionTranslator, FullViewTranslator) read it. Plain data; any thread.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora {
@@ -22,9 +24,10 @@ constexpr int kMaxSqlNesting = 150;
 
 struct SqlNode;
 using SqlNodePtr = std::unique_ptr<SqlNode>;
+struct SqlNodeDetails;
 
 struct SqlNode {
-    enum class Kind {
+    enum class Kind : std::uint8_t {
         Null,        // NULL
         Boolean,     // TRUE / FALSE (text "1" / "0")
         Number,      // text as written
@@ -47,23 +50,42 @@ struct SqlNode {
         Collate,     // children[0]; name = collation
     };
     Kind kind = Kind::Null;
-    std::string text;
-    std::string name;
-    std::string op;
-    std::vector<std::string> parts;
-    std::vector<SqlNodePtr> children;
-    SqlNodePtr elseValue;           // CASE ... ELSE; LIKE ... ESCAPE
-    std::shared_ptr<SqlQuery> query;
     bool negated = false;
     bool distinct = false;          // aggregate(DISTINCT ...)
     int depth = 1;                  // of operator chains (a + b + c ...), to bound the recursion over them
-    // Function extras: CAST/CONVERT target type, GROUP_CONCAT ordering and separator, OVER, TRIM.
+    std::string text;
+    std::string name;
+    std::string_view op;  // always one of the parser's own literals, never a view into the text
+    std::vector<std::string> parts;
+    std::vector<SqlNodePtr> children;
+    // What few nodes carry (CASE's ELSE, a subquery, a function call's extras), held apart so
+    // that the many other nodes of a large text stay small; null when the node has none. Read
+    // through Details(), written through EditDetails().
+    std::unique_ptr<SqlNodeDetails> details;
+
+    const SqlNodeDetails& Details() const;
+    SqlNodeDetails& EditDetails();  // created on first use, by the parser
+};
+
+struct SqlNodeDetails {
+    SqlNodePtr elseValue;           // CASE ... ELSE; LIKE ... ESCAPE; TRIM's characters
+    std::shared_ptr<SqlQuery> query;
+    // Function calls: CAST/CONVERT target type, GROUP_CONCAT ordering and separator, OVER.
     std::string castType;           // lower case, e.g. "decimal(10,2)", "char", "signed"
     std::vector<std::pair<SqlNodePtr, bool>> orderBy;  // expression, descending
     SqlNodePtr separator;
     bool hasWindow = false;
     std::vector<SqlNodePtr> partitionBy;
 };
+
+inline const SqlNodeDetails& SqlNode::Details() const {
+    static const SqlNodeDetails none;
+    return details ? *details : none;
+}
+inline SqlNodeDetails& SqlNode::EditDetails() {
+    if (!details) details = std::make_unique<SqlNodeDetails>();
+    return *details;
+}
 
 struct SqlSelectItem {
     SqlNodePtr expr;

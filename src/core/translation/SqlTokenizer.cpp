@@ -18,18 +18,16 @@ class Scanner {
 public:
     Scanner(std::string_view text, SqlModeFlags mode) : text_(text), mode_(mode) {}
 
-    SqlTokens Run() {
-        SqlTokens result;
+    template <typename Visit>
+    std::string Run(const Visit& visit) {
+        if (text_.size() > UINT32_MAX) return "a text of more than 4 GB";  // offsets are 32 bits
         while (SkipSpace(), pos_ < text_.size()) {
             const std::size_t start = pos_;
             const SqlTokenKind kind = ReadToken();
-            if (!error_.empty()) {
-                result.error = error_ + " at offset " + std::to_string(start);
-                return result;
-            }
-            result.tokens.push_back({kind, std::string(text_.substr(start, pos_ - start)), start});
+            if (!error_.empty()) return error_ + " at offset " + std::to_string(start);
+            visit(SqlToken{text_.substr(start, pos_ - start), static_cast<std::uint32_t>(start), kind});
         }
-        return result;
+        return "";
     }
 
 private:
@@ -181,18 +179,29 @@ private:
 
 }  // namespace
 
-SqlTokens TokenizeSql(std::string_view text, SqlModeFlags mode) { return Scanner(text, mode).Run(); }
+SqlTokens TokenizeSql(std::string_view text, SqlModeFlags mode) {
+    std::size_t count = 0;
+    Scanner(text, mode).Run([&count](const SqlToken&) { ++count; });
+    SqlTokens result;
+    result.tokens.reserve(count);
+    result.error = Scanner(text, mode).Run([&result](const SqlToken& token) { result.tokens.push_back(token); });
+    return result;
+}
+
+std::string ScanSqlTokens(std::string_view text, SqlModeFlags mode, const std::function<void(const SqlToken&)>& visit) {
+    return Scanner(text, mode).Run(visit);
+}
 
 std::string StringTokenIntroducer(const SqlToken& token) {
     const std::size_t quote = token.text.find_first_of("'\"");
-    return quote == std::string::npos ? std::string() : token.text.substr(0, quote);
+    return quote == std::string_view::npos ? std::string() : std::string(token.text.substr(0, quote));
 }
 
 std::string StringTokenValue(const SqlToken& token) {
     const std::size_t open = token.text.find_first_of("'\"");
-    if (open == std::string::npos || token.text.size() < open + 2) return {};
+    if (open == std::string_view::npos || token.text.size() < open + 2) return {};
     const char quote = token.text[open];
-    const std::string_view body = std::string_view(token.text).substr(open + 1, token.text.size() - open - 2);
+    const std::string_view body = token.text.substr(open + 1, token.text.size() - open - 2);
     std::string value;
     for (std::size_t i = 0; i < body.size(); ++i) {
         const char c = body[i];
@@ -220,7 +229,7 @@ std::string StringTokenValue(const SqlToken& token) {
 
 std::string QuotedNameValue(const SqlToken& token) {
     std::string value;
-    const std::string_view body = std::string_view(token.text).substr(1, token.text.size() - 2);
+    const std::string_view body = token.text.substr(1, token.text.size() - 2);
     for (std::size_t i = 0; i < body.size(); ++i) {
         value += body[i];
         if (body[i] == '`' && i + 1 < body.size() && body[i + 1] == '`') ++i;
@@ -229,9 +238,9 @@ std::string QuotedNameValue(const SqlToken& token) {
 }
 
 std::string LiteralDigits(const SqlToken& token) {
-    const std::string& t = token.text;
-    if (t.size() >= 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'b')) return t.substr(2);
-    if (t.size() >= 3) return t.substr(2, t.size() - 3);
+    const std::string_view t = token.text;
+    if (t.size() >= 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'b')) return std::string(t.substr(2));
+    if (t.size() >= 3) return std::string(t.substr(2, t.size() - 3));
     return {};
 }
 

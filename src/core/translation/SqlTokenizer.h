@@ -5,13 +5,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velmora {
 
-enum class SqlTokenKind {
+enum class SqlTokenKind : std::uint8_t {
     Word,         // keyword or bare name: select, shop, count, _utf8mb4 (alone)
     QuotedName,   // `name`, with doubled backquotes inside
     String,       // 'x', "x", N'x', _utf8mb4'x' (introducer included in the text)
@@ -24,10 +26,12 @@ enum class SqlTokenKind {
     Comment,      // -- x, # x, /* x */
 };
 
+// A token's text is a view into the text it was read from (or into storage its reader keeps, for
+// a token it rewrote): the tokens of a text are valid while that text is.
 struct SqlToken {
+    std::string_view text;  // exactly as in the source
+    std::uint32_t offset;   // byte offset of the first character in the source (a text is at most 4 GB)
     SqlTokenKind kind;
-    std::string text;    // exactly as in the source
-    std::size_t offset;  // byte offset of the first character in the source
 };
 
 struct SqlTokens {
@@ -44,7 +48,13 @@ struct SqlModeFlags {
     bool noBackslashEscapes = false;
 };
 
+// All tokens of a text in one vector, sized once (a first pass counts them).
 SqlTokens TokenizeSql(std::string_view text, SqlModeFlags mode = {});
+
+// Calls `visit` with each token in turn, for a reader that needs only a few neighbours: a large
+// text's tokens are never all held. Returns "" when the whole text was read, else what stopped it,
+// with the offset (the tokens before it were visited).
+std::string ScanSqlTokens(std::string_view text, SqlModeFlags mode, const std::function<void(const SqlToken&)>& visit);
 
 // The value of a String token: the introducer and quotes gone, escapes resolved (\n, \t, \0, \\,
 // \', doubled quotes, ...; \% and \_ keep their backslash, as MySQL keeps it for LIKE).

@@ -69,22 +69,22 @@ bool ChangesNew(const RoutineStatement& statement) {
 }
 
 bool HasQuery(const SqlNode& node) {
-    if (node.query) return true;
+    if (node.Details().query) return true;
     if (node.kind == SqlNode::Kind::Function && (node.name == "last_insert_id" || node.name == "row_count")) return true;
     for (const auto& child : node.children)
         if (child && HasQuery(*child)) return true;
-    return node.elseValue && HasQuery(*node.elseValue);
+    return node.Details().elseValue && HasQuery(*node.Details().elseValue);
 }
 
 // One INSERT of one row of values, reading no table: the same rows whether it runs per row or once.
 bool IsPlainInsert(const RoutineStatement& statement) {
-    if (statement.kind != K::Insert || statement.query || statement.rows.size() != 1) return false;
-    return std::none_of(statement.rows[0].begin(), statement.rows[0].end(), [](const SqlNodePtr& v) { return HasQuery(*v); });
+    if (statement.kind != K::Insert || statement.query || statement.Details().rows.size() != 1) return false;
+    return std::none_of(statement.Details().rows[0].begin(), statement.Details().rows[0].end(), [](const SqlNodePtr& v) { return HasQuery(*v); });
 }
 
 bool IsSetBased(const RoutineStatement& body) {
     if (IsPlainInsert(body)) return true;
-    if (body.kind != K::Block || !body.label.empty() || body.body.empty()) return false;
+    if (body.kind != K::Block || !body.Details().label.empty() || body.body.empty()) return false;
     return std::all_of(body.body.begin(), body.body.end(), [](const RoutineStatementPtr& s) { return IsPlainInsert(*s); });
 }
 
@@ -122,9 +122,7 @@ public:
         if (setBased_) SetBased(lines);
         else RowLoop(lines);
         lines.push_back("END");
-        std::string statement;
-        for (const auto& line : lines) statement += (statement.empty() ? "" : "\n") + line;
-        result_.statements.push_back(statement);
+        result_.statements.push_back(JoinLines(lines));
         writer_.Finish();
         result_.references = writer_.references;
         result_.adjustments = writer_.adjustments;
@@ -187,12 +185,12 @@ private:
         if (body.kind == K::Insert) inserts.push_back(&body);
         for (const auto& statement : body.body) inserts.push_back(statement.get());
         for (const RoutineStatement* insert : inserts) {
-            std::string head = "INSERT INTO " + writer_.TargetTable(insert->table);
-            if (std::find(writer_.references.begin(), writer_.references.end(), insert->table.back()) == writer_.references.end())
-                writer_.references.push_back(insert->table.back());
+            std::string head = "INSERT INTO " + writer_.TargetTable(insert->Details().table);
+            if (std::find(writer_.references.begin(), writer_.references.end(), insert->Details().table.back()) == writer_.references.end())
+                writer_.references.push_back(insert->Details().table.back());
             std::string columns, values;
-            for (const auto& column : insert->columns) columns += (columns.empty() ? "" : ", ") + QuoteTargetName(column);
-            for (const auto& value : insert->rows[0]) values += (values.empty() ? "" : ", ") + writer_.Value(*value);
+            for (const auto& column : insert->Details().columns) columns += (columns.empty() ? "" : ", ") + QuoteTargetName(column);
+            for (const auto& value : insert->Details().rows[0]) values += (values.empty() ? "" : ", ") + writer_.Value(*value);
             // INSERT INTO t () VALUES (): a row of defaults for each row, which T-SQL writes one
             // at a time only (DEFAULT VALUES takes no SELECT).
             if (values.empty()) throw Untranslatable{"INSERT of a row of defaults for each row of a trigger"};
@@ -236,7 +234,8 @@ private:
         lines.push_back("    BEGIN");
         lines.push_back("        FETCH NEXT FROM @trigger_rows INTO " + into + ";");
         lines.push_back("        IF @@FETCH_STATUS <> 0 BREAK;");
-        lines.insert(lines.end(), writer_.lines.begin(), writer_.lines.end());
+        lines.insert(lines.end(), std::make_move_iterator(writer_.lines.begin()), std::make_move_iterator(writer_.lines.end()));
+        writer_.lines.clear();
         lines.push_back("    END");
         lines.push_back("    CLOSE @trigger_rows;");
         lines.push_back("    DEALLOCATE @trigger_rows;");

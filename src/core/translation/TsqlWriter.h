@@ -84,7 +84,7 @@ private:
     std::string CaseExpression(const SqlNode& node);
     std::string Subquery(const SqlQuery& query);
     std::string Logical(const SqlNode& node);
-    std::string LogicalOperand(const SqlNode& node, const std::string& parentOp);
+    std::string LogicalOperand(const SqlNode& node, std::string_view parentOp);
 
     // Functions, grouped (FunctionTranslations.cpp).
     std::string StringFunction(const SqlNode& call, const std::vector<std::string>& args);

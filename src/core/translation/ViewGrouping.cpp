@@ -12,7 +12,7 @@ namespace velmora {
 namespace {
 
 bool IsAggregate(const SqlNode& node) {
-    return node.kind == SqlNode::Kind::Function && !node.hasWindow && IsAggregateName(node.name);
+    return node.kind == SqlNode::Kind::Function && !node.Details().hasWindow && IsAggregateName(node.name);
 }
 
 bool Contains(const SqlNode& root, const std::function<bool(const SqlNode&)>& test) {
@@ -38,9 +38,9 @@ void WalkExpression(const SqlNode& node, const std::function<bool(const SqlNode&
     if (!visit(node)) return;
     for (const auto& child : node.children)
         if (child) WalkExpression(*child, visit);
-    if (node.elseValue) WalkExpression(*node.elseValue, visit);
-    for (const auto& part : node.partitionBy) WalkExpression(*part, visit);
-    for (const auto& [expr, descending] : node.orderBy) WalkExpression(*expr, visit);
+    if (node.Details().elseValue) WalkExpression(*node.Details().elseValue, visit);
+    for (const auto& part : node.Details().partitionBy) WalkExpression(*part, visit);
+    for (const auto& [expr, descending] : node.Details().orderBy) WalkExpression(*expr, visit);
 }
 
 std::vector<const SqlNode*> GroupingExpressions(const SqlQuery& query) {
