@@ -115,9 +115,21 @@ TEST(SchemaComparison, ATableScopeLeavesTheRestOfTheDatabaseAlone) {
     actual.tables.push_back({"stray", {}, {}, {}, {}});
     actual.modules.clear();
     actual.tables[0].foreignKeys.clear();
-    EXPECT_EQ(Described(CompareSchema(Expected(), actual, SchemaScope{false, {"CHILD"}})),
+    EXPECT_EQ(Described(CompareSchema(Expected(), actual, SchemaScope{false, {"CHILD"}, {}})),
               (std::vector<std::string>{"foreign key child.fk_p missing: (p) references parent",
                                         "trigger child_audit missing", "view v_child missing"}));
+}
+
+// A table the user left out (--exclude) is neither missing on the target nor extra there.
+TEST(SchemaComparison, ATableLeftOutIsNeitherMissingNorExtra) {
+    TargetSchemaShape actual = AsMade();
+    actual.tables.push_back({"stray", {}, {}, {}, {}});
+    EXPECT_EQ(Described(CompareSchema(Expected(), actual, SchemaScope{true, {}, {"STRAY"}})), std::vector<std::string>{});
+    actual.tables.erase(actual.tables.begin());  // child, left out and so never made
+    EXPECT_EQ(Described(CompareSchema(Expected(), actual, SchemaScope{true, {}, {"stray", "child"}})),
+              std::vector<std::string>{});
+    EXPECT_EQ(Described(CompareSchema(Expected(), actual, SchemaScope{true, {}, {"stray"}})),
+              std::vector<std::string>{"table child missing"});
 }
 
 TEST(SchemaComparison, TypesAndChecksCompareInOneForm) {

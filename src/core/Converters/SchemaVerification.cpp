@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 
 #include "Converters/ConversionDrivers.h"
 #include "Converters/FullTableConversion.h"
@@ -60,8 +61,9 @@ public:
         }
     }
 
-    void ExtraTables(const TargetSchemaShape& actual) {
+    void ExtraTables(const TargetSchemaShape& actual, const std::function<bool(std::string_view)>& leftOut) {
         for (const TargetTableShape& table : actual.tables) {
+            if (leftOut(table.name)) continue;
             bool expected = false;
             for (const ExpectedTable& e : expected_.tables) expected = expected || Same(e.translation.tableName, table.name);
             if (!expected && !Refused(table.name) && !OwnObject(table.name)) Add("table", table.name, "extra");
@@ -206,7 +208,15 @@ private:
     const ExpectedSchema& expected_;
 };
 
+bool Excluded(const SchemaScope& scope, std::string_view table) {
+    for (const std::string& name : scope.excluded) {
+        if (Same(name, table)) return true;
+    }
+    return false;
+}
+
 bool InScope(const SchemaScope& scope, std::string_view table) {
+    if (Excluded(scope, table)) return false;
     if (scope.wholeDatabase) return true;
     for (const std::string& name : scope.tables) {
         if (Same(name, table)) return true;
@@ -245,7 +255,9 @@ std::vector<SchemaDifference> CompareSchema(const ExpectedSchema& expected, cons
     for (const ExpectedTable& table : expected.tables) {
         if (InScope(scope, table.translation.tableName)) comparison.Table(table, actual.FindTable(table.translation.tableName));
     }
-    if (scope.wholeDatabase) comparison.ExtraTables(actual);
+    if (scope.wholeDatabase) {
+        comparison.ExtraTables(actual, [&scope](std::string_view table) { return Excluded(scope, table); });
+    }
     comparison.Modules(actual, scope.wholeDatabase);
     return std::move(comparison.differences);
 }
@@ -281,14 +293,16 @@ void VerifySchema(WorkerContext& context, std::string_view database, const Schem
         return;
     }
     log.WriteOutputLine("Verify Schema of database [%s]", db.c_str());
-    const ExpectedSchema expected = ReadExpectedSchema(context, database, scope);
+    SchemaScope own = scope;
+    own.excluded = context.options.exclude;
+    const ExpectedSchema expected = ReadExpectedSchema(context, database, own);
     const TargetSchemaShape actual = ReadTargetSchema(context);
     if (!actual.error.empty()) {
         log.WriteOutputLine("Schema verification FAILED: %s", actual.error.c_str());
         report.AddFailure("schema of database " + db + ": " + actual.error);
         return;
     }
-    const std::vector<SchemaDifference> differences = CompareSchema(expected, actual, scope);
+    const std::vector<SchemaDifference> differences = CompareSchema(expected, actual, own);
     for (const SchemaDifference& difference : differences) {
         const std::string detail = difference.detail.empty() ? "" : ": " + difference.detail;
         log.WriteOutputLine("SCHEMA %s %s %s%s", difference.kind.c_str(), difference.name.c_str(),

@@ -44,10 +44,12 @@ struct SchemaDifference {
 };
 
 // What to compare: every object of the database (extra tables and modules too), or only the
-// tables named and their objects.
+// tables named and their objects. The tables the user left out (--exclude) are neither expected
+// nor extra.
 struct SchemaScope {
     bool wholeDatabase = true;
     std::vector<std::string> tables;
+    std::vector<std::string> excluded;
 };
 
 // The comparison itself; pure. Names compare without regard to case, as the target's do.

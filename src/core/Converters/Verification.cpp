@@ -274,7 +274,7 @@ void VerifyMigratedTables(WorkerContext& context, VerifyMode mode, ConversionRep
     for (const TableReport& table : report.tables) {
         if (table.kind == "table" && table.result == 1) created.emplace_back(table.database, table.name);
     }
-    SchemaScope scope{report.wholeDatabase, {}};
+    SchemaScope scope{report.wholeDatabase, {}, {}};
     for (const auto& [database, name] : created) {
         if (context.StopRequested()) return;
         VerifyIntoReport(context, database, name, mode, report);
