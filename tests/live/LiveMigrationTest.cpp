@@ -425,6 +425,17 @@ TEST_F(LiveTest, ALostTargetLinkEndsWithTheResumeHintAndNoRowRefused) {
     EXPECT_NE(cut.out.find("the target's connection was lost after "), std::string::npos) << cut.out;
     EXPECT_NE(cut.err.find("run the same command again with --resume to complete it"), std::string::npos) << cut.err;
     EXPECT_EQ(Report()["objects"][0]["rowsFailed"], 0) << Report().dump(1);
+    // The read it left was ended on the source too: no query goes on writing into the cut
+    // connection, holding the table, until the server's write timeout.
+    auto admin = test::ConnectLocalMariaDb();
+    const std::string reading = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE DB = '" + source +
+                                "' AND INFO LIKE 'select % from big%'";
+    std::string left = "?";
+    for (int i = 0; i < 50 && left != "0"; ++i) {
+        left = test::LiveQuery(*admin->session(), reading).at(0).at(0);
+        if (left != "0") std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(left, "0");
 
     CliResult resumed = Live("migrate table " + source + " big " + target.name() + " --yes --resume");
     EXPECT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;

@@ -153,6 +153,21 @@ public:
         connection_ = nullptr;
         busy_ = false;
     }
+    // Ends a query whose rows are still arriving: the server is told to end it (over a
+    // connection of its own), so that only the rows already on their way are left to read.
+    // Where it cannot be told, the client side is cut at once; the server then goes on writing
+    // into the closed connection, holding the table's metadata lock, until its write timeout.
+    void EndMidStream() {
+        if (!connection_) return;
+        const std::string kill = "KILL QUERY " + std::to_string(mysql_thread_id(connection_));
+        std::string why;
+        bool told = false;
+        if (MYSQL* killer = ConnectMariaDb(options_, why)) {
+            told = mysql_real_query(killer, kill.c_str(), kill.size()) == 0;
+            mysql_close(killer);
+        }
+        if (!told) mariadb_cancel(connection_);
+    }
     const std::string& error() const { return error_; }
 
 private:
@@ -353,10 +368,10 @@ std::optional<std::string_view> MariaDbStatement::RawBytes(int index) const {
 void MariaDbStatement::Close() {
     if (!result_) return;
     if (!ended_) {
-        // Freeing the result would read the rest of the rows off the socket first, as long as
-        // the copy itself: the connection is cut instead (every read then fails at once) and
-        // the session connects again when it is asked next.
-        if (MYSQL* connection = session_.Connection()) mariadb_cancel(connection);
+        // Freeing the result reads the rest of the rows off the socket first, which would take
+        // as long as the copy itself: the server ends the query first, so that only the rows on
+        // their way are read. The session connects again when it is asked next.
+        session_.EndMidStream();
         mysql_free_result(result_);
         session_.Disconnect();
     } else {
