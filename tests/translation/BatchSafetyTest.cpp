@@ -44,6 +44,18 @@ TEST(BatchSafetyTest, SourceTextNeverEndsABatch) {
     EXPECT_EQ(safe.text.find("\nGO"), std::string::npos);
 }
 
+// Columns named as a splitter's commands (`version` is common) are bracketed, so that a table
+// written a column to a line is neither refused nor split.
+TEST(BatchSafetyTest, ColumnsNamedAsSplitterCommandsAreBracketed) {
+    const FullTableTranslation table =
+        TranslateTableFull("CREATE TABLE `t` (`id` int, `version` int, `GO` int, `exit` int, `quit` int)", {}, {}, {});
+    ASSERT_TRUE(table.ok()) << table.error;
+    for (const char* name : {"[version]", "[GO]", "[exit]", "[quit]"}) {
+        EXPECT_NE(table.createTable.find(name), std::string::npos) << name << "\n" << table.createTable;
+    }
+    ExpectOneBatch(table.createTable);
+}
+
 TEST(BatchSafetyTest, RewritesOnlyWhatHoldsALineBreakAndRefusesWhatCannotBeRewritten) {
     struct Case { std::string in, out; };
     const Case cases[] = {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "translation/Naming.h"
 #include "translation/SqlTokenizer.h"
 #include "translation/ValueLiterals.h"
 
@@ -68,10 +69,7 @@ std::string SplitterCommand(std::string_view line) {
     line.remove_prefix(from);
     if (line.starts_with(":") || line.starts_with("!!")) return std::string(line.substr(0, 2));
     const std::string word = Lower(line.substr(0, line.find_first_of(" \t(;")));
-    for (const char* command : {"go", "exit", "quit", "bye", "reset", "version", "ed", "vi"}) {
-        if (word == command) return word;
-    }
-    return "";
+    return IsBatchCommandWord(word) ? word : "";
 }
 
 std::string FirstSplitterLine(std::string_view text) {

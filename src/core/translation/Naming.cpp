@@ -118,8 +118,18 @@ bool IsSourceReservedWord(std::string_view name) {
     return words.count(Upper(name)) > 0;
 }
 
+bool IsBatchCommandWord(std::string_view word) {
+    const std::string upper = Upper(word);
+    for (const char* command : {"GO", "EXIT", "QUIT", "BYE", "RESET", "VERSION", "ED", "VI"}) {
+        if (upper == command) return true;
+    }
+    return false;
+}
+
 std::string QuoteTargetName(std::string_view name) {
-    if (IsPlainIdentifier(name) && !IsTargetReservedWord(name)) return std::string(name);
+    // A splitter's command word is bracketed too: a statement written a column to a line would
+    // otherwise have a line that a script's reader takes for its command (a column `version`).
+    if (IsPlainIdentifier(name) && !IsTargetReservedWord(name) && !IsBatchCommandWord(name)) return std::string(name);
     // A "]" inside brackets must be doubled, which some SQL Server-compatible servers cannot
     // read; such a name goes in double quotes, which every one reads (QUOTED_IDENTIFIER is on
     // for ODBC and sqlcmd connections).

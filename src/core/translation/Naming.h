@@ -17,6 +17,9 @@ bool IsPlainIdentifier(std::string_view name);
 
 // Reserved words, compared without regard to case.
 bool IsTargetReservedWord(std::string_view name);
+// True for a word that a batch splitter reads as its command when a line starts with it (sqlcmd's
+// GO, ED, EXIT, QUIT, RESET; FreeTDS tsql's go, exit, quit, bye, reset, version; vi), in any case.
+bool IsBatchCommandWord(std::string_view word);
 bool IsSourceReservedWord(std::string_view name);
 
 // The name as it must appear in a SQL Server statement: bare, [name], or "name" (with '"'
