@@ -95,10 +95,7 @@ std::string RowCopyFailure(const RowCopyResult& rows) {
         parts.push_back("reading the rows failed after " + std::to_string(rows.rowsRead) + " rows" +
                         (rows.readError.empty() ? "" : ": " + rows.readError));
     }
-    if (rows.targetLost) {
-        parts.push_back("the target's connection was lost after " + std::to_string(rows.rowsWritten) + " rows: " +
-                        rows.firstError);
-    }
+    if (rows.targetLost) parts.push_back(rows.TargetLostText());
     if (rows.backupFailed) parts.push_back("the data file could not be written");
     std::string text;
     for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;

@@ -8,6 +8,10 @@ bool RowCopyResult::Succeeded() const {
     return text == kTrueText && rowsFailed == 0 && !readFailed && !backupFailed && !targetLost;
 }
 
+std::string RowCopyResult::TargetLostText() const {
+    return "the target's connection was lost after " + std::to_string(rowsWritten) + " rows: " + firstError;
+}
+
 int64_t ConversionReport::RowsWritten() const {
     int64_t total = 0;
     for (const TableReport& table : tables) total += table.rows.rowsWritten;
@@ -31,9 +35,7 @@ int64_t ConversionReport::RowsFailed() const {
 namespace {
 
 std::string RowFailure(const RowCopyResult& rows) {
-    if (rows.targetLost) {
-        return "the target's connection was lost after " + std::to_string(rows.rowsWritten) + " rows: " + rows.firstError;
-    }
+    if (rows.targetLost) return rows.TargetLostText();
     if (rows.rowsFailed > 0) {
         return std::to_string(rows.rowsFailed) + " rows failed: " + rows.firstError;
     }

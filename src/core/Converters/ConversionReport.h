@@ -29,6 +29,8 @@ struct RowCopyResult {
     std::string readError;    // the driver's words for a read that failed or was cut short
 
     bool Succeeded() const;
+    // "the target's connection was lost after N rows: <driver text>" (targetLost only).
+    std::string TargetLostText() const;
 };
 
 // One row that the verification found missing, extra or different (see Verification.h).
