@@ -8,7 +8,8 @@
 //   corpus_routines [FOLDER] [--oracle N] [--list FILE] [--default-sql-mode]
 //   (FOLDER defaults to /usr/share/mysql/mysql-test; --default-sql-mode ignores the files' sql_mode)
 //
-// --list FILE writes every statement with its outcome, for reading the refusals one by one.
+// --list FILE writes every statement with its outcome (its translation or its refusal), for reading
+// the refusals one by one, or for comparing the translations of two builds.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -208,7 +209,7 @@ int main(int argc, char** argv) {
         ++counts[outcome.kind][outcome.status];
         if (outcome.status == 'R') ++reasons[Reason(outcome.detail)];
         if (outcome.status == 'T') translated.push_back(outcome.detail);
-        if (list) list << "==== " << outcome.status << " " << outcome.detail.substr(0, outcome.status == 'T' ? 0 : 300) << "\n" << text << "\n";
+        if (list) list << "==== " << outcome.status << " " << outcome.detail << "\n" << text << "\n";
     }
     std::printf("%zu routine and trigger statements in %s\n", texts.size(), folder.c_str());
     std::printf("%-10s %10s %10s %10s\n", "kind", "translated", "refused", "crashed");

@@ -35,17 +35,49 @@ bool EndsWithReturn(const RoutineStatement& body) {
            body.body.back()->kind == RoutineStatement::Kind::Return;
 }
 
-void PrepareWriter(const ParsedRoutine& routine, std::string_view text, RoutineWriter& writer) {
+// The statements of a body's outermost block as the reader reads them: each is let go once the
+// next is asked for, but the declarations, which the writer's scope refers to, are kept.
+class ReadFeed : public StatementFeed {
+public:
+    explicit ReadFeed(RoutineReader& reader) : reader_(reader) {}
+
+    const RoutineStatement* Next() override {
+        if (current_ && current_->kind >= RoutineStatement::Kind::DeclareVariable &&
+            current_->kind <= RoutineStatement::Kind::DeclareHandler)
+            declarations_.push_back(std::move(current_));
+        current_ = reader_.NextInBlock();
+        if (current_) lastIsReturn_ = current_->kind == RoutineStatement::Kind::Return;
+        return current_.get();
+    }
+    bool LastIsReturn() const { return lastIsReturn_; }
+
+private:
+    RoutineReader& reader_;
+    RoutineStatementPtr current_;
+    RoutineStatementList declarations_;
+    bool lastIsReturn_ = false;
+};
+
+// The writer learns what it needs of the whole text before the first statement is written. A
+// text that names PREPARE is read once more for it, a statement at a time.
+void PrepareWriter(std::string_view text, RoutineWriter& writer) {
     writer.keepRowCount = ContainsAsciiNoCase(text, "row_count");
     writer.keepFoundRows = ContainsAsciiNoCase(text, "found_rows");
-    AllowPreparedVariables(*routine.body, writer);
+    if (ContainsAsciiNoCase(text, "prepare")) {
+        RoutineReader reader(text);
+        std::string label;
+        if (!reader.OpenBlock(label)) AllowPreparedVariables(*reader.Body(), writer);
+        while (RoutineStatementPtr statement = reader.NextInBlock()) AllowPreparedVariables(*statement, writer);
+    }
     writer.AllowSessionVariables(text);
 }
 
 // CREATE PROCEDURE [schema.]name @a type, @b type OUTPUT AS BEGIN ... END; CREATE FUNCTION
-// schema.name(...) RETURNS type AS BEGIN ... END (dbo in the default schema).
-void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view text, const RoutineContext& context,
+// schema.name(...) RETURNS type AS BEGIN ... END (dbo in the default schema). A body that is a
+// block is written as it is read.
+void TranslateProcedureOrFunction(RoutineReader& reader, std::string_view text, const RoutineContext& context,
                                   FullRoutineTranslation& result) {
+    const ParsedRoutine& routine = reader.header();
     const bool function = routine.kind == ParsedRoutine::Kind::Function;
     RoutineWriter writer(context, routine.kind, result.name);
     std::vector<std::string> parameters, resets;
@@ -56,10 +88,19 @@ void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view
         // MySQL starts an OUT parameter as NULL, whatever the caller passed.
         if (parameter.mode == "out") resets.push_back("    SET " + variable + " = NULL;");
     }
-    PrepareWriter(routine, text, writer);
-    if (function) writer.WriteInline(*routine.body, 1);
-    else writer.Write(*routine.body, 1);
-    if (function && (!EndsWithReturn(*routine.body) || writer.LeavesInlineBlock())) {
+    PrepareWriter(text, writer);
+    bool endsWithReturn = false;
+    if (std::string label; reader.OpenBlock(label)) {
+        ReadFeed statements(reader);
+        writer.WriteBlock(label, statements, 1, function);
+        endsWithReturn = statements.LastIsReturn();
+    } else {
+        const RoutineStatementPtr body = reader.Body();
+        if (function) writer.WriteInline(*body, 1);
+        else writer.Write(*body, 1);
+        endsWithReturn = EndsWithReturn(*body);
+    }
+    if (function && (!endsWithReturn || writer.LeavesInlineBlock())) {
         writer.lines.push_back("    " + writer.RaiseText("FUNCTION " + result.name + " ended without RETURN"));
         writer.lines.push_back("    RETURN NULL;");
     }
@@ -89,17 +130,19 @@ void TranslateProcedureOrFunction(const ParsedRoutine& routine, std::string_view
 }
 
 FullRoutineTranslation Translate(std::string_view text, const RoutineContext& context) {
-    const ParsedRoutine routine = ParseRoutine(text);
+    RoutineReader reader(text);
+    ParsedRoutine& routine = reader.header();
     FullRoutineTranslation result;
     result.name = routine.nameParts.back();
     if (routine.kind == ParsedRoutine::Kind::Trigger) {
         result.kind = RoutineKind::Trigger;
         result.table = routine.tableParts.back();
+        routine.body = reader.Body();
         TranslateTrigger(routine, context, result, text);
         return result;
     }
     result.kind = routine.kind == ParsedRoutine::Kind::Function ? RoutineKind::Function : RoutineKind::Procedure;
-    TranslateProcedureOrFunction(routine, text, context, result);
+    TranslateProcedureOrFunction(reader, text, context, result);
     return result;
 }
 
@@ -138,8 +181,12 @@ KnownRoutine RoutineSignature(std::string_view createText) {
     KnownRoutine known;
     if (!StatementSizeProblem(createText.size()).empty()) return known;
     try {
-        const ParsedRoutine routine = ParseRoutine(createText);
+        RoutineReader reader(createText);
+        const ParsedRoutine& routine = reader.header();
         if (routine.kind == ParsedRoutine::Kind::Trigger) return known;
+        // A body it cannot read gives no signature; read a statement at a time, none held.
+        if (std::string label; !reader.OpenBlock(label)) reader.Body();
+        while (reader.NextInBlock()) {}
         known.name = routine.nameParts.back();
         known.kind = routine.kind == ParsedRoutine::Kind::Function ? RoutineKind::Function : RoutineKind::Procedure;
         for (const auto& parameter : routine.parameters) {

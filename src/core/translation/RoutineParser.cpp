@@ -15,29 +15,35 @@ namespace {
 
 // User variables (@x) become names the writer resolves ("@x"); system variables stay variables,
 // which the expression parser refuses. A quoted variable's name (@`x`) is kept in `names`, which
-// its token views. Comments are dropped in place: the tokens of a large body are not copied.
-std::vector<SqlToken> RoutineTokens(std::string_view text, std::deque<std::string>& names) {
-    SqlTokens tokens = TokenizeSql(text);
-    if (!tokens.ok()) throw Untranslatable{"unreadable text (" + tokens.error + ")"};
-    std::vector<SqlToken>& out = tokens.tokens;
-    std::erase_if(out, [](const SqlToken& token) { return token.kind == SqlTokenKind::Comment; });
-    for (SqlToken& token : out) {
-        if (token.kind != SqlTokenKind::Variable || token.text.starts_with("@@")) continue;
+// its token views. Comments are dropped. Tokens are read as the parser asks for them, so that a
+// large body's tokens are never all held; the whole text is scanned once first, so that an
+// unreadable token is named before anything else.
+SqlParser::TokenPull RoutineTokens(std::string_view text, std::deque<std::string>& names) {
+    if (std::string error = ScanSqlTokens(text, {}, [](const SqlToken&) {}); !error.empty())
+        throw Untranslatable{"unreadable text (" + error + ")"};
+    auto reader = std::make_shared<SqlTokenReader>(text);
+    return [reader, &names](SqlToken& token) {
+        do
+            if (!reader->Next(token)) return false;
+        while (token.kind == SqlTokenKind::Comment);
+        if (token.kind != SqlTokenKind::Variable || token.text.starts_with("@@")) return true;
         token.kind = SqlTokenKind::Word;
-        if (token.text.find_first_of("`'\"") == std::string_view::npos) continue;
+        if (token.text.find_first_of("`'\"") == std::string_view::npos) return true;
         std::string& name = names.emplace_back("@");
         for (char c : token.text.substr(1))
             if (c != '`' && c != '\'' && c != '"') name += c;
         token.text = name;
-    }
-    return std::move(out);
+        return true;
+    };
 }
 
-class BodyParser {
-public:
-    explicit BodyParser(std::vector<SqlToken> tokens) : p_(std::move(tokens)) {}
+}  // namespace
 
-    ParsedRoutine Parse() {
+class RoutineReader::BodyParser {
+public:
+    explicit BodyParser(SqlParser::TokenPull tokens) : p_(std::move(tokens)) {}
+
+    ParsedRoutine Header() {
         ParsedRoutine routine;
         p_.ExpectWord("create");
         SkipDefiner();
@@ -63,13 +69,64 @@ public:
         }
         if (routine.kind != ParsedRoutine::Kind::Trigger) Characteristics(routine);
         if (p_.PeekWord("as") || p_.PeekWord("is")) throw Untranslatable{"a routine in Oracle mode (AS or IS before the body)"};
-        routine.body = Statement();
-        p_.AcceptText(";");
-        if (!p_.AtEnd()) p_.Fail("unexpected text after the routine's body");
         return routine;
     }
 
+    RoutineStatementPtr Body() {
+        RoutineStatementPtr body = Statement();
+        End();
+        return body;
+    }
+
+    // The outermost [label:] BEGIN of a body that is a block, read up to its first statement.
+    bool OpenBlock(std::string& label) {
+        const SqlToken* second = p_.Peek(1);
+        const std::size_t at = second && second->kind == SqlTokenKind::Operator && second->text == ":" ? 2 : 0;
+        if (!p_.PeekWord("begin", at) || p_.PeekWord("work", at + 1) || p_.PeekWord("transaction", at + 1)) return false;
+        if (at) {
+            label = p_.ReadName();
+            p_.Skip();
+        }
+        p_.Skip();
+        if (p_.AcceptWord("not")) p_.ExpectWord("atomic");
+        ++depth_;
+        blockLabel_ = label;
+        open_ = true;
+        return true;
+    }
+
+    // The open block's next statement; null after its END (and the text's end).
+    RoutineStatementPtr NextInBlock() {
+        if (!open_) return nullptr;
+        p_.Forget();
+        if (p_.AtEnd()) p_.Fail("expected END");
+        if (p_.AcceptWord("end")) {
+            open_ = false;
+            --depth_;
+            AcceptEndLabel(blockLabel_);
+            End();
+            return nullptr;
+        }
+        RoutineStatementPtr statement = Statement();
+        p_.ExpectText(";");
+        return statement;
+    }
+
 private:
+    void End() {
+        p_.AcceptText(";");
+        if (!p_.AtEnd()) p_.Fail("unexpected text after the routine's body");
+    }
+
+    // END [label]
+    void AcceptEndLabel(const std::string& label) {
+        if (label.empty()) return;
+        const SqlToken* token = p_.Peek();
+        if (token && (token->kind == SqlTokenKind::Word || token->kind == SqlTokenKind::QuotedName) &&
+            LowerAscii(token->kind == SqlTokenKind::Word ? token->text : QuotedNameValue(*token)) == LowerAscii(label))
+            p_.Skip();
+    }
+
     // [OR REPLACE] [DEFINER = user@host | CURRENT_USER[()]]
     void SkipDefiner() {
         if (p_.AcceptWord("or")) p_.ExpectWord("replace");
@@ -172,11 +229,7 @@ private:
                 statement->kind != K::Loop)
                 p_.Fail("expected a block or loop after a label");
             statement->EditDetails().label = label;
-            // END [label]
-            const SqlToken* token = p_.Peek();
-            if (token && (token->kind == SqlTokenKind::Word || token->kind == SqlTokenKind::QuotedName) &&
-                LowerAscii(p_.Peek()->kind == SqlTokenKind::Word ? token->text : QuotedNameValue(*token)) == LowerAscii(label))
-                p_.Skip();
+            AcceptEndLabel(label);
         }
         return statement;
     }
@@ -341,9 +394,9 @@ private:
 
     SqlParser p_;
     int depth_ = 0;
+    bool open_ = false;
+    std::string blockLabel_;
 };
-
-}  // namespace
 
 RoutineType ParseRoutineType(SqlParser& parser) {
     static const std::array<std::string_view, 10> kModifiers = {
@@ -388,10 +441,22 @@ RoutineType ParseRoutineType(SqlParser& parser) {
     }
 }
 
+RoutineReader::RoutineReader(std::string_view createText)
+    : parser_(std::make_unique<BodyParser>(RoutineTokens(createText, variableNames_))), header_(parser_->Header()) {}
+
+RoutineReader::~RoutineReader() = default;
+
+RoutineStatementPtr RoutineReader::Body() { return parser_->Body(); }
+
+bool RoutineReader::OpenBlock(std::string& label) { return parser_->OpenBlock(label); }
+
+RoutineStatementPtr RoutineReader::NextInBlock() { return parser_->NextInBlock(); }
+
 ParsedRoutine ParseRoutine(std::string_view createText) {
-    std::deque<std::string> variableNames;  // outlives the tokens that view it
-    BodyParser parser(RoutineTokens(createText, variableNames));
-    return parser.Parse();
+    RoutineReader reader(createText);
+    ParsedRoutine routine = std::move(reader.header());
+    routine.body = reader.Body();
+    return routine;
 }
 
 }  // namespace velmora

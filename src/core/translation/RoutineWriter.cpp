@@ -129,24 +129,52 @@ void RoutineWriter::Write(const RoutineStatement& statement, int level) {
     WithHandlers([&](int at) { Simple(statement, at); }, level, CanOnlyFailOnValues(statement));
 }
 
-void RoutineWriter::Block(const RoutineStatement& block, int level) { BlockStatements(block, level, true); }
+namespace {
+
+// A parsed block's statements, in order.
+class ListFeed : public StatementFeed {
+public:
+    explicit ListFeed(const RoutineStatementList& list) : list_(list) {}
+    const RoutineStatement* Next() override { return next_ < list_.size() ? list_[next_++].get() : nullptr; }
+
+private:
+    const RoutineStatementList& list_;
+    std::size_t next_ = 0;
+};
+
+bool IsDeclaration(const RoutineStatement& statement) {
+    using K = RoutineStatement::Kind;
+    return statement.kind >= K::DeclareVariable && statement.kind <= K::DeclareHandler;
+}
+
+}  // namespace
+
+void RoutineWriter::Block(const RoutineStatement& block, int level) {
+    ListFeed feed(block.body);
+    BlockStatements(block.Details().label, feed, level, true);
+}
 
 void RoutineWriter::WriteInline(const RoutineStatement& body, int level) {
-    if (body.kind == RoutineStatement::Kind::Block) return BlockStatements(body, level - 1, false);
-    Write(body, level);
+    if (body.kind != RoutineStatement::Kind::Block) return Write(body, level);
+    ListFeed feed(body.body);
+    BlockStatements(body.Details().label, feed, level - 1, false);
+}
+
+void RoutineWriter::WriteBlock(const std::string& label, StatementFeed& statements, int level, bool inline_) {
+    BlockStatements(label, statements, inline_ ? level - 1 : level, !inline_);
 }
 
 // A block's statements in a scope of their own, inside BEGIN ... END unless `enclosed` is false
 // (a function's outermost block, whose last statement T-SQL wants to be its RETURN).
-void RoutineWriter::BlockStatements(const RoutineStatement& block, int level, bool enclosed) {
+void RoutineWriter::BlockStatements(const std::string& blockLabel, StatementFeed& statements, int level, bool enclosed) {
     Label label;
-    label.name = LowerAscii(block.Details().label);
-    label.end = UniqueLabel((block.Details().label.empty() ? "block" : block.Details().label) + "_end");
+    label.name = LowerAscii(blockLabel);
+    label.end = UniqueLabel((blockLabel.empty() ? "block" : blockLabel) + "_end");
     labels_.push_back(label);
     scopes_.emplace_back();
     if (enclosed) Emit(level, "BEGIN");
     const std::size_t before = lines.size();
-    Statements(block.body, level + 1, label.end);
+    Statements(statements, level + 1, label.end);
     if (lines.size() == before) Emit(level + 1, ";");
     if (enclosed) Emit(level, "END");
     scopes_.pop_back();
@@ -159,16 +187,9 @@ void RoutineWriter::BlockStatements(const RoutineStatement& block, int level, bo
 
 // The statements of a block: declarations first (as MySQL requires), then the rest; when the
 // block has only EXIT handlers for errors, one TRY holds the rest and its CATCH runs them.
-void RoutineWriter::Statements(const RoutineStatementList& list, int level, const std::string& blockEnd) {
-    using K = RoutineStatement::Kind;
-    std::size_t i = 0;
-    for (; i < list.size(); ++i) {
-        const RoutineStatement& statement = *list[i];
-        if (statement.kind != K::DeclareVariable && statement.kind != K::DeclareCondition &&
-            statement.kind != K::DeclareCursor && statement.kind != K::DeclareHandler)
-            break;
-        Declare(statement, level, blockEnd);
-    }
+void RoutineWriter::Statements(StatementFeed& statements, int level, const std::string& blockEnd) {
+    const RoutineStatement* statement = statements.Next();
+    for (; statement && IsDeclaration(*statement); statement = statements.Next()) Declare(*statement, level, blockEnd);
     // By index: the nested blocks written below add scopes, which may move the vector's elements.
     const std::size_t own = scopes_.size() - 1;
     const auto& declared = scopes_[own].handlers;
@@ -178,10 +199,9 @@ void RoutineWriter::Statements(const RoutineStatementList& list, int level, cons
     const int inner = tryMode ? level + 1 : level;
     if (tryMode) Emit(level, "BEGIN TRY");
     const std::size_t before = lines.size();
-    for (; i < list.size(); ++i) {
-        if (list[i]->kind >= K::DeclareVariable && list[i]->kind <= K::DeclareHandler)
-            throw Untranslatable{"DECLARE after the first statement of a block"};
-        Write(*list[i], inner);
+    for (; statement; statement = statements.Next()) {
+        if (IsDeclaration(*statement)) throw Untranslatable{"DECLARE after the first statement of a block"};
+        Write(*statement, inner);
     }
     if (!tryMode) return;
     if (lines.size() == before) Emit(inner, ";");

@@ -25,6 +25,16 @@ std::string TranslatePreparedText(const std::string& text, const RoutineContext&
 // The T-SQL type of a variable or parameter of a MySQL type.
 std::string MapRoutineType(const RoutineType& type);
 
+// The statements of a block one at a time: a parsed list's, or those a reader gives as it reads
+// them (the outermost block of a large body, each let go once the next is asked for). What Next
+// gave stays valid until the next call; declarations, which the writer refers to later, while the
+// feed lives.
+class StatementFeed {
+public:
+    virtual ~StatementFeed() = default;
+    virtual const RoutineStatement* Next() = 0;  // null after the last
+};
+
 class RoutineWriter {
 public:
     RoutineWriter(const RoutineContext& context, ParsedRoutine::Kind kind, std::string ownName);
@@ -38,6 +48,9 @@ public:
     void Write(const RoutineStatement& statement, int level);
     // A function's body: its outermost block's statements without a BEGIN ... END of their own.
     void WriteInline(const RoutineStatement& body, int level);
+    // The outermost block's statements, as they come: enclosed in BEGIN ... END, or `inline_` as
+    // WriteInline writes them.
+    void WriteBlock(const std::string& label, StatementFeed& statements, int level, bool inline_);
     // Whether a jump leaves the outermost block written inline (its last statement is then not the end).
     bool LeavesInlineBlock() const { return outerEndUsed_; }
     // Declarations the written statements need (row counts, messages), for the top of the body.
@@ -105,8 +118,8 @@ private:
 
     // RoutineWriter.cpp: blocks, control flow, handlers.
     void Block(const RoutineStatement& block, int level);
-    void BlockStatements(const RoutineStatement& block, int level, bool enclosed);
-    void Statements(const RoutineStatementList& list, int level, const std::string& blockEnd);
+    void BlockStatements(const std::string& label, StatementFeed& statements, int level, bool enclosed);
+    void Statements(StatementFeed& statements, int level, const std::string& blockEnd);
     void Branch(const RoutineStatementList& list, int level);
     void If(const RoutineStatement& statement, int level);
     void Case(const RoutineStatement& statement, int level);

@@ -51,14 +51,29 @@ bool ContainsAsciiNoCase(std::string_view text, std::string_view lower) {
     return std::search(text.begin(), text.end(), lower.begin(), lower.end(), equal) != text.end();
 }
 
-SqlParser::SqlParser(std::vector<SqlToken> tokens) : tokens_(std::move(tokens)) {
-    std::erase_if(tokens_, [](const SqlToken& token) { return token.kind == SqlTokenKind::Comment; });
+SqlParser::SqlParser(std::vector<SqlToken> tokens) {
+    std::erase_if(tokens, [](const SqlToken& token) { return token.kind == SqlTokenKind::Comment; });
+    tokens_.assign(tokens.begin(), tokens.end());
 }
 
-bool SqlParser::AtEnd() const { return pos_ >= tokens_.size(); }
+SqlParser::SqlParser(TokenPull pull) : pull_(std::move(pull)) {}
+
+bool SqlParser::AtEnd() const { return Peek() == nullptr; }
 
 const SqlToken* SqlParser::Peek(std::size_t ahead) const {
-    return pos_ + ahead < tokens_.size() ? &tokens_[pos_ + ahead] : nullptr;
+    const std::size_t at = pos_ + ahead - base_;
+    for (SqlToken token{}; at >= tokens_.size() && pull_;) {
+        if (pull_(token)) tokens_.push_back(token);
+        else pull_ = nullptr;
+    }
+    return at < tokens_.size() ? &tokens_[at] : nullptr;
+}
+
+void SqlParser::Forget() {
+    while (base_ + 1 < pos_ && !tokens_.empty()) {
+        tokens_.pop_front();
+        ++base_;
+    }
 }
 
 bool SqlParser::PeekWord(std::string_view word, std::size_t ahead) const {

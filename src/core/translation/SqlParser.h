@@ -4,6 +4,8 @@
 // NATURAL JOIN, ...), throws Untranslatable naming the construct. One parser per text; any thread.
 #pragma once
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,7 +18,12 @@ namespace velmora {
 
 class SqlParser {
 public:
+    // Gives the next token to read; false at the end.
+    using TokenPull = std::function<bool(SqlToken&)>;
+
     explicit SqlParser(std::vector<SqlToken> tokens);
+    // Reads tokens as it needs them: with Forget, only the few the parser still looks at are held.
+    explicit SqlParser(TokenPull pull);
 
     SqlNodePtr ParseExpression();
     std::shared_ptr<SqlQuery> ParseQuery();
@@ -25,6 +32,9 @@ public:
     bool AtEnd() const;
     void Skip() { ++pos_; }
     const SqlToken* Peek(std::size_t ahead = 0) const;
+    // Lets go of the tokens already read but the last one: call it where no token of the parser's
+    // is held (between the statements of a routine body). The rest stay where they are.
+    void Forget();
     bool PeekWord(std::string_view word, std::size_t ahead = 0) const;  // case-insensitive
     bool AcceptWord(std::string_view word);
     bool AcceptText(std::string_view text);  // operator or punctuation
@@ -75,8 +85,13 @@ private:
         SqlParser& parser_;
     };
 
-    std::vector<SqlToken> tokens_;
-    std::size_t pos_ = 0;
+    const SqlToken& Previous() const { return tokens_[pos_ - 1 - base_]; }
+
+    // A deque: tokens read in later, and those forgotten, leave the others where they are.
+    mutable std::deque<SqlToken> tokens_;
+    mutable TokenPull pull_;
+    std::size_t base_ = 0;  // the index in the text's tokens of tokens_.front()
+    std::size_t pos_ = 0;   // the index in the text's tokens of the next token
     int nesting_ = 0;
 };
 

@@ -134,7 +134,7 @@ std::unique_ptr<SqlTableRef> SqlParser::ParseTableRef() {
         else if (AcceptWord("join")) type = "join";
         else if (AcceptWord("inner") || AcceptWord("cross")) ExpectWord("join"), type = "join";
         else if (AcceptWord("left") || AcceptWord("right")) {
-            type = LowerAscii(tokens_[pos_ - 1].text) + " join";
+            type = LowerAscii(Previous().text) + " join";
             AcceptWord("outer");
             ExpectWord("join");
         } else {

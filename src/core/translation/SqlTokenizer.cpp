@@ -14,20 +14,32 @@ bool IsWordChar(char c) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-class Scanner {
+}  // namespace
+
+class SqlTokenReader::Scanner {
 public:
-    Scanner(std::string_view text, SqlModeFlags mode) : text_(text), mode_(mode) {}
+    Scanner(std::string_view text, SqlModeFlags mode) : text_(text), mode_(mode) {
+        if (text_.size() > UINT32_MAX) error_ = "a text of more than 4 GB";  // offsets are 32 bits
+    }
+
+    bool Next(SqlToken& token) {
+        if (!error_.empty() || (SkipSpace(), pos_ >= text_.size())) return false;
+        const std::size_t start = pos_;
+        const SqlTokenKind kind = ReadToken();
+        if (!error_.empty()) {
+            error_ += " at offset " + std::to_string(start);
+            return false;
+        }
+        token = SqlToken{text_.substr(start, pos_ - start), static_cast<std::uint32_t>(start), kind};
+        return true;
+    }
+
+    const std::string& Error() const { return error_; }
 
     template <typename Visit>
     std::string Run(const Visit& visit) {
-        if (text_.size() > UINT32_MAX) return "a text of more than 4 GB";  // offsets are 32 bits
-        while (SkipSpace(), pos_ < text_.size()) {
-            const std::size_t start = pos_;
-            const SqlTokenKind kind = ReadToken();
-            if (!error_.empty()) return error_ + " at offset " + std::to_string(start);
-            visit(SqlToken{text_.substr(start, pos_ - start), static_cast<std::uint32_t>(start), kind});
-        }
-        return "";
+        for (SqlToken token{}; Next(token);) visit(token);
+        return error_;
     }
 
 private:
@@ -177,7 +189,12 @@ private:
     std::string error_;
 };
 
-}  // namespace
+SqlTokenReader::SqlTokenReader(std::string_view text, SqlModeFlags mode) : scanner_(std::make_unique<Scanner>(text, mode)) {}
+SqlTokenReader::~SqlTokenReader() = default;
+bool SqlTokenReader::Next(SqlToken& token) { return scanner_->Next(token); }
+const std::string& SqlTokenReader::error() const { return scanner_->Error(); }
+
+using Scanner = SqlTokenReader::Scanner;
 
 SqlTokens TokenizeSql(std::string_view text, SqlModeFlags mode) {
     std::size_t count = 0;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,24 @@ struct SqlTokens {
 struct SqlModeFlags {
     bool ansiQuotes = false;
     bool noBackslashEscapes = false;
+};
+
+// A text's tokens one at a time, for a reader that holds only those it still needs.
+class SqlTokenReader {
+public:
+    explicit SqlTokenReader(std::string_view text, SqlModeFlags mode = {});
+    ~SqlTokenReader();
+    SqlTokenReader(const SqlTokenReader&) = delete;
+    SqlTokenReader& operator=(const SqlTokenReader&) = delete;
+    // The next token; false at the end of the text, or where a token cannot be read (error() then
+    // says what stopped it, with the offset).
+    bool Next(SqlToken& token);
+    const std::string& error() const;
+
+    class Scanner;
+
+private:
+    std::unique_ptr<Scanner> scanner_;
 };
 
 // All tokens of a text in one vector, sized once (a first pass counts them).
