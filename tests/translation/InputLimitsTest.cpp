@@ -1,6 +1,7 @@
 // Bounded input: a definition over the statement limit is refused with its size before any
-// parsing (a 61 MB routine took 37 s and 6 GB only to be refused), and a table with more columns
-// than SQL Server allows is refused with both numbers (6.4 million columns were translated).
+// parsing (a 61 MB routine took 37 s and 6 GB only to be refused), and a table or SELECT list with
+// more columns than SQL Server allows is refused with both numbers (6.4 million columns were
+// translated).
 #include <gtest/gtest.h>
 
 #include "translation/FullRoutineTranslator.h"
@@ -28,6 +29,12 @@ TEST(InputLimitsTest, OversizedDefinitionsAndTooManyColumnsAreRefusedWithTheirSi
               "the table has 1025 columns; SQL Server allows 1024");
     columns.resize(columns.rfind(", `c1024`"));
     EXPECT_TRUE(TranslateTableFull("CREATE TABLE `wide` (" + columns + ")", {}, {}, {}).ok());
+    // A SELECT list is refused at its 4,097th column, before the rest is read.
+    std::string items = "1 AS `c0`";
+    for (int i = 1; i < 4096; ++i) items += ", " + std::to_string(i) + " AS `c" + std::to_string(i) + "`";
+    EXPECT_TRUE(TranslateViewFull("CREATE VIEW v AS SELECT " + items, "", {"", ""}, {}).ok());
+    EXPECT_EQ(TranslateViewFull("CREATE VIEW v AS SELECT " + items + ", 4096 AS `c4096`, (", "", {"", ""}, {}).untranslatable,
+              "the SELECT list has more than 4096 columns; SQL Server allows 4096");
     // Fixed-length columns over 8,060 bytes are refused; text that may leave the row is not.
     std::string bigints = "`a` varchar(60000), `b` binary(255)";
     for (int i = 0; i < 1000; ++i) bigints += ", `c" + std::to_string(i) + "` bigint";

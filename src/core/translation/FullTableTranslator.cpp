@@ -42,13 +42,21 @@ public:
         std::string primaryKey = TranslateKeys(table_, names_, out_);
         if (!primaryKey.empty()) lines.push_back("  " + primaryKey);
         TranslateTableChecks(checks);
-        out_.checks = checks;
-        for (std::string& check : checks) lines.push_back("  " + check);
-        out_.createTable = "CREATE TABLE " + out_.targetName + " (\n";
-        for (size_t i = 0; i < lines.size(); ++i) {
-            out_.createTable += lines[i] + (i + 1 < lines.size() ? ",\n" : "\n");
-        }
+        // The statement sized once, each part appended in place: the checks of enum columns may
+        // be as long as the whole definition.
+        const std::string head = "CREATE TABLE " + out_.targetName + " (\n";
+        std::size_t size = head.size() + 1;
+        for (const auto* part : {&lines, &checks})
+            for (const std::string& line : *part) size += line.size() + 4;
+        out_.createTable.reserve(size);
+        out_.createTable = head;
+        const std::size_t count = lines.size() + checks.size();
+        std::size_t written = 0;
+        for (const auto* part : {&lines, &checks})
+            for (const std::string& line : *part)
+                ((out_.createTable += part == &checks ? "  " : "") += line) += ++written < count ? ",\n" : "\n";
         out_.createTable += ")";
+        out_.checks = std::move(checks);
         ReportTableOptions();
         out_.comments = CommentStatements(table_, names_.targetSchema);
         return std::move(out_);
@@ -272,7 +280,7 @@ private:
         // Outside strict mode MySQL stores '' for a value that is not a label: it must fit too.
         if (!empty) check += "N'', ";
         check.resize(check.size() - 2);
-        return check + "))";
+        return check += "))";
     }
 
     static const TargetColumn& TextColumn() {

@@ -237,9 +237,7 @@ struct ParsedView {
 };
 
 ParsedView ParseView(std::string_view text) {
-    SqlTokens tokens = TokenizeSql(text);
-    if (!tokens.ok()) throw Untranslatable{"unreadable text (" + tokens.error + ")"};
-    SqlParser parser(std::move(tokens.tokens));
+    SqlParser parser(SqlParser::Reading(text));
     ParsedView view;
     parser.ExpectWord("create");
     while (!parser.AtEnd() && !parser.PeekWord("view")) parser.Skip();  // OR REPLACE, ALGORITHM, DEFINER, SQL SECURITY

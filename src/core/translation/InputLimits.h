@@ -1,7 +1,7 @@
 // InputLimits: how much text one definition from the source may hold before the translation
 // refuses it, so that a hostile or broken definition cannot take the machine's memory or hours of
 // time: a statement over the limit (16 MB unless raised) is refused with its size, and a table
-// with more columns than SQL Server allows is refused with both numbers.
+// or a SELECT list with more columns than SQL Server allows is refused with both numbers.
 //
 // The limit is one for the process, set once at start (the command line's --max-statement-mb)
 // before any translation runs; reading it is safe from any thread.
@@ -16,6 +16,10 @@ namespace velmora {
 inline constexpr size_t kDefaultStatementLimit = size_t{16} << 20;
 // SQL Server's most columns in a table (without sparse column sets).
 inline constexpr size_t kMaxTableColumns = 1024;
+
+// SQL Server's most columns in one SELECT list (MySQL's most in a view, too): a longer list is
+// refused as it is read, before its expressions take memory.
+inline constexpr size_t kMaxSelectColumns = 4096;
 
 // SQL Server's largest row: the fixed-length columns and 7 bytes of overhead must fit in it.
 inline constexpr size_t kMaxRowBytes = 8060;

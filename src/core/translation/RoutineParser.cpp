@@ -16,16 +16,10 @@ namespace {
 // User variables (@x) become names the writer resolves ("@x"); system variables stay variables,
 // which the expression parser refuses. A quoted variable's name (@`x`) is kept in `names`, which
 // its token views. Comments are dropped. Tokens are read as the parser asks for them, so that a
-// large body's tokens are never all held; the whole text is scanned once first, so that an
-// unreadable token is named before anything else.
+// large body's tokens are never all held.
 SqlParser::TokenPull RoutineTokens(std::string_view text, std::deque<std::string>& names) {
-    if (std::string error = ScanSqlTokens(text, {}, [](const SqlToken&) {}); !error.empty())
-        throw Untranslatable{"unreadable text (" + error + ")"};
-    auto reader = std::make_shared<SqlTokenReader>(text);
-    return [reader, &names](SqlToken& token) {
-        do
-            if (!reader->Next(token)) return false;
-        while (token.kind == SqlTokenKind::Comment);
+    return [tokens = SqlParser::Reading(text), &names](SqlToken& token) {
+        if (!tokens(token)) return false;
         if (token.kind != SqlTokenKind::Variable || token.text.starts_with("@@")) return true;
         token.kind = SqlTokenKind::Word;
         if (token.text.find_first_of("`'\"") == std::string_view::npos) return true;

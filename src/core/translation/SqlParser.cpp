@@ -58,6 +58,18 @@ SqlParser::SqlParser(std::vector<SqlToken> tokens) {
 
 SqlParser::SqlParser(TokenPull pull) : pull_(std::move(pull)) {}
 
+SqlParser::TokenPull SqlParser::Reading(std::string_view text) {
+    if (std::string error = ScanSqlTokens(text, {}, [](const SqlToken&) {}); !error.empty())
+        throw Untranslatable{"unreadable text (" + error + ")"};
+    auto reader = std::make_shared<SqlTokenReader>(text);
+    return [reader](SqlToken& token) {
+        do
+            if (!reader->Next(token)) return false;
+        while (token.kind == SqlTokenKind::Comment);
+        return true;
+    };
+}
+
 bool SqlParser::AtEnd() const { return Peek() == nullptr; }
 
 const SqlToken* SqlParser::Peek(std::size_t ahead) const {

@@ -24,6 +24,10 @@ public:
     explicit SqlParser(std::vector<SqlToken> tokens);
     // Reads tokens as it needs them: with Forget, only the few the parser still looks at are held.
     explicit SqlParser(TokenPull pull);
+    // The tokens of `text` as a parser asks for them, comments dropped. The whole text is scanned
+    // once first (holding nothing), so that an unreadable token is named before anything else:
+    // throws Untranslatable. The text must outlive the parser.
+    static TokenPull Reading(std::string_view text);
 
     SqlNodePtr ParseExpression();
     std::shared_ptr<SqlQuery> ParseQuery();
@@ -33,7 +37,8 @@ public:
     void Skip() { ++pos_; }
     const SqlToken* Peek(std::size_t ahead = 0) const;
     // Lets go of the tokens already read but the last one: call it where no token of the parser's
-    // is held (between the statements of a routine body). The rest stay where they are.
+    // is held (between the statements of a routine body, between the columns of the outermost
+    // SELECT list). The rest stay where they are.
     void Forget();
     bool PeekWord(std::string_view word, std::size_t ahead = 0) const;  // case-insensitive
     bool AcceptWord(std::string_view word);

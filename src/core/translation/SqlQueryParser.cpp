@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "translation/InputLimits.h"
 #include "translation/SqlParser.h"
 
 namespace velmora {
@@ -84,10 +85,14 @@ std::shared_ptr<SqlQuery> SqlParser::ParseSelect() {
 
 void SqlParser::ParseSelectItems(SqlQuery& query) {
     do {
+        if (query.items.size() == kMaxSelectColumns)
+            throw Untranslatable{"the SELECT list has more than " + std::to_string(kMaxSelectColumns) + " columns; SQL Server allows " +
+                                 std::to_string(kMaxSelectColumns)};
         SqlSelectItem item;
         item.expr = ParseExpression();
         item.alias = ParseOptionalAlias();
         query.items.push_back(std::move(item));
+        if (nesting_ == 1) Forget();  // the outermost query's: no caller holds a token
     } while (AcceptText(","));
 }
 
