@@ -114,7 +114,7 @@ int TranslateView(const velmora::cli::CliOptions& options) {
         std::fprintf(stderr, "translate-view: it cannot be translated: %s\n", inDefaultMode.refusal.c_str());
         return 1;
     }
-    text = std::move(inDefaultMode.text);
+    if (inDefaultMode.rewritten) text = std::move(inDefaultMode.text);
     // Names of the view's own database lose their qualifier, as on the way into a target database.
     const std::pair<std::string, std::string> name = velmora::ViewNameOf(text);
     const velmora::FullViewTranslation view = velmora::TranslateViewFull(text, "", {name.second, ""}, models);
@@ -150,7 +150,7 @@ int TranslateRoutine(const velmora::cli::CliOptions& options) {
         (!ReadInput("translate-routine", *options.tableFile, tables) || !ReadTableModels("translate-routine", tables, context.tables)))
         return kExitUsage;
     context.sqlMode = options.sqlMode.value_or("");
-    const velmora::KnownRoutine self = velmora::RoutineSignature(velmora::InDefaultSqlMode(text, context.sqlMode).text);
+    const velmora::KnownRoutine self = velmora::RoutineSignature(velmora::InDefaultSqlMode(text, context.sqlMode).In(text));
     if (!self.name.empty()) context.routines.push_back(self);
     const velmora::FullRoutineTranslation routine = velmora::TranslateRoutineFull(text, context);
     if (!routine.ok()) {

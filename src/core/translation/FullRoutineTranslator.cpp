@@ -207,7 +207,7 @@ FullRoutineTranslation TranslateRoutineFull(std::string_view createText, const R
         if (std::string problem = NameProblemIn(createText); !problem.empty()) return Refused(problem);
         if (context.sqlMode.empty()) return Translate(createText, context);
         const SqlModeText text = InDefaultSqlMode(createText, context.sqlMode);
-        return text.refusal.empty() ? Translate(text.text, context) : Refused(text.refusal);
+        return text.refusal.empty() ? Translate(text.In(createText), context) : Refused(text.refusal);
     } catch (const Untranslatable& problem) {
         return Refused(problem.construct);
     } catch (const std::out_of_range&) {  // a length, position or limit beyond any integer

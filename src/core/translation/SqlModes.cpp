@@ -1,8 +1,8 @@
 // SqlModes: see the header.
 #include "translation/SqlModes.h"
 
+#include <optional>
 #include <set>
-#include <vector>
 
 #include "translation/SqlParser.h"
 #include "translation/SqlTokenizer.h"
@@ -43,13 +43,13 @@ std::string BackslashesDoubled(std::string_view literal) {
 }
 
 // NOT as a prefix operator of an operand (not NOT IN, NOT LIKE, IS NOT, NOT EXISTS, NOT (...)).
-bool IsPrefixNot(const std::vector<SqlToken>& tokens, std::size_t i) {
-    if (LowerAscii(tokens[i].text) != "not" || tokens[i].kind != SqlTokenKind::Word) return false;
-    if (i > 0 && LowerAscii(tokens[i - 1].text) == "is") return false;
-    if (i + 1 >= tokens.size()) return false;
-    const std::string next = LowerAscii(tokens[i + 1].text);
-    return next != "(" && next != "in" && next != "like" && next != "between" && next != "regexp" && next != "rlike" &&
-           next != "exists" && next != "null" && next != "found" && next != "deterministic";
+bool IsPrefixNot(const SqlToken* previous, const SqlToken& token, const SqlToken* next) {
+    if (LowerAscii(token.text) != "not" || token.kind != SqlTokenKind::Word) return false;
+    if (previous && LowerAscii(previous->text) == "is") return false;
+    if (!next) return false;
+    const std::string after = LowerAscii(next->text);
+    return after != "(" && after != "in" && after != "like" && after != "between" && after != "regexp" && after != "rlike" &&
+           after != "exists" && after != "null" && after != "found" && after != "deterministic";
 }
 
 }  // namespace
@@ -59,25 +59,35 @@ SqlModeText InDefaultSqlMode(std::string_view text, std::string_view sqlMode) {
     SqlModeText out;
     if (modes.count("ORACLE")) return out.refusal = "a routine in Oracle mode (sql_mode ORACLE)", out;
     const SqlModeFlags flags{modes.count("ANSI_QUOTES") > 0, modes.count("NO_BACKSLASH_ESCAPES") > 0};
-    if (!flags.ansiQuotes && !flags.noBackslashEscapes && !modes.count("PIPES_AS_CONCAT") && !modes.count("HIGH_NOT_PRECEDENCE"))
-        return out.text = std::string(text), out;
-    const SqlTokens tokens = TokenizeSql(text, flags);
-    if (!tokens.ok()) return out.text = std::string(text), out;  // the parser names what it cannot read
+    const bool pipes = modes.count("PIPES_AS_CONCAT") > 0, highNot = modes.count("HIGH_NOT_PRECEDENCE") > 0;
+    if (!flags.ansiQuotes && !flags.noBackslashEscapes && !pipes && !highNot) return out;  // the text as it is
+    // One pass over the tokens, each looked at once the token after it is known; none are held.
+    std::optional<SqlToken> previous, current;
     std::size_t copied = 0;
-    for (std::size_t i = 0; i < tokens.tokens.size(); ++i) {
-        const SqlToken& token = tokens.tokens[i];
+    const auto take = [&](const SqlToken* next) {
+        if (!current || !out.refusal.empty()) return;
+        const SqlToken& token = *current;
         std::string replacement(token.text);
         if (token.kind == SqlTokenKind::QuotedName && token.text[0] == '"') replacement = Backquoted(token.text);
         if (token.kind == SqlTokenKind::String && flags.noBackslashEscapes) replacement = BackslashesDoubled(token.text);
-        if (token.kind == SqlTokenKind::Operator && token.text == "||" && modes.count("PIPES_AS_CONCAT"))
-            return out.refusal = "|| as concatenation (sql_mode PIPES_AS_CONCAT)", out;
-        if (modes.count("HIGH_NOT_PRECEDENCE") && IsPrefixNot(tokens.tokens, i))
-            return out.refusal = "NOT before an operand under sql_mode HIGH_NOT_PRECEDENCE", out;
+        if (token.kind == SqlTokenKind::Operator && token.text == "||" && pipes)
+            out.refusal = "|| as concatenation (sql_mode PIPES_AS_CONCAT)";
+        else if (highNot && IsPrefixNot(previous ? &*previous : nullptr, token, next))
+            out.refusal = "NOT before an operand under sql_mode HIGH_NOT_PRECEDENCE";
         out.text.append(text.substr(copied, token.offset - copied));
         out.text += replacement;
         copied = token.offset + token.text.size();
-    }
+    };
+    const std::string error = ScanSqlTokens(text, flags, [&](const SqlToken& token) {
+        take(&token);
+        previous = current;
+        current = token;
+    });
+    if (!error.empty()) return {};  // the text as it is: the parser names what it cannot read
+    take(nullptr);
+    if (!out.refusal.empty()) return out.text.clear(), out;
     out.text.append(text.substr(copied));
+    out.rewritten = true;
     return out;
 }
 

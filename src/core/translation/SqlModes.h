@@ -13,8 +13,12 @@
 namespace velmora {
 
 struct SqlModeText {
-    std::string text;     // in the default mode
-    std::string refusal;  // the construct the mode makes untranslatable; "" when none
+    std::string text;         // in the default mode, when `rewritten`
+    std::string refusal;      // the construct the mode makes untranslatable; "" when none
+    bool rewritten = false;   // false: the text reads the same in the default mode (no copy is made)
+
+    // The text to translate: `original` itself, or its rewriting.
+    std::string_view In(std::string_view original) const { return rewritten ? std::string_view(text) : original; }
 };
 
 // `sqlMode`: the mode as the server prints it ("ANSI_QUOTES,STRICT_TRANS_TABLES"; any case).
