@@ -121,10 +121,12 @@ void TranslateProcedureOrFunction(RoutineReader& reader, std::string_view text, 
     if (!function) lines.push_back("    SET NOCOUNT ON;");
     for (auto& line : writer.HelperDeclarations(1)) lines.push_back(std::move(line));
     lines.insert(lines.end(), resets.begin(), resets.end());
-    lines.insert(lines.end(), std::make_move_iterator(writer.lines.begin()), std::make_move_iterator(writer.lines.end()));
-    writer.lines.clear();
-    lines.push_back("END");
-    result.statements.push_back(JoinLines(lines));
+    // The head goes in front of the body's text, in place where its room allows.
+    const bool empty = writer.lines.empty();
+    std::string statement = writer.lines.Joined();
+    statement.insert(0, JoinLines(lines) + "\n");
+    statement += empty ? "END" : "\nEND";
+    result.statements.push_back(std::move(statement));
     result.references = writer.references;
     result.adjustments = writer.adjustments;
 }

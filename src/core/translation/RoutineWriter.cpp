@@ -173,9 +173,9 @@ void RoutineWriter::BlockStatements(const std::string& blockLabel, StatementFeed
     labels_.push_back(label);
     scopes_.emplace_back();
     if (enclosed) Emit(level, "BEGIN");
-    const std::size_t before = lines.size();
+    const std::size_t before = lines.Mark();
     Statements(statements, level + 1, label.end);
-    if (lines.size() == before) Emit(level + 1, ";");
+    if (lines.Mark() == before) Emit(level + 1, ";");
     if (enclosed) Emit(level, "END");
     scopes_.pop_back();
     if (labels_.back().endUsed || endJumps_.count(label.end)) {
@@ -198,13 +198,13 @@ void RoutineWriter::Statements(StatementFeed& statements, int level, const std::
     scopes_[own].tryMode = tryMode;
     const int inner = tryMode ? level + 1 : level;
     if (tryMode) Emit(level, "BEGIN TRY");
-    const std::size_t before = lines.size();
+    const std::size_t before = lines.Mark();
     for (; statement; statement = statements.Next()) {
         if (IsDeclaration(*statement)) throw Untranslatable{"DECLARE after the first statement of a block"};
         Write(*statement, inner);
     }
     if (!tryMode) return;
-    if (lines.size() == before) Emit(inner, ";");
+    if (lines.Mark() == before) Emit(inner, ";");
     Emit(level, "END TRY");
     Emit(level, "BEGIN CATCH");
     std::vector<const Handler*> handlers;
@@ -216,9 +216,9 @@ void RoutineWriter::Statements(StatementFeed& statements, int level, const std::
 
 void RoutineWriter::Branch(const RoutineStatementList& list, int level) {
     Emit(level, "BEGIN");
-    const std::size_t before = lines.size();
+    const std::size_t before = lines.Mark();
     for (const auto& statement : list) Write(*statement, level + 1);
-    if (lines.size() == before) Emit(level + 1, ";");
+    if (lines.Mark() == before) Emit(level + 1, ";");
     Emit(level, "END");
 }
 
@@ -259,19 +259,19 @@ void RoutineWriter::Loop(const RoutineStatement& statement, int level) {
     label.start = UniqueLabel(base + "_start");
     label.end = UniqueLabel(base + "_end");
     labels_.push_back(label);
-    const std::size_t startLine = lines.size();
+    const std::size_t startLine = lines.Mark();
     Emit(level, statement.kind == K::While ? "WHILE " + Condition(*statement.expr) : "WHILE 1 = 1");
     Emit(level, "BEGIN");
     ++whileDepth_;
-    const std::size_t before = lines.size();
+    const std::size_t before = lines.Mark();
     for (const auto& inner : statement.body) Write(*inner, level + 1);
     if (statement.kind == K::Repeat) Emit(level + 1, "IF " + Condition(*statement.expr) + " BREAK;");
-    if (lines.size() == before) Emit(level + 1, ";");
+    if (lines.Mark() == before) Emit(level + 1, ";");
     --whileDepth_;
     Emit(level, "END");
     const Label done = labels_.back();
     labels_.pop_back();
-    if (done.startUsed) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(startLine), std::string(4 * level, ' ') + done.start + ":");
+    if (done.startUsed) lines.InsertAt(startLine, std::string(4 * level, ' ') + done.start + ":");
     if (done.endUsed) Emit(level, done.end + ":");
 }
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "translation/FullRoutineTranslator.h"
@@ -33,6 +34,28 @@ class StatementFeed {
 public:
     virtual ~StatementFeed() = default;
     virtual const RoutineStatement* Next() = 0;  // null after the last
+};
+
+// The lines a writer wrote, held as one text: a large body's lines are not each a string of their
+// own, and the statement is made from the text without a copy.
+class WrittenLines {
+public:
+    void push_back(std::string_view line) { (text_ += line) += '\n'; }
+    // Where the next line goes: for telling whether lines were written since, and for a line put
+    // there later (InsertAt). Lines put in later at or after a mark leave it where it is.
+    std::size_t Mark() const { return text_.size(); }
+    void InsertAt(std::size_t mark, std::string_view line) { text_.insert(mark, std::string(line) + '\n'); }
+    bool empty() const { return text_.empty(); }
+    // The lines joined by line breaks; leaves none.
+    std::string Joined() {
+        if (!text_.empty()) text_.pop_back();
+        std::string joined = std::move(text_);
+        text_.clear();
+        return joined;
+    }
+
+private:
+    std::string text_;  // each line ended by a line break
 };
 
 class RoutineWriter {
@@ -85,7 +108,7 @@ public:
     // failing conversion that carries the message).
     std::string RaiseText(const std::string& message);
 
-    std::vector<std::string> lines;  // the body; the caller moves them into its statement
+    WrittenLines lines;  // the body; the caller takes them into its statement
     std::vector<std::string> references;
     std::vector<std::string> adjustments;
 

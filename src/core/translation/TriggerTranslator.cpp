@@ -234,8 +234,7 @@ private:
         lines.push_back("    BEGIN");
         lines.push_back("        FETCH NEXT FROM @trigger_rows INTO " + into + ";");
         lines.push_back("        IF @@FETCH_STATUS <> 0 BREAK;");
-        lines.insert(lines.end(), std::make_move_iterator(writer_.lines.begin()), std::make_move_iterator(writer_.lines.end()));
-        writer_.lines.clear();
+        if (!writer_.lines.empty()) lines.push_back(writer_.lines.Joined());
         lines.push_back("    END");
         lines.push_back("    CLOSE @trigger_rows;");
         lines.push_back("    DEALLOCATE @trigger_rows;");
@@ -262,7 +261,7 @@ private:
             values += (values.empty() ? "" : ", ") + NewVariable(column.name);
             sets += (sets.empty() ? "" : ", ") + QuoteTargetName(column.name) + " = " + NewVariable(column.name);
         }
-        std::vector<std::string>& out = writer_.lines;
+        WrittenLines& out = writer_.lines;
         if (trigger_.event == "update") {
             std::string where;
             for (const auto& column : key_)
