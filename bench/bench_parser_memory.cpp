@@ -68,7 +68,7 @@ std::string NestedExpressions(std::size_t bytes) {
 // size: a longer list is refused at its 4,097th column.
 std::string WideView(std::size_t bytes) {
     const int columns = 4000;
-    const std::size_t perColumn = bytes / columns - 30;
+    const std::size_t perColumn = bytes / columns - 60;
     std::string text = "CREATE ALGORITHM=UNDEFINED DEFINER=`root`@`localhost` SQL SECURITY DEFINER VIEW `v` AS select ";
     for (int c = 0; c < columns; ++c) {
         std::string column = "case `t`.`k`";

@@ -122,11 +122,9 @@ void TranslateProcedureOrFunction(RoutineReader& reader, std::string_view text, 
     for (auto& line : writer.HelperDeclarations(1)) lines.push_back(std::move(line));
     lines.insert(lines.end(), resets.begin(), resets.end());
     // The head goes in front of the body's text, in place where its room allows.
-    const bool empty = writer.lines.empty();
-    std::string statement = writer.lines.Joined();
-    statement.insert(0, JoinLines(lines) + "\n");
-    statement += empty ? "END" : "\nEND";
-    result.statements.push_back(std::move(statement));
+    writer.lines.InsertAt(0, JoinLines(lines));
+    writer.lines.push_back("END");
+    result.statements.push_back(writer.lines.Joined());
     result.references = writer.references;
     result.adjustments = writer.adjustments;
 }

@@ -6,6 +6,7 @@
 // RoutineStatements.cpp. Throws Untranslatable. One writer per routine; any thread.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -40,11 +41,18 @@ public:
 // own, and the statement is made from the text without a copy.
 class WrittenLines {
 public:
-    void push_back(std::string_view line) { (text_ += line) += '\n'; }
+    void push_back(std::string_view line) {
+        Room(line.size() + 1);
+        (text_ += line) += '\n';
+    }
     // Where the next line goes: for telling whether lines were written since, and for a line put
     // there later (InsertAt). Lines put in later at or after a mark leave it where it is.
     std::size_t Mark() const { return text_.size(); }
-    void InsertAt(std::size_t mark, std::string_view line) { text_.insert(mark, std::string(line) + '\n'); }
+    void InsertAt(std::size_t mark, std::string_view line) {
+        Room(line.size() + 1);
+        text_.insert(mark, line);
+        text_.insert(mark + line.size(), 1, '\n');
+    }
     bool empty() const { return text_.empty(); }
     // The lines joined by line breaks; leaves none.
     std::string Joined() {
@@ -55,6 +63,12 @@ public:
     }
 
 private:
+    // Grows the text by doubling, so that a long line does not leave it full (the next line would
+    // copy it all) and a head put in front later usually finds room.
+    void Room(std::size_t more) {
+        if (text_.size() + more > text_.capacity()) text_.reserve(std::max(2 * text_.capacity(), text_.size() + more));
+    }
+
     std::string text_;  // each line ended by a line break
 };
 
