@@ -42,26 +42,50 @@ bool ReadInput(const char* command, const std::string& file, std::string& text) 
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
         return true;
     }
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in) {
         std::fprintf(stderr, "%s: cannot open '%s': %s\n", command, file.c_str(), std::strerror(errno));
         return false;
     }
+    // Sized once: a large definition is not copied while its text grows.
+    const std::streamoff size = in.tellg();
+    in.seekg(0);
+    if (size > 0) text.reserve(static_cast<std::size_t>(size));
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
 
-// Appends one statement and its GO line, rewritten so that no text from the source can end the
-// batch or run a command of the splitter; false (with the reason written) when it cannot be.
-bool AppendBatch(std::string& out, const std::string& statement, const char* command) {
-    const velmora::BatchSafeText safe = velmora::MakeBatchSafe(statement);
-    if (!safe.ok()) {
-        std::fprintf(stderr, "%s: the statement cannot be written safely: %s\n", command, safe.refusal.c_str());
-        return false;
+// The batches a translate command prints, each followed by its GO line: every statement is
+// rewritten so that no text from the source can end the batch or run a command of the splitter,
+// and let go once it is. Nothing is printed unless every one could be (the reason is written).
+class BatchOutput {
+public:
+    explicit BatchOutput(const char* command) : command_(command) {}
+
+    bool Add(std::string statement) {
+        velmora::BatchSafeText safe = velmora::MakeBatchSafe(statement);
+        std::string().swap(statement);
+        if (!safe.ok()) {
+            std::fprintf(stderr, "%s: the statement cannot be written safely: %s\n", command_, safe.refusal.c_str());
+            return false;
+        }
+        batches_.push_back(std::move(safe.text));
+        return true;
     }
-    (out += safe.text) += "\nGO\n";
-    return true;
-}
+
+    // The comment lines, then the batches.
+    void Print(const std::string& comments) const {
+        std::fwrite(comments.data(), 1, comments.size(), stdout);
+        for (const std::string& batch : batches_) {
+            std::fwrite(batch.data(), 1, batch.size(), stdout);
+            std::fputs("\nGO\n", stdout);
+        }
+    }
+
+private:
+    const char* command_;
+    std::vector<std::string> batches_;
+};
 
 // A comment line of the output: line breaks of the source's text become blanks.
 std::string CommentLine(const std::string& prefix, std::string text) {
@@ -122,10 +146,11 @@ int TranslateView(const velmora::cli::CliOptions& options) {
         std::fprintf(stderr, "translate-view: it cannot be translated: %s\n", view.untranslatable.c_str());
         return 1;
     }
-    std::string out;
-    for (const std::string& adjustment : view.adjustments) out += CommentLine("adjusted: ", adjustment);
-    if (!AppendBatch(out, view.statement, "translate-view")) return 1;
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::string comments;
+    for (const std::string& adjustment : view.adjustments) comments += CommentLine("adjusted: ", adjustment);
+    BatchOutput out("translate-view");
+    if (!out.Add(view.statement)) return 1;
+    out.Print(comments);
     return kExitOk;
 }
 
@@ -152,17 +177,18 @@ int TranslateRoutine(const velmora::cli::CliOptions& options) {
     context.sqlMode = options.sqlMode.value_or("");
     const velmora::KnownRoutine self = velmora::RoutineSignature(velmora::InDefaultSqlMode(text, context.sqlMode).In(text));
     if (!self.name.empty()) context.routines.push_back(self);
-    const velmora::FullRoutineTranslation routine = velmora::TranslateRoutineFull(text, context);
+    velmora::FullRoutineTranslation routine = velmora::TranslateRoutineFull(text, context);
+    std::string().swap(text);  // the output of a large routine is made without its source held too
     if (!routine.ok()) {
         std::fprintf(stderr, "translate-routine: it cannot be translated: %s\n", routine.untranslatable.c_str());
         return 1;
     }
-    std::string out;
-    for (const std::string& adjustment : routine.adjustments) out += CommentLine("adjusted: ", adjustment);
-    for (const std::string& statement : routine.statements) {
-        if (!AppendBatch(out, statement, "translate-routine")) return 1;
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::string comments;
+    for (const std::string& adjustment : routine.adjustments) comments += CommentLine("adjusted: ", adjustment);
+    BatchOutput out("translate-routine");
+    for (std::string& statement : routine.statements)
+        if (!out.Add(std::move(statement))) return 1;
+    out.Print(comments);
     return kExitOk;
 }
 
@@ -184,19 +210,20 @@ int PrintFullTranslation(const std::string& text, const velmora::cli::CliOptions
         std::fprintf(stderr, "translate-table: %s\n", table.error.c_str());
         return 1;
     }
-    std::string out;
+    std::string comments;
     for (const velmora::Adjustment& adjustment : table.adjustments) {
-        out += CommentLine("adjusted: ", (adjustment.column.empty() ? "" : adjustment.column + ": ") + adjustment.text);
+        comments += CommentLine("adjusted: ", (adjustment.column.empty() ? "" : adjustment.column + ": ") + adjustment.text);
     }
     for (const velmora::AppliedOverride& applied : table.overrides) {
-        out += CommentLine("type map: ", applied.column + ": " + applied.Describe());
+        comments += CommentLine("type map: ", applied.column + ": " + applied.Describe());
     }
-    bool ok = AppendBatch(out, table.createTable, "translate-table");
-    for (const auto* list : {&table.indexes, &table.comments, &table.foreignKeys}) {
-        for (const std::string& text : *list) ok = ok && AppendBatch(out, text, "translate-table");
+    BatchOutput out("translate-table");
+    bool ok = out.Add(std::move(table.createTable));
+    for (auto* list : {&table.indexes, &table.comments, &table.foreignKeys}) {
+        for (std::string& text : *list) ok = ok && out.Add(std::move(text));
     }
     if (!ok) return 1;
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    out.Print(comments);
     return kExitOk;
 }
 
