@@ -245,7 +245,7 @@ bool OrderedRowReader::StartQuery() {
                 error_ = "a key value of the last row read is missing";
                 return false;
             }
-            after.push_back(*row_[position]);
+            after.emplace_back(*row_[position]);
         }
         limit_ = NextPageRows(pageRows_, pageBytes_);
     }
@@ -305,7 +305,7 @@ bool OrderedRowReader::Next() {
 bool OrderedRowReader::InKeyOrder() {
     int order = previousKey_.empty() ? 1 : 0;
     for (size_t i = 0; i < spec_.keyPositions.size() && order == 0; ++i) {
-        const std::optional<std::string>& value = row_[spec_.keyPositions[i]];
+        const std::optional<std::string_view>& value = row_[spec_.keyPositions[i]];
         if (!value) break;
         order = CompareKeyValues(spec_.key.orders[i], *value, previousKey_[i]);
     }
@@ -315,7 +315,7 @@ bool OrderedRowReader::InKeyOrder() {
     }
     previousKey_.clear();
     for (size_t position : spec_.keyPositions) {
-        previousKey_.push_back(row_[position].value_or(std::string()));
+        previousKey_.emplace_back(row_[position].value_or(std::string_view()));
     }
     return true;
 }

@@ -49,14 +49,17 @@ struct OrderedReadSpec {
     bool streams = false;                  // one ordered query instead of pages
 };
 
-using RowValues = std::vector<std::optional<std::string>>;
+// The values of the row read last: views of the query's own buffers, valid until the reader's next
+// Next() (a large value is not copied once more).
+using RowValues = std::vector<std::optional<std::string_view>>;
 
 class OrderedRowReader {
 public:
     OrderedRowReader(OperationLog& log, Session* session, OrderedReadSpec spec);
     ~OrderedRowReader();
 
-    // The next row into row(); false at the end of the rows or on a failure (see failed()).
+    // The next row into row() (which the call before gave is gone); false at the end of the rows
+    // or on a failure (see failed()).
     bool Next();
     const RowValues& row() const { return row_; }
     // The columns of the result (empty before the first query answered).

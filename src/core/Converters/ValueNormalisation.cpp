@@ -98,10 +98,13 @@ NormalisedValue Null() {
 
 NormalisedValue AsText(const ComparedColumn&, std::string_view value) { return Raw(value); }
 
-NormalisedValue AsFixedText(const ComparedColumn&, std::string_view value) {
-    size_t end = value.find_last_not_of(' ');
-    return Raw(end == std::string_view::npos ? std::string_view() : value.substr(0, end + 1));
+// CHAR's value: SQL Server pads it with blanks, MySQL drops them.
+std::string_view WithoutTrailingBlanks(std::string_view value) {
+    const size_t end = value.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string_view() : value.substr(0, end + 1);
 }
+
+NormalisedValue AsFixedText(const ComparedColumn&, std::string_view value) { return Raw(WithoutTrailingBlanks(value)); }
 
 NormalisedValue AsNumber(const ComparedColumn&, std::string_view value) {
     std::optional<std::string> canonical = CanonicalDecimal(value);
@@ -278,6 +281,19 @@ NormalisedValue NormaliseSource(const ComparedColumn& column, std::optional<std:
 NormalisedValue NormaliseTarget(const ComparedColumn& column, std::optional<std::string_view> value) {
     if (!value) return Null();
     return RuleOf(column.family).fromTarget(column, *value);
+}
+
+bool SameTextAsRead(const ComparedColumn& column, std::string_view source, std::string_view target) {
+    const FamilyRule& rule = RuleOf(column.family);
+    if (rule.fromSource != rule.fromTarget) return false;
+    if (rule.fromSource == AsText) return source == target;
+    if (rule.fromSource == AsFixedText) return WithoutTrailingBlanks(source) == WithoutTrailingBlanks(target);
+    if (rule.fromSource == AsHex) {
+        const auto upper = [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; };
+        return source.size() == target.size() &&
+               std::equal(source.begin(), source.end(), target.begin(), [&](char a, char b) { return upper(a) == upper(b); });
+    }
+    return false;
 }
 
 bool SameValue(const ComparedColumn& column, const NormalisedValue& expected,

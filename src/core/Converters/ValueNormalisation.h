@@ -101,6 +101,11 @@ NormalisedValue NormaliseSource(const ComparedColumn& column, std::optional<std:
 NormalisedValue NormaliseTarget(const ComparedColumn& column, std::optional<std::string_view> value);
 // Whether the target holds the expected value (the target's text is needed for date and time
 // precision).
+// Whether the two texts as read are the same value of a family whose comparison needs no copy
+// (text as it is, fixed-length text without its trailing blanks, hexadecimal in any case): a
+// large value that matches is compared in place. False says nothing: compare the normalised values.
+bool SameTextAsRead(const ComparedColumn& column, std::string_view source, std::string_view target);
+
 bool SameValue(const ComparedColumn& column, const NormalisedValue& expected,
                const NormalisedValue& actual, std::string_view targetText);
 

@@ -122,15 +122,13 @@ private:
         const RowValues& source = source_.row();
         const RowValues& target = target_.row();
         for (size_t i = 0; i < columns_.size(); ++i) {
-            auto sourceText = source[i] ? std::optional<std::string_view>(*source[i]) : std::nullopt;
-            auto targetText = target[i] ? std::optional<std::string_view>(*target[i]) : std::nullopt;
-            NormalisedValue expected = NormaliseSource(columns_[i], sourceText);
-            NormalisedValue actual = NormaliseTarget(columns_[i], targetText);
-            if (SameValue(columns_[i], expected, actual, targetText.value_or(""))) continue;
+            if (source[i] && target[i] && SameTextAsRead(columns_[i], *source[i], *target[i])) continue;
+            NormalisedValue expected = NormaliseSource(columns_[i], source[i]);
+            NormalisedValue actual = NormaliseTarget(columns_[i], target[i]);
+            if (SameValue(columns_[i], expected, actual, target[i].value_or(""))) continue;
             ++result_.different;
             if (result_.differences.size() < kKeptDifferences) {
-                result_.differences.push_back(
-                    {"different", KeyText(source, spec), columns_[i].name, source[i], target[i]});
+                result_.differences.push_back({"different", KeyText(source, spec), columns_[i].name, Kept(source[i]), Kept(target[i])});
             }
             return;
         }
@@ -144,10 +142,13 @@ private:
     static std::string KeyText(const RowValues& row, const OrderedReadSpec& spec) {
         std::string text;
         for (size_t i = 0; i < spec.keyPositions.size(); ++i) {
-            text += (i > 0 ? ", " : "") + spec.key.columns[i] + "=" +
-                    row[spec.keyPositions[i]].value_or("NULL");
+            (text += (i > 0 ? ", " : "") + spec.key.columns[i] + "=") += row[spec.keyPositions[i]].value_or("NULL");
         }
         return text;
+    }
+
+    static std::optional<std::string> Kept(const std::optional<std::string_view>& value) {
+        return value ? std::optional<std::string>(*value) : std::nullopt;
     }
 
     WorkerContext& context_;
