@@ -446,11 +446,5 @@ bool RoutineReader::OpenBlock(std::string& label) { return parser_->OpenBlock(la
 
 RoutineStatementPtr RoutineReader::NextInBlock() { return parser_->NextInBlock(); }
 
-ParsedRoutine ParseRoutine(std::string_view createText) {
-    RoutineReader reader(createText);
-    ParsedRoutine routine = std::move(reader.header());
-    routine.body = reader.Body();
-    return routine;
-}
 
 }  // namespace velmora

@@ -13,8 +13,6 @@
 
 namespace velmora {
 
-ParsedRoutine ParseRoutine(std::string_view createText);
-
 // Reads a routine's header, then its body: whole (Body), or, for a body that is a BEGIN ... END
 // block, one outermost statement at a time (OpenBlock, NextInBlock), so that the statements of a
 // large body are never all held. The text must outlive the reader.
