@@ -175,7 +175,9 @@ int TranslateRoutine(const velmora::cli::CliOptions& options) {
         (!ReadInput("translate-routine", *options.tableFile, tables) || !ReadTableModels("translate-routine", tables, context.tables)))
         return kExitUsage;
     context.sqlMode = options.sqlMode.value_or("");
-    const velmora::KnownRoutine self = velmora::RoutineSignature(velmora::InDefaultSqlMode(text, context.sqlMode).In(text));
+    // Its own name and parameters, for a call of itself; the translation reads the body.
+    const velmora::KnownRoutine self =
+        velmora::RoutineSignature(velmora::InDefaultSqlMode(text, context.sqlMode).In(text), false);
     if (!self.name.empty()) context.routines.push_back(self);
     velmora::FullRoutineTranslation routine = velmora::TranslateRoutineFull(text, context);
     std::string().swap(text);  // the output of a large routine is made without its source held too

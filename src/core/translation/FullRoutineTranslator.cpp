@@ -177,7 +177,7 @@ std::string TranslatePreparedText(const std::string& text, const RoutineContext&
     return body;
 }
 
-KnownRoutine RoutineSignature(std::string_view createText) {
+KnownRoutine RoutineSignature(std::string_view createText, bool readBody) {
     KnownRoutine known;
     if (!StatementSizeProblem(createText.size()).empty()) return known;
     try {
@@ -185,8 +185,8 @@ KnownRoutine RoutineSignature(std::string_view createText) {
         const ParsedRoutine& routine = reader.header();
         if (routine.kind == ParsedRoutine::Kind::Trigger) return known;
         // A body it cannot read gives no signature; read a statement at a time, none held.
-        if (std::string label; !reader.OpenBlock(label)) reader.Body();
-        while (reader.NextInBlock()) {}
+        if (std::string label; readBody && !reader.OpenBlock(label)) reader.Body();
+        while (readBody && reader.NextInBlock()) {}
         known.name = routine.nameParts.back();
         known.kind = routine.kind == ParsedRoutine::Kind::Function ? RoutineKind::Function : RoutineKind::Procedure;
         for (const auto& parameter : routine.parameters) {

@@ -32,7 +32,8 @@ struct KnownRoutine {
 };
 
 // The name, kind and parameters of a routine from its CREATE text (name "" when unreadable).
-KnownRoutine RoutineSignature(std::string_view createText);
+// Without `readBody` only the head is read: for a caller that translates the body itself.
+KnownRoutine RoutineSignature(std::string_view createText, bool readBody = true);
 
 struct RoutineContext {
     ExpressionNames names;               // the source and target databases, as for views
