@@ -1,6 +1,7 @@
 // bench_parser_memory: peak memory and time of the translators on large generated definitions: a
-// procedure of many small statements, one long string literal, deeply (but allowedly) nested
-// expressions, a view of 4,000 long CASE columns, and a table whose enum columns list many values.
+// procedure of many small statements, one INSERT of many rows, one long string literal, deeply
+// (but allowedly) nested expressions, a view of 4,000 long CASE columns, and a table whose enum
+// columns list many values.
 // Each input is translated in a child process of its own, so that one figure does not inherit
 // the memory of another; the peak is the child's resident memory above what it held once the
 // input was built (the kernel's high-water mark, reset then).
@@ -49,6 +50,16 @@ std::string ManyStatements(std::size_t bytes) {
         std::string form = forms[static_cast<std::size_t>(i) % forms.size()];
         return form.replace(form.find('#'), 1, std::to_string(i));
     }, "END");
+}
+
+// One INSERT of many rows, as a procedure that seeds a table has it.
+std::string OneLongInsert(std::size_t bytes) {
+    std::string text = Repeated(std::string(kProcedureHead) + "  INSERT INTO items (id, name, price) VALUES ", bytes - 10,
+                                [](int i) {
+                                    return std::string(i ? ",\n" : "") + "(" + std::to_string(i) + ", 'item " + std::to_string(i) +
+                                           "', " + std::to_string(i % 1000) + ".5)";
+                                }, "");
+    return text + ";\nEND";
 }
 
 std::string LongLiteral(std::size_t bytes) {
@@ -139,6 +150,7 @@ int main(int argc, char** argv) {
         std::string (*make)(std::size_t);
     };
     const Input inputs[] = {{"many-statements", "routine", ManyStatements},
+                            {"one-insert", "routine", OneLongInsert},
                             {"long-literal", "routine", LongLiteral},
                             {"nested", "routine", NestedExpressions},
                             {"view-cases", "view", WideView},

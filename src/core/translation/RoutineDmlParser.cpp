@@ -18,7 +18,9 @@ bool IsWord(const SqlToken& token, std::string_view word) {
 
 class SimpleParser {
 public:
-    explicit SimpleParser(std::vector<SqlToken> tokens) : tokens_(tokens), p_(std::move(tokens)) {}
+    // A SELECT's tokens are kept whole (its INTO list is taken out before it is read).
+    explicit SimpleParser(std::vector<SqlToken> tokens) : tokens_(std::move(tokens)), p_(Pull(tokens_)) {}
+    explicit SimpleParser(SqlParser::TokenPull tokens) : p_(std::move(tokens)) {}
 
     RoutineStatementPtr Parse() {
         RoutineStatementPtr statement = Statement();
@@ -27,6 +29,14 @@ public:
     }
 
 private:
+    static SqlParser::TokenPull Pull(const std::vector<SqlToken>& tokens) {
+        return [&tokens, next = std::size_t{0}](SqlToken& token) mutable {
+            if (next == tokens.size()) return false;
+            token = tokens[next++];
+            return true;
+        };
+    }
+
     RoutineStatementPtr Make(K kind) {
         auto statement = std::make_unique<RoutineStatement>();
         statement->kind = kind;
@@ -176,6 +186,7 @@ private:
                     p_.ExpectText(")");
                 }
                 insert->EditDetails().rows.push_back(std::move(row));
+                p_.Forget();  // no token is held between rows
             } while (p_.AcceptText(","));
         } else if (p_.AcceptWord("set")) {
             std::vector<SqlNodePtr> row;
@@ -387,6 +398,11 @@ private:
 }  // namespace
 
 RoutineStatementPtr ParseSimpleStatement(std::vector<SqlToken> tokens) {
+    SimpleParser parser(std::move(tokens));
+    return parser.Parse();
+}
+
+RoutineStatementPtr ParseSimpleStatement(SqlParser::TokenPull tokens) {
     SimpleParser parser(std::move(tokens));
     return parser.Parse();
 }

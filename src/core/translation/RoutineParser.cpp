@@ -305,23 +305,34 @@ private:
         return statement;
     }
 
-    // A statement without a body of statements: its tokens up to the ';' go to its own reader.
+    // A statement without a body of statements: its tokens up to the ';' go to its own reader,
+    // one at a time (a SELECT's all at once).
     RoutineStatementPtr Simple() {
         if (p_.AcceptWord("declare")) return Declare();
+        const SqlToken* first = p_.Peek();
+        if (first && first->kind == SqlTokenKind::Word && !p_.PeekWord("select"))
+            return ParseSimpleStatement([this, depth = 0](SqlToken& token) mutable { return NextOfStatement(token, depth); });
         std::vector<SqlToken> tokens;
         int depth = 0;
-        while (!p_.AtEnd()) {
-            const SqlToken& token = *p_.Peek();
-            if (token.kind == SqlTokenKind::Punctuation) {
-                if (token.text == ";" && depth == 0) break;
-                if (token.text == "(") ++depth;
-                if (token.text == ")" && --depth < 0) break;
-            }
-            tokens.push_back(token);
-            p_.Skip();
-        }
+        for (SqlToken token{}; NextOfStatement(token, depth);) tokens.push_back(token);
         if (tokens.empty()) return Make(RoutineStatement::Kind::Empty);
         return ParseSimpleStatement(std::move(tokens));
+    }
+
+    // The statement's next token, up to its ';' (or a ')' that closes what it did not open); the
+    // ones read are let go, as no token of the body's reader is held while a statement is read.
+    bool NextOfStatement(SqlToken& token, int& depth) {
+        p_.Forget();
+        const SqlToken* next = p_.Peek();
+        if (!next) return false;
+        if (next->kind == SqlTokenKind::Punctuation) {
+            if (next->text == ";" && depth == 0) return false;
+            if (next->text == "(") ++depth;
+            if (next->text == ")" && --depth < 0) return false;
+        }
+        token = *next;
+        p_.Skip();
+        return true;
     }
 
     RoutineStatementPtr Declare() {
