@@ -141,7 +141,7 @@ private:
 bool PassesCollation(const SqlNode& node) {
     static const char* const kNames[] = {"concat", "concat_ws", "if", "ifnull", "coalesce", "nullif", "greatest", "least"};
     return node.kind == SqlNode::Kind::Function && !node.Details().hasWindow &&
-           std::find_if(std::begin(kNames), std::end(kNames), [&](const char* name) { return node.name == name; }) != std::end(kNames);
+           std::find_if(std::begin(kNames), std::end(kNames), [&](const char* name) { return node.text == name; }) != std::end(kNames);
 }
 
 }  // namespace
@@ -158,7 +158,7 @@ std::string TsqlWriter::CoercionOf(const SqlNode& node) const {
     std::vector<std::string> collations;
     std::string explicitCollation;  // MySQL's COLLATE wins over every column
     const std::function<void(const SqlNode&)> collect = [&](const SqlNode& operand) {
-        if (operand.kind == K::Collate && explicitCollation.empty()) explicitCollation = LowerAscii(operand.name);
+        if (operand.kind == K::Collate && explicitCollation.empty()) explicitCollation = LowerAscii(operand.text);
         if (operand.kind == K::Name) collations.push_back(collationOf(operand));
         if (PassesCollation(operand))
             for (const auto& child : operand.children) if (child) collect(*child);
@@ -194,7 +194,7 @@ std::string TsqlWriter::Value(const SqlNode& node) {
         }
         case K::TypedLiteral: {
             const bool fraction = node.children[0]->text.find('.') != std::string::npos;
-            const std::string type = node.name == "date" ? "date" : node.name == "time" ? (fraction ? "time(6)" : "time(0)")
+            const std::string type = node.text == "date" ? "date" : node.text == "time" ? (fraction ? "time(6)" : "time(0)")
                                                                                         : (fraction ? "datetime2(6)" : "datetime2(0)");
             return "CAST(" + StringLiteral(node.children[0]->text) + " AS " + type + ")";
         }
@@ -216,7 +216,7 @@ std::string TsqlWriter::Value(const SqlNode& node) {
         case K::Case: return CaseExpression(node);
         case K::Interval: throw Untranslatable{"INTERVAL outside date arithmetic"};
         case K::Subquery: return "(" + Subquery(*node.Details().query) + ")";
-        case K::Collate: return Operand(*node.children[0]) + CollationClause(node.name);
+        case K::Collate: return Operand(*node.children[0]) + CollationClause(node.text);
         default: break;
     }
     throw Untranslatable{"expression"};
@@ -224,7 +224,7 @@ std::string TsqlWriter::Value(const SqlNode& node) {
 
 std::string TsqlWriter::Operand(const SqlNode& node) {
     using K = SqlNode::Kind;
-    if (node.kind == K::Collate && CollationClause(node.name).empty()) return Operand(*node.children[0]);
+    if (node.kind == K::Collate && CollationClause(node.text).empty()) return Operand(*node.children[0]);
     const bool compound = (node.kind == K::Binary && !IsConditionNode(node)) || node.kind == K::Collate ||
                           (node.kind == K::Unary && node.op != "not") ||
                           (node.kind == K::Number && node.text[0] == '-');
@@ -311,10 +311,10 @@ std::string TsqlWriter::Like(const SqlNode& node) {
 
 std::string TsqlWriter::Is(const SqlNode& node) {
     const std::string value = Operand(*node.children[0]);
-    if (node.name == "null" || node.name == "unknown") return value + (node.negated ? " IS NOT NULL" : " IS NULL");
-    if (node.name == "true") return node.negated ? "(" + value + " = 0 OR " + value + " IS NULL)" : value + " <> 0";
-    if (node.name == "false") return node.negated ? "(" + value + " <> 0 OR " + value + " IS NULL)" : value + " = 0";
-    throw Untranslatable{"IS " + node.name};
+    if (node.text == "null" || node.text == "unknown") return value + (node.negated ? " IS NOT NULL" : " IS NULL");
+    if (node.text == "true") return node.negated ? "(" + value + " = 0 OR " + value + " IS NULL)" : value + " <> 0";
+    if (node.text == "false") return node.negated ? "(" + value + " <> 0 OR " + value + " IS NULL)" : value + " = 0";
+    throw Untranslatable{"IS " + node.text};
 }
 
 std::string TsqlWriter::In(const SqlNode& node) {
@@ -348,7 +348,7 @@ std::string TsqlWriter::Binary(const SqlNode& node) {
     if (node.op == "+" && left.kind == SqlNode::Kind::Interval) return DateAdd(right, left, false);
     if (node.op == "<<" || node.op == ">>") throw Untranslatable{"shift operator " + std::string(node.op)};
     const auto isToDays = [](const SqlNode& side) {
-        return side.kind == SqlNode::Kind::Function && side.name == "to_days" && side.children.size() == 1;
+        return side.kind == SqlNode::Kind::Function && side.text == "to_days" && side.children.size() == 1;
     };
     if (node.op == "-" && isToDays(left) && isToDays(right))  // how MariaDB prints DATEDIFF(a, b)
         return "DATEDIFF(day, " + Value(*right.children[0]) + ", " + Value(*left.children[0]) + ")";

@@ -16,7 +16,7 @@ namespace {
 void NeedArguments(const SqlNode& call, std::size_t least, std::size_t most) {
     const std::size_t count = call.children.size();
     if (count < least || count > most)
-        throw Untranslatable{"function " + call.name + " with " + std::to_string(count) + " arguments"};
+        throw Untranslatable{"function " + call.text + " with " + std::to_string(count) + " arguments"};
 }
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -149,7 +149,7 @@ bool IsAggregateName(const std::string& name) {
 }
 
 std::string TsqlWriter::Function(const SqlNode& call) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     if (routine.function) {
         std::string own = routine.function(call);
         if (!own.empty()) return own;
@@ -161,7 +161,7 @@ std::string TsqlWriter::Function(const SqlNode& call) {
     if (name == "timestampdiff") return TimestampDiff(call);
     if (name == "extract") {
         NeedArguments(call, 2, 2);
-        return "DATEPART(" + DatePart(call.children[0]->name) + ", " + Value(*call.children[1]) + ")";
+        return "DATEPART(" + DatePart(call.children[0]->text) + ", " + Value(*call.children[1]) + ")";
     }
     if (name == "if") {
         NeedArguments(call, 3, 3);
@@ -191,7 +191,7 @@ std::string TsqlWriter::Function(const SqlNode& call) {
 }
 
 std::string TsqlWriter::StringFunction(const SqlNode& call, const std::vector<std::string>& args) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     if (name == "concat" || name == "concat_ws") {
         NeedArguments(call, name == "concat" ? 1 : 2, 1000);
         std::vector<const SqlNode*> nodes;
@@ -270,7 +270,7 @@ std::string TsqlWriter::Substring(const SqlNode& call, const std::vector<std::st
 }
 
 std::string TsqlWriter::DateFunction(const SqlNode& call, const std::vector<std::string>& args) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     const std::string precision = args.empty() ? "0" : args[0];
     if (name == "now" || name == "current_timestamp" || name == "localtime" || name == "localtimestamp" || name == "sysdate")
         return NeedArguments(call, 0, 1), "CAST(SYSDATETIME() AS datetime2(" + precision + "))";
@@ -290,7 +290,7 @@ std::string TsqlWriter::DateFunction(const SqlNode& call, const std::vector<std:
     if (name == "str_to_date") return StrToDate(call, args);
     if (name == "timestampadd") {
         NeedArguments(call, 3, 3);
-        return "DATEADD(" + DatePart(call.children[0]->name) + ", " + args[1] + ", " + args[2] + ")";
+        return "DATEADD(" + DatePart(call.children[0]->text) + ", " + args[1] + ", " + args[2] + ")";
     }
     return {};
 }
@@ -298,13 +298,13 @@ std::string TsqlWriter::DateFunction(const SqlNode& call, const std::vector<std:
 std::string TsqlWriter::DateAdd(const SqlNode& date, const SqlNode& interval, bool subtract) {
     if (interval.kind != SqlNode::Kind::Interval) throw Untranslatable{"date arithmetic without INTERVAL"};
     const std::string amount = Operand(*interval.children[0]);
-    return "DATEADD(" + DatePart(interval.name) + ", " + (subtract ? "-" : "") + amount + ", " + Value(date) + ")";
+    return "DATEADD(" + DatePart(interval.text) + ", " + (subtract ? "-" : "") + amount + ", " + Value(date) + ")";
 }
 
 // MySQL counts whole units elapsed; T-SQL's DATEDIFF counts boundaries crossed.
 std::string TsqlWriter::TimestampDiff(const SqlNode& call) {
     NeedArguments(call, 3, 3);
-    const std::string unit = call.children[0]->name;
+    const std::string unit = call.children[0]->text;
     const std::string a = Value(*call.children[1]), b = Value(*call.children[2]);
     static const std::map<std::string, std::string> kMicroseconds = {
         {"microsecond", ""}, {"second", " / 1000000"}, {"minute", " / 60000000"}, {"hour", " / 3600000000"},
@@ -342,7 +342,7 @@ std::string TsqlWriter::StrToDate(const SqlNode& call, const std::vector<std::st
 }
 
 std::string TsqlWriter::NumericFunction(const SqlNode& call, const std::vector<std::string>& args) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     if (name == "round") return NeedArguments(call, 1, 2), "ROUND(" + args[0] + ", " + (args.size() > 1 ? args[1] : "0") + ")";
     if (name == "truncate") return NeedArguments(call, 2, 2), "ROUND(" + args[0] + ", " + args[1] + ", 1)";
     if (name == "mod") {
@@ -366,7 +366,7 @@ std::string TsqlWriter::Cast(const SqlNode& call) {
 }
 
 std::string TsqlWriter::Aggregate(const SqlNode& call) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     static const std::map<std::string, std::string> kNames = {
         {"count", "COUNT"}, {"sum", "SUM"}, {"min", "MIN"}, {"max", "MAX"}, {"avg", "AVG"}, {"std", "STDEVP"},
         {"stddev", "STDEVP"}, {"stddev_pop", "STDEVP"}, {"stddev_samp", "STDEV"}, {"variance", "VARP"},
@@ -418,12 +418,12 @@ std::string TsqlWriter::Window(const SqlNode& call) {
         {"percent_rank", "PERCENT_RANK"}, {"cume_dist", "CUME_DIST"}, {"lag", "LAG"}, {"lead", "LEAD"},
         {"first_value", "FIRST_VALUE"}, {"last_value", "LAST_VALUE"}};
     std::string out;
-    const auto ranking = kRanking.find(call.name);
+    const auto ranking = kRanking.find(call.text);
     if (ranking != kRanking.end()) {
         std::vector<std::string> args;
         for (const auto& child : call.children) args.push_back(Value(*child));
         out = ranking->second + "(" + Join(args) + ")";
-    } else if (call.name == "group_concat") {
+    } else if (call.text == "group_concat") {
         throw Untranslatable{"GROUP_CONCAT with OVER"};
     } else {
         out = Aggregate(call);

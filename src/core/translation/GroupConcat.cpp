@@ -11,7 +11,7 @@ namespace velmora {
 namespace {
 
 bool IsGroupConcat(const SqlNode& node) {
-    return node.kind == SqlNode::Kind::Function && node.name == "group_concat" && !node.Details().hasWindow;
+    return node.kind == SqlNode::Kind::Function && node.text == "group_concat" && !node.Details().hasWindow;
 }
 
 SqlNodePtr NameNode(const std::string& name) {
@@ -154,7 +154,7 @@ std::string GroupConcatOverRows(const SqlQuery& query, TsqlWriter& writer, const
     // The aggregate's values, its order keys (a listed value, or a column of their own), then the values.
     SqlNode joined;
     joined.kind = SqlNode::Kind::Function;
-    joined.name = "group_concat";
+    joined.text = "group_concat";
     for (const auto& argument : call->children) {
         rows.values.push_back(writer.Argument(*argument));
         joined.children.push_back(NameNode(Numbered("value", rows.values.size() - 1)));

@@ -197,7 +197,7 @@ private:
     static SqlNodePtr DefaultMarker() {
         auto node = std::make_unique<SqlNode>();
         node->kind = SqlNode::Kind::Function;
-        node->name = " default";
+        node->text = " default";
         return node;
     }
 

@@ -509,7 +509,7 @@ void RoutineWriter::Dynamic(const RoutineStatement& statement, int level) {
 
 // The routine's own calls inside expressions; "" for the built-ins the expression writer knows.
 std::string RoutineWriter::FunctionCall(const SqlNode& call) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     if (name == " default") return "DEFAULT";
     if (name == "last_insert_id") {
         if (!call.children.empty()) Refuse("LAST_INSERT_ID with an argument");

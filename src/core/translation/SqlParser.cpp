@@ -207,7 +207,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
         node->negated = AcceptWord("not");
         const SqlToken* what = Peek();
         if (!what || what->kind != SqlTokenKind::Word) Fail("expected NULL, TRUE, FALSE or UNKNOWN");
-        node->name = LowerAscii(what->text);
+        node->text = LowerAscii(what->text);
         ++pos_;
         node->children.push_back(std::move(left));
         left = std::move(node);
@@ -284,7 +284,7 @@ SqlNodePtr SqlParser::ParseUnary() {
     SqlNodePtr primary = ParsePrimary();
     while (AcceptWord("collate")) {
         auto node = MakeNode(SqlNode::Kind::Collate);
-        node->name = ReadName();
+        node->text = ReadName();
         node->children.push_back(std::move(primary));
         primary = std::move(node);
     }
@@ -349,7 +349,7 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
         if ((lower == "date" || lower == "time" || lower == "timestamp") && next && next->kind == SqlTokenKind::String) {
             ++pos_;
             auto node = MakeNode(SqlNode::Kind::TypedLiteral);
-            node->name = lower;
+            node->text = lower;
             node->children.push_back(ParsePrimary());
             return node;
         }
@@ -385,7 +385,7 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
 
 SqlNodePtr SqlParser::ParseFunction(std::string name) {
     auto call = MakeNode(SqlNode::Kind::Function);
-    call->name = std::move(name);
+    call->text = std::move(name);
     if (!AcceptText("(")) return call;  // CURRENT_TIMESTAMP and friends without parentheses
     if (!AcceptText(")")) {
         ParseSpecialArguments(*call);
@@ -397,7 +397,7 @@ SqlNodePtr SqlParser::ParseFunction(std::string name) {
 
 // The argument list, with the forms particular to some functions.
 void SqlParser::ParseSpecialArguments(SqlNode& call) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     call.distinct = AcceptWord("distinct") || AcceptWord("distinctrow");
     if (name == "cast" || name == "convert") {
         call.children.push_back(ParseExpression());
@@ -423,7 +423,7 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
     }
     if (name == "extract" || name == "timestampdiff" || name == "timestampadd") {
         auto unit = MakeNode(SqlNode::Kind::Interval);
-        unit->name = LowerAscii(ReadName());
+        unit->text = LowerAscii(ReadName());
         call.children.push_back(std::move(unit));
         if (name == "extract") ExpectWord("from");
         else ExpectText(",");
@@ -523,7 +523,7 @@ SqlNodePtr SqlParser::ParseCase() {
 SqlNodePtr SqlParser::ParseInterval() {
     auto node = MakeNode(SqlNode::Kind::Interval);
     node->children.push_back(ParseExpression());
-    node->name = LowerAscii(ReadName());
+    node->text = LowerAscii(ReadName());
     return node;
 }
 

@@ -34,27 +34,26 @@ struct SqlNode {
         String,      // text = the value (escapes resolved)
         Hex,         // text = hexadecimal digits
         Bits,        // text = binary digits
-        TypedLiteral,// DATE '...', TIME '...', TIMESTAMP '...': name = the type, children[0] = String
+        TypedLiteral,// DATE '...', TIME '...', TIMESTAMP '...': text = the type, children[0] = String
         Name,        // parts = qualifier(s) and name
         Star,        // parts = optional qualifier(s)
-        Function,    // name = lower-case function name, children = arguments
+        Function,    // text = lower-case function name, children = arguments
         Unary,       // op = "-", "+", "~", "not"
         Binary,      // op = lower-case operator ("+", "and", "=", "<=>", "div", "like", ...)
         Between,     // children = value, low, high; negated
         In,          // children[0] = value, rest = list; or query = subquery; negated
-        Is,          // children[0]; name = "null" / "true" / "false" / "unknown"; negated
+        Is,          // children[0]; text = "null" / "true" / "false" / "unknown"; negated
         Case,        // children[0] = operand or empty; then when/then pairs; elseValue
-        Interval,    // children[0] = amount; name = unit (upper case)
+        Interval,    // children[0] = amount; text = unit (lower case)
         Subquery,    // query
         Exists,      // query
-        Collate,     // children[0]; name = collation
+        Collate,     // children[0]; text = collation
     };
     Kind kind = Kind::Null;
     bool negated = false;
     bool distinct = false;          // aggregate(DISTINCT ...)
     int depth = 1;                  // of operator chains (a + b + c ...), to bound the recursion over them
-    std::string text;
-    std::string name;
+    std::string text;               // a literal's text, or the name a kind above gives it
     std::string_view op;  // always one of the parser's own literals, never a view into the text
     std::vector<std::string> parts;
     std::vector<SqlNodePtr> children;

@@ -70,7 +70,7 @@ bool ChangesNew(const RoutineStatement& statement) {
 
 bool HasQuery(const SqlNode& node) {
     if (node.Details().query) return true;
-    if (node.kind == SqlNode::Kind::Function && (node.name == "last_insert_id" || node.name == "row_count")) return true;
+    if (node.kind == SqlNode::Kind::Function && (node.text == "last_insert_id" || node.text == "row_count")) return true;
     for (const auto& child : node.children)
         if (child && HasQuery(*child)) return true;
     return node.Details().elseValue && HasQuery(*node.Details().elseValue);

@@ -12,7 +12,7 @@ namespace velmora {
 namespace {
 
 bool IsAggregate(const SqlNode& node) {
-    return node.kind == SqlNode::Kind::Function && !node.Details().hasWindow && IsAggregateName(node.name);
+    return node.kind == SqlNode::Kind::Function && !node.Details().hasWindow && IsAggregateName(node.text);
 }
 
 bool Contains(const SqlNode& root, const std::function<bool(const SqlNode&)>& test) {
