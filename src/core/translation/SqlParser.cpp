@@ -18,8 +18,9 @@ SqlNodePtr MakeNode(SqlNode::Kind kind, std::string text = {}) {
 
 SqlNodePtr MakeBinary(std::string_view op, SqlNodePtr left, SqlNodePtr right) {
     auto node = MakeNode(SqlNode::Kind::Binary);
-    node->depth = 1 + std::max(left->depth, right->depth);
-    if (node->depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+    const int depth = 1 + std::max(left->depth, right->depth);
+    if (depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+    node->depth = static_cast<std::uint8_t>(depth);
     node->op = op;
     node->children.push_back(std::move(left));
     node->children.push_back(std::move(right));
@@ -39,6 +40,12 @@ bool IsNiladicKeyword(std::string_view lower) {
 }
 
 }  // namespace
+
+SqlOperator::SqlOperator(std::string_view text) {
+    const auto found = std::find(kTexts.begin(), kTexts.end(), text);
+    if (found == kTexts.end()) throw Untranslatable{"operator " + std::string(text)};
+    index_ = static_cast<std::uint8_t>(found - kTexts.begin());
+}
 
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);

@@ -2,6 +2,7 @@
 // the T-SQL writers (ExpressionTranslator, FullViewTranslator) read it. Plain data; any thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,6 +22,25 @@ struct Untranslatable {
 // How deep the parser and the writer recurse before they refuse a text: far beyond any real
 // view, and well inside a thread's stack.
 constexpr int kMaxSqlNesting = 150;
+static_assert(kMaxSqlNesting < 255, "a node's depth is held in a byte");
+
+// A node's operator, one of the parser's own (or none): held as its place in a fixed list, so that
+// it takes one byte, and read and compared as its text. A text outside the list is refused.
+class SqlOperator {
+public:
+    SqlOperator() = default;
+    SqlOperator(std::string_view text);
+    SqlOperator(const char* text) : SqlOperator(std::string_view(text)) {}
+    std::string_view Text() const { return kTexts[index_]; }
+    operator std::string_view() const { return Text(); }
+    friend bool operator==(SqlOperator op, std::string_view text) { return op.Text() == text; }
+
+private:
+    static constexpr std::array<std::string_view, 28> kTexts = {
+        "", "|", "&", "<<", ">>", "+", "-", "*", "/", "%", "div", "^", "~", "=", "<=>", "<>", "<", "<=", ">", ">=",
+        "and", "or", "xor", "not", "like", "both", "leading", "trailing"};
+    std::uint8_t index_ = 0;
+};
 
 struct SqlNode;
 using SqlNodePtr = std::unique_ptr<SqlNode>;
@@ -52,9 +72,9 @@ struct SqlNode {
     Kind kind = Kind::Null;
     bool negated = false;
     bool distinct = false;          // aggregate(DISTINCT ...)
-    int depth = 1;                  // of operator chains (a + b + c ...), to bound the recursion over them
+    std::uint8_t depth = 1;         // of operator chains (a + b + c ...), to bound the recursion over them
+    SqlOperator op;
     std::string text;               // a literal's text, or the name a kind above gives it
-    std::string_view op;  // always one of the parser's own literals, never a view into the text
     std::vector<std::string> parts;
     std::vector<SqlNodePtr> children;
     // What few nodes carry (CASE's ELSE, a subquery, a function call's extras), held apart so
