@@ -22,8 +22,8 @@ SqlNodePtr MakeBinary(std::string_view op, SqlNodePtr left, SqlNodePtr right) {
     if (depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
     node->depth = static_cast<std::uint8_t>(depth);
     node->op = op;
-    node->children.push_back(std::move(left));
-    node->children.push_back(std::move(right));
+    node->EditChildren().push_back(std::move(left));
+    node->EditChildren().push_back(std::move(right));
     return node;
 }
 
@@ -184,7 +184,7 @@ SqlNodePtr SqlParser::ParseNot() {
     if (AcceptWord("not")) {
         auto node = MakeNode(SqlNode::Kind::Unary);
         node->op = "not";
-        node->children.push_back(ParseNot());
+        node->EditChildren().push_back(ParseNot());
         return node;
     }
     return ParsePredicate();
@@ -216,7 +216,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
         if (!what || what->kind != SqlTokenKind::Word) Fail("expected NULL, TRUE, FALSE or UNKNOWN");
         node->text = LowerAscii(what->text);
         ++pos_;
-        node->children.push_back(std::move(left));
+        node->EditChildren().push_back(std::move(left));
         left = std::move(node);
         return true;
     }
@@ -235,22 +235,22 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
     if (AcceptWord("between")) {
         auto node = MakeNode(SqlNode::Kind::Between);
         node->negated = negated;
-        node->children.push_back(std::move(left));
-        node->children.push_back(ParseBinaryLevel(0));
+        node->EditChildren().push_back(std::move(left));
+        node->EditChildren().push_back(ParseBinaryLevel(0));
         ExpectWord("and");
-        node->children.push_back(ParseBinaryLevel(0));
+        node->EditChildren().push_back(ParseBinaryLevel(0));
         left = std::move(node);
         return true;
     }
     if (AcceptWord("in")) {
         auto node = MakeNode(SqlNode::Kind::In);
         node->negated = negated;
-        node->children.push_back(std::move(left));
+        node->EditChildren().push_back(std::move(left));
         ExpectText("(");
         if (PeekWord("select") || PeekWord("with")) {
             node->EditDetails().query = ParseQuery();
         } else {
-            do node->children.push_back(ParseExpression());
+            do node->EditChildren().push_back(ParseExpression());
             while (AcceptText(","));
         }
         ExpectText(")");
@@ -284,7 +284,7 @@ SqlNodePtr SqlParser::ParseUnary() {
         ++pos_;
         auto node = MakeNode(SqlNode::Kind::Unary);
         node->op = token->text == "!" ? "not" : token->text == "-" ? "-" : token->text == "+" ? "+" : "~";
-        node->children.push_back(ParseUnary());
+        node->EditChildren().push_back(ParseUnary());
         return node;
     }
     if (AcceptWord("binary")) throw Untranslatable{"BINARY"};
@@ -292,7 +292,7 @@ SqlNodePtr SqlParser::ParseUnary() {
     while (AcceptWord("collate")) {
         auto node = MakeNode(SqlNode::Kind::Collate);
         node->text = ReadName();
-        node->children.push_back(std::move(primary));
+        node->EditChildren().push_back(std::move(primary));
         primary = std::move(node);
     }
     const SqlToken* after = Peek();
@@ -357,7 +357,7 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
             ++pos_;
             auto node = MakeNode(SqlNode::Kind::TypedLiteral);
             node->text = lower;
-            node->children.push_back(ParsePrimary());
+            node->EditChildren().push_back(ParsePrimary());
             return node;
         }
         if (IsNiladicKeyword(lower)) return ++pos_, ParseFunction(lower);
@@ -374,17 +374,17 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
         return ParseFunction(lower);
     }
     auto node = MakeNode(SqlNode::Kind::Name);
-    node->parts.push_back(ReadName());
+    node->EditParts().push_back(ReadName());
     while (AcceptText(".")) {
         if (AcceptText("*")) {
             node->kind = SqlNode::Kind::Star;
             return node;
         }
-        node->parts.push_back(ReadName());
+        node->EditParts().push_back(ReadName());
     }
     if (Peek() && Peek()->text == "(") {  // `name`(...) or `db`.`name`(...): a stored function
         std::string name;
-        for (const auto& part : node->parts) name += (name.empty() ? "" : ".") + part;
+        for (const auto& part : node->Parts()) name += (name.empty() ? "" : ".") + part;
         throw Untranslatable{"stored function " + name};
     }
     return node;
@@ -407,7 +407,7 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
     const std::string& name = call.text;
     call.distinct = AcceptWord("distinct") || AcceptWord("distinctrow");
     if (name == "cast" || name == "convert") {
-        call.children.push_back(ParseExpression());
+        call.EditChildren().push_back(ParseExpression());
         if (name == "convert" && AcceptWord("using")) {  // a character set conversion: text stays text
             ReadName();
             call.EditDetails().castType = "char";
@@ -425,33 +425,33 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
             call.EditDetails().elseValue = ParseExpression();  // the characters to remove
             ExpectWord("from");
         }
-        call.children.push_back(ParseExpression());
+        call.EditChildren().push_back(ParseExpression());
         return;
     }
     if (name == "extract" || name == "timestampdiff" || name == "timestampadd") {
         auto unit = MakeNode(SqlNode::Kind::Interval);
         unit->text = LowerAscii(ReadName());
-        call.children.push_back(std::move(unit));
+        call.EditChildren().push_back(std::move(unit));
         if (name == "extract") ExpectWord("from");
         else ExpectText(",");
     }
-    call.children.push_back(ParseExpression());
+    call.EditChildren().push_back(ParseExpression());
     if (name == "trim" && AcceptWord("from")) {  // TRIM(x FROM s)
         call.op = "both";
-        call.EditDetails().elseValue = std::move(call.children.back());
-        call.children.back() = ParseExpression();
+        call.EditDetails().elseValue = std::move(call.EditChildren().back());
+        call.EditChildren().back() = ParseExpression();
         return;
     }
     if (name == "position" && AcceptWord("in")) {
-        call.children.push_back(ParseExpression());
+        call.EditChildren().push_back(ParseExpression());
         return;
     }
     if ((name == "substring" || name == "substr" || name == "mid") && AcceptWord("from")) {
-        call.children.push_back(ParseExpression());
-        if (AcceptWord("for")) call.children.push_back(ParseExpression());
+        call.EditChildren().push_back(ParseExpression());
+        if (AcceptWord("for")) call.EditChildren().push_back(ParseExpression());
         return;
     }
-    while (AcceptText(",")) call.children.push_back(ParseExpression());
+    while (AcceptText(",")) call.EditChildren().push_back(ParseExpression());
     if (name == "group_concat") {
         if (AcceptWord("order")) {
             ExpectWord("by");
@@ -515,13 +515,13 @@ std::string SqlParser::ParseCastType() {
 
 SqlNodePtr SqlParser::ParseCase() {
     auto node = MakeNode(SqlNode::Kind::Case);
-    node->children.push_back(PeekWord("when") ? nullptr : ParseExpression());
+    node->EditChildren().push_back(PeekWord("when") ? nullptr : ParseExpression());
     while (AcceptWord("when")) {
-        node->children.push_back(ParseExpression());
+        node->EditChildren().push_back(ParseExpression());
         ExpectWord("then");
-        node->children.push_back(ParseExpression());
+        node->EditChildren().push_back(ParseExpression());
     }
-    if (node->children.size() < 3) Fail("expected WHEN");
+    if (node->Children().size() < 3) Fail("expected WHEN");
     if (AcceptWord("else")) node->EditDetails().elseValue = ParseExpression();
     ExpectWord("end");
     return node;
@@ -529,7 +529,7 @@ SqlNodePtr SqlParser::ParseCase() {
 
 SqlNodePtr SqlParser::ParseInterval() {
     auto node = MakeNode(SqlNode::Kind::Interval);
-    node->children.push_back(ParseExpression());
+    node->EditChildren().push_back(ParseExpression());
     node->text = LowerAscii(ReadName());
     return node;
 }

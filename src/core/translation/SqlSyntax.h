@@ -44,6 +44,7 @@ private:
 
 struct SqlNode;
 using SqlNodePtr = std::unique_ptr<SqlNode>;
+struct SqlNodeBranches;
 struct SqlNodeDetails;
 
 struct SqlNode {
@@ -75,15 +76,26 @@ struct SqlNode {
     std::uint8_t depth = 1;         // of operator chains (a + b + c ...), to bound the recursion over them
     SqlOperator op;
     std::string text;               // a literal's text, or the name a kind above gives it
-    std::vector<std::string> parts;
-    std::vector<SqlNodePtr> children;
+    // A name's parts, an operator's operands, a call's arguments: held apart, so that the many
+    // leaves of a large text (literals) carry no empty lists; null when the node has none. Read
+    // through Parts() and Children(), written through EditParts() and EditChildren().
+    std::unique_ptr<SqlNodeBranches> branches;
     // What few nodes carry (CASE's ELSE, a subquery, a function call's extras), held apart so
     // that the many other nodes of a large text stay small; null when the node has none. Read
     // through Details(), written through EditDetails().
     std::unique_ptr<SqlNodeDetails> details;
 
+    const std::vector<std::string>& Parts() const;
+    const std::vector<SqlNodePtr>& Children() const;
+    std::vector<std::string>& EditParts();      // created on first use
+    std::vector<SqlNodePtr>& EditChildren();    // created on first use
     const SqlNodeDetails& Details() const;
     SqlNodeDetails& EditDetails();  // created on first use, by the parser
+};
+
+struct SqlNodeBranches {
+    std::vector<std::string> parts;
+    std::vector<SqlNodePtr> children;
 };
 
 struct SqlNodeDetails {
@@ -97,6 +109,22 @@ struct SqlNodeDetails {
     std::vector<SqlNodePtr> partitionBy;
 };
 
+inline const std::vector<std::string>& SqlNode::Parts() const {
+    static const SqlNodeBranches none;
+    return branches ? branches->parts : none.parts;
+}
+inline const std::vector<SqlNodePtr>& SqlNode::Children() const {
+    static const SqlNodeBranches none;
+    return branches ? branches->children : none.children;
+}
+inline std::vector<std::string>& SqlNode::EditParts() {
+    if (!branches) branches = std::make_unique<SqlNodeBranches>();
+    return branches->parts;
+}
+inline std::vector<SqlNodePtr>& SqlNode::EditChildren() {
+    if (!branches) branches = std::make_unique<SqlNodeBranches>();
+    return branches->children;
+}
 inline const SqlNodeDetails& SqlNode::Details() const {
     static const SqlNodeDetails none;
     return details ? *details : none;
