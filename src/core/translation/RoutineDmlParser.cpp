@@ -193,7 +193,7 @@ private:
         return insert;
     }
 
-    // DEFAULT in a VALUES row: a Name node the writer knows.
+    // DEFAULT in a VALUES row: a call of " default", a name no real function has, that the writer knows.
     static SqlNodePtr DefaultMarker() {
         auto node = std::make_unique<SqlNode>();
         node->kind = SqlNode::Kind::Function;
