@@ -141,7 +141,7 @@ private:
 bool PassesCollation(const SqlNode& node) {
     static const char* const kNames[] = {"concat", "concat_ws", "if", "ifnull", "coalesce", "nullif", "greatest", "least"};
     return node.kind == SqlNode::Kind::Function && !node.Details().hasWindow &&
-           std::find_if(std::begin(kNames), std::end(kNames), [&](const char* name) { return node.name == name; }) != std::end(kNames);
+           std::find_if(std::begin(kNames), std::end(kNames), [&](const char* name) { return node.text == name; }) != std::end(kNames);
 }
 
 }  // namespace
@@ -158,12 +158,12 @@ std::string TsqlWriter::CoercionOf(const SqlNode& node) const {
     std::vector<std::string> collations;
     std::string explicitCollation;  // MySQL's COLLATE wins over every column
     const std::function<void(const SqlNode&)> collect = [&](const SqlNode& operand) {
-        if (operand.kind == K::Collate && explicitCollation.empty()) explicitCollation = LowerAscii(operand.name);
+        if (operand.kind == K::Collate && explicitCollation.empty()) explicitCollation = LowerAscii(operand.text);
         if (operand.kind == K::Name) collations.push_back(collationOf(operand));
         if (PassesCollation(operand))
-            for (const auto& child : operand.children) if (child) collect(*child);
+            for (const auto& child : operand.Children()) if (child) collect(*child);
     };
-    for (const auto& child : node.children) if (child) collect(*child);
+    for (const auto& child : node.Children()) if (child) collect(*child);
     if (node.Details().elseValue) collect(*node.Details().elseValue);
     std::sort(collations.begin(), collations.end());
     collations.erase(std::unique(collations.begin(), collations.end()), collations.end());
@@ -193,30 +193,30 @@ std::string TsqlWriter::Value(const SqlNode& node) {
             return std::to_string(node.text.empty() ? 0 : std::stoull(node.text, nullptr, 2));
         }
         case K::TypedLiteral: {
-            const bool fraction = node.children[0]->text.find('.') != std::string::npos;
-            const std::string type = node.name == "date" ? "date" : node.name == "time" ? (fraction ? "time(6)" : "time(0)")
+            const bool fraction = node.Children()[0]->text.find('.') != std::string::npos;
+            const std::string type = node.text == "date" ? "date" : node.text == "time" ? (fraction ? "time(6)" : "time(0)")
                                                                                         : (fraction ? "datetime2(6)" : "datetime2(0)");
-            return "CAST(" + StringLiteral(node.children[0]->text) + " AS " + type + ")";
+            return "CAST(" + StringLiteral(node.Children()[0]->text) + " AS " + type + ")";
         }
         case K::Name: {
             if (routine.name) {
                 std::string own = routine.name(node);
                 if (!own.empty()) return own;
             }
-            const auto alias = node.parts.size() == 1 ? aliasExpressions.find(LowerAscii(node.parts[0])) : aliasExpressions.end();
+            const auto alias = node.Parts().size() == 1 ? aliasExpressions.find(LowerAscii(node.Parts()[0])) : aliasExpressions.end();
             if (alias != aliasExpressions.end()) return Operand(*alias->second);
             const std::string own = coerceTo_.empty() ? std::string() : collationOf(node);
             const std::string collation = own.empty() || own == coerceTo_ ? std::string() : TargetCollation(coerceTo_);
-            return ColumnName(node.parts) + (collation.empty() ? "" : " COLLATE " + collation);
+            return ColumnName(node.Parts()) + (collation.empty() ? "" : " COLLATE " + collation);
         }
-        case K::Star: return node.parts.empty() ? "*" : ColumnName(node.parts) + ".*";
+        case K::Star: return node.Parts().empty() ? "*" : ColumnName(node.Parts()) + ".*";
         case K::Function: return Function(node);
-        case K::Unary: return std::string(node.op) + Operand(*node.children[0]);
+        case K::Unary: return std::string(node.op) + Operand(*node.Children()[0]);
         case K::Binary: return Binary(node);
         case K::Case: return CaseExpression(node);
         case K::Interval: throw Untranslatable{"INTERVAL outside date arithmetic"};
         case K::Subquery: return "(" + Subquery(*node.Details().query) + ")";
-        case K::Collate: return Operand(*node.children[0]) + CollationClause(node.name);
+        case K::Collate: return Operand(*node.Children()[0]) + CollationClause(node.text);
         default: break;
     }
     throw Untranslatable{"expression"};
@@ -224,7 +224,7 @@ std::string TsqlWriter::Value(const SqlNode& node) {
 
 std::string TsqlWriter::Operand(const SqlNode& node) {
     using K = SqlNode::Kind;
-    if (node.kind == K::Collate && CollationClause(node.name).empty()) return Operand(*node.children[0]);
+    if (node.kind == K::Collate && CollationClause(node.text).empty()) return Operand(*node.Children()[0]);
     const bool compound = (node.kind == K::Binary && !IsConditionNode(node)) || node.kind == K::Collate ||
                           (node.kind == K::Unary && node.op != "not") ||
                           (node.kind == K::Number && node.text[0] == '-');
@@ -252,18 +252,18 @@ std::string TsqlWriter::Condition(const SqlNode& node) {
     if (node.kind == K::In) return In(node);
     if (node.kind == K::Exists) return "EXISTS (" + Subquery(*node.Details().query) + ")";
     // BETWEEN
-    return Operand(*node.children[0]) + (node.negated ? " NOT BETWEEN " : " BETWEEN ") + Operand(*node.children[1]) +
-           " AND " + Operand(*node.children[2]);
+    return Operand(*node.Children()[0]) + (node.negated ? " NOT BETWEEN " : " BETWEEN ") + Operand(*node.Children()[1]) +
+           " AND " + Operand(*node.Children()[2]);
 }
 
 std::string TsqlWriter::Logical(const SqlNode& node) {
-    if (node.op == "not") return "NOT (" + Condition(*node.children[0]) + ")";
+    if (node.op == "not") return "NOT (" + Condition(*node.Children()[0]) + ")";
     if (node.op == "xor") {
-        const std::string a = LogicalOperand(*node.children[0], "xor"), b = LogicalOperand(*node.children[1], "xor");
+        const std::string a = LogicalOperand(*node.Children()[0], "xor"), b = LogicalOperand(*node.Children()[1], "xor");
         return "(" + a + " AND NOT " + b + ") OR (NOT " + a + " AND " + b + ")";
     }
     const std::string op = node.op == "and" ? " AND " : " OR ";
-    return LogicalOperand(*node.children[0], node.op) + op + LogicalOperand(*node.children[1], node.op);
+    return LogicalOperand(*node.Children()[0], node.op) + op + LogicalOperand(*node.Children()[1], node.op);
 }
 
 std::string TsqlWriter::LogicalOperand(const SqlNode& node, std::string_view parentOp) {
@@ -273,18 +273,18 @@ std::string TsqlWriter::LogicalOperand(const SqlNode& node, std::string_view par
 }
 
 std::string TsqlWriter::Comparison(const SqlNode& node) {
-    const std::string a = Operand(*node.children[0]), b = Operand(*node.children[1]);
+    const std::string a = Operand(*node.Children()[0]), b = Operand(*node.Children()[1]);
     if (node.op != "<=>") return a + " " + std::string(node.op) + " " + b;
-    if (node.children[1]->kind == SqlNode::Kind::Null) return a + " IS NULL";
-    if (node.children[0]->kind == SqlNode::Kind::Null) return b + " IS NULL";
-    if (IsLiteralNode(*node.children[1])) return "(" + a + " = " + b + " AND " + a + " IS NOT NULL)";
+    if (node.Children()[1]->kind == SqlNode::Kind::Null) return a + " IS NULL";
+    if (node.Children()[0]->kind == SqlNode::Kind::Null) return b + " IS NULL";
+    if (IsLiteralNode(*node.Children()[1])) return "(" + a + " = " + b + " AND " + a + " IS NOT NULL)";
     return "(" + a + " = " + b + " OR (" + a + " IS NULL AND " + b + " IS NULL))";
 }
 
 // MySQL's LIKE escapes with a backslash; in T-SQL there is no default escape and [ opens a
 // character class, so both are spelled out.
 std::string TsqlWriter::Like(const SqlNode& node) {
-    const SqlNode& pattern = *node.children[1];
+    const SqlNode& pattern = *node.Children()[1];
     std::string escape = "\\";
     if (node.Details().elseValue) {
         if (node.Details().elseValue->kind != SqlNode::Kind::String || node.Details().elseValue->text.size() != 1)
@@ -304,33 +304,33 @@ std::string TsqlWriter::Like(const SqlNode& node) {
     } else {
         patternText = "REPLACE(" + Value(pattern) + ", N'[', " + StringLiteral(escape + "[") + ")";
     }
-    const SqlNode& value = *node.children[0];
+    const SqlNode& value = *node.Children()[0];
     return (value.kind == SqlNode::Kind::Name ? Argument(value) : Operand(value)) + (node.negated ? " NOT LIKE " : " LIKE ") + patternText +
            (needsEscape ? " ESCAPE " + StringLiteral(escape) : "");
 }
 
 std::string TsqlWriter::Is(const SqlNode& node) {
-    const std::string value = Operand(*node.children[0]);
-    if (node.name == "null" || node.name == "unknown") return value + (node.negated ? " IS NOT NULL" : " IS NULL");
-    if (node.name == "true") return node.negated ? "(" + value + " = 0 OR " + value + " IS NULL)" : value + " <> 0";
-    if (node.name == "false") return node.negated ? "(" + value + " <> 0 OR " + value + " IS NULL)" : value + " = 0";
-    throw Untranslatable{"IS " + node.name};
+    const std::string value = Operand(*node.Children()[0]);
+    if (node.text == "null" || node.text == "unknown") return value + (node.negated ? " IS NOT NULL" : " IS NULL");
+    if (node.text == "true") return node.negated ? "(" + value + " = 0 OR " + value + " IS NULL)" : value + " <> 0";
+    if (node.text == "false") return node.negated ? "(" + value + " <> 0 OR " + value + " IS NULL)" : value + " = 0";
+    throw Untranslatable{"IS " + node.text};
 }
 
 std::string TsqlWriter::In(const SqlNode& node) {
-    std::string out = Operand(*node.children[0]) + (node.negated ? " NOT IN (" : " IN (");
+    std::string out = Operand(*node.Children()[0]) + (node.negated ? " NOT IN (" : " IN (");
     if (node.Details().query) return out + Subquery(*node.Details().query) + ")";
-    for (std::size_t i = 1; i < node.children.size(); ++i) out += (i > 1 ? ", " : "") + Value(*node.children[i]);
+    for (std::size_t i = 1; i < node.Children().size(); ++i) out += (i > 1 ? ", " : "") + Value(*node.Children()[i]);
     return out + ")";
 }
 
 std::string TsqlWriter::CaseExpression(const SqlNode& node) {
     std::string out = "CASE";
-    const bool simple = node.children[0] != nullptr;
-    if (simple) out += " " + Value(*node.children[0]);
-    for (std::size_t i = 1; i + 1 < node.children.size(); i += 2) {
-        out += " WHEN " + (simple ? Value(*node.children[i]) : Condition(*node.children[i]));
-        out += " THEN " + Value(*node.children[i + 1]);
+    const bool simple = node.Children()[0] != nullptr;
+    if (simple) out += " " + Value(*node.Children()[0]);
+    for (std::size_t i = 1; i + 1 < node.Children().size(); i += 2) {
+        out += " WHEN " + (simple ? Value(*node.Children()[i]) : Condition(*node.Children()[i]));
+        out += " THEN " + Value(*node.Children()[i + 1]);
     }
     if (node.Details().elseValue) out += " ELSE " + Value(*node.Details().elseValue);
     return out + " END";
@@ -342,22 +342,22 @@ std::string TsqlWriter::Subquery(const SqlQuery& query) {
 }
 
 std::string TsqlWriter::Binary(const SqlNode& node) {
-    const SqlNode& left = *node.children[0];
-    const SqlNode& right = *node.children[1];
+    const SqlNode& left = *node.Children()[0];
+    const SqlNode& right = *node.Children()[1];
     if ((node.op == "+" || node.op == "-") && right.kind == SqlNode::Kind::Interval) return DateAdd(left, right, node.op == "-");
     if (node.op == "+" && left.kind == SqlNode::Kind::Interval) return DateAdd(right, left, false);
     if (node.op == "<<" || node.op == ">>") throw Untranslatable{"shift operator " + std::string(node.op)};
     const auto isToDays = [](const SqlNode& side) {
-        return side.kind == SqlNode::Kind::Function && side.name == "to_days" && side.children.size() == 1;
+        return side.kind == SqlNode::Kind::Function && side.text == "to_days" && side.Children().size() == 1;
     };
     if (node.op == "-" && isToDays(left) && isToDays(right))  // how MariaDB prints DATEDIFF(a, b)
-        return "DATEDIFF(day, " + Value(*right.children[0]) + ", " + Value(*left.children[0]) + ")";
+        return "DATEDIFF(day, " + Value(*right.Children()[0]) + ", " + Value(*left.Children()[0]) + ")";
     return Arithmetic(node);
 }
 
 std::string TsqlWriter::Arithmetic(const SqlNode& node) {
-    const SqlNode& left = *node.children[0];
-    const SqlNode& right = *node.children[1];
+    const SqlNode& left = *node.Children()[0];
+    const SqlNode& right = *node.Children()[1];
     const bool nonZeroLiteral = right.kind == SqlNode::Kind::Number && right.text.find_first_not_of("0.") != std::string::npos;
     const std::string divisor = nonZeroLiteral ? Operand(right) : "NULLIF(" + Value(right) + ", 0)";
     // Left-associative chains of the same operator need no parentheses.

@@ -21,8 +21,8 @@ namespace {
 // The user variables that PREPARE takes its text from: they become variables of the routine.
 void AllowPreparedVariables(const RoutineStatement& statement, RoutineWriter& writer) {
     if (statement.kind == RoutineStatement::Kind::Prepare && statement.expr && statement.expr->kind == SqlNode::Kind::Name &&
-        statement.expr->parts.size() == 1 && statement.expr->parts[0].rfind('@', 0) == 0)
-        writer.AllowUserVariable(statement.expr->parts[0]);
+        statement.expr->Parts().size() == 1 && statement.expr->Parts()[0].rfind('@', 0) == 0)
+        writer.AllowUserVariable(statement.expr->Parts()[0]);
     for (const auto& inner : statement.body) AllowPreparedVariables(*inner, writer);
     for (const auto& inner : statement.elseBody) AllowPreparedVariables(*inner, writer);
     for (const auto& branch : statement.branches)

@@ -14,9 +14,9 @@ namespace velmora {
 namespace {
 
 void NeedArguments(const SqlNode& call, std::size_t least, std::size_t most) {
-    const std::size_t count = call.children.size();
+    const std::size_t count = call.Children().size();
     if (count < least || count > most)
-        throw Untranslatable{"function " + call.name + " with " + std::to_string(count) + " arguments"};
+        throw Untranslatable{"function " + call.text + " with " + std::to_string(count) + " arguments"};
 }
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -73,7 +73,7 @@ std::string DotNetFormat(const std::string& mysqlFormat) {
 // A literal integer argument (12, -3), if the node is one.
 bool LiteralInteger(const SqlNode& node, long long& value) {
     const bool negative = node.kind == SqlNode::Kind::Unary && node.op == "-";
-    const SqlNode& number = negative ? *node.children[0] : node;
+    const SqlNode& number = negative ? *node.Children()[0] : node;
     if (number.kind != SqlNode::Kind::Number || number.text.find_first_not_of("0123456789") != std::string::npos) return false;
     value = std::stoll(number.text) * (negative ? -1 : 1);
     return true;
@@ -149,7 +149,7 @@ bool IsAggregateName(const std::string& name) {
 }
 
 std::string TsqlWriter::Function(const SqlNode& call) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     if (routine.function) {
         std::string own = routine.function(call);
         if (!own.empty()) return own;
@@ -161,26 +161,26 @@ std::string TsqlWriter::Function(const SqlNode& call) {
     if (name == "timestampdiff") return TimestampDiff(call);
     if (name == "extract") {
         NeedArguments(call, 2, 2);
-        return "DATEPART(" + DatePart(call.children[0]->name) + ", " + Value(*call.children[1]) + ")";
+        return "DATEPART(" + DatePart(call.Children()[0]->text) + ", " + Value(*call.Children()[1]) + ")";
     }
     if (name == "if") {
         NeedArguments(call, 3, 3);
-        return "CASE WHEN " + Condition(*call.children[0]) + " THEN " + Argument(*call.children[1]) + " ELSE " +
-               Argument(*call.children[2]) + " END";
+        return "CASE WHEN " + Condition(*call.Children()[0]) + " THEN " + Argument(*call.Children()[1]) + " ELSE " +
+               Argument(*call.Children()[2]) + " END";
     }
     if (name == "date_add" || name == "adddate" || name == "date_sub" || name == "subdate") {
         NeedArguments(call, 2, 2);
         const bool subtract = name == "date_sub" || name == "subdate";
-        if (call.children[1]->kind == SqlNode::Kind::Interval) return DateAdd(*call.children[0], *call.children[1], subtract);
+        if (call.Children()[1]->kind == SqlNode::Kind::Interval) return DateAdd(*call.Children()[0], *call.Children()[1], subtract);
         // ADDDATE(d, n) and SUBDATE(d, n) count days.
-        return "DATEADD(day, " + std::string(subtract ? "-" : "") + Operand(*call.children[1]) + ", " + Value(*call.children[0]) + ")";
+        return "DATEADD(day, " + std::string(subtract ? "-" : "") + Operand(*call.Children()[1]) + ", " + Value(*call.Children()[0]) + ")";
     }
     if (name == "isnull") {
         NeedArguments(call, 1, 1);
-        return "CASE WHEN " + Operand(*call.children[0]) + " IS NULL THEN 1 ELSE 0 END";
+        return "CASE WHEN " + Operand(*call.Children()[0]) + " IS NULL THEN 1 ELSE 0 END";
     }
     std::vector<std::string> args;
-    for (const auto& child : call.children) args.push_back(Argument(*child));
+    for (const auto& child : call.Children()) args.push_back(Argument(*child));
     const auto same = kSameFunctions.find(name);
     if (same != kSameFunctions.end() && !call.Details().elseValue) return same->second + "(" + Join(args) + ")";
     for (auto group : {&TsqlWriter::StringFunction, &TsqlWriter::DateFunction, &TsqlWriter::NumericFunction}) {
@@ -191,17 +191,17 @@ std::string TsqlWriter::Function(const SqlNode& call) {
 }
 
 std::string TsqlWriter::StringFunction(const SqlNode& call, const std::vector<std::string>& args) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     if (name == "concat" || name == "concat_ws") {
         NeedArguments(call, name == "concat" ? 1 : 2, 1000);
         std::vector<const SqlNode*> nodes;
-        for (const auto& child : call.children) nodes.push_back(child.get());
+        for (const auto& child : call.Children()) nodes.push_back(child.get());
         return Concat(name == "concat_ws", nodes, args);
     }
     if (name == "substring" || name == "substr" || name == "mid") return Substring(call, args);
     if (name == "length" || name == "octet_length") {
         NeedArguments(call, 1, 1);
-        return ByteLength(*call.children[0], args[0]);
+        return ByteLength(*call.Children()[0], args[0]);
     }
     if (name == "char_length" || name == "character_length") {  // LEN alone ignores trailing blanks
         NeedArguments(call, 1, 1);
@@ -217,7 +217,7 @@ std::string TsqlWriter::StringFunction(const SqlNode& call, const std::vector<st
     }
     if (name == "replace") {  // MySQL's REPLACE matches case-sensitively whatever the collation
         NeedArguments(call, 3, 3);
-        return "REPLACE(" + Operand(*call.children[0]) + " COLLATE Latin1_General_100_BIN2, " + args[1] + ", " + args[2] + ")";
+        return "REPLACE(" + Operand(*call.Children()[0]) + " COLLATE Latin1_General_100_BIN2, " + args[1] + ", " + args[2] + ")";
     }
     if (name == "trim") {
         NeedArguments(call, 1, 1);
@@ -261,16 +261,16 @@ std::string TsqlWriter::Concat(bool separated, const std::vector<const SqlNode*>
 std::string TsqlWriter::Substring(const SqlNode& call, const std::vector<std::string>& args) {
     NeedArguments(call, 2, 3);
     long long position = 0;
-    if (!LiteralInteger(*call.children[1], position)) throw Untranslatable{"SUBSTRING with a computed position"};
+    if (!LiteralInteger(*call.Children()[1], position)) throw Untranslatable{"SUBSTRING with a computed position"};
     const std::string length = args.size() > 2 ? args[2] : "2147483647";
     if (position > 0) return "SUBSTRING(" + args[0] + ", " + std::to_string(position) + ", " + length + ")";
-    if (position == 0) return "CASE WHEN " + Operand(*call.children[0]) + " IS NULL THEN NULL ELSE N'' END";
+    if (position == 0) return "CASE WHEN " + Operand(*call.Children()[0]) + " IS NULL THEN NULL ELSE N'' END";
     const std::string start = "LEN(CAST(" + args[0] + " AS nvarchar(max)) + N'.') - " + std::to_string(-position);
     return "CASE WHEN " + start + " < 1 THEN N'' ELSE SUBSTRING(" + args[0] + ", " + start + ", " + length + ") END";
 }
 
 std::string TsqlWriter::DateFunction(const SqlNode& call, const std::vector<std::string>& args) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     const std::string precision = args.empty() ? "0" : args[0];
     if (name == "now" || name == "current_timestamp" || name == "localtime" || name == "localtimestamp" || name == "sysdate")
         return NeedArguments(call, 0, 1), "CAST(SYSDATETIME() AS datetime2(" + precision + "))";
@@ -290,22 +290,22 @@ std::string TsqlWriter::DateFunction(const SqlNode& call, const std::vector<std:
     if (name == "str_to_date") return StrToDate(call, args);
     if (name == "timestampadd") {
         NeedArguments(call, 3, 3);
-        return "DATEADD(" + DatePart(call.children[0]->name) + ", " + args[1] + ", " + args[2] + ")";
+        return "DATEADD(" + DatePart(call.Children()[0]->text) + ", " + args[1] + ", " + args[2] + ")";
     }
     return {};
 }
 
 std::string TsqlWriter::DateAdd(const SqlNode& date, const SqlNode& interval, bool subtract) {
     if (interval.kind != SqlNode::Kind::Interval) throw Untranslatable{"date arithmetic without INTERVAL"};
-    const std::string amount = Operand(*interval.children[0]);
-    return "DATEADD(" + DatePart(interval.name) + ", " + (subtract ? "-" : "") + amount + ", " + Value(date) + ")";
+    const std::string amount = Operand(*interval.Children()[0]);
+    return "DATEADD(" + DatePart(interval.text) + ", " + (subtract ? "-" : "") + amount + ", " + Value(date) + ")";
 }
 
 // MySQL counts whole units elapsed; T-SQL's DATEDIFF counts boundaries crossed.
 std::string TsqlWriter::TimestampDiff(const SqlNode& call) {
     NeedArguments(call, 3, 3);
-    const std::string unit = call.children[0]->name;
-    const std::string a = Value(*call.children[1]), b = Value(*call.children[2]);
+    const std::string unit = call.Children()[0]->text;
+    const std::string a = Value(*call.Children()[1]), b = Value(*call.Children()[2]);
     static const std::map<std::string, std::string> kMicroseconds = {
         {"microsecond", ""}, {"second", " / 1000000"}, {"minute", " / 60000000"}, {"hour", " / 3600000000"},
         {"day", " / 86400000000"}, {"week", " / 604800000000"}};
@@ -324,8 +324,8 @@ std::string TsqlWriter::TimestampDiff(const SqlNode& call) {
 
 std::string TsqlWriter::DateFormat(const SqlNode& call, const std::vector<std::string>& args) {
     NeedArguments(call, 2, 3);
-    if (call.children[1]->kind != SqlNode::Kind::String) throw Untranslatable{"DATE_FORMAT with a computed format"};
-    return "FORMAT(CAST(" + args[0] + " AS datetime2(6)), " + StringLiteral(DotNetFormat(call.children[1]->text)) + ", 'en-US')";
+    if (call.Children()[1]->kind != SqlNode::Kind::String) throw Untranslatable{"DATE_FORMAT with a computed format"};
+    return "FORMAT(CAST(" + args[0] + " AS datetime2(6)), " + StringLiteral(DotNetFormat(call.Children()[1]->text)) + ", 'en-US')";
 }
 
 std::string TsqlWriter::StrToDate(const SqlNode& call, const std::vector<std::string>& args) {
@@ -334,7 +334,7 @@ std::string TsqlWriter::StrToDate(const SqlNode& call, const std::vector<std::st
         {"%Y-%m-%d", {"date", 23}}, {"%Y-%m-%d %H:%i:%s", {"datetime2(0)", 120}}, {"%Y-%m-%d %T", {"datetime2(0)", 120}},
         {"%d.%m.%Y", {"date", 104}}, {"%d/%m/%Y", {"date", 103}}, {"%m/%d/%Y", {"date", 101}},
         {"%d-%m-%Y", {"date", 105}}, {"%Y%m%d", {"date", 112}}, {"%H:%i:%s", {"time(0)", 108}}};
-    const SqlNode& format = *call.children[1];
+    const SqlNode& format = *call.Children()[1];
     const auto style = format.kind == SqlNode::Kind::String ? kStyles.find(format.text) : kStyles.end();
     if (style == kStyles.end()) throw Untranslatable{"STR_TO_DATE with format " + (format.kind == SqlNode::Kind::String ? format.text : "computed")};
     // MySQL gives NULL for text that does not match; so does TRY_CONVERT.
@@ -342,12 +342,12 @@ std::string TsqlWriter::StrToDate(const SqlNode& call, const std::vector<std::st
 }
 
 std::string TsqlWriter::NumericFunction(const SqlNode& call, const std::vector<std::string>& args) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     if (name == "round") return NeedArguments(call, 1, 2), "ROUND(" + args[0] + ", " + (args.size() > 1 ? args[1] : "0") + ")";
     if (name == "truncate") return NeedArguments(call, 2, 2), "ROUND(" + args[0] + ", " + args[1] + ", 1)";
     if (name == "mod") {
         NeedArguments(call, 2, 2);
-        return Operand(*call.children[0]) + " % NULLIF(" + args[1] + ", 0)";
+        return Operand(*call.Children()[0]) + " % NULLIF(" + args[1] + ", 0)";
     }
     if (name == "log") {
         NeedArguments(call, 1, 2);
@@ -361,12 +361,12 @@ std::string TsqlWriter::Cast(const SqlNode& call) {
     NeedArguments(call, 1, 1);
     const std::string type = CastTargetType(call.Details().castType);
     // MySQL rounds a fraction to the nearest integer here; T-SQL's CAST truncates it.
-    if (type == "bigint" || type == "decimal(20, 0)") return "CAST(ROUND(" + Value(*call.children[0]) + ", 0) AS " + type + ")";
-    return "CAST(" + Argument(*call.children[0]) + " AS " + type + ")";
+    if (type == "bigint" || type == "decimal(20, 0)") return "CAST(ROUND(" + Value(*call.Children()[0]) + ", 0) AS " + type + ")";
+    return "CAST(" + Argument(*call.Children()[0]) + " AS " + type + ")";
 }
 
 std::string TsqlWriter::Aggregate(const SqlNode& call) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     static const std::map<std::string, std::string> kNames = {
         {"count", "COUNT"}, {"sum", "SUM"}, {"min", "MIN"}, {"max", "MAX"}, {"avg", "AVG"}, {"std", "STDEVP"},
         {"stddev", "STDEVP"}, {"stddev_pop", "STDEVP"}, {"stddev_samp", "STDEV"}, {"variance", "VARP"},
@@ -386,17 +386,17 @@ std::string TsqlWriter::Aggregate(const SqlNode& call) {
     }
     const auto found = kNames.find(name);
     if (found == kNames.end()) throw Untranslatable{"aggregate " + name};
-    if (call.children.size() == 1 && call.children[0]->kind == SqlNode::Kind::Star && name == "count") return "COUNT(*)";
+    if (call.Children().size() == 1 && call.Children()[0]->kind == SqlNode::Kind::Star && name == "count") return "COUNT(*)";
     NeedArguments(call, 1, 1);
-    std::string arg = Value(*call.children[0]);
-    if (name == "avg") arg = Operand(*call.children[0]) + " * 1.0";  // AVG of integers is exact in MySQL
+    std::string arg = Value(*call.Children()[0]);
+    if (name == "avg") arg = Operand(*call.Children()[0]) + " * 1.0";  // AVG of integers is exact in MySQL
     return found->second + "(" + (call.distinct ? "DISTINCT " : "") + arg + ")";
 }
 
 std::string TsqlWriter::GroupConcatItem(const SqlNode& call) {
     std::vector<const SqlNode*> nodes;
     std::vector<std::string> args;
-    for (const auto& child : call.children) nodes.push_back(child.get()), args.push_back(Argument(*child));
+    for (const auto& child : call.Children()) nodes.push_back(child.get()), args.push_back(Argument(*child));
     return Concat(false, nodes, args);
 }
 
@@ -418,12 +418,12 @@ std::string TsqlWriter::Window(const SqlNode& call) {
         {"percent_rank", "PERCENT_RANK"}, {"cume_dist", "CUME_DIST"}, {"lag", "LAG"}, {"lead", "LEAD"},
         {"first_value", "FIRST_VALUE"}, {"last_value", "LAST_VALUE"}};
     std::string out;
-    const auto ranking = kRanking.find(call.name);
+    const auto ranking = kRanking.find(call.text);
     if (ranking != kRanking.end()) {
         std::vector<std::string> args;
-        for (const auto& child : call.children) args.push_back(Value(*child));
+        for (const auto& child : call.Children()) args.push_back(Value(*child));
         out = ranking->second + "(" + Join(args) + ")";
-    } else if (call.name == "group_concat") {
+    } else if (call.text == "group_concat") {
         throw Untranslatable{"GROUP_CONCAT with OVER"};
     } else {
         out = Aggregate(call);

@@ -11,13 +11,13 @@ namespace velmora {
 namespace {
 
 bool IsGroupConcat(const SqlNode& node) {
-    return node.kind == SqlNode::Kind::Function && node.name == "group_concat" && !node.Details().hasWindow;
+    return node.kind == SqlNode::Kind::Function && node.text == "group_concat" && !node.Details().hasWindow;
 }
 
 SqlNodePtr NameNode(const std::string& name) {
     auto node = std::make_unique<SqlNode>();
     node->kind = SqlNode::Kind::Name;
-    node->parts.push_back(name);
+    node->EditParts().push_back(name);
     return node;
 }
 
@@ -147,17 +147,17 @@ std::string GroupConcatOverRows(const SqlQuery& query, TsqlWriter& writer, const
         const auto found = std::find(rows.groups.begin(), rows.groups.end(), TextOf(writer, *item.expr));
         if (found == rows.groups.end() || found->empty()) throw Untranslatable{what + " beside another aggregate or column"};
         std::string alias = item.alias;
-        if (alias.empty() && item.expr->kind == SqlNode::Kind::Name) alias = item.expr->parts.back();
+        if (alias.empty() && item.expr->kind == SqlNode::Kind::Name) alias = item.expr->Parts().back();
         outer += (outer.empty() ? "" : ", ") + Numbered("group", static_cast<std::size_t>(found - rows.groups.begin())) +
                  (alias.empty() ? "" : " AS " + QuoteTargetName(alias));
     }
     // The aggregate's values, its order keys (a listed value, or a column of their own), then the values.
     SqlNode joined;
     joined.kind = SqlNode::Kind::Function;
-    joined.name = "group_concat";
-    for (const auto& argument : call->children) {
+    joined.text = "group_concat";
+    for (const auto& argument : call->Children()) {
         rows.values.push_back(writer.Argument(*argument));
-        joined.children.push_back(NameNode(Numbered("value", rows.values.size() - 1)));
+        joined.EditChildren().push_back(NameNode(Numbered("value", rows.values.size() - 1)));
     }
     for (const auto& [expr, descending] : call->Details().orderBy) {
         const std::string text = writer.Argument(*expr);

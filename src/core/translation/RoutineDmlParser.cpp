@@ -131,7 +131,7 @@ private:
         for (auto& name : into) {
             auto target = std::make_unique<SqlNode>();
             target->kind = SqlNode::Kind::Name;
-            target->parts.push_back(name);
+            target->EditParts().push_back(name);
             select->targets.push_back(std::move(target));
         }
         while (p_.Peek()) p_.Skip();
@@ -145,7 +145,7 @@ private:
             if (p_.PeekWord(scope) && p_.Peek(1) && p_.Peek(1)->text != "=") throw Untranslatable{"SET " + Upper(scope)};
         auto target = std::make_unique<SqlNode>();
         target->kind = SqlNode::Kind::Name;
-        p_.ReadDottedName(target->parts);
+        p_.ReadDottedName(target->EditParts());
         return target;
     }
 
@@ -204,11 +204,11 @@ private:
         return insert;
     }
 
-    // DEFAULT in a VALUES row: a Name node the writer knows.
+    // DEFAULT in a VALUES row: a call of " default", a name no real function has, that the writer knows.
     static SqlNodePtr DefaultMarker() {
         auto node = std::make_unique<SqlNode>();
         node->kind = SqlNode::Kind::Function;
-        node->name = " default";
+        node->text = " default";
         return node;
     }
 
@@ -232,7 +232,7 @@ private:
         do {
             auto target = std::make_unique<SqlNode>();
             target->kind = SqlNode::Kind::Name;
-            p_.ReadDottedName(target->parts);
+            p_.ReadDottedName(target->EditParts());
             p_.ExpectText("=");
             update->targets.push_back(std::move(target));
             update->values.push_back(p_.PeekWord("default") ? (p_.Skip(), DefaultMarker()) : p_.ParseExpression());
@@ -280,7 +280,7 @@ private:
         do {
             auto target = std::make_unique<SqlNode>();
             target->kind = SqlNode::Kind::Name;
-            p_.ReadDottedName(target->parts);
+            p_.ReadDottedName(target->EditParts());
             fetch->targets.push_back(std::move(target));
         } while (p_.AcceptText(","));
         return fetch;

@@ -39,11 +39,11 @@ const char* StatementName(K kind) {
 // or qualified by `qualifier`.
 bool ReadsColumn(const SqlNode& node, const std::vector<std::string>& columns, const std::string& qualifier) {
     if (node.kind == SqlNode::Kind::Name) {
-        const std::string column = LowerAscii(node.parts.back());
-        const bool mine = node.parts.size() == 1 || LowerAscii(node.parts[node.parts.size() - 2]) == qualifier;
+        const std::string column = LowerAscii(node.Parts().back());
+        const bool mine = node.Parts().size() == 1 || LowerAscii(node.Parts()[node.Parts().size() - 2]) == qualifier;
         if (mine && std::find(columns.begin(), columns.end(), column) != columns.end()) return true;
     }
-    for (const auto& child : node.children)
+    for (const auto& child : node.Children())
         if (child && ReadsColumn(*child, columns, qualifier)) return true;
     return node.Details().elseValue && ReadsColumn(*node.Details().elseValue, columns, qualifier);
 }
@@ -101,22 +101,22 @@ void RoutineWriter::Set(const RoutineStatement& statement, int level) {
 }
 
 void RoutineWriter::Publish(const SqlNode& target, int level) {
-    if (IsFunction(kind_) || target.kind != SqlNode::Kind::Name || target.parts.size() != 1) return;
-    const auto found = sessionVariables_.find(LowerAscii(target.parts[0]));
+    if (IsFunction(kind_) || target.kind != SqlNode::Kind::Name || target.Parts().size() != 1) return;
+    const auto found = sessionVariables_.find(LowerAscii(target.Parts()[0]));
     if (found == sessionVariables_.end()) return;
     Emit(level, "EXEC sp_set_session_context " + TsqlWriter::StringLiteral(found->second) + ", " + Variable(target) + ";");
 }
 
 // The variable a SET, SELECT ... INTO or FETCH assigns.
 std::string RoutineWriter::Variable(const SqlNode& target) {
-    if (target.parts.size() == 2 && rowTarget) {
+    if (target.Parts().size() == 2 && rowTarget) {
         std::string row = rowTarget(target);
         if (!row.empty()) return row;
     }
-    std::string variable = target.parts.size() == 1 ? VariableName(target.parts[0]) : "";
+    std::string variable = target.Parts().size() == 1 ? VariableName(target.Parts()[0]) : "";
     if (variable.empty()) {
         std::string name;
-        for (const auto& part : target.parts) name += (name.empty() ? "" : ".") + part;
+        for (const auto& part : target.Parts()) name += (name.empty() ? "" : ".") + part;
         Refuse("assignment to " + name + ", which is no variable of the routine");
     }
     return variable;
@@ -291,7 +291,7 @@ void RoutineWriter::Update(const RoutineStatement& statement, int level) {
     std::string qualifier;
     std::vector<std::string> assigned;
     for (const auto& target : update.targets) {
-        const std::string own = target->parts.size() > 1 ? LowerAscii(target->parts[target->parts.size() - 2]) : "";
+        const std::string own = target->Parts().size() > 1 ? LowerAscii(target->Parts()[target->Parts().size() - 2]) : "";
         if (!own.empty() && !qualifier.empty() && own != qualifier) Refuse("UPDATE of several tables");
         if (!own.empty()) qualifier = own;
     }
@@ -299,8 +299,8 @@ void RoutineWriter::Update(const RoutineStatement& statement, int level) {
     for (std::size_t i = 0; i < update.targets.size(); ++i) {
         if (ReadsColumn(*update.values[i], assigned, qualifier))
             Refuse("UPDATE whose assignment reads a column it set before (MySQL reads the new value, T-SQL the old)");
-        assigned.push_back(LowerAscii(update.targets[i]->parts.back()));
-        sets += (sets.empty() ? "" : ", ") + QuoteTargetName(update.targets[i]->parts.back()) + " = " + Value(*update.values[i]);
+        assigned.push_back(LowerAscii(update.targets[i]->Parts().back()));
+        sets += (sets.empty() ? "" : ", ") + QuoteTargetName(update.targets[i]->Parts().back()) + " = " + Value(*update.values[i]);
     }
     const std::string top = update.Details().limit ? "TOP (" + Value(*update.Details().limit) + ") " : "";
     const SqlTableRef& first = *update.Details().refs[0];
@@ -397,12 +397,12 @@ void RoutineWriter::Call(const RoutineStatement& statement, int level) {
     std::string arguments;
     for (std::size_t i = 0; i < statement.values.size(); ++i) {
         const SqlNode& value = *statement.values[i];
-        const bool isVariable = value.kind == SqlNode::Kind::Name && value.parts.size() == 1 && !VariableName(value.parts[0]).empty();
+        const bool isVariable = value.kind == SqlNode::Kind::Name && value.Parts().size() == 1 && !VariableName(value.Parts()[0]).empty();
         const bool literal = value.kind == SqlNode::Kind::Number || value.kind == SqlNode::Kind::String || value.kind == SqlNode::Kind::Null;
         std::string text;
         if (isVariable) {
             if (!modesKnown) Refuse("CALL of " + name + " with a variable argument (its parameters are not known)");
-            text = VariableName(value.parts[0]) + (known->parameterModes[i] != "in" ? " OUTPUT" : "");
+            text = VariableName(value.Parts()[0]) + (known->parameterModes[i] != "in" ? " OUTPUT" : "");
         } else if (literal) {
             text = Value(value);
         } else {
@@ -509,10 +509,10 @@ void RoutineWriter::Dynamic(const RoutineStatement& statement, int level) {
 
 // The routine's own calls inside expressions; "" for the built-ins the expression writer knows.
 std::string RoutineWriter::FunctionCall(const SqlNode& call) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     if (name == " default") return "DEFAULT";
     if (name == "last_insert_id") {
-        if (!call.children.empty()) Refuse("LAST_INSERT_ID with an argument");
+        if (!call.Children().empty()) Refuse("LAST_INSERT_ID with an argument");
         return "SCOPE_IDENTITY()";
     }
     if (name == "row_count") return needRowCount_ = true, "@sys_row_count";
@@ -520,7 +520,7 @@ std::string RoutineWriter::FunctionCall(const SqlNode& call) {
     if (name == "rand" || name == "uuid" || name == "sleep" || name == "uuid_short" || name == "sysdate") {
         if (IsFunction(kind_) && name != "sysdate") Refuse(name + "() in a function (T-SQL forbids non-deterministic and side-effecting built-ins there)");
         if (name == "uuid") return "LOWER(CONVERT(nchar(36), NEWID()))";
-        if (name == "rand") return call.children.empty() ? "RAND()" : "RAND(" + Value(*call.children[0]) + ")";
+        if (name == "rand") return call.Children().empty() ? "RAND()" : "RAND(" + Value(*call.Children()[0]) + ")";
         if (name != "sysdate") Refuse("function " + name);
         return "";
     }
@@ -531,7 +531,7 @@ std::string RoutineWriter::FunctionCall(const SqlNode& call) {
     if (!own && known == context_.routines.end()) return "";
     const std::string target = own ? ownName_ : known->name;
     std::string arguments;
-    for (const auto& child : call.children) arguments += (arguments.empty() ? "" : ", ") + Value(*child);
+    for (const auto& child : call.Children()) arguments += (arguments.empty() ? "" : ", ") + Value(*child);
     if (std::find(references.begin(), references.end(), target) == references.end()) references.push_back(target);
     return TargetFunctionName(context_.names.targetSchema, target) + "(" + arguments + ")";
 }

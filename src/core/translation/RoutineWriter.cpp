@@ -61,8 +61,8 @@ RoutineWriter::RoutineWriter(const RoutineContext& context, ParsedRoutine::Kind 
     for (const char* reserved : {"@sys_row_count", "@sys_found_rows", "@sys_rows", "@sys_message", "@sys_fail"})
         usedNames_.insert(reserved);
     expressions_.routine.name = [this](const SqlNode& node) -> std::string {
-        if (node.parts.size() == 2 && rowValue) return rowValue(node);
-        return node.parts.size() == 1 ? VariableName(node.parts[0]) : "";
+        if (node.Parts().size() == 2 && rowValue) return rowValue(node);
+        return node.Parts().size() == 1 ? VariableName(node.Parts()[0]) : "";
     };
     expressions_.routine.function = [this](const SqlNode& call) { return FunctionCall(call); };
     expressions_.routine.table = [this](const std::vector<std::string>& parts) { return TableName(parts); };

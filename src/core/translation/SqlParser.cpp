@@ -18,11 +18,12 @@ SqlNodePtr MakeNode(SqlNode::Kind kind, std::string text = {}) {
 
 SqlNodePtr MakeBinary(std::string_view op, SqlNodePtr left, SqlNodePtr right) {
     auto node = MakeNode(SqlNode::Kind::Binary);
-    node->depth = 1 + std::max(left->depth, right->depth);
-    if (node->depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+    const int depth = 1 + std::max(left->depth, right->depth);
+    if (depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+    node->depth = static_cast<std::uint8_t>(depth);
     node->op = op;
-    node->children.push_back(std::move(left));
-    node->children.push_back(std::move(right));
+    node->EditChildren().push_back(std::move(left));
+    node->EditChildren().push_back(std::move(right));
     return node;
 }
 
@@ -39,6 +40,12 @@ bool IsNiladicKeyword(std::string_view lower) {
 }
 
 }  // namespace
+
+SqlOperator::SqlOperator(std::string_view text) {
+    const auto found = std::find(kTexts.begin(), kTexts.end(), text);
+    if (found == kTexts.end()) throw Untranslatable{"operator " + std::string(text)};
+    index_ = static_cast<std::uint8_t>(found - kTexts.begin());
+}
 
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
@@ -177,7 +184,7 @@ SqlNodePtr SqlParser::ParseNot() {
     if (AcceptWord("not")) {
         auto node = MakeNode(SqlNode::Kind::Unary);
         node->op = "not";
-        node->children.push_back(ParseNot());
+        node->EditChildren().push_back(ParseNot());
         return node;
     }
     return ParsePredicate();
@@ -207,9 +214,9 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
         node->negated = AcceptWord("not");
         const SqlToken* what = Peek();
         if (!what || what->kind != SqlTokenKind::Word) Fail("expected NULL, TRUE, FALSE or UNKNOWN");
-        node->name = LowerAscii(what->text);
+        node->text = LowerAscii(what->text);
         ++pos_;
-        node->children.push_back(std::move(left));
+        node->EditChildren().push_back(std::move(left));
         left = std::move(node);
         return true;
     }
@@ -228,22 +235,22 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
     if (AcceptWord("between")) {
         auto node = MakeNode(SqlNode::Kind::Between);
         node->negated = negated;
-        node->children.push_back(std::move(left));
-        node->children.push_back(ParseBinaryLevel(0));
+        node->EditChildren().push_back(std::move(left));
+        node->EditChildren().push_back(ParseBinaryLevel(0));
         ExpectWord("and");
-        node->children.push_back(ParseBinaryLevel(0));
+        node->EditChildren().push_back(ParseBinaryLevel(0));
         left = std::move(node);
         return true;
     }
     if (AcceptWord("in")) {
         auto node = MakeNode(SqlNode::Kind::In);
         node->negated = negated;
-        node->children.push_back(std::move(left));
+        node->EditChildren().push_back(std::move(left));
         ExpectText("(");
         if (PeekWord("select") || PeekWord("with")) {
             node->EditDetails().query = ParseQuery();
         } else {
-            do node->children.push_back(ParseExpression());
+            do node->EditChildren().push_back(ParseExpression());
             while (AcceptText(","));
         }
         ExpectText(")");
@@ -277,15 +284,15 @@ SqlNodePtr SqlParser::ParseUnary() {
         ++pos_;
         auto node = MakeNode(SqlNode::Kind::Unary);
         node->op = token->text == "!" ? "not" : token->text == "-" ? "-" : token->text == "+" ? "+" : "~";
-        node->children.push_back(ParseUnary());
+        node->EditChildren().push_back(ParseUnary());
         return node;
     }
     if (AcceptWord("binary")) throw Untranslatable{"BINARY"};
     SqlNodePtr primary = ParsePrimary();
     while (AcceptWord("collate")) {
         auto node = MakeNode(SqlNode::Kind::Collate);
-        node->name = ReadName();
-        node->children.push_back(std::move(primary));
+        node->text = ReadName();
+        node->EditChildren().push_back(std::move(primary));
         primary = std::move(node);
     }
     const SqlToken* after = Peek();
@@ -349,8 +356,8 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
         if ((lower == "date" || lower == "time" || lower == "timestamp") && next && next->kind == SqlTokenKind::String) {
             ++pos_;
             auto node = MakeNode(SqlNode::Kind::TypedLiteral);
-            node->name = lower;
-            node->children.push_back(ParsePrimary());
+            node->text = lower;
+            node->EditChildren().push_back(ParsePrimary());
             return node;
         }
         if (IsNiladicKeyword(lower)) return ++pos_, ParseFunction(lower);
@@ -367,17 +374,17 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
         return ParseFunction(lower);
     }
     auto node = MakeNode(SqlNode::Kind::Name);
-    node->parts.push_back(ReadName());
+    node->EditParts().push_back(ReadName());
     while (AcceptText(".")) {
         if (AcceptText("*")) {
             node->kind = SqlNode::Kind::Star;
             return node;
         }
-        node->parts.push_back(ReadName());
+        node->EditParts().push_back(ReadName());
     }
     if (Peek() && Peek()->text == "(") {  // `name`(...) or `db`.`name`(...): a stored function
         std::string name;
-        for (const auto& part : node->parts) name += (name.empty() ? "" : ".") + part;
+        for (const auto& part : node->Parts()) name += (name.empty() ? "" : ".") + part;
         throw Untranslatable{"stored function " + name};
     }
     return node;
@@ -385,7 +392,7 @@ SqlNodePtr SqlParser::ParseWordPrimary() {
 
 SqlNodePtr SqlParser::ParseFunction(std::string name) {
     auto call = MakeNode(SqlNode::Kind::Function);
-    call->name = std::move(name);
+    call->text = std::move(name);
     if (!AcceptText("(")) return call;  // CURRENT_TIMESTAMP and friends without parentheses
     if (!AcceptText(")")) {
         ParseSpecialArguments(*call);
@@ -397,10 +404,10 @@ SqlNodePtr SqlParser::ParseFunction(std::string name) {
 
 // The argument list, with the forms particular to some functions.
 void SqlParser::ParseSpecialArguments(SqlNode& call) {
-    const std::string& name = call.name;
+    const std::string& name = call.text;
     call.distinct = AcceptWord("distinct") || AcceptWord("distinctrow");
     if (name == "cast" || name == "convert") {
-        call.children.push_back(ParseExpression());
+        call.EditChildren().push_back(ParseExpression());
         if (name == "convert" && AcceptWord("using")) {  // a character set conversion: text stays text
             ReadName();
             call.EditDetails().castType = "char";
@@ -418,33 +425,33 @@ void SqlParser::ParseSpecialArguments(SqlNode& call) {
             call.EditDetails().elseValue = ParseExpression();  // the characters to remove
             ExpectWord("from");
         }
-        call.children.push_back(ParseExpression());
+        call.EditChildren().push_back(ParseExpression());
         return;
     }
     if (name == "extract" || name == "timestampdiff" || name == "timestampadd") {
         auto unit = MakeNode(SqlNode::Kind::Interval);
-        unit->name = LowerAscii(ReadName());
-        call.children.push_back(std::move(unit));
+        unit->text = LowerAscii(ReadName());
+        call.EditChildren().push_back(std::move(unit));
         if (name == "extract") ExpectWord("from");
         else ExpectText(",");
     }
-    call.children.push_back(ParseExpression());
+    call.EditChildren().push_back(ParseExpression());
     if (name == "trim" && AcceptWord("from")) {  // TRIM(x FROM s)
         call.op = "both";
-        call.EditDetails().elseValue = std::move(call.children.back());
-        call.children.back() = ParseExpression();
+        call.EditDetails().elseValue = std::move(call.EditChildren().back());
+        call.EditChildren().back() = ParseExpression();
         return;
     }
     if (name == "position" && AcceptWord("in")) {
-        call.children.push_back(ParseExpression());
+        call.EditChildren().push_back(ParseExpression());
         return;
     }
     if ((name == "substring" || name == "substr" || name == "mid") && AcceptWord("from")) {
-        call.children.push_back(ParseExpression());
-        if (AcceptWord("for")) call.children.push_back(ParseExpression());
+        call.EditChildren().push_back(ParseExpression());
+        if (AcceptWord("for")) call.EditChildren().push_back(ParseExpression());
         return;
     }
-    while (AcceptText(",")) call.children.push_back(ParseExpression());
+    while (AcceptText(",")) call.EditChildren().push_back(ParseExpression());
     if (name == "group_concat") {
         if (AcceptWord("order")) {
             ExpectWord("by");
@@ -508,13 +515,13 @@ std::string SqlParser::ParseCastType() {
 
 SqlNodePtr SqlParser::ParseCase() {
     auto node = MakeNode(SqlNode::Kind::Case);
-    node->children.push_back(PeekWord("when") ? nullptr : ParseExpression());
+    node->EditChildren().push_back(PeekWord("when") ? nullptr : ParseExpression());
     while (AcceptWord("when")) {
-        node->children.push_back(ParseExpression());
+        node->EditChildren().push_back(ParseExpression());
         ExpectWord("then");
-        node->children.push_back(ParseExpression());
+        node->EditChildren().push_back(ParseExpression());
     }
-    if (node->children.size() < 3) Fail("expected WHEN");
+    if (node->Children().size() < 3) Fail("expected WHEN");
     if (AcceptWord("else")) node->EditDetails().elseValue = ParseExpression();
     ExpectWord("end");
     return node;
@@ -522,8 +529,8 @@ SqlNodePtr SqlParser::ParseCase() {
 
 SqlNodePtr SqlParser::ParseInterval() {
     auto node = MakeNode(SqlNode::Kind::Interval);
-    node->children.push_back(ParseExpression());
-    node->name = LowerAscii(ReadName());
+    node->EditChildren().push_back(ParseExpression());
+    node->text = LowerAscii(ReadName());
     return node;
 }
 

@@ -2,6 +2,7 @@
 // the T-SQL writers (ExpressionTranslator, FullViewTranslator) read it. Plain data; any thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,9 +22,29 @@ struct Untranslatable {
 // How deep the parser and the writer recurse before they refuse a text: far beyond any real
 // view, and well inside a thread's stack.
 constexpr int kMaxSqlNesting = 150;
+static_assert(kMaxSqlNesting < 255, "a node's depth is held in a byte");
+
+// A node's operator, one of the parser's own (or none): held as its place in a fixed list, so that
+// it takes one byte, and read and compared as its text. A text outside the list is refused.
+class SqlOperator {
+public:
+    SqlOperator() = default;
+    SqlOperator(std::string_view text);
+    SqlOperator(const char* text) : SqlOperator(std::string_view(text)) {}
+    std::string_view Text() const { return kTexts[index_]; }
+    operator std::string_view() const { return Text(); }
+    friend bool operator==(SqlOperator op, std::string_view text) { return op.Text() == text; }
+
+private:
+    static constexpr std::array<std::string_view, 28> kTexts = {
+        "", "|", "&", "<<", ">>", "+", "-", "*", "/", "%", "div", "^", "~", "=", "<=>", "<>", "<", "<=", ">", ">=",
+        "and", "or", "xor", "not", "like", "both", "leading", "trailing"};
+    std::uint8_t index_ = 0;
+};
 
 struct SqlNode;
 using SqlNodePtr = std::unique_ptr<SqlNode>;
+struct SqlNodeBranches;
 struct SqlNodeDetails;
 
 struct SqlNode {
@@ -34,37 +55,47 @@ struct SqlNode {
         String,      // text = the value (escapes resolved)
         Hex,         // text = hexadecimal digits
         Bits,        // text = binary digits
-        TypedLiteral,// DATE '...', TIME '...', TIMESTAMP '...': name = the type, children[0] = String
+        TypedLiteral,// DATE '...', TIME '...', TIMESTAMP '...': text = the type, children[0] = String
         Name,        // parts = qualifier(s) and name
         Star,        // parts = optional qualifier(s)
-        Function,    // name = lower-case function name, children = arguments
+        Function,    // text = lower-case function name, children = arguments
         Unary,       // op = "-", "+", "~", "not"
         Binary,      // op = lower-case operator ("+", "and", "=", "<=>", "div", "like", ...)
         Between,     // children = value, low, high; negated
         In,          // children[0] = value, rest = list; or query = subquery; negated
-        Is,          // children[0]; name = "null" / "true" / "false" / "unknown"; negated
+        Is,          // children[0]; text = "null" / "true" / "false" / "unknown"; negated
         Case,        // children[0] = operand or empty; then when/then pairs; elseValue
-        Interval,    // children[0] = amount; name = unit (upper case)
+        Interval,    // children[0] = amount; text = unit (lower case)
         Subquery,    // query
         Exists,      // query
-        Collate,     // children[0]; name = collation
+        Collate,     // children[0]; text = collation
     };
     Kind kind = Kind::Null;
     bool negated = false;
     bool distinct = false;          // aggregate(DISTINCT ...)
-    int depth = 1;                  // of operator chains (a + b + c ...), to bound the recursion over them
-    std::string text;
-    std::string name;
-    std::string_view op;  // always one of the parser's own literals, never a view into the text
-    std::vector<std::string> parts;
-    std::vector<SqlNodePtr> children;
+    std::uint8_t depth = 1;         // of operator chains (a + b + c ...), to bound the recursion over them
+    SqlOperator op;
+    std::string text;               // a literal's text, or the name a kind above gives it
+    // A name's parts, an operator's operands, a call's arguments: held apart, so that the many
+    // leaves of a large text (literals) carry no empty lists; null when the node has none. Read
+    // through Parts() and Children(), written through EditParts() and EditChildren().
+    std::unique_ptr<SqlNodeBranches> branches;
     // What few nodes carry (CASE's ELSE, a subquery, a function call's extras), held apart so
     // that the many other nodes of a large text stay small; null when the node has none. Read
     // through Details(), written through EditDetails().
     std::unique_ptr<SqlNodeDetails> details;
 
+    const std::vector<std::string>& Parts() const;
+    const std::vector<SqlNodePtr>& Children() const;
+    std::vector<std::string>& EditParts();      // created on first use
+    std::vector<SqlNodePtr>& EditChildren();    // created on first use
     const SqlNodeDetails& Details() const;
     SqlNodeDetails& EditDetails();  // created on first use, by the parser
+};
+
+struct SqlNodeBranches {
+    std::vector<std::string> parts;
+    std::vector<SqlNodePtr> children;
 };
 
 struct SqlNodeDetails {
@@ -78,6 +109,22 @@ struct SqlNodeDetails {
     std::vector<SqlNodePtr> partitionBy;
 };
 
+inline const std::vector<std::string>& SqlNode::Parts() const {
+    static const SqlNodeBranches none;
+    return branches ? branches->parts : none.parts;
+}
+inline const std::vector<SqlNodePtr>& SqlNode::Children() const {
+    static const SqlNodeBranches none;
+    return branches ? branches->children : none.children;
+}
+inline std::vector<std::string>& SqlNode::EditParts() {
+    if (!branches) branches = std::make_unique<SqlNodeBranches>();
+    return branches->parts;
+}
+inline std::vector<SqlNodePtr>& SqlNode::EditChildren() {
+    if (!branches) branches = std::make_unique<SqlNodeBranches>();
+    return branches->children;
+}
 inline const SqlNodeDetails& SqlNode::Details() const {
     static const SqlNodeDetails none;
     return details ? *details : none;

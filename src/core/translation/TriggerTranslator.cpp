@@ -53,7 +53,7 @@ std::vector<std::string> KeyColumns(const TableModel& table) {
 
 bool AssignsNew(const std::vector<SqlNodePtr>& targets) {
     return std::any_of(targets.begin(), targets.end(),
-                       [](const SqlNodePtr& t) { return t->parts.size() == 2 && LowerAscii(t->parts[0]) == "new"; });
+                       [](const SqlNodePtr& t) { return t->Parts().size() == 2 && LowerAscii(t->Parts()[0]) == "new"; });
 }
 
 bool ChangesNew(const RoutineStatement& statement) {
@@ -70,8 +70,8 @@ bool ChangesNew(const RoutineStatement& statement) {
 
 bool HasQuery(const SqlNode& node) {
     if (node.Details().query) return true;
-    if (node.kind == SqlNode::Kind::Function && (node.name == "last_insert_id" || node.name == "row_count")) return true;
-    for (const auto& child : node.children)
+    if (node.kind == SqlNode::Kind::Function && (node.text == "last_insert_id" || node.text == "row_count")) return true;
+    for (const auto& child : node.Children())
         if (child && HasQuery(*child)) return true;
     return node.Details().elseValue && HasQuery(*node.Details().elseValue);
 }
@@ -111,7 +111,7 @@ public:
         }
         writer_.rowValue = [this](const SqlNode& node) { return RowValue(node); };
         writer_.rowTarget = [this](const SqlNode& node) {
-            return LowerAscii(node.parts[0]) == "new" ? RowVariable("new", node.parts[1]) : std::string();
+            return LowerAscii(node.Parts()[0]) == "new" ? RowVariable("new", node.Parts()[1]) : std::string();
         };
         // A trigger lives in its table's schema.
         const std::string& schema = context_.names.targetSchema;
@@ -133,12 +133,12 @@ public:
 private:
     // NEW.x and OLD.x: inserted.x and deleted.x over all rows, or the row's variables.
     std::string RowValue(const SqlNode& node) {
-        const std::string which = LowerAscii(node.parts[0]);
+        const std::string which = LowerAscii(node.Parts()[0]);
         if (which != "new" && which != "old") return "";
         if (which == "new" && trigger_.event == "delete") throw Untranslatable{"NEW in a DELETE trigger"};
         if (which == "old" && trigger_.event == "insert") throw Untranslatable{"OLD in an INSERT trigger"};
-        if (setBased_) return (which == "new" ? "inserted." : "deleted.") + QuoteTargetName(ColumnName(node.parts[1]));
-        return RowVariable(which, node.parts[1]);
+        if (setBased_) return (which == "new" ? "inserted." : "deleted.") + QuoteTargetName(ColumnName(node.Parts()[1]));
+        return RowVariable(which, node.Parts()[1]);
     }
 
     std::string ColumnName(const std::string& name) const {

@@ -12,7 +12,7 @@ namespace velmora {
 namespace {
 
 bool IsAggregate(const SqlNode& node) {
-    return node.kind == SqlNode::Kind::Function && !node.Details().hasWindow && IsAggregateName(node.name);
+    return node.kind == SqlNode::Kind::Function && !node.Details().hasWindow && IsAggregateName(node.text);
 }
 
 bool Contains(const SqlNode& root, const std::function<bool(const SqlNode&)>& test) {
@@ -36,7 +36,7 @@ std::string TextOf(TsqlWriter& writer, const SqlNode& node) {
 
 void WalkExpression(const SqlNode& node, const std::function<bool(const SqlNode&)>& visit) {
     if (!visit(node)) return;
-    for (const auto& child : node.children)
+    for (const auto& child : node.Children())
         if (child) WalkExpression(*child, visit);
     if (node.Details().elseValue) WalkExpression(*node.Details().elseValue, visit);
     for (const auto& part : node.Details().partitionBy) WalkExpression(*part, visit);
@@ -51,9 +51,9 @@ std::vector<const SqlNode*> GroupingExpressions(const SqlQuery& query) {
             const std::size_t position = std::stoul(group->text);
             if (position < 1 || position > query.items.size()) throw Untranslatable{"GROUP BY position " + group->text};
             resolved = query.items[position - 1].expr.get();
-        } else if (group->kind == SqlNode::Kind::Name && group->parts.size() == 1) {
+        } else if (group->kind == SqlNode::Kind::Name && group->Parts().size() == 1) {
             for (const auto& item : query.items)
-                if (LowerAscii(item.alias) == LowerAscii(group->parts[0])) resolved = item.expr.get();
+                if (LowerAscii(item.alias) == LowerAscii(group->Parts()[0])) resolved = item.expr.get();
         }
         grouping.push_back(resolved);
     }
@@ -69,8 +69,8 @@ struct Dependency {
 
 void Conjuncts(const SqlNode& node, std::vector<const SqlNode*>& out) {
     if (node.kind == SqlNode::Kind::Binary && node.op == "and") {
-        Conjuncts(*node.children[0], out);
-        Conjuncts(*node.children[1], out);
+        Conjuncts(*node.Children()[0], out);
+        Conjuncts(*node.Children()[1], out);
         return;
     }
     out.push_back(&node);
@@ -105,8 +105,8 @@ void AddEqualities(const SqlNode& condition, const ViewScope& scope, const std::
     };
     for (const SqlNode* conjunct : conjuncts) {
         if (conjunct->kind != SqlNode::Kind::Binary || (conjunct->op != "=" && conjunct->op != "<=>")) continue;
-        const SqlNode& a = *conjunct->children[0];
-        const SqlNode& b = *conjunct->children[1];
+        const SqlNode& a = *conjunct->Children()[0];
+        const SqlNode& b = *conjunct->Children()[1];
         std::string keyA, keyB;
         const std::string toA = target(a), toB = target(b);
         if (!toB.empty() && from(a, keyA)) out.push_back({keyA, toB});
@@ -196,8 +196,8 @@ std::vector<const SqlNode*> CompleteGrouping(const SqlQuery& query, TsqlWriter& 
         WalkExpression(root, [&](const SqlNode& node) {
             if (IsAggregate(node) || node.kind == SqlNode::Kind::Subquery || node.kind == SqlNode::Kind::Exists) return false;
             if (node.kind != SqlNode::Kind::Name && node.kind != SqlNode::Kind::Star && IsLiteralNode(node)) return false;
-            if (!mustGroup && node.kind == SqlNode::Kind::Name && node.parts.size() == 1 &&
-                std::find(aliases.begin(), aliases.end(), LowerAscii(node.parts[0])) != aliases.end())
+            if (!mustGroup && node.kind == SqlNode::Kind::Name && node.Parts().size() == 1 &&
+                std::find(aliases.begin(), aliases.end(), LowerAscii(node.Parts()[0])) != aliases.end())
                 return false;
             const std::string text = TextOf(writer, node);
             if (!text.empty() && std::find(grouped.begin(), grouped.end(), text) != grouped.end()) return false;

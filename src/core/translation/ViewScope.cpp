@@ -46,9 +46,9 @@ void ViewScope::ExposedNames(const SqlTableRef& ref, std::vector<std::string>& o
 }
 
 const ViewScope::Source* ViewScope::Resolve(const SqlNode& name) const {
-    if (name.kind != SqlNode::Kind::Name || name.parts.empty()) return nullptr;
-    if (name.parts.size() >= 2) {
-        const std::string qualifier = LowerAscii(name.parts[name.parts.size() - 2]);
+    if (name.kind != SqlNode::Kind::Name || name.Parts().empty()) return nullptr;
+    if (name.Parts().size() >= 2) {
+        const std::string qualifier = LowerAscii(name.Parts()[name.Parts().size() - 2]);
         for (const Source& source : sources_)
             if (source.exposed == qualifier) return &source;
         return nullptr;
@@ -56,7 +56,7 @@ const ViewScope::Source* ViewScope::Resolve(const SqlNode& name) const {
     const Source* found = nullptr;
     for (const Source& source : sources_) {
         if (!source.model) return nullptr;  // it might hold the column too
-        if (!source.model->FindColumn(name.parts[0])) continue;
+        if (!source.model->FindColumn(name.Parts()[0])) continue;
         if (found) return nullptr;  // ambiguous
         found = &source;
     }
@@ -65,17 +65,17 @@ const ViewScope::Source* ViewScope::Resolve(const SqlNode& name) const {
 
 std::string ViewScope::Key(const SqlNode& name) const {
     const Source* source = Resolve(name);
-    return source ? source->exposed + '\x1f' + LowerAscii(name.parts.back()) : std::string();
+    return source ? source->exposed + '\x1f' + LowerAscii(name.Parts().back()) : std::string();
 }
 
 const ColumnModel* ViewScope::Column(const SqlNode& name) const {
     for (const ViewScope* scope = this; scope; scope = scope->outer_) {
         const Source* source = scope->Resolve(name);
-        if (source) return source->model ? source->model->FindColumn(name.parts.back()) : nullptr;
-        if (name.parts.size() >= 2) continue;  // the qualifier names a table of an outer query
+        if (source) return source->model ? source->model->FindColumn(name.Parts().back()) : nullptr;
+        if (name.Parts().size() >= 2) continue;  // the qualifier names a table of an outer query
         // A bare name that this scope could hold shadows the outer ones.
         for (const Source& candidate : scope->sources_)
-            if (!candidate.model || candidate.model->FindColumn(name.parts[0])) return nullptr;
+            if (!candidate.model || candidate.model->FindColumn(name.Parts()[0])) return nullptr;
     }
     return nullptr;
 }
