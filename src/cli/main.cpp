@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -42,15 +43,14 @@ bool ReadInput(const char* command, const std::string& file, std::string& text) 
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
         return true;
     }
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         std::fprintf(stderr, "%s: cannot open '%s': %s\n", command, file.c_str(), std::strerror(errno));
         return false;
     }
-    // Sized once: a large definition is not copied while its text grows.
-    const std::streamoff size = in.tellg();
-    in.seekg(0);
-    if (size > 0) text.reserve(static_cast<std::size_t>(size));
+    // A file's text is sized once, not copied while it grows (a pipe has no size to ask for).
+    std::error_code noSize;
+    if (const std::uintmax_t size = std::filesystem::file_size(file, noSize); !noSize) text.reserve(size);
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }

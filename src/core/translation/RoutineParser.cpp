@@ -457,5 +457,4 @@ bool RoutineReader::OpenBlock(std::string& label) { return parser_->OpenBlock(la
 
 RoutineStatementPtr RoutineReader::NextInBlock() { return parser_->NextInBlock(); }
 
-
 }  // namespace velmora
