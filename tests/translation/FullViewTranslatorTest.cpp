@@ -150,6 +150,12 @@ TEST(TranslateViewFull, RefusesWhatHasNoFaithfulForm) {
               "unreadable text (expected view at the end)");
 }
 
+std::string Repeated(const std::string& piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += piece;
+    return text;
+}
+
 TEST(TranslateViewFull, BadInputIsRefusedWithoutCrashing) {
     const struct {
         std::string body;
@@ -160,6 +166,12 @@ TEST(TranslateViewFull, BadInputIsRefusedWithoutCrashing) {
          "expression nested too deeply"},
         {"select " + [] { std::string s; for (int i = 0; i < 50000; ++i) s += "not "; return s; }() + "1 AS `x`",
          "expression nested too deeply"},
+        // Chains read in a loop, each link a level deeper: far more than a stack holds.
+        {"select " + Repeated("not ", 400000) + "1 AS `x`", "expression nested too deeply"},
+        {"select 1" + Repeated(" is null", 400000) + " AS `x`", "expression nested too deeply"},
+        {"select 1" + Repeated(" in (1)", 400000) + " AS `x`", "expression nested too deeply"},
+        {"select 1" + Repeated(" between 0 and 2", 400000) + " AS `x`", "expression nested too deeply"},
+        {"select 'a'" + Repeated(" collate utf8mb4_bin", 400000) + " AS `x`", "expression nested too deeply"},
         {"select `t`.`a` AS `a`,count(0) AS `n` from `t` group by 99999999999999999999999", "number out of range"},
         {"select cast(`t`.`a` as decimal(99999999999999999999,2)) AS `a` from `t`", "number out of range"},
         {"select substr(`t`.`a`,-99999999999999999999) AS `a` from `t`", "number out of range"},

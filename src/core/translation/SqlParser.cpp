@@ -16,14 +16,22 @@ SqlNodePtr MakeNode(SqlNode::Kind kind, std::string text = {}) {
     return node;
 }
 
+// Puts `child` under `node`, which is then at least one level deeper. Chains of operators (a + b
+// + c ..., x IS NULL IS NULL ..., x COLLATE a COLLATE b ...) are read in a loop, not by recursion,
+// so their depth is counted here: past the limit the text is refused, as everything that reads the
+// tree (and frees it) recurses over it.
+void AddChild(SqlNode& node, SqlNodePtr child) {
+    const int depth = 1 + child->depth;
+    if (depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
+    node.depth = std::max(node.depth, static_cast<std::uint8_t>(depth));
+    node.EditChildren().push_back(std::move(child));
+}
+
 SqlNodePtr MakeBinary(std::string_view op, SqlNodePtr left, SqlNodePtr right) {
     auto node = MakeNode(SqlNode::Kind::Binary);
-    const int depth = 1 + std::max(left->depth, right->depth);
-    if (depth > kMaxSqlNesting) throw Untranslatable{"expression nested too deeply"};
-    node->depth = static_cast<std::uint8_t>(depth);
     node->op = op;
-    node->EditChildren().push_back(std::move(left));
-    node->EditChildren().push_back(std::move(right));
+    AddChild(*node, std::move(left));
+    AddChild(*node, std::move(right));
     return node;
 }
 
@@ -182,6 +190,7 @@ SqlNodePtr SqlParser::ParseAnd() {
 
 SqlNodePtr SqlParser::ParseNot() {
     if (AcceptWord("not")) {
+        NestingGuard guard(*this);  // NOT NOT NOT ...: each one a level deeper
         auto node = MakeNode(SqlNode::Kind::Unary);
         node->op = "not";
         node->EditChildren().push_back(ParseNot());
@@ -216,7 +225,7 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
         if (!what || what->kind != SqlTokenKind::Word) Fail("expected NULL, TRUE, FALSE or UNKNOWN");
         node->text = LowerAscii(what->text);
         ++pos_;
-        node->EditChildren().push_back(std::move(left));
+        AddChild(*node, std::move(left));
         left = std::move(node);
         return true;
     }
@@ -235,17 +244,17 @@ bool SqlParser::ParsePredicateTail(SqlNodePtr& left) {
     if (AcceptWord("between")) {
         auto node = MakeNode(SqlNode::Kind::Between);
         node->negated = negated;
-        node->EditChildren().push_back(std::move(left));
-        node->EditChildren().push_back(ParseBinaryLevel(0));
+        AddChild(*node, std::move(left));
+        AddChild(*node, ParseBinaryLevel(0));
         ExpectWord("and");
-        node->EditChildren().push_back(ParseBinaryLevel(0));
+        AddChild(*node, ParseBinaryLevel(0));
         left = std::move(node);
         return true;
     }
     if (AcceptWord("in")) {
         auto node = MakeNode(SqlNode::Kind::In);
         node->negated = negated;
-        node->EditChildren().push_back(std::move(left));
+        AddChild(*node, std::move(left));
         ExpectText("(");
         if (PeekWord("select") || PeekWord("with")) {
             node->EditDetails().query = ParseQuery();
@@ -292,7 +301,7 @@ SqlNodePtr SqlParser::ParseUnary() {
     while (AcceptWord("collate")) {
         auto node = MakeNode(SqlNode::Kind::Collate);
         node->text = ReadName();
-        node->EditChildren().push_back(std::move(primary));
+        AddChild(*node, std::move(primary));
         primary = std::move(node);
     }
     const SqlToken* after = Peek();
