@@ -172,6 +172,7 @@ TEST(TranslateViewFull, BadInputIsRefusedWithoutCrashing) {
         {"select 1" + Repeated(" in (1)", 400000) + " AS `x`", "expression nested too deeply"},
         {"select 1" + Repeated(" between 0 and 2", 400000) + " AS `x`", "expression nested too deeply"},
         {"select 'a'" + Repeated(" collate utf8mb4_bin", 400000) + " AS `x`", "expression nested too deeply"},
+        {"select 1 AS `x` from `t`" + Repeated(" join `t` on 1", 400000), "joins nested too deeply"},
         {"select `t`.`a` AS `a`,count(0) AS `n` from `t` group by 99999999999999999999999", "number out of range"},
         {"select cast(`t`.`a` as decimal(99999999999999999999,2)) AS `a` from `t`", "number out of range"},
         {"select substr(`t`.`a`,-99999999999999999999) AS `a` from `t`", "number out of range"},

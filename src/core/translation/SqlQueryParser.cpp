@@ -132,7 +132,10 @@ std::string SqlParser::ParseOptionalAlias() {
 
 std::unique_ptr<SqlTableRef> SqlParser::ParseTableRef() {
     std::unique_ptr<SqlTableRef> left = ParseTablePrimary();
-    for (;;) {
+    // Each join of the chain is a level deeper in the tree, which its readers recurse over (MySQL
+    // itself joins at most 61 tables).
+    for (int joins = 0;; ++joins) {
+        if (joins > kMaxSqlNesting) throw Untranslatable{"joins nested too deeply"};
         std::string type;
         if (PeekWord("natural")) throw Untranslatable{"NATURAL JOIN"};
         if (AcceptWord("straight_join")) type = "join";
