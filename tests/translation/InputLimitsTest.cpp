@@ -29,6 +29,13 @@ TEST(InputLimitsTest, OversizedDefinitionsAndTooManyColumnsAreRefusedWithTheirSi
               "the table has 1025 columns; SQL Server allows 1024");
     columns.resize(columns.rfind(", `c1024`"));
     EXPECT_TRUE(TranslateTableFull("CREATE TABLE `wide` (" + columns + ")", {}, {}, {}).ok());
+    // A check it cannot translate is named with its text cut to a readable length.
+    std::string nots;
+    for (int i = 0; i < 100000; ++i) nots += "NOT ";
+    const FullTableTranslation checked = TranslateTableFull("CREATE TABLE `c` (`a` int, CONSTRAINT `k` CHECK (" + nots + "`a`))", {}, {}, {});
+    ASSERT_EQ(checked.adjustments.size(), 1u);
+    EXPECT_LT(checked.adjustments[0].text.size(), 400u);
+    EXPECT_NE(checked.adjustments[0].text.find("bytes in all)) not created: expression nested too deeply"), std::string::npos);
     // A SELECT list is refused at its 4,097th column, before the rest is read.
     std::string items = "1 AS `c0`";
     for (int i = 1; i < 4096; ++i) items += ", " + std::to_string(i) + " AS `c" + std::to_string(i) + "`";

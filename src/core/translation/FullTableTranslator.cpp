@@ -190,13 +190,13 @@ private:
             if (plan.target.rendering == ValueRendering::DateTime) {
                 AddDefault(c, plan, "SYSDATETIME()");
             } else {
-                Adjust(c.name, "DEFAULT " + d.text + " on a " + c.baseType + " column dropped");
+                Adjust(c.name, "DEFAULT " + ShownText(d.text) + " on a " + c.baseType + " column dropped");
             }
             return;
         }
         if (d.kind == Kind::Expression) {
             if (std::string other = ColumnNamedIn(d.text, "", false); !other.empty()) {
-                Adjust(c.name, "DEFAULT (" + d.text + ") dropped: it uses the column " + other +
+                Adjust(c.name, "DEFAULT (" + ShownText(d.text) + ") dropped: it uses the column " + other +
                                    ", which a SQL Server default cannot");
                 return;
             }
@@ -204,7 +204,7 @@ private:
             if (translated.ok()) {
                 AddDefault(c, plan, "(" + translated.text + ")");
             } else {
-                Adjust(c.name, "DEFAULT (" + d.text + ") dropped: " + translated.untranslatable);
+                Adjust(c.name, "DEFAULT (" + ShownText(d.text) + ") dropped: " + translated.untranslatable);
             }
             return;
         }
@@ -213,7 +213,7 @@ private:
         if (problem.empty()) {
             AddDefault(c, plan, literal);
         } else {
-            Adjust(c.name, "DEFAULT " + d.text + " dropped: " + problem);
+            Adjust(c.name, "DEFAULT " + ShownText(d.text) + " dropped: " + problem);
         }
     }
 
@@ -300,7 +300,8 @@ private:
     std::string TranslateCheck(const std::string& expression, const std::string& column) {
         TranslatedExpression translated = TranslateCondition(expression, names_);
         if (translated.ok()) return "CHECK (" + translated.text + ")";
-        Adjust(column, "CHECK (" + expression + ") not created: " + translated.untranslatable);
+        // The source's text is echoed cut to a readable length.
+        Adjust(column, "CHECK (" + ShownText(expression) + ") not created: " + translated.untranslatable);
         return "";
     }
 
