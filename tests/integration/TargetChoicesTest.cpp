@@ -19,7 +19,7 @@ class TargetChoicesTest : public ConversionFixture {
 protected:
     void SetUp() override {
         ConversionFixture::SetUp();
-        database_ = ProcessDatabaseName("choices");
+        database_ = ProcessDatabaseName("velmora_it_choices");  // the prefix other tests leave out of their listings
         RunSql("DROP DATABASE IF EXISTS " + database_ + "; CREATE DATABASE " + database_ +
                " CHARACTER SET utf8mb4; USE " + database_ +
                ";\nCREATE TABLE `the list` (id int unsigned NOT NULL AUTO_INCREMENT PRIMARY KEY, "
