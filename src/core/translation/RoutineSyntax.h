@@ -100,14 +100,8 @@ struct RoutineStatementDetails {
     bool ifExists = false;
 };
 
-inline const RoutineStatementDetails& RoutineStatement::Details() const {
-    static const RoutineStatementDetails none;
-    return details ? *details : none;
-}
-inline RoutineStatementDetails& RoutineStatement::EditDetails() {
-    if (!details) details = std::make_unique<RoutineStatementDetails>();
-    return *details;
-}
+inline const RoutineStatementDetails& RoutineStatement::Details() const { return ReadBlock(details); }
+inline RoutineStatementDetails& RoutineStatement::EditDetails() { return EditBlock(details); }
 
 // The routine's header: what CREATE says before the body.
 struct RoutineParameter {

@@ -109,30 +109,24 @@ struct SqlNodeDetails {
     std::vector<SqlNodePtr> partitionBy;
 };
 
-inline const std::vector<std::string>& SqlNode::Parts() const {
-    static const SqlNodeBranches none;
-    return branches ? branches->parts : none.parts;
+// A block of fields few nodes carry, made on first use: read as empty while there is none.
+template <typename Block>
+const Block& ReadBlock(const std::unique_ptr<Block>& block) {
+    static const Block none;
+    return block ? *block : none;
 }
-inline const std::vector<SqlNodePtr>& SqlNode::Children() const {
-    static const SqlNodeBranches none;
-    return branches ? branches->children : none.children;
+template <typename Block>
+Block& EditBlock(std::unique_ptr<Block>& block) {
+    if (!block) block = std::make_unique<Block>();
+    return *block;
 }
-inline std::vector<std::string>& SqlNode::EditParts() {
-    if (!branches) branches = std::make_unique<SqlNodeBranches>();
-    return branches->parts;
-}
-inline std::vector<SqlNodePtr>& SqlNode::EditChildren() {
-    if (!branches) branches = std::make_unique<SqlNodeBranches>();
-    return branches->children;
-}
-inline const SqlNodeDetails& SqlNode::Details() const {
-    static const SqlNodeDetails none;
-    return details ? *details : none;
-}
-inline SqlNodeDetails& SqlNode::EditDetails() {
-    if (!details) details = std::make_unique<SqlNodeDetails>();
-    return *details;
-}
+
+inline const std::vector<std::string>& SqlNode::Parts() const { return ReadBlock(branches).parts; }
+inline const std::vector<SqlNodePtr>& SqlNode::Children() const { return ReadBlock(branches).children; }
+inline std::vector<std::string>& SqlNode::EditParts() { return EditBlock(branches).parts; }
+inline std::vector<SqlNodePtr>& SqlNode::EditChildren() { return EditBlock(branches).children; }
+inline const SqlNodeDetails& SqlNode::Details() const { return ReadBlock(details); }
+inline SqlNodeDetails& SqlNode::EditDetails() { return EditBlock(details); }
 
 struct SqlSelectItem {
     SqlNodePtr expr;

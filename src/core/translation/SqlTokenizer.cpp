@@ -34,8 +34,6 @@ public:
         return true;
     }
 
-    const std::string& Error() const { return error_; }
-
     template <typename Visit>
     std::string Run(const Visit& visit) {
         for (SqlToken token{}; Next(token);) visit(token);
@@ -192,7 +190,6 @@ private:
 SqlTokenReader::SqlTokenReader(std::string_view text, SqlModeFlags mode) : scanner_(std::make_unique<Scanner>(text, mode)) {}
 SqlTokenReader::~SqlTokenReader() = default;
 bool SqlTokenReader::Next(SqlToken& token) { return scanner_->Next(token); }
-const std::string& SqlTokenReader::error() const { return scanner_->Error(); }
 
 using Scanner = SqlTokenReader::Scanner;
 

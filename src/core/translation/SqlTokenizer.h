@@ -56,10 +56,9 @@ public:
     ~SqlTokenReader();
     SqlTokenReader(const SqlTokenReader&) = delete;
     SqlTokenReader& operator=(const SqlTokenReader&) = delete;
-    // The next token; false at the end of the text, or where a token cannot be read (error() then
-    // says what stopped it, with the offset).
+    // The next token; false at the end of the text, or where a token cannot be read (a reader
+    // that must tell these apart scans the text with ScanSqlTokens first, which names the cause).
     bool Next(SqlToken& token);
-    const std::string& error() const;
 
     class Scanner;
 
